@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what Sonfeld needs to build, run and test on Debian 12. Idempotent:
+# packages already present are left alone. Needs root (or sudo).
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  clang clang-format clang-tidy libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev fonts-noto-cjk xvfb xauth
+  libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev
+  libcdio-dev libcdio-paranoia-dev
+  ffmpeg sox flac vorbis-tools lame cd-paranoia
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "All build and test dependencies are installed."
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

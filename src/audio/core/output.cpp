@@ -1,0 +1,370 @@
+#include "output.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "acs_exception.h"
+#include "converter.h"
+
+namespace sonfeld {
+
+TACSThread::TACSThread(Callbacks callbacks) : TThread(true), callbacks_(std::move(callbacks))
+{
+    SetFreeOnTerminate(true);
+}
+
+void TACSThread::SuspendWhenIdleAfterRun()
+{
+    if (!SuspendWhenIdle.load())
+        return;
+    Suspend([this] { return StopRequested.load() || callbacks_.runPending(); });
+}
+
+void TACSThread::Execute()
+{
+    while (!StopRequested.load()) {
+        try {
+            const int delay = Delay.load();
+            if (delay > 5)
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            if (!callbacks_.outputBlock(AbortRequested.load())) {
+                AbortRequested.store(false);
+                callbacks_.whenDone();
+                SuspendWhenIdleAfterRun();
+            }
+        } catch (const std::exception& error) {
+            AbortRequested.store(false);
+            callbacks_.handleException(error);
+            SuspendWhenIdleAfterRun();
+        } catch (...) {
+            // Nothing we call throws other types; should a library do so, the
+            // run still ends visibly instead of killing the worker.
+            AbortRequested.store(false);
+            callbacks_.handleException(EACSException("Unexpected error while writing the output"));
+            SuspendWhenIdleAfterRun();
+        }
+    }
+    try {
+        callbacks_.outputBlock(true);
+    } catch (...) {
+        // The worker is going away; there is no run left to report to.
+    }
+    StopRequested.store(false);
+}
+
+TACSOutput::TACSOutput(TComponent* owner) : TComponent(owner)
+{
+    TACSThread::Callbacks callbacks;
+    callbacks.outputBlock = [this](bool abort) { return OutputBlock(abort); };
+    callbacks.whenDone = [this] { WhenDone(); };
+    callbacks.handleException = [this](const std::exception& e) {
+        try {
+            HandleThreadException(e);
+        } catch (...) {
+            // A throwing OnThreadException handler must not take the worker down.
+        }
+    };
+    callbacks.runPending = [this] { return busy_.load(); };
+    Thread = new TACSThread(std::move(callbacks));
+    threadFinished_ = Thread->FinishedFlag();
+}
+
+TACSOutput::~TACSOutput() { DestroyWorker(); }
+
+void TACSOutput::DestroyWorker()
+{
+    if (Thread == nullptr)
+        return;
+    if (busy_.load() && !Thread->Suspended()) {
+        // A run in progress is stopped and wound up, so its file is complete.
+        Stop();
+        std::unique_lock lock(idleMutex_);
+        idle_.wait(lock, [this] { return !busy_.load(); });
+    }
+    Thread->StopRequested.store(true);
+    Thread->Resume();
+    TThread::WaitFinished(threadFinished_);
+    Thread = nullptr;
+}
+
+void TACSOutput::SetBusy(bool value)
+{
+    {
+        std::lock_guard lock(idleMutex_);
+        busy_.store(value);
+    }
+    if (!value)
+        idle_.notify_all();
+}
+
+void TACSOutput::Run()
+{
+    if (busy_.load())
+        throw EACSException("Component is buisy");
+    TACSInput* input = Input();
+    if (input == nullptr)
+        throw EACSException("Input is not assigned");
+    InputLock.store(false);
+    const bool inputWasOpen = input->Busy();
+    try {
+        PrepareOutput();
+    } catch (const std::exception& error) {
+        AbandonPrepare(!inputWasOpen && input->Busy());
+        HandleThreadException(error);
+        return;
+    }
+    SetBusy(true);
+    Thread->AbortRequested.store(false);
+    CanOutput.store(true);
+    Thread->Resume();
+}
+
+void TACSOutput::Stop()
+{
+    if (Thread != nullptr)
+        Thread->AbortRequested.store(true);
+}
+
+TOutputStatus TACSOutput::Status() const
+{
+    if (!busy_.load())
+        return osIdle;
+    return Thread != nullptr && Thread->Suspended() ? osPaused : osBusy;
+}
+
+int TACSOutput::Progress() const
+{
+    TACSInput* input = Input();
+    if (input == nullptr)
+        return 0;
+    const std::int64_t size = input->Size();
+    if (size == -1)
+        return -1;
+    if (size == 0)
+        return 0;
+    // Rounds half to even, as the current rounding mode does by default.
+    const double percent =
+        static_cast<double>(input->Position()) / static_cast<double>(size) * 100.0;
+    return static_cast<int>(std::nearbyint(percent));
+}
+
+void TACSOutput::SetDelay(int value)
+{
+    if (Thread != nullptr && value <= 100)
+        Thread->Delay.store(value);
+}
+
+int TACSOutput::Delay() const { return Thread != nullptr ? Thread->Delay.load() : 0; }
+
+bool TACSOutput::SuspendWhenIdle() const
+{
+    return Thread != nullptr && Thread->SuspendWhenIdle.load();
+}
+
+void TACSOutput::SetSuspendWhenIdle(bool value)
+{
+    if (Thread != nullptr)
+        Thread->SuspendWhenIdle.store(value);
+}
+
+void TACSOutput::SetInput(TACSInput* value)
+{
+    TACSInput* old = Input();
+    if (value == old)
+        return;
+    if (!busy_.load()) {
+        if (old != nullptr)
+            old->RemoveFreeNotification(this);
+        input_.store(value);
+        if (value != nullptr)
+            value->FreeNotification(this);
+        return;
+    }
+    // A swap during a run takes effect between two ReadPCM calls.
+    if (value != nullptr)
+        value->OpenInput();
+    AcquireInputLock();
+    input_.store(value);
+    ReleaseInputLock();
+    if (value != nullptr)
+        value->FreeNotification(this);
+    if (old != nullptr) {
+        old->RemoveFreeNotification(this);
+        old->CloseInput();
+    }
+}
+
+void TACSOutput::Notification(TComponent* component, TOperation operation)
+{
+    if (operation == TOperation::opRemove && component != nullptr && component == Input()) {
+        // The input is going away. During a run the worker may be inside
+        // ReadPCM, so the input is dropped under InputLock and the run ends as
+        // if the data had ended; the input itself is not touched again.
+        Stop();
+        AcquireInputLock();
+        input_.store(nullptr);
+        ReleaseInputLock();
+    }
+    TComponent::Notification(component, operation);
+}
+
+void TACSOutput::AbandonPrepare(bool inputOpenedByPrepare)
+{
+    TACSInput* input = Input();
+    if (inputOpenedByPrepare && input != nullptr)
+        input->ForceClose();
+}
+
+void TACSOutput::ReportProgress()
+{
+    const int progress = Progress();
+    if (progress != LastProgress.load()) {
+        LastProgress.store(progress);
+        if (OnProgress)
+            OnProgress(this);
+    }
+}
+
+void TACSOutput::AcquireInputLock()
+{
+    // A flag with busy waiting: held only for the length of a read.
+    while (InputLock.exchange(true))
+        std::this_thread::yield();
+}
+
+int TACSOutput::ReadInput(void* buffer, int count)
+{
+    AcquireInputLock();
+    int n = 0;
+    try {
+        TACSInput* input = Input();
+        n = input != nullptr ? input->ReadPCM(buffer, count) : 0;
+    } catch (...) {
+        ReleaseInputLock();
+        throw;
+    }
+    ReleaseInputLock();
+    return n;
+}
+
+int TACSOutput::ReadInputFully(void* buffer, int count)
+{
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    int done = 0;
+    AcquireInputLock();
+    try {
+        while (done < count) {
+            TACSInput* input = Input();
+            const int n = input != nullptr ? input->ReadPCM(bytes + done, count - done) : 0;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+    } catch (...) {
+        ReleaseInputLock();
+        throw;
+    }
+    ReleaseInputLock();
+    return done;
+}
+
+void TACSOutput::CloseInputOfRun()
+{
+    if (TACSInput* input = Input())
+        input->CloseInput();
+}
+
+void TACSOutput::WhenDone()
+{
+    if (!busy_.load())
+        return;
+    CanOutput.store(false);
+    FinishOutput();
+    SetBusy(false);
+    if (OnDone)
+        OnDone(this);
+}
+
+void TACSOutput::HandleThreadException(const std::exception& e)
+{
+    InputLock.store(false);
+    if (Status() != osIdle) {
+        if (auto* converter = dynamic_cast<TACSConverter*>(Input())) {
+            try {
+                converter->UnlockInputs();
+            } catch (...) {
+                // Unlocking is best effort; the run is being abandoned anyway.
+            }
+        }
+        try {
+            FinishOutput();
+        } catch (...) {
+            // The run already failed; closing what was written is all that is left.
+        }
+    }
+    CanOutput.store(false);
+    SetBusy(false);
+    if (OnThreadException)
+        OnThreadException(this, e);
+}
+
+void TACSStreamedOutput::SetStream(TStream* stream)
+{
+    Stream = stream;
+    StreamAssigned = stream != nullptr;
+}
+
+void TACSStreamedOutput::AbandonPrepare(bool inputOpenedByPrepare)
+{
+    if (!StreamAssigned) {
+        Stream = nullptr;
+        fileStream_.reset();
+    }
+    TACSOutput::AbandonPrepare(inputOpenedByPrepare);
+}
+
+void TACSStreamedOutput::OpenFileStream(const std::string& fileName, TFileStream::Mode mode)
+{
+    fileStream_ = std::make_unique<TFileStream>(fileName, mode);
+    Stream = fileStream_.get();
+}
+
+void TACSStreamedOutput::CloseFileStream()
+{
+    if (StreamAssigned)
+        return;
+    Stream = nullptr;
+    if (!fileStream_)
+        return;
+    const std::unique_ptr<TFileStream> file = std::move(fileStream_);
+    file->Close();
+}
+
+void TACSStreamedOutput::FinishRun(const std::function<void()>& completeFile)
+{
+    std::exception_ptr firstError;
+    try {
+        completeFile();
+    } catch (...) {
+        firstError = std::current_exception();
+    }
+    try {
+        CloseFileStream();
+    } catch (...) {
+        if (!firstError)
+            firstError = std::current_exception();
+    }
+    try {
+        CloseInputOfRun();
+    } catch (...) {
+        if (!firstError)
+            firstError = std::current_exception();
+    }
+    if (firstError)
+        std::rethrow_exception(firstError);
+}
+
+void TACSFileOut::SetFileMode(TFileOutputMode /*value*/) { fileMode_ = foRewrite; }
+
+}  // namespace sonfeld

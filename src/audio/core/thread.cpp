@@ -1,0 +1,78 @@
+#include "thread.h"
+
+namespace sonfeld {
+
+namespace {
+
+// Threads that free themselves signal the end of their body here, so a waiter
+// can block instead of spinning.
+std::mutex finishedMutex;
+std::condition_variable finishedChanged;
+
+}  // namespace
+
+TThread::TThread(bool createSuspended)
+    : suspended_(createSuspended), finished_(std::make_shared<std::atomic<bool>>(false))
+{
+    // The body takes the same lock first, so it cannot run before thread_ is set.
+    std::lock_guard lock(mutex_);
+    thread_ = std::thread([this] { Body(); });
+}
+
+TThread::~TThread()
+{
+    // A thread that frees itself deletes this object on its own stack.
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+}
+
+void TThread::Body()
+{
+    {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return !suspended_.load(); });
+    }
+    try {
+        Execute();
+    } catch (...) {
+        // An error that escapes the body ends the thread, as nothing could report it.
+    }
+    const auto finished = finished_;
+    if (freeOnTerminate_.load())
+        delete this;
+    {
+        std::lock_guard lock(finishedMutex);
+        finished->store(true);
+    }
+    finishedChanged.notify_all();
+}
+
+void TThread::Resume()
+{
+    {
+        std::lock_guard lock(mutex_);
+        suspended_.store(false);
+    }
+    wake_.notify_all();
+}
+
+void TThread::Suspend(const std::function<bool()>& stayAwake)
+{
+    std::unique_lock lock(mutex_);
+    if (stayAwake && stayAwake())
+        return;
+    suspended_.store(true);
+    wake_.wait(lock, [this] { return !suspended_.load(); });
+}
+
+void TThread::WaitFinished(const std::shared_ptr<const std::atomic<bool>>& flag)
+{
+    std::unique_lock lock(finishedMutex);
+    finishedChanged.wait(lock, [&flag] { return flag->load(); });
+}
+
+}  // namespace sonfeld

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace sonfeld::test {
+
+// Generated 16-bit signed interleaved PCM, little-endian bytes.
+enum class Signal { Silence, Sine, Noise, Square, Sweep, Music };
+
+std::vector<std::int16_t> MakeSamples(Signal kind, int frames, int channels = 2,
+                                      int sampleRate = 44100, double amplitude = 0.5,
+                                      unsigned seed = 1);
+std::vector<std::uint8_t> ToBytes(const std::vector<std::int16_t>& samples);
+std::vector<std::int16_t> FromBytes(const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> MakePcm(Signal kind, int frames, int channels = 2, int sampleRate = 44100,
+                                  double amplitude = 0.5, unsigned seed = 1);
+
+// Pearson correlation of two sample sequences over their common length.
+double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b);
+// Signal-to-noise ratio in dB of test against reference over their common length.
+double SnrDb(const std::vector<std::int16_t>& reference, const std::vector<std::int16_t>& test);
+
+}  // namespace sonfeld::test
