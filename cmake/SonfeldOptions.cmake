@@ -17,13 +17,19 @@ if(SONFELD_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Adds a GoogleTest executable as one CTest test per case, with the given labels.
+# Adds a GoogleTest executable as one CTest test per case. LABELS takes one
+# label (unit, integration, gui, threads or fuzz): the discovered tests cannot
+# carry a list.
 function(sonfeld_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main sonfeld_warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(${name} PROPERTIES LABELS "${ARG_LABELS}" DISCOVERY_TIMEOUT 60)
+  list(LENGTH ARG_LABELS label_count)
+  if(NOT label_count EQUAL 1)
+    message(FATAL_ERROR "sonfeld_add_test(${name}): give exactly one label")
+  endif()
+  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABELS} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # Adds the folder dir (relative to the current source folder) when it exists and

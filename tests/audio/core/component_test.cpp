@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "audio/core/component.h"
+#include "audio/core/converter.h"
+#include "audio/core/thread.h"
+
+using namespace sonfeld;
+
+namespace {
+
+class TWatcher : public TComponent {
+public:
+    using TComponent::TComponent;
+    std::vector<TComponent*> removed;
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override
+    {
+        if (operation == TOperation::opRemove)
+            removed.push_back(component);
+    }
+};
+
+class TPassThrough final : public TACSConverter {
+public:
+    int GetBitsPerSample() override { return 16; }
+    int GetChannels() override { return 2; }
+    int GetSampleRate() override { return 44100; }
+    int ReadPCM(void*, int) override { return 0; }
+    void OpenInput() override { busy_ = true; }
+    void CloseInput() override { busy_ = false; }
+    bool Locked() const { return InputLock.load(); }
+    void Lock() { InputLock = true; }
+};
+
+class TCountingThread final : public TThread {
+public:
+    TCountingThread() : TThread(true) {}
+    std::atomic<int> rounds{0};
+    std::atomic<bool> stop{false};
+
+protected:
+    void Execute() override
+    {
+        while (!stop) {
+            ++rounds;
+            Suspend();
+        }
+    }
+};
+
+}  // namespace
+
+TEST(Component, OwnerDestroysItsComponentsAndSiblingsAreToldOfRemovals)
+{
+    auto* owner = new TComponent;
+    auto* watcher = new TWatcher(owner);
+    auto* other = new TComponent(owner);
+    other->SetName("ReadCDIn");
+    EXPECT_EQ(other->Name(), "ReadCDIn");
+    EXPECT_EQ(other->Owner(), owner);
+    delete other;
+    ASSERT_EQ(watcher->removed.size(), 1u);
+    EXPECT_EQ(watcher->removed[0], other);
+    delete owner;  // destroys the watcher too; a leak would show under the sanitizers
+}
+
+TEST(Component, FreeNotificationReachesComponentsOfOtherOwners)
+{
+    TWatcher watcher;
+    auto* watched = new TComponent;
+    watched->FreeNotification(&watcher);
+    delete watched;
+    ASSERT_EQ(watcher.removed.size(), 1u);
+    // A watcher destroyed first unsubscribes itself.
+    TComponent target;
+    {
+        TWatcher shortLived;
+        target.FreeNotification(&shortLived);
+    }
+}
+
+TEST(Converter, SettingItselfAsInputChangesNothingAndUnlockWalksTheChain)
+{
+    TPassThrough first;
+    TPassThrough second;
+    first.SetInput(&first);
+    EXPECT_EQ(first.Input(), nullptr);
+    first.SetInput(&second);
+    EXPECT_EQ(first.Input(), &second);
+    first.SetInput(&first);
+    EXPECT_EQ(first.Input(), &second);
+    first.Lock();
+    second.Lock();
+    first.UnlockInputs();
+    EXPECT_FALSE(first.Locked());
+    EXPECT_FALSE(second.Locked());
+}
+
+TEST(Thread, CreatedSuspendedResumedAndSuspendingItself)
+{
+    TCountingThread thread;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(thread.rounds, 0);
+    EXPECT_TRUE(thread.Suspended());
+    thread.Resume();
+    while (!(thread.rounds == 1 && thread.Suspended()))
+        std::this_thread::yield();
+    thread.Resume();
+    while (!(thread.rounds == 2 && thread.Suspended()))
+        std::this_thread::yield();
+    thread.stop = true;
+    thread.Resume();
+    const auto finished = thread.FinishedFlag();
+    TThread::WaitFinished(finished);
+    EXPECT_TRUE(thread.Finished());
+    EXPECT_EQ(thread.rounds, 2);
+}
