@@ -52,6 +52,15 @@ std::vector<std::uint8_t> FfmpegDecode(const std::filesystem::path& file, int fo
     return std::vector<std::uint8_t>(out.begin(), out.end());
 }
 
+std::vector<std::uint8_t> SoxDecode(const std::filesystem::path& file)
+{
+    std::string out;
+    if (RunCommand("sox " + ShellQuote(file.string()) + " -t raw -e signed -b 16 -L - 2>/dev/null",
+                   &out) != 0)
+        return {};
+    return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
 std::string FfprobeValue(const std::filesystem::path& file, const std::string& entry)
 {
     std::string command = "ffprobe -v error ";

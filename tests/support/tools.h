@@ -18,6 +18,8 @@ std::string ShellQuote(const std::string& text);
 // bytes (channels as in the file unless forced). Empty on failure.
 std::vector<std::uint8_t> FfmpegDecode(const std::filesystem::path& file, int forceChannels = 0,
                                        const std::string& extraInputOptions = "");
+// Decodes an audio file with sox into 16-bit little-endian interleaved PCM bytes.
+std::vector<std::uint8_t> SoxDecode(const std::filesystem::path& file);
 // A value ffprobe reports for the first audio stream (e.g. "sample_rate"), or
 // a format entry when entry begins with "format=".
 std::string FfprobeValue(const std::filesystem::path& file, const std::string& entry);

@@ -1,0 +1,157 @@
+#include "wave_converter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include <mpg123.h>
+
+#include "wave_types.h"
+
+namespace sonfeld {
+
+namespace {
+
+void InitialiseMpg123Once()
+{
+    static std::once_flag once;
+    // Needed by older library versions, harmless with newer ones.
+    std::call_once(once, [] { mpg123_init(); });
+}
+
+class TMpg123Handle {
+public:
+    TMpg123Handle() { handle_ = mpg123_new(nullptr, nullptr); }
+    ~TMpg123Handle()
+    {
+        if (handle_ != nullptr)
+            mpg123_delete(handle_);
+    }
+    TMpg123Handle(const TMpg123Handle&) = delete;
+    TMpg123Handle& operator=(const TMpg123Handle&) = delete;
+    mpg123_handle* Get() const { return handle_; }
+
+private:
+    mpg123_handle* handle_ = nullptr;
+};
+
+}  // namespace
+
+TWaveConverter::TWaveConverter() { InitialiseMpg123Once(); }
+
+void TWaveConverter::ReadSourceWave(TStream& source)
+{
+    std::uint8_t head[12] = {};
+    source.SetPosition(0);
+    if (source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0) {
+        source.SetPosition(0);
+        return;
+    }
+    const std::int64_t length = source.Size();
+    std::int64_t pos = 12;
+    // An 8-byte window that slides one byte after every position that is not a
+    // chunk, and starts again 7 bytes before the end of each body it reads.
+    while (pos < length - 1) {
+        pos -= 7;
+        source.SetPosition(pos);
+        std::uint8_t chunk[8] = {};
+        source.Read(chunk, 8);
+        pos += 8;
+        const std::int64_t size = ReadLE32(chunk + 4);
+        const std::int64_t available = std::max<std::int64_t>(0, std::min(size, length - pos));
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            std::vector<std::uint8_t> body(static_cast<std::size_t>(available));
+            source.Read(body.data(), body.size());
+            pos += size;
+            SourceFormat.fill(0);
+            std::memcpy(SourceFormat.data(), body.data(),
+                        std::min<std::size_t>(body.size(), SourceFormat.size()));
+        } else if (std::memcmp(chunk, "fact", 4) == 0) {
+            pos += size;
+        } else if (std::memcmp(chunk, "data", 4) == 0 && size != 0) {
+            Clear();
+            SetSize(static_cast<std::size_t>(available));
+            source.Read(Memory(), static_cast<std::size_t>(available));
+            pos += size;
+        }
+    }
+    source.SetPosition(0);
+    SetPosition(0);
+}
+
+int TWaveConverter::SuggestTargetFormat()
+{
+    const int channels = ReadLE16(SourceFormat.data() + 2);
+    const std::uint32_t rate = ReadLE32(SourceFormat.data() + 4);
+    if (ReadLE16(SourceFormat.data()) != kWaveFormatMpegLayer3 || channels < 1 || channels > 2 ||
+        rate == 0)
+        return kConversionNotPossible;
+    TargetFormat.fill(0);
+    WriteLE16(TargetFormat.data(), kWaveFormatPcm);
+    WriteLE16(TargetFormat.data() + 2, static_cast<std::uint16_t>(channels));
+    WriteLE32(TargetFormat.data() + 4, rate);
+    WriteLE32(TargetFormat.data() + 8, rate * 2 * static_cast<std::uint32_t>(channels));
+    WriteLE16(TargetFormat.data() + 12, static_cast<std::uint16_t>(2 * channels));
+    WriteLE16(TargetFormat.data() + 14, 16);
+    return 0;
+}
+
+int TWaveConverter::ConvertData()
+{
+    const int channels = ReadLE16(TargetFormat.data() + 2);
+    const long rate = static_cast<long>(ReadLE32(TargetFormat.data() + 4));
+    TMpg123Handle decoder;
+    mpg123_handle* h = decoder.Get();
+    if (h == nullptr)
+        return kConversionNotPossible;
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_format_none(h);
+    if (mpg123_format(h, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16) !=
+            MPG123_OK ||
+        mpg123_open_feed(h) != MPG123_OK)
+        return kConversionNotPossible;
+
+    std::vector<std::uint8_t> pcm;
+    std::vector<unsigned char> out(64 * 1024);
+    std::size_t produced = 0;
+    int result = mpg123_decode(h, Memory(), Data().size(), out.data(), out.size(), &produced);
+    for (;;) {
+        pcm.insert(pcm.end(), out.begin(), out.begin() + static_cast<long>(produced));
+        if (result == MPG123_NEED_MORE || result == MPG123_DONE)
+            break;
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
+            return kConversionNotPossible + 1;
+        result = mpg123_decode(h, nullptr, 0, out.data(), out.size(), &produced);
+    }
+    if (pcm.empty() && !Data().empty())
+        return kConversionNotPossible + 2;
+    SourceFormat = TargetFormat;
+    Clear();
+    Write(pcm.data(), pcm.size());
+    SetPosition(0);
+    return 0;
+}
+
+void TWaveConverter::WritePCMWave(TStream& dest)
+{
+    const std::int64_t ownPosition = Position();
+    const auto contentSize = static_cast<std::uint32_t>(Size());
+    dest.Write("RIFF", 4);
+    dest.WriteUInt32(0);
+    dest.Write("WAVE", 4);
+    dest.Write("fmt ", 4);
+    dest.WriteUInt32(16);
+    dest.Write(SourceFormat.data(), 16);
+    dest.Write("data", 4);
+    dest.WriteUInt32(contentSize);
+    dest.Write(Data().data(), Data().size());
+    const auto riffSize = static_cast<std::uint32_t>(dest.Size() - 8);
+    dest.SetPosition(0);
+    dest.Write("RIFF", 4);
+    dest.WriteUInt32(riffSize);
+    SetPosition(ownPosition);
+}
+
+}  // namespace sonfeld
