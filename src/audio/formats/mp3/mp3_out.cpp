@@ -1,0 +1,236 @@
+#include "mp3_out.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "audio/core/acs_exception.h"
+#include "id3_text.h"
+
+namespace sonfeld {
+
+namespace {
+
+constexpr const char* kInitFailed = "Failed to initialize MP3 encoder.";
+constexpr const char* kEncodeFailed = "Failed to encode data.";
+
+// LAME's own marker for "length not known".
+constexpr unsigned long kUnknownSampleCount = 0xFFFFFFFFUL;
+
+} // namespace
+
+TMP3Out::TMP3Out(TComponent* owner) : TACSFileOut(owner), lame_(LameBinding())
+{
+    if (!lame_->Loaded()) {
+        // The base destructor would let the worker call a pure OutputBlock;
+        // end the worker while this object is still whole.
+        DestroyWorker();
+        throw EACSException(lame_->FileName() + " library could not be loaded.");
+    }
+    LameHandle = LameHandlePtr(nullptr, HandleCloser{lame_.get()});
+}
+
+TMP3Out::~TMP3Out()
+{
+    DestroyWorker();
+}
+
+void TMP3Out::PrepareOutput()
+{
+    if (!StreamAssigned) {
+        if (FileName().empty())
+            throw EACSException("File name is not assigned.");
+        OpenFileStream(FileName(), TFileStream::Mode::Create);
+    }
+    TACSInput* input = Input();
+    input->OpenInput();
+    const int bits = input->BitsPerSample();
+    channels_ = input->Channels();
+    const int rate = input->SampleRate();
+    const std::int64_t size = input->Size();
+    // Anything else would be encoded as noise; refuse it instead.
+    if ((bits != 8 && bits != 16) || (channels_ != 1 && channels_ != 2))
+        throw EACSException("MP3 output needs 8- or 16-bit PCM with one or two channels.");
+    bytesPerSample_ = bits / 8;
+    // 8-bit samples widen to 16 bits, so read half as many bytes per block.
+    readLimit_ = kPCMBufferSize / 2 * static_cast<std::size_t>(bytesPerSample_);
+    pending_ = 0;
+
+    LameHandle.reset(lame_->init());
+    if (!LameHandle)
+        throw EACSException(kInitFailed);
+    lame_global_flags* handle = LameHandle.get();
+    const std::int64_t frameBytes = static_cast<std::int64_t>(bytesPerSample_) * channels_;
+    const std::int64_t frames = size > 0 ? size / frameBytes : -1;
+    lame_->set_num_samples(handle,
+                           frames >= 0 && static_cast<std::uint64_t>(frames) < kUnknownSampleCount
+                               ? static_cast<unsigned long>(frames)
+                               : kUnknownSampleCount);
+    lame_->set_in_samplerate(handle, rate);
+    lame_->set_num_channels(handle, 2);
+    lame_->set_brate(handle, MP3BitRateKbps(bitRate_));
+    // Before the parameters are fixed, so the library builds an ID3v2 tag
+    // (which can hold any text) for the start, not only ID3v1 for the end.
+    HandTagsToEncoder();
+    // The tags are placed here rather than by the library, so the position of
+    // the encoder's header frame, which follows the ID3v2 tag, is known for sure.
+    lame_->set_write_id3tag_automatic(handle, 0);
+    if (lame_->init_params(handle) < 0)
+        throw EACSException(kInitFailed);
+
+    // With every tag property empty the file gets no tag at all, as before;
+    // the library would otherwise write one naming only itself.
+    if (HasTags())
+        WriteTag(handle, lame_->get_id3v2_tag);
+    headerFrameOffset_ = Stream->Position();
+    OutBuffer.assign(kOutBufferSize, 0);
+}
+
+void TMP3Out::WriteTag(lame_global_flags* handle, TagGetter getTag)
+{
+    const std::size_t size = getTag(handle, nullptr, 0);
+    if (size == 0)
+        return;
+    // The first answer is the room needed; the second may still be 0 when the
+    // library has nothing to put into that tag.
+    std::vector<unsigned char> tag(size);
+    const std::size_t written = getTag(handle, tag.data(), tag.size());
+    if (written > tag.size())
+        throw EACSException(kEncodeFailed);
+    if (written > 0)
+        Stream->Write(tag.data(), written);
+}
+
+bool TMP3Out::HasTags() const
+{
+    return !id3TagTitle_.empty() || !id3TagArtist_.empty() || !id3TagAlbum_.empty() ||
+           !id3TagYear_.empty() || !id3TagTrack_.empty() || !id3TagComment_.empty();
+}
+
+void TMP3Out::HandTagsToEncoder()
+{
+    lame_global_flags* handle = LameHandle.get();
+    lame_->id3tag_init(handle);
+    lame_->id3tag_add_v2(handle);
+
+    // Latin-1 text goes through the plain setters, which fill ID3v1 and ID3v2
+    // alike; ID3v1 then holds whole characters, one byte each. Other text goes
+    // into ID3v2 as UTF-16 only: ID3v1 cannot hold it, and half a character
+    // there would be worse than an empty field.
+    const auto text = [&](const std::string& value, const char* frameId, auto setLatin1) {
+        if (const auto latin1 = Utf8ToLatin1(value)) {
+            setLatin1(handle, latin1->c_str());
+            return;
+        }
+        const auto utf16 = Utf8ToUtf16WithBom(value);
+        lame_->id3tag_set_textinfo_utf16(handle, frameId, utf16.data());
+    };
+    text(id3TagTitle_, "TIT2", lame_->id3tag_set_title);
+    text(id3TagArtist_, "TPE1", lame_->id3tag_set_artist);
+    text(id3TagAlbum_, "TALB", lame_->id3tag_set_album);
+    text(id3TagYear_, "TYER", lame_->id3tag_set_year);
+    // The result only says whether the number fits ID3v1; ID3v2 takes it anyway.
+    text(id3TagTrack_, "TRCK", lame_->id3tag_set_track);
+    if (const auto latin1 = Utf8ToLatin1(id3TagComment_)) {
+        lame_->id3tag_set_comment(handle, latin1->c_str());
+    } else {
+        const unsigned short noDescription[] = {0xFEFF, 0};
+        const auto utf16 = Utf8ToUtf16WithBom(id3TagComment_);
+        lame_->id3tag_set_comment_utf16(handle, "XXX", noDescription, utf16.data());
+    }
+}
+
+void TMP3Out::AbandonPrepare(bool inputOpenedByPrepare)
+{
+    LameHandle.reset();
+    OutBuffer.clear();
+    TACSFileOut::AbandonPrepare(inputOpenedByPrepare);
+}
+
+bool TMP3Out::OutputBlock(bool abort)
+{
+    if (!CanOutput.load())
+        return true;
+    ReportProgress();
+    if (abort)
+        return false;
+    const int n = ReadInput(PCMBuffer.data() + pending_, static_cast<int>(readLimit_ - pending_));
+    if (n <= 0)
+        return false;
+
+    // A short read may end inside a frame; its bytes wait for the next block
+    // so the channels never slip.
+    const std::size_t available = pending_ + static_cast<std::size_t>(n);
+    const std::size_t frameBytes = static_cast<std::size_t>(bytesPerSample_ * channels_);
+    const std::size_t frames = available / frameBytes;
+    const std::size_t used = frames * frameBytes;
+    const std::size_t sampleCount = frames * static_cast<std::size_t>(channels_);
+    if (bytesPerSample_ == 2) {
+        std::memcpy(samples_.data(), PCMBuffer.data(), used);
+        if constexpr (std::endian::native == std::endian::big)
+            for (std::size_t i = 0; i < sampleCount; ++i) {
+                const auto value = static_cast<std::uint16_t>(samples_[i]);
+                samples_[i] = static_cast<std::int16_t>((value >> 8) | (value << 8));
+            }
+    } else {
+        for (std::size_t i = 0; i < sampleCount; ++i)
+            samples_[i] = static_cast<std::int16_t>((PCMBuffer[i] - 128) * 256);
+    }
+    pending_ = available - used;
+    std::memmove(PCMBuffer.data(), PCMBuffer.data() + used, pending_);
+    if (frames == 0)
+        return true;
+
+    const int frameCount = static_cast<int>(frames);
+    const int room = static_cast<int>(OutBuffer.size());
+    const int written =
+        channels_ == 2 ? lame_->encode_buffer_interleaved(LameHandle.get(), samples_.data(),
+                                                          frameCount, OutBuffer.data(), room)
+                       : lame_->encode_buffer(LameHandle.get(), samples_.data(), samples_.data(),
+                                              frameCount, OutBuffer.data(), room);
+    WriteEncoded(written);
+    return true;
+}
+
+void TMP3Out::WriteEncoded(int count)
+{
+    if (count < 0)
+        throw EACSException(kEncodeFailed);
+    if (count > 0)
+        Stream->Write(OutBuffer.data(), static_cast<std::size_t>(count));
+}
+
+void TMP3Out::FinishOutput()
+{
+    FinishRun([this] { CompleteFile(); });
+}
+
+void TMP3Out::CompleteFile()
+{
+    // Released whatever happens below; a second call after a failure finds
+    // nothing left to do.
+    const LameHandlePtr handle = std::move(LameHandle);
+    LameHandle = LameHandlePtr(nullptr, HandleCloser{lame_.get()});
+    if (!handle)
+        return;
+    WriteEncoded(
+        lame_->encode_flush(handle.get(), OutBuffer.data(), static_cast<int>(OutBuffer.size())));
+    OutBuffer.clear();
+    WriteTag(handle.get(), lame_->get_id3v1_tag);
+
+    // The library reserved a frame for the stream's length, delay and padding;
+    // fill it in now that they are known.
+    const std::size_t frameSize = lame_->get_lametag_frame(handle.get(), nullptr, 0);
+    if (frameSize == 0)
+        return;
+    std::vector<unsigned char> frame(frameSize);
+    if (lame_->get_lametag_frame(handle.get(), frame.data(), frame.size()) != frameSize)
+        throw EACSException(kEncodeFailed);
+    const std::int64_t end = Stream->Position();
+    Stream->Seek(headerFrameOffset_, SeekOrigin::Begin);
+    Stream->Write(frame.data(), frame.size());
+    Stream->Seek(end, SeekOrigin::Begin);
+}
+
+} // namespace sonfeld
