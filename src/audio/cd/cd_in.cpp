@@ -1,0 +1,269 @@
+#include "cd_in.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/core/acs_exception.h"
+#include "cdrip_binding.h"
+
+namespace sonfeld {
+
+namespace {
+
+struct TocEntryFields {
+    std::int32_t startSector;
+    std::uint8_t flag;
+};
+
+TocEntryFields Entry(int index)
+{
+    const CR_TocEntry raw = cdrip::Api().GetTocEntry(index);
+    return {static_cast<std::int32_t>(raw & 0xFFFFFFFFu), static_cast<std::uint8_t>(raw >> 32)};
+}
+
+// The control byte's data bit decides; copy-permitted and pre-emphasis bits
+// leave an audio track audio.
+bool IsDataTrack(std::uint8_t flag)
+{
+    return (flag & CR_CONTROL_DATA) != 0;
+}
+
+constexpr const char* kBusy = "The component is buisy";
+
+} // namespace
+
+// Brackets one query's library calls with AcquireDrive / ReleaseDrive.
+class DriveHold {
+public:
+    explicit DriveHold(TCDIn& input) : input_(input) { input_.AcquireDrive(); }
+    ~DriveHold() { input_.ReleaseDrive(); }
+    DriveHold(const DriveHold&) = delete;
+    DriveHold& operator=(const DriveHold&) = delete;
+
+private:
+    TCDIn& input_;
+};
+
+TCDIn::TCDIn(TComponent* owner) : TACSInput(owner)
+{
+    if (!cdrip::EnsureLoaded())
+        throw EACSException(cdrip::NotLoadedMessage());
+}
+
+TCDIn::~TCDIn()
+{
+    if (Busy())
+        ForceClose();
+}
+
+void TCDIn::AddImageDrive(const std::string& path)
+{
+    if (!cdrip::EnsureLoaded())
+        throw EACSException(cdrip::NotLoadedMessage());
+    cdrip::AddImage(path);
+}
+
+void TCDIn::AcquireDrive()
+{
+    if (AcquireCount.fetch_add(1) == 0)
+        cdrip::Api().SetActiveCDROM(currentDrive_);
+}
+
+void TCDIn::ReleaseDrive()
+{
+    int count = AcquireCount.load();
+    while (count > 0 && !AcquireCount.compare_exchange_weak(count, count - 1)) {
+    }
+}
+
+void TCDIn::SetCurrentDrive(int value)
+{
+    DriveHold hold(*this);
+    const int count = cdrip::Api().GetNumCDROM();
+    if (value >= 0 && value <= count - 1 && value <= 255)
+        currentDrive_ = value;
+}
+
+void TCDIn::SetStartTrack(int value)
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    startTrack_ = value;
+    RipStart = {value, 0, 0, 0};
+}
+
+void TCDIn::SetEndTrack(int value)
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    endTrack_ = value;
+    RipEnd = {value + 1, 0, 0, 0};
+}
+
+int TCDIn::DriveCount()
+{
+    DriveHold hold(*this);
+    return cdrip::Api().GetNumCDROM();
+}
+
+std::string TCDIn::DriveName()
+{
+    DriveHold hold(*this);
+    CR_DriveParameters parameters{};
+    cdrip::Api().GetCDROMParameters(&parameters);
+    return std::string(parameters.Name, strnlen(parameters.Name, sizeof(parameters.Name)));
+}
+
+TCDDriveStatus TCDIn::DriveStatus()
+{
+    DriveHold hold(*this);
+    std::int32_t status = 0;
+    cdrip::Api().IsMediaLoaded(&status);
+    const bool playing = cdrip::Api().IsAudioPlaying() != 0;
+    if (status != 0)
+        return dsNoMedia;
+    return playing ? dsPlaying : dsReady;
+}
+
+int TCDIn::TrackCount()
+{
+    DriveHold hold(*this);
+    if (cdrip::Api().ReadToc() != CR_OK)
+        return -1;
+    return cdrip::Api().GetNumTocEntries();
+}
+
+TCDTrackInfo TCDIn::TrackInfo(int track)
+{
+    const int count = TrackCount();
+    if (track < 1 || track > count || track > 255)
+        throw EACSException("Track out of range.");
+    DriveHold hold(*this);
+    const TocEntryFields a = Entry(track - 1);
+    const TocEntryFields b = Entry(track);
+    const TMSF length = FramesToMSF(static_cast<std::int64_t>(b.startSector) - a.startSector);
+    return {length.Minute, length.Second, length.Frame,
+            static_cast<std::uint8_t>(IsDataTrack(a.flag) ? 1 : 0)};
+}
+
+void TCDIn::Eject()
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    // Whether the tray opened is not reported: an image or a locked drive
+    // simply stays as it is, as a drive without a motor would.
+    cdrip::Api().EjectCD(-1);
+}
+
+std::int64_t TCDIn::RangeStartSector()
+{
+    return Entry(RipStart.Track - 1).startSector +
+           MSFToFrames(RipStart.Minute, RipStart.Second, RipStart.Frame);
+}
+
+std::int64_t TCDIn::RangeEndSector()
+{
+    return Entry(RipEnd.Track - 1).startSector +
+           MSFToFrames(RipEnd.Minute, RipEnd.Second, RipEnd.Frame);
+}
+
+void TCDIn::OpenInput()
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    if (DriveStatus() == dsNoMedia)
+        throw EACSException("The drive is not ready");
+    const int count = TrackCount();
+    if (RipStart.Track < 1 || RipStart.Track > count)
+        throw EACSException("The start track out of range");
+    if (TrackInfo(RipStart.Track).TrackType == 1)
+        throw EACSException("Trying to rip a data track");
+    if (RipEnd.Track < 1 || RipEnd.Track > count + 1)
+        throw EACSException("The end track out of range");
+
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    {
+        DriveHold hold(*this);
+        // The disc may have gone since the checks above; reading nothing
+        // must not pass for an empty range.
+        if (cdrip::Api().ReadToc() != CR_OK)
+            throw EACSException("The drive is not ready");
+        start = RangeStartSector();
+        end = RangeEndSector();
+    }
+    // An end track before the start track would give a negative size.
+    if (end <= start)
+        throw EACSException("The end track out of range");
+    size_.store((end - start) * kBytesPerFrame);
+
+    busy_.store(true);
+    BufStart = 1;
+    BufEnd = 0;
+    position_.store(0);
+    AcquireDrive();
+    chunkSize_ = kChunkBytes;
+    const std::int32_t result = cdrip::Api().OpenRipper(
+        &chunkSize_, static_cast<std::int32_t>(start), static_cast<std::int32_t>(end));
+    if (result != CR_OK || chunkSize_ <= 0 || chunkSize_ > kChunkBytes) {
+        const std::string reason = cdrip::LastError();
+        cdrip::Api().CloseRipper();
+        ReleaseDrive();
+        busy_.store(false);
+        size_.store(0);
+        throw EACSException("Cannot read audio from the disc" +
+                            (reason.empty() ? std::string(".") : ": " + reason));
+    }
+}
+
+void TCDIn::FailRead(const std::string& what)
+{
+    throw EACSException("Cannot read audio from the disc: " + what);
+}
+
+int TCDIn::ReadPCM(void* buffer, int bufferSize)
+{
+    if (!Busy())
+        throw EACSException("The Stream is not opened");
+    if (BufStart > BufEnd) {
+        BufStart = 1;
+        BufEnd = 0;
+        std::int32_t delivered = 0;
+        std::int32_t abort = 0;
+        const std::int32_t result = cdrip::Api().RipChunk(chunk_.data(), &delivered, &abort);
+        if (result != CR_OK) {
+            const std::string reason = cdrip::LastError();
+            FailRead(reason.empty() ? "the drive reported error " + std::to_string(result) + "."
+                                    : reason);
+        }
+        if (delivered < 0 || delivered > kChunkBytes)
+            FailRead("the drive delivered a chunk of " + std::to_string(delivered) + " bytes.");
+        // A drive that stops delivering inside the range has lost data; the
+        // end of the range is the only ordinary end.
+        if (delivered == 0 && Position() < Size())
+            FailRead("the drive delivered no audio after byte " + std::to_string(Position()) +
+                     " of " + std::to_string(Size()) + ".");
+        BufEnd = delivered;
+    }
+    const int count = std::min(bufferSize, BufEnd - BufStart + 1);
+    if (count <= 0)
+        return 0;
+    std::memcpy(buffer, chunk_.data() + (BufStart - 1), static_cast<std::size_t>(count));
+    BufStart += count;
+    position_.fetch_add(count);
+    return count;
+}
+
+void TCDIn::CloseInput()
+{
+    // A run is closed once; a repeated close (a finish retried after a
+    // failure) must not release a hold some query has taken meanwhile.
+    if (!Busy())
+        return;
+    cdrip::Api().CloseRipper();
+    ReleaseDrive();
+    busy_.store(false);
+    size_.store(0);
+}
+
+} // namespace sonfeld

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "audio/core/input.h"
+#include "cd_types.h"
+
+namespace sonfeld {
+
+class DriveHold;
+
+enum TCDDriveStatus { dsNoMedia = 0, dsReady = 1, dsPlaying = 2 };
+
+// The CD audio input: 44100 Hz, 16-bit, stereo PCM read from a CD drive (or a
+// disc image made a drive) through the CR_ library, plus the questions the
+// main window asks about drives and discs.
+//
+// Creation loads the library (libcdrip.so beside the program) unless it is
+// loaded already, and raises EACSException "<file> library could not be
+// loaded." when it cannot.
+//
+// Threads: the queries and setters belong to the UI thread; OpenInput runs on
+// the thread that starts the output, ReadPCM and CloseInput on the output's
+// worker. One range per run: from the start of StartTrack to the start of
+// EndTrack + 1 (the lead-out for the disc's last track).
+class TCDIn : public TACSInput {
+public:
+    static constexpr int kChunkBytes = 75 * kBytesPerFrame; // one second of audio
+
+    explicit TCDIn(TComponent* owner = nullptr);
+    ~TCDIn() override;
+
+    // Makes a disc image (CUE/BIN, cdrdao TOC, NRG) a drive after the drives
+    // already listed; loads the library when needed. Raises EACSException when
+    // the library is missing or cannot open the image.
+    static void AddImageDrive(const std::string& path);
+
+    int GetBitsPerSample() override { return 16; }
+    int GetChannels() override { return 2; }
+    int GetSampleRate() override { return 44100; }
+
+    void OpenInput() override;
+    int ReadPCM(void* buffer, int bufferSize) override;
+    void CloseInput() override;
+
+    int CurrentDrive() const { return currentDrive_; }
+    // Values outside 0 .. DriveCount - 1 are ignored without a message.
+    void SetCurrentDrive(int value);
+    int StartTrack() const { return startTrack_; }
+    // Raise "The component is buisy" during a run; the range is checked by OpenInput.
+    void SetStartTrack(int value);
+    int EndTrack() const { return endTrack_; }
+    void SetEndTrack(int value);
+
+    int DriveCount();
+    std::string DriveName();
+    TCDDriveStatus DriveStatus();
+    // Tracks on the disc, -1 when the table of contents cannot be read. Read afresh each call.
+    int TrackCount();
+    // Raises "Track out of range." for a track outside 1 .. TrackCount.
+    TCDTrackInfo TrackInfo(int track);
+    // Opens the tray of the drive the library has active; "The component is buisy" during a run.
+    void Eject();
+
+protected:
+    friend class DriveHold;
+    void AcquireDrive();
+    void ReleaseDrive();
+
+    // Nesting depth of drive use; the worker's CloseInput releases the run's hold.
+    std::atomic<int> AcquireCount{0};
+    TCDPosition RipStart;
+    TCDPosition RipEnd;
+
+private:
+    std::int64_t RangeStartSector();
+    std::int64_t RangeEndSector();
+    [[noreturn]] void FailRead(const std::string& what);
+
+    int currentDrive_ = 0;
+    int startTrack_ = 0;
+    int endTrack_ = 0;
+    std::array<std::uint8_t, kChunkBytes> chunk_{}; // the worker's, during a run
+    std::int32_t chunkSize_ = kChunkBytes;
+};
+
+} // namespace sonfeld

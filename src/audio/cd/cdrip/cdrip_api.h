@@ -1,0 +1,155 @@
+#pragma once
+
+// The C interface of libcdrip.so, the project's CD ripping library. The
+// library is loaded at run time and every entry point is resolved by name, so
+// the names and argument lists below are the contract; they never change
+// meaning.
+//
+// Sectors are logical sector numbers (LSN): 0 is the first sector after the
+// disc's two-second lead-in, 75 sectors make one second, and one sector holds
+// 2352 bytes of audio (588 stereo frames of 16-bit little-endian samples).
+//
+// Threads: every call takes the library's one lock, so calls from several
+// threads are serialised. A rip (CR_OpenRipper .. CR_CloseRipper) belongs to
+// the library as a whole, not to a thread: one rip at a time.
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define CDRIP_API __declspec(dllexport)
+#define CDRIP_CALL __stdcall
+#else
+#define CDRIP_API __attribute__((visibility("default")))
+#define CDRIP_CALL
+#endif
+
+// Result codes of the calls that return a status.
+enum {
+    CR_OK = 0,
+    CR_ERROR = 1,       // the operation failed; CR_GetLastError tells why
+    CR_NOT_READY = 2,   // no disc, or the table of contents cannot be read
+    CR_NO_DRIVE = 3,    // the drive index does not name a drive
+    CR_NOT_OPENED = 4,  // a rip call without an open ripper
+    CR_UNSUPPORTED = 5, // the drive cannot do this (e.g. eject a disc image)
+};
+
+// Control-byte bits of a table-of-contents entry (low nibble of CR_TocEntry.Flag;
+// the high nibble holds the Q-channel mode, 1).
+enum {
+    CR_CONTROL_PREEMPHASIS = 0x01,
+    CR_CONTROL_COPY_PERMITTED = 0x02,
+    CR_CONTROL_DATA = 0x04,
+    CR_CONTROL_FOUR_CHANNEL = 0x08,
+};
+
+// Drive kinds reported in CR_DriveParameters.Kind.
+enum { CR_DRIVE_PHYSICAL = 0, CR_DRIVE_IMAGE = 1 };
+
+// The record CR_GetCDROMParameters fills: exactly 364 bytes.
+typedef struct CR_DriveParameters {
+    char Name[255];   // vendor, model, revision and device path; or the image's file name
+    char Device[101]; // device path or image path, zero-terminated (cut when longer)
+    int32_t Kind;     // CR_DRIVE_PHYSICAL or CR_DRIVE_IMAGE
+    int32_t Reserved;
+} CR_DriveParameters;
+
+// What paranoia reported during the current or last rip.
+typedef struct CR_RipStatistics {
+    int32_t Corrected;         // jitter, dropped or duplicated bytes that verification repaired
+    int32_t Uncorrected;       // sectors given up after the retries
+    int32_t ReadErrors;        // reads the drive refused (each retried)
+    int32_t LastProblemSector; // LSN of the last correction or failure, -1 when none
+} CR_RipStatistics;
+
+// Packed table-of-contents entry, returned by value as 64 bits:
+// bits 0-31 start sector (LSN), bits 32-39 control byte (0x10 | control bits),
+// bits 40-47 track number (0xAA for the lead-out).
+typedef uint64_t CR_TocEntry;
+
+// Start-up and shut-down. settingsFile names the library's settings file; on
+// Linux nothing is written into it. CR_Init lists the drives: physical drives
+// first, then the images named in the environment variable SONFELD_CD_IMAGES
+// (paths separated by ':'; ';' on Windows), then those given by CR_AddImage.
+CDRIP_API int32_t CDRIP_CALL CR_Init(const char* settingsFile);
+// Closes any rip and forgets every drive, including the images added.
+CDRIP_API int32_t CDRIP_CALL CR_DeInit(void);
+CDRIP_API int32_t CDRIP_CALL CR_GetCDRipVersion(void);
+
+// Makes a disc image (CUE/BIN, cdrdao TOC, NRG) a drive, after the drives
+// already listed. Before CR_Init the path is remembered for it. Returns CR_OK,
+// or CR_ERROR when libcdio cannot open the image.
+CDRIP_API int32_t CDRIP_CALL CR_AddImage(const char* path);
+
+CDRIP_API int32_t CDRIP_CALL CR_GetNumCDROM(void);
+CDRIP_API int32_t CDRIP_CALL CR_GetActiveCDROM(void);
+// Later calls act on drive index (0-based); an index out of range is ignored.
+CDRIP_API void CDRIP_CALL CR_SetActiveCDROM(int32_t index);
+CDRIP_API int32_t CDRIP_CALL CR_SelectCDROMType(int32_t type);
+CDRIP_API int32_t CDRIP_CALL CR_GetCDROMType(void);
+// Fills the record for the active drive.
+CDRIP_API int32_t CDRIP_CALL CR_GetCDROMParameters(CR_DriveParameters* parameters);
+CDRIP_API int32_t CDRIP_CALL CR_SetCDROMParameters(const CR_DriveParameters* parameters);
+// Fills the record for drive index without making it active; CR_NO_DRIVE when there is none.
+CDRIP_API int32_t CDRIP_CALL CR_GetDriveInfo(int32_t index, CR_DriveParameters* parameters);
+
+// Prepares reading sectors start .. end - 1 of the active drive through
+// paranoia. *chunkSize (bytes) is rounded down to whole sectors (at least one)
+// and written back.
+CDRIP_API int32_t CDRIP_CALL CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end);
+CDRIP_API int32_t CDRIP_CALL CR_CloseRipper(void);
+CDRIP_API int32_t CDRIP_CALL CR_GetPercentCompleted(void);
+CDRIP_API int32_t CDRIP_CALL CR_GetPeakValue(void);
+// Corrections paranoia made during the current or last rip.
+CDRIP_API int32_t CDRIP_CALL CR_GetNumberOfJitterErrors(void);
+CDRIP_API int32_t CDRIP_CALL CR_GetJitterPosition(void);
+// Reads the next sectors of the range into buffer and stores their byte count
+// in *count: at most the chunk size, 0 once the range is done. Returns CR_OK,
+// or CR_ERROR with *count 0 when a sector could not be read after the
+// retries (CR_GetLastError tells which). A non-zero *abort ends the rip early.
+CDRIP_API int32_t CDRIP_CALL CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t* abort);
+CDRIP_API int32_t CDRIP_CALL CR_GetRipStatistics(CR_RipStatistics* statistics);
+// Copies the text of the last failure (zero-terminated, cut to size).
+CDRIP_API int32_t CDRIP_CALL CR_GetLastError(char* buffer, int32_t size);
+
+CDRIP_API int32_t CDRIP_CALL CR_LoadSettings(void);
+CDRIP_API int32_t CDRIP_CALL CR_SaveSettings(void);
+CDRIP_API int32_t CDRIP_CALL CR_NormalizeChunk(int16_t* samples, int32_t count, double factor);
+
+// Reads the active drive's table of contents afresh: CR_OK, or CR_NOT_READY.
+CDRIP_API int32_t CDRIP_CALL CR_ReadToc(void);
+CDRIP_API int32_t CDRIP_CALL CR_ReadCDText(uint8_t* buffer, int32_t size, int32_t* count);
+// Tracks in the table last read (0 when none); entries 0 .. N, N being the lead-out.
+CDRIP_API int32_t CDRIP_CALL CR_GetNumTocEntries(void);
+// Entry index of the table last read; 0 for an index out of range.
+CDRIP_API CR_TocEntry CDRIP_CALL CR_GetTocEntry(int32_t index);
+CDRIP_API int32_t CDRIP_CALL CR_IsUnitReady(void);
+// Leaves *status unchanged (0) when a disc is in the active drive, sets 1 otherwise.
+CDRIP_API int32_t CDRIP_CALL CR_IsMediaLoaded(int32_t* status);
+CDRIP_API int32_t CDRIP_CALL CR_EjectCD(int32_t eject);
+CDRIP_API int32_t CDRIP_CALL CR_IsAudioPlaying(void);
+
+// Resolved by the binding and kept for completeness; they answer neutrally.
+CDRIP_API int32_t CDRIP_CALL CR_PlayTrack(int32_t track);
+CDRIP_API int32_t CDRIP_CALL CR_StopPlayTrack(void);
+CDRIP_API int32_t CDRIP_CALL CR_PauseCD(int32_t pause);
+CDRIP_API int32_t CDRIP_CALL CR_GetCDStatusInfo(void);
+CDRIP_API int32_t CDRIP_CALL CR_LockCD(int32_t lock);
+CDRIP_API int32_t CDRIP_CALL CR_GetSubChannelTrackInfo(int32_t* track, int32_t* position);
+CDRIP_API int32_t CDRIP_CALL CR_GetPlayPosition(int32_t* sector);
+CDRIP_API int32_t CDRIP_CALL CR_SetPlayPosition(int32_t sector);
+CDRIP_API int32_t CDRIP_CALL CR_PlaySection(int32_t start, int32_t end);
+CDRIP_API int32_t CDRIP_CALL CR_GetLastJitterErrorPosition(void);
+CDRIP_API int32_t CDRIP_CALL CR_GetCurrentRipSector(void);
+CDRIP_API int32_t CDRIP_CALL CR_SetTransportLayer(int32_t layer);
+CDRIP_API int32_t CDRIP_CALL CR_GetTransportLayer(void);
+CDRIP_API int32_t CDRIP_CALL CR_ScanForC2Errors(int32_t start, int32_t count, int32_t* errors);
+
+#ifdef __cplusplus
+}
+
+static_assert(sizeof(CR_DriveParameters) == 364, "the drive record is 364 bytes");
+#endif

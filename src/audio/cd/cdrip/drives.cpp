@@ -1,0 +1,142 @@
+#include "drives.h"
+
+// drives.h brings cdio.h first: audio.h relies on its types.
+#include <cdio/audio.h>
+#include <cdio/device.h>
+#include <cdio/mmc.h>
+#include <cdio/track.h>
+
+#include "cdrip_api.h"
+
+namespace sonfeld::cdrip {
+
+CdioHandle::~CdioHandle()
+{
+    if (handle_ != nullptr)
+        cdio_destroy(handle_);
+}
+
+CdioHandle& CdioHandle::operator=(CdioHandle&& other) noexcept
+{
+    if (this != &other) {
+        if (handle_ != nullptr)
+            cdio_destroy(handle_);
+        handle_ = other.Release();
+    }
+    return *this;
+}
+
+namespace {
+
+std::string Trimmed(const char* text)
+{
+    std::string result(text);
+    const auto end = result.find_last_not_of(' ');
+    result.erase(end == std::string::npos ? 0 : end + 1);
+    const auto begin = result.find_first_not_of(' ');
+    return begin == std::string::npos ? std::string() : result.substr(begin);
+}
+
+std::string PhysicalDriveName(const std::string& device)
+{
+    CdioHandle handle(cdio_open(device.c_str(), DRIVER_DEVICE));
+    cdio_hwinfo_t info{};
+    if (!handle || !cdio_get_hwinfo(handle.Get(), &info))
+        return device;
+    std::string name;
+    for (const char* part : {info.psz_vendor, info.psz_model, info.psz_revision}) {
+        const std::string text = Trimmed(part);
+        if (!text.empty())
+            name += (name.empty() ? "" : " ") + text;
+    }
+    return name.empty() ? device : name + " (" + device + ")";
+}
+
+} // namespace
+
+std::vector<Drive> FindPhysicalDrives()
+{
+    std::vector<Drive> drives;
+    char** devices = cdio_get_devices(DRIVER_DEVICE);
+    if (devices == nullptr)
+        return drives;
+    for (char** device = devices; *device != nullptr; ++device)
+        drives.push_back({PhysicalDriveName(*device), *device, false, DRIVER_DEVICE});
+    cdio_free_device_list(devices);
+    return drives;
+}
+
+std::optional<Drive> OpenImageDrive(const std::string& path)
+{
+    CdioHandle handle(cdio_open(path.c_str(), DRIVER_UNKNOWN));
+    if (!handle)
+        return std::nullopt;
+    const driver_id_t driver = cdio_get_driver_id(handle.Get());
+    // The path the user gave is the name: two images of one file name in
+    // different folders must stay distinguishable in the drive list.
+    return Drive{path, path, true, driver};
+}
+
+CdioHandle OpenDrive(const Drive& drive)
+{
+    return CdioHandle(cdio_open(drive.device.c_str(), drive.driver));
+}
+
+std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
+{
+    CdioHandle handle = OpenDrive(drive);
+    if (!handle)
+        return std::nullopt;
+    CdIo_t* cdio = handle.Get();
+    const track_t first = cdio_get_first_track_num(cdio);
+    const track_t count = cdio_get_num_tracks(cdio);
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
+        return std::nullopt;
+
+    std::vector<TocEntry> entries;
+    for (track_t track = first; track < first + count; ++track) {
+        const lsn_t start = cdio_get_track_lsn(cdio, track);
+        if (start == CDIO_INVALID_LSN)
+            return std::nullopt;
+        std::uint8_t control = 0;
+        if (cdio_get_track_format(cdio, track) != TRACK_FORMAT_AUDIO)
+            control |= CR_CONTROL_DATA;
+        if (cdio_get_track_copy_permit(cdio, track) == CDIO_TRACK_FLAG_TRUE)
+            control |= CR_CONTROL_COPY_PERMITTED;
+        if (cdio_get_track_preemphasis(cdio, track) == CDIO_TRACK_FLAG_TRUE)
+            control |= CR_CONTROL_PREEMPHASIS;
+        if (cdio_get_track_channels(cdio, track) == 4)
+            control |= CR_CONTROL_FOUR_CHANNEL;
+        entries.push_back({start, control, static_cast<std::uint8_t>(track)});
+    }
+    const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    if (leadOut == CDIO_INVALID_LSN)
+        return std::nullopt;
+    entries.push_back({leadOut, 0, 0xAA});
+    return entries;
+}
+
+bool MediaLoaded(const Drive& drive)
+{
+    CdioHandle handle = OpenDrive(drive);
+    return handle && cdio_get_first_track_num(handle.Get()) != CDIO_INVALID_TRACK;
+}
+
+bool AudioPlaying(const Drive& drive)
+{
+    if (drive.image)
+        return false;
+    CdioHandle handle = OpenDrive(drive);
+    cdio_subchannel_t subchannel{};
+    return handle && cdio_audio_read_subchannel(handle.Get(), &subchannel) == DRIVER_OP_SUCCESS &&
+           subchannel.audio_status == CDIO_MMC_READ_SUB_ST_PLAY;
+}
+
+bool EjectMedia(const Drive& drive)
+{
+    if (drive.image)
+        return false;
+    return cdio_eject_media_drive(drive.device.c_str()) == DRIVER_OP_SUCCESS;
+}
+
+} // namespace sonfeld::cdrip

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <cdio/cdio.h>
+
+namespace sonfeld::cdrip {
+
+// One drive of the library's list: a physical CD/DVD drive or a disc image.
+struct Drive {
+    std::string name;   // shown to the user
+    std::string device; // device path or image path, as libcdio opens it
+    bool image = false;
+    driver_id_t driver = DRIVER_UNKNOWN;
+};
+
+// One entry of a table of contents, the lead-out included.
+struct TocEntry {
+    std::int32_t startSector = 0; // LSN
+    std::uint8_t control = 0;     // CR_CONTROL_* bits
+    std::uint8_t trackNumber = 0; // 0xAA for the lead-out
+};
+
+// Owns a libcdio handle.
+class CdioHandle {
+public:
+    explicit CdioHandle(CdIo_t* handle = nullptr) : handle_(handle) {}
+    ~CdioHandle();
+    CdioHandle(CdioHandle&& other) noexcept : handle_(other.Release()) {}
+    CdioHandle& operator=(CdioHandle&& other) noexcept;
+    CdioHandle(const CdioHandle&) = delete;
+    CdioHandle& operator=(const CdioHandle&) = delete;
+
+    CdIo_t* Get() const { return handle_; }
+    CdIo_t* Release()
+    {
+        CdIo_t* handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    CdIo_t* handle_;
+};
+
+// The physical drives libcdio finds, named by vendor, model, revision and path.
+std::vector<Drive> FindPhysicalDrives();
+// The image at path as a drive; nullopt when libcdio cannot open it.
+std::optional<Drive> OpenImageDrive(const std::string& path);
+
+// A fresh handle on the drive, so that a changed disc is seen; empty on failure.
+CdioHandle OpenDrive(const Drive& drive);
+// The table of contents of the disc in the drive (tracks then lead-out), or
+// nullopt when there is no disc or the table cannot be read.
+std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive);
+bool MediaLoaded(const Drive& drive);
+bool AudioPlaying(const Drive& drive);
+// Opens the tray; false when the drive cannot (an image, or the drive refused).
+bool EjectMedia(const Drive& drive);
+
+} // namespace sonfeld::cdrip

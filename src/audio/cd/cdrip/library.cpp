@@ -1,0 +1,503 @@
+// The exported CR_ entry points: one lock, one drive list, one open rip.
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <cdio/logging.h>
+
+#include "cdrip_api.h"
+#include "drives.h"
+#include "ripper.h"
+
+namespace sonfeld::cdrip {
+namespace {
+
+constexpr std::int32_t kVersion = 100;
+constexpr int kSectorBytes = 2352;
+
+struct Library {
+    std::mutex lock;
+    bool initialised = false;
+    std::string settingsFile;
+    std::vector<std::string> addedImages; // CR_AddImage, kept across CR_Init
+    std::vector<Drive> drives;
+    int active = 0;
+    std::vector<TocEntry> toc; // tracks then lead-out; empty when unread
+    std::unique_ptr<Ripper> ripper;
+    CR_RipStatistics lastStatistics{0, 0, 0, -1};
+    std::int32_t lastCurrentSector = 0;
+    std::string lastError;
+};
+
+Library& TheLibrary()
+{
+    static Library library;
+    return library;
+}
+
+const Drive* ActiveDrive(Library& library)
+{
+    if (library.active < 0 || library.active >= static_cast<int>(library.drives.size()))
+        return nullptr;
+    return &library.drives[static_cast<std::size_t>(library.active)];
+}
+
+std::vector<std::string> ImagesFromEnvironment()
+{
+    std::vector<std::string> paths;
+    const char* value = std::getenv("SONFELD_CD_IMAGES");
+    if (value == nullptr)
+        return paths;
+#ifdef _WIN32
+    const char separator = ';';
+#else
+    const char separator = ':';
+#endif
+    std::string text(value);
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        const std::size_t end = std::min(text.find(separator, begin), text.size());
+        if (end > begin)
+            paths.push_back(text.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    return paths;
+}
+
+void CopyText(char* target, std::size_t size, const std::string& text)
+{
+    const std::size_t count = std::min(text.size(), size - 1);
+    std::memcpy(target, text.data(), count);
+    target[count] = '\0';
+}
+
+void FillParameters(const Drive& drive, CR_DriveParameters* parameters)
+{
+    std::memset(parameters, 0, sizeof(*parameters));
+    CopyText(parameters->Name, sizeof(parameters->Name), drive.name);
+    CopyText(parameters->Device, sizeof(parameters->Device), drive.device);
+    parameters->Kind = drive.image ? CR_DRIVE_IMAGE : CR_DRIVE_PHYSICAL;
+}
+
+void EndRip(Library& library)
+{
+    if (!library.ripper)
+        return;
+    library.lastStatistics = library.ripper->Statistics();
+    library.lastCurrentSector = library.ripper->CurrentSector();
+    library.ripper.reset();
+}
+
+} // namespace
+} // namespace sonfeld::cdrip
+
+using namespace sonfeld::cdrip;
+
+extern "C" {
+
+int32_t CR_Init(const char* settingsFile)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    // libcdio reports every probe it makes on stderr; only real errors matter here.
+    cdio_loglevel_default = CDIO_LOG_ERROR;
+    EndRip(library);
+    library.settingsFile = settingsFile != nullptr ? settingsFile : "";
+    library.drives = FindPhysicalDrives();
+    std::vector<std::string> images = ImagesFromEnvironment();
+    images.insert(images.end(), library.addedImages.begin(), library.addedImages.end());
+    for (const std::string& path : images) {
+        if (auto drive = OpenImageDrive(path))
+            library.drives.push_back(*drive);
+    }
+    library.active = 0;
+    library.toc.clear();
+    library.initialised = true;
+    return CR_OK;
+}
+
+int32_t CR_DeInit(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    EndRip(library);
+    library.drives.clear();
+    library.addedImages.clear();
+    library.toc.clear();
+    library.active = 0;
+    library.initialised = false;
+    return CR_OK;
+}
+
+int32_t CR_GetCDRipVersion(void)
+{
+    return kVersion;
+}
+
+int32_t CR_AddImage(const char* path)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (path == nullptr || *path == '\0') {
+        library.lastError = "No image path was given.";
+        return CR_ERROR;
+    }
+    auto drive = OpenImageDrive(path);
+    if (!drive) {
+        library.lastError = std::string("Cannot open the disc image \"") + path + "\".";
+        return CR_ERROR;
+    }
+    library.addedImages.emplace_back(path);
+    if (library.initialised)
+        library.drives.push_back(*drive);
+    return CR_OK;
+}
+
+int32_t CR_GetNumCDROM(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return static_cast<int32_t>(library.drives.size());
+}
+
+int32_t CR_GetActiveCDROM(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return library.active;
+}
+
+void CR_SetActiveCDROM(int32_t index)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (index < 0 || index >= static_cast<int32_t>(library.drives.size()) ||
+        index == library.active)
+        return;
+    // A rip in progress keeps its own drive; only the queries move on.
+    library.active = index;
+    library.toc.clear();
+}
+
+int32_t CR_SelectCDROMType(int32_t)
+{
+    return CR_OK;
+}
+
+int32_t CR_GetCDROMType(void)
+{
+    return 0;
+}
+
+int32_t CR_GetCDROMParameters(CR_DriveParameters* parameters)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    const Drive* drive = ActiveDrive(library);
+    if (parameters == nullptr)
+        return CR_ERROR;
+    if (drive == nullptr) {
+        std::memset(parameters, 0, sizeof(*parameters));
+        return CR_NO_DRIVE;
+    }
+    FillParameters(*drive, parameters);
+    return CR_OK;
+}
+
+int32_t CR_SetCDROMParameters(const CR_DriveParameters*)
+{
+    return CR_OK;
+}
+
+int32_t CR_GetDriveInfo(int32_t index, CR_DriveParameters* parameters)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (parameters == nullptr)
+        return CR_ERROR;
+    if (index < 0 || index >= static_cast<int32_t>(library.drives.size()))
+        return CR_NO_DRIVE;
+    FillParameters(library.drives[static_cast<std::size_t>(index)], parameters);
+    return CR_OK;
+}
+
+int32_t CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    EndRip(library);
+    const Drive* drive = ActiveDrive(library);
+    if (drive == nullptr) {
+        library.lastError = "There is no drive to read from.";
+        return CR_NO_DRIVE;
+    }
+    int sectors = 75;
+    if (chunkSize != nullptr) {
+        sectors = std::max(*chunkSize / kSectorBytes, 1);
+        *chunkSize = sectors * kSectorBytes;
+    }
+    auto ripper = std::make_unique<Ripper>();
+    if (!ripper->Open(*drive, start, end, sectors)) {
+        library.lastError = ripper->Error();
+        return CR_ERROR;
+    }
+    library.ripper = std::move(ripper);
+    return CR_OK;
+}
+
+int32_t CR_CloseRipper(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    EndRip(library);
+    return CR_OK;
+}
+
+int32_t CR_GetPercentCompleted(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return library.ripper ? library.ripper->PercentCompleted() : 0;
+}
+
+int32_t CR_GetPeakValue(void)
+{
+    return 0;
+}
+
+int32_t CR_GetNumberOfJitterErrors(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return library.ripper ? library.ripper->Statistics().Corrected
+                          : library.lastStatistics.Corrected;
+}
+
+int32_t CR_GetJitterPosition(void)
+{
+    return 0;
+}
+
+int32_t CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t* abort)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (count != nullptr)
+        *count = 0;
+    if (!library.ripper || buffer == nullptr || count == nullptr) {
+        library.lastError = "No rip is open.";
+        return CR_NOT_OPENED;
+    }
+    if (abort != nullptr && *abort != 0)
+        return CR_OK;
+    const int32_t bytes = library.ripper->Read(buffer);
+    if (bytes < 0) {
+        library.lastError = library.ripper->Error();
+        return CR_ERROR;
+    }
+    *count = bytes;
+    return CR_OK;
+}
+
+int32_t CR_GetRipStatistics(CR_RipStatistics* statistics)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (statistics == nullptr)
+        return CR_ERROR;
+    *statistics = library.ripper ? library.ripper->Statistics() : library.lastStatistics;
+    return CR_OK;
+}
+
+int32_t CR_GetLastError(char* buffer, int32_t size)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (buffer == nullptr || size <= 0)
+        return CR_ERROR;
+    CopyText(buffer, static_cast<std::size_t>(size), library.lastError);
+    return CR_OK;
+}
+
+int32_t CR_LoadSettings(void)
+{
+    return CR_OK;
+}
+
+int32_t CR_SaveSettings(void)
+{
+    return CR_OK;
+}
+
+int32_t CR_NormalizeChunk(int16_t*, int32_t, double)
+{
+    return CR_OK;
+}
+
+int32_t CR_ReadToc(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    library.toc.clear();
+    const Drive* drive = ActiveDrive(library);
+    if (drive == nullptr)
+        return CR_NO_DRIVE;
+    auto toc = ReadTableOfContents(*drive);
+    if (!toc)
+        return CR_NOT_READY;
+    library.toc = std::move(*toc);
+    return CR_OK;
+}
+
+int32_t CR_ReadCDText(uint8_t*, int32_t, int32_t* count)
+{
+    if (count != nullptr)
+        *count = 0;
+    return CR_UNSUPPORTED;
+}
+
+int32_t CR_GetNumTocEntries(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return library.toc.empty() ? 0 : static_cast<int32_t>(library.toc.size() - 1);
+}
+
+CR_TocEntry CR_GetTocEntry(int32_t index)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (index < 0 || index >= static_cast<int32_t>(library.toc.size()))
+        return 0;
+    const TocEntry& entry = library.toc[static_cast<std::size_t>(index)];
+    const std::uint8_t flag = entry.trackNumber == 0xAA ? 0x10 : 0x10 | entry.control;
+    return static_cast<std::uint32_t>(entry.startSector) | static_cast<CR_TocEntry>(flag) << 32 |
+           static_cast<CR_TocEntry>(entry.trackNumber) << 40;
+}
+
+int32_t CR_IsUnitReady(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    const Drive* drive = ActiveDrive(library);
+    return drive != nullptr && MediaLoaded(*drive) ? 1 : 0;
+}
+
+int32_t CR_IsMediaLoaded(int32_t* status)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (status == nullptr)
+        return CR_ERROR;
+    const Drive* drive = ActiveDrive(library);
+    if (drive == nullptr || !MediaLoaded(*drive))
+        *status = 1;
+    return CR_OK;
+}
+
+int32_t CR_EjectCD(int32_t eject)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    const Drive* drive = ActiveDrive(library);
+    if (drive == nullptr)
+        return CR_NO_DRIVE;
+    if (eject == 0)
+        return CR_UNSUPPORTED; // closing a tray is not offered
+    if (!EjectMedia(*drive)) {
+        library.lastError = drive->image ? "A disc image cannot be ejected."
+                                         : "The drive refused to open its tray.";
+        return drive->image ? CR_UNSUPPORTED : CR_ERROR;
+    }
+    library.toc.clear();
+    return CR_OK;
+}
+
+int32_t CR_IsAudioPlaying(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    const Drive* drive = ActiveDrive(library);
+    return drive != nullptr && AudioPlaying(*drive) ? 1 : 0;
+}
+
+// Playback is done by the player through libcdio directly; these stay neutral.
+int32_t CR_PlayTrack(int32_t)
+{
+    return CR_UNSUPPORTED;
+}
+int32_t CR_StopPlayTrack(void)
+{
+    return CR_UNSUPPORTED;
+}
+int32_t CR_PauseCD(int32_t)
+{
+    return CR_UNSUPPORTED;
+}
+int32_t CR_GetCDStatusInfo(void)
+{
+    return 0;
+}
+int32_t CR_LockCD(int32_t)
+{
+    return CR_UNSUPPORTED;
+}
+int32_t CR_GetSubChannelTrackInfo(int32_t* track, int32_t* position)
+{
+    if (track != nullptr)
+        *track = 0;
+    if (position != nullptr)
+        *position = 0;
+    return CR_UNSUPPORTED;
+}
+int32_t CR_GetPlayPosition(int32_t* sector)
+{
+    if (sector != nullptr)
+        *sector = 0;
+    return CR_UNSUPPORTED;
+}
+int32_t CR_SetPlayPosition(int32_t)
+{
+    return CR_UNSUPPORTED;
+}
+int32_t CR_PlaySection(int32_t, int32_t)
+{
+    return CR_UNSUPPORTED;
+}
+
+int32_t CR_GetLastJitterErrorPosition(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return library.ripper ? library.ripper->Statistics().LastProblemSector
+                          : library.lastStatistics.LastProblemSector;
+}
+
+int32_t CR_GetCurrentRipSector(void)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    return library.ripper ? library.ripper->CurrentSector() : library.lastCurrentSector;
+}
+
+int32_t CR_SetTransportLayer(int32_t)
+{
+    return CR_OK;
+}
+int32_t CR_GetTransportLayer(void)
+{
+    return 0;
+}
+int32_t CR_ScanForC2Errors(int32_t, int32_t, int32_t* errors)
+{
+    if (errors != nullptr)
+        *errors = 0;
+    return CR_UNSUPPORTED;
+}
+
+} // extern "C"
