@@ -82,10 +82,11 @@ int main(int argc, char** argv)
                                              'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
                                              0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0,
                                              'd', 'a', 't', 'a', 0, 0, 0, 0};
-    std::vector<std::uint8_t> file(kHeader, kHeader + 44);
+    std::vector<std::uint8_t> file(44 + pcm.size());
+    std::copy(kHeader, kHeader + 44, file.begin());
+    std::copy(pcm.begin(), pcm.end(), file.begin() + 44);
     WriteLE32(&file[4], static_cast<std::uint32_t>(pcm.size() + 36));
     WriteLE32(&file[40], static_cast<std::uint32_t>(pcm.size()));
-    file.insert(file.end(), pcm.begin(), pcm.end());
     WriteFileBytes(source, file);
 
     const std::string in = ShellQuote(source.string());
