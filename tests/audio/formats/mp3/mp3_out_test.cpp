@@ -197,6 +197,10 @@ TEST(Mp3OutFailure, FullDiskEndsTheRunThroughOnThreadException)
         EXPECT_EQ(run.errors, 1) << seconds;
         EXPECT_NE(run.error.find("/dev/full"), std::string::npos) << run.error;
         EXPECT_FALSE(input.Busy());
+        if (input.Size() > 1'000'000) {
+            // The run ends at the first failed write, not after all was read.
+            EXPECT_LT(input.Position(), input.Size() / 2);
+        }
     }
 }
 
