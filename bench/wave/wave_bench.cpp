@@ -33,7 +33,8 @@ double BestOf(int rounds, const std::function<void()>& work)
     return best;
 }
 
-void Convert(const std::filesystem::path& source, const std::filesystem::path& target, TWavType type)
+void Convert(const std::filesystem::path& source, const std::filesystem::path& target,
+             TWavType type)
 {
     TWaveIn input;
     input.SetFileName(source.string());
@@ -69,7 +70,7 @@ void Shell(const std::string& command)
         std::fprintf(stderr, "failed: %s\n", command.c_str());
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -78,10 +79,10 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto source = dir / "source.wav";
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds);
-    static const std::uint8_t kHeader[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                             'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-                                             0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0,
-                                             'd', 'a', 't', 'a', 0, 0, 0, 0};
+    static const std::uint8_t kHeader[44] = {
+        'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+        ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1,
+        2,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
     std::vector<std::uint8_t> file(44 + pcm.size());
     std::copy(kHeader, kHeader + 44, file.begin());
     std::copy(pcm.begin(), pcm.end(), file.begin() + 44);
@@ -91,8 +92,10 @@ int main(int argc, char** argv)
 
     const std::string in = ShellQuote(source.string());
     const double oursPcm = BestOf(rounds, [&] { Convert(source, dir / "ours_pcm.wav", wtPCM); });
-    const double soxPcm = BestOf(rounds, [&] { Shell("sox " + in + " " + ShellQuote((dir / "sox_pcm.wav").string())); });
-    const double oursAdpcm = BestOf(rounds, [&] { Convert(source, dir / "ours_ima.wav", wtDVIADPCM); });
+    const double soxPcm = BestOf(
+        rounds, [&] { Shell("sox " + in + " " + ShellQuote((dir / "sox_pcm.wav").string())); });
+    const double oursAdpcm =
+        BestOf(rounds, [&] { Convert(source, dir / "ours_ima.wav", wtDVIADPCM); });
     const double ffmpegAdpcm = BestOf(rounds, [&] {
         Shell("ffmpeg -y -v error -nostdin -i " + in + " -c:a adpcm_ima_wav " +
               ShellQuote((dir / "ffmpeg_ima.wav").string()));

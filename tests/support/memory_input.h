@@ -46,8 +46,8 @@ public:
     {
         if (failAfter >= 0 && offset_ >= static_cast<std::size_t>(failAfter))
             throw EACSException("Simulated read failure");
-        std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(bufferSize),
-                                              pcm_.size() - offset_);
+        std::size_t n =
+            std::min<std::size_t>(static_cast<std::size_t>(bufferSize), pcm_.size() - offset_);
         if (maxChunk > 0)
             n = std::min<std::size_t>(n, static_cast<std::size_t>(maxChunk));
         if (failAfter >= 0)
@@ -61,7 +61,7 @@ public:
 
     bool reportSize = true;   // false: Size is -1
     int maxChunk = 0;         // >0: no ReadPCM hands out more than this
-    long long failAfter = -1;  // >=0: ReadPCM raises once this many bytes went out
+    long long failAfter = -1; // >=0: ReadPCM raises once this many bytes went out
     std::atomic<int> openCount{0};
     std::atomic<int> closeCount{0};
     std::atomic<int> readCount{0};
@@ -74,4 +74,4 @@ private:
     int bits_;
 };
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

@@ -84,4 +84,4 @@ private:
     std::condition_variable changed_;
 };
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

@@ -17,7 +17,8 @@ std::int16_t Clip(double value)
 // A few notes of a simple tune with harmonics and a decaying envelope.
 double MusicValue(int frame, int channel, int sampleRate)
 {
-    static constexpr double kNotes[] = {261.63, 329.63, 392.00, 523.25, 440.00, 349.23, 293.66, 392.00};
+    static constexpr double kNotes[] = {261.63, 329.63, 392.00, 523.25,
+                                        440.00, 349.23, 293.66, 392.00};
     const double t = static_cast<double>(frame) / sampleRate;
     const int noteLength = sampleRate / 4;
     const int note = (frame / noteLength) % 8;
@@ -31,7 +32,7 @@ double MusicValue(int frame, int channel, int sampleRate)
            bass;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::int16_t> MakeSamples(Signal kind, int frames, int channels, int sampleRate,
                                       double amplitude, unsigned seed)
@@ -60,8 +61,9 @@ std::vector<std::int16_t> MakeSamples(Signal kind, int frames, int channels, int
             case Signal::Music: v = MusicValue(i, c, sampleRate) / 1.1; break;
             }
             out[static_cast<std::size_t>(i) * channels + c] =
-                kind == Signal::Square ? (v > 0 ? Clip(full) : Clip(-full - (amplitude >= 1.0 ? 1 : 0)))
-                                       : Clip(v * full);
+                kind == Signal::Square
+                    ? (v > 0 ? Clip(full) : Clip(-full - (amplitude >= 1.0 ? 1 : 0)))
+                    : Clip(v * full);
         }
     }
     return out;
@@ -127,4 +129,4 @@ double SnrDb(const std::vector<std::int16_t>& reference, const std::vector<std::
     return 10.0 * std::log10(signal / noise);
 }
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

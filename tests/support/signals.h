@@ -21,4 +21,4 @@ double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::in
 // Signal-to-noise ratio in dB of test against reference over their common length.
 double SnrDb(const std::vector<std::int16_t>& reference, const std::vector<std::int16_t>& test);
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

@@ -68,7 +68,8 @@ std::string FfprobeValue(const std::filesystem::path& file, const std::string& e
         command += "-show_entries " + entry;
     else
         command += "-select_streams a:0 -show_entries stream=" + entry;
-    command += " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) + " 2>/dev/null";
+    command +=
+        " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) + " 2>/dev/null";
     std::string out;
     RunCommand(command, &out);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
@@ -85,7 +86,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& file)
 void WriteFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 TempDir::TempDir()
@@ -102,4 +104,4 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

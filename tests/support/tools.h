@@ -41,4 +41,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

@@ -11,7 +11,7 @@ void Erase(std::vector<TComponent*>& list, TComponent* item)
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
-}  // namespace
+} // namespace
 
 TComponent::TComponent(TComponent* owner) : owner_(owner)
 {
@@ -27,7 +27,7 @@ TComponent::~TComponent()
 {
     while (!owned_.empty()) {
         TComponent* last = owned_.back();
-        delete last;  // its destructor takes it off owned_
+        delete last; // its destructor takes it off owned_
     }
     NotifyRemoval();
     if (owner_ != nullptr)
@@ -72,6 +72,8 @@ void TComponent::RemoveFreeNotification(TComponent* component)
     Erase(component->watched_, this);
 }
 
-void TComponent::Notification(TComponent* /*component*/, TOperation /*operation*/) {}
+void TComponent::Notification(TComponent* /*component*/, TOperation /*operation*/)
+{
+}
 
-}  // namespace sonfeld
+} // namespace sonfeld

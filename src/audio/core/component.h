@@ -37,8 +37,8 @@ private:
     TComponent* owner_;
     std::string name_;
     std::vector<TComponent*> owned_;
-    std::vector<TComponent*> subscribers_;  // asked for a notice when this goes
-    std::vector<TComponent*> watched_;      // this asked them for a notice
+    std::vector<TComponent*> subscribers_; // asked for a notice when this goes
+    std::vector<TComponent*> watched_;     // this asked them for a notice
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -45,4 +45,4 @@ void TACSConverter::Notification(TComponent* component, TOperation operation)
     TACSInput::Notification(component, operation);
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

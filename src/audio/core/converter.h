@@ -29,4 +29,4 @@ private:
     std::atomic<TACSInput*> input_{nullptr};
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

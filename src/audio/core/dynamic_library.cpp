@@ -68,4 +68,4 @@ std::string InProgramFolder(const std::string& fileName)
     return (std::filesystem::path(ProgramFolder()) / fileName).string();
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -24,8 +24,7 @@ public:
     void* Symbol(const char* name) const;
 
     // Resolves a C function by name into a function pointer of type F.
-    template <class F>
-    F Resolve(const char* name) const
+    template <class F> F Resolve(const char* name) const
     {
         return reinterpret_cast<F>(Symbol(name));
     }
@@ -42,4 +41,4 @@ std::string ProgramFolder();
 // fileName joined to ProgramFolder(): our own run-time libraries live beside the program.
 std::string InProgramFolder(const std::string& fileName);
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -16,9 +16,18 @@ int TACSFileIn::QueryFormat(const int& value)
     return result;
 }
 
-int TACSFileIn::GetBitsPerSample() { return QueryFormat(bitsPerSample_); }
-int TACSFileIn::GetChannels() { return QueryFormat(channels_); }
-int TACSFileIn::GetSampleRate() { return QueryFormat(sampleRate_); }
+int TACSFileIn::GetBitsPerSample()
+{
+    return QueryFormat(bitsPerSample_);
+}
+int TACSFileIn::GetChannels()
+{
+    return QueryFormat(channels_);
+}
+int TACSFileIn::GetSampleRate()
+{
+    return QueryFormat(sampleRate_);
+}
 
 int TACSFileIn::GetTotalSeconds()
 {
@@ -65,4 +74,4 @@ void TACSFileIn::CloseInput()
     busy_.store(false);
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

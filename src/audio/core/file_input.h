@@ -58,4 +58,4 @@ private:
     int QueryFormat(const int& value);
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -12,4 +12,4 @@ void TACSInput::ForceClose()
     busy_.store(false);
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

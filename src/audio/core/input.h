@@ -75,9 +75,9 @@ public:
 
 protected:
     TStream* Stream = nullptr;
-    std::unique_ptr<TStream> ownedStream_;  // the stream this input opened itself
+    std::unique_ptr<TStream> ownedStream_; // the stream this input opened itself
     bool StreamAssigned = false;
     bool seekable_ = true;
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

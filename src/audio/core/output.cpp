@@ -70,7 +70,10 @@ TACSOutput::TACSOutput(TComponent* owner) : TComponent(owner)
     threadFinished_ = Thread->FinishedFlag();
 }
 
-TACSOutput::~TACSOutput() { DestroyWorker(); }
+TACSOutput::~TACSOutput()
+{
+    DestroyWorker();
+}
 
 void TACSOutput::DestroyWorker()
 {
@@ -155,7 +158,10 @@ void TACSOutput::SetDelay(int value)
         Thread->Delay.store(value);
 }
 
-int TACSOutput::Delay() const { return Thread != nullptr ? Thread->Delay.load() : 0; }
+int TACSOutput::Delay() const
+{
+    return Thread != nullptr ? Thread->Delay.load() : 0;
+}
 
 bool TACSOutput::SuspendWhenIdle() const
 {
@@ -365,6 +371,9 @@ void TACSStreamedOutput::FinishRun(const std::function<void()>& completeFile)
         std::rethrow_exception(firstError);
 }
 
-void TACSFileOut::SetFileMode(TFileOutputMode /*value*/) { fileMode_ = foRewrite; }
+void TACSFileOut::SetFileMode(TFileOutputMode /*value*/)
+{
+    fileMode_ = foRewrite;
+}
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -43,8 +43,8 @@ public:
 
     std::atomic<bool> SuspendWhenIdle{true};
     std::atomic<bool> StopRequested{false};  // set only while the output is destroyed
-    std::atomic<bool> AbortRequested{false};  // set by Stop
-    std::atomic<int> Delay{0};                // ms to sleep before each cycle, when above 5
+    std::atomic<bool> AbortRequested{false}; // set by Stop
+    std::atomic<int> Delay{0};               // ms to sleep before each cycle, when above 5
 
 protected:
     void Execute() override;
@@ -132,7 +132,7 @@ private:
     std::atomic<bool> busy_{false};
     std::mutex idleMutex_;
     std::condition_variable idle_;
-    TACSThread* Thread = nullptr;  // frees itself; gone after DestroyWorker
+    TACSThread* Thread = nullptr; // frees itself; gone after DestroyWorker
     std::shared_ptr<const std::atomic<bool>> threadFinished_;
 };
 
@@ -181,4 +181,4 @@ protected:
     TFileOutputMode fileMode_ = foRewrite;
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

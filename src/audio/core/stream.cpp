@@ -17,9 +17,12 @@ namespace {
 
 constexpr std::size_t kWriteGather = 64 * 1024;
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
 
-}  // namespace
+} // namespace
 
 void TStream::ReadBuffer(void* buffer, std::size_t count)
 {
@@ -157,9 +160,9 @@ std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin)
         return base + static_cast<std::int64_t>(pending_.size());
     }
     Flush();
-    const int whence = origin == SeekOrigin::Begin ? SEEK_SET
+    const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
                        : origin == SeekOrigin::Current ? SEEK_CUR
-                                                        : SEEK_END;
+                                                       : SEEK_END;
     const off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
     if (result < 0)
         Fail("Cannot seek in file ", errno);
@@ -214,4 +217,4 @@ void TMemoryStream::Clear()
     position_ = 0;
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

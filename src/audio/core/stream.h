@@ -40,9 +40,9 @@ public:
 class TFileStream final : public TStream {
 public:
     enum class Mode {
-        Create,         // create or empty the file, read and write
-        OpenRead,       // existing file, read only, others may read and write
-        OpenReadWrite,  // existing file, read and write, others may only read
+        Create,        // create or empty the file, read and write
+        OpenRead,      // existing file, read only, others may read and write
+        OpenReadWrite, // existing file, read and write, others may only read
     };
 
     // Raises "Cannot create file "%s". %s" or "Cannot open file "%s". %s".
@@ -66,7 +66,7 @@ private:
 
     std::string fileName_;
     int fd_ = -1;
-    std::vector<std::uint8_t> pending_;  // written but not yet handed to the system
+    std::vector<std::uint8_t> pending_; // written but not yet handed to the system
 };
 
 // A stream held in memory.
@@ -87,4 +87,4 @@ private:
     std::size_t position_ = 0;
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

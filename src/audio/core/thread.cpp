@@ -9,7 +9,7 @@ namespace {
 std::mutex finishedMutex;
 std::condition_variable finishedChanged;
 
-}  // namespace
+} // namespace
 
 TThread::TThread(bool createSuspended)
     : suspended_(createSuspended), finished_(std::make_shared<std::atomic<bool>>(false))
@@ -42,21 +42,26 @@ void TThread::Body()
         // An error that escapes the body ends the thread, as nothing could report it.
     }
     const auto finished = finished_;
-    if (freeOnTerminate_.load())
+    if (freeOnTerminate_.load()) {
+        // Waits out a Resume() that may still hold the lock and the condition.
+        {
+            std::lock_guard lock(mutex_);
+        }
         delete this;
-    {
-        std::lock_guard lock(finishedMutex);
-        finished->store(true);
     }
+    // Notified under the lock, so a waiter cannot return (and the program end)
+    // while this thread still touches the condition variable.
+    std::lock_guard lock(finishedMutex);
+    finished->store(true);
     finishedChanged.notify_all();
 }
 
 void TThread::Resume()
 {
-    {
-        std::lock_guard lock(mutex_);
-        suspended_.store(false);
-    }
+    // Notified under the lock: a thread that frees itself may be gone as soon
+    // as the lock is released.
+    std::lock_guard lock(mutex_);
+    suspended_.store(false);
     wake_.notify_all();
 }
 
@@ -75,4 +80,4 @@ void TThread::WaitFinished(const std::shared_ptr<const std::atomic<bool>>& flag)
     finishedChanged.wait(lock, [&flag] { return flag->load(); });
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

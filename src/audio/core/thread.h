@@ -58,4 +58,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

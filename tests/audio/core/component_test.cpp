@@ -53,7 +53,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(Component, OwnerDestroysItsComponentsAndSiblingsAreToldOfRemovals)
 {
@@ -66,7 +66,7 @@ TEST(Component, OwnerDestroysItsComponentsAndSiblingsAreToldOfRemovals)
     delete other;
     ASSERT_EQ(watcher->removed.size(), 1u);
     EXPECT_EQ(watcher->removed[0], other);
-    delete owner;  // destroys the watcher too; a leak would show under the sanitizers
+    delete owner; // destroys the watcher too; a leak would show under the sanitizers
 }
 
 TEST(Component, FreeNotificationReachesComponentsOfOtherOwners)

@@ -14,7 +14,10 @@ using namespace sonfeld::test;
 
 namespace {
 
-std::vector<std::uint8_t> Pcm(int frames) { return MakePcm(Signal::Music, frames); }
+std::vector<std::uint8_t> Pcm(int frames)
+{
+    return MakePcm(Signal::Music, frames);
+}
 
 // An input whose position and size a test sets directly.
 class TFixedInput final : public TACSInput {
@@ -32,7 +35,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(Pipeline, RunDeliversEveryByteAndEndsWithOnDone)
 {
@@ -128,7 +131,7 @@ TEST(Pipeline, ProgressRoundsHalfToEvenAndTellsUnknownSizes)
 {
     TFixedInput input;
     TRecordingOutput output;
-    EXPECT_EQ(output.Progress(), 0);  // no input
+    EXPECT_EQ(output.Progress(), 0); // no input
     output.SetInput(&input);
     input.Set(1, 200);
     EXPECT_EQ(output.Progress(), 0);
@@ -141,7 +144,7 @@ TEST(Pipeline, ProgressRoundsHalfToEvenAndTellsUnknownSizes)
     input.Set(5, 0);
     EXPECT_EQ(output.Progress(), 0);
     input.Set(300, 200);
-    EXPECT_EQ(output.Progress(), 150);  // not clamped
+    EXPECT_EQ(output.Progress(), 150); // not clamped
 }
 
 TEST(Pipeline, DelayRules)
@@ -156,7 +159,7 @@ TEST(Pipeline, DelayRules)
     // A delay above 5 ms sleeps before every cycle: 12 cycles take at least 12 * 6 ms.
     const auto pcm = Pcm(1000);
     TMemoryInput input(pcm);
-    input.maxChunk = 400;  // 4000 bytes in 10 reads, one empty read, then the end
+    input.maxChunk = 400; // 4000 bytes in 10 reads, one empty read, then the end
     output.SetInput(&input);
     output.blockBytes = 400;
     output.SetDelay(6);
@@ -194,11 +197,11 @@ TEST(Pipeline, FailedPrepareReportsOnCallerThreadAndFreesTheInput)
 TEST(Pipeline, FailedPrepareLeavesAnInputOpenedByOthersAlone)
 {
     TMemoryInput input(Pcm(100));
-    input.OpenInput();  // someone else's run
+    input.OpenInput(); // someone else's run
     TRecordingOutput output;
     output.SetInput(&input);
     OutputRunner runner(output);
-    output.Run();  // its OpenInput fails with the input's busy message
+    output.Run(); // its OpenInput fails with the input's busy message
     EXPECT_EQ(runner.LastError(), "The component is buisy");
     EXPECT_TRUE(input.Busy());
     input.CloseInput();
@@ -266,7 +269,7 @@ TEST(Pipeline, OnProgressFiresOnlyOnChangesUpToHundred)
     const auto pcm = Pcm(44100);
     TMemoryInput input(pcm);
     TRecordingOutput output;
-    output.blockBytes = 176;  // about a thousand cycles for a hundred steps
+    output.blockBytes = 176; // about a thousand cycles for a hundred steps
     output.SetInput(&input);
     OutputRunner runner(output);
     ASSERT_TRUE(runner.RunAndWait());
@@ -322,7 +325,7 @@ TEST(Pipeline, DestroyingARunningOutputWindsTheRunUp)
         TRecordingOutput output;
         output.SetInput(&input);
         output.blockBytes = 100;
-        output.SetDelay(10);  // thousands of cycles: the run is surely still going
+        output.SetDelay(10); // thousands of cycles: the run is surely still going
         output.Run();
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         ASSERT_TRUE(output.Busy());

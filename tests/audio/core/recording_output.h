@@ -32,7 +32,7 @@ public:
     std::atomic<bool> openThenFail{false};
     std::atomic<long long> failAtBlock{-1};
     int blockBytes = 4096;
-    std::function<void()> duringBlock;  // called on the worker inside each read cycle
+    std::function<void()> duringBlock; // called on the worker inside each read cycle
 
 protected:
     void PrepareOutput() override
@@ -83,4 +83,4 @@ private:
     long long blocks_ = 0;
 };
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test

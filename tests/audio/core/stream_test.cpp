@@ -59,12 +59,13 @@ TEST(FileStream, FullDiskIsReportedNotSwallowed)
 {
     TFileStream file("/dev/full", TFileStream::Mode::Create);
     std::vector<std::uint8_t> block(1000, 1);
-    EXPECT_NO_THROW(file.Write(block.data(), block.size()));  // still gathered
+    EXPECT_NO_THROW(file.Write(block.data(), block.size())); // still gathered
     try {
         file.Close();
         FAIL() << "closing must report the lost write";
     } catch (const EACSException& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot write to file \"/dev/full\". No space left on device");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot write to file \"/dev/full\". No space left on device");
     }
 }
 

@@ -10,16 +10,15 @@ namespace sonfeld {
 namespace {
 
 constexpr std::int16_t kStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
-constexpr std::int8_t kIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8,
-                                         -1, -1, -1, -1, 2, 4, 6, 8};
+constexpr std::int8_t kIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
 void Advance(TImaChannelState& state, int step, std::uint8_t code)
 {
@@ -34,7 +33,8 @@ void Advance(TImaChannelState& state, int step, std::uint8_t code)
         delta = -delta;
     // The lower bound is -32767 so that a coded signal stays symmetric.
     state.Predictor = static_cast<std::int16_t>(std::clamp(state.Predictor + delta, -32767, 32767));
-    state.StepIndex = static_cast<std::uint8_t>(std::clamp(state.StepIndex + kIndexTable[code], 0, 88));
+    state.StepIndex =
+        static_cast<std::uint8_t>(std::clamp(state.StepIndex + kIndexTable[code], 0, 88));
 }
 
 void WriteHeader(std::uint8_t* header, const TImaChannelState& state)
@@ -52,7 +52,7 @@ void PutCode(std::uint8_t* byte, int i, std::uint8_t code)
         *byte = static_cast<std::uint8_t>((*byte & 0x0F) | (code << 4));
 }
 
-}  // namespace
+} // namespace
 
 std::uint8_t ImaEncodeSample(TImaChannelState& state, int sample)
 {
@@ -121,7 +121,8 @@ void EncodeStereoBlock(TImaChannelState (&state)[2], const std::uint8_t* samples
         for (int i = 0; i < codes; ++i) {
             const int sample = static_cast<std::int16_t>(ReadLE16(samples + 4 * i + 2 * channel));
             const int k = i / 2;
-            PutCode(block + groupOffset + 8 * (k / 4) + k % 4, i, ImaEncodeSample(state[channel], sample));
+            PutCode(block + groupOffset + 8 * (k / 4) + k % 4, i,
+                    ImaEncodeSample(state[channel], sample));
         }
     }
 }
@@ -157,4 +158,4 @@ bool DecodeImaBlock(const std::uint8_t* block, int blockSize, int channels, std:
     return true;
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -10,7 +10,7 @@ namespace sonfeld {
 // alternating left and right, 8 samples of one channel per group.
 struct TImaChannelState {
     std::int16_t Predictor = 0;
-    std::uint8_t StepIndex = 0;  // 0..88
+    std::uint8_t StepIndex = 0; // 0..88
 };
 
 // Codes one sample and moves the state on; returns the 4-bit code.
@@ -40,4 +40,4 @@ void EncodeStereoBlock(TImaChannelState (&state)[2], const std::uint8_t* samples
 // index is out of range.
 bool DecodeImaBlock(const std::uint8_t* block, int blockSize, int channels, std::int16_t* output);
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -32,7 +32,7 @@ std::int16_t DecodeCode(TMsChannel& c, int code)
     return static_cast<std::int16_t>(value);
 }
 
-}  // namespace
+} // namespace
 
 int MsAdpcmBlockBytes(int samplesPerBlock, int channels)
 {
@@ -76,4 +76,4 @@ bool DecodeMsAdpcmBlock(const std::uint8_t* block, int samplesPerBlock, int chan
     return true;
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -21,4 +21,4 @@ int MsAdpcmDecodedFrames(int samplesPerBlock, int channels);
 bool DecodeMsAdpcmBlock(const std::uint8_t* block, int samplesPerBlock, int channels,
                         const TMsAdpcmCoefficients& coefficients, std::int16_t* output);
 
-}  // namespace sonfeld
+} // namespace sonfeld

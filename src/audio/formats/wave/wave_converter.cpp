@@ -36,9 +36,12 @@ private:
     mpg123_handle* handle_ = nullptr;
 };
 
-}  // namespace
+} // namespace
 
-TWaveConverter::TWaveConverter() { InitialiseMpg123Once(); }
+TWaveConverter::TWaveConverter()
+{
+    InitialiseMpg123Once();
+}
 
 void TWaveConverter::ReadSourceWave(TStream& source)
 {
@@ -154,4 +157,4 @@ void TWaveConverter::WritePCMWave(TStream& dest)
     SetPosition(ownPosition);
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

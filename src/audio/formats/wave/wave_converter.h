@@ -33,4 +33,4 @@ public:
     std::array<std::uint8_t, kFormatRecordSize> TargetFormat{};
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

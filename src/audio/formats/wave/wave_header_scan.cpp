@@ -118,7 +118,7 @@ TWaveHeaderInfo Scanner::Run()
         case Looking::Riff:
         case Looking::Wave:
             if (looking == Looking::Riff && SameIdentifier(window_, "RIFF")) {
-                ReadIdentifier();  // the RIFF size, compared against "WAVE" first
+                ReadIdentifier(); // the RIFF size, compared against "WAVE" first
                 looking = Looking::Wave;
             } else if (looking == Looking::Wave && SameIdentifier(window_, "WAVE")) {
                 ReadIdentifier();
@@ -174,11 +174,11 @@ TWaveHeaderInfo Scanner::Run()
     }
 }
 
-}  // namespace
+} // namespace
 
 TWaveHeaderInfo ScanWaveHeader(TStream& stream, TWaveScanMode mode)
 {
     return Scanner(stream, mode).Run();
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

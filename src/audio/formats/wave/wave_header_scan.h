@@ -17,7 +17,7 @@ struct TWaveHeaderInfo {
     int SampleRate = 0;
     int BlockAlign = 0;
     int BitsPerSample = 0;
-    std::vector<std::uint8_t> FmtBody;  // the fmt chunk's body as stored
+    std::vector<std::uint8_t> FmtBody; // the fmt chunk's body as stored
     std::int64_t FactValuePosition = -1;
     std::uint32_t FactValue = 0;
     std::int64_t DataSizePosition = -1;
@@ -27,8 +27,8 @@ struct TWaveHeaderInfo {
 
 // Which format tags a scan accepts, and so which kinds need a fact chunk.
 enum class TWaveScanMode {
-    Append,  // PCM and IMA ADPCM; only IMA ADPCM needs "fact"
-    Decode,  // PCM, IMA ADPCM, Microsoft ADPCM, MPEG layer 3; all but PCM need "fact"
+    Append, // PCM and IMA ADPCM; only IMA ADPCM needs "fact"
+    Decode, // PCM, IMA ADPCM, Microsoft ADPCM, MPEG layer 3; all but PCM need "fact"
 };
 
 // Scans from the stream's current position (the start of the file), reading
@@ -39,4 +39,4 @@ enum class TWaveScanMode {
 // after 8192 bytes. On success the stream stands at the first audio byte.
 TWaveHeaderInfo ScanWaveHeader(TStream& stream, TWaveScanMode mode);
 
-}  // namespace sonfeld
+} // namespace sonfeld

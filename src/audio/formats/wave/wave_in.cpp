@@ -15,9 +15,11 @@ constexpr int kDecodeBufferSize = 16384;
 // Where the first audio byte may lie; offsets are kept in 16 bits.
 constexpr std::int64_t kDataStartLimit = 65536;
 
-}  // namespace
+} // namespace
 
-TWaveIn::TWaveIn(TComponent* owner) : TACSFileIn(owner) {}
+TWaveIn::TWaveIn(TComponent* owner) : TACSFileIn(owner)
+{
+}
 
 TWaveIn::~TWaveIn()
 {
@@ -59,7 +61,8 @@ void TWaveIn::ScanHeader()
         coefficients_.Count = ReadLE16(&body[20]);
         fits = fits && channels_ <= 2 && coefficients_.Count >= 1 && coefficients_.Count <= 32 &&
                info.FmtBody.size() >= 22 + 4 * static_cast<std::size_t>(coefficients_.Count) &&
-               samplesPerBlock_ >= 2 && MsAdpcmBlockBytes(samplesPerBlock_, channels_) <= blockAlign_ &&
+               samplesPerBlock_ >= 2 &&
+               MsAdpcmBlockBytes(samplesPerBlock_, channels_) <= blockAlign_ &&
                samplesPerBlock_ * channels_ * 2 <= kDecodeBufferSize;
         if (fits)
             for (int i = 0; i < coefficients_.Count; ++i) {
@@ -71,7 +74,8 @@ void TWaveIn::ScanHeader()
     case wtACM:
         blockAlign_ = info.BlockAlign;
         samplesPerBlock_ = samplesPerBlock;
-        fits = fits && info.FmtBody.size() <= static_cast<std::size_t>(TWaveConverter::kFormatRecordSize);
+        fits = fits &&
+               info.FmtBody.size() <= static_cast<std::size_t>(TWaveConverter::kFormatRecordSize);
         break;
     case wtUnsupported: break;
     }
@@ -244,7 +248,7 @@ int TWaveIn::ReadPCM(void* buffer, int bufferSize)
             if (n == 0 && loop_) {
                 CloseInput();
                 OpenInput();
-                n = RefillPcm();  // once only: an empty file must not loop for ever
+                n = RefillPcm(); // once only: an empty file must not loop for ever
             }
             break;
         case wtDVIADPCM:
@@ -273,4 +277,4 @@ int TWaveIn::ReadPCM(void* buffer, int bufferSize)
     return count;
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

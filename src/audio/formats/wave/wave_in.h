@@ -60,4 +60,4 @@ private:
     bool replacedAssigned_ = false;
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

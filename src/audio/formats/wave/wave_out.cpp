@@ -8,7 +8,10 @@ namespace sonfeld {
 
 namespace {
 
-void PutTag(std::uint8_t* p, const char* tag) { std::memcpy(p, tag, 4); }
+void PutTag(std::uint8_t* p, const char* tag)
+{
+    std::memcpy(p, tag, 4);
+}
 
 void WriteUInt32At(TStream& stream, std::int64_t offset, std::uint32_t value)
 {
@@ -16,11 +19,16 @@ void WriteUInt32At(TStream& stream, std::int64_t offset, std::uint32_t value)
     stream.WriteUInt32(value);
 }
 
-}  // namespace
+} // namespace
 
-TWaveOut::TWaveOut(TComponent* owner) : TACSFileOut(owner) {}
+TWaveOut::TWaveOut(TComponent* owner) : TACSFileOut(owner)
+{
+}
 
-TWaveOut::~TWaveOut() { DestroyWorker(); }
+TWaveOut::~TWaveOut()
+{
+    DestroyWorker();
+}
 
 void TWaveOut::SetWavType(TWavType value)
 {
@@ -34,7 +42,10 @@ void TWaveOut::SetBlockSize(std::uint16_t value)
         blockSize_ = value;
 }
 
-void TWaveOut::SetFileMode(TFileOutputMode value) { fileMode_ = value; }
+void TWaveOut::SetFileMode(TFileOutputMode value)
+{
+    fileMode_ = value;
+}
 
 std::array<std::uint8_t, 44> TWaveOut::FillPCMHeader() const
 {
@@ -138,7 +149,8 @@ void TWaveOut::PrepareOutput()
     }
     if (wavType_ == wtPCM) {
         if (appending_) {
-            if (sampleRate_ != ExistingHeader.SampleRate || bitsPerSample_ != ExistingHeader.BitsPerSample ||
+            if (sampleRate_ != ExistingHeader.SampleRate ||
+                bitsPerSample_ != ExistingHeader.BitsPerSample ||
                 channels_ != ExistingHeader.Channels)
                 throw EACSException("Cannot append data in different audio format.");
             Stream->Seek(0, SeekOrigin::End);
@@ -175,7 +187,8 @@ void TWaveOut::PrepareAdpcm(bool appending)
         ChannelState[0].StepIndex = 0;
         ChannelState[1].StepIndex = 0;
     }
-    adpcmInput_.assign(static_cast<std::size_t>((blockSize_ - 4 * channels_) * 4 + 2 * channels_), 0);
+    adpcmInput_.assign(static_cast<std::size_t>((blockSize_ - 4 * channels_) * 4 + 2 * channels_),
+                       0);
     adpcmBlock_.assign(blockSize_, 0);
 }
 
@@ -227,7 +240,8 @@ void TWaveOut::CompleteHeaders()
         else
             WriteUInt32At(*Stream, 40, length - 44);
     } else if (appending_) {
-        const std::uint32_t dataSize = length - static_cast<std::uint32_t>(ExistingHeader.DataStart);
+        const std::uint32_t dataSize =
+            length - static_cast<std::uint32_t>(ExistingHeader.DataStart);
         WriteUInt32At(*Stream, ExistingHeader.DataSizePosition, dataSize);
         const int samplesPerBlock = ImaSamplesPerBlock(blockSize_, ExistingHeader.Channels);
         WriteUInt32At(*Stream, ExistingHeader.FactValuePosition,
@@ -255,4 +269,4 @@ void TWaveOut::FinishOutput()
     });
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -72,4 +72,4 @@ private:
     std::vector<std::uint8_t> adpcmBlock_;
 };
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -39,4 +39,4 @@ inline void WriteLE32(std::uint8_t* p, std::uint32_t value)
     p[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
-}  // namespace sonfeld
+} // namespace sonfeld

@@ -57,7 +57,7 @@ TEST(ImaAdpcm, StereoLayoutGroupsEightSamplesPerChannel)
     EncodeStereoBlock(state, bytes.data(), block.data(), 512);
     EXPECT_EQ(block[3], 0);
     EXPECT_EQ(block[7], 0);
-    EXPECT_NE(block[8] & 0x0F, 0);  // left sample 2
+    EXPECT_NE(block[8] & 0x0F, 0); // left sample 2
     for (int group = 0; group < 63; ++group)
         for (int k = 0; k < 4; ++k)
             ASSERT_EQ(block[12 + 8 * group + k], 0) << "right group " << group;
@@ -79,6 +79,6 @@ TEST(ImaAdpcm, EncodeDecodeAgreeWithTheEncodersOwnPrediction)
     std::vector<std::int16_t> decoded(1017);
     ASSERT_TRUE(DecodeImaBlock(block.data(), 512, 1, decoded.data()));
     EXPECT_GT(SnrDb(pcm, decoded), 20.0);
-    block[2] = 89;  // a step index past the table
+    block[2] = 89; // a step index past the table
     EXPECT_FALSE(DecodeImaBlock(block.data(), 512, 1, decoded.data()));
 }

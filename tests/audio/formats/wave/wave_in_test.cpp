@@ -67,7 +67,7 @@ protected:
     std::filesystem::path source;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(WaveInFiles, PcmMatchesTheSourceAndFfmpeg)
 {
@@ -88,7 +88,8 @@ TEST_F(WaveInFiles, PcmMatchesTheSourceAndFfmpeg)
 // differently from the shift-and-add rule of the format (and of sox and of
 // this decoder); its output is therefore compared within a tolerance, and
 // sox's sample for sample.
-static void ExpectImaDecodesAgree(const std::filesystem::path& file, const std::vector<std::uint8_t>& ours)
+static void ExpectImaDecodesAgree(const std::filesystem::path& file,
+                                  const std::vector<std::uint8_t>& ours)
 {
     const auto sox = SoxDecode(file);
     ASSERT_FALSE(sox.empty());
@@ -96,13 +97,14 @@ static void ExpectImaDecodesAgree(const std::filesystem::path& file, const std::
     EXPECT_TRUE(std::equal(sox.begin(), sox.end(), ours.begin())) << file;
     const auto ffmpeg = FfmpegDecode(file);
     ASSERT_EQ(ffmpeg.size(), ours.size()) << "whole blocks are decoded by both";
-    EXPECT_GT(SnrDb(FromBytes(ffmpeg), FromBytes(ours)), 30.0);  // measured: about 38 dB
+    EXPECT_GT(SnrDb(FromBytes(ffmpeg), FromBytes(ours)), 30.0); // measured: about 38 dB
 }
 
 TEST_F(WaveInFiles, SoxImaAdpcmDecodesLikeSox)
 {
     for (const char* channels : {"1", "2"}) {
-        const auto file = Sox(std::string("ima") + channels + ".wav", std::string("-c ") + channels + " -e ima-adpcm");
+        const auto file = Sox(std::string("ima") + channels + ".wav",
+                              std::string("-c ") + channels + " -e ima-adpcm");
         TWaveIn input;
         input.SetFileName(file.string());
         const auto ours = ReadAll(input);
@@ -115,7 +117,8 @@ TEST_F(WaveInFiles, SoxImaAdpcmDecodesLikeSox)
 TEST_F(WaveInFiles, SoxMsAdpcmDecodesLikeFfmpeg)
 {
     for (const char* channels : {"1", "2"}) {
-        const auto file = Sox(std::string("ms") + channels + ".wav", std::string("-c ") + channels + " -e ms-adpcm");
+        const auto file = Sox(std::string("ms") + channels + ".wav",
+                              std::string("-c ") + channels + " -e ms-adpcm");
         TWaveIn input;
         input.SetFileName(file.string());
         const auto ours = ReadAll(input);
@@ -143,7 +146,8 @@ TEST_F(WaveInFiles, MpegLayer3InWavIsConvertedInMemory)
     const auto theirs = FfmpegDecode(file);
     ASSERT_FALSE(theirs.empty());
     const long frameBytes = 1152 * 4;
-    EXPECT_LE(std::labs(static_cast<long>(ours.size()) - static_cast<long>(theirs.size())), frameBytes);
+    EXPECT_LE(std::labs(static_cast<long>(ours.size()) - static_cast<long>(theirs.size())),
+              frameBytes);
     EXPECT_GT(Correlation(FromBytes(ours), FromBytes(theirs)), 0.99);
     // Seen from the source, the decoder's delay shifts the signal: compare at the best lag.
     const auto decoded = FromBytes(ours);
@@ -283,9 +287,9 @@ TEST(WaveIn, BadHeadersAreInvalidAndDeliverNothing)
     const int before = OpenFileCount();
     // A zero sample rate: no seconds, and the source is closed again.
     std::vector<std::uint8_t> zeroRate = {'R', 'I', 'F', 'F', 40, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                          'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 16, 0,
-                                          'd', 'a', 't', 'a', 4, 0, 0, 0, 1, 2, 3, 4};
+                                          'f', 'm', 't', ' ', 16, 0, 0, 0, 1,   0,   2,   0,
+                                          0,   0,   0,   0,   0,  0, 0, 0, 4,   0,   16,  0,
+                                          'd', 'a', 't', 'a', 4,  0, 0, 0, 1,   2,   3,   4};
     WriteFileBytes(dir / "rate0.wav", zeroRate);
     TWaveIn input;
     input.SetFileName((dir / "rate0.wav").string());
@@ -293,11 +297,11 @@ TEST(WaveIn, BadHeadersAreInvalidAndDeliverNothing)
     EXPECT_EQ(OpenFileCount(), before);
 
     // Microsoft ADPCM with more coefficient pairs than the table holds.
-    std::vector<std::uint8_t> ms = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                    'f', 'm', 't', ' ', 22, 0, 0, 0, 2, 0, 1, 0,
-                                    0x44, 0xAC, 0, 0, 0, 0, 0, 0, 0, 1, 4, 0, 4, 0, 0xF4, 1, 40, 0,
-                                    'f', 'a', 'c', 't', 4, 0, 0, 0, 100, 0, 0, 0,
-                                    'd', 'a', 't', 'a', 0, 1, 0, 0};
+    std::vector<std::uint8_t> ms = {'R', 'I', 'F', 'F', 0,   0,   0,   0, 'W', 'A', 'V', 'E',  'f',
+                                    'm', 't', ' ', 22,  0,   0,   0,   2, 0,   1,   0,   0x44, 0xAC,
+                                    0,   0,   0,   0,   0,   0,   0,   1, 4,   0,   4,   0,    0xF4,
+                                    1,   40,  0,   'f', 'a', 'c', 't', 4, 0,   0,   0,   100,  0,
+                                    0,   0,   'd', 'a', 't', 'a', 0,   1, 0,   0};
     ms.resize(ms.size() + 256, 0x77);
     WriteFileBytes(dir / "ms.wav", ms);
     EXPECT_TRUE(Decode(dir / "ms.wav").empty());
@@ -308,11 +312,11 @@ TEST(WaveIn, BadHeadersAreInvalidAndDeliverNothing)
     msInput.CloseSourceFile();
 
     // IMA ADPCM blocks larger than the decode buffer.
-    std::vector<std::uint8_t> ima = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                     'f', 'm', 't', ' ', 20, 0, 0, 0, 17, 0, 1, 0,
-                                     0x44, 0xAC, 0, 0, 0, 0, 0, 0, 0x00, 0x40, 4, 0, 2, 0, 0xF9, 0x7F,
-                                     'f', 'a', 'c', 't', 4, 0, 0, 0, 100, 0, 0, 0,
-                                     'd', 'a', 't', 'a', 0, 0x40, 0, 0};
+    std::vector<std::uint8_t> ima = {
+        'R', 'I', 'F',  'F',  0, 0,  0, 0,   'W',  'A',  'V',  'E', 'f',  'm', 't',
+        ' ', 20,  0,    0,    0, 17, 0, 1,   0,    0x44, 0xAC, 0,   0,    0,   0,
+        0,   0,   0x00, 0x40, 4, 0,  2, 0,   0xF9, 0x7F, 'f',  'a', 'c',  't', 4,
+        0,   0,   0,    100,  0, 0,  0, 'd', 'a',  't',  'a',  0,   0x40, 0,   0};
     ima.resize(ima.size() + 0x4000, 0x11);
     WriteFileBytes(dir / "ima.wav", ima);
     EXPECT_TRUE(Decode(dir / "ima.wav").empty());

@@ -29,7 +29,7 @@ void ExpectPcmHeader(const std::vector<std::uint8_t>& f, std::uint32_t dataSize,
     EXPECT_EQ(U32(f, 40), dataSize);
 }
 
-}  // namespace
+} // namespace
 
 TEST(WaveOutPcm, RoundTripIsByteExactAndReadableByFfmpeg)
 {
@@ -230,5 +230,6 @@ TEST(WaveOut, FullDiskEndsTheRunWithAnErrorNamingTheFile)
 TEST(WaveOut, UnwritableFolderIsReportedWithTheSystemsReason)
 {
     const auto run = WriteWave("/nonexistent-folder/a.wav", MakePcm(Signal::Sine, 10), wtPCM);
-    EXPECT_EQ(run.error, "Cannot create file \"/nonexistent-folder/a.wav\". No such file or directory");
+    EXPECT_EQ(run.error,
+              "Cannot create file \"/nonexistent-folder/a.wav\". No such file or directory");
 }

@@ -52,4 +52,4 @@ inline WaveRun WriteWave(const std::filesystem::path& file, const std::vector<st
     return WaveRun{runner.doneCount, runner.errorCount, runner.LastError()};
 }
 
-}  // namespace sonfeld::test
+} // namespace sonfeld::test
