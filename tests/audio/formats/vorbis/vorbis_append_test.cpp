@@ -94,6 +94,34 @@ TEST_F(VorbisAppend, ChosenSerialIsKeptWhenTheFileDoesNotUseIt)
     EXPECT_EQ(RunOgginfo(file).exitCode, 0);
 }
 
+TEST_F(VorbisAppend, WhateverTheFileHeldIsKept)
+{
+    // A file cut off inside its second page, then bytes that are no Ogg at
+    // all: the serial scan must cope, and nothing already there may change.
+    const auto file = dir / "damaged.ogg";
+    TVorbisOut output;
+    Encode(output, MakePcm(Signal::Sine, 44100, 2), file);
+    auto held = ReadFileBytes(file);
+    held.resize(held.size() / 2);
+    for (int i = 0; i < 5000; ++i)
+        held.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+    WriteFileBytes(file, held);
+
+    output.SetFileMode(foAppend);
+    const auto pcm = MakePcm(Signal::Music, 44100 * 3, 2);
+    Encode(output, pcm, file);
+    EXPECT_EQ(output.StreamSerial(), 1); // 0 is taken by the damaged stream's pages
+    const auto bytes = ReadFileBytes(file);
+    ASSERT_GT(bytes.size(), held.size());
+    EXPECT_TRUE(std::equal(held.begin(), held.end(), bytes.begin()));
+    const std::vector<std::uint8_t> appended(bytes.begin() + static_cast<long>(held.size()),
+                                             bytes.end());
+    WriteFileBytes(dir / "appended.ogg", appended);
+    const OgginfoResult info = RunOgginfo(dir / "appended.ogg");
+    EXPECT_EQ(info.exitCode, 0) << info.output;
+    EXPECT_EQ(FfmpegDecode(dir / "appended.ogg").size(), pcm.size());
+}
+
 TEST_F(VorbisAppend, MissingFileIsCreated)
 {
     const auto file = dir / "new.ogg";
