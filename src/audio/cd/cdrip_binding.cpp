@@ -148,7 +148,7 @@ bool Load(const std::string& path)
 bool EnsureLoaded()
 {
     Binding& binding = TheBinding();
-    return binding.loaded || Load(DefaultLibraryPath());
+    return binding.loaded || Load(binding.path.empty() ? DefaultLibraryPath() : binding.path);
 }
 
 void Unload()

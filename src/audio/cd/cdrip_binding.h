@@ -68,7 +68,8 @@ std::string DefaultLibraryPath();
 // hands it every image added so far. Returns Loaded().
 // UI thread; not while a rip runs.
 bool Load(const std::string& path);
-// Loads DefaultLibraryPath() unless a library is loaded already.
+// Unless a library is loaded already, loads the path last given to Load (so a
+// test can point the binding at another file), or DefaultLibraryPath().
 bool EnsureLoaded();
 // CR_DeInit and unload; also done at program end.
 void Unload();

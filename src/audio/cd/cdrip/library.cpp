@@ -34,10 +34,12 @@ struct Library {
     std::string lastError;
 };
 
+// Never destroyed: the program's binding calls CR_DeInit from its own exit
+// handler, which may run after this library's static objects are gone.
 Library& TheLibrary()
 {
-    static Library library;
-    return library;
+    static Library* const library = new Library;
+    return *library;
 }
 
 const Drive* ActiveDrive(Library& library)

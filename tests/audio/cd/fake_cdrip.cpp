@@ -1,0 +1,243 @@
+// A small fake of the CR_ library: a scripted drive for what a real drive
+// would do but a disc image cannot (no disc, unreadable table, failing reads).
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/cd/cdrip/cdrip_api.h"
+#include "fake_cdrip_control.h"
+
+namespace {
+
+struct FakeDrive {
+    std::mutex lock;
+    int drives = 1;
+    bool mediaLoaded = true;
+    int tocResult = CR_OK;
+    std::vector<int32_t> starts{0, 18190};
+    std::vector<uint8_t> flags{0x10, 0x10};
+    bool tocRead = false;
+    int failAfterChunks = -1;
+    bool failWithZeroBytes = false;
+    bool ripping = false;
+    int32_t next = 0;
+    int32_t end = 0;
+    int32_t chunkSectors = 75;
+    int chunksDelivered = 0;
+    FakeCR_Counters counters{};
+    std::string lastError;
+};
+
+FakeDrive& Fake()
+{
+    static FakeDrive fake;
+    return fake;
+}
+
+void ResetLocked(FakeDrive& f)
+{
+    f.drives = 1;
+    f.mediaLoaded = true;
+    f.tocResult = CR_OK;
+    f.starts = {0, 18190};
+    f.flags = {0x10, 0x10};
+    f.tocRead = false;
+    f.failAfterChunks = -1;
+    f.failWithZeroBytes = false;
+    f.ripping = false;
+    f.chunksDelivered = 0;
+    f.counters = FakeCR_Counters{};
+    f.lastError.clear();
+}
+
+} // namespace
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+FAKE_EXPORT void FakeCR_Reset(void)
+{
+    std::lock_guard guard(Fake().lock);
+    ResetLocked(Fake());
+}
+
+FAKE_EXPORT void FakeCR_SetDrives(int32_t count)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().drives = count;
+}
+
+FAKE_EXPORT void FakeCR_SetMediaLoaded(int32_t loaded)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().mediaLoaded = loaded != 0;
+}
+
+FAKE_EXPORT void FakeCR_SetTocResult(int32_t result)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().tocResult = result;
+}
+
+FAKE_EXPORT void FakeCR_SetToc(const int32_t* starts, const uint8_t* flags, int32_t tracks)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().starts.assign(starts, starts + tracks + 1);
+    Fake().flags.assign(flags, flags + tracks + 1);
+}
+
+FAKE_EXPORT void FakeCR_FailAfterChunks(int32_t chunks, int32_t zeroBytes)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().failAfterChunks = chunks;
+    Fake().failWithZeroBytes = zeroBytes != 0;
+}
+
+FAKE_EXPORT void FakeCR_GetCounters(FakeCR_Counters* counters)
+{
+    std::lock_guard guard(Fake().lock);
+    *counters = Fake().counters;
+}
+
+extern "C" {
+
+int32_t CR_Init(const char*)
+{
+    std::lock_guard guard(Fake().lock);
+    ++Fake().counters.initCalls;
+    return CR_OK;
+}
+
+int32_t CR_DeInit(void)
+{
+    return CR_OK;
+}
+
+int32_t CR_GetNumCDROM(void)
+{
+    std::lock_guard guard(Fake().lock);
+    return Fake().drives;
+}
+
+void CR_SetActiveCDROM(int32_t index)
+{
+    std::lock_guard guard(Fake().lock);
+    ++Fake().counters.setActiveCalls;
+    if (index >= 0 && index < Fake().drives)
+        Fake().counters.activeDrive = index;
+}
+
+int32_t CR_GetCDROMParameters(CR_DriveParameters* parameters)
+{
+    std::lock_guard guard(Fake().lock);
+    std::memset(parameters, 0, sizeof(*parameters));
+    const std::string name = "Fake Drive " + std::to_string(Fake().counters.activeDrive);
+    std::memcpy(parameters->Name, name.c_str(), name.size());
+    return CR_OK;
+}
+
+int32_t CR_ReadToc(void)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().tocRead = Fake().tocResult == CR_OK && Fake().mediaLoaded;
+    return Fake().mediaLoaded ? Fake().tocResult : CR_NOT_READY;
+}
+
+int32_t CR_GetNumTocEntries(void)
+{
+    std::lock_guard guard(Fake().lock);
+    return Fake().tocRead ? static_cast<int32_t>(Fake().starts.size() - 1) : 0;
+}
+
+CR_TocEntry CR_GetTocEntry(int32_t index)
+{
+    std::lock_guard guard(Fake().lock);
+    FakeDrive& f = Fake();
+    if (!f.tocRead || index < 0 || index >= static_cast<int32_t>(f.starts.size()))
+        return 0;
+    const auto i = static_cast<std::size_t>(index);
+    const uint64_t number = i + 1 == f.starts.size() ? 0xAA : i + 1;
+    return static_cast<uint32_t>(f.starts[i]) | static_cast<uint64_t>(f.flags[i]) << 32 |
+           number << 40;
+}
+
+int32_t CR_IsMediaLoaded(int32_t* status)
+{
+    std::lock_guard guard(Fake().lock);
+    if (!Fake().mediaLoaded)
+        *status = 1;
+    return CR_OK;
+}
+
+int32_t CR_IsAudioPlaying(void)
+{
+    return 0;
+}
+
+int32_t CR_EjectCD(int32_t)
+{
+    std::lock_guard guard(Fake().lock);
+    ++Fake().counters.ejectCalls;
+    return CR_OK;
+}
+
+int32_t CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end)
+{
+    std::lock_guard guard(Fake().lock);
+    FakeDrive& f = Fake();
+    ++f.counters.openRipperCalls;
+    f.counters.lastStart = start;
+    f.counters.lastEnd = end;
+    f.chunkSectors = std::max(*chunkSize / 2352, 1);
+    *chunkSize = f.chunkSectors * 2352;
+    f.next = start;
+    f.end = end;
+    f.chunksDelivered = 0;
+    f.ripping = true;
+    return CR_OK;
+}
+
+int32_t CR_CloseRipper(void)
+{
+    std::lock_guard guard(Fake().lock);
+    ++Fake().counters.closeRipperCalls;
+    Fake().ripping = false;
+    return CR_OK;
+}
+
+int32_t CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t*)
+{
+    std::lock_guard guard(Fake().lock);
+    FakeDrive& f = Fake();
+    ++f.counters.ripChunkCalls;
+    *count = 0;
+    if (!f.ripping)
+        return CR_NOT_OPENED;
+    if (f.failAfterChunks >= 0 && f.chunksDelivered >= f.failAfterChunks) {
+        f.lastError = "Sector " + std::to_string(f.next) + " could not be read after 20 retries.";
+        return f.failWithZeroBytes ? CR_OK : CR_ERROR;
+    }
+    const int32_t sectors = std::min(f.chunkSectors, f.end - f.next);
+    for (int32_t s = 0; s < sectors; ++s) {
+        for (int32_t k = 0; k < 2352; ++k)
+            buffer[s * 2352 + k] = FakeCR_PatternByte(f.next + s, k);
+    }
+    f.next += std::max(sectors, 0);
+    ++f.chunksDelivered;
+    *count = std::max(sectors, 0) * 2352;
+    return CR_OK;
+}
+
+int32_t CR_GetLastError(char* buffer, int32_t size)
+{
+    std::lock_guard guard(Fake().lock);
+    const std::string& text = Fake().lastError;
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return CR_OK;
+}
+
+} // extern "C"

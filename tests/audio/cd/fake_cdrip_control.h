@@ -1,0 +1,43 @@
+#pragma once
+
+// Control entry points of the fake CR_ library the CD tests build. It stands
+// in for a drive whose faults cannot be produced with a disc image: no disc,
+// an unreadable table of contents, a read that fails in the middle of a track.
+// The tests reach these through the same loaded library the binding uses.
+
+#include <stdint.h>
+
+extern "C" {
+
+struct FakeCR_Counters {
+    int32_t setActiveCalls;
+    int32_t activeDrive;
+    int32_t ejectCalls;
+    int32_t openRipperCalls;
+    int32_t closeRipperCalls;
+    int32_t ripChunkCalls;
+    int32_t lastStart;
+    int32_t lastEnd;
+    int32_t initCalls;
+};
+
+// Back to one ready drive, named "Fake Drive 0", with the table given below.
+typedef void (*FakeCR_ResetFn)(void);
+// Drives named "Fake Drive <n>".
+typedef void (*FakeCR_SetDrivesFn)(int32_t count);
+typedef void (*FakeCR_SetMediaLoadedFn)(int32_t loaded);
+// What CR_ReadToc returns; non-zero leaves no entries.
+typedef void (*FakeCR_SetTocResultFn)(int32_t result);
+// tracks + 1 entries: start sectors and control flags (the lead-out last).
+typedef void (*FakeCR_SetTocFn)(const int32_t* starts, const uint8_t* flags, int32_t tracks);
+// After chunks full chunks, CR_RipChunk fails: with CR_ERROR (zeroBytes 0) or
+// with CR_OK and 0 bytes (zeroBytes 1). A negative count never fails.
+typedef void (*FakeCR_FailAfterChunksFn)(int32_t chunks, int32_t zeroBytes);
+typedef void (*FakeCR_GetCountersFn)(FakeCR_Counters* counters);
+}
+
+// The byte the fake delivers at offset within sector lsn.
+inline uint8_t FakeCR_PatternByte(int32_t lsn, int32_t offset)
+{
+    return static_cast<uint8_t>((lsn * 7 + offset * 13) ^ (offset >> 8));
+}
