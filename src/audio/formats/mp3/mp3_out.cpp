@@ -1,9 +1,7 @@
 #include "mp3_out.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <limits>
 
 #include "audio/core/acs_exception.h"
 #include "id3_text.h"
