@@ -136,7 +136,7 @@ bool TVorbisOut::OutputBlock(bool abort)
     if (!CanOutput)
         return true;
     ReportProgress();
-    if (abort || encoder_.Ended())
+    if (abort || encoder_.EndSignalled())
         return false;
     try {
         const int n = ReadInput(buffer_.data() + carried_, kBufferSize - carried_);

@@ -55,6 +55,7 @@ void VorbisStreamEncoder::Start(const VorbisStreamSettings& settings, TStream& o
     vorbis_ = &vorbisLibrary_->entry;
     const VorbisEncEntryPoints& enc = vorbisEncLibrary_->entry;
     channels_ = settings.channels;
+    endSignalled_ = false;
     endOfStream_ = false;
 
     vorbis_->vorbis_info_init(&info_);
@@ -100,7 +101,7 @@ void VorbisStreamEncoder::Start(const VorbisStreamSettings& settings, TStream& o
 void VorbisStreamEncoder::EncodePcm(const std::uint8_t* pcm, int frames, int bitsPerSample,
                                     TStream& out)
 {
-    if (frames <= 0 || endOfStream_)
+    if (frames <= 0 || endSignalled_)
         return;
     float** buffer = vorbis_->vorbis_analysis_buffer(&dspState_, frames);
     const int channels = channels_;
@@ -131,8 +132,9 @@ void VorbisStreamEncoder::EncodePcm(const std::uint8_t* pcm, int frames, int bit
 
 void VorbisStreamEncoder::EndStream(TStream& out)
 {
-    if (!started_ || endOfStream_)
+    if (!started_ || endSignalled_)
         return;
+    endSignalled_ = true;
     Check(vorbis_->vorbis_analysis_wrote(&dspState_, 0), "vorbis_analysis_wrote");
     Drain(out);
 }

@@ -51,12 +51,14 @@ public:
     // libogg completes.
     void EncodePcm(const std::uint8_t* pcm, int frames, int bitsPerSample, TStream& out);
     // Tells libvorbis that the stream ends and writes everything up to the
-    // page that closes the stream. Does nothing once the stream has ended.
+    // page that closes the stream. Does nothing the second time.
     void EndStream(TStream& out);
     // Frees the libraries' state. Safe to call at any time and repeatedly.
     void Release();
 
     bool Started() const { return started_; }
+    // True once EndStream was called; no more PCM is taken.
+    bool EndSignalled() const { return endSignalled_; }
     // True once the page that closes the logical stream has been written.
     bool Ended() const { return endOfStream_; }
 
@@ -89,6 +91,7 @@ private:
     bool streamReady_ = false;
 
     bool started_ = false;
+    bool endSignalled_ = false;
     bool endOfStream_ = false;
     int channels_ = 0;
 };
