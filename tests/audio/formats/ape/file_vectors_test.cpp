@@ -65,8 +65,9 @@ TEST(ApeVectors, OneBlockAtOtherLevelsDiffersOnlyInLevelFrameSizeAndMd5)
         EXPECT_EQ(Read32(file, 56), level == 4000 ? 294912u : 73728u);
         for (std::size_t i = 0; i < file.size(); ++i) {
             const bool mayDiffer = (i >= 36 && i < 54) || (i >= 56 && i < 60);
-            if (!mayDiffer)
+            if (!mayDiffer) {
                 EXPECT_EQ(file[i], reference[i]) << "byte " << i;
+            }
         }
         const Md5Check md5 = CheckDescriptorMd5(file);
         EXPECT_EQ(md5.computed, md5.stored);

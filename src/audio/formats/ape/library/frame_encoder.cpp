@@ -23,7 +23,7 @@ std::uint8_t* PutBigEndian(std::uint8_t* out, std::uint32_t v)
     return out + 4;
 }
 
-bool AllZero(const std::vector<std::int32_t>& v, std::uint32_t n)
+bool AllZero(const std::int32_t* v, std::uint32_t n)
 {
     for (std::uint32_t i = 0; i < n; ++i)
         if (v[i] != 0)
@@ -42,10 +42,10 @@ std::size_t FrameEncoder::MaxFrameBytes(std::uint32_t blocks, int channels)
 }
 
 FrameEncoder::FrameEncoder(int level, int channels, int bitsPerSample, std::uint32_t blocksPerFrame)
-    : channels_(channels), bitsPerSample_(bitsPerSample), first_(blocksPerFrame),
-      second_(channels == 2 ? blocksPerFrame : 0), residualsY_(channels == 2 ? blocksPerFrame : 0),
-      residualsX_(blocksPerFrame), output_(MaxFrameBytes(blocksPerFrame, channels)),
-      predictorY_(level), predictorX_(level)
+    : channels_(channels), bitsPerSample_(bitsPerSample), firstStorage_(blocksPerFrame + 1),
+      first_(firstStorage_.data() + 1), second_(channels == 2 ? blocksPerFrame : 0),
+      residualsY_(channels == 2 ? blocksPerFrame : 0), residualsX_(blocksPerFrame),
+      output_(MaxFrameBytes(blocksPerFrame, channels)), predictorY_(level), predictorX_(level)
 {
 }
 
@@ -53,7 +53,7 @@ void FrameEncoder::Unpack(const std::uint8_t* pcm, std::uint32_t blocks)
 {
     const int stride = channels_;
     for (int c = 0; c < channels_; ++c) {
-        std::int32_t* out = c == 0 ? first_.data() : second_.data();
+        std::int32_t* out = c == 0 ? first_ : second_.data();
         switch (bitsPerSample_) {
         case 8:
             for (std::uint32_t i = 0; i < blocks; ++i)
@@ -84,7 +84,7 @@ std::uint32_t FrameEncoder::SpecialFlags(std::uint32_t blocks) const
     if (channels_ == 1)
         return AllZero(first_, blocks) ? kSecondSilent : 0;
     std::uint32_t flags = 0;
-    if (AllZero(second_, blocks))
+    if (AllZero(second_.data(), blocks))
         flags |= kSecondSilent;
     if (AllZero(first_, blocks))
         flags |= kFirstSilent;
@@ -98,6 +98,8 @@ std::uint32_t FrameEncoder::SpecialFlags(std::uint32_t blocks) const
 
 std::span<const std::int32_t> FrameEncoder::Residuals(int channel) const
 {
+    if (channel == 0 && !codedY_)
+        return {};
     const std::vector<std::int32_t>& v = channel == 0 ? residualsY_ : residualsX_;
     return {v.data(), std::min<std::size_t>(blocks_, v.size())};
 }
@@ -116,11 +118,10 @@ std::span<const std::uint8_t> FrameEncoder::Encode(const std::uint8_t* pcm, std:
     if (flags_ != 0)
         out = PutBigEndian(out, flags_);
 
-    predictorY_.Reset();
-    predictorX_.Reset();
     coderY_.Reset();
     coderX_.Reset();
     rangeCoder_.Start(out);
+    codedY_ = false;
 
     const bool silent =
         channels_ == 2 ? (flags_ & (kFirstSilent | kSecondSilent)) == (kFirstSilent | kSecondSilent)
@@ -128,27 +129,23 @@ std::span<const std::uint8_t> FrameEncoder::Encode(const std::uint8_t* pcm, std:
     if (silent) {
         blocks_ = 0;
     } else if (channels_ == 1 || (flags_ & kPseudoStereo) != 0) {
-        for (std::uint32_t t = 0; t < blocks; ++t)
-            residualsX_[t] = predictorX_.Compress(first_[t], 0);
+        predictorX_.CompressFrame({first_, nullptr, residualsX_.data()}, blocks);
         for (std::uint32_t t = 0; t < blocks; ++t)
             coderX_.Encode(rangeCoder_, residualsX_[t]);
     } else {
-        // Prediction needs only the input, so each channel runs on its own
-        // (keeping its state hot); the coder then interleaves Y and X.
-        std::int32_t* x = first_.data();
+        std::int32_t* x = first_;
         std::int32_t* y = second_.data();
         for (std::uint32_t t = 0; t < blocks; ++t) {
             const std::int32_t side = y[t] - x[t];
             x[t] = x[t] + side / 2;
             y[t] = side;
         }
-        std::int32_t previousX = 0;
-        for (std::uint32_t t = 0; t < blocks; ++t) {
-            residualsY_[t] = predictorY_.Compress(y[t], previousX);
-            previousX = x[t];
-        }
-        for (std::uint32_t t = 0; t < blocks; ++t)
-            residualsX_[t] = predictorX_.Compress(x[t], y[t]);
+        // Y looks at the previous block's X (x[-1] is the frame's zero), X at
+        // the current Y. Prediction needs only the input, so both channels are
+        // predicted side by side first; the coder then interleaves Y and X.
+        ChannelPredictor::CompressFrames(predictorY_, {y, x - 1, residualsY_.data()}, predictorX_,
+                                         {x, y, residualsX_.data()}, blocks);
+        codedY_ = true;
         for (std::uint32_t t = 0; t < blocks; ++t) {
             coderY_.Encode(rangeCoder_, residualsY_[t]);
             coderX_.Encode(rangeCoder_, residualsX_[t]);

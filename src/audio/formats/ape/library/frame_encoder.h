@@ -42,11 +42,15 @@ private:
     int bitsPerSample_;
     std::uint32_t blocks_ = 0;
     std::uint32_t flags_ = 0;
-    std::vector<std::int32_t> first_;  // channel 0, then X
+    // Channel 0, then X, stored one place in: element 0 stays zero, the
+    // "previous X" of a frame's first block.
+    std::vector<std::int32_t> firstStorage_;
+    std::int32_t* first_ = nullptr;
     std::vector<std::int32_t> second_; // channel 1, then Y
     std::vector<std::int32_t> residualsY_;
     std::vector<std::int32_t> residualsX_;
     std::vector<std::uint8_t> output_;
+    bool codedY_ = false;
     ChannelPredictor predictorY_;
     ChannelPredictor predictorX_;
     ResidualCoder coderY_;

@@ -27,19 +27,10 @@ public:
         ksum_ += static_cast<std::uint32_t>((static_cast<std::uint64_t>(u) + 1) >> 1) -
                  static_cast<std::uint32_t>((static_cast<std::uint64_t>(ksum_) + 16) >> 5);
 
-        // Most values land in the first few symbols; stepping is cheaper than
-        // a division for them.
-        std::uint32_t overflow = 0;
-        std::uint32_t base = u;
-        if (u < 4 * static_cast<std::uint64_t>(pivot)) {
-            while (base >= pivot) {
-                base -= pivot;
-                ++overflow;
-            }
-        } else {
-            overflow = u / pivot;
-            base = u - overflow * pivot;
-        }
+        // Off the coder's serial path, so a division costs less here than
+        // the mispredicted branches of stepping would.
+        const std::uint32_t overflow = u / pivot;
+        const std::uint32_t base = u - overflow * pivot;
 
         if (overflow < 63) {
             coder.EncodeSymbol(kCumulative[overflow],

@@ -1,0 +1,146 @@
+// Encodes the same generated minutes of music-like CD audio through the APE
+// output at every level and, in the same run, with flac -5 and flac -8 from a
+// WAV file of the same samples. Prints, for each, the time against flac -5
+// (wall clock and processor time), the speed as a multiple of real time and
+// the compressed size. Lower ratios are better.
+// Usage: ape_bench [seconds of audio, default 600] [rounds, default 3]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "audio/formats/ape/mac_out.h"
+#include "support/memory_input.h"
+#include "support/output_runner.h"
+#include "support/signals.h"
+#include "support/tools.h"
+
+using namespace sonfeld;
+using namespace sonfeld::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Row {
+    std::string name;
+    double wall = 1e30;
+    double cpu = 1e30; // user + system time of this process or of its children
+    std::uintmax_t bytes = 0;
+    bool ok = true;
+};
+
+double CpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Keeps the best wall and processor time over the rounds.
+void Measure(Row& row, int who, const std::function<bool()>& work)
+{
+    const double cpuStart = CpuSeconds(who);
+    const auto start = Clock::now();
+    row.ok = work() && row.ok;
+    row.wall = std::min(row.wall, std::chrono::duration<double>(Clock::now() - start).count());
+    row.cpu = std::min(row.cpu, CpuSeconds(who) - cpuStart);
+}
+
+std::vector<std::uint8_t> WavFile(const std::vector<std::uint8_t>& pcm)
+{
+    std::vector<std::uint8_t> out;
+    auto put = [&out](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    auto tag = [&out](const char* t) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(t[i]));
+    };
+    const auto size = static_cast<std::uint32_t>(pcm.size());
+    tag("RIFF");
+    put(36 + size, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2);
+    put(2, 2);
+    put(44100, 4);
+    put(176400, 4);
+    put(4, 2);
+    put(16, 2);
+    tag("data");
+    put(size, 4);
+    out.insert(out.end(), pcm.begin(), pcm.end());
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 600;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    if (!ToolAvailable("flac")) {
+        std::fprintf(stderr, "flac is not installed\n");
+        return 1;
+    }
+    TempDir dir;
+    const auto pcm = MakePcm(Signal::Music, seconds * 44100);
+    const auto wav = dir / "input.wav";
+    WriteFileBytes(wav, WavFile(pcm));
+
+    std::vector<Row> rows;
+    for (const char* level : {"-5", "-8"}) {
+        Row row;
+        row.name = std::string("flac ") + level;
+        const auto out = dir / ("flac" + std::string(level) + ".flac");
+        for (int r = 0; r < rounds; ++r)
+            Measure(row, RUSAGE_CHILDREN, [&] {
+                return RunCommand("flac -s -f " + std::string(level) + " -o " +
+                                  ShellQuote(out.string()) + " " + ShellQuote(wav.string())) == 0;
+            });
+        row.bytes = std::filesystem::file_size(out);
+        rows.push_back(row);
+    }
+
+    TMACOut output;
+    TMemoryInput input(pcm);
+    output.SetInput(&input);
+    for (int level : {1000, 2000, 3000, 4000}) {
+        Row row;
+        row.name = "APE " + std::to_string(level);
+        const auto out = dir / ("level" + std::to_string(level) + ".ape");
+        output.SetCompressionLevel(level);
+        output.SetFileName(out.string());
+        for (int r = 0; r < rounds; ++r) {
+            OutputRunner runner(output);
+            Measure(row, RUSAGE_SELF,
+                    [&] { return runner.RunAndWait() && runner.errorCount == 0; });
+        }
+        row.bytes = std::filesystem::file_size(out);
+        rows.push_back(row);
+    }
+
+    const Row& base = rows.front();
+    std::printf("%d s of music-like CD audio (%zu PCM bytes), best of %d rounds\n", seconds,
+                pcm.size(), rounds);
+    std::printf("%-10s %9s %9s %10s %10s %9s %12s %7s\n", "encoder", "wall s", "cpu s",
+                "wall/flac5", "cpu/flac5", "x real", "bytes", "ratio");
+    for (const Row& row : rows)
+        std::printf("%-10s %9.3f %9.3f %10.2f %10.2f %9.1f %12ju %6.1f%%%s\n", row.name.c_str(),
+                    row.wall, row.cpu, row.wall / base.wall, row.cpu / base.cpu, seconds / row.wall,
+                    row.bytes,
+                    100.0 * static_cast<double>(row.bytes) / static_cast<double>(pcm.size()),
+                    row.ok ? "" : "  FAILED");
+    return std::all_of(rows.begin(), rows.end(), [](const Row& r) { return r.ok; }) ? 0 : 1;
+}
