@@ -218,11 +218,13 @@ int TWaveIn::RefillAdpcm()
     bool ok = false;
     if (kind_ == wtDVIADPCM) {
         frames = ImaSamplesPerBlock(imaBlockAlign_, channels_);
-        decodedBlock_.resize(static_cast<std::size_t>(frames * channels_));
+        decodedBlock_.resize(static_cast<std::size_t>(frames) *
+                             static_cast<std::size_t>(channels_));
         ok = DecodeImaBlock(blockBuffer_.data(), imaBlockAlign_, channels_, decodedBlock_.data());
     } else {
         frames = MsAdpcmDecodedFrames(samplesPerBlock_, channels_);
-        decodedBlock_.resize(static_cast<std::size_t>(frames * channels_));
+        decodedBlock_.resize(static_cast<std::size_t>(frames) *
+                             static_cast<std::size_t>(channels_));
         ok = DecodeMsAdpcmBlock(blockBuffer_.data(), samplesPerBlock_, channels_, coefficients_,
                                 decodedBlock_.data());
     }

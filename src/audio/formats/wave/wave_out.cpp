@@ -187,8 +187,10 @@ void TWaveOut::PrepareAdpcm(bool appending)
         ChannelState[0].StepIndex = 0;
         ChannelState[1].StepIndex = 0;
     }
-    adpcmInput_.assign(static_cast<std::size_t>((blockSize_ - 4 * channels_) * 4 + 2 * channels_),
-                       0);
+    // One block's frames of 16-bit samples: the block's sample count times the channels.
+    const auto inputBytes = static_cast<std::size_t>(ImaSamplesPerBlock(blockSize_, channels_)) *
+                            static_cast<std::size_t>(channels_) * 2;
+    adpcmInput_.assign(inputBytes, 0);
     adpcmBlock_.assign(blockSize_, 0);
 }
 
