@@ -71,11 +71,18 @@ void TVorbisOut::SetMinimumBitrate(TVorbisBitRate value)
         minimumBitrate_ = value;
 }
 
-VorbisStreamSettings TVorbisOut::SettingsFor(int channels, int sampleRate) const
+VorbisStreamSettings TVorbisOut::SettingsFor(TACSInput& input) const
 {
     VorbisStreamSettings settings;
-    settings.channels = channels;
-    settings.sampleRate = sampleRate;
+    settings.channels = input.Channels();
+    settings.sampleRate = input.SampleRate();
+    const int bits = input.BitsPerSample();
+    if (bits != 8 && bits != 16)
+        throw EACSException("Ogg Vorbis output takes 8-bit or 16-bit PCM, not " +
+                            std::to_string(bits) + "-bit.");
+    if (settings.channels < 1 || settings.channels > 255)
+        throw EACSException("Ogg Vorbis output takes 1 to 255 channels, not " +
+                            std::to_string(settings.channels) + ".");
     settings.quality = compression_;
     if (desiredNominalBitrate_ != brAutoSelect) {
         settings.managed = true;
@@ -87,7 +94,6 @@ VorbisStreamSettings TVorbisOut::SettingsFor(int channels, int sampleRate) const
         if (settings.minimumBitrate < 0)
             settings.minimumBitrate = settings.nominalBitrate;
     }
-    settings.serial = serial_;
     settings.comments = ParseVorbisCommentLines(comments_);
     return settings;
 }
@@ -96,33 +102,37 @@ void TVorbisOut::PrepareOutput()
 {
     if (FileName().empty())
         throw EACSException("File name is not assigned.");
+    // Everything that can be refused is checked before the file is touched,
+    // so a refused setting never empties an existing file. The input tells
+    // its format before it is opened.
+    TACSInput* input = Input();
+    const int bits = input->BitsPerSample();
+    VorbisStreamSettings settings = SettingsFor(*input);
+    encoder_.SetUp(settings);
+
     const bool append = FileMode() == foAppend && std::filesystem::exists(FileName());
     OpenFileStream(FileName(),
                    append ? TFileStream::Mode::OpenReadWrite : TFileStream::Mode::Create);
-    TACSInput* input = Input();
     input->OpenInput();
-
-    const int channels = input->Channels();
-    const int bits = input->BitsPerSample();
-    if (bits != 8 && bits != 16)
-        throw EACSException("Ogg Vorbis output takes 8-bit or 16-bit PCM, not " +
-                            std::to_string(bits) + "-bit.");
-    if (channels < 1 || channels > 255)
-        throw EACSException("Ogg Vorbis output takes 1 to 255 channels, not " +
-                            std::to_string(channels) + ".");
-    VorbisStreamSettings settings = SettingsFor(channels, input->SampleRate());
+    if (input->Channels() != settings.channels || input->SampleRate() != settings.sampleRate ||
+        input->BitsPerSample() != bits) {
+        // An input that learns its format only when opened: set up again.
+        settings = SettingsFor(*input);
+        encoder_.SetUp(settings);
+    }
+    int serial = serial_;
     if (append) {
-        settings.serial = UnusedSerial(serial_, OggSerialNumbers(*Stream, OggLibrary()->entry));
+        serial = UnusedSerial(serial_, OggSerialNumbers(*Stream, OggLibrary()->entry));
         Stream->Seek(0, SeekOrigin::End);
     }
 
-    bitsPerSample_ = bits;
-    frameBytes_ = channels * bits / 8;
+    bitsPerSample_ = input->BitsPerSample();
+    frameBytes_ = settings.channels * bitsPerSample_ / 8;
     carried_ = 0;
     failed_ = false;
     finished_ = false;
-    encoder_.Start(settings, *Stream);
-    streamSerial_ = settings.serial;
+    encoder_.WriteHeaders(serial, *Stream);
+    streamSerial_ = serial;
 }
 
 void TVorbisOut::AbandonPrepare(bool inputOpenedByPrepare)

@@ -30,10 +30,10 @@ namespace sonfeld {
 // Failures: an empty FileName raises "File name is not assigned."; a setting
 // that libvorbisenc refuses for the input's rate and channel count, an
 // unsupported sample width or channel count, or a malformed comment line
-// raises from PrepareOutput, so the run ends through OnThreadException with
-// no file content written. A failed write of the file ends the run through
-// OnThreadException. A stopped run still ends its stream properly, so the
-// file plays to where the run was stopped.
+// raises from PrepareOutput before the file is created or opened, so the run
+// ends through OnThreadException and an existing file is left as it was. A failed write of the file
+// ends the run through OnThreadException. A stopped run still ends its stream properly, so the file
+// plays to where the run was stopped.
 class TVorbisOut : public TACSFileOut {
 public:
     explicit TVorbisOut(TComponent* owner = nullptr);
@@ -81,8 +81,9 @@ protected:
     void AbandonPrepare(bool inputOpenedByPrepare) override;
 
 private:
-    VorbisStreamSettings SettingsFor(int channels, int sampleRate) const;
-    int SerialForAppend();
+    // The encoder settings for the input's format; raises for a format or a
+    // comment line the output cannot take.
+    VorbisStreamSettings SettingsFor(TACSInput& input) const;
 
     static constexpr int kBufferSize = 65536;
 

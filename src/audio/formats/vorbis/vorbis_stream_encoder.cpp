@@ -43,7 +43,7 @@ VorbisStreamEncoder::~VorbisStreamEncoder()
     Release();
 }
 
-void VorbisStreamEncoder::Start(const VorbisStreamSettings& settings, TStream& out)
+void VorbisStreamEncoder::SetUp(const VorbisStreamSettings& settings)
 {
     Release();
     oggLibrary_ = OggLibrary();
@@ -82,7 +82,11 @@ void VorbisStreamEncoder::Start(const VorbisStreamSettings& settings, TStream& o
     result = vorbis_->vorbis_block_init(&dspState_, &block_);
     Require(result == 0, "vorbis_block_init", result);
     blockReady_ = true;
-    Check(ogg_->ogg_stream_init(&streamState_, settings.serial), "ogg_stream_init");
+}
+
+void VorbisStreamEncoder::WriteHeaders(int serial, TStream& out)
+{
+    Check(ogg_->ogg_stream_init(&streamState_, serial), "ogg_stream_init");
     streamReady_ = true;
 
     Check(vorbis_->vorbis_analysis_headerout(&dspState_, &comment_, &identificationHeader_,

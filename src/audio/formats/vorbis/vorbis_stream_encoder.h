@@ -24,13 +24,12 @@ struct VorbisStreamSettings {
     long maximumBitrate = -1;
     long nominalBitrate = -1;
     long minimumBitrate = -1;
-    int serial = 0;
     // Comment name and value pairs, in order; names already validated.
     std::vector<std::pair<std::string, std::string>> comments;
 };
 
 // One logical Ogg Vorbis stream being encoded through libvorbis and libogg:
-// the encoder state records of both libraries, from Start to Release. Pages
+// the encoder state records of both libraries, from SetUp to Release. Pages
 // are written to the stream given to each call as soon as libogg completes
 // them. Used by one thread at a time (the output's PrepareOutput, then its
 // worker). Every failure raises EACSException, including a failed write of
@@ -42,12 +41,15 @@ public:
     VorbisStreamEncoder(const VorbisStreamEncoder&) = delete;
     VorbisStreamEncoder& operator=(const VorbisStreamEncoder&) = delete;
 
-    // Sets the encoder up and writes the three header packets on pages of
-    // their own. Raises when libvorbisenc refuses the settings for the
-    // stream's rate and channel count. The libraries must be loaded.
-    void Start(const VorbisStreamSettings& settings, TStream& out);
+    // Sets the encoder up, writing nothing yet. Raises when libvorbisenc
+    // refuses the settings for the stream's rate and channel count. The
+    // libraries must be loaded.
+    void SetUp(const VorbisStreamSettings& settings);
+    // Begins the logical stream with the given serial number: writes the
+    // three header packets on pages of their own. Call once after SetUp.
+    void WriteHeaders(int serial, TStream& out);
     // Encodes frames of interleaved little-endian PCM (16-bit signed or
-    // 8-bit unsigned, the channel count given to Start) and writes the pages
+    // 8-bit unsigned, the channel count given to SetUp) and writes the pages
     // libogg completes.
     void EncodePcm(const std::uint8_t* pcm, int frames, int bitsPerSample, TStream& out);
     // Tells libvorbis that the stream ends and writes everything up to the
@@ -56,6 +58,7 @@ public:
     // Frees the libraries' state. Safe to call at any time and repeatedly.
     void Release();
 
+    // True once the headers were written.
     bool Started() const { return started_; }
     // True once EndStream was called; no more PCM is taken.
     bool EndSignalled() const { return endSignalled_; }

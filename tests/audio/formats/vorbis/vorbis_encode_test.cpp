@@ -135,6 +135,25 @@ TEST_F(VorbisEncode, EveryChannelOfAMultichannelInputIsEncoded)
     }
 }
 
+TEST_F(VorbisEncode, FormatLearntOnOpeningIsTheOneEncoded)
+{
+    // An input that can tell its channel count only once it is open.
+    class LateFormatInput : public TMemoryInput {
+    public:
+        using TMemoryInput::TMemoryInput;
+        int GetChannels() override { return Busy() ? 2 : 1; }
+    };
+    const auto pcm = MakePcm(Signal::Music, 44100 * 3, 2);
+    LateFormatInput input(pcm);
+    TVorbisOut output;
+    OutputRunner runner(output);
+    const auto file = dir / "late.ogg";
+    ASSERT_TRUE(EncodeInto(output, input, file, runner));
+    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    EXPECT_EQ(FfprobeValue(file, "channels"), "2");
+    EXPECT_EQ(FfmpegDecode(file).size(), pcm.size());
+}
+
 TEST_F(VorbisEncode, EightBitInputIsReadAsUnsignedBytes)
 {
     const auto wide = FromBytes(MakePcm(Signal::Music, 44100 * 2, 2));

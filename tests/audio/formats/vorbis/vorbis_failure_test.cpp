@@ -99,12 +99,14 @@ TEST(VorbisFailures, UnsupportedSampleWidthIsRefusedBeforeAnythingIsWritten)
     TVorbisOut output;
     const FailedRun run = RunExpectingFailure(output, input, (dir / "wide.ogg").string());
     EXPECT_EQ(run.message, "Ogg Vorbis output takes 8-bit or 16-bit PCM, not 24-bit.");
-    EXPECT_EQ(std::filesystem::file_size(dir / "wide.ogg"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "wide.ogg"));
 }
 
-TEST(VorbisFailures, RefusedQualityIsReportedNotEncoded)
+TEST(VorbisFailures, RefusedQualityIsReportedAndTheOldFileKept)
 {
     TempDir dir;
+    const std::vector<std::uint8_t> old(1234, 0x5A);
+    WriteFileBytes(dir / "q.ogg", old);
     TMemoryInput input(MakePcm(Signal::Sine, 1000, 2));
     TVorbisOut output;
     output.SetCompression(-0.5f);
@@ -113,7 +115,8 @@ TEST(VorbisFailures, RefusedQualityIsReportedNotEncoded)
     EXPECT_EQ(
         run.message,
         "The Vorbis encoder does not support quality -0.500000 at 44100 Hz with 2 channel(s).");
-    EXPECT_EQ(std::filesystem::file_size(dir / "q.ogg"), 0u);
+    EXPECT_EQ(ReadFileBytes(dir / "q.ogg"), old);
+    EXPECT_EQ(input.openCount, 0);
 }
 
 TEST(VorbisFailures, RefusedBitRateIsReportedNotEncoded)
