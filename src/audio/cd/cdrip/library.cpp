@@ -34,13 +34,28 @@ struct Library {
     std::string lastError;
 };
 
-// Never destroyed: the program's binding calls CR_DeInit from its own exit
-// handler, which may run after this library's static objects are gone.
+// The state lives until the library itself is unloaded (or the process has
+// run its exit handlers): the program's binding calls CR_DeInit from its own
+// exit handler, which runs after this library's function-local statics would
+// already be gone.
+Library*& LibraryState()
+{
+    static Library* state = new Library;
+    return state;
+}
+
 Library& TheLibrary()
 {
-    static Library* const library = new Library;
-    return *library;
+    return *LibraryState();
 }
+
+#if defined(__GNUC__)
+__attribute__((destructor)) void ReleaseLibraryState()
+{
+    delete LibraryState();
+    LibraryState() = nullptr;
+}
+#endif
 
 const Drive* ActiveDrive(Library& library)
 {
