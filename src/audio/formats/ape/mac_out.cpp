@@ -11,8 +11,12 @@ namespace sonfeld {
 
 TMACOut::TMACOut(TComponent* owner) : TACSFileOut(owner)
 {
-    if (!MACDllLoaded())
+    if (!MACDllLoaded()) {
+        // The base destructor would let the worker call a pure OutputBlock;
+        // end the worker while this object is still whole.
+        DestroyWorker();
         throw EACSException(MACDllFileName() + " library could not be loaded.");
+    }
 }
 
 TMACOut::~TMACOut()

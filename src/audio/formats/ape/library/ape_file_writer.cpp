@@ -9,7 +9,8 @@ namespace sonfeld::ape {
 
 namespace {
 
-constexpr std::size_t kPendingBytes = 1 << 20;
+// Small enough that a failing medium is noticed within about a frame.
+constexpr std::size_t kPendingBytes = 256 * 1024;
 
 void Put16(std::uint8_t* p, std::uint32_t v)
 {
