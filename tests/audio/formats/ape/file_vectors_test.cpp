@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ape_test_files.h"
+#include "audio/formats/ape/mac_dll.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -198,6 +200,78 @@ TEST(ApeVectors, SyntheticSignalMatchesVectorCAtEveryLevelAndHeaderMode)
         EXPECT_EQ(Hex(file.data() + 36, 16), c.md5Field);
         EXPECT_EQ(Md5Sum(file), c.fileMd5);
     }
+}
+
+// Calls out of order are refused with a code, never acted on.
+TEST(ApeInterface, CallsOutOfOrderAreRefused)
+{
+    const TMACDllEntries& lib = MACDll();
+    ASSERT_TRUE(MACDllLoaded());
+    TempDir dir;
+    int error = -1;
+    APE_COMPRESS_HANDLE handle = lib.c_APECompress_Create(&error);
+    ASSERT_EQ(error, 0);
+    int room = -1;
+    EXPECT_EQ(lib.c_APECompress_LockBuffer(handle, &room), nullptr); // not started
+    EXPECT_EQ(room, 0);
+    EXPECT_EQ(lib.c_APECompress_UnlockBuffer(handle, 0, 1), 1012);
+    EXPECT_EQ(lib.c_APECompress_Finish(handle, nullptr, 0, 0), 1012);
+
+    TWaveFormatEx format{};
+    EXPECT_EQ(lib.FillWaveFormatEx(&format, 44100, 16, 2), 0);
+    EXPECT_EQ(format.nBlockAlign, 4);
+    EXPECT_EQ(format.nAvgBytesPerSec, 176400u);
+    const auto file = dir / "order.ape";
+    ASSERT_EQ(lib.c_APECompress_Start(handle, file.string().c_str(), &format, 8, 2000, nullptr, -1),
+              0);
+    EXPECT_EQ(lib.c_APECompress_Start(handle, file.string().c_str(), &format, 8, 2000, nullptr, -1),
+              1012);
+    EXPECT_EQ(lib.c_APECompress_UnlockBuffer(handle, 4, 1), 1012); // nothing locked
+    unsigned char* buffer = lib.c_APECompress_LockBuffer(handle, &room);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(room, 8);                                            // no more than announced
+    EXPECT_EQ(lib.c_APECompress_UnlockBuffer(handle, 9, 1), 1012); // more than offered
+    buffer = lib.c_APECompress_LockBuffer(handle, &room);
+    std::memcpy(buffer, ToBytes({1, 2, 3, 4}).data(), 8);
+    EXPECT_EQ(lib.c_APECompress_UnlockBuffer(handle, 8, 1), 0);
+    lib.c_APECompress_LockBuffer(handle, &room);
+    EXPECT_EQ(room, 0);
+    EXPECT_EQ(lib.c_APECompress_UnlockBuffer(handle, 0, 1), 6000); // the announced size is full
+    EXPECT_EQ(lib.c_APECompress_Finish(handle, nullptr, 0, 0), 0);
+    EXPECT_EQ(lib.c_APECompress_Finish(handle, nullptr, 0, 0), 0); // repeating is harmless
+    EXPECT_EQ(lib.c_APECompress_LockBuffer(handle, &room), nullptr);
+    lib.c_APECompress_Destroy(handle);
+    EXPECT_EQ(Read32(ReadFileBytes(file), 60), 2u); // both blocks are in the file
+
+    EXPECT_EQ(lib.c_APECompress_Start(nullptr, "x", &format, -1, 2000, nullptr, -1), 1012);
+    lib.c_APECompress_Destroy(nullptr);
+}
+
+// Source bytes that followed the PCM are stored after the frames and counted
+// in the descriptor and its MD5.
+TEST(ApeInterface, TerminatingDataIsStoredAndHashed)
+{
+    const TMACDllEntries& lib = MACDll();
+    TempDir dir;
+    const auto file = dir / "tail.ape";
+    int error = 0;
+    APE_COMPRESS_HANDLE handle = lib.c_APECompress_Create(&error);
+    TWaveFormatEx format{};
+    lib.FillWaveFormatEx(&format, 44100, 16, 2);
+    ASSERT_EQ(
+        lib.c_APECompress_Start(handle, file.string().c_str(), &format, -1, 1000, nullptr, -1), 0);
+    int room = 0;
+    unsigned char* buffer = lib.c_APECompress_LockBuffer(handle, &room);
+    std::memcpy(buffer, kOneBlock.data(), 4);
+    ASSERT_EQ(lib.c_APECompress_UnlockBuffer(handle, 4, 1), 0);
+    const unsigned char tail[6] = {'L', 'I', 'S', 'T', 0, 0};
+    ASSERT_EQ(lib.c_APECompress_Finish(handle, tail, 6, 6), 0);
+    lib.c_APECompress_Destroy(handle);
+    const auto bytes = ReadFileBytes(file);
+    EXPECT_EQ(Read32(bytes, 32), 6u);
+    EXPECT_EQ(std::string(bytes.end() - 6, bytes.end() - 2), "LIST");
+    const Md5Check md5 = CheckDescriptorMd5(bytes);
+    EXPECT_EQ(md5.computed, md5.stored);
 }
 
 } // namespace
