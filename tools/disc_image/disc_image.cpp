@@ -172,7 +172,7 @@ DiscLayout PlanDisc(const DiscSpec& spec)
 
 DiscLayout WriteCueBin(const DiscSpec& spec, const std::filesystem::path& cuePath)
 {
-    const DiscLayout layout = PlanDisc(spec);
+    DiscLayout layout = PlanDisc(spec);
     std::filesystem::path binPath = cuePath;
     binPath.replace_extension(".bin");
 
