@@ -17,10 +17,11 @@ namespace sonfeld {
 // two-channel: a one-channel input is encoded as two identical channels.
 //
 // Input: 16-bit (or 8-bit) PCM with one or two channels at a rate LAME
-// accepts. The file starts with an ID3v2 tag carrying the six tag properties
-// (as Unicode where Latin-1 cannot hold them), then the encoder's header frame,
-// completed after the last block with the stream's length, delay and padding so
-// decoders give back exactly the source's length; an ID3v1 tag closes the file.
+// accepts. When any tag property is set the file starts with an ID3v2 tag
+// carrying them (as Unicode where Latin-1 cannot hold them) and ends with an
+// ID3v1 tag. The encoder's header frame comes first after the ID3v2 tag and is
+// completed after the last block with the stream's length, delay and padding,
+// so decoders give back exactly the source's length.
 //
 // Threads: properties are set on the UI thread while the output is idle;
 // PrepareOutput runs on the caller of Run, OutputBlock and FinishOutput on the

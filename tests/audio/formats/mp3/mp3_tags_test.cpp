@@ -149,6 +149,14 @@ TEST(Mp3Tags, SixPropertiesFeedTheirOwnFields)
     EXPECT_EQ(v1.track, 4);
     EXPECT_EQ(v1.artist, "");
 
+    // With all six empty the file carries no tag at all.
+    const auto bare = EncodeTagged(dir, "bare.mp3", Tags{});
+    const auto bytes = ReadFileBytes(bare);
+    ASSERT_GT(bytes.size(), 128u);
+    EXPECT_NE(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+    EXPECT_FALSE(ReadId3v1(bare).present);
+    EXPECT_EQ(FfmpegDecode(bare).size(), 44100u * 4);
+
     // The properties keep their values from one run to the next.
     TMP3Out output;
     output.SetId3TagAlbum("Keep");
