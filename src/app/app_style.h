@@ -1,0 +1,11 @@
+#pragma once
+
+class QApplication;
+
+namespace sonfeld::app {
+
+// The program's look: a clean blue theme on the Fusion style, standing in for
+// the "Office 2007 Blue" skin. Call once after the application object exists.
+void ApplyBlueTheme(QApplication& application);
+
+} // namespace sonfeld::app

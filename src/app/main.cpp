@@ -1,0 +1,6 @@
+#include "app/program_start.h"
+
+int main(int argc, char** argv)
+{
+    return sonfeld::app::RunProgram(argc, argv);
+}
