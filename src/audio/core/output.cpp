@@ -46,7 +46,8 @@ void TACSThread::Execute()
         }
     }
     try {
-        callbacks_.outputBlock(true);
+        if (OutputAlive.load())
+            callbacks_.outputBlock(true);
     } catch (...) {
         // The worker is going away; there is no run left to report to.
     }
@@ -72,6 +73,11 @@ TACSOutput::TACSOutput(TComponent* owner) : TComponent(owner)
 
 TACSOutput::~TACSOutput()
 {
+    // Reached with a live worker only when the concrete output did not get to
+    // stop it (its constructor threw): the worker has never run and must not
+    // call into what is left of the object.
+    if (Thread != nullptr)
+        Thread->OutputAlive.store(false);
     DestroyWorker();
 }
 

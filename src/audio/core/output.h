@@ -45,6 +45,9 @@ public:
     std::atomic<bool> StopRequested{false};  // set only while the output is destroyed
     std::atomic<bool> AbortRequested{false}; // set by Stop
     std::atomic<int> Delay{0};               // ms to sleep before each cycle, when above 5
+    // Cleared when the owning output is already being torn down, so the
+    // worker's last call does not reach a half-destroyed object.
+    std::atomic<bool> OutputAlive{true};
 
 protected:
     void Execute() override;

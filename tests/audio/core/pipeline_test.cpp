@@ -334,3 +334,18 @@ TEST(Pipeline, DestroyingARunningOutputWindsTheRunUp)
     EXPECT_FALSE(input.Busy());
     EXPECT_EQ(input.closeCount, 1);
 }
+
+TEST(Pipeline, AnOutputWhoseConstructorThrowsLeavesCleanly)
+{
+    class TRefusingOutput final : public TACSOutput {
+    public:
+        TRefusingOutput() { throw EACSException("library could not be loaded."); }
+        ~TRefusingOutput() override { DestroyWorker(); }
+
+    protected:
+        bool OutputBlock(bool) override { return false; }
+        void FinishOutput() override {}
+        void PrepareOutput() override {}
+    };
+    EXPECT_THROW(TRefusingOutput(), EACSException);
+}
