@@ -3,16 +3,15 @@
 // conversions by sox and ffmpeg in the same run. Prints ratios; lower is better.
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include "audio/formats/wave/wave_in.h"
 #include "audio/formats/wave/wave_out.h"
+#include "support/output_runner.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -42,26 +41,9 @@ void Convert(const std::filesystem::path& source, const std::filesystem::path& t
     output.SetInput(&input);
     output.SetWavType(type);
     output.SetFileName(target.string());
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    std::string error;
-    output.OnDone = [&](TComponent*) {
-        std::lock_guard lock(mutex);
-        done = true;
-        ended.notify_all();
-    };
-    output.OnThreadException = [&](TComponent*, const std::exception& e) {
-        std::lock_guard lock(mutex);
-        error = e.what();
-        done = true;
-        ended.notify_all();
-    };
-    output.Run();
-    std::unique_lock lock(mutex);
-    ended.wait(lock, [&] { return done; });
-    if (!error.empty())
-        std::fprintf(stderr, "conversion failed: %s\n", error.c_str());
+    OutputRunner runner(output);
+    if (!runner.RunAndWait() || runner.errorCount != 0)
+        std::fprintf(stderr, "conversion failed: %s\n", runner.LastError().c_str());
 }
 
 void Shell(const std::string& command)
