@@ -96,15 +96,16 @@ TEST(ApeEntropy, ResidualsReadBackThroughAnIndependentDecoder)
     std::mt19937 random(11);
     std::vector<std::vector<std::int32_t>> sequences;
     for (int scale : {0, 3, 300, 30000, 3000000, 100000000}) {
-        std::vector<std::int32_t> values;
+        std::vector<std::int32_t> values(5000);
         std::uniform_int_distribution<std::int32_t> pick(-scale, scale);
-        for (int i = 0; i < 5000; ++i)
-            values.push_back(pick(random));
+        for (std::int32_t& v : values)
+            v = pick(random);
         sequences.push_back(values);
     }
-    std::vector<std::int32_t> mixed;
+    std::vector<std::int32_t> mixed(4000);
     for (int i = 0; i < 4000; ++i)
-        mixed.push_back(i % 500 < 20 ? (i % 2 != 0 ? 50000000 : -50000000) : (i % 7) - 3);
+        mixed[static_cast<std::size_t>(i)] =
+            i % 500 < 20 ? (i % 2 != 0 ? 50000000 : -50000000) : (i % 7) - 3;
     sequences.push_back(mixed);
 
     for (const auto& values : sequences) {
@@ -133,7 +134,8 @@ TEST(ApeFilters, VectorLoopsMatchThePortableLoop)
         SCOPED_TRACE(order);
         const int window = order + 1 + NNFilter::kWindow;
         auto makeState = [&](std::vector<std::int16_t>& storage) {
-            storage.assign(static_cast<std::size_t>(order + 2 * window + 64), 0);
+            storage.assign(
+                static_cast<std::size_t>(order) + 2 * static_cast<std::size_t>(window) + 64, 0);
             auto address = reinterpret_cast<std::uintptr_t>(storage.data());
             const std::size_t skip = (64 - address % 64) % 64 / 2;
             NNFilter::State s{};

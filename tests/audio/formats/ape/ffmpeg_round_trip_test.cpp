@@ -84,9 +84,9 @@ Input MakeInput(Case c, int level)
         break;
     }
     case Case::BinaryNoise: {
-        std::vector<std::int16_t> s;
-        for (int i = 0; i < 2 * kFrames; ++i)
-            s.push_back((random() & 1) != 0 ? 32767 : -32768);
+        std::vector<std::int16_t> s(2 * kFrames);
+        for (std::int16_t& v : s)
+            v = (random() & 1) != 0 ? 32767 : -32768;
         in.pcm = ToBytes(s);
         break;
     }

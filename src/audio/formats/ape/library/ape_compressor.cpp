@@ -105,7 +105,7 @@ int ApeCompressor::Finish(const std::uint8_t* terminatingData, int terminatingBy
     offeredRoom_ = -1;
     switch (state_) {
     case State::Created: return APE_ERROR_INVALID_FUNCTION_PARAMETER;
-    case State::Failed: return error_;
+    case State::Failed:
     case State::Finished: return error_;
     case State::Started: break;
     }

@@ -156,9 +156,10 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
         return error_ != 0 ? error_ : APE_ERROR_INVALID_FUNCTION_PARAMETER;
     if (error_ == 0) {
         // Always 1 to 4 zero bytes: a whole zero group when already aligned.
-        const std::uint8_t zeros[4] = {};
         const std::size_t padding = 4 - logicalBytes_ % 4;
-        AppendLogical(zeros, padding);
+        const std::uint8_t zero = 0;
+        for (std::size_t i = 0; i < padding; ++i)
+            AppendLogical(&zero, 1);
         const std::uint64_t frameDataBytes = logicalBytes_ + padding;
         AppendStored(terminatingData.data(), terminatingData.size());
         FlushPending();
@@ -180,7 +181,10 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
         md5_.Update(header, kHeaderBytes + 4 * seekTable_.size());
         const auto digest = md5_.Final();
 
-        std::memcpy(descriptor, "MAC ", 4);
+        descriptor[0] = 'M';
+        descriptor[1] = 'A';
+        descriptor[2] = 'C';
+        descriptor[3] = ' ';
         Put16(descriptor + 4, kFileVersion);
         Put32(descriptor + 8, kDescriptorBytes);
         Put32(descriptor + 12, kHeaderBytes);

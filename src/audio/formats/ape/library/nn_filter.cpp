@@ -237,8 +237,9 @@ NNFilter::NNFilter(int order, int shift) : order_(order), run_(ChosenNNRun(order
     // more than the order, because the pending update reads the deltas one
     // step behind the history.
     const int windowLength = order + 1 + kWindow;
-    storage_ =
-        std::make_unique<std::int16_t[]>(static_cast<std::size_t>(order + 2 * windowLength + 64));
+    const auto storageLength =
+        static_cast<std::size_t>(order) + 2 * static_cast<std::size_t>(windowLength) + 64;
+    storage_ = std::make_unique<std::int16_t[]>(storageLength);
     const auto address = reinterpret_cast<std::uintptr_t>(storage_.get());
     const std::size_t skip = (64 - address % 64) % 64 / sizeof(std::int16_t);
     state_.coefficients = storage_.get() + skip;
@@ -250,7 +251,7 @@ NNFilter::NNFilter(int order, int shift) : order_(order), run_(ChosenNNRun(order
 
 void NNFilter::Reset()
 {
-    const auto windowLength = static_cast<std::size_t>(order_ + 1 + kWindow);
+    const auto windowLength = static_cast<std::size_t>(order_) + 1 + kWindow;
     std::memset(state_.coefficients, 0, sizeof(std::int16_t) * static_cast<std::size_t>(order_));
     std::memset(state_.history, 0, sizeof(std::int16_t) * windowLength);
     std::memset(state_.deltas, 0, sizeof(std::int16_t) * windowLength);
