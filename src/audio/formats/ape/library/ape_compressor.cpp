@@ -43,6 +43,7 @@ int ApeCompressor::Start(const char* fileName, const TWaveFormatEx* format, int 
     layout.channels = format->nChannels;
     layout.sampleRate = format->nSamplesPerSec;
     layout.seekEntries = seekEntries;
+    layout.trimSeekTable = maxAudioBytes < 0;
     if (headerData != nullptr && headerBytes > 0) {
         layout.headerData = {static_cast<const std::uint8_t*>(headerData),
                              static_cast<std::size_t>(headerBytes)};

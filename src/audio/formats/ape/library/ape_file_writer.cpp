@@ -1,6 +1,8 @@
 #include "ape_file_writer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "format_constants.h"
 #include "mac_library_api.h"
@@ -11,6 +13,16 @@ namespace {
 
 // Small enough that a failing medium is noticed within about a frame.
 constexpr std::size_t kPendingBytes = 256 * 1024;
+
+// Files may pass 2 GiB, beyond what fseek's long reaches everywhere.
+int SeekTo(std::FILE* file, std::uint64_t offset)
+{
+#if defined(_WIN32)
+    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET);
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
+#endif
+}
 
 void Put16(std::uint8_t* p, std::uint32_t v)
 {
@@ -46,6 +58,7 @@ void ApeFileWriter::WriteRaw(const void* data, std::size_t size)
         return;
     if (std::fwrite(data, 1, size, file_) != size)
         error_ = APE_ERROR_IO_WRITE;
+    fileBytes_ += size;
 }
 
 void ApeFileWriter::FlushPending()
@@ -76,7 +89,10 @@ int ApeFileWriter::Open(const std::string& fileName, const Layout& layout)
     seekTable_.assign(layout.seekEntries, 0);
     pending_.resize(kPendingBytes);
     md5_.Reset();
-    file_ = std::fopen(fileName.c_str(), "wb");
+    fileName_ = fileName;
+    fileBytes_ = 0;
+    // Read access too: a trimmed seek table moves the data already written.
+    file_ = std::fopen(fileName.c_str(), "w+b");
     if (file_ == nullptr) {
         error_ = APE_ERROR_INVALID_OUTPUT_FILE;
         return error_;
@@ -154,6 +170,7 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
 {
     if (file_ == nullptr)
         return error_ != 0 ? error_ : APE_ERROR_INVALID_FUNCTION_PARAMETER;
+    std::uint64_t completeBytes = 0;
     if (error_ == 0) {
         // Always 1 to 4 zero bytes: a whole zero group when already aligned.
         const std::size_t padding = 4 - logicalBytes_ % 4;
@@ -163,6 +180,9 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
         const std::uint64_t frameDataBytes = logicalBytes_ + padding;
         AppendStored(terminatingData.data(), terminatingData.size());
         FlushPending();
+        if (layout_.trimSeekTable)
+            TrimSeekTable();
+        completeBytes = fileBytes_;
 
         std::vector<std::uint8_t> head(kDescriptorBytes + kHeaderBytes + 4 * seekTable_.size(), 0);
         std::uint8_t* descriptor = head.data();
@@ -195,7 +215,7 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
         Put32(descriptor + 32, static_cast<std::uint32_t>(terminatingData.size()));
         std::memcpy(descriptor + 36, digest.data(), digest.size());
 
-        if (error_ == 0 && std::fseek(file_, 0, SEEK_SET) != 0)
+        if (error_ == 0 && SeekTo(file_, 0) != 0)
             error_ = APE_ERROR_IO_WRITE;
         WriteRaw(head.data(), head.size());
     }
@@ -203,7 +223,44 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
     file_ = nullptr;
     if (!closed && error_ == 0)
         error_ = APE_ERROR_IO_WRITE;
+    if (error_ == 0 && layout_.trimSeekTable) {
+        // The moved data left a tail of stale bytes behind.
+        std::error_code failed;
+        std::filesystem::resize_file(fileName_, completeBytes, failed);
+        if (failed)
+            error_ = APE_ERROR_IO_WRITE;
+    }
     return error_;
+}
+
+void ApeFileWriter::TrimSeekTable()
+{
+    const auto used = std::max<std::size_t>(frames_, 1);
+    if (error_ != 0 || used >= seekTable_.size())
+        return;
+    const std::uint64_t shift = 4 * (seekTable_.size() - used);
+    const std::uint64_t from = frameDataStart_ - headerDataBytes_; // end of the old seek table
+    std::uint64_t moved = 0;
+    const std::uint64_t total = fileBytes_ - from;
+    // Forward, piece by piece: the target always lies before the source.
+    while (error_ == 0 && moved < total) {
+        const auto piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kPendingBytes, total - moved));
+        if (SeekTo(file_, from + moved) != 0 ||
+            std::fread(pending_.data(), 1, piece, file_) != piece) {
+            error_ = APE_ERROR_IO_READ;
+            break;
+        }
+        if (SeekTo(file_, from + moved - shift) != 0 ||
+            std::fwrite(pending_.data(), 1, piece, file_) != piece)
+            error_ = APE_ERROR_IO_WRITE;
+        moved += piece;
+    }
+    seekTable_.resize(used);
+    for (std::uint32_t& entry : seekTable_)
+        entry -= static_cast<std::uint32_t>(shift);
+    frameDataStart_ -= static_cast<std::uint32_t>(shift);
+    fileBytes_ -= shift;
 }
 
 } // namespace sonfeld::ape

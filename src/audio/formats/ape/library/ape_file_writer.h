@@ -28,7 +28,11 @@ public:
         std::uint16_t bitsPerSample = 16;
         std::uint16_t channels = 2;
         std::uint32_t sampleRate = 44100;
-        std::uint32_t seekEntries = 1;            // at least the number of frames to come
+        std::uint32_t seekEntries = 1; // at least the number of frames to come
+        // The entries were reserved for an unknown length: drop the unused
+        // ones at the end, moving the data down, so the file is as if the
+        // length had been known.
+        bool trimSeekTable = false;
         std::span<const std::uint8_t> headerData; // stored WAV header, may be empty
     };
 
@@ -54,8 +58,12 @@ private:
     void FlushPending();
     void AppendStored(const std::uint8_t* data, std::size_t size);
     void AppendLogical(const std::uint8_t* data, std::size_t size);
+    // Moves everything after the seek table down over its unused entries.
+    void TrimSeekTable();
 
     std::FILE* file_ = nullptr;
+    std::string fileName_;
+    std::uint64_t fileBytes_ = 0; // bytes written so far, placeholders included
     int error_ = 0;
     Layout layout_;
     std::uint32_t headerDataBytes_ = 0;

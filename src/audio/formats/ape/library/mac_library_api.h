@@ -84,7 +84,8 @@ typedef void(SONFELD_APE_CALL* proc_APECompress_Destroy)(APE_COMPRESS_HANDLE han
 
 // Creates outputFileName and prepares it for PCM in *format.
 // maxAudioBytes: the PCM bytes to expect, or -1 when unknown (then at most
-// 2^31 - 1 bytes are taken). More data than announced is refused with 6000.
+// 2^31 - 1 bytes are taken, and Finish gives the file the layout it would
+// have had with the size known). More data than announced is refused with 6000.
 // level: 1000, 2000, 3000 or 4000; anything else gives 5000.
 // headerData/headerBytes: the source's WAV header to store verbatim (at most
 // 8 MiB); null means none is stored and decoders create a canonical one.
