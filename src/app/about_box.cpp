@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "app_style.h"
 #include "message_box.h"
 #include "texts.h"
 
@@ -46,6 +47,7 @@ TFormAbout::TFormAbout(QWidget* parent)
                           Qt::CustomizeWindowHint)
 {
     setObjectName(QStringLiteral("FormAbout"));
+    LoadResources();
     setModal(true);
     auto* layout = new QGridLayout(this);
     auto* picture = new QLabel(this);

@@ -4,7 +4,22 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+// Q_INIT_RESOURCE must stand outside any namespace.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace sonfeld::app {
+
+void LoadResources()
+{
+    static const bool loaded = [] {
+        InitResources();
+        return true;
+    }();
+    (void)loaded;
+}
 
 void ApplyBlueTheme(QApplication& application)
 {

@@ -9,3 +9,11 @@ namespace sonfeld::app {
 void ApplyBlueTheme(QApplication& application);
 
 } // namespace sonfeld::app
+
+namespace sonfeld::app {
+
+// Registers the program's pictures (":/icons/..."); they live in a static
+// library, whose resources are not registered by themselves. Safe to repeat.
+void LoadResources();
+
+} // namespace sonfeld::app

@@ -13,6 +13,7 @@
 #include <QToolBar>
 
 #include "about_box.h"
+#include "app_style.h"
 #include "audio/cd/cd_audio_device.h"
 #include "audio/cd/cd_player.h"
 #include "audio/core/dynamic_library.h"
@@ -30,6 +31,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
+    LoadResources();
     // The components load their libraries; a missing one ends the creation here.
     components_ = std::make_unique<TRipComponents>(std::move(playerDevice));
     rows_ = std::make_unique<TTrackListModel>();

@@ -1,0 +1,247 @@
+#include "app_fixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QThread>
+
+#include "app/app_style.h"
+#include "app/rip_components.h"
+#include "app/texts.h"
+
+namespace sonfeld::test {
+
+QApplication& App()
+{
+    static QApplication* application = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "sonfeld-test";
+        static char* argv[] = {name, nullptr};
+        auto* created = new QApplication(argc, argv);
+        app::ApplyBlueTheme(*created);
+        return created;
+    }();
+    return *application;
+}
+
+SettingsSandbox::SettingsSandbox()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+}
+
+SettingsSandbox::~SettingsSandbox() = default;
+
+QString SettingsSandbox::File() const
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tessaly"),
+                     QStringLiteral("CDRip"))
+        .fileName();
+}
+
+void SettingsSandbox::WriteRaw(const QString& content) const
+{
+    QDir().mkpath(QFileInfo(File()).absolutePath());
+    QFile file(File());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write " + File().toStdString());
+    file.write(content.toUtf8());
+}
+
+MessageRecorder::MessageRecorder()
+{
+    app::SetMessageDisplay([this](const app::TMessageRequest& request) {
+        Messages.push_back(request);
+        if (request.Buttons & QMessageBox::Yes)
+            return QuestionAnswer;
+        return QMessageBox::Ok;
+    });
+}
+
+MessageRecorder::~MessageRecorder()
+{
+    app::SetMessageDisplay({});
+}
+
+std::vector<QString> MessageRecorder::Texts() const
+{
+    std::vector<QString> texts;
+    for (const auto& message : Messages)
+        texts.push_back(message.Text);
+    return texts;
+}
+
+int MessageRecorder::Count(const QString& text) const
+{
+    int count = 0;
+    for (const auto& message : Messages)
+        count += message.Text == text ? 1 : 0;
+    return count;
+}
+
+FolderDialogRecorder::FolderDialogRecorder(QString answer) : Answer(std::move(answer))
+{
+    app::SetFolderDialog([this](QWidget*, const QString&) {
+        ++Calls;
+        return Answer;
+    });
+}
+
+FolderDialogRecorder::~FolderDialogRecorder()
+{
+    app::SetFolderDialog({});
+}
+
+UrlRecorder::UrlRecorder()
+{
+    app::SetUrlOpener([this](const QUrl& url) {
+        Urls.push_back(url);
+        return false;
+    });
+}
+
+UrlRecorder::~UrlRecorder()
+{
+    app::SetUrlOpener({});
+}
+
+std::string TagOf(const std::filesystem::path& file, const std::string& tag)
+{
+    std::string out;
+    RunCommand("ffprobe -v error -show_entries format_tags=" + tag +
+                   " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) +
+                   " 2>/dev/null",
+               &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void Pump(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+}
+
+RowRecorder::RowRecorder(app::TTrackListModel& rows)
+{
+    clock_.start();
+    connection_ =
+        QObject::connect(&rows, &QAbstractItemModel::dataChanged,
+                         [this, &rows](const QModelIndex& from, const QModelIndex& to) {
+                             if (from != to)
+                                 return;
+                             if (from.column() == app::tlProg)
+                                 Events.push_back({clock_.elapsed(), from.row(), from.column(),
+                                                   rows.Progress(from.row())});
+                             if (from.column() == app::tlStatus)
+                                 Events.push_back({clock_.elapsed(), from.row(), from.column(),
+                                                   rows.Status(from.row())});
+                         });
+}
+
+RowRecorder::~RowRecorder()
+{
+    QObject::disconnect(connection_);
+}
+
+std::vector<QString> RowRecorder::StatusesOf(int row) const
+{
+    std::vector<QString> statuses;
+    for (const auto& event : Events) {
+        if (event.row == row && event.column == app::tlStatus &&
+            (statuses.empty() || statuses.back() != event.value.toString()))
+            statuses.push_back(event.value.toString());
+    }
+    return statuses;
+}
+
+std::vector<int> RowRecorder::ProgressOf(int row) const
+{
+    std::vector<int> progress;
+    for (const auto& event : Events) {
+        if (event.row == row && event.column == app::tlProg)
+            progress.push_back(event.value.toInt());
+    }
+    return progress;
+}
+
+qint64 RowRecorder::FirstTime(int row, const QString& status) const
+{
+    for (const auto& event : Events) {
+        if (event.row == row && event.column == app::tlStatus && event.value.toString() == status)
+            return event.atMs;
+    }
+    return -1;
+}
+
+void WindowTest::SetUp()
+{
+    App();
+    MakeTestDisc(disc_, DiscSectors());
+    discDrive_ = LoadDrives({disc_.cue});
+    outDir_ = out_.Path();
+}
+
+void WindowTest::TearDown()
+{
+    windows_ = {};
+}
+
+void WindowTest::OpenWindows()
+{
+    std::unique_ptr<TCDAudioDevice> device;
+    if (!realPlayer_)
+        device = std::make_unique<FakePlayerDevice>(player_);
+    windows_ = app::CreateProgramWindows(std::move(device));
+    windows_.MainForm->show();
+    QCoreApplication::processEvents();
+}
+
+void WindowTest::SelectDiscDrive()
+{
+    Form().cbDrive->setCurrentIndex(discDrive_);
+    emit Form().cbDrive->activated(discDrive_);
+}
+
+void WindowTest::ChooseFormat(const QString& format)
+{
+    Form().cbTrack->setCurrentText(format);
+}
+
+void WindowTest::PressRip()
+{
+    Form().btnRipCD->trigger();
+}
+
+void WindowTest::PressStop()
+{
+    Form().btnStopRip->trigger();
+}
+
+bool WindowTest::WaitForAllDone(int timeoutMs)
+{
+    return WaitUntil([this] { return messages_.Count(app::text::kAllDone) > 0; }, timeoutMs);
+}
+
+} // namespace sonfeld::test
