@@ -100,8 +100,10 @@ void TFLACOut::ApplySettings(int channels, int bits, int sampleRate, std::int64_
     flac_->set_do_exhaustive_model_search(encoder, bestModelSearch_);
     if (size > 0) {
         // Rounded half to even, as the default rounding mode does.
-        const long double estimate =
-            static_cast<long double>(size) / (bits / 8) / static_cast<long double>(channels);
+        const int bytesPerSample = bits / 8; // whole bytes, as the size counts them
+        const long double estimate = static_cast<long double>(size) /
+                                     static_cast<long double>(bytesPerSample) /
+                                     static_cast<long double>(channels);
         flac_->set_total_samples_estimate(encoder,
                                           static_cast<FLAC__uint64>(std::nearbyintl(estimate)));
     }

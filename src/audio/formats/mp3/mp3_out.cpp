@@ -160,7 +160,8 @@ bool TMP3Out::OutputBlock(bool abort)
     // A short read may end inside a frame; its bytes wait for the next block
     // so the channels never slip.
     const std::size_t available = pending_ + static_cast<std::size_t>(n);
-    const std::size_t frameBytes = static_cast<std::size_t>(bytesPerSample_ * channels_);
+    const std::size_t frameBytes =
+        static_cast<std::size_t>(bytesPerSample_) * static_cast<std::size_t>(channels_);
     const std::size_t frames = available / frameBytes;
     const std::size_t used = frames * frameBytes;
     const std::size_t sampleCount = frames * static_cast<std::size_t>(channels_);

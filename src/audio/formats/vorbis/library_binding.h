@@ -10,7 +10,9 @@
 namespace sonfeld {
 
 // Declares one entry-point field of a binding's table, typed after the
-// library's own header.
+// library's own header. The argument is an identifier, so it cannot be
+// parenthesised.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define SONFELD_ENTRY_POINT_FIELD(name) decltype(&::name) name = nullptr;
 
 // One library file loaded at run time together with its table of entry points,
