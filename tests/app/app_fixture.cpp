@@ -108,18 +108,6 @@ UrlRecorder::~UrlRecorder()
     app::SetUrlOpener({});
 }
 
-std::string TagOf(const std::filesystem::path& file, const std::string& tag)
-{
-    std::string out;
-    RunCommand("ffprobe -v error -show_entries format_tags=" + tag +
-                   " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) +
-                   " 2>/dev/null",
-               &out);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     QElapsedTimer clock;
@@ -199,7 +187,7 @@ void WindowTest::SetUp()
 {
     App();
     MakeTestDisc(disc_, DiscSectors());
-    discDrive_ = LoadDrives({disc_.cue});
+    discDrive_ = LoadRealLibraryWithImages({disc_.cue});
     outDir_ = out_.Path();
 }
 

@@ -112,9 +112,6 @@ private:
     std::shared_ptr<Counters> counters_;
 };
 
-// A tag of an audio file as ffprobe reads it (title, track, album ...).
-std::string TagOf(const std::filesystem::path& file, const std::string& tag);
-
 // Runs the event loop until done() holds or timeoutMs passed; returns done().
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 // Runs the event loop for ms milliseconds.

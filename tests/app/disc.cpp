@@ -40,16 +40,4 @@ void MakeTestDisc(TestDisc& disc, const std::vector<std::int64_t>& sectors, cons
     disc.bin = ReadFileBytes(bin);
 }
 
-int LoadDrives(const std::vector<std::filesystem::path>& images)
-{
-    unsetenv("SONFELD_CD_IMAGES");
-    cdrip::ForgetImages();
-    if (!cdrip::Load(cdrip::DefaultLibraryPath()))
-        throw std::runtime_error("libcdrip.so did not load from " + cdrip::DefaultLibraryPath());
-    const int first = cdrip::Api().GetNumCDROM();
-    for (const auto& image : images)
-        TCDIn::AddImageDrive(image.string());
-    return first;
-}
-
 } // namespace sonfeld::test

@@ -6,6 +6,8 @@
 
 #include "disc_image.h"
 #include "support/tools.h"
+// LoadRealLibraryWithImages, shared with the CD tests.
+#include "audio/cd/disc_fixture.h"
 
 namespace sonfeld::test {
 
@@ -25,9 +27,5 @@ struct TestDisc {
 // different generated signal.
 void MakeTestDisc(TestDisc& disc, const std::vector<std::int64_t>& sectors,
                   const std::string& name = "disc.cue");
-
-// Loads the real CR_ library afresh with no drives but the given images (and
-// the machine's physical drives, if any); returns the drive of the first image.
-int LoadDrives(const std::vector<std::filesystem::path>& images);
 
 } // namespace sonfeld::test

@@ -112,7 +112,7 @@ TEST_F(RipFormatsTest, Mp3AtTheStoredBitRate)
     EXPECT_EQ(FfprobeValue(Output("Track1.mp3"), "codec_name"), "mp3");
     EXPECT_EQ(FfprobeValue(Output("Track1.mp3"), "bit_rate"), "320000");
     // No tag flag is on: the files carry no title.
-    EXPECT_EQ(TagOf(Output("Track1.mp3"), "title"), "");
+    EXPECT_EQ(FfprobeTag(Output("Track1.mp3"), "title"), "");
     ExpectAlike(".mp3", 0, 0.9);
 }
 

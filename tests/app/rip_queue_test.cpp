@@ -242,12 +242,12 @@ TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)
     });
     PressRip();
     ASSERT_TRUE(WaitForAllDone());
-    EXPECT_EQ(TagOf(Output("晨光.mp3"), "title"), "晨光");
-    EXPECT_EQ(TagOf(Output("晨光.mp3"), "track"), "1");
-    EXPECT_EQ(TagOf(Output("晨光.mp3"), "album"), "演示专辑");
+    EXPECT_EQ(FfprobeTag(Output("晨光.mp3"), "title"), "晨光");
+    EXPECT_EQ(FfprobeTag(Output("晨光.mp3"), "track"), "1");
+    EXPECT_EQ(FfprobeTag(Output("晨光.mp3"), "album"), "演示专辑");
     // Still the title set for the first track.
-    EXPECT_EQ(TagOf(Output("Track2.mp3"), "title"), "晨光");
-    EXPECT_EQ(TagOf(Output("Track2.mp3"), "track"), "2");
+    EXPECT_EQ(FfprobeTag(Output("Track2.mp3"), "title"), "晨光");
+    EXPECT_EQ(FfprobeTag(Output("Track2.mp3"), "track"), "2");
 }
 
 TEST_F(RipQueueTest, TheDiscIsEjectedAtTheEndWhenAsked)

@@ -141,7 +141,7 @@ TEST_F(TrackListTest, PreviousTrackGoesDownToOne)
 TEST_F(TrackListTest, TwoDrivesOfOneNamePickTheFirst)
 {
     // The same image twice: two drives carrying the same name.
-    LoadDrives({disc_.cue, disc_.cue});
+    LoadRealLibraryWithImages({disc_.cue, disc_.cue});
     OpenWindows();
     ASSERT_EQ(Form().cbDrive->count(), discDrive_ + 2);
     EXPECT_EQ(Form().cbDrive->itemText(discDrive_), Form().cbDrive->itemText(discDrive_ + 1));
@@ -153,7 +153,7 @@ TEST_F(TrackListTest, TwoDrivesOfOneNamePickTheFirst)
 
 TEST_F(TrackListTest, NoDriveAndNoDiscGiveAnEmptyGridWithoutMessage)
 {
-    const int physical = LoadDrives({});
+    const int physical = LoadRealLibraryWithImages({});
     OpenWindows();
     EXPECT_EQ(Form().cbDrive->count(), physical);
     EXPECT_EQ(Form().cbDrive->currentIndex(), -1);

@@ -61,20 +61,33 @@ std::vector<std::uint8_t> SoxDecode(const std::filesystem::path& file)
     return std::vector<std::uint8_t>(out.begin(), out.end());
 }
 
-std::string FfprobeValue(const std::filesystem::path& file, const std::string& entry)
+namespace {
+
+std::string Ffprobe(const std::filesystem::path& file, const std::string& options)
 {
-    std::string command = "ffprobe -v error ";
-    if (entry.rfind("format=", 0) == 0)
-        command += "-show_entries " + entry;
-    else
-        command += "-select_streams a:0 -show_entries stream=" + entry;
-    command +=
-        " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) + " 2>/dev/null";
     std::string out;
-    RunCommand(command, &out);
+    RunCommand("ffprobe -v error " + options + " -of default=noprint_wrappers=1:nokey=1 " +
+                   ShellQuote(file.string()) + " 2>/dev/null",
+               &out);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
         out.pop_back();
     return out;
+}
+
+} // namespace
+
+std::string FfprobeValue(const std::filesystem::path& file, const std::string& entry)
+{
+    if (entry.rfind("format=", 0) == 0)
+        return Ffprobe(file, "-show_entries " + entry);
+    return Ffprobe(file, "-select_streams a:0 -show_entries stream=" + entry);
+}
+
+std::string FfprobeTag(const std::filesystem::path& file, const std::string& key, bool stream)
+{
+    if (stream)
+        return Ffprobe(file, "-select_streams a:0 -show_entries stream_tags=" + key);
+    return Ffprobe(file, "-show_entries format_tags=" + key);
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& file)

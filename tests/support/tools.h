@@ -23,6 +23,10 @@ std::vector<std::uint8_t> SoxDecode(const std::filesystem::path& file);
 // A value ffprobe reports for the first audio stream (e.g. "sample_rate"), or
 // a format entry when entry begins with "format=".
 std::string FfprobeValue(const std::filesystem::path& file, const std::string& entry);
+// A tag as ffprobe reads it: of the container (for MP3, ID3v2 before ID3v1,
+// as players read them) or, with stream set, of the first audio stream.
+std::string FfprobeTag(const std::filesystem::path& file, const std::string& key,
+                       bool stream = false);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& file);
 void WriteFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);

@@ -44,17 +44,4 @@ inline Mp3Run EncodeMp3(const std::filesystem::path& file, const std::vector<std
     return RunMp3(output, input, file);
 }
 
-// One tag of the file as ffprobe reads it (ID3v2 first, as players do).
-inline std::string FfprobeTag(const std::filesystem::path& file, const std::string& key)
-{
-    std::string out;
-    RunCommand("ffprobe -v error -show_entries format_tags=" + key +
-                   " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) +
-                   " 2>/dev/null",
-               &out);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
 } // namespace sonfeld::test

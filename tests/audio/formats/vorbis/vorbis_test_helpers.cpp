@@ -72,18 +72,6 @@ std::vector<std::string> ListComments(const std::filesystem::path& file)
     return comments;
 }
 
-std::string FfprobeStreamTag(const std::filesystem::path& file, const std::string& tag)
-{
-    std::string out;
-    RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream_tags=" + tag +
-                   " -of default=noprint_wrappers=1:nokey=1 " + ShellQuote(file.string()) +
-                   " 2>/dev/null",
-               &out);
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
-}
-
 std::vector<std::uint8_t> OggdecDecode(const std::filesystem::path& file)
 {
     std::string out;

@@ -40,10 +40,6 @@ OgginfoResult RunOgginfo(const std::filesystem::path& file);
 // The comments as vorbiscomment lists them, one "NAME=value" per entry.
 std::vector<std::string> ListComments(const std::filesystem::path& file);
 
-// A tag of the first audio stream as ffprobe reads it (Vorbis comments are
-// stream tags); empty when absent.
-std::string FfprobeStreamTag(const std::filesystem::path& file, const std::string& tag);
-
 // Decodes with oggdec (libvorbisfile) into raw 16-bit little-endian PCM.
 // ffmpeg cuts the last 128 frames off a stream whose audio fits on one page,
 // so very short files are measured with this decoder instead.
