@@ -90,7 +90,8 @@ bool Scanner::ReadFmt(TWaveHeaderInfo& info)
     if (size > 0)
         Read(info.FmtBody.data(), size);
     std::uint8_t body[16] = {};
-    std::memcpy(body, info.FmtBody.data(), std::min<std::size_t>(size, sizeof body));
+    if (size > 0)
+        std::memcpy(body, info.FmtBody.data(), std::min<std::size_t>(size, sizeof body));
     info.FormatTag = ReadLE16(body);
     if (!Accepts(info.FormatTag))
         return false;
