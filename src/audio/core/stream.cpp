@@ -183,7 +183,7 @@ std::int64_t TFileStream::Size()
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
 {
-    if (position_ >= data_.size())
+    if (position_ >= data_.size() || count == 0)
         return 0;
     const std::size_t n = std::min(count, data_.size() - position_);
     std::memcpy(buffer, data_.data() + position_, n);

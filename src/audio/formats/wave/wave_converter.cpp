@@ -69,8 +69,8 @@ void TWaveConverter::ReadSourceWave(TStream& source)
             source.Read(body.data(), body.size());
             pos += size;
             SourceFormat.fill(0);
-            std::memcpy(SourceFormat.data(), body.data(),
-                        std::min<std::size_t>(body.size(), SourceFormat.size()));
+            std::copy_n(body.begin(), std::min<std::size_t>(body.size(), SourceFormat.size()),
+                        SourceFormat.begin());
         } else if (std::memcmp(chunk, "fact", 4) == 0) {
             pos += size;
         } else if (std::memcmp(chunk, "data", 4) == 0 && size != 0) {
