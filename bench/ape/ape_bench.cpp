@@ -55,35 +55,6 @@ void Measure(Row& row, int who, const std::function<bool()>& work)
     row.cpu = std::min(row.cpu, CpuSeconds(who) - cpuStart);
 }
 
-std::vector<std::uint8_t> WavFile(const std::vector<std::uint8_t>& pcm)
-{
-    std::vector<std::uint8_t> out;
-    auto put = [&out](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto tag = [&out](const char* t) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<std::uint8_t>(t[i]));
-    };
-    const auto size = static_cast<std::uint32_t>(pcm.size());
-    tag("RIFF");
-    put(36 + size, 4);
-    tag("WAVE");
-    tag("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(2, 2);
-    put(44100, 4);
-    put(176400, 4);
-    put(4, 2);
-    put(16, 2);
-    tag("data");
-    put(size, 4);
-    out.insert(out.end(), pcm.begin(), pcm.end());
-    return out;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -97,7 +68,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, seconds * 44100);
     const auto wav = dir / "input.wav";
-    WriteFileBytes(wav, WavFile(pcm));
+    WriteFileBytes(wav, CdWaveFile(pcm));
 
     // Every round runs every encoder once, so a change in the machine's load
     // (it is shared) touches all of them alike; each keeps its best round.

@@ -53,31 +53,6 @@ bool Measure(Timing& best, int who, const std::function<bool()>& work)
     return ok;
 }
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// A 16-bit stereo 44100 Hz WAV file holding pcm, for the reference tools.
-std::vector<std::uint8_t> WaveFile(const std::vector<std::uint8_t>& pcm)
-{
-    std::vector<std::uint8_t> out{'R', 'I', 'F', 'F'};
-    PutLe(out, static_cast<std::uint32_t>(36 + pcm.size()), 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);
-    PutLe(out, 2, 2);
-    PutLe(out, 44100, 4);
-    PutLe(out, 176400, 4);
-    PutLe(out, 4, 2);
-    PutLe(out, 16, 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutLe(out, static_cast<std::uint32_t>(pcm.size()), 4);
-    out.insert(out.end(), pcm.begin(), pcm.end());
-    return out;
-}
-
 bool RunOutput(TACSFileOut& output, const std::vector<std::uint8_t>& pcm,
                const std::filesystem::path& file)
 {
@@ -116,7 +91,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds, 2);
     const auto wav = dir / "source.wav";
-    WriteFileBytes(wav, WaveFile(pcm));
+    WriteFileBytes(wav, CdWaveFile(pcm));
 
     // The outputs' stored settings: 128 kbit/s; FLAC blocks of 4608 frames,
     // fixed predictors only (LPC order 0), residual partition order 0,

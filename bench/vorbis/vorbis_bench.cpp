@@ -51,31 +51,6 @@ void Measure(Timing& best, int who, const std::function<bool()>& work, bool& ok)
     best.cpu = std::min(best.cpu, CpuSeconds(who) - cpuStart);
 }
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// A canonical 16-bit stereo 44100 Hz RIFF WAVE file holding pcm.
-std::vector<std::uint8_t> WaveFile(const std::vector<std::uint8_t>& pcm)
-{
-    std::vector<std::uint8_t> out{'R', 'I', 'F', 'F'};
-    PutLe(out, static_cast<std::uint32_t>(36 + pcm.size()), 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);      // PCM
-    PutLe(out, 2, 2);      // channels
-    PutLe(out, 44100, 4);  // frames per second
-    PutLe(out, 176400, 4); // bytes per second
-    PutLe(out, 4, 2);      // bytes per frame
-    PutLe(out, 16, 2);     // bits per sample
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutLe(out, static_cast<std::uint32_t>(pcm.size()), 4);
-    out.insert(out.end(), pcm.begin(), pcm.end());
-    return out;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -89,7 +64,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds, 2);
     const auto wav = dir / "source.wav";
-    WriteFileBytes(wav, WaveFile(pcm));
+    WriteFileBytes(wav, CdWaveFile(pcm));
     const auto ours = dir / "ours.ogg";
     const auto theirs = dir / "oggenc.ogg";
 

@@ -61,16 +61,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto source = dir / "source.wav";
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds);
-    static const std::uint8_t kHeader[44] = {
-        'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
-        ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1,
-        2,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
-    std::vector<std::uint8_t> file(44 + pcm.size());
-    std::copy(kHeader, kHeader + 44, file.begin());
-    std::copy(pcm.begin(), pcm.end(), file.begin() + 44);
-    WriteLE32(&file[4], static_cast<std::uint32_t>(pcm.size() + 36));
-    WriteLE32(&file[40], static_cast<std::uint32_t>(pcm.size()));
-    WriteFileBytes(source, file);
+    WriteFileBytes(source, CdWaveFile(pcm));
 
     const std::string in = ShellQuote(source.string());
     const double oursPcm = BestOf(rounds, [&] { Convert(source, dir / "ours_pcm.wav", wtPCM); });

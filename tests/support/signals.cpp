@@ -94,6 +94,35 @@ std::vector<std::uint8_t> MakePcm(Signal kind, int frames, int channels, int sam
     return ToBytes(MakeSamples(kind, frames, channels, sampleRate, amplitude, seed));
 }
 
+std::vector<std::uint8_t> CdWaveFile(const std::vector<std::uint8_t>& pcm)
+{
+    const auto size = static_cast<std::uint32_t>(pcm.size());
+    std::vector<std::uint8_t> out(44 + pcm.size());
+    auto put = [&out](std::size_t at, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    auto tag = [&out](std::size_t at, const char* text) {
+        for (std::size_t i = 0; i < 4; ++i)
+            out[at + i] = static_cast<std::uint8_t>(text[i]);
+    };
+    tag(0, "RIFF");
+    put(4, 36 + size, 4);
+    tag(8, "WAVE");
+    tag(12, "fmt ");
+    put(16, 16, 4);
+    put(20, 1, 2);      // PCM
+    put(22, 2, 2);      // channels
+    put(24, 44100, 4);  // frames per second
+    put(28, 176400, 4); // bytes per second
+    put(32, 4, 2);      // bytes per frame
+    put(34, 16, 2);     // bits per sample
+    tag(36, "data");
+    put(40, size, 4);
+    std::copy(pcm.begin(), pcm.end(), out.begin() + 44);
+    return out;
+}
+
 double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b)
 {
     const std::size_t n = std::min(a.size(), b.size());

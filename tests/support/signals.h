@@ -16,6 +16,10 @@ std::vector<std::int16_t> FromBytes(const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> MakePcm(Signal kind, int frames, int channels = 2, int sampleRate = 44100,
                                   double amplitude = 0.5, unsigned seed = 1);
 
+// A canonical 44-byte-header RIFF WAVE file of 16-bit stereo 44100 Hz pcm,
+// as the reference tools read it.
+std::vector<std::uint8_t> CdWaveFile(const std::vector<std::uint8_t>& pcm);
+
 // Pearson correlation of two sample sequences over their common length.
 double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b);
 // Signal-to-noise ratio in dB of test against reference over their common length.
