@@ -34,7 +34,7 @@ TagLib::APE::Item FrontCoverItem(const TrackFields& f)
 
 void WriteApeTags(const std::string& path, const TrackFields& f)
 {
-    TagLib::APE::File file(TagLibFileName(path), false);
+    TagLib::APE::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
     RequireValid(file, "APE");
     TagLib::APE::Tag& tag = *file.APETag(true);
     const std::pair<const char*, std::string> items[] = {

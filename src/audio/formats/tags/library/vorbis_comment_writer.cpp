@@ -61,7 +61,7 @@ bool IsFrontCover(const TagLib::FLAC::Picture* picture)
 
 void WriteFlacTags(const std::string& path, const TrackFields& fields)
 {
-    TagLib::FLAC::File file(TagLibFileName(path), false);
+    TagLib::FLAC::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
     RequireValid(file, "FLAC");
     FillComment(*file.xiphComment(true), fields);
     if (!fields.cover.empty()) {
@@ -76,7 +76,7 @@ void WriteFlacTags(const std::string& path, const TrackFields& fields)
 
 void WriteOggVorbisTags(const std::string& path, const TrackFields& fields)
 {
-    TagLib::Ogg::Vorbis::File file(TagLibFileName(path), false);
+    TagLib::Ogg::Vorbis::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
     RequireValid(file, "Ogg Vorbis");
     if (file.tag() == nullptr)
         throw TagError(SONFELD_TAGS_UNREADABLE_FILE, "The Ogg Vorbis file has no comment header.");

@@ -14,7 +14,7 @@ namespace sonfeld::tags {
 
 void WriteWavTags(const std::string& path, const TrackFields& fields)
 {
-    TagLib::RIFF::WAV::File file(TagLibFileName(path), false);
+    TagLib::RIFF::WAV::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
     RequireValid(file, "WAV");
     // The INFO subset common players understand; the ID3 chunk carries the rest.
     // ITRK is set by name: TagLib's own track setter writes IPRT.
