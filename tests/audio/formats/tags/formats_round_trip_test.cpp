@@ -33,7 +33,7 @@ protected:
     // Encodes, tags and checks the audio is still the same.
     fs::path TaggedFile(Format format, const std::string& stem, const TrackTags& tags)
     {
-        const fs::path file = EncodeTestFile(format, dir_.Path(), stem);
+        fs::path file = EncodeTestFile(format, dir_.Path(), stem);
         if (file.empty()) {
             ADD_FAILURE() << "the encoder failed for " << stem;
             return {};

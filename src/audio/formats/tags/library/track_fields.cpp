@@ -83,7 +83,7 @@ std::string CoverMimeType(const std::vector<std::uint8_t>& cover, const std::str
     if (!jpeg && !png)
         throw TagError(SONFELD_TAGS_INVALID_ARGUMENT, "The cover image is neither JPEG nor PNG.");
     // The bytes decide: a wrong type would make readers drop the picture.
-    const std::string detected = jpeg ? "image/jpeg" : "image/png";
+    std::string detected = jpeg ? "image/jpeg" : "image/png";
     if (!given.empty() && given != detected && !(jpeg && given == "image/jpg"))
         throw TagError(SONFELD_TAGS_INVALID_ARGUMENT,
                        "The cover image's type " + given + " does not match its bytes.");
