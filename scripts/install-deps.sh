@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-noto-cjk xvfb xauth
   libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev
-  libcdio-dev libcdio-paranoia-dev
+  libcdio-dev libcdio-paranoia-dev libtag1-dev
   ffmpeg sox flac vorbis-tools lame cd-paranoia
 )
 

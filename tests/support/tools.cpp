@@ -85,9 +85,11 @@ std::string FfprobeValue(const std::filesystem::path& file, const std::string& e
 
 std::string FfprobeTag(const std::filesystem::path& file, const std::string& key, bool stream)
 {
+    // Quoted: tag names may hold spaces ("MusicBrainz Album Id").
     if (stream)
-        return Ffprobe(file, "-select_streams a:0 -show_entries stream_tags=" + key);
-    return Ffprobe(file, "-show_entries format_tags=" + key);
+        return Ffprobe(file,
+                       "-select_streams a:0 -show_entries " + ShellQuote("stream_tags=" + key));
+    return Ffprobe(file, "-show_entries " + ShellQuote("format_tags=" + key));
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& file)

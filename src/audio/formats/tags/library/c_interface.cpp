@@ -1,0 +1,62 @@
+// The exported C entry point. Nothing may cross into the caller but a code
+// and a message: every exception, TagLib's included, is caught here.
+#define SONFELD_TAGS_BUILDING_LIBRARY 1
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+
+#include "file_tagger.h"
+#include "tags_library_api.h"
+#include "track_fields.h"
+
+namespace {
+
+int Fail(int code, const char* text, char* message, std::size_t messageSize)
+{
+    if (message != nullptr && messageSize > 0) {
+        std::size_t length = std::min(std::strlen(text), messageSize - 1);
+        // Never cut a UTF-8 character in half.
+        while (length > 0 && length < std::strlen(text) &&
+               (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+        std::memcpy(message, text, length);
+        message[length] = '\0';
+    }
+    return code;
+}
+
+} // namespace
+
+extern "C" {
+
+SONFELD_TAGS_EXPORT int SONFELD_TAGS_CALL sonfeld_tags_write(const char* path,
+                                                             const SonfeldTrackTags* tags,
+                                                             char* message, std::size_t messageSize)
+{
+    if (message != nullptr && messageSize > 0)
+        message[0] = '\0';
+    if (path == nullptr || *path == '\0' || tags == nullptr)
+        return Fail(SONFELD_TAGS_INVALID_ARGUMENT, "No file or no tags given.", message,
+                    messageSize);
+    if (tags->structSize < sizeof(SonfeldTrackTags))
+        return Fail(SONFELD_TAGS_INVALID_ARGUMENT, "The tags come in an older layout.", message,
+                    messageSize);
+    try {
+        sonfeld::tags::TagFile(path, sonfeld::tags::FieldsFromC(*tags));
+        return SONFELD_TAGS_OK;
+    } catch (const sonfeld::tags::TagError& error) {
+        return Fail(error.Code(), error.what(), message, messageSize);
+    } catch (const std::bad_alloc&) {
+        return Fail(SONFELD_TAGS_INTERNAL_ERROR, "Out of memory while writing tags.", message,
+                    messageSize);
+    } catch (const std::exception& error) {
+        return Fail(SONFELD_TAGS_INTERNAL_ERROR, error.what(), message, messageSize);
+    } catch (...) {
+        return Fail(SONFELD_TAGS_INTERNAL_ERROR, "Writing tags failed unexpectedly.", message,
+                    messageSize);
+    }
+}
+
+} // extern "C"

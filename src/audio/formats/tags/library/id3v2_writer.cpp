@@ -1,0 +1,109 @@
+#include "id3v2_writer.h"
+
+#include <memory>
+#include <utility>
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/uniquefileidentifierframe.h>
+
+#include "taglib_text.h"
+
+namespace sonfeld::tags {
+
+namespace {
+
+using TagLib::ID3v2::Frame;
+using TagLib::ID3v2::Tag;
+
+const char* const kMusicBrainzOwner = "http://musicbrainz.org";
+
+TagLib::ByteVector Bytes(const std::string& text)
+{
+    return TagLib::ByteVector(text.data(), static_cast<unsigned int>(text.size()));
+}
+
+void SetText(Tag& tag, const char* frameId, const std::string& value)
+{
+    if (value.empty())
+        return;
+    tag.removeFrames(frameId);
+    auto frame =
+        std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(frameId, TagLib::String::UTF8);
+    frame->setText(Utf8(value));
+    tag.addFrame(frame.release());
+}
+
+// Descriptions are compared without case: other writers spell them upper-case.
+void SetUserText(Tag& tag, const char* description, const std::string& value)
+{
+    if (value.empty())
+        return;
+    const TagLib::String wanted = TagLib::String(description).upper();
+    const TagLib::ID3v2::FrameList existing = tag.frameList("TXXX");
+    for (Frame* frame : existing) {
+        const auto* user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+        if (user != nullptr && user->description().upper() == wanted)
+            tag.removeFrame(frame, true);
+    }
+    auto frame = std::make_unique<TagLib::ID3v2::UserTextIdentificationFrame>(
+        description, TagLib::StringList(Utf8(value)), TagLib::String::UTF8);
+    tag.addFrame(frame.release());
+}
+
+void SetRecordingId(Tag& tag, const std::string& recordingId)
+{
+    if (recordingId.empty())
+        return;
+    while (auto* old =
+               TagLib::ID3v2::UniqueFileIdentifierFrame::findByOwner(&tag, kMusicBrainzOwner))
+        tag.removeFrame(old, true);
+    tag.addFrame(std::make_unique<TagLib::ID3v2::UniqueFileIdentifierFrame>(kMusicBrainzOwner,
+                                                                            Bytes(recordingId))
+                     .release());
+}
+
+void SetFrontCover(Tag& tag, const TrackFields& f)
+{
+    if (f.cover.empty())
+        return;
+    using TagLib::ID3v2::AttachedPictureFrame;
+    const TagLib::ID3v2::FrameList existing = tag.frameList("APIC");
+    for (Frame* frame : existing) {
+        const auto* picture = dynamic_cast<AttachedPictureFrame*>(frame);
+        if (picture != nullptr && picture->type() == AttachedPictureFrame::FrontCover)
+            tag.removeFrame(frame, true);
+    }
+    auto picture = std::make_unique<AttachedPictureFrame>();
+    picture->setTextEncoding(TagLib::String::UTF8);
+    picture->setType(AttachedPictureFrame::FrontCover);
+    picture->setMimeType(f.coverMimeType);
+    picture->setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(f.cover.data()),
+                                           static_cast<unsigned int>(f.cover.size())));
+    tag.addFrame(picture.release());
+}
+
+} // namespace
+
+void FillId3v2Tag(Tag& tag, const TrackFields& f)
+{
+    SetText(tag, "TIT2", f.title);
+    SetText(tag, "TPE1", f.artist);
+    SetText(tag, "TPE2", f.albumArtist);
+    SetText(tag, "TALB", f.album);
+    SetText(tag, "TRCK", NumberText(f.trackNumber, f.trackTotal));
+    SetText(tag, "TPOS", NumberText(f.discNumber, f.discTotal));
+    SetText(tag, "TDRC", f.date);
+    SetText(tag, "TCON", f.genre);
+    SetText(tag, "TSRC", f.isrc);
+    SetUserText(tag, "MusicBrainz Album Id", f.musicBrainzAlbumId);
+    SetUserText(tag, "MusicBrainz Release Track Id", f.musicBrainzReleaseTrackId);
+    SetUserText(tag, "MusicBrainz Artist Id", f.musicBrainzArtistId);
+    SetUserText(tag, "MusicBrainz Album Artist Id", f.musicBrainzAlbumArtistId);
+    SetUserText(tag, "MusicBrainz Disc Id", f.musicBrainzDiscId);
+    SetRecordingId(tag, f.musicBrainzRecordingId);
+    SetFrontCover(tag, f);
+}
+
+} // namespace sonfeld::tags

@@ -1,0 +1,94 @@
+#include "format_writers.h"
+
+#include <memory>
+#include <utility>
+
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
+
+#include "save_file.h"
+#include "taglib_file_name.h"
+#include "taglib_text.h"
+
+namespace sonfeld::tags {
+
+namespace {
+
+void FillComment(TagLib::Ogg::XiphComment& comment, const TrackFields& f)
+{
+    const std::pair<const char*, std::string> fields[] = {
+        {"TITLE", f.title},
+        {"ARTIST", f.artist},
+        {"ALBUMARTIST", f.albumArtist},
+        {"ALBUM", f.album},
+        {"TRACKNUMBER", NumberOnly(f.trackNumber)},
+        {"TRACKTOTAL", f.trackNumber > 0 ? NumberOnly(f.trackTotal) : std::string()},
+        {"DISCNUMBER", NumberOnly(f.discNumber)},
+        {"DISCTOTAL", f.discNumber > 0 ? NumberOnly(f.discTotal) : std::string()},
+        {"DATE", f.date},
+        {"GENRE", f.genre},
+        {"ISRC", f.isrc},
+        {"MUSICBRAINZ_ALBUMID", f.musicBrainzAlbumId},
+        {"MUSICBRAINZ_RELEASETRACKID", f.musicBrainzReleaseTrackId},
+        {"MUSICBRAINZ_TRACKID", f.musicBrainzRecordingId},
+        {"MUSICBRAINZ_ARTISTID", f.musicBrainzArtistId},
+        {"MUSICBRAINZ_ALBUMARTISTID", f.musicBrainzAlbumArtistId},
+        {"MUSICBRAINZ_DISCID", f.musicBrainzDiscId},
+    };
+    for (const auto& [key, value] : fields)
+        if (!value.empty())
+            comment.addField(key, Utf8(value), true);
+}
+
+std::unique_ptr<TagLib::FLAC::Picture> FrontCover(const TrackFields& f)
+{
+    auto picture = std::make_unique<TagLib::FLAC::Picture>();
+    picture->setType(TagLib::FLAC::Picture::FrontCover);
+    picture->setMimeType(f.coverMimeType);
+    picture->setData(TagLib::ByteVector(reinterpret_cast<const char*>(f.cover.data()),
+                                        static_cast<unsigned int>(f.cover.size())));
+    return picture;
+}
+
+bool IsFrontCover(const TagLib::FLAC::Picture* picture)
+{
+    return picture->type() == TagLib::FLAC::Picture::FrontCover;
+}
+
+} // namespace
+
+void WriteFlacTags(const std::string& path, const TrackFields& fields)
+{
+    TagLib::FLAC::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
+    RequireValid(file, "FLAC");
+    FillComment(*file.xiphComment(true), fields);
+    if (!fields.cover.empty()) {
+        // A second front cover would leave readers to guess which one counts.
+        for (TagLib::FLAC::Picture* picture : file.pictureList())
+            if (IsFrontCover(picture))
+                file.removePicture(picture, true);
+        file.addPicture(FrontCover(fields).release());
+    }
+    RequireSaved(file.save());
+}
+
+void WriteOggVorbisTags(const std::string& path, const TrackFields& fields)
+{
+    TagLib::Ogg::Vorbis::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
+    RequireValid(file, "Ogg Vorbis");
+    if (file.tag() == nullptr)
+        throw TagError(SONFELD_TAGS_UNREADABLE_FILE, "The Ogg Vorbis file has no comment header.");
+    TagLib::Ogg::XiphComment& comment = *file.tag();
+    FillComment(comment, fields);
+    if (!fields.cover.empty()) {
+        for (TagLib::FLAC::Picture* picture : comment.pictureList())
+            if (IsFrontCover(picture))
+                comment.removePicture(picture, true);
+        comment.addPicture(FrontCover(fields).release());
+    }
+    RequireSaved(file.save());
+}
+
+} // namespace sonfeld::tags

@@ -1,0 +1,100 @@
+#include "tag_writer.h"
+
+#include <array>
+#include <filesystem>
+
+#include "audio/core/dynamic_library.h"
+#include "library/tags_library_api.h"
+
+namespace sonfeld {
+
+#if defined(_WIN32)
+const char* const kTagsLibraryFileName = "sonfeld_tags.dll";
+#else
+const char* const kTagsLibraryFileName = "libsonfeld_tags.so";
+#endif
+
+bool TrackTags::Empty() const
+{
+    return title.empty() && artist.empty() && album.empty() && albumArtist.empty() &&
+           date.empty() && genre.empty() && isrc.empty() && trackNumber == 0 && discNumber == 0 &&
+           musicBrainzAlbumId.empty() && musicBrainzReleaseTrackId.empty() &&
+           musicBrainzRecordingId.empty() && musicBrainzArtistId.empty() &&
+           musicBrainzAlbumArtistId.empty() && musicBrainzDiscId.empty() && cover.empty();
+}
+
+namespace {
+
+SonfeldTrackTags ToC(const TrackTags& t)
+{
+    SonfeldTrackTags c{};
+    c.structSize = sizeof(SonfeldTrackTags);
+    c.title = t.title.c_str();
+    c.artist = t.artist.c_str();
+    c.album = t.album.c_str();
+    c.albumArtist = t.albumArtist.c_str();
+    c.date = t.date.c_str();
+    c.genre = t.genre.c_str();
+    c.isrc = t.isrc.c_str();
+    c.trackNumber = t.trackNumber;
+    c.trackTotal = t.trackTotal;
+    c.discNumber = t.discNumber;
+    c.discTotal = t.discTotal;
+    c.musicBrainzAlbumId = t.musicBrainzAlbumId.c_str();
+    c.musicBrainzReleaseTrackId = t.musicBrainzReleaseTrackId.c_str();
+    c.musicBrainzRecordingId = t.musicBrainzRecordingId.c_str();
+    c.musicBrainzArtistId = t.musicBrainzArtistId.c_str();
+    c.musicBrainzAlbumArtistId = t.musicBrainzAlbumArtistId.c_str();
+    c.musicBrainzDiscId = t.musicBrainzDiscId.c_str();
+    c.cover = t.cover.data();
+    c.coverSize = t.cover.size();
+    c.coverMimeType = t.coverMimeType.c_str();
+    return c;
+}
+
+} // namespace
+
+TagWriter::TagWriter(const std::string& libraryPath)
+    : library_(std::make_unique<DynamicLibrary>(libraryPath))
+{
+    write_ = library_->Symbol("sonfeld_tags_write");
+}
+
+TagWriter::~TagWriter() = default;
+
+bool TagWriter::Loaded() const
+{
+    return write_ != nullptr;
+}
+
+std::string TagWriter::LibraryFileName() const
+{
+    return std::filesystem::path(library_->FileName()).filename().string();
+}
+
+TagWriteResult TagWriter::Write(const std::string& path, const TrackTags& tags) const
+{
+    // Nothing to write needs no library.
+    if (tags.Empty())
+        return {true, {}};
+    if (!Loaded())
+        return {false, LibraryFileName() + " library could not be loaded."};
+    const auto write = reinterpret_cast<proc_sonfeld_tags_write>(write_);
+    const SonfeldTrackTags cTags = ToC(tags);
+    std::array<char, 1024> message{};
+    const int code = write(path.c_str(), &cTags, message.data(), message.size());
+    if (code == SONFELD_TAGS_OK)
+        return {true, {}};
+    return {false, message[0] != '\0'
+                       ? std::string(message.data())
+                       : "Tags could not be written (error " + std::to_string(code) + ")."};
+}
+
+TagWriteResult WriteTags(const std::string& path, const TrackTags& tags)
+{
+    // Loaded once, on first use, and kept until the process ends.
+    static const TagWriter writer(InProgramFolder(kTagsLibraryFileName));
+    return writer.Write(path, tags);
+}
+
+} // namespace sonfeld

@@ -1,0 +1,240 @@
+// Tags written into files of the real encoders, read back by tools that do
+// not use TagLib: metaflac, vorbiscomment and ffprobe/ffmpeg. Each format must
+// carry every field with its text exact, the front cover byte for byte, and
+// the same audio as before.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "audio/formats/tags/tag_writer.h"
+#include "support/tools.h"
+#include "tagged_files.h"
+
+namespace sonfeld::test::tags {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TagsRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool :
+             {"ffmpeg", "ffprobe", "flac", "metaflac", "lame", "oggenc", "vorbiscomment", "sox"})
+            if (!ToolAvailable(tool))
+                GTEST_SKIP() << tool << " is not installed";
+        jpeg_ = MakeCoverImage(dir_.Path(), "jpg");
+        png_ = MakeCoverImage(dir_.Path(), "png");
+        ASSERT_FALSE(jpeg_.empty());
+        ASSERT_FALSE(png_.empty());
+    }
+
+    // Encodes, tags and checks the audio is still the same.
+    fs::path TaggedFile(Format format, const std::string& stem, const TrackTags& tags)
+    {
+        fs::path file = EncodeTestFile(format, dir_.Path(), stem);
+        if (file.empty()) {
+            ADD_FAILURE() << "the encoder failed for " << stem;
+            return {};
+        }
+        const std::vector<std::uint8_t> before = FfmpegDecode(file);
+        EXPECT_FALSE(before.empty());
+        const TagWriteResult result = WriteTags(file.string(), tags);
+        EXPECT_TRUE(result.written) << result.message;
+        EXPECT_EQ(FfmpegDecode(file), before) << "tagging changed the audio of " << stem;
+        return file;
+    }
+
+    std::string Tag(const fs::path& file, const std::string& key) { return FfprobeTag(file, key); }
+
+    TempDir dir_;
+    std::vector<std::uint8_t> jpeg_;
+    std::vector<std::uint8_t> png_;
+};
+
+TEST_F(TagsRoundTrip, FlacGetsVorbisCommentsAndOnePictureBlock)
+{
+    TrackTags tags = FullTags(jpeg_);
+    // Tagged twice: fields and the front cover are replaced, never doubled.
+    const fs::path file = TaggedFile(Format::Flac, "晨光", FullTags(png_));
+    ASSERT_FALSE(file.empty());
+    ASSERT_TRUE(WriteTags(file.string(), tags).written);
+
+    std::string exported;
+    ASSERT_EQ(RunCommand("metaflac --export-tags-to=- " + ShellQuote(file.string()), &exported), 0);
+    auto fields = ParseCommentLines(exported);
+    const std::map<std::string, std::string> expected = {
+        {"TITLE", tags.title},
+        {"ARTIST", tags.artist},
+        {"ALBUM", tags.album},
+        {"ALBUMARTIST", tags.albumArtist},
+        {"TRACKNUMBER", "3"},
+        {"TRACKTOTAL", "12"},
+        {"DISCNUMBER", "1"},
+        {"DISCTOTAL", "2"},
+        {"DATE", tags.date},
+        {"GENRE", tags.genre},
+        {"ISRC", tags.isrc},
+        {"MUSICBRAINZ_ALBUMID", tags.musicBrainzAlbumId},
+        {"MUSICBRAINZ_RELEASETRACKID", tags.musicBrainzReleaseTrackId},
+        {"MUSICBRAINZ_TRACKID", tags.musicBrainzRecordingId},
+        {"MUSICBRAINZ_ARTISTID", tags.musicBrainzArtistId},
+        {"MUSICBRAINZ_ALBUMARTISTID", tags.musicBrainzAlbumArtistId},
+        {"MUSICBRAINZ_DISCID", tags.musicBrainzDiscId},
+    };
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(fields[name], std::vector<std::string>{value}) << name;
+
+    std::string pictures;
+    ASSERT_EQ(
+        RunCommand("metaflac --list --block-type=PICTURE " + ShellQuote(file.string()), &pictures),
+        0);
+    EXPECT_NE(pictures.find("type: 3 (Cover (front))"), std::string::npos) << pictures;
+    EXPECT_NE(pictures.find("MIME type: image/jpeg"), std::string::npos) << pictures;
+    EXPECT_EQ(pictures.find("METADATA block", pictures.find("METADATA block") + 1),
+              std::string::npos)
+        << "more than one picture block:\n"
+        << pictures;
+    const fs::path extracted = dir_ / "flac-cover";
+    ASSERT_EQ(RunCommand("metaflac --export-picture-to=" + ShellQuote(extracted.string()) + " " +
+                         ShellQuote(file.string())),
+              0);
+    EXPECT_EQ(ReadFileBytes(extracted), jpeg_);
+    EXPECT_EQ(RunCommand("flac -s -t " + ShellQuote(file.string())), 0);
+}
+
+TEST_F(TagsRoundTrip, OggVorbisGetsVorbisCommentsAndBlockPicture)
+{
+    const TrackTags tags = FullTags(jpeg_);
+    const fs::path file = TaggedFile(Format::OggVorbis, "ogg", tags);
+    ASSERT_FALSE(file.empty());
+
+    std::string listed;
+    ASSERT_EQ(RunCommand("vorbiscomment -l " + ShellQuote(file.string()), &listed), 0);
+    auto fields = ParseCommentLines(listed);
+    EXPECT_EQ(fields["TITLE"], std::vector<std::string>{tags.title});
+    EXPECT_EQ(fields["ARTIST"], std::vector<std::string>{tags.artist});
+    EXPECT_EQ(fields["ALBUM"], std::vector<std::string>{tags.album});
+    EXPECT_EQ(fields["ALBUMARTIST"], std::vector<std::string>{tags.albumArtist});
+    EXPECT_EQ(fields["TRACKNUMBER"], std::vector<std::string>{"3"});
+    EXPECT_EQ(fields["TRACKTOTAL"], std::vector<std::string>{"12"});
+    EXPECT_EQ(fields["DISCNUMBER"], std::vector<std::string>{"1"});
+    EXPECT_EQ(fields["DISCTOTAL"], std::vector<std::string>{"2"});
+    EXPECT_EQ(fields["GENRE"], std::vector<std::string>{tags.genre});
+    EXPECT_EQ(fields["MUSICBRAINZ_TRACKID"], std::vector<std::string>{tags.musicBrainzRecordingId});
+    EXPECT_EQ(fields["MUSICBRAINZ_DISCID"], std::vector<std::string>{tags.musicBrainzDiscId});
+    EXPECT_EQ(fields["METADATA_BLOCK_PICTURE"].size(), 1U);
+    EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
+}
+
+TEST_F(TagsRoundTrip, Mp3KeepsTheEncodersFramesAndBecomesId3v24)
+{
+    const TrackTags tags = FullTags(jpeg_);
+    const fs::path file = TaggedFile(Format::Mp3, "mp3", tags);
+    ASSERT_FALSE(file.empty());
+
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(file);
+    ASSERT_GE(bytes.size(), 4U);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), std::string("ID3\x04", 4));
+    EXPECT_EQ(Tag(file, "comment"), "kept"); // the encoder's own frame stays
+    EXPECT_EQ(Tag(file, "title"), tags.title);
+    EXPECT_EQ(Tag(file, "artist"), tags.artist);
+    EXPECT_EQ(Tag(file, "album"), tags.album);
+    EXPECT_EQ(Tag(file, "album_artist"), tags.albumArtist);
+    EXPECT_EQ(Tag(file, "track"), "3/12");
+    EXPECT_EQ(Tag(file, "disc"), "1/2");
+    EXPECT_EQ(Tag(file, "date"), tags.date);
+    EXPECT_EQ(Tag(file, "genre"), tags.genre);
+    EXPECT_EQ(Tag(file, "TSRC"), tags.isrc);
+    EXPECT_EQ(Tag(file, "MusicBrainz Album Id"), tags.musicBrainzAlbumId);
+    EXPECT_EQ(Tag(file, "MusicBrainz Release Track Id"), tags.musicBrainzReleaseTrackId);
+    EXPECT_EQ(Tag(file, "MusicBrainz Artist Id"), tags.musicBrainzArtistId);
+    EXPECT_EQ(Tag(file, "MusicBrainz Album Artist Id"), tags.musicBrainzAlbumArtistId);
+    EXPECT_EQ(Tag(file, "MusicBrainz Disc Id"), tags.musicBrainzDiscId);
+    // ffprobe does not show UFID frames: look for the frame's body itself.
+    const std::string ufidBody =
+        "http://musicbrainz.org" + std::string(1, '\0') + tags.musicBrainzRecordingId;
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(ufidBody), std::string::npos);
+    EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
+}
+
+TEST_F(TagsRoundTrip, ApeGetsApeV2ItemsAndTheBinaryCover)
+{
+    const TrackTags tags = FullTags(png_);
+    const fs::path file = TaggedFile(Format::Ape, "ape", tags);
+    ASSERT_FALSE(file.empty());
+
+    EXPECT_EQ(Tag(file, "Title"), tags.title);
+    EXPECT_EQ(Tag(file, "Artist"), tags.artist);
+    EXPECT_EQ(Tag(file, "Album"), tags.album);
+    EXPECT_EQ(Tag(file, "Album Artist"), tags.albumArtist);
+    EXPECT_EQ(Tag(file, "Track"), "3/12");
+    EXPECT_EQ(Tag(file, "Disc"), "1/2");
+    EXPECT_EQ(Tag(file, "Year"), tags.date);
+    EXPECT_EQ(Tag(file, "Genre"), tags.genre);
+    EXPECT_EQ(Tag(file, "ISRC"), tags.isrc);
+    EXPECT_EQ(Tag(file, "MUSICBRAINZ_ALBUMID"), tags.musicBrainzAlbumId);
+    EXPECT_EQ(Tag(file, "MUSICBRAINZ_RELEASETRACKID"), tags.musicBrainzReleaseTrackId);
+    EXPECT_EQ(Tag(file, "MUSICBRAINZ_TRACKID"), tags.musicBrainzRecordingId);
+    EXPECT_EQ(Tag(file, "MUSICBRAINZ_ARTISTID"), tags.musicBrainzArtistId);
+    EXPECT_EQ(Tag(file, "MUSICBRAINZ_ALBUMARTISTID"), tags.musicBrainzAlbumArtistId);
+    EXPECT_EQ(Tag(file, "MUSICBRAINZ_DISCID"), tags.musicBrainzDiscId);
+    EXPECT_EQ(FfmpegCover(file, dir_.Path()), png_);
+}
+
+TEST_F(TagsRoundTrip, WavGetsRiffInfoAndAnId3Chunk)
+{
+    const TrackTags tags = FullTags(jpeg_);
+    const fs::path file = TaggedFile(Format::Wav, "wav", tags);
+    ASSERT_FALSE(file.empty());
+
+    // ffprobe shows the INFO chunk's texts as the file's tags.
+    EXPECT_EQ(Tag(file, "title"), tags.title);
+    EXPECT_EQ(Tag(file, "artist"), tags.artist);
+    EXPECT_EQ(Tag(file, "album"), tags.album);
+    EXPECT_EQ(Tag(file, "date"), tags.date);
+    EXPECT_EQ(Tag(file, "genre"), tags.genre);
+    EXPECT_EQ(Tag(file, "track"), "3");
+    EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
+
+    // Its text frames it does not show for WAV: the ID3 chunk is read as the
+    // tag of an MP3 stream instead.
+    const std::vector<std::uint8_t> id3 = RiffChunk(ReadFileBytes(file), "ID3 ");
+    ASSERT_FALSE(id3.empty());
+    std::string untaggedMp3;
+    ASSERT_EQ(RunCommand("ffmpeg -v error -nostdin -f lavfi -i anullsrc=r=44100 -t 0.5 "
+                         "-c:a libmp3lame -write_xing 0 -id3v2_version 0 -f mp3 -",
+                         &untaggedMp3),
+              0);
+    std::vector<std::uint8_t> probe = id3;
+    probe.insert(probe.end(), untaggedMp3.begin(), untaggedMp3.end());
+    const fs::path id3File = dir_ / "id3-chunk.mp3";
+    WriteFileBytes(id3File, probe);
+    EXPECT_EQ(Tag(id3File, "title"), tags.title);
+    EXPECT_EQ(Tag(id3File, "album_artist"), tags.albumArtist);
+    EXPECT_EQ(Tag(id3File, "track"), "3/12");
+    EXPECT_EQ(Tag(id3File, "disc"), "1/2");
+    EXPECT_EQ(Tag(id3File, "TSRC"), tags.isrc);
+    EXPECT_EQ(Tag(id3File, "MusicBrainz Album Id"), tags.musicBrainzAlbumId);
+    EXPECT_EQ(Tag(id3File, "MusicBrainz Disc Id"), tags.musicBrainzDiscId);
+}
+
+TEST_F(TagsRoundTrip, EmptyFieldsAreNotWritten)
+{
+    TrackTags tags;
+    tags.title = "Só o título";
+    tags.trackTotal = 9; // a total without its number says nothing
+    const fs::path file = TaggedFile(Format::Flac, "title-only", tags);
+    ASSERT_FALSE(file.empty());
+
+    std::string exported;
+    ASSERT_EQ(RunCommand("metaflac --export-tags-to=- " + ShellQuote(file.string()), &exported), 0);
+    EXPECT_EQ(exported, "TITLE=Só o título\n");
+    std::string pictures;
+    RunCommand("metaflac --list --block-type=PICTURE " + ShellQuote(file.string()), &pictures);
+    EXPECT_EQ(pictures, "");
+}
+
+} // namespace
+} // namespace sonfeld::test::tags
