@@ -135,6 +135,10 @@ sonfeld="$root/usr/bin/sonfeld"
 [ -x "$sonfeld" ] || { fail "the package has no usr/bin/sonfeld"; exit 1; }
 out=$("$sonfeld" --version) || fail "sonfeld --version fails"
 [ "$out" = "Sonfeld $version" ] || fail "sonfeld --version says \"$out\", the package is $version"
+grep -qF "<release version=\"$version\"" "$root/usr/share/metainfo/org.example.sonfeld.metainfo.xml" ||
+  fail "the metainfo has no release $version"
+grep -q "^\.TH SONFELD 1 .*\"Sonfeld $version\"" "$root/usr/share/man/man1/sonfeld.1" ||
+  fail "the man page is not of Sonfeld $version"
 
 "$build/bin/sonfeld-disc-image" "$work/disc.cue" --audio tone:440 4 --title "One" \
   --audio music:3 4 --title "Two" >/dev/null || { fail "cannot make a disc image"; exit 1; }
