@@ -11,6 +11,7 @@ packages=(
   libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev
   libcdio-dev libcdio-paranoia-dev libtag1-dev
   ffmpeg sox flac vorbis-tools lame cd-paranoia
+  librsvg2-bin desktop-file-utils appstream
 )
 
 missing=()

@@ -247,6 +247,10 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
         out << UsageText();
         return 0;
     }
+    if (command.Mode == TCommandLine::TMode::Version) {
+        out << VersionText();
+        return 0;
+    }
     try {
         auto components = std::make_unique<TRipComponents>();
         if (command.Mode == TCommandLine::TMode::List)

@@ -14,9 +14,9 @@ namespace sonfeld::app {
 //   sonfeld --list [--image PATH]... [--drive N]  drives and the disc's rows
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]
-//   sonfeld --help
+//   sonfeld --help | --version
 struct TCommandLine {
-    enum class TMode { Window, List, Rip, Help };
+    enum class TMode { Window, List, Rip, Help, Version };
     TMode Mode = TMode::Window;
     QStringList Images;
     std::optional<int> Drive;
@@ -35,7 +35,10 @@ public:
 
 // arguments without the program name. Raises EUsageError.
 TCommandLine ParseCommandLine(const QStringList& arguments);
+// The --help text, in Chinese and in English.
 QString UsageText();
+// The --version text: the program name, its version and a line break.
+QString VersionText();
 
 // The format item ("Ape", "Wav", "Ogg", "FLAC", "MP3") text names, compared
 // without regard to case; nothing for any other text.

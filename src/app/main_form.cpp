@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -173,8 +174,12 @@ void TMainForm::btnGOptionClick()
 
 QString TMainForm::HelpPagePath() const
 {
-    return QDir(QString::fromStdString(ProgramFolder()))
-        .filePath(QStringLiteral("help/index.html"));
+    const QDir program(QString::fromStdString(ProgramFolder()));
+    const QString beside = program.filePath(QStringLiteral("help/index.html"));
+    // Installed, the program sits in bin/ and the page in share/sonfeld/help/.
+    const QString installed =
+        QDir::cleanPath(program.filePath(QStringLiteral("../share/sonfeld/help/index.html")));
+    return !QFile::exists(beside) && QFile::exists(installed) ? installed : beside;
 }
 
 void TMainForm::btnHelpClick()

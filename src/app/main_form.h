@@ -84,7 +84,8 @@ public:
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
     TRipQueue& Queue() { return *queue_; }
-    // Where "帮助" looks for the help page: help/index.html beside the program.
+    // Where "帮助" looks for the help page: help/index.html beside the program,
+    // or the installed ../share/sonfeld/help/index.html when only that exists.
     QString HelpPagePath() const;
 
     int SelectedRow = -1;

@@ -29,6 +29,7 @@ protected:
                                     " QT_QPA_PLATFORM=offscreen " +
                                     ShellQuote(InProgramFolder("sonfeld")) + " " + arguments +
                                     " 2>" + ShellQuote(errFile);
+        out_.clear();
         const int status = RunCommand(command, &out_);
         const std::vector<std::uint8_t> err = ReadFileBytes(errFile);
         err_.assign(err.begin(), err.end());
@@ -147,6 +148,28 @@ TEST_F(CommandLineTest, BadArgumentsAndMissingImages)
     EXPECT_FALSE(err_.empty());
     EXPECT_EQ(Sonfeld("--help"), 0);
     EXPECT_NE(out_.find("--rip"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
+{
+    for (const char* option : {"--version", "-v"}) {
+        ASSERT_EQ(Sonfeld(option), 0) << err_;
+        EXPECT_EQ(out_, "Sonfeld 1.0.2.16\n");
+    }
+    for (const char* option : {"--help", "-h"}) {
+        ASSERT_EQ(Sonfeld(option), 0) << err_;
+        for (const char* name :
+             {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT", "--out DIR",
+              "--tracks", "--name N=TEXT", "--album TEXT", "-h, --help", "-v, --version"})
+            EXPECT_NE(out_.find(name), std::string::npos) << name;
+        EXPECT_NE(out_.find("用法 / Usage"), std::string::npos) << out_;
+        EXPECT_NE(out_.find("Sonfeld 提取音频CD。"), std::string::npos) << out_;
+        EXPECT_NE(out_.find("Sonfeld rips audio CDs."), std::string::npos) << out_;
+        EXPECT_NE(out_.find("输出目录\n      Output folder\n"), std::string::npos) << out_;
+    }
+    EXPECT_EQ(Sonfeld("--version --list"), 2);
+    EXPECT_NE(err_.find("cannot be combined"), std::string::npos) << err_;
+    EXPECT_NE(err_.find("用法 / Usage"), std::string::npos) << err_;
 }
 
 TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)

@@ -61,6 +61,13 @@ TEST(CommandLineOptionsTest, RipArgumentsAreParsed)
     EXPECT_EQ(command.Album, QStringLiteral("专辑"));
     EXPECT_EQ(ParseCommandLine({"--image", "a.cue"}).Mode, TCommandLine::TMode::Window);
     EXPECT_EQ(ParseCommandLine({"--list", "--drive", "2"}).Drive, 2);
+    EXPECT_EQ(ParseCommandLine({"--list", "--list"}).Mode, TCommandLine::TMode::List);
+    EXPECT_EQ(ParseCommandLine({"-h"}).Mode, TCommandLine::TMode::Help);
+    EXPECT_EQ(ParseCommandLine({"--version"}).Mode, TCommandLine::TMode::Version);
+    EXPECT_EQ(ParseCommandLine({"--rip", "--image", "a.cue", "--format", "wav", "--out", "o",
+                                "--tracks", "2", "--tracks", "4,1", "--album", "--list"})
+                  .Tracks,
+              (std::vector<int>{2, 4, 1}));
 }
 
 TEST(CommandLineOptionsTest, BadArgumentsAreRefusedWithAReason)
@@ -77,6 +84,9 @@ TEST(CommandLineOptionsTest, BadArgumentsAreRefusedWithAReason)
         {"--list", "--rip"},
         {"--image"},
         {"--bogus"},
+        {"stray"},
+        {"--version", "--list"},
+        {"--tracks", ","},
     };
     for (const QStringList& arguments : bad)
         EXPECT_THROW(ParseCommandLine(arguments), EUsageError) << arguments.join(' ').toStdString();

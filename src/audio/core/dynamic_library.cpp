@@ -65,7 +65,14 @@ std::string ProgramFolder()
 
 std::string InProgramFolder(const std::string& fileName)
 {
-    return (std::filesystem::path(ProgramFolder()) / fileName).string();
+    const std::filesystem::path folder(ProgramFolder());
+    const std::filesystem::path beside = folder / fileName;
+    // Installed, the program sits in bin/ and its own libraries in lib/sonfeld/.
+    const std::filesystem::path installed = folder.parent_path() / "lib" / "sonfeld" / fileName;
+    std::error_code error;
+    if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error))
+        return installed.string();
+    return beside.string();
 }
 
 } // namespace sonfeld

@@ -38,7 +38,9 @@ private:
 // The folder that holds the running program, without a trailing separator.
 std::string ProgramFolder();
 
-// fileName joined to ProgramFolder(): our own run-time libraries live beside the program.
+// fileName joined to ProgramFolder(): our own run-time libraries live beside the
+// program in the build tree. When there is no such file but an installed one in
+// ProgramFolder()/../lib/sonfeld, that one.
 std::string InProgramFolder(const std::string& fileName);
 
 } // namespace sonfeld

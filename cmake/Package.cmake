@@ -1,0 +1,35 @@
+# The Debian package: `cpack -G DEB` in the build folder makes
+# sonfeld_<version>_<arch>.deb from what Install.cmake installs, under /usr.
+if(NOT TARGET sonfeld)
+  return()
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME sonfeld)
+# The version the program shows in its window and with --version.
+set(CPACK_PACKAGE_VERSION 1.0.2.16)
+set(CPACK_PACKAGE_VENDOR "Sonfeld developers")
+set(CPACK_PACKAGE_CONTACT "Sonfeld developers <support@sonfeld.example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio CD ripper with a Chinese interface")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Sonfeld lists the tracks of an audio CD, reads the chosen ones with full \
+verification and encodes each into an APE, WAV, Ogg Vorbis, FLAC or MP3 file. \
+CUE/BIN, TOC and NRG disc images can be opened as drives, and a command-line \
+mode lists and rips without a window.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://sonfeld.example.org")
+# The libraries the program and libcdrip.so link, with their versions, come
+# from dpkg-shlibdeps; the list below is what it cannot see: the libraries the
+# bindings load by file name (libmp3lame.so.0, libFLAC.so.12, libvorbis.so.0,
+# libvorbisenc.so.2, libvorbisfile.so.3, libogg.so.0), the Qt parts and data
+# the program needs beyond what it links, and the font for the Chinese texts.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libmp3lame0, libflac12, libvorbis0a, libvorbisenc2, libvorbisfile3, libogg0, \
+libqt6network6 (>= 6.4), libtag1v5, qt6-translations-l10n, fonts-noto-cjk")
+
+include(CPack)
