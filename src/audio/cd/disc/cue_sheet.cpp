@@ -170,9 +170,9 @@ private:
     void TrackLine(const std::vector<std::string>& words)
     {
         int number = 0;
-        if (words.size() < 3 || !ParseNumber(words[1], number, 1, 99))
+        if (words.size() < 3 || !ParseNumber(words[1], number, 1, 999))
             Fail("TRACK needs a number from 1 to 99 and a type.");
-        if (sheet_.tracks.size() >= static_cast<std::size_t>(kMaxTracks))
+        if (sheet_.tracks.size() >= static_cast<std::size_t>(kMaxTracks) || number > kMaxTracks)
             Fail("a disc holds at most 99 tracks.");
         const int expected = static_cast<int>(sheet_.tracks.size()) + 1;
         if (number != expected)
