@@ -11,6 +11,7 @@
 #include "audio/cd/disc/cue_image.h"
 #include "cdio_log.h"
 #include "cdrip_api.h"
+#include "nrg_check.h"
 
 namespace sonfeld::cdrip {
 
@@ -100,6 +101,12 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
         }
     } catch (const disc::DiscError& failure) {
         error = prefix + path + ": " + failure.what();
+        return std::nullopt;
+    }
+    // libcdio recognises NRG images by their footer, whatever their name.
+    if (const std::string reason = CheckNrgStructure(path, HasNrgExtension(path));
+        !reason.empty()) {
+        error = prefix + path + ": " + reason;
         return std::nullopt;
     }
     InstallCdioLogHandler();
