@@ -317,10 +317,10 @@ TEST(CueImageTest, TitlesInUtf8Latin1AndGb18030)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto cue = dir / (std::string(c.name) + ".cue");
-        if (std::string(c.name) == "utf8bom")
-            WriteText(cue, c.titleBytes + body + "晨光" + tail);
-        else
-            WriteText(cue, body + c.titleBytes + tail);
+        std::string sheet = std::string(c.name) == "utf8bom" ? c.titleBytes + body : body;
+        sheet += std::string(c.name) == "utf8bom" ? std::string("晨光") : c.titleBytes;
+        sheet += tail;
+        WriteText(cue, sheet);
         EXPECT_EQ(LoadModel(cue).tracks[0].text.title, c.expected);
     }
 }

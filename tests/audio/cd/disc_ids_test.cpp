@@ -37,6 +37,7 @@ std::vector<std::int32_t> DiscALsns()
                                                 78310,  94650,  109580, 132010, 149160,
                                                 165115, 177710, 203325, 215555, 235590};
     std::vector<std::int32_t> lsns;
+    lsns.reserve(absolute.size());
     for (std::int32_t offset : absolute)
         lsns.push_back(offset - kPregapSectors);
     return lsns;

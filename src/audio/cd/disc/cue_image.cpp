@@ -24,7 +24,7 @@ std::filesystem::path Resolve(const std::filesystem::path& folder, const std::st
     std::string portable = name;
     std::replace(portable.begin(), portable.end(), '\\', '/');
     const std::filesystem::path given(portable);
-    const std::filesystem::path path = given.is_absolute() ? given : folder / given;
+    std::filesystem::path path = given.is_absolute() ? given : folder / given;
     std::error_code error;
     if (std::filesystem::exists(path, error) || given.is_absolute())
         return path;

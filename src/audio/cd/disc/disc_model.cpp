@@ -78,7 +78,7 @@ std::string Stripped(const std::string& code)
 
 std::string CleanIsrc(const std::string& code)
 {
-    const std::string text = Stripped(code);
+    std::string text = Stripped(code);
     if (text.size() != 12 ||
         !std::all_of(text.begin(), text.end(),
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }) ||
@@ -89,7 +89,7 @@ std::string CleanIsrc(const std::string& code)
 
 std::string CleanMcn(const std::string& code)
 {
-    const std::string text = Stripped(code);
+    std::string text = Stripped(code);
     if (text.size() != 13 ||
         !std::all_of(text.begin(), text.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) ||

@@ -93,6 +93,10 @@ public:
               std::string& error) override
     {
         const FlacDecoderApi& api = Api();
+        if (api.processSingle == nullptr || api.seek == nullptr || api.flush == nullptr) {
+            error = "libFLAC is not loaded.";
+            return false;
+        }
         auto sample = static_cast<std::uint64_t>(offset / 4);
         std::size_t left = count / 4;
         while (left > 0) {
@@ -130,7 +134,7 @@ public:
 private:
     void Release()
     {
-        if (decoder_ != nullptr)
+        if (decoder_ != nullptr && Api().destroy != nullptr)
             Api().destroy(decoder_);
         decoder_ = nullptr;
     }

@@ -1,6 +1,7 @@
 #include "sheet_text.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 #include <iconv.h>
@@ -38,7 +39,7 @@ std::string Latin1ToUtf8(const std::string& bytes)
 bool Gb18030ToUtf8(const std::string& bytes, std::string& out)
 {
     iconv_t cd = iconv_open("UTF-8", "GB18030");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (reinterpret_cast<std::intptr_t>(cd) == -1)
         return false;
     std::string input = bytes;
     std::vector<char> buffer(bytes.size() * 4 + 16);
