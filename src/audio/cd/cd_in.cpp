@@ -5,6 +5,7 @@
 
 #include "audio/core/acs_exception.h"
 #include "cdrip_binding.h"
+#include "disc_model_reading.h"
 
 namespace sonfeld {
 
@@ -139,9 +140,20 @@ TCDTrackInfo TCDIn::TrackInfo(int track)
     if (track < 1 || track > count || track > 255)
         throw EACSException("Track out of range.");
     DriveHold hold(*this);
+    // The model knows where a track really ends: the last audio track of an
+    // enhanced CD ends with its session, not at the data track.
+    if (const auto model = ReadActiveDiscModel();
+        model && static_cast<std::size_t>(track) <= model->tracks.size()) {
+        const disc::Track& entry = model->tracks[static_cast<std::size_t>(track - 1)];
+        const TMSF length = FramesToMSF(entry.Sectors());
+        return {length.Minute, length.Second, length.Frame,
+                static_cast<std::uint8_t>(entry.data ? 1 : 0)};
+    }
     const TocEntryFields a = Entry(track - 1);
     const TocEntryFields b = Entry(track);
-    const TMSF length = FramesToMSF(static_cast<std::int64_t>(b.startSector) - a.startSector);
+    // A table whose starts do not rise has no length to show.
+    const TMSF length = FramesToMSF(
+        std::max<std::int64_t>(static_cast<std::int64_t>(b.startSector) - a.startSector, 0));
     return {length.Minute, length.Second, length.Frame,
             static_cast<std::uint8_t>(IsDataTrack(a.flag) ? 1 : 0)};
 }
@@ -163,6 +175,12 @@ std::int64_t TCDIn::RangeStartSector()
 
 std::int64_t TCDIn::RangeEndSector()
 {
+    // A range that ends with a whole track ends where the model says that track ends.
+    if (RipEnd.Minute == 0 && RipEnd.Second == 0 && RipEnd.Frame == 0 && RipEnd.Track >= 2) {
+        if (const auto model = ReadActiveDiscModel();
+            model && static_cast<std::size_t>(RipEnd.Track - 1) <= model->tracks.size())
+            return model->tracks[static_cast<std::size_t>(RipEnd.Track - 2)].endLsn;
+    }
     return Entry(RipEnd.Track - 1).startSector +
            MSFToFrames(RipEnd.Minute, RipEnd.Second, RipEnd.Frame);
 }

@@ -91,6 +91,7 @@ void ResolveAll(const DynamicLibrary& library, Functions& f)
     ResolveInto(library, f.GetDriveInfo, "CR_GetDriveInfo");
     ResolveInto(library, f.GetRipStatistics, "CR_GetRipStatistics");
     ResolveInto(library, f.GetLastError, "CR_GetLastError");
+    ResolveInto(library, f.GetDiscModel, "CR_GetDiscModel");
 }
 
 // Calling a missing entry point would crash the program, so a library that
@@ -185,8 +186,10 @@ void AddImage(const std::string& path)
     if (binding.loaded) {
         if (binding.functions.AddImage == nullptr)
             throw EACSException("The CD library cannot open disc images.");
-        if (binding.functions.AddImage(path.c_str()) != CR_OK)
-            throw EACSException("Cannot open the disc image \"" + path + "\".");
+        if (binding.functions.AddImage(path.c_str()) != CR_OK) {
+            const std::string reason = LastError();
+            throw EACSException(reason.empty() ? "无法打开光盘镜像: " + path : reason);
+        }
     }
     binding.images.push_back(path);
 }

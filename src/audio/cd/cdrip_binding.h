@@ -58,6 +58,8 @@ struct Functions {
     decltype(&CR_GetDriveInfo) GetDriveInfo = nullptr;
     decltype(&CR_GetRipStatistics) GetRipStatistics = nullptr;
     decltype(&CR_GetLastError) GetLastError = nullptr;
+    // The disc model; a library without it is still usable (lengths then come from the TOC).
+    decltype(&CR_GetDiscModel) GetDiscModel = nullptr;
 };
 
 // The file the binding loads unless told otherwise: libcdrip.so beside the program.

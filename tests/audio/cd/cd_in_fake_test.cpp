@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/cd/cd_in.h"
+#include "audio/cd/disc_model_reading.h"
 #include "audio/core/acs_exception.h"
 #include "fake_library.h"
 #include "support/tools.h"
@@ -241,6 +242,39 @@ TEST_F(CDInFakeTest, ARunKeepsItsDriveActive)
     input->CloseInput();
     input->TrackCount();
     EXPECT_EQ(fake.Counters().activeDrive, 0);
+}
+
+// An enhanced CD in a drive: the drive's TOC runs the last audio track up to
+// the data session; the session start the drive reports ends it 11400 sectors
+// earlier, for its length, its rip and the model the app lists.
+TEST_F(CDInFakeTest, EnhancedCdInADriveEndsTheAudioWithTheFirstSession)
+{
+    const std::vector<std::int32_t> starts{0, 20000, 40000, 60000};
+    const std::vector<std::uint8_t> flags{0x10, 0x10, 0x14, 0x10};
+    fake.SetToc(starts.data(), flags.data(), 3);
+    fake.SetLastSession(40000);
+    fake.SetTitle(0, "Harbour Lights");
+    fake.SetTitle(2, "晨光");
+
+    EXPECT_EQ(TrackTimeText(2, input->TrackInfo(2)), "[2] - 1:54"); // 8600 sectors
+    EXPECT_EQ(input->TrackInfo(3).TrackType, 1);
+    input->SetStartTrack(2);
+    input->SetEndTrack(2);
+    input->OpenInput();
+    EXPECT_EQ(input->Size(), 8600LL * 2352);
+    input->CloseInput();
+    EXPECT_EQ(fake.Counters().lastEnd, 28600);
+
+    const auto model = ReadDiscModel(0);
+    ASSERT_TRUE(model);
+    EXPECT_EQ(model->firstSessionEndLsn, 28600);
+    EXPECT_EQ(model->tracks[2].session, 2);
+    EXPECT_EQ(model->text.title, "Harbour Lights");
+    EXPECT_EQ(model->tracks[1].text.title, "晨光");
+
+    // Without the session the drive's table is all there is.
+    fake.SetLastSession(-1);
+    EXPECT_EQ(TrackTimeText(2, input->TrackInfo(2)), "[2] - 4:26");
 }
 
 TEST(CDInLibraryTest, AMissingLibraryStopsTheInputFromBeingCreated)

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "audio/cd/cdrip/cdrip_api.h"
+#include "audio/cd/disc/model_text.h"
 #include "fake_cdrip_control.h"
 
 namespace {
@@ -29,6 +31,8 @@ struct FakeDrive {
     int chunksDelivered = 0;
     FakeCR_Counters counters{};
     std::string lastError;
+    int32_t lastSession = -1;
+    std::map<int32_t, std::string> titles;
 };
 
 FakeDrive& Fake()
@@ -51,6 +55,8 @@ void ResetLocked(FakeDrive& f)
     f.chunksDelivered = 0;
     f.counters = FakeCR_Counters{};
     f.lastError.clear();
+    f.lastSession = -1;
+    f.titles.clear();
 }
 
 } // namespace
@@ -101,7 +107,59 @@ FAKE_EXPORT void FakeCR_GetCounters(FakeCR_Counters* counters)
     *counters = Fake().counters;
 }
 
+FAKE_EXPORT void FakeCR_SetLastSession(int32_t startLsn)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().lastSession = startLsn;
+}
+
+FAKE_EXPORT void FakeCR_SetTitle(int32_t track, const char* title)
+{
+    std::lock_guard guard(Fake().lock);
+    if (title == nullptr)
+        Fake().titles.erase(track);
+    else
+        Fake().titles[track] = title;
+}
+
 extern "C" {
+
+// What the real library reports for a drive: its table, the session start
+// and CD-TEXT, put into the one model through the same layout rules.
+int32_t CR_GetDiscModel(char* buffer, int32_t size, int32_t* length)
+{
+    std::lock_guard guard(Fake().lock);
+    FakeDrive& f = Fake();
+    *length = 0;
+    if (!f.mediaLoaded || f.tocResult != CR_OK)
+        return CR_NOT_READY;
+    sonfeld::disc::DiscModel model;
+    for (std::size_t i = 0; i + 1 < f.starts.size(); ++i) {
+        sonfeld::disc::Track track;
+        track.number = static_cast<int>(i) + 1;
+        track.data = (f.flags[i] & CR_CONTROL_DATA) != 0;
+        track.startLsn = track.pregapLsn = f.starts[i];
+        if (auto title = f.titles.find(track.number); title != f.titles.end())
+            track.text.title = title->second;
+        model.tracks.push_back(track);
+    }
+    model.leadOutLsn = f.starts.back();
+    if (auto album = f.titles.find(0); album != f.titles.end())
+        model.text.title = album->second;
+    try {
+        sonfeld::disc::CompleteLayout(model, f.lastSession >= 0 ? std::optional(f.lastSession)
+                                                                : std::nullopt);
+    } catch (const sonfeld::disc::DiscError& error) {
+        f.lastError = error.what();
+        return CR_NOT_READY;
+    }
+    const std::string text = sonfeld::disc::ModelToText(model);
+    *length = static_cast<int32_t>(text.size());
+    if (size <= *length)
+        return CR_ERROR;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return CR_OK;
+}
 
 int32_t CR_Init(const char*)
 {

@@ -34,6 +34,10 @@ typedef void (*FakeCR_SetTocFn)(const int32_t* starts, const uint8_t* flags, int
 // with CR_OK and 0 bytes (zeroBytes 1). A negative count never fails.
 typedef void (*FakeCR_FailAfterChunksFn)(int32_t chunks, int32_t zeroBytes);
 typedef void (*FakeCR_GetCountersFn)(FakeCR_Counters* counters);
+// The start (LSN) of the disc's last session as the drive reports it; -1: one session.
+typedef void (*FakeCR_SetLastSessionFn)(int32_t startLsn);
+// A CD-TEXT title for track (0: the album); nullptr removes it.
+typedef void (*FakeCR_SetTitleFn)(int32_t track, const char* title);
 }
 
 // The byte the fake delivers at offset within sector lsn.

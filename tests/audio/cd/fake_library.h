@@ -27,6 +27,8 @@ public:
         SetToc = control_->Resolve<FakeCR_SetTocFn>("FakeCR_SetToc");
         FailAfterChunks = control_->Resolve<FakeCR_FailAfterChunksFn>("FakeCR_FailAfterChunks");
         GetCounters = control_->Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
+        SetLastSession = control_->Resolve<FakeCR_SetLastSessionFn>("FakeCR_SetLastSession");
+        SetTitle = control_->Resolve<FakeCR_SetTitleFn>("FakeCR_SetTitle");
         if (Reset != nullptr)
             Reset();
     }
@@ -34,7 +36,7 @@ public:
     bool Ready() const
     {
         return loaded_ && Reset && SetDrives && SetMediaLoaded && SetTocResult && SetToc &&
-               FailAfterChunks && GetCounters;
+               FailAfterChunks && GetCounters && SetLastSession && SetTitle;
     }
 
     FakeCR_Counters Counters() const
@@ -51,6 +53,8 @@ public:
     FakeCR_SetTocFn SetToc = nullptr;
     FakeCR_FailAfterChunksFn FailAfterChunks = nullptr;
     FakeCR_GetCountersFn GetCounters = nullptr;
+    FakeCR_SetLastSessionFn SetLastSession = nullptr;
+    FakeCR_SetTitleFn SetTitle = nullptr;
 
 private:
     std::string path_;

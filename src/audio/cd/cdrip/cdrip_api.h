@@ -81,7 +81,9 @@ CDRIP_API int32_t CDRIP_CALL CR_GetCDRipVersion(void);
 
 // Makes a disc image (CUE/BIN, cdrdao TOC, NRG) a drive, after the drives
 // already listed. Before CR_Init the path is remembered for it. Returns CR_OK,
-// or CR_ERROR when libcdio cannot open the image.
+// or CR_ERROR when the image cannot be opened (CR_GetLastError tells why).
+// CUE sheets are read by the library itself; anything that is not a regular
+// readable file is refused before libcdio sees it.
 CDRIP_API int32_t CDRIP_CALL CR_AddImage(const char* path);
 
 CDRIP_API int32_t CDRIP_CALL CR_GetNumCDROM(void);
@@ -118,6 +120,24 @@ CDRIP_API int32_t CDRIP_CALL CR_GetLastError(char* buffer, int32_t size);
 CDRIP_API int32_t CDRIP_CALL CR_LoadSettings(void);
 CDRIP_API int32_t CDRIP_CALL CR_SaveSettings(void);
 CDRIP_API int32_t CDRIP_CALL CR_NormalizeChunk(int16_t* samples, int32_t count, double factor);
+
+// The disc in the active drive as one model (tracks with sessions, INDEX 00
+// and INDEX 01, the end of each track as ripped, flags, ISRCs, the MCN,
+// CD-TEXT, the end of the first session and the final lead-out), written as
+// UTF-8 lines into buffer, zero-terminated. *length receives the text's size
+// without the zero. Returns CR_OK; CR_ERROR when size is too small (*length
+// then tells the size needed, less one); CR_NOT_READY when there is no
+// readable disc (CR_GetLastError tells why). The table of contents is read
+// afresh; the rest is re-read only when it changed. The lines:
+//   disc <lead-out LSN> <first session end LSN>
+//   mcn <13 digits>
+//   text <field> <value>        field: title performer songwriter composer arranger message
+//   track <number> <data 0|1> <session> <INDEX 00 LSN> <INDEX 01 LSN> <end LSN> <flags>
+//   isrc <12 characters>        of the track above
+//   ttext <field> <value>       of the track above
+// flags: 1 pre-emphasis, 2 copy permitted, 4 four channels. Values escape
+// backslash, newline and carriage return as \\, \n, \r.
+CDRIP_API int32_t CDRIP_CALL CR_GetDiscModel(char* buffer, int32_t size, int32_t* length);
 
 // Reads the active drive's table of contents afresh: CR_OK, or CR_NOT_READY.
 CDRIP_API int32_t CDRIP_CALL CR_ReadToc(void);

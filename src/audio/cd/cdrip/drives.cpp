@@ -6,7 +6,12 @@
 #include <cdio/mmc.h>
 #include <cdio/track.h>
 
+#include <filesystem>
+
+#include "audio/cd/disc/cue_image.h"
+#include "cdio_log.h"
 #include "cdrip_api.h"
+#include "nrg_check.h"
 
 namespace sonfeld::cdrip {
 
@@ -61,20 +66,60 @@ std::vector<Drive> FindPhysicalDrives()
     if (devices == nullptr)
         return drives;
     for (char** device = devices; *device != nullptr; ++device)
-        drives.push_back({PhysicalDriveName(*device), *device, false, DRIVER_DEVICE});
+        drives.push_back({PhysicalDriveName(*device), *device, false, DRIVER_DEVICE, nullptr});
     cdio_free_device_list(devices);
     return drives;
 }
 
-std::optional<Drive> OpenImageDrive(const std::string& path)
+namespace {
+
+bool IsCueSheet(const std::string& path)
 {
-    CdioHandle handle(cdio_open(path.c_str(), DRIVER_UNKNOWN));
-    if (!handle)
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return extension.size() == 4 && (extension[1] | 0x20) == 'c' && (extension[2] | 0x20) == 'u' &&
+           (extension[3] | 0x20) == 'e';
+}
+
+} // namespace
+
+std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
+{
+    const std::string prefix = "无法打开光盘镜像: ";
+    if (path.empty()) {
+        error = prefix + "no path was given.";
         return std::nullopt;
-    const driver_id_t driver = cdio_get_driver_id(handle.Get());
+    }
     // The path the user gave is the name: two images of one file name in
     // different folders must stay distinguishable in the drive list.
-    return Drive{path, path, true, driver};
+    Drive drive{path, path, true, DRIVER_UNKNOWN, nullptr};
+    try {
+        disc::CheckReadableFile(path, path);
+        if (IsCueSheet(path)) {
+            drive.cue = disc::CueImage::Open(path);
+            drive.driver = DRIVER_BINCUE;
+            return drive;
+        }
+    } catch (const disc::DiscError& failure) {
+        error = prefix + path + ": " + failure.what();
+        return std::nullopt;
+    }
+    // libcdio recognises NRG images by their footer, whatever their name.
+    if (const std::string reason = CheckNrgStructure(path, HasNrgExtension(path));
+        !reason.empty()) {
+        error = prefix + path + ": " + reason;
+        return std::nullopt;
+    }
+    InstallCdioLogHandler();
+    ClearCdioLog();
+    CdioHandle handle(cdio_open(path.c_str(), DRIVER_UNKNOWN));
+    if (!handle || cdio_get_first_track_num(handle.Get()) == CDIO_INVALID_TRACK) {
+        const std::string reason = LastCdioMessage();
+        error = prefix + path +
+                (reason.empty() ? ": not a disc image libcdio can read." : ": " + reason);
+        return std::nullopt;
+    }
+    drive.driver = cdio_get_driver_id(handle.Get());
+    return drive;
 }
 
 CdioHandle OpenDrive(const Drive& drive)
@@ -84,6 +129,20 @@ CdioHandle OpenDrive(const Drive& drive)
 
 std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
 {
+    if (drive.cue) {
+        const disc::DiscModel& model = drive.cue->Model();
+        std::vector<TocEntry> entries;
+        for (const disc::Track& track : model.tracks) {
+            const auto control =
+                static_cast<std::uint8_t>((track.data ? CR_CONTROL_DATA : 0) |
+                                          (track.preEmphasis ? CR_CONTROL_PREEMPHASIS : 0) |
+                                          (track.copyPermitted ? CR_CONTROL_COPY_PERMITTED : 0) |
+                                          (track.fourChannel ? CR_CONTROL_FOUR_CHANNEL : 0));
+            entries.push_back({track.startLsn, control, static_cast<std::uint8_t>(track.number)});
+        }
+        entries.push_back({model.leadOutLsn, 0, 0xAA});
+        return entries;
+    }
     CdioHandle handle = OpenDrive(drive);
     if (!handle)
         return std::nullopt;
@@ -118,6 +177,8 @@ std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
 
 bool MediaLoaded(const Drive& drive)
 {
+    if (drive.cue)
+        return true;
     CdioHandle handle = OpenDrive(drive);
     return handle && cdio_get_first_track_num(handle.Get()) != CDIO_INVALID_TRACK;
 }

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <cdio/cdio.h>
+
+namespace sonfeld::disc {
+class CueImage;
+}
 
 namespace sonfeld::cdrip {
 
@@ -15,6 +20,8 @@ struct Drive {
     std::string device; // device path or image path, as libcdio opens it
     bool image = false;
     driver_id_t driver = DRIVER_UNKNOWN;
+    // A CUE image, read by our own reader instead of libcdio.
+    std::shared_ptr<disc::CueImage> cue;
 };
 
 // One entry of a table of contents, the lead-out included.
@@ -49,8 +56,10 @@ private:
 
 // The physical drives libcdio finds, named by vendor, model, revision and path.
 std::vector<Drive> FindPhysicalDrives();
-// The image at path as a drive; nullopt when libcdio cannot open it.
-std::optional<Drive> OpenImageDrive(const std::string& path);
+// The image at path as a drive: a CUE sheet through our reader, other images
+// through libcdio. Anything but a regular readable file is refused before
+// libcdio sees it. nullopt with error set ("无法打开光盘镜像: …") on failure.
+std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error);
 
 // A fresh handle on the drive, so that a changed disc is seen; empty on failure.
 CdioHandle OpenDrive(const Drive& drive);

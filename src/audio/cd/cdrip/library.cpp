@@ -10,7 +10,10 @@
 
 #include <cdio/logging.h>
 
+#include "audio/cd/disc/model_text.h"
+#include "cdio_log.h"
 #include "cdrip_api.h"
+#include "disc_reader.h"
 #include "drives.h"
 #include "ripper.h"
 
@@ -28,6 +31,11 @@ struct Library {
     std::vector<Drive> drives;
     int active = 0;
     std::vector<TocEntry> toc; // tracks then lead-out; empty when unread
+    // The last model read, for the drive and table it was read from: ISRCs
+    // and CD-TEXT cost a drive many reads, so they are read once per disc.
+    std::string modelText;
+    std::string modelDevice;
+    std::vector<TocEntry> modelToc;
     std::unique_ptr<Ripper> ripper;
     CR_RipStatistics lastStatistics{0, 0, 0, -1};
     std::int32_t lastCurrentSector = 0;
@@ -123,14 +131,18 @@ int32_t CR_Init(const char* settingsFile)
     std::lock_guard guard(library.lock);
     // libcdio reports every probe it makes on stderr; only real errors matter here.
     cdio_loglevel_default = CDIO_LOG_ERROR;
+    InstallCdioLogHandler();
     EndRip(library);
     library.settingsFile = settingsFile != nullptr ? settingsFile : "";
     library.drives = FindPhysicalDrives();
     std::vector<std::string> images = ImagesFromEnvironment();
     images.insert(images.end(), library.addedImages.begin(), library.addedImages.end());
     for (const std::string& path : images) {
-        if (auto drive = OpenImageDrive(path))
+        std::string error;
+        if (auto drive = OpenImageDrive(path, error))
             library.drives.push_back(*drive);
+        else
+            library.lastError = error;
     }
     library.active = 0;
     library.toc.clear();
@@ -160,13 +172,10 @@ int32_t CR_AddImage(const char* path)
 {
     Library& library = TheLibrary();
     std::lock_guard guard(library.lock);
-    if (path == nullptr || *path == '\0') {
-        library.lastError = "No image path was given.";
-        return CR_ERROR;
-    }
-    auto drive = OpenImageDrive(path);
+    std::string error;
+    auto drive = OpenImageDrive(path != nullptr ? path : "", error);
     if (!drive) {
-        library.lastError = std::string("Cannot open the disc image \"") + path + "\".";
+        library.lastError = error;
         return CR_ERROR;
     }
     library.addedImages.emplace_back(path);
@@ -368,6 +377,48 @@ int32_t CR_ReadToc(void)
     if (!toc)
         return CR_NOT_READY;
     library.toc = std::move(*toc);
+    return CR_OK;
+}
+
+int32_t CR_GetDiscModel(char* buffer, int32_t size, int32_t* length)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (length != nullptr)
+        *length = 0;
+    const Drive* drive = ActiveDrive(library);
+    if (drive == nullptr)
+        return CR_NO_DRIVE;
+    auto toc = ReadTableOfContents(*drive);
+    if (!toc) {
+        library.lastError = "No disc, or its table of contents cannot be read.";
+        return CR_NOT_READY;
+    }
+    const bool same =
+        library.modelDevice == drive->device && library.modelToc.size() == toc->size() &&
+        std::equal(toc->begin(), toc->end(), library.modelToc.begin(),
+                   [](const TocEntry& a, const TocEntry& b) {
+                       return a.startSector == b.startSector && a.control == b.control &&
+                              a.trackNumber == b.trackNumber;
+                   });
+    if (!same || library.modelText.empty()) {
+        std::string error;
+        auto model = ReadDiscModel(*drive, error);
+        if (!model) {
+            library.lastError = error;
+            library.modelText.clear();
+            return CR_NOT_READY;
+        }
+        library.modelText = sonfeld::disc::ModelToText(*model);
+        library.modelDevice = drive->device;
+        library.modelToc = *toc;
+    }
+    const std::string& text = library.modelText;
+    if (length != nullptr)
+        *length = static_cast<int32_t>(text.size());
+    if (buffer == nullptr || size <= static_cast<int32_t>(text.size()))
+        return CR_ERROR;
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
     return CR_OK;
 }
 

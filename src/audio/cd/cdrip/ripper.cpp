@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+
+#include "audio/cd/disc/cue_image.h"
 
 namespace sonfeld::cdrip {
 
@@ -58,6 +61,7 @@ Ripper::~Ripper()
 
 void Ripper::Close()
 {
+    image_.reset();
     if (paranoia_ != nullptr)
         cdio_paranoia_free(paranoia_);
     paranoia_ = nullptr;
@@ -77,6 +81,15 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
     if (start < 0 || end <= start) {
         error_ = "The range of sectors to read is empty.";
         return false;
+    }
+    if (drive.cue) {
+        // Reading the first sector proves the range holds audio and the files are there.
+        std::vector<std::uint8_t> probe(kSectorBytes);
+        if (!drive.cue->ReadSectors(start, 1, probe.data(), error_) ||
+            (end - start > 1 && !drive.cue->ReadSectors(end - 1, 1, probe.data(), error_)))
+            return false;
+        image_ = drive.cue;
+        return true;
     }
 
     CdioHandle handle = OpenDrive(drive);
@@ -114,9 +127,17 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
 
 std::int32_t Ripper::Read(std::uint8_t* buffer)
 {
+    const int sectors = static_cast<int>(std::min<std::int32_t>(chunkSectors_, end_ - next_));
+    if (image_) {
+        if (sectors > 0 && !image_->ReadSectors(next_, sectors, buffer, error_)) {
+            statistics_.LastProblemSector = next_;
+            return -1;
+        }
+        next_ += sectors;
+        return sectors * kSectorBytes;
+    }
     if (paranoia_ == nullptr)
         return -1;
-    const int sectors = static_cast<int>(std::min<std::int32_t>(chunkSectors_, end_ - next_));
     ReadReport report;
     report.statistics = &statistics_;
     for (int i = 0; i < sectors; ++i) {

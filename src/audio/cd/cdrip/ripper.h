@@ -13,9 +13,9 @@ typedef struct cdrom_paranoia_s cdrom_paranoia_t;
 namespace sonfeld::cdrip {
 
 // Reads a range of audio sectors of one drive through libcdio-paranoia with
-// full verification. A sector that paranoia cannot verify within the retry
-// bound is a failure, never silently copied. One ripper is used by one thread
-// at a time (the library's lock guarantees it).
+// full verification (a CUE image: from its files). A sector that paranoia cannot verify within the
+// retry bound is a failure, never silently copied. One ripper is used by one thread at a time (the
+// library's lock guarantees it).
 class Ripper {
 public:
     // Retries paranoia makes on one sector before giving it up.
@@ -41,6 +41,9 @@ public:
 private:
     void Close();
 
+    // A CUE image has no read errors to verify away: its sectors come
+    // straight from the files, and the statistics stay those of a clean read.
+    std::shared_ptr<disc::CueImage> image_;
     cdrom_drive_t* drive_ = nullptr;
     cdrom_paranoia_t* paranoia_ = nullptr;
     std::int32_t start_ = 0;

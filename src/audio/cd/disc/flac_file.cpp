@@ -1,0 +1,201 @@
+#include "flac_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include <FLAC/stream_decoder.h>
+
+#include "audio/core/dynamic_library.h"
+
+namespace sonfeld::disc {
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kLibFLAC = "libFLAC.dll";
+#else
+constexpr const char* kLibFLAC = "libFLAC.so.12";
+#endif
+
+// libFLAC's stream decoder, resolved by name; the header supplies types only.
+struct FlacDecoderApi {
+    DynamicLibrary library{kLibFLAC};
+    decltype(&::FLAC__stream_decoder_new) create = nullptr;
+    decltype(&::FLAC__stream_decoder_delete) destroy = nullptr;
+    decltype(&::FLAC__stream_decoder_init_file) initFile = nullptr;
+    decltype(&::FLAC__stream_decoder_process_until_end_of_metadata) readMetadata = nullptr;
+    decltype(&::FLAC__stream_decoder_process_single) processSingle = nullptr;
+    decltype(&::FLAC__stream_decoder_seek_absolute) seek = nullptr;
+    decltype(&::FLAC__stream_decoder_flush) flush = nullptr;
+    decltype(&::FLAC__stream_decoder_get_state) state = nullptr;
+    bool ready = false;
+
+    FlacDecoderApi()
+    {
+        if (!library.Loaded())
+            return;
+        create = library.Resolve<decltype(create)>("FLAC__stream_decoder_new");
+        destroy = library.Resolve<decltype(destroy)>("FLAC__stream_decoder_delete");
+        initFile = library.Resolve<decltype(initFile)>("FLAC__stream_decoder_init_file");
+        readMetadata = library.Resolve<decltype(readMetadata)>(
+            "FLAC__stream_decoder_process_until_end_of_metadata");
+        processSingle =
+            library.Resolve<decltype(processSingle)>("FLAC__stream_decoder_process_single");
+        seek = library.Resolve<decltype(seek)>("FLAC__stream_decoder_seek_absolute");
+        flush = library.Resolve<decltype(flush)>("FLAC__stream_decoder_flush");
+        state = library.Resolve<decltype(state)>("FLAC__stream_decoder_get_state");
+        ready = create && destroy && initFile && readMetadata && processSingle && seek && flush &&
+                state;
+    }
+};
+
+const FlacDecoderApi& Api()
+{
+    static const FlacDecoderApi api;
+    return api;
+}
+
+class FlacFile : public ImageFile {
+public:
+    FlacFile(const std::filesystem::path& path, const std::string& name) : name_(name)
+    {
+        const FlacDecoderApi& api = Api();
+        if (!api.ready)
+            throw DiscError("\"" + name + "\" is a FLAC file, and " + std::string(kLibFLAC) +
+                            " could not be loaded to decode it.");
+        decoder_ = api.create();
+        if (decoder_ == nullptr ||
+            api.initFile(decoder_, path.string().c_str(), &FlacFile::OnWrite, &FlacFile::OnMetadata,
+                         &FlacFile::OnError, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+            !api.readMetadata(decoder_) || !streamInfoSeen_) {
+            Release();
+            throw DiscError("\"" + name + "\" cannot be read as a FLAC file.");
+        }
+        if (!formatOk_) {
+            Release();
+            throw DiscError("\"" + name + "\" is not 44100 Hz 16-bit stereo audio.");
+        }
+        if (totalSamples_ == 0) {
+            Release();
+            throw DiscError("\"" + name + "\" does not say how long it is.");
+        }
+    }
+
+    ~FlacFile() override { Release(); }
+    FlacFile(const FlacFile&) = delete;
+    FlacFile& operator=(const FlacFile&) = delete;
+
+    std::int64_t Bytes() const override { return static_cast<std::int64_t>(totalSamples_) * 4; }
+
+    bool Read(std::int64_t offset, std::size_t count, std::uint8_t* out,
+              std::string& error) override
+    {
+        const FlacDecoderApi& api = Api();
+        if (api.processSingle == nullptr || api.seek == nullptr || api.flush == nullptr) {
+            error = "libFLAC is not loaded.";
+            return false;
+        }
+        auto sample = static_cast<std::uint64_t>(offset / 4);
+        std::size_t left = count / 4;
+        while (left > 0) {
+            const std::uint64_t end = pendingStart_ + pending_.size() / 4;
+            if (sample >= pendingStart_ && sample < end) {
+                const auto take =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(end - sample, left));
+                std::memcpy(out, pending_.data() + (sample - pendingStart_) * 4, take * 4);
+                out += take * 4;
+                sample += take;
+                left -= take;
+                continue;
+            }
+            decodeFailed_ = false;
+            const std::size_t before = pending_.size();
+            const std::uint64_t startBefore = pendingStart_;
+            bool ok = false;
+            if (sample == end && !pending_.empty()) {
+                ok = api.processSingle(decoder_);
+            } else {
+                ok = api.seek(decoder_, sample);
+                if (!ok)
+                    api.flush(decoder_);
+            }
+            const bool advanced = pending_.size() != before || pendingStart_ != startBefore;
+            if (!ok || decodeFailed_ || !advanced) {
+                error = "Cannot decode \"" + name_ + "\" at sample " + std::to_string(sample) + ".";
+                pending_.clear();
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    void Release()
+    {
+        if (decoder_ != nullptr && Api().destroy != nullptr)
+            Api().destroy(decoder_);
+        decoder_ = nullptr;
+    }
+
+    static FLAC__StreamDecoderWriteStatus OnWrite(const FLAC__StreamDecoder*,
+                                                  const FLAC__Frame* frame,
+                                                  const FLAC__int32* const buffer[], void* data)
+    {
+        auto* self = static_cast<FlacFile*>(data);
+        const unsigned samples = frame->header.blocksize;
+        if (frame->header.channels != 2 || frame->header.bits_per_sample != 16) {
+            self->decodeFailed_ = true;
+            return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+        }
+        self->pendingStart_ = frame->header.number.sample_number;
+        self->pending_.resize(static_cast<std::size_t>(samples) * 4);
+        std::uint8_t* p = self->pending_.data();
+        for (unsigned i = 0; i < samples; ++i) {
+            for (int c = 0; c < 2; ++c) {
+                const auto value = static_cast<std::uint16_t>(buffer[c][i]);
+                *p++ = static_cast<std::uint8_t>(value & 0xFF);
+                *p++ = static_cast<std::uint8_t>(value >> 8);
+            }
+        }
+        return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+
+    static void OnMetadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata,
+                           void* data)
+    {
+        auto* self = static_cast<FlacFile*>(data);
+        if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO)
+            return;
+        const auto& info = metadata->data.stream_info;
+        self->streamInfoSeen_ = true;
+        self->formatOk_ =
+            info.channels == 2 && info.bits_per_sample == 16 && info.sample_rate == 44100;
+        self->totalSamples_ = info.total_samples;
+    }
+
+    static void OnError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* data)
+    {
+        static_cast<FlacFile*>(data)->decodeFailed_ = true;
+    }
+
+    std::string name_;
+    FLAC__StreamDecoder* decoder_ = nullptr;
+    bool streamInfoSeen_ = false;
+    bool formatOk_ = false;
+    bool decodeFailed_ = false;
+    std::uint64_t totalSamples_ = 0;
+    std::vector<std::uint8_t> pending_;
+    std::uint64_t pendingStart_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<ImageFile> OpenFlacFile(const std::filesystem::path& path,
+                                        const std::string& nameInSheet)
+{
+    return std::make_unique<FlacFile>(path, nameInSheet);
+}
+
+} // namespace sonfeld::disc

@@ -1,0 +1,400 @@
+// CUE images read through the real libcdrip.so: every layout gives back the
+// source audio byte for byte, the model carries sessions, gaps and titles,
+// and a broken sheet is refused with its reason.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "audio/cd/cd_in.h"
+#include "audio/cd/cdrip_binding.h"
+#include "audio/cd/disc/disc_ids.h"
+#include "audio/cd/disc_model_reading.h"
+#include "audio/core/acs_exception.h"
+#include "disc_fixture.h"
+
+namespace sonfeld::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kSector = 2352;
+
+Bytes Noise(std::size_t bytes, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes data(bytes);
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>(random());
+    return data;
+}
+
+Bytes Sectors(std::size_t count, unsigned seed)
+{
+    return Noise(count * kSector, seed);
+}
+
+void Append(Bytes& to, const Bytes& from)
+{
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+Bytes Slice(const Bytes& from, std::int64_t firstSector, std::int64_t endSector)
+{
+    return {from.begin() + firstSector * static_cast<std::int64_t>(kSector),
+            from.begin() + endSector * static_cast<std::int64_t>(kSector)};
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void WriteWav(const std::filesystem::path& path, const Bytes& pcm, std::uint32_t claimedBytes = 0)
+{
+    const std::uint32_t size =
+        claimedBytes != 0 ? claimedBytes : static_cast<std::uint32_t>(pcm.size());
+    Bytes file;
+    auto text = [&](const char* s) {
+        for (int i = 0; i < 4; ++i)
+            file.push_back(static_cast<std::uint8_t>(s[i]));
+    };
+    auto u32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    auto u16 = [&](std::uint16_t v) {
+        file.push_back(static_cast<std::uint8_t>(v));
+        file.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    text("RIFF");
+    u32(36 + size);
+    text("WAVE");
+    text("fmt ");
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(44100);
+    u32(44100 * 4);
+    u16(4);
+    u16(16);
+    text("data");
+    u32(size);
+    Append(file, pcm);
+    WriteFileBytes(path, file);
+}
+
+// The sectors start .. end - 1 of drive, read through the CR_ interface as a rip reads them.
+Bytes ReadThroughLibrary(int drive, std::int32_t start, std::int32_t end)
+{
+    const cdrip::Functions& api = cdrip::Api();
+    api.SetActiveCDROM(drive);
+    std::int32_t chunk = 10 * static_cast<std::int32_t>(kSector);
+    EXPECT_EQ(api.OpenRipper(&chunk, start, end), CR_OK) << cdrip::LastError();
+    Bytes result;
+    Bytes buffer(static_cast<std::size_t>(chunk));
+    for (;;) {
+        std::int32_t count = 0;
+        std::int32_t abort = 0;
+        const std::int32_t status = api.RipChunk(buffer.data(), &count, &abort);
+        EXPECT_EQ(status, CR_OK) << cdrip::LastError();
+        if (status != CR_OK || count == 0)
+            break;
+        result.insert(result.end(), buffer.begin(), buffer.begin() + count);
+    }
+    CR_RipStatistics statistics{};
+    api.GetRipStatistics(&statistics);
+    EXPECT_EQ(statistics.Corrected + statistics.Uncorrected + statistics.ReadErrors, 0);
+    api.CloseRipper();
+    return result;
+}
+
+disc::DiscModel LoadModel(const std::filesystem::path& cue, int* driveOut = nullptr)
+{
+    const int drive = LoadRealLibraryWithImages({cue});
+    if (driveOut != nullptr)
+        *driveOut = drive;
+    auto model = ReadDiscModel(drive);
+    if (!model)
+        throw std::runtime_error("no model: " + cdrip::LastError());
+    return *model;
+}
+
+// Every track read through the library equals its slice of the disc's audio.
+void ExpectTracksEqual(const std::filesystem::path& cue, const Bytes& disc)
+{
+    int drive = 0;
+    const disc::DiscModel model = LoadModel(cue, &drive);
+    ASSERT_EQ(static_cast<std::size_t>(model.leadOutLsn) * kSector, disc.size());
+    for (const disc::Track& track : model.tracks) {
+        SCOPED_TRACE("track " + std::to_string(track.number));
+        const Bytes read = ReadThroughLibrary(drive, track.startLsn, track.endLsn);
+        EXPECT_TRUE(read == Slice(disc, track.startLsn, track.endLsn));
+    }
+}
+
+std::string RefusalOf(const std::filesystem::path& cue)
+{
+    LoadRealLibraryWithImages({});
+    try {
+        TCDIn::AddImageDrive(cue.string());
+    } catch (const EACSException& error) {
+        return error.what();
+    }
+    return "(accepted)";
+}
+
+TEST(CueImageTest, OneBinNamedUnlikeTheSheetWithAPregapInside)
+{
+    TempDir dir;
+    const Bytes disc = Sectors(400 + 150 + 350 + 320, 1);
+    std::filesystem::create_directories(dir / "data files");
+    WriteFileBytes(dir / "data files" / "Disc Image.bin", disc);
+    WriteFileBytes(dir / "album.bin",
+                   Sectors(1220, 99)); // what a reader taking <sheet>.bin would rip
+    WriteText(dir / "album.cue",
+              "FILE \"data files/Disc Image.bin\" BINARY\n"
+              "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    INDEX 00 00:05:25\n    INDEX 01 00:07:25\n"
+              "  TRACK 03 AUDIO\n    INDEX 01 00:12:00\n    INDEX 02 00:13:00\n");
+    const disc::DiscModel model = LoadModel(dir / "album.cue");
+    ASSERT_EQ(model.tracks.size(), 3u);
+    EXPECT_EQ(model.tracks[1].pregapLsn, 400);
+    EXPECT_EQ(model.tracks[1].startLsn, 550);
+    EXPECT_EQ(model.tracks[2].startLsn, 900);
+    ExpectTracksEqual(dir / "album.cue", disc);
+}
+
+TEST(CueImageTest, MotorolaBinIsByteSwapped)
+{
+    TempDir dir;
+    const Bytes disc = Sectors(600, 2);
+    Bytes swapped = disc;
+    for (std::size_t i = 0; i + 1 < swapped.size(); i += 2)
+        std::swap(swapped[i], swapped[i + 1]);
+    WriteFileBytes(dir / "motorola.img", swapped);
+    WriteText(dir / "disc.cue",
+              "FILE motorola.img MOTOROLA\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    INDEX 01 00:04:00\n");
+    ExpectTracksEqual(dir / "disc.cue", disc);
+}
+
+// One file per track, gaps appended to the previous file, a PREGAP and a
+// POSTGAP of silence that no file holds, and a last file that does not end
+// on a sector. As WAV files, and as FLAC files made by the flac tool.
+void PerTrackFiles(const std::string& extension)
+{
+    TempDir dir;
+    const Bytes one = Sectors(450, 3);
+    const Bytes two = Sectors(380, 4);
+    const Bytes three = Noise(320 * kSector + 100 * 4, 5);
+    WriteWav(dir / "01 Intro.wav", one);
+    WriteWav(dir / "02 Song.wav", two);
+    WriteWav(dir / "03 Coda.wav", three);
+    if (extension == "flac") {
+        for (const char* name : {"01 Intro", "02 Song", "03 Coda"}) {
+            const auto wav = dir / (std::string(name) + ".wav");
+            ASSERT_EQ(RunCommand("flac --silent --force -o " +
+                                 ShellQuote((dir / (std::string(name) + ".flac")).string()) + " " +
+                                 ShellQuote(wav.string())),
+                      0);
+            std::filesystem::remove(wav);
+        }
+    }
+    const std::string e = "." + extension;
+    WriteText(dir / "disc.cue", "PERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"
+                                "FILE \"01 Intro" +
+                                    e +
+                                    "\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                    "  TRACK 02 AUDIO\n    INDEX 00 00:04:00\n"
+                                    "FILE \"02 Song" +
+                                    e +
+                                    "\" WAVE\n    INDEX 01 00:00:00\n"
+                                    "FILE \"03 Coda" +
+                                    e +
+                                    "\" WAVE\n  TRACK 03 AUDIO\n    PREGAP 00:02:00\n"
+                                    "    INDEX 01 00:00:00\n    POSTGAP 00:01:00\n");
+    Bytes disc = one;
+    Append(disc, two);
+    Append(disc, Bytes(150 * kSector, 0));
+    Append(disc, three);
+    Append(disc, Bytes(kSector - 100 * 4 + 75 * kSector, 0));
+
+    const disc::DiscModel model = LoadModel(dir / "disc.cue");
+    ASSERT_EQ(model.tracks.size(), 3u);
+    EXPECT_EQ(model.tracks[1].pregapLsn, 300);
+    EXPECT_EQ(model.tracks[1].startLsn, 450);
+    EXPECT_EQ(model.tracks[2].pregapLsn, 830);
+    EXPECT_EQ(model.tracks[2].startLsn, 980);
+    EXPECT_EQ(model.leadOutLsn, 980 + 321 + 75);
+    EXPECT_EQ(model.text.title, "Harbour Lights");
+    ExpectTracksEqual(dir / "disc.cue", disc);
+}
+
+TEST(CueImageTest, OneWavFilePerTrackWithGapsInsideAndOutside)
+{
+    PerTrackFiles("wav");
+}
+
+TEST(CueImageTest, OneFlacFilePerTrackWithGapsInsideAndOutside)
+{
+    if (!ToolAvailable("flac"))
+        GTEST_SKIP() << "flac is not installed";
+    PerTrackFiles("flac");
+}
+
+TEST(CueImageTest, OneFlacFileForTheWholeDiscRipsThroughTCDIn)
+{
+    if (!ToolAvailable("flac"))
+        GTEST_SKIP() << "flac is not installed";
+    TempDir dir;
+    const Bytes disc = Sectors(900, 6);
+    WriteWav(dir / "whole.wav", disc);
+    ASSERT_EQ(RunCommand("flac --silent --force -o " + ShellQuote((dir / "whole.flac").string()) +
+                         " " + ShellQuote((dir / "whole.wav").string())),
+              0);
+    WriteText(dir / "whole.cue",
+              "FILE \"whole.flac\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    INDEX 01 00:06:40\n");
+    // Reads that jump backwards make the decoder seek.
+    int drive = 0;
+    LoadModel(dir / "whole.cue", &drive);
+    EXPECT_TRUE(ReadThroughLibrary(drive, 700, 900) == Slice(disc, 700, 900));
+    EXPECT_TRUE(ReadThroughLibrary(drive, 3, 520) == Slice(disc, 3, 520));
+    ExpectTracksEqual(dir / "whole.cue", disc);
+}
+
+TEST(CueImageTest, EnhancedCdSheetEndsTheAudioWithItsSession)
+{
+    TempDir dir;
+    const Bytes audio = Sectors(22815, 7); // track 2 is 5:05 long
+    WriteFileBytes(dir / "audio.bin", audio);
+    WriteFileBytes(dir / "data.bin", Bytes(300 * kSector, 0x5A));
+    WriteText(dir / "extra.cue", "REM SESSION 01\nFILE audio.bin BINARY\n"
+                                 "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                 "  TRACK 02 AUDIO\n    INDEX 01 00:00:60\n"
+                                 "REM SESSION 02\nFILE data.bin BINARY\n"
+                                 "  TRACK 03 MODE1/2352\n    INDEX 01 00:00:00\n");
+    int drive = 0;
+    const disc::DiscModel model = LoadModel(dir / "extra.cue", &drive);
+    ASSERT_EQ(model.tracks.size(), 3u);
+    EXPECT_EQ(model.tracks[1].endLsn, 22815);
+    EXPECT_EQ(model.firstSessionEndLsn, 22815);
+    EXPECT_EQ(model.tracks[2].startLsn, 22815 + 11400);
+    EXPECT_EQ(model.tracks[2].session, 2);
+    EXPECT_EQ(model.leadOutLsn, 22815 + 11400 + 300);
+
+    TCDIn input;
+    input.SetCurrentDrive(drive);
+    const TCDTrackInfo info = input.TrackInfo(2);
+    EXPECT_EQ(TrackTimeText(2, info), "[2] - 5:03"); // 22755 sectors, not 34155
+    EXPECT_EQ(input.TrackInfo(3).TrackType, 1);
+    EXPECT_TRUE(ReadThroughLibrary(drive, 60, 22815) == Slice(audio, 60, 22815));
+
+    EXPECT_EQ(disc::MusicBrainzToc(model), "1 2 22965 150 210");
+    const disc::AccurateRipId ar = disc::ComputeAccurateRipId(model);
+    EXPECT_EQ(ar.audioTracks, 2);
+    EXPECT_EQ(ar.id1, 60u + model.leadOutLsn);
+    EXPECT_EQ(ar.id2, 1u + 60u * 2 + 3u * model.leadOutLsn);
+}
+
+TEST(CueImageTest, TitlesInUtf8Latin1AndGb18030)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "a.bin", Sectors(400, 8));
+    const std::string body = "FILE a.bin BINARY\n  TRACK 01 AUDIO\n    TITLE \"";
+    const std::string tail = "\"\n    INDEX 01 00:00:00\n";
+    const struct {
+        const char* name;
+        std::string titleBytes;
+        std::string expected;
+    } cases[] = {
+        {"utf8", "晨光 Café", "晨光 Café"},
+        {"utf8bom", "\xEF\xBB\xBF", "晨光"},
+        {"latin1", "Caf\xE9 M\xFCller", "Café Müller"},
+        {"gb18030", "\xB3\xBF\xB9\xE2\xD6\xAE\xB8\xE8", "晨光之歌"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto cue = dir / (std::string(c.name) + ".cue");
+        std::string sheet = std::string(c.name) == "utf8bom" ? c.titleBytes + body : body;
+        sheet += std::string(c.name) == "utf8bom" ? std::string("晨光") : c.titleBytes;
+        sheet += tail;
+        WriteText(cue, sheet);
+        EXPECT_EQ(LoadModel(cue).tracks[0].text.title, c.expected);
+    }
+}
+
+TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "ok.bin", Sectors(400, 9));
+    Bytes ragged = Sectors(400, 9);
+    ragged.resize(ragged.size() - 1000);
+    WriteFileBytes(dir / "ragged.bin", ragged);
+    WriteWav(dir / "cut.wav", Sectors(100, 10), 300 * kSector);
+    const std::string one = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    std::string hundred = "FILE ok.bin BINARY\n";
+    for (int t = 1; t <= 100; ++t)
+        hundred += "  TRACK " + std::to_string(t) + " AUDIO\n    INDEX 01 00:00:0" +
+                   std::to_string(t % 10) + "\n";
+    const struct {
+        const char* name;
+        std::string sheet;
+        std::string reason;
+    } cases[] = {
+        {"missing", "FILE gone.bin BINARY\n" + one, "镜像文件不完整: gone.bin 不存在"},
+        {"ragged", "FILE ragged.bin BINARY\n" + one, "镜像文件不完整: ragged.bin 缺少 1 个扇区"},
+        {"past", "FILE ok.bin BINARY\n" + one + "  TRACK 02 AUDIO\n    INDEX 01 00:06:00\n",
+         "镜像文件不完整: ok.bin 缺少 51 个扇区"},
+        {"cut", "FILE cut.wav WAVE\n" + one, "镜像文件不完整: cut.wav 缺少 200 个扇区"},
+        {"backwards",
+         "FILE ok.bin BINARY\n" + one +
+             "  TRACK 02 AUDIO\n    INDEX 01 00:03:00\n"
+             "  TRACK 03 AUDIO\n    INDEX 01 00:02:00\n",
+         "go backwards at track 3"},
+        {"noindex", "FILE ok.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n",
+         "Track 1 of the CUE sheet has no INDEX 01"},
+        {"hundred", hundred, "at most 99 tracks"},
+        {"binary", std::string("FILE ok.bin BINARY\n\0\x01\x02", 22) + one, "not a text file"},
+        {"nosectors", "FILE ok.bin BINARY\n" + one + "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
+         "Track 1 of the CUE sheet holds no sectors"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto cue = dir / (std::string(c.name) + ".cue");
+        WriteText(cue, c.sheet);
+        const std::string refusal = RefusalOf(cue);
+        EXPECT_EQ(refusal.rfind("无法打开光盘镜像: ", 0), 0u) << refusal;
+        EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
+    }
+}
+
+TEST(CueImageTest, AFileThatFailsDuringTheRipEndsItWithAMessage)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "a.bin", Sectors(600, 11));
+    WriteText(dir / "a.cue", "FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    int drive = 0;
+    LoadModel(dir / "a.cue", &drive);
+    std::filesystem::resize_file(dir / "a.bin", 200 * kSector);
+    const cdrip::Functions& api = cdrip::Api();
+    api.SetActiveCDROM(drive);
+    std::int32_t chunk = 75 * static_cast<std::int32_t>(kSector);
+    // The range is checked at its ends when it opens; the file shrank since.
+    if (api.OpenRipper(&chunk, 0, 600) == CR_OK) {
+        Bytes buffer(static_cast<std::size_t>(chunk));
+        std::int32_t status = CR_OK;
+        for (int i = 0; i < 10 && status == CR_OK; ++i) {
+            std::int32_t count = 0;
+            std::int32_t abort = 0;
+            status = api.RipChunk(buffer.data(), &count, &abort);
+        }
+        EXPECT_EQ(status, CR_ERROR);
+        api.CloseRipper();
+    }
+    EXPECT_NE(cdrip::LastError().find("a.bin"), std::string::npos) << cdrip::LastError();
+}
+
+} // namespace
+} // namespace sonfeld::test
