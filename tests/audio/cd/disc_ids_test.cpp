@@ -76,7 +76,7 @@ TEST(DiscIdsTest, CtdbIdOfAPublishedRipLog)
     EXPECT_EQ(CtdbTocId(model), "Ub0GoeIlImVqliCbFX8DyQl4wk8-");
 }
 
-// Disc A with a data session after it: MusicBrainz and the CUETools database
+// Disc A with a data session after it: MusicBrainz and CTDB
 // see only the audio session, AccurateRip the audio tracks with the final
 // lead-out, freedb every track.
 TEST(DiscIdsTest, EnhancedCdFollowsEachDatabasesRule)

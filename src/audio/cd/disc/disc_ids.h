@@ -35,7 +35,7 @@ std::string MusicBrainzId(const DiscModel& model);
 // "first last leadout offset…", absolute addresses separated by spaces.
 std::string MusicBrainzToc(const DiscModel& model);
 
-// The CUETools database TOC ID: audio tracks relative to the first audio track.
+// The CTDB TOC ID: audio tracks relative to the first audio track.
 std::string CtdbTocId(const DiscModel& model);
 
 } // namespace sonfeld::disc

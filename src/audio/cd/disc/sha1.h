@@ -10,7 +10,7 @@ namespace sonfeld::disc {
 std::array<std::uint8_t, 20> Sha1(const std::string& bytes);
 
 // Base64 (standard alphabet) with '+', '/', '=' written '.', '_', '-', the
-// form MusicBrainz and the CUETools database use in disc IDs.
+// form MusicBrainz and CTDB use in disc IDs.
 std::string DiscIdBase64(const std::array<std::uint8_t, 20>& digest);
 
 } // namespace sonfeld::disc
