@@ -40,7 +40,7 @@ CueSheet ThreeTracks(const QString& title1)
 
 QString WriteSheet(const QTemporaryDir& dir, const CueSheet& sheet)
 {
-    const QString path = dir.filePath(QStringLiteral("disc.cue"));
+    QString path = dir.filePath(QStringLiteral("disc.cue"));
     QString error;
     EXPECT_TRUE(WriteCueSheet(path, sheet, &error)) << error.toStdString();
     return path;
