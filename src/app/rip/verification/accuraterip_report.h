@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include "accuraterip_lookup.h"
+#include "audio/cd/verify/accuraterip_verdict.h"
+
+namespace sonfeld::app {
+
+// The verdict for one ripped track from the disc's lookup: a failed lookup
+// stays a failure, an unknown disc stays unknown, and only a found disc is
+// compared (by the track's TOC number).
+verify::AccurateRipVerdict VerdictForTrack(const AccurateRipLookupResult& lookup,
+                                           int tocTrackNumber, quint32 v1, quint32 v2);
+
+// What the grid and the command line show: "精确 (可信度 N)", "不匹配",
+// "数据库中无此光盘" or "无法连接".
+QString AccurateRipStatusText(const verify::AccurateRipVerdict& verdict);
+
+} // namespace sonfeld::app

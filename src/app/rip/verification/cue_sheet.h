@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+#include <vector>
+
+namespace sonfeld::app {
+
+// One ripped track as its own file, which runs from the track's index 01 to
+// the next track's index 01 (the next track's gap is appended to this file).
+struct CueTrack {
+    int number = 0;
+    QString fileName; // as the sheet names it, normally without a folder
+    QString performer;
+    QString title;
+    QString isrc;                      // 12 characters; empty or all zeros: none
+    std::optional<bool> preEmphasis;   // unknown: no flag written
+    std::optional<bool> copyPermitted; // unknown: no flag written
+    qint64 fileSectors = 0;            // the file's length
+    qint64 pregapSectors = 0;          // this track's index 00 up to its index 01
+};
+
+struct CueSheet {
+    QString performer;
+    QString title;
+    QString catalog;  // the disc's 13-digit MCN; empty or all zeros: none
+    QString freedbId; // REM DISCID
+    QString fileType = QStringLiteral("WAVE");
+    std::vector<CueTrack> tracks;
+};
+
+// The sheet as UTF-8 without a byte order mark. A gap shows as the track's
+// INDEX 00 inside the previous track's FILE; the first track's gap (audio
+// before its index 01 that no file holds) as PREGAP.
+QByteArray FormatCueSheet(const CueSheet& sheet);
+bool WriteCueSheet(const QString& path, const CueSheet& sheet, QString* error);
+
+} // namespace sonfeld::app

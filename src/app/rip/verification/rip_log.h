@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+#include <vector>
+
+#include "audio/cd/verify/accuraterip_verdict.h"
+#include "audio/cd/verify/track_checksums.h"
+
+namespace sonfeld::app {
+
+// One row of the disc's table of contents, in sectors.
+struct RipLogTocEntry {
+    int number = 0;
+    qint64 startLsn = 0;
+    qint64 lengthSectors = 0;
+    qint64 pregapSectors = 0; // index 00 up to index 01
+    bool audio = true;
+};
+
+// What the reading library reported for one track.
+struct ParanoiaStatistics {
+    qint64 corrections = 0;
+    qint64 readErrors = 0;
+    std::vector<qint64> uncorrectedSectors; // LSNs
+};
+
+struct RipLogTrack {
+    int number = 0;
+    QString fileName;
+    // The tap's sums; absent when the track was never read through.
+    std::optional<verify::TrackChecksums> checksums;
+    std::optional<quint32> testCrc; // the first read of test and copy
+    verify::AccurateRipVerdict accurateRip;
+    QString accurateRipDetail; // why it could not be checked, e.g. the lookup's error
+    ParanoiaStatistics paranoia;
+    bool ripped = false; // the file is complete and kept
+    QString status;      // the row's final status text
+};
+
+// Everything one rip's log tells; the rip queue fills it in.
+struct RipLog {
+    QString programVersion;
+    QDateTime date;
+    QString driveName;
+    int readOffset = 0; // samples
+    QString readingMode;
+    QString accurateRipId;
+    QString freedbId;
+    QString musicBrainzId;
+    QString albumPerformer;
+    QString albumTitle;
+    std::vector<RipLogTocEntry> toc;
+    std::vector<RipLogTrack> tracks;
+};
+
+inline const QString kAllTracksAccurate = QStringLiteral("全部音轨均已精确校验");
+
+// The problems the summary lists, one line each; empty when every track was
+// ripped and proven accurate.
+QStringList RipLogProblems(const RipLog& log);
+// The whole log as UTF-8, its last line the SHA-256 of everything above it.
+QByteArray FormatRipLog(const RipLog& log);
+// Writes FormatRipLog to path; false with error set when it could not.
+bool WriteRipLog(const QString& path, const RipLog& log, QString* error);
+
+enum class RipLogCheck {
+    Intact,     // the checksum line matches the text above it
+    Altered,    // it does not: the log was changed after it was written
+    NoChecksum, // the last line is not a checksum line
+    Unreadable, // the file could not be read
+};
+
+RipLogCheck CheckRipLogText(const QByteArray& text);
+RipLogCheck CheckRipLogFile(const QString& path);
+// An English sentence for the command line.
+QString RipLogCheckMessage(RipLogCheck result);
+
+} // namespace sonfeld::app

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace sonfeld::verify {
+
+// CD audio in samples: one sample is a stereo pair of 16-bit values, 4 bytes.
+constexpr int kBytesPerSample = 4;
+constexpr int kSamplesPerSector = 588;
+// AccurateRip leaves out this many samples at the start of a disc's first
+// audio track and at the end of its last: drives cannot all read the edges.
+constexpr int kEdgeSkipSamples = 5 * kSamplesPerSector;
+// The sector (0-based, within the track) whose sum AccurateRip keeps for
+// finding read offsets; tracks shorter than this plus one sector have none.
+constexpr int kOffsetSector = 450;
+
+// Where a track sits on the disc, for AccurateRip's edge skips. A disc with a
+// single audio track has both.
+struct TrackPlace {
+    bool firstAudioTrack = false;
+    bool lastAudioTrack = false;
+};
+
+// Everything known about one track's PCM once it went through an accumulator.
+struct TrackChecksums {
+    std::uint32_t crc32 = 0;
+    // The same CRC with every 16-bit value that is zero left out.
+    std::uint32_t crc32WithoutNulls = 0;
+    std::uint32_t accurateRipV1 = 0;
+    std::uint32_t accurateRipV2 = 0;
+    // The v1-style sum of sector 450; absent for shorter tracks.
+    std::optional<std::uint32_t> offsetSectorSum;
+    // Largest magnitude of any 16-bit value, 0 … 32768.
+    int peak = 0;
+    std::int64_t samples = 0;
+    // False when the PCM was shorter or longer than the track, or ended inside
+    // a sample: the AccurateRip sums then prove nothing.
+    bool complete = false;
+
+    double PeakPercent() const { return peak * 100.0 / 32768.0; }
+};
+
+// Computes a track's checksums over its PCM handed in pieces of any size
+// (a piece may end inside a sample). The track's length in samples must be
+// known up front: the last track's AccurateRip window ends 2940 samples
+// before its end.
+class TrackChecksumAccumulator {
+public:
+    TrackChecksumAccumulator(std::int64_t trackSamples, TrackPlace place);
+
+    void Add(const void* pcm, std::size_t bytes);
+    TrackChecksums Result() const;
+    std::int64_t TrackSamples() const { return trackSamples_; }
+
+private:
+    void AddSample(const std::uint8_t* bytes);
+
+    std::int64_t trackSamples_;
+    std::int64_t windowFrom_; // 1-based, inclusive
+    std::int64_t windowTo_;   // 1-based, inclusive
+    std::int64_t samples_ = 0;
+    std::uint32_t crcState_ = 0xFFFFFFFFu;
+    std::uint32_t crcNoNullState_ = 0xFFFFFFFFu;
+    std::uint32_t v1_ = 0;
+    std::uint32_t highSum_ = 0;
+    std::uint32_t offsetSum_ = 0;
+    int peak_ = 0;
+    std::array<std::uint8_t, kBytesPerSample> partial_{};
+    int partialBytes_ = 0;
+};
+
+} // namespace sonfeld::verify
