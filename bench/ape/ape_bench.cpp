@@ -1,8 +1,10 @@
 // Encodes the same generated minutes of music-like CD audio through the APE
-// output at every level and, in the same run, with flac -5 and flac -8 from a
-// WAV file of the same samples. Prints, for each, the time against flac -5
-// (wall clock and processor time), the speed as a multiple of real time and
-// the compressed size. Lower ratios are better.
+// output at every level, with the frames compressed on worker threads and on
+// one thread, and, in the same run, with flac -5 and flac -8 from a WAV file
+// of the same samples. Prints, for each, the time against flac -5 (wall clock
+// and processor time), the speed as a multiple of real time and the
+// compressed size; then, per level, the worker threads' time against one
+// thread's and whether both files are identical. Lower ratios are better.
 // Usage: ape_bench [seconds of audio, default 600] [rounds, default 5]
 #include <algorithm>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/resource.h>
@@ -77,8 +80,12 @@ int main(int argc, char** argv)
     std::vector<Row> rows;
     for (const char* level : flacLevels)
         rows.push_back(Row{std::string("flac ") + level});
-    for (int level : apeLevels)
-        rows.push_back(Row{"APE " + std::to_string(level)});
+    // The compressor reads SONFELD_APE_THREADS when it starts: "1" keeps it
+    // on one thread, unset lets it use every core.
+    const char* threadModes[] = {nullptr, "1"};
+    for (const char* mode : threadModes)
+        for (int level : apeLevels)
+            rows.push_back(Row{"APE " + std::to_string(level) + (mode != nullptr ? " 1t" : "")});
 
     TMACOut output;
     TMemoryInput input(pcm);
@@ -93,17 +100,25 @@ int main(int argc, char** argv)
             });
             rows[i].bytes = std::filesystem::file_size(out);
         }
-        for (std::size_t i = 0; i < 4; ++i) {
-            const auto out = dir / ("level" + std::to_string(apeLevels[i]) + ".ape");
-            output.SetCompressionLevel(apeLevels[i]);
-            output.SetFileName(out.string());
-            OutputRunner runner(output);
-            Row& row = rows[2 + i];
-            Measure(row, RUSAGE_SELF,
-                    [&] { return runner.RunAndWait() && runner.errorCount == 0; });
-            row.bytes = std::filesystem::file_size(out);
+        for (std::size_t m = 0; m < 2; ++m) {
+            if (threadModes[m] != nullptr)
+                setenv("SONFELD_APE_THREADS", threadModes[m], 1);
+            else
+                unsetenv("SONFELD_APE_THREADS");
+            for (std::size_t i = 0; i < 4; ++i) {
+                const auto out = dir / ("level" + std::to_string(apeLevels[i]) + "-" +
+                                        std::to_string(m) + ".ape");
+                output.SetCompressionLevel(apeLevels[i]);
+                output.SetFileName(out.string());
+                OutputRunner runner(output);
+                Row& row = rows[2 + 4 * m + i];
+                Measure(row, RUSAGE_SELF,
+                        [&] { return runner.RunAndWait() && runner.errorCount == 0; });
+                row.bytes = std::filesystem::file_size(out);
+            }
         }
     }
+    unsetenv("SONFELD_APE_THREADS");
 
     const Row& base = rows.front();
     std::printf("%d s of music-like CD audio (%zu PCM bytes), best of %d rounds\n", seconds,
@@ -116,5 +131,21 @@ int main(int argc, char** argv)
                     row.bytes,
                     100.0 * static_cast<double>(row.bytes) / static_cast<double>(pcm.size()),
                     row.ok ? "" : "  FAILED");
-    return std::all_of(rows.begin(), rows.end(), [](const Row& r) { return r.ok; }) ? 0 : 1;
+
+    bool identical = true;
+    std::printf("\nworker threads against one thread (%u cores)\n",
+                std::thread::hardware_concurrency());
+    std::printf("%-10s %10s %10s %s\n", "level", "wall", "cpu", "files");
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Row& parallel = rows[2 + i];
+        const Row& single = rows[6 + i];
+        const std::string level = std::to_string(apeLevels[i]);
+        const bool same = ReadFileBytes(dir / ("level" + level + "-0.ape")) ==
+                          ReadFileBytes(dir / ("level" + level + "-1.ape"));
+        identical = identical && same;
+        std::printf("%-10s %10.2f %10.2f %s\n", level.c_str(), parallel.wall / single.wall,
+                    parallel.cpu / single.cpu, same ? "identical" : "DIFFERENT");
+    }
+    const bool ok = std::all_of(rows.begin(), rows.end(), [](const Row& r) { return r.ok; });
+    return ok && identical ? 0 : 1;
 }

@@ -283,8 +283,9 @@ TEST_F(MACOutTest, FullDiskEndsTheRunAsAFailure)
     output.SetFileName(file.string());
 
     // Full while frames are written: noise hardly compresses, so the writes
-    // of the first frames already fail.
-    TMemoryInput longInput(MakePcm(Signal::Noise, 3 * 73728, 2, 44100, 1.0));
+    // of the first frames already fail. The library holds at most 16 frames
+    // in flight on its workers, so the failure shows before the input ends.
+    TMemoryInput longInput(MakePcm(Signal::Noise, 20 * 73728, 2, 44100, 1.0));
     output.SetInput(&longInput);
     ASSERT_TRUE(runner.RunAndWait());
     EXPECT_EQ(runner.doneCount, 0);

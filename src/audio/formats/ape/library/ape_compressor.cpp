@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <system_error>
 
 #include "format_constants.h"
 #include "start_parameters.h"
@@ -12,8 +13,14 @@ int ApeCompressor::Fail(int error)
 {
     state_ = State::Failed;
     error_ = error;
+    pipeline_.reset();
     writer_.Abandon();
     return error;
+}
+
+std::uint8_t* ApeCompressor::Buffer()
+{
+    return pipeline_ ? pipeline_->Buffer() : frameBuffer_.data();
 }
 
 int ApeCompressor::Start(const char* fileName, const TWaveFormatEx* format, int maxAudioBytes,
@@ -32,9 +39,25 @@ int ApeCompressor::Start(const char* fileName, const TWaveFormatEx* format, int 
     const auto seekEntries = static_cast<std::uint32_t>(
         std::max<std::int64_t>(1, (maxBlocks + blocksPerFrame_ - 1) / blocksPerFrame_));
 
-    frameBuffer_.assign(static_cast<std::size_t>(blocksPerFrame_) * blockAlign_, 0);
-    encoder_ = std::make_unique<FrameEncoder>(level, format->nChannels, format->wBitsPerSample,
-                                              blocksPerFrame_);
+    frameBytes_ = static_cast<std::size_t>(blocksPerFrame_) * blockAlign_;
+
+    // A known length of one frame or less leaves nothing to overlap.
+    unsigned workers = workers_ != 0 ? workers_ : FramePipeline::DefaultWorkers();
+    if (maxAudioBytes >= 0)
+        workers = static_cast<unsigned>(std::min<std::int64_t>(workers, seekEntries));
+    if (workers > 1) {
+        try {
+            pipeline_ = std::make_unique<FramePipeline>(
+                level, format->nChannels, format->wBitsPerSample, blocksPerFrame_, workers);
+        } catch (const std::system_error&) {
+            pipeline_.reset(); // no threads to be had: compress on this one
+        }
+    }
+    if (!pipeline_) {
+        frameBuffer_.assign(frameBytes_, 0);
+        encoder_ = std::make_unique<FrameEncoder>(level, format->nChannels, format->wBitsPerSample,
+                                                  blocksPerFrame_);
+    }
 
     ApeFileWriter::Layout layout;
     layout.level = static_cast<std::uint16_t>(level);
@@ -51,8 +74,10 @@ int ApeCompressor::Start(const char* fileName, const TWaveFormatEx* format, int 
         layout.formatFlags = kFlagCreateWavHeader;
     }
     const int error = writer_.Open(fileName, layout);
-    if (error == APE_ERROR_INVALID_OUTPUT_FILE)
+    if (error == APE_ERROR_INVALID_OUTPUT_FILE) {
+        pipeline_.reset();
         return error; // nothing was started; the caller may Destroy
+    }
     state_ = State::Started;
     if (error != 0)
         return Fail(error);
@@ -68,16 +93,37 @@ std::uint8_t* ApeCompressor::LockBuffer(int* bytesAvailable)
     if (state_ != State::Started)
         return nullptr;
     const std::int64_t room = std::min<std::int64_t>(
-        static_cast<std::int64_t>(frameBuffer_.size() - filled_), limitBytes_ - takenBytes_);
+        static_cast<std::int64_t>(frameBytes_ - filled_), limitBytes_ - takenBytes_);
     offeredRoom_ = static_cast<int>(room);
     *bytesAvailable = offeredRoom_;
-    return frameBuffer_.data() + filled_;
+    return Buffer() + filled_;
 }
 
 int ApeCompressor::CompressBufferedBlocks(std::uint32_t blocks)
 {
-    const auto frame = encoder_->Encode(frameBuffer_.data(), blocks);
-    return writer_.AppendFrame(frame, blocks);
+    if (!pipeline_) {
+        const auto frame = encoder_->Encode(frameBuffer_.data(), blocks);
+        return writer_.AppendFrame(frame, blocks);
+    }
+    pipeline_->Submit(blocks);
+    return WriteEncoded(Drain::UntilRoom);
+}
+
+int ApeCompressor::WriteEncoded(Drain drain)
+{
+    while (pipeline_->Pending()) {
+        const bool wait =
+            drain == Drain::All || (drain == Drain::UntilRoom && !pipeline_->HasRoom());
+        const auto frame = pipeline_->Oldest(wait);
+        if (!frame)
+            return 0;
+        if (frame->error != 0)
+            return frame->error;
+        if (const int error = writer_.AppendFrame(frame->bytes, frame->blocks))
+            return error;
+        pipeline_->ReleaseOldest();
+    }
+    return 0;
 }
 
 int ApeCompressor::UnlockBuffer(int bytesAdded)
@@ -92,9 +138,14 @@ int ApeCompressor::UnlockBuffer(int bytesAdded)
         return APE_ERROR_APE_COMPRESS_TOO_MUCH_DATA;
     filled_ += static_cast<std::size_t>(bytesAdded);
     takenBytes_ += bytesAdded;
-    if (filled_ == frameBuffer_.size()) {
+    if (filled_ == frameBytes_) {
         filled_ = 0;
         if (const int error = CompressBufferedBlocks(blocksPerFrame_))
+            return Fail(error);
+    } else if (pipeline_) {
+        // Frames finished meanwhile are written now: memory is freed early
+        // and a full disk is noticed soon.
+        if (const int error = WriteEncoded(Drain::Ready))
             return Fail(error);
     }
     return 0;
@@ -125,6 +176,11 @@ int ApeCompressor::Finish(const std::uint8_t* terminatingData, int terminatingBy
         if (const int error = CompressBufferedBlocks(blocks))
             return Fail(error);
     filled_ = 0;
+    if (pipeline_) {
+        if (const int error = WriteEncoded(Drain::All))
+            return Fail(error);
+        pipeline_.reset();
+    }
     if (const int error = writer_.Complete(terminating))
         return Fail(error);
     state_ = State::Finished;

@@ -105,8 +105,11 @@ typedef unsigned char*(SONFELD_APE_CALL* proc_APECompress_LockBuffer)(APE_COMPRE
                                                                       int* bytesAvailable);
 
 // Takes bytesAdded bytes written into the buffer returned by the last
-// LockBuffer (at most the room it offered). Whole frames are compressed and
-// written as soon as they are complete, so a write failure shows up here.
+// LockBuffer (at most the room it offered). Whole frames are compressed as
+// soon as they are complete, on worker threads when the processor has more
+// than one core, and written in order once compressed: a write failure shows
+// up here, at the latest about twice as many frames as workers later (at most
+// 16 frames), or at Finish.
 // process is accepted for compatibility and has no effect.
 typedef int(SONFELD_APE_CALL* proc_APECompress_UnlockBuffer)(APE_COMPRESS_HANDLE handle,
                                                              int bytesAdded, int process);
