@@ -15,6 +15,7 @@
 #include "output_formats.h"
 #include "rip_components.h"
 #include "rip_queue.h"
+#include "stop_signals.h"
 #include "texts.h"
 #include "track_list.h"
 #include "track_list_model.h"
@@ -60,6 +61,7 @@ public:
             loop_.quit();
         }
     }
+    void SetStopping() override {}
     void SelectRow(int /*row*/) override {}
     void ShowRunError(const QString& message) override
     {
@@ -184,8 +186,6 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     TRipComponents& components = *owned;
     const TOutputFormat& format = *FindFormat(command.Format, Qt::CaseInsensitive);
     const QString folder = QDir::cleanPath(QDir().absoluteFilePath(command.OutputFolder));
-    if (!QDir().mkpath(folder))
-        throw std::runtime_error("The folder " + folder.toStdString() + " cannot be made.");
 
     TTrackListModel rows;
     const std::optional<int> image = AddImages(*components.ReadCDIn, command.Images);
@@ -215,6 +215,13 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()), out, err);
     TRipQueue queue(components, rows, host);
     ReportProgress(rows, queue, folder, format.ExtensionText(), out);
+    // Ctrl+C and a termination request act as "停止": the running track ends
+    // and its partial file goes.
+    TStopSignals stopSignals;
+    QObject::connect(&stopSignals, &TStopSignals::Raised, &queue, [&queue, &err] {
+        err << "Interrupted: stopping the running track." << Qt::endl;
+        queue.StopCommand();
+    });
     try {
         queue.RipCommand();
     } catch (const std::exception& e) {
@@ -233,6 +240,8 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
             ++ripped;
     }
     out << ripped << " of " << requested << " tracks ripped into " << folder << Qt::endl;
+    if (stopSignals.WasRaised())
+        return kInterruptedExit;
     return !host.Failed() && ripped == requested ? 0 : 1;
 }
 

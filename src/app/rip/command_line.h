@@ -13,7 +13,9 @@ struct TCommandLine;
 //
 // Exit codes: 0 when every requested track ended "完成转换" (or the list was
 // printed); 1 when a track did not, or an error stopped the work; 2 for bad
-// arguments.
+// arguments; 130 when SIGINT or SIGTERM stopped the rip.
+inline constexpr int kInterruptedExit = 130;
+
 int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& err);
 
 } // namespace sonfeld::app

@@ -59,7 +59,8 @@ void ApplyVorbisSettings(TVorbisOut& ogg)
 
 void ApplyWaveSettings(TWaveOut& wave)
 {
-    wave.SetWavType(Read(key::kWaveType) == QStringLiteral("RAW PCM") ? wtPCM : wtDVIADPCM);
+    // Only the one list text selects the lossy encoding.
+    wave.SetWavType(Read(key::kWaveType) == QStringLiteral("DVI IMA ADPCM") ? wtDVIADPCM : wtPCM);
 }
 
 } // namespace sonfeld::app

@@ -17,7 +17,18 @@ QString AddTrailingSeparator(const QString& folder)
 
 QString TargetFileName(const QString& folder, const QString& name, const QString& extension)
 {
-    return folder + PathSeparator() + name + extension;
+    return folder + PathSeparator() + SafeFileName(name) + extension;
+}
+
+QString SafeFileName(const QString& name)
+{
+    QString safe = name;
+    for (QChar& c : safe) {
+        // NUL stays: it is refused, not replaced.
+        if (c != QChar(u'\0') && (c.unicode() < 0x20 || c.unicode() == 0x7f))
+            c = QLatin1Char('_');
+    }
+    return safe;
 }
 
 QString FileNameProblem(const QString& name)

@@ -16,6 +16,10 @@ QString AddTrailingSeparator(const QString& folder);
 // same file.
 QString TargetFileName(const QString& folder, const QString& name, const QString& extension);
 
+// name with the characters a file name should not hold (control characters
+// such as tab, newline and ESC) replaced by "_".
+QString SafeFileName(const QString& name);
+
 // Why name cannot be a file's base name on this platform (empty, a path
 // separator, a NUL, and on Windows the reserved characters), or an empty
 // text when it can.

@@ -28,7 +28,16 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
     CDPlayer1 = std::make_unique<TCDPlayer>(nullptr, std::move(playerDevice));
     CDPlayer1->SetName("CDPlayer1");
     for (const TOutputFormat& format : OutputFormats()) {
-        std::unique_ptr<TACSFileOut> output = format.MakeOutput();
+        std::unique_ptr<TACSFileOut> output;
+        try {
+            output = format.MakeOutput();
+        } catch (const std::exception& e) {
+            // The other formats still work.
+            outputs_.push_back(nullptr);
+            unavailable_.push_back(QString::fromUtf8(e.what()));
+            continue;
+        }
+        unavailable_.emplace_back();
         output->SetName(std::string(format.Name) + "Output");
         output->SetInput(ReadCDIn.get());
         output->SetSuspendWhenIdle(true);
@@ -50,30 +59,37 @@ TRipComponents::~TRipComponents()
     ReadCDIn.reset();
 }
 
-TACSFileOut& TRipComponents::Output(const TOutputFormat& format) const
+TACSFileOut* TRipComponents::Output(const TOutputFormat& format) const
 {
-    return *outputs_.at(PositionOf(format));
+    return outputs_.at(PositionOf(format)).get();
+}
+
+QString TRipComponents::Unavailable(const TOutputFormat& format) const
+{
+    return unavailable_.at(PositionOf(format));
 }
 
 TACSFileOut* TRipComponents::OutputNamed(const QString& formatName) const
 {
     const TOutputFormat* format = FindFormat(formatName);
-    return format != nullptr ? &Output(*format) : nullptr;
+    return format != nullptr ? Output(*format) : nullptr;
 }
 
 std::vector<TACSFileOut*> TRipComponents::Outputs() const
 {
     std::vector<TACSFileOut*> outputs;
-    for (const auto& output : outputs_)
-        outputs.push_back(output.get());
+    for (const auto& output : outputs_) {
+        if (output != nullptr)
+            outputs.push_back(output.get());
+    }
     return outputs;
 }
 
 void TRipComponents::ApplyEncoderSettings()
 {
     for (const TOutputFormat& format : OutputFormats()) {
-        if (format.ApplySettings != nullptr)
-            format.ApplySettings(Output(format));
+        if (format.ApplySettings != nullptr && Output(format) != nullptr)
+            format.ApplySettings(*Output(format));
     }
 }
 

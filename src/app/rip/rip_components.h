@@ -22,8 +22,8 @@ struct TOutputFormat;
 // CD input, suspended between runs, replacing existing files) and the WAV
 // input that stands on the window unused.
 //
-// Creation loads the libraries; a missing one raises EACSException
-// "<file> library could not be loaded." and nothing is left created.
+// Creation loads the libraries. A format whose library is missing has no
+// output, only the library's message; the CD library missing raises.
 // Destruction stops a running output and waits for its worker before the CD
 // input goes. UI thread.
 class TRipComponents {
@@ -34,8 +34,11 @@ public:
     TRipComponents(const TRipComponents&) = delete;
     TRipComponents& operator=(const TRipComponents&) = delete;
 
-    // The output of a format of the table.
-    TACSFileOut& Output(const TOutputFormat& format) const;
+    // The output of a format of the table; null when its library is missing.
+    TACSFileOut* Output(const TOutputFormat& format) const;
+    // Why a format has no output ("<file> library could not be loaded."), or
+    // an empty text.
+    QString Unavailable(const TOutputFormat& format) const;
     // The output of the format of that item text; null for any other text.
     TACSFileOut* OutputNamed(const QString& formatName) const;
     // Every output, in the order of the format table.
@@ -49,6 +52,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<TACSFileOut>> outputs_; // by format table position
+    std::vector<QString> unavailable_;                  // likewise
 };
 
 } // namespace sonfeld::app

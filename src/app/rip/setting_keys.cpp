@@ -30,6 +30,17 @@ int Read(const TNumberKey& key)
     return value;
 }
 
+void CheckStoredSettings()
+{
+    for (const TFlagKey& flag : {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite,
+                                 key::kSaveTitle, key::kId3Title, key::kId3Track, key::kId3Album})
+        Read(flag);
+    for (const TTextKey& text :
+         {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType})
+        Read(text);
+    Read(key::kCpuLevel);
+}
+
 void Write(const TFlagKey& key, bool value)
 {
     WriteFlag(QLatin1String(key.Name), value);

@@ -44,6 +44,10 @@ bool Read(const TFlagKey& key);
 QString Read(const TTextKey& key);
 // Raises std::invalid_argument, naming the text, when it is no decimal integer.
 int Read(const TNumberKey& key);
+// Reads every key, so a stored value of the wrong kind is reported before a
+// rip starts instead of when the rip reaches it.
+void CheckStoredSettings();
+
 void Write(const TFlagKey& key, bool value);
 void Write(const TTextKey& key, const QString& value);
 void Write(const TNumberKey& key, int value);

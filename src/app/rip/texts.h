@@ -12,6 +12,7 @@ inline const QString kConverting = QStringLiteral("转换中");
 inline const QString kConverted = QStringLiteral("完成转换");
 inline const QString kCancelled = QStringLiteral("用户取消");
 inline const QString kFailed = QStringLiteral("转换失败");
+inline const QString kDataTrack = QStringLiteral("数据轨");
 
 // Rip queue messages and their captions.
 inline const QString kSelectDrive = QStringLiteral("请选择CD所在的驱动器,");
@@ -24,6 +25,10 @@ inline const QString kReminder =
 inline const QString kReminderCaption = QStringLiteral("提示");
 inline const QString kAllDone = QStringLiteral("转换完成!");
 inline const QString kAllDoneCaption = QStringLiteral("完成");
+inline const QString kNothingToRip = QStringLiteral("没有需要转换的音轨。");
+inline const QString kNothingToRipCaption = QStringLiteral("提示");
+inline const QString kSameFileName = QStringLiteral("以下音轨会写入同一个文件，请更改名称: ");
+inline const QString kSameFileNameCaption = QStringLiteral("文件名重复");
 
 // Closing the main window.
 inline const QString kCloseQuestion = QStringLiteral("你是否确定停止转换?");

@@ -1,6 +1,7 @@
 #include "track_list_model.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace sonfeld::app {
 
@@ -54,6 +55,8 @@ bool TTrackListModel::setData(const QModelIndex& index, const QVariant& value, i
     if (!index.isValid() || !Valid(index.row()) || readOnly_)
         return false;
     if (index.column() == tlChk && role == Qt::CheckStateRole) {
+        if (IsData(index.row()))
+            return false;
         SetChecked(index.row(), value.toInt() == Qt::Checked);
         return true;
     }
@@ -83,34 +86,50 @@ Qt::ItemFlags TTrackListModel::flags(const QModelIndex& index) const
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
     if (!index.isValid() || readOnly_)
         return result;
-    if (index.column() == tlChk)
+    if (index.column() == tlChk && !IsData(index.row()))
         result |= Qt::ItemIsUserCheckable;
     if (index.column() == tlOutName)
         result |= Qt::ItemIsEditable;
     return result;
 }
 
-void TTrackListModel::sort(int column, Qt::SortOrder order)
+void TTrackListModel::sort(int column, Qt::SortOrder sortOrder)
 {
     if (column < 0 || column >= kTrackColumnCount)
         return;
     auto less = [column](const Row& a, const Row& b) {
         switch (column) {
         case tlChk: return a.checked < b.checked;
-        case tlTrack: return LabelOf(a.track) < LabelOf(b.track);
+        case tlTrack: return a.track < b.track;
         case tlOutName: return a.name < b.name;
-        case tlTimer: return a.timeText < b.timeText;
+        case tlTimer: return a.lengthFrames < b.lengthFrames;
         case tlProg: return a.progress < b.progress;
         default: return app::StatusText(a.status) < app::StatusText(b.status);
         }
     };
-    emit layoutAboutToBeChanged();
-    if (order == Qt::AscendingOrder)
-        std::stable_sort(rows_.begin(), rows_.end(), less);
-    else
-        std::stable_sort(rows_.begin(), rows_.end(),
-                         [&less](const Row& a, const Row& b) { return less(b, a); });
-    emit layoutChanged();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> order(rows_.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto rowLess = [&](int a, int b) {
+        const Row& x = rows_[static_cast<std::size_t>(a)];
+        const Row& y = rows_[static_cast<std::size_t>(b)];
+        return sortOrder == Qt::AscendingOrder ? less(x, y) : less(y, x);
+    };
+    std::stable_sort(order.begin(), order.end(), rowLess);
+    std::vector<Row> sorted;
+    std::vector<int> newRowOf(rows_.size());
+    for (std::size_t to = 0; to < order.size(); ++to) {
+        sorted.push_back(std::move(rows_[static_cast<std::size_t>(order[to])]));
+        newRowOf[static_cast<std::size_t>(order[to])] = static_cast<int>(to);
+    }
+    rows_ = std::move(sorted);
+    // The views' selection and current cell follow their rows.
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& old : before)
+        after << index(newRowOf[static_cast<std::size_t>(old.row())], old.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void TTrackListModel::Clear()
@@ -125,8 +144,12 @@ void TTrackListModel::AddTrackRow(const TTracksRec& record)
     const int number = static_cast<int>(rows_.size()) + 1;
     beginInsertRows({}, number - 1, number - 1);
     Row row;
-    row.checked = true;
+    row.checked = !record.Data;
+    row.data = record.Data;
     row.track = number;
+    row.lengthFrames = record.LengthFrames;
+    if (record.Data)
+        row.status = TTrackStatus::DataTrack;
     row.name = QStringLiteral("Track") + QString::number(number);
     row.timeText = record.TimeText;
     row.progress = 0;
@@ -153,9 +176,14 @@ bool TTrackListModel::Checked(int row) const
     return Valid(row) && rows_[static_cast<std::size_t>(row)].checked;
 }
 
+bool TTrackListModel::IsData(int row) const
+{
+    return Valid(row) && rows_[static_cast<std::size_t>(row)].data;
+}
+
 void TTrackListModel::SetChecked(int row, bool value)
 {
-    if (!Valid(row))
+    if (!Valid(row) || (value && IsData(row)))
         return;
     rows_[static_cast<std::size_t>(row)].checked = value;
     Changed(row, tlChk);

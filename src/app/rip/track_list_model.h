@@ -23,6 +23,8 @@ inline constexpr int kTrackColumnCount = 6;
 // reads them.
 struct TTracksRec {
     QString TimeText;
+    int LengthFrames = 0; // 75 a second; orders the time column
+    bool Data = false;    // a data track: listed, never ticked or ripped
     qint32 Reserved1 = 0;
     qint32 Reserved2 = 0;
 };
@@ -38,12 +40,14 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Stable: ticks as Boolean, progress as a number, the rest alphabetically.
+    // Stable: ticks as Boolean, track numbers, times and progress as numbers,
+    // the rest alphabetically. Selections and current cells stay on their rows.
     void sort(int column, Qt::SortOrder order) override;
 
     void Clear();
     // Appends a row for the next track: ticked, "Track N", "TrackN", the
-    // time text, progress 0, "未转换", where N is the new row count.
+    // time text, progress 0, "未转换", where N is the new row count; a data
+    // track unticked and "数据轨".
     void AddTrackRow(const TTracksRec& record);
 
     // The track a row stands for; 0 for no row.
@@ -52,7 +56,9 @@ public:
     int RowOfTrack(int track) const;
 
     bool Checked(int row) const;
+    // A data track's row stays unticked.
     void SetChecked(int row, bool value);
+    bool IsData(int row) const;
     QString Label(int row) const;
     QString Name(int row) const;
     void SetName(int row, const QString& name);
@@ -70,7 +76,9 @@ public:
 private:
     struct Row {
         bool checked = true;
+        bool data = false;
         int track = 0;
+        int lengthFrames = 0;
         QString name;
         QString timeText;
         int progress = 0;

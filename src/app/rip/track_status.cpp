@@ -12,6 +12,7 @@ QString StatusText(TTrackStatus status)
     case TTrackStatus::Converted: return text::kConverted;
     case TTrackStatus::Cancelled: return text::kCancelled;
     case TTrackStatus::Failed: return text::kFailed;
+    case TTrackStatus::DataTrack: return text::kDataTrack;
     }
     return {};
 }

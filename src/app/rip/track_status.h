@@ -12,6 +12,7 @@ enum class TTrackStatus {
     Converted,    // "完成转换"
     Cancelled,    // "用户取消"
     Failed,       // "转换失败"
+    DataTrack,    // "数据轨": never ripped
 };
 
 QString StatusText(TTrackStatus status);

@@ -1,8 +1,11 @@
 #include "app_style.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPalette>
 #include <QStyleFactory>
+#include <QTranslator>
 
 // Q_INIT_RESOURCE must stand outside any namespace.
 static void InitResources()
@@ -11,6 +14,18 @@ static void InitResources()
 }
 
 namespace sonfeld::app {
+
+bool LoadQtTranslations(QApplication& application)
+{
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 void LoadResources()
 {

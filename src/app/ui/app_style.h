@@ -8,6 +8,10 @@ namespace sonfeld::app {
 // the "Office 2007 Blue" skin. Call once after the application object exists.
 void ApplyBlueTheme(QApplication& application);
 
+// Loads Qt's own Chinese texts, so standard buttons and dialogs speak the
+// window's language. False when they are not installed.
+bool LoadQtTranslations(QApplication& application);
+
 } // namespace sonfeld::app
 
 namespace sonfeld::app {

@@ -83,7 +83,7 @@ void TMainForm::ConnectCommands()
     connect(edtDesButton, &QAction::triggered, this,
             guarded(&TMainForm::SpTBXButtonEdit1SubEditButton0Click));
     connect(cbDrive, &QComboBox::activated, this, guarded(&TMainForm::cbDriveSelect));
-    connect(cbTrack, &QComboBox::currentTextChanged, this, guarded(&TMainForm::RefreshTrackList));
+    connect(cbTrack, &QComboBox::currentTextChanged, this, guarded(&TMainForm::cbTrackChange));
     connect(MainTabControl, &QTabWidget::currentChanged, this,
             guarded(&TMainForm::MainTabControlActiveTabChange));
     connect(btnSave, &QPushButton::clicked, this, guarded(&TMainForm::btnSaveClick));
@@ -234,6 +234,12 @@ void TMainForm::SetRipping(bool busy)
     edtDes->setReadOnly(busy);
     if (busy)
         lblEx->hide();
+}
+
+void TMainForm::SetStopping()
+{
+    btnRipCD->setEnabled(false);
+    btnStopRip->setEnabled(false);
 }
 
 void TMainForm::SelectRow(int row)

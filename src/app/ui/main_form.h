@@ -48,6 +48,7 @@ public:
     void FillDriveList();
     void cbDriveSelect();
     void RefreshTrackList();
+    void cbTrackChange();
     void btnConvertCDClick();
     void btnCDStopClick();
     void btnGOptionClick();
@@ -77,6 +78,7 @@ public:
     void ShowMessage(const QString& text, const QString& caption) override;
     void BrowseFolder() override;
     void SetRipping(bool busy) override;
+    void SetStopping() override;
     void SelectRow(int row) override;
     void ShowRunError(const QString& message) override;
     void ShowError(const QString& message) override;

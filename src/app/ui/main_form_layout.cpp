@@ -19,6 +19,7 @@
 
 #include "app/rip/encoder_settings.h"
 #include "app/rip/output_formats.h"
+#include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
 #include "main_form.h"
@@ -62,6 +63,10 @@ void TMainForm::CreateToolbar()
     Toolbar = addToolBar(QStringLiteral("Toolbar"));
     Toolbar->setObjectName(QStringLiteral("Toolbar"));
     Toolbar->setMovable(false);
+    // Hidden, it could not be brought back: the window's context menu does
+    // not offer it.
+    Toolbar->toggleViewAction()->setVisible(false);
+    Toolbar->toggleViewAction()->setEnabled(false);
     Toolbar->setIconSize(QSize(32, 32));
     Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     btnRipCD = ToolItem(Toolbar, "btnRipCD", "rip", QStringLiteral("提取CD音乐"));
@@ -101,7 +106,12 @@ void TMainForm::CreateRipPage()
     grid->addWidget(new QLabel(QStringLiteral("转换为:"), choice), 1, 2, Qt::AlignRight);
     cbTrack = new QComboBox(choice);
     cbTrack->setObjectName(QStringLiteral("cbTrack"));
-    cbTrack->addItems(FormatNames());
+    for (const TOutputFormat& format : OutputFormats()) {
+        cbTrack->addItem(format.NameText());
+        // Listed all the same; a rip in it fails with this message.
+        if (const QString why = components_->Unavailable(format); !why.isEmpty())
+            cbTrack->setItemData(cbTrack->count() - 1, why, Qt::ToolTipRole);
+    }
     cbTrack->setMinimumWidth(70);
     grid->addWidget(cbTrack, 1, 3);
     btnConvertCD = new QPushButton(QStringLiteral("Convert"), choice);

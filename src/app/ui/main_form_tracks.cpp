@@ -38,6 +38,11 @@ void TMainForm::RefreshTrackList()
     app::RefreshTrackList(*components_->ReadCDIn, *rows_);
 }
 
+void TMainForm::cbTrackChange()
+{
+    app::RebuildTrackListKeepingNames(*components_->ReadCDIn, *rows_);
+}
+
 void TMainForm::TracksListSelectCell(int /*column*/, int row)
 {
     PlayTrack = row + 1;

@@ -54,6 +54,7 @@ int RunProgram(int argc, char** argv)
     QApplication application(argc, argv);
     application.setApplicationName(text::kProgramName);
     ApplyBlueTheme(application);
+    LoadQtTranslations(application);
     for (const QString& image : command.Images) {
         // An image that cannot be opened is reported; the others still come.
         Guarded(nullptr, [&] {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "app/rip/settings_store.h"
 #include "app/rip/texts.h"
 #include "app/ui/about_box.h"
+#include "app/ui/app_style.h"
 #include "app/ui/option_dialog.h"
 #include "app_fixture.h"
 #include "audio/core/dynamic_library.h"
@@ -158,6 +160,25 @@ TEST_F(MainWindowTest, TheFolderButtonPutsTheChosenFolderInTheBox)
     folders_.Answer.clear();
     Form().edtDesButton->trigger();
     EXPECT_EQ(Form().edtDes->text(), QStringLiteral("/music/rips"));
+}
+
+TEST_F(MainWindowTest, TheMainToolBarCannotBeHidden)
+{
+    OpenWindows();
+    std::unique_ptr<QMenu> menu(Form().createPopupMenu());
+    if (menu) {
+        for (QAction* action : menu->actions())
+            EXPECT_FALSE(action->isVisible() && action->isEnabled() &&
+                         action == Form().Toolbar->toggleViewAction());
+    }
+    Form().Toolbar->toggleViewAction()->trigger();
+    EXPECT_TRUE(Form().Toolbar->isVisible());
+}
+
+TEST(QtTranslationsTest, StandardButtonsSpeakChinese)
+{
+    ASSERT_TRUE(LoadQtTranslations(App()));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
 }
 
 } // namespace

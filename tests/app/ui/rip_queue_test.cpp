@@ -88,7 +88,8 @@ TEST_F(RipQueueTest, TickedRowsAreRippedInRowOrderWithAGapBetweenTracks)
 
     // Nothing left: the next rip command says so at once.
     PressRip();
-    EXPECT_EQ(messages_.Count(text::kAllDone), 2);
+    EXPECT_EQ(messages_.Count(text::kAllDone), 1);
+    EXPECT_EQ(messages_.Count(text::kNothingToRip), 1);
     EXPECT_FALSE(Busy());
 }
 
@@ -209,20 +210,78 @@ TEST_F(RipQueueTest, ANameThatCannotBeAFileNameFailsVisibly)
     EXPECT_FALSE(Form().lblEx->isVisible());
 }
 
-TEST_F(RipQueueTest, AnErrorInARunFailsTheRowVisiblyAndTheQueueGoesIdle)
+TEST_F(RipQueueTest, AMissingNestedFolderIsCreatedAndOneThatCannotBeFailsTheRun)
 {
     Ready();
-    // A folder that does not exist: the output cannot create its file.
-    Form().edtDes->setText(QString::fromStdString((outDir_ / "missing").string()));
+    for (int row : {1, 2, 3})
+        Rows().SetChecked(row, false);
+    const auto nested = outDir_ / "a" / "b";
+    Form().edtDes->setText(QString::fromStdString(nested.string()));
     PressRip();
-    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Failed; }));
-    EXPECT_TRUE(Form().lblEx->isVisible());
-    EXPECT_FALSE(Form().lblEx->text().isEmpty());
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(nested / "Track1.wav"), disc_.TrackBytes(1));
+
+    // A file stands where a folder should be made.
+    WriteFileBytes(outDir_ / "file", {1});
+    const QString blocked = QString::fromStdString((outDir_ / "file" / "sub").string());
+    Form().edtDes->setText(blocked);
+    Rows().SetChecked(1, true);
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 2u);
+    EXPECT_EQ(messages_.Messages[1].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages_.Messages[1].Text.contains(blocked));
+    EXPECT_TRUE(messages_.Messages[1].Text.contains(QStringLiteral("无法创建文件夹")));
     EXPECT_FALSE(Busy());
-    EXPECT_TRUE(Form().btnRipCD->isEnabled());
-    Pump(1500);
     EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
-    EXPECT_EQ(messages_.Count(text::kAllDone), 0);
+}
+
+TEST_F(RipQueueTest, AFailedTrackLeavesNothingUnderItsName)
+{
+    Ready();
+    for (int row : {2, 3})
+        Rows().SetChecked(row, false);
+    // Longer than a file name may be: the finished file cannot take it.
+    const QString tooLong(300, QLatin1Char('x'));
+    Rows().SetName(1, tooLong);
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(1) == TTrackStatus::Failed; }));
+    EXPECT_TRUE(Form().lblEx->isVisible());
+    EXPECT_FALSE(Busy());
+    // Track 1 and nothing else: no temporary file, no lock.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(outDir_))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Track1.wav"});
+}
+
+TEST_F(RipQueueTest, RowsThatWouldWriteOneFileAreRefusedBeforeTheStart)
+{
+    Ready();
+    Rows().SetName(1, QStringLiteral("Same"));
+    Rows().SetName(3, QStringLiteral("Same"));
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Track 2")));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Track 4")));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Same.wav")));
+    EXPECT_FALSE(Busy());
+    EXPECT_TRUE(std::filesystem::is_empty(outDir_));
+    // Unticking one of them lets the queue go.
+    Rows().SetChecked(3, false);
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(Output("Same.wav")), disc_.TrackBytes(2));
+}
+
+TEST_F(RipQueueTest, ControlCharactersInANameAreReplaced)
+{
+    Ready(QStringLiteral("FLAC"));
+    for (int row : {1, 2, 3})
+        Rows().SetChecked(row, false);
+    Rows().SetName(0, QStringLiteral("a\tb\nc\x1b[31m"));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(Output("a_b_c_[31m.flac")), disc_.TrackBytes(1));
 }
 
 TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)

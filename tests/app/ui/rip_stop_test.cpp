@@ -43,16 +43,12 @@ TEST_F(RipStopTest, StopDuringATrackCancelsItAndARipContinuesWithTheNext)
     ASSERT_TRUE(WaitUntil([this] { return Running(0); }));
     PressStop();
     EXPECT_FALSE(Busy());
-    EXPECT_TRUE(Form().btnRipCD->isEnabled());
     ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Cancelled; }));
+    EXPECT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
     EXPECT_LT(Rows().Progress(0), 100);
     EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
-    // The stopped file is complete over what was written: a prefix of the track.
-    const std::vector<std::uint8_t> part = FfmpegDecode(Output("Track1.wav"));
-    const std::vector<std::uint8_t> track = disc_.TrackBytes(1);
-    ASSERT_FALSE(part.empty());
-    ASSERT_LT(part.size(), track.size());
-    EXPECT_TRUE(std::equal(part.begin(), part.end(), track.begin()));
+    // Nothing of the stopped track is left: no partial file, no temporary one.
+    EXPECT_TRUE(std::filesystem::is_empty(outDir_));
     Pump(1500);
     EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
 
@@ -66,6 +62,52 @@ TEST_F(RipStopTest, StopDuringATrackCancelsItAndARipContinuesWithTheNext)
     EXPECT_EQ(FfmpegDecode(Output("Track2.wav")), disc_.TrackBytes(2));
     EXPECT_FALSE(Busy());
     EXPECT_FALSE(Form().ToolBarPaly->isVisible());
+}
+
+TEST_F(RipStopTest, AStoppedReRipKeepsTheFinishedFile)
+{
+    std::vector<std::uint8_t> earlier(200000);
+    for (std::size_t i = 0; i < earlier.size(); ++i)
+        earlier[i] = static_cast<std::uint8_t>(i * 7);
+    WriteFileBytes(Output("Track1.wav"), earlier);
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Running(0); }));
+    PressStop();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Cancelled; }));
+    EXPECT_EQ(ReadFileBytes(Output("Track1.wav")), earlier);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(outDir_))
+        ++entries;
+    EXPECT_EQ(entries, 1u);
+}
+
+TEST_F(RipStopTest, RipRightAfterStopWaitsForTheStoppedTrack)
+{
+    RowRecorder recorder(Rows());
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Running(0); }));
+    PressStop();
+    // At once, through the tool bar and through the queue itself.
+    PressRip();
+    Form().Queue().RipCommand();
+    EXPECT_FALSE(Form().btnRipCD->isEnabled());
+    ASSERT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::Cancelled);
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
+
+    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("1"));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(recorder.StatusesOf(0),
+              (std::vector<TTrackStatus>{TTrackStatus::Converting, TTrackStatus::Cancelled}));
+    for (int row : {1, 2, 3}) {
+        EXPECT_EQ(recorder.StatusesOf(row),
+                  (std::vector<TTrackStatus>{TTrackStatus::Converting, TTrackStatus::Converted}))
+            << row;
+        EXPECT_EQ(FfmpegDecode(Output("Track" + std::to_string(row + 1) + ".wav")),
+                  disc_.TrackBytes(row + 1));
+    }
+    EXPECT_EQ(messages_.Messages.size(), 1u);
 }
 
 TEST_F(RipStopTest, StopDuringTheGapStartsNoFurtherTrack)
@@ -135,11 +177,11 @@ TEST_F(RipStopTest, ACpuLevelThatIsNoNumberStopsTheStartWithAMessage)
     ASSERT_EQ(messages_.Messages.size(), 1u);
     EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Critical);
     EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("x1")));
-    // As for every error while a track is started: busy until Stop.
-    EXPECT_TRUE(Busy());
-    PressStop();
+    // Reported before the queue starts: nothing runs.
     EXPECT_FALSE(Busy());
+    EXPECT_TRUE(Form().btnRipCD->isEnabled());
     EXPECT_EQ(Rows().Status(0), TTrackStatus::NotConverted);
+    EXPECT_TRUE(std::filesystem::is_empty(outDir_));
 }
 
 } // namespace

@@ -105,11 +105,11 @@ TEST_F(SettingsPageTest, StoredEncoderSettingsReachTheOutputsAtStart)
     EXPECT_EQ(Output<TVorbisOut>("Ogg").MinimumBitrate(), brAutoSelect);
 }
 
-TEST_F(SettingsPageTest, AnyWaveTypeButRawPcmMeansAdpcm)
+TEST_F(SettingsPageTest, OnlyTheAdpcmItemSelectsTheLossyEncoding)
 {
     WriteSetting(QStringLiteral("wtWaveType"), QStringLiteral("something else"));
     OpenWindows();
-    EXPECT_EQ(Output<TWaveOut>("Wav").WavType(), wtDVIADPCM);
+    EXPECT_EQ(Output<TWaveOut>("Wav").WavType(), wtPCM);
 }
 
 TEST_F(SettingsPageTest, TheOptionsDialogLoadsAndSaves)

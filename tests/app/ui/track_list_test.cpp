@@ -60,7 +60,7 @@ TEST_F(TrackListTest, RowsAreBuiltFromTheDisc)
     EXPECT_TRUE(messages_.Messages.empty());
 }
 
-TEST_F(TrackListTest, NamesAreEditedInTheGridAndAFormatChangeRestoresThem)
+TEST_F(TrackListTest, NamesAreEditedInTheGridAndAFormatChangeKeepsThem)
 {
     OpenWindows();
     SelectDiscDrive();
@@ -80,8 +80,19 @@ TEST_F(TrackListTest, NamesAreEditedInTheGridAndAFormatChangeRestoresThem)
     EXPECT_TRUE(Rows().setData(Rows().index(2, tlChk), Qt::Unchecked, Qt::CheckStateRole));
     EXPECT_FALSE(Rows().Checked(2));
 
+    Rows().SetStatus(0, TTrackStatus::Converted);
+    Rows().SetProgress(0, 100);
+
+    // The same disc: names and ticks stay, statuses start afresh.
     ChooseFormat(QStringLiteral("FLAC"));
     ASSERT_EQ(Rows().rowCount(), 5);
+    EXPECT_EQ(Rows().Name(1), QStringLiteral("海港漫步"));
+    EXPECT_FALSE(Rows().Checked(2));
+    EXPECT_TRUE(Rows().Checked(1));
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::NotConverted);
+    EXPECT_EQ(Rows().Progress(0), 0);
+    // Refreshing reads the disc afresh.
+    Form().btnRefreshCD->trigger();
     EXPECT_EQ(Rows().Name(1), QStringLiteral("Track2"));
     EXPECT_TRUE(Rows().Checked(2));
 }
@@ -176,6 +187,46 @@ TEST_F(TrackListTest, TheGridSortsByItsColumns)
     EXPECT_EQ(Rows().TrackNumberOfRow(0), 2);
     Form().TracksList->sortByColumn(tlTrack, Qt::AscendingOrder);
     EXPECT_EQ(Rows().Label(0), QStringLiteral("Track 1"));
+}
+
+TEST_F(TrackListTest, SortingKeepsTheHighlightAndOrdersNumbers)
+{
+    OpenWindows();
+    SelectDiscDrive();
+    // Eleven more rows, so text order would put 10 and 11 before 2.
+    for (int more = 0; more < 6; ++more)
+        Rows().AddTrackRow({QStringLiteral("[x] - 0:01"), 75, false});
+    QTableView* grid = Form().TracksList;
+    grid->setCurrentIndex(Rows().index(3, tlTrack));
+    grid->sortByColumn(tlTrack, Qt::DescendingOrder);
+    EXPECT_EQ(Rows().TrackNumberOfRow(0), 11);
+    EXPECT_EQ(Rows().TrackNumberOfRow(10), 1);
+    EXPECT_EQ(Rows().TrackNumberOfRow(grid->currentIndex().row()), 4);
+    // Lengths: 0:01 .. 2:07, by time and not by text.
+    grid->sortByColumn(tlTimer, Qt::AscendingOrder);
+    EXPECT_EQ(Rows().TrackNumberOfRow(10), 1);
+    EXPECT_EQ(Rows().TrackNumberOfRow(9), 2);
+    EXPECT_EQ(Rows().TrackNumberOfRow(grid->currentIndex().row()), 4);
+}
+
+TEST_F(TrackListTest, ADataTrackIsListedUntickedAndCannotBeTicked)
+{
+    DiscFixture mixed;
+    disc_image::DiscSpec spec;
+    spec.tracks = {AudioTrack(disc_image::SignalKind::Tone, 300), DataTrack(300, 150)};
+    MakeDisc(mixed, spec);
+    discDrive_ = LoadRealLibraryWithImages({mixed.cue});
+    OpenWindows();
+    SelectDiscDrive();
+    ASSERT_EQ(Rows().rowCount(), 2);
+    EXPECT_TRUE(Rows().Checked(0));
+    EXPECT_FALSE(Rows().Checked(1));
+    EXPECT_EQ(Form().TracksList->model()->index(1, tlStatus).data().toString(),
+              QStringLiteral("数据轨"));
+    EXPECT_FALSE(Rows().setData(Rows().index(1, tlChk), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_FALSE(Rows().flags(Rows().index(1, tlChk)) & Qt::ItemIsUserCheckable);
+    Form().btnSelectAll->trigger();
+    EXPECT_FALSE(Rows().Checked(1));
 }
 
 } // namespace
