@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -25,10 +27,10 @@ protected:
     int Sonfeld(const std::string& arguments)
     {
         const std::string errFile = (logs_ / "stderr.txt").string();
-        const std::string command = "XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) +
-                                    " QT_QPA_PLATFORM=offscreen " +
-                                    ShellQuote(InProgramFolder("sonfeld")) + " " + arguments +
-                                    " 2>" + ShellQuote(errFile);
+        const std::string command =
+            env_ + "XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) +
+            " QT_QPA_PLATFORM=offscreen " + ShellQuote(InProgramFolder("sonfeld")) + " " +
+            arguments + " 2>" + ShellQuote(errFile);
         const int status = RunCommand(command, &out_);
         const std::vector<std::uint8_t> err = ReadFileBytes(errFile);
         err_.assign(err.begin(), err.end());
@@ -48,6 +50,39 @@ protected:
     }
 
     std::filesystem::path Out(const std::string& name) { return out_dir_.Path() / name; }
+
+    // Starts a slow rip of track 1 (100 ms before each block) as its own
+    // process and waits until it is under way.
+    void StartSlowRip(QProcess& process)
+    {
+        Store("CPU_INT=100\n");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           QString::fromStdString(config_.Path().string()));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QString::fromStdString(InProgramFolder("sonfeld")),
+                      {QStringLiteral("--rip"), QStringLiteral("--image"),
+                       QString::fromStdString(disc_.cue.string()), QStringLiteral("--format"),
+                       QStringLiteral("Wav"), QStringLiteral("--out"),
+                       QString::fromStdString(out_dir_.Path().string()), QStringLiteral("--tracks"),
+                       QStringLiteral("1")});
+        ASSERT_TRUE(process.waitForStarted());
+        QByteArray seen;
+        while (!seen.contains("Track 1: 1") && process.waitForReadyRead(20000))
+            seen += process.readAll();
+        ASSERT_TRUE(seen.contains("Track 1: 1")) << seen.toStdString();
+    }
+
+    std::vector<std::string> Files()
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(out_dir_.Path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    std::string env_;
 
     DiscFixture disc_;
     TempDir config_;
@@ -157,6 +192,71 @@ TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)
         GTEST_SKIP() << "the demo disc is not built";
     ASSERT_EQ(Sonfeld("--list --image " + ShellQuote(demo.string())), 0) << err_;
     EXPECT_NE(out_.find("Track 4   Track4      [4] - 0:17"), std::string::npos) << out_;
+}
+
+TEST_F(CommandLineTest, SigintStopsTheTrackAndLeavesNoFile)
+{
+    QProcess rip;
+    StartSlowRip(rip);
+    ::kill(static_cast<pid_t>(rip.processId()), SIGINT);
+    ASSERT_TRUE(rip.waitForFinished(20000));
+    const std::string output = rip.readAll().toStdString();
+    EXPECT_EQ(rip.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(rip.exitCode(), 130) << output;
+    EXPECT_NE(output.find("Track 1: 用户取消"), std::string::npos) << output;
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(CommandLineTest, ASecondProgramCannotRipIntoAFolderInUse)
+{
+    QProcess first;
+    StartSlowRip(first);
+    EXPECT_EQ(Sonfeld(Rip("FLAC")), 1);
+    EXPECT_NE(err_.find(out_dir_.Path().string()), std::string::npos) << err_;
+    EXPECT_NE(err_.find("另一个 Sonfeld"), std::string::npos) << err_;
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitCode(), 130);
+    // Released: the folder takes the next rip, with nothing else left in it.
+    Store("");
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 2")), 0) << err_;
+    EXPECT_EQ(Files(), std::vector<std::string>{"Track2.flac"});
+}
+
+TEST_F(CommandLineTest, AKilledRipLeavesNoPartialFileAndTheNextRipClearsUp)
+{
+    QProcess rip;
+    StartSlowRip(rip);
+    rip.kill();
+    ASSERT_TRUE(rip.waitForFinished(20000));
+    EXPECT_FALSE(std::filesystem::exists(Out("Track1.wav")));
+    Store("");
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 2")), 0) << err_;
+    EXPECT_EQ(Files(), std::vector<std::string>{"Track2.wav"});
+}
+
+TEST_F(CommandLineTest, AFlagOfTheWrongKindIsReportedBeforeTheRip)
+{
+    Store("ejectCD=maybe\n");
+    EXPECT_EQ(Sonfeld(Rip("Wav")), 1);
+    EXPECT_NE(err_.find("ejectCD"), std::string::npos) << err_;
+    EXPECT_EQ(out_.find("完成转换"), std::string::npos) << out_;
+    EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(CommandLineTest, AMissingCodecLibraryFailsOnlyItsFormat)
+{
+    // An empty file where the MP3 encoder library should be.
+    TempDir libraries;
+    std::ofstream(libraries.Path() / "libmp3lame.so.0");
+    env_ = "LD_LIBRARY_PATH=" + ShellQuote(libraries.Path().string()) + " ";
+    ASSERT_EQ(Sonfeld("--list --image " + ShellQuote(disc_.cue.string())), 0) << err_;
+    EXPECT_NE(out_.find("Track 3"), std::string::npos) << out_;
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 1")), 0) << err_;
+    EXPECT_EQ(FfmpegDecode(Out("Track1.wav")), disc_.TrackBytes(1));
+    EXPECT_EQ(Sonfeld(Rip("MP3", "--tracks 2")), 1);
+    EXPECT_NE(err_.find("libmp3lame"), std::string::npos) << err_;
+    EXPECT_FALSE(std::filesystem::exists(Out("Track2.mp3")));
 }
 
 } // namespace
