@@ -1,11 +1,16 @@
 #include "stop_signals.h"
 
 #include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace sonfeld::app {
+
+#ifdef Q_OS_UNIX
 
 namespace {
 
@@ -53,5 +58,11 @@ TStopSignals::~TStopSignals()
     ::close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;
 }
+
+#else
+// Elsewhere the default handling (ending the program) stays.
+TStopSignals::TStopSignals() = default;
+TStopSignals::~TStopSignals() = default;
+#endif
 
 } // namespace sonfeld::app
