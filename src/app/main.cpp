@@ -1,4 +1,4 @@
-#include "app/program_start.h"
+#include "app/ui/program_start.h"
 
 int main(int argc, char** argv)
 {

@@ -8,9 +8,8 @@
 #include <QSettings>
 #include <QThread>
 
-#include "app/app_style.h"
-#include "app/rip_components.h"
-#include "app/texts.h"
+#include "app/rip/texts.h"
+#include "app/ui/app_style.h"
 
 namespace sonfeld::test {
 
@@ -26,29 +25,6 @@ QApplication& App()
         return created;
     }();
     return *application;
-}
-
-SettingsSandbox::SettingsSandbox()
-{
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
-}
-
-SettingsSandbox::~SettingsSandbox() = default;
-
-QString SettingsSandbox::File() const
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tessaly"),
-                     QStringLiteral("CDRip"))
-        .fileName();
-}
-
-void SettingsSandbox::WriteRaw(const QString& content) const
-{
-    QDir().mkpath(QFileInfo(File()).absolutePath());
-    QFile file(File());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("cannot write " + File().toStdString());
-    file.write(content.toUtf8());
 }
 
 MessageRecorder::MessageRecorder()
@@ -144,7 +120,7 @@ RowRecorder::RowRecorder(app::TTrackListModel& rows)
                                                    rows.Progress(from.row())});
                              if (from.column() == app::tlStatus)
                                  Events.push_back({clock_.elapsed(), from.row(), from.column(),
-                                                   rows.Status(from.row())});
+                                                   static_cast<int>(rows.Status(from.row()))});
                          });
 }
 
@@ -153,13 +129,14 @@ RowRecorder::~RowRecorder()
     QObject::disconnect(connection_);
 }
 
-std::vector<QString> RowRecorder::StatusesOf(int row) const
+std::vector<app::TTrackStatus> RowRecorder::StatusesOf(int row) const
 {
-    std::vector<QString> statuses;
+    std::vector<app::TTrackStatus> statuses;
     for (const auto& event : Events) {
+        const auto status = static_cast<app::TTrackStatus>(event.value.toInt());
         if (event.row == row && event.column == app::tlStatus &&
-            (statuses.empty() || statuses.back() != event.value.toString()))
-            statuses.push_back(event.value.toString());
+            (statuses.empty() || statuses.back() != status))
+            statuses.push_back(status);
     }
     return statuses;
 }
@@ -174,10 +151,11 @@ std::vector<int> RowRecorder::ProgressOf(int row) const
     return progress;
 }
 
-qint64 RowRecorder::FirstTime(int row, const QString& status) const
+qint64 RowRecorder::FirstTime(int row, app::TTrackStatus status) const
 {
     for (const auto& event : Events) {
-        if (event.row == row && event.column == app::tlStatus && event.value.toString() == status)
+        if (event.row == row && event.column == app::tlStatus &&
+            event.value.toInt() == static_cast<int>(status))
             return event.atMs;
     }
     return -1;
@@ -186,7 +164,7 @@ qint64 RowRecorder::FirstTime(int row, const QString& status) const
 void WindowTest::SetUp()
 {
     App();
-    MakeTestDisc(disc_, DiscSectors());
+    MakeAudioDisc(disc_, DiscSectors());
     discDrive_ = LoadRealLibraryWithImages({disc_.cue});
     outDir_ = out_.Path();
 }

@@ -10,31 +10,19 @@
 #include <memory>
 #include <vector>
 
-#include "app/main_form.h"
-#include "app/message_box.h"
-#include "app/program_start.h"
-#include "app/track_list_model.h"
+#include "app/rip/rip_components.h"
+#include "app/rip/track_list_model.h"
+#include "app/ui/main_form.h"
+#include "app/ui/message_box.h"
+#include "app/ui/program_start.h"
 #include "audio/cd/cd_audio_device.h"
-#include "disc.h"
+#include "rip/settings_sandbox.h"
+#include "support/disc_fixture.h"
 
 namespace sonfeld::test {
 
 // The one application object of a test program, on the offscreen platform.
 QApplication& App();
-
-// Points the settings store at an empty temporary folder for its lifetime.
-class SettingsSandbox {
-public:
-    SettingsSandbox();
-    ~SettingsSandbox();
-    // The file the store writes on this platform.
-    QString File() const;
-    // Writes raw text into the store's file (a value of the wrong kind).
-    void WriteRaw(const QString& content) const;
-
-private:
-    QTemporaryDir dir_;
-};
 
 // Answers the program's message boxes instead of showing them.
 class MessageRecorder {
@@ -130,10 +118,10 @@ public:
     ~RowRecorder();
     std::vector<RowEvent> Events;
     // The statuses a row went through, without repeats.
-    std::vector<QString> StatusesOf(int row) const;
+    std::vector<app::TTrackStatus> StatusesOf(int row) const;
     std::vector<int> ProgressOf(int row) const;
     // When the row first got status, -1 if never.
-    qint64 FirstTime(int row, const QString& status) const;
+    qint64 FirstTime(int row, app::TTrackStatus status) const;
 
 private:
     QMetaObject::Connection connection_;
@@ -163,12 +151,17 @@ protected:
     // Waits until "转换完成!" was shown; false on a timeout.
     bool WaitForAllDone(int timeoutMs = 60000);
     std::filesystem::path Output(const std::string& name) const { return outDir_ / name; }
+    // The window's output of a format.
+    template <class TOut> TOut& Output(const char* format)
+    {
+        return dynamic_cast<TOut&>(*Form().Components().OutputNamed(QString::fromLatin1(format)));
+    }
 
     SettingsSandbox settings_;
     MessageRecorder messages_;
     FolderDialogRecorder folders_;
     UrlRecorder urls_;
-    TestDisc disc_;
+    DiscFixture disc_;
     int discDrive_ = 0;
     std::shared_ptr<FakePlayerDevice::Counters> player_ =
         std::make_shared<FakePlayerDevice::Counters>();

@@ -8,7 +8,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/core/acs_exception.h"
-#include "disc_fixture.h"
+#include "support/disc_fixture.h"
 
 namespace sonfeld::test {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "audio/cd/cd_in.h"
 #include "audio/formats/wave/wave_out.h"
-#include "disc_fixture.h"
 #include "fake_library.h"
+#include "support/disc_fixture.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {

@@ -12,7 +12,7 @@
 #include "audio/cd/disc/disc_ids.h"
 #include "audio/cd/disc_model_reading.h"
 #include "audio/core/acs_exception.h"
-#include "disc_fixture.h"
+#include "support/disc_fixture.h"
 
 namespace sonfeld::test {
 namespace {

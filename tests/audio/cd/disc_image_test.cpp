@@ -11,7 +11,7 @@
 
 #include "audio/core/dynamic_library.h"
 #include "data_sector.h"
-#include "disc_fixture.h"
+#include "support/disc_fixture.h"
 #include "support/signals.h"
 
 namespace sonfeld::test {

@@ -1,0 +1,274 @@
+#include "command_line.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <exception>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "audio/cd/cd_in.h"
+#include "audio/cd/cd_player.h"
+#include "command_line_options.h"
+#include "file_naming.h"
+#include "output_formats.h"
+#include "rip_components.h"
+#include "rip_queue.h"
+#include "stop_signals.h"
+#include "texts.h"
+#include "track_list.h"
+#include "track_list_model.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+QString OneLine(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+}
+
+// Stands in for the main window: the folder, format and album come from the
+// arguments, messages are printed, and the queue's return to idle ends the
+// event loop.
+class TCommandLineHost final : public TRipQueueHost {
+public:
+    TCommandLineHost(QString folder, QString format, QString album, QTextStream& out,
+                     QTextStream& err)
+        : folder_(std::move(folder)), format_(std::move(format)), album_(std::move(album)),
+          out_(out), err_(err)
+    {
+    }
+
+    QString FolderText() const override { return folder_; }
+    QString FormatText() const override { return format_; }
+    QString AlbumText() const override { return album_; }
+    bool DriveSelected() const override { return true; }
+
+    void ShowMessage(const QString& text, const QString& caption) override
+    {
+        out_ << caption << ": " << OneLine(text) << Qt::endl;
+    }
+    void BrowseFolder() override
+    {
+        err_ << "The output folder or the last track's name is missing." << Qt::endl;
+    }
+    void SetRipping(bool busy) override
+    {
+        if (!busy) {
+            idle_ = true;
+            loop_.quit();
+        }
+    }
+    void SetStopping() override {}
+    void SelectRow(int /*row*/) override {}
+    void ShowRunError(const QString& message) override
+    {
+        err_ << "Error: " << OneLine(message) << Qt::endl;
+    }
+    void ShowError(const QString& message) override
+    {
+        failed_ = true;
+        err_ << "Error: " << OneLine(message) << Qt::endl;
+        loop_.quit();
+    }
+
+    // Runs the event loop until the queue is idle again or an error ended it.
+    void WaitUntilIdle()
+    {
+        if (!idle_ && !failed_)
+            loop_.exec();
+    }
+    bool Failed() const { return failed_; }
+    void MarkFailed() { failed_ = true; }
+
+private:
+    QString folder_;
+    QString format_;
+    QString album_;
+    QTextStream& out_;
+    QTextStream& err_;
+    QEventLoop loop_;
+    bool idle_ = false;
+    bool failed_ = false;
+};
+
+// Adds the images as drives; returns the drive of the first one, if any.
+std::optional<int> AddImages(TCDIn& input, const QStringList& images)
+{
+    std::optional<int> first;
+    for (const QString& image : images) {
+        const int drive = input.DriveCount();
+        TCDIn::AddImageDrive(QFile::encodeName(QDir().absoluteFilePath(image)).toStdString());
+        if (!first)
+            first = drive;
+    }
+    return first;
+}
+
+void SelectDrive(TRipComponents& components, TTrackListModel& rows, int drive)
+{
+    TCDIn& input = *components.ReadCDIn;
+    if (drive >= input.DriveCount())
+        throw EUsageError("There is no drive " + std::to_string(drive) + ".");
+    input.SetCurrentDrive(drive);
+    components.CDPlayer1->SetDrive(input.CurrentDrive());
+    RefreshTrackList(input, rows);
+}
+
+void PrintRows(const TTrackListModel& rows, QTextStream& out)
+{
+    if (rows.rowCount() == 0)
+        out << "  (no disc, or its table of contents cannot be read)" << Qt::endl;
+    for (int row = 0; row < rows.rowCount(); ++row)
+        out << "  " << rows.Label(row).leftJustified(10) << rows.Name(row).leftJustified(12)
+            << rows.TimeText(row) << Qt::endl;
+}
+
+int RunList(const TCommandLine& command, TRipComponents& components, QTextStream& out)
+{
+    TTrackListModel rows;
+    const std::optional<int> image = AddImages(*components.ReadCDIn, command.Images);
+    const QStringList names = FillDriveList(*components.ReadCDIn);
+    out << "Drives:" << Qt::endl;
+    if (names.isEmpty())
+        out << "  (none)" << Qt::endl;
+    for (int drive = 0; drive < names.size(); ++drive)
+        out << "  " << drive << ": " << names[drive] << Qt::endl;
+    std::vector<int> shown;
+    if (command.Drive)
+        shown.push_back(*command.Drive);
+    else if (image)
+        shown.push_back(*image);
+    else
+        for (int drive = 0; drive < names.size(); ++drive)
+            shown.push_back(drive);
+    for (int drive : shown) {
+        SelectDrive(components, rows, drive);
+        out << "Disc in drive " << drive << ":" << Qt::endl;
+        PrintRows(rows, out);
+    }
+    return 0;
+}
+
+// Prints each track's progress in steps of ten and its final status.
+void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& folder,
+                    const QString& extension, QTextStream& out)
+{
+    auto lastShown = std::make_shared<std::map<int, int>>();
+    QObject::connect(
+        &rows, &QAbstractItemModel::dataChanged, &queue,
+        [&rows, &out, lastShown, folder, extension](const QModelIndex& from, const QModelIndex&) {
+            const int row = from.row();
+            const QString label = rows.Label(row);
+            if (from.column() == tlProg) {
+                const int progress = rows.Progress(row);
+                auto [step, inserted] = lastShown->try_emplace(row, -1);
+                if (inserted)
+                    out << label << " -> " << TargetFileName(folder, rows.Name(row), extension)
+                        << Qt::endl;
+                if (progress / 10 != step->second / 10 ||
+                    (progress == 100 && step->second != 100)) {
+                    step->second = progress;
+                    out << label << ": " << progress << "%" << Qt::endl;
+                }
+            } else if (from.column() == tlStatus && rows.Status(row) != TTrackStatus::Converting) {
+                out << label << ": " << rows.StatusText(row) << Qt::endl;
+            }
+        });
+}
+
+// Takes the components: they go before the queue their workers post to.
+int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, QTextStream& out,
+           QTextStream& err)
+{
+    TRipComponents& components = *owned;
+    const TOutputFormat& format = *FindFormat(command.Format, Qt::CaseInsensitive);
+    const QString folder = QDir::cleanPath(QDir().absoluteFilePath(command.OutputFolder));
+
+    TTrackListModel rows;
+    const std::optional<int> image = AddImages(*components.ReadCDIn, command.Images);
+    // As when the window is shown: the stored encoder settings go into the outputs.
+    components.ApplyEncoderSettings();
+    const int drive = command.Drive ? *command.Drive : *image;
+    SelectDrive(components, rows, drive);
+    if (rows.rowCount() == 0)
+        throw std::runtime_error("Drive " + std::to_string(drive) +
+                                 " has no disc, or its table of contents cannot be read.");
+
+    const std::set<int> wanted(command.Tracks.begin(), command.Tracks.end());
+    for (int track : wanted) {
+        if (track > rows.rowCount())
+            throw EUsageError("The disc has no track " + std::to_string(track) + ".");
+    }
+    for (const auto& [track, name] : command.Names) {
+        if (track < 1 || track > rows.rowCount())
+            throw EUsageError("The disc has no track " + std::to_string(track) + ".");
+        rows.SetName(rows.RowOfTrack(track), name);
+    }
+    if (!wanted.empty()) {
+        for (int row = 0; row < rows.rowCount(); ++row)
+            rows.SetChecked(row, wanted.count(rows.TrackNumberOfRow(row)) > 0);
+    }
+
+    TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()), out, err);
+    TRipQueue queue(components, rows, host);
+    ReportProgress(rows, queue, folder, format.ExtensionText(), out);
+    // Ctrl+C and a termination request act as "停止": the running track ends
+    // and its partial file goes.
+    TStopSignals stopSignals;
+    QObject::connect(&stopSignals, &TStopSignals::Raised, &queue, [&queue, &err] {
+        err << "Interrupted: stopping the running track." << Qt::endl;
+        queue.StopCommand();
+    });
+    try {
+        queue.RipCommand();
+    } catch (const std::exception& e) {
+        host.ShowError(QString::fromUtf8(e.what()));
+    }
+    host.WaitUntilIdle();
+    owned.reset();
+
+    int ripped = 0;
+    int requested = 0;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (!rows.Checked(row))
+            continue;
+        ++requested;
+        if (rows.Status(row) == TTrackStatus::Converted)
+            ++ripped;
+    }
+    out << ripped << " of " << requested << " tracks ripped into " << folder << Qt::endl;
+    if (stopSignals.WasRaised())
+        return kInterruptedExit;
+    return !host.Failed() && ripped == requested ? 0 : 1;
+}
+
+} // namespace
+
+int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& err)
+{
+    if (command.Mode == TCommandLine::TMode::Help) {
+        out << UsageText();
+        return 0;
+    }
+    if (command.Mode == TCommandLine::TMode::Version) {
+        out << VersionText();
+        return 0;
+    }
+    try {
+        auto components = std::make_unique<TRipComponents>();
+        if (command.Mode == TCommandLine::TMode::List)
+            return RunList(command, *components, out);
+        return RunRip(command, std::move(components), out, err);
+    } catch (const EUsageError& e) {
+        err << QString::fromUtf8(e.what()) << Qt::endl;
+        return 2;
+    } catch (const std::exception& e) {
+        err << "Error: " << QString::fromUtf8(e.what()) << Qt::endl;
+        return 1;
+    }
+}
+
+} // namespace sonfeld::app

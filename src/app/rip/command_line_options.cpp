@@ -1,0 +1,202 @@
+#include "command_line_options.h"
+
+#include <QCommandLineParser>
+
+#include "output_formats.h"
+#include "texts.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+[[noreturn]] void Refuse(const QString& reason)
+{
+    throw EUsageError(reason.toStdString());
+}
+
+int PositiveNumber(const QString& text, const QString& what)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < 0)
+        Refuse(QStringLiteral("%1 \"%2\" is not a number.").arg(what, text));
+    return value;
+}
+
+QCommandLineOption Option(const QStringList& names, const QString& chinese, const QString& english,
+                          const QString& valueName = {})
+{
+    return QCommandLineOption(names, chinese + QLatin1Char('\n') + english, valueName);
+}
+
+// Every option the program takes, in the order --help lists them. The
+// description holds the Chinese line, then the English one.
+QList<QCommandLineOption> Options()
+{
+    return {
+        Option({QStringLiteral("image")},
+               QStringLiteral("把 CUE/BIN、TOC 或 NRG 光盘镜像当作驱动器（可重复）"),
+               QStringLiteral("Offer a CUE/BIN, TOC or NRG disc image as a drive (repeatable)"),
+               QStringLiteral("PATH")),
+        Option({QStringLiteral("list")}, QStringLiteral("列出驱动器和光盘上的音轨"),
+               QStringLiteral("Print the drives and the tracks of the disc")),
+        Option({QStringLiteral("rip")}, QStringLiteral("不打开窗口，直接提取音轨"),
+               QStringLiteral("Rip the tracks without a window")),
+        Option({QStringLiteral("drive")},
+               QStringLiteral("编号为 N 的驱动器（编号同 --list，从 0 起）"),
+               QStringLiteral("The drive numbered N, as --list numbers them (from 0)"),
+               QStringLiteral("N")),
+        Option({QStringLiteral("format")},
+               QStringLiteral("输出格式：Ape、Wav、Ogg、FLAC 或 MP3（不分大小写）"),
+               QStringLiteral("Output format: Ape, Wav, Ogg, FLAC or MP3 (any case)"),
+               QStringLiteral("FORMAT")),
+        Option({QStringLiteral("out")}, QStringLiteral("输出目录"), QStringLiteral("Output folder"),
+               QStringLiteral("DIR")),
+        Option({QStringLiteral("tracks")}, QStringLiteral("只提取这些音轨，如 1,3,5（默认全部）"),
+               QStringLiteral("Rip only these tracks, such as 1,3,5 (all by default)"),
+               QStringLiteral("LIST")),
+        Option({QStringLiteral("name")}, QStringLiteral("音轨 N 的输出文件名（可重复）"),
+               QStringLiteral("Output name of track N (repeatable)"), QStringLiteral("N=TEXT")),
+        Option({QStringLiteral("album")},
+               QStringLiteral("专辑标签（需在窗口中保存了专辑标签选项）"),
+               QStringLiteral("Album tag (when the album tag option is saved on)"),
+               QStringLiteral("TEXT")),
+        Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
+               QStringLiteral("Show this help")),
+        Option({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("显示版本"),
+               QStringLiteral("Show the version")),
+    };
+}
+
+// The option as the user writes it: "--image PATH", "-h, --help".
+QString Synopsis(const QCommandLineOption& option)
+{
+    QStringList names;
+    for (const QString& name : option.names())
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    QString text = names.join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        text += QLatin1Char(' ') + option.valueName();
+    return text;
+}
+
+} // namespace
+
+TCommandLine ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.addOptions(Options());
+    // The parser expects the program name first.
+    if (!parser.parse(QStringList{text::kProgramName.toLower()} + arguments))
+        Refuse(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        Refuse(
+            QStringLiteral("Unknown argument \"%1\".").arg(parser.positionalArguments().first()));
+
+    TCommandLine result;
+    // The modes in the order given, so the message names the one that clashes.
+    bool modeGiven = false;
+    for (const QString& name : parser.optionNames()) {
+        std::optional<TCommandLine::TMode> mode;
+        if (name == QStringLiteral("list"))
+            mode = TCommandLine::TMode::List;
+        else if (name == QStringLiteral("rip"))
+            mode = TCommandLine::TMode::Rip;
+        else if (name == QStringLiteral("help") || name == QStringLiteral("h"))
+            mode = TCommandLine::TMode::Help;
+        else if (name == QStringLiteral("version") || name == QStringLiteral("v"))
+            mode = TCommandLine::TMode::Version;
+        if (!mode)
+            continue;
+        if (modeGiven && result.Mode != *mode)
+            Refuse(QStringLiteral("%1%2 cannot be combined with another mode.")
+                       .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
+        modeGiven = true;
+        result.Mode = *mode;
+    }
+
+    result.Images = parser.values(QStringLiteral("image"));
+    if (parser.isSet(QStringLiteral("drive")))
+        result.Drive =
+            PositiveNumber(parser.value(QStringLiteral("drive")), QStringLiteral("The drive"));
+    result.Format = parser.value(QStringLiteral("format"));
+    result.OutputFolder = parser.value(QStringLiteral("out"));
+    for (const QString& list : parser.values(QStringLiteral("tracks"))) {
+        const QStringList parts = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
+        if (parts.isEmpty())
+            Refuse(QStringLiteral("--tracks needs track numbers, such as 1,3,5."));
+        for (const QString& part : parts) {
+            const int track = PositiveNumber(part, QStringLiteral("The track"));
+            if (track < 1)
+                Refuse(QStringLiteral("Track numbers start at 1."));
+            result.Tracks.push_back(track);
+        }
+    }
+    for (const QString& text : parser.values(QStringLiteral("name"))) {
+        const qsizetype equals = text.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            Refuse(QStringLiteral("--name needs TRACK=NAME, such as 2=Harbour Walk."));
+        const int track = PositiveNumber(text.left(equals), QStringLiteral("The track"));
+        result.Names[track] = text.mid(equals + 1);
+    }
+    if (parser.isSet(QStringLiteral("album")))
+        result.Album = parser.value(QStringLiteral("album"));
+
+    const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
+                            !result.Tracks.empty() || !result.Names.empty() || result.Album;
+    if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
+        Refuse(QStringLiteral("--format, --out, --tracks, --name and --album go with --rip."));
+    if (result.Mode == TCommandLine::TMode::Window && result.Drive)
+        Refuse(QStringLiteral("--drive goes with --list or --rip."));
+    if (result.Mode == TCommandLine::TMode::Rip) {
+        if (result.Images.isEmpty() && !result.Drive)
+            Refuse(QStringLiteral("--rip needs --image PATH or --drive N."));
+        if (result.Format.isEmpty() || !FindFormat(result.Format, Qt::CaseInsensitive))
+            Refuse(QStringLiteral("--rip needs --format Ape, Wav, Ogg, FLAC or MP3."));
+        if (result.OutputFolder.isEmpty())
+            Refuse(QStringLiteral("--rip needs --out DIR."));
+    }
+    return result;
+}
+
+QString UsageText()
+{
+    QString text = QStringLiteral(
+        "Sonfeld 提取音频CD。\n"
+        "Sonfeld rips audio CDs.\n"
+        "\n"
+        "用法 / Usage:\n"
+        "  sonfeld [--image PATH]...\n"
+        "      打开窗口；每个 CUE/BIN、TOC 或 NRG 镜像作为一个驱动器列出。\n"
+        "      Opens the window; each CUE/BIN, TOC or NRG image is offered as a drive.\n"
+        "  sonfeld --list [--image PATH]... [--drive N]\n"
+        "      列出驱动器和光盘上的音轨（标签、名称、时间）。\n"
+        "      Prints the drives and the tracks of the disc (label, name, time).\n"
+        "  sonfeld --rip (--image PATH | --drive N) --format FORMAT --out DIR\n"
+        "              [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]\n"
+        "      把音轨（默认全部）逐一提取到 DIR，文件名为 Track1、Track2……，可用\n"
+        "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC 或 MP3。编码设置、标签和\n"
+        "      选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"
+        "      只有每条音轨都提取成功时，退出码才是 0。\n"
+        "      Rips the tracks (all by default) one after another into DIR, named\n"
+        "      Track1, Track2 ... unless --name renames them. FORMAT is Ape, Wav,\n"
+        "      Ogg, FLAC or MP3. Encoder settings, tags and options come from the\n"
+        "      settings saved in the window (the album tag only when the album tag\n"
+        "      option is saved on). Exits with 0 only when every track was ripped.\n"
+        "  sonfeld --help | --version\n"
+        "\n"
+        "选项 / Options:\n");
+    for (const QCommandLineOption& option : Options()) {
+        text += QStringLiteral("  ") + Synopsis(option) + QLatin1Char('\n');
+        for (const QString& line : option.description().split(QLatin1Char('\n')))
+            text += QStringLiteral("      ") + line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString VersionText()
+{
+    return text::kProgramName + QLatin1Char(' ') + text::kVersion + QLatin1Char('\n');
+}
+
+} // namespace sonfeld::app

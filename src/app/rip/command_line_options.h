@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace sonfeld::app {
+
+// The program's arguments:
+//   sonfeld [--image PATH]...                     the window, images offered as drives
+//   sonfeld --list [--image PATH]... [--drive N]  drives and the disc's rows
+//   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
+//           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]
+//   sonfeld --help | --version
+struct TCommandLine {
+    enum class TMode { Window, List, Rip, Help, Version };
+    TMode Mode = TMode::Window;
+    QStringList Images;
+    std::optional<int> Drive;
+    QString Format; // as given; matched to a format name without regard to case
+    QString OutputFolder;
+    std::vector<int> Tracks; // empty: every track
+    std::map<int, QString> Names;
+    std::optional<QString> Album;
+};
+
+// Raised for arguments that make no sense, with the reason.
+class EUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// arguments without the program name. Raises EUsageError.
+TCommandLine ParseCommandLine(const QStringList& arguments);
+// The --help text, in Chinese and in English.
+QString UsageText();
+// The --version text: the program name, its version and a line break.
+QString VersionText();
+
+} // namespace sonfeld::app

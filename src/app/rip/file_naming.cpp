@@ -1,0 +1,69 @@
+#include "file_naming.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace sonfeld::app {
+
+QChar PathSeparator()
+{
+    return QDir::separator();
+}
+
+QString AddTrailingSeparator(const QString& folder)
+{
+    return folder.endsWith(PathSeparator()) ? folder : folder + PathSeparator();
+}
+
+QString TargetFileName(const QString& folder, const QString& name, const QString& extension)
+{
+    return folder + PathSeparator() + SafeFileName(name) + extension;
+}
+
+QString SafeFileName(const QString& name)
+{
+    QString safe = name;
+    for (QChar& c : safe) {
+        // NUL stays: it is refused, not replaced.
+        if (c != QChar(u'\0') && (c.unicode() < 0x20 || c.unicode() == 0x7f))
+            c = QLatin1Char('_');
+    }
+    return safe;
+}
+
+QString FileNameProblem(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("名称为空，不能用作文件名。");
+    QString forbidden = QStringLiteral("/");
+    forbidden += QChar(u'\0');
+#ifdef Q_OS_WIN
+    forbidden += QStringLiteral("\\:*?\"<>|");
+#endif
+    for (const QChar c : name) {
+        if (forbidden.contains(c)) {
+            const QString shown = c == QChar(u'\0') ? QStringLiteral("NUL") : QString(c);
+            return QStringLiteral("名称“%1”含有字符 %2，不能用作文件名。").arg(name, shown);
+        }
+    }
+    return {};
+}
+
+bool FileExistsIgnoringCase(const QString& path)
+{
+    const QFileInfo target(path);
+    if (target.exists())
+        return true;
+    const QDir folder = target.absoluteDir();
+    if (!folder.exists())
+        return false;
+    const QStringList entries =
+        folder.entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.compare(target.fileName(), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace sonfeld::app

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <memory>
+
+// The folder a rip queue writes into, held while the queue runs. UI thread.
+//
+// Each track goes to a hidden temporary file beside its final name and is
+// renamed onto it only when complete, so a stopped, failed or killed rip never
+// leaves a partial file under a final name nor replaces a finished one.
+// The lock file keeps a second program from writing into the same folder;
+// QLockFile treats the lock of a process that no longer runs as stale, so a
+// crash does not keep the folder locked.
+namespace sonfeld::app {
+
+class TOutputFolder {
+public:
+    TOutputFolder();
+    ~TOutputFolder();
+
+    // Creates the folder with its parents, takes its lock and removes the
+    // temporary files a killed run left. Returns the Chinese reason it
+    // failed, or an empty text.
+    QString Acquire(const QString& folder);
+    void Release();
+    bool Held() const { return lock_ != nullptr; }
+
+    // A fresh temporary file name in the folder for a track to become
+    // finalName: hidden, with the same extension, never finalName itself.
+    QString TemporaryFor(const QString& finalName);
+    // Puts a finished temporary file in place of finalName (replacing a file
+    // there). Returns the reason it failed, or an empty text.
+    static QString Finish(const QString& temporary, const QString& finalName);
+    static void Discard(const QString& temporary);
+
+private:
+    void RemoveLeftovers() const;
+
+    QString folder_;
+    std::unique_ptr<QLockFile> lock_;
+    int count_ = 0;
+};
+
+} // namespace sonfeld::app

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "audio/cd/cd_audio_device.h"
+
+namespace sonfeld {
+class TACSFileOut;
+class TCDIn;
+class TCDPlayer;
+class TWaveIn;
+} // namespace sonfeld
+
+namespace sonfeld::app {
+
+struct TOutputFormat;
+
+// The audio components of the program, owned for its whole run: the CD input,
+// the CD player, one output per format of the format table (each reading the
+// CD input, suspended between runs, replacing existing files) and the WAV
+// input that stands on the window unused.
+//
+// Creation loads the libraries. A format whose library is missing has no
+// output, only the library's message; the CD library missing raises.
+// Destruction stops a running output and waits for its worker before the CD
+// input goes. UI thread.
+class TRipComponents {
+public:
+    // playerDevice: the CD player's playback calls; libcdio's when none is given.
+    explicit TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice = {});
+    ~TRipComponents();
+    TRipComponents(const TRipComponents&) = delete;
+    TRipComponents& operator=(const TRipComponents&) = delete;
+
+    // The output of a format of the table; null when its library is missing.
+    TACSFileOut* Output(const TOutputFormat& format) const;
+    // Why a format has no output ("<file> library could not be loaded."), or
+    // an empty text.
+    QString Unavailable(const TOutputFormat& format) const;
+    // The output of the format of that item text; null for any other text.
+    TACSFileOut* OutputNamed(const QString& formatName) const;
+    // Every output, in the order of the format table.
+    std::vector<TACSFileOut*> Outputs() const;
+    // Puts the stored encoder settings into every output.
+    void ApplyEncoderSettings();
+
+    std::unique_ptr<TCDIn> ReadCDIn;
+    std::unique_ptr<TCDPlayer> CDPlayer1;
+    std::unique_ptr<TWaveIn> WaveIn1;
+
+private:
+    std::vector<std::unique_ptr<TACSFileOut>> outputs_; // by format table position
+    std::vector<QString> unavailable_;                  // likewise
+};
+
+} // namespace sonfeld::app

@@ -1,0 +1,311 @@
+#include "rip_queue.h"
+
+#include <QFile>
+#include <exception>
+
+#include "audio/cd/cd_in.h"
+#include "audio/cd/cd_player.h"
+#include "audio/core/output.h"
+#include "file_naming.h"
+#include "rip_components.h"
+#include "setting_keys.h"
+#include "texts.h"
+#include "track_list_model.h"
+
+namespace sonfeld::app {
+
+TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueueHost& host,
+                     QObject* parent)
+    : QObject(parent), components_(components), rows_(rows), host_(host)
+{
+    Timer1_.setInterval(1000);
+    Timer1_.setSingleShot(true);
+    connect(&Timer1_, &QTimer::timeout, this, &TRipQueue::Timer1Timer);
+    for (TACSOutput* output : components_.Outputs())
+        Bind(*output);
+}
+
+TRipQueue::~TRipQueue()
+{
+    // The components, which go first, wound up a running track's file.
+    if (run_)
+        TOutputFolder::Discard(run_->Temporary);
+}
+
+void TRipQueue::Bind(TACSOutput& output)
+{
+    // These run on the output's worker (or on the UI thread when a run could
+    // not be prepared). The progress is read there, while the input still
+    // knows its position; the rest waits for the UI thread. Events posted to
+    // one object are delivered in the order posted. A new run starts only
+    // after the last one's final event was handled, so the run read here is
+    // the one raising the event.
+    output.OnProgress = [this, &output](TComponent*) {
+        const int value = output.Progress();
+        const int run = activeRun_.load();
+        QMetaObject::invokeMethod(
+            this, [this, run, value] { OutputProgress(run, value); }, Qt::QueuedConnection);
+    };
+    output.OnDone = [this](TComponent*) {
+        const int run = activeRun_.load();
+        QMetaObject::invokeMethod(
+            this, [this, run] { OutputDone(run); }, Qt::QueuedConnection);
+    };
+    output.OnThreadException = [this](TComponent*, const std::exception& e) {
+        const QString message = QString::fromUtf8(e.what());
+        const int run = activeRun_.load();
+        QMetaObject::invokeMethod(
+            this, [this, run, message] { OutputThreadException(run, message); },
+            Qt::QueuedConnection);
+    };
+}
+
+void TRipQueue::RipCommand()
+{
+    if (run_)
+        return;
+    if (!folder_.Held())
+        CheckStoredSettings();
+    if (!CheckRipSettings()) {
+        // A validation that fails while the queue continues must not leave
+        // the controls busy with nothing running.
+        GoIdle();
+        if (Read(key::kWizard))
+            components_.CDPlayer1->Stop();
+        else
+            host_.ShowMessage(text::kReminder, text::kReminderCaption);
+        return;
+    }
+    for (int row = 0; row < rows_.rowCount(); ++row) {
+        if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+            continue;
+        if (!folder_.Held()) {
+            // A new queue: checked once, before its first track.
+            if (const TOutputFormat* format = FindFormat(host_.FormatText())) {
+                if (const QString clash = SameFileNames(*format); !clash.isEmpty()) {
+                    GoIdle();
+                    host_.ShowMessage(clash, text::kSameFileNameCaption);
+                    return;
+                }
+            }
+            if (const QString problem = folder_.Acquire(host_.FolderText()); !problem.isEmpty()) {
+                GoIdle();
+                host_.ShowError(problem);
+                return;
+            }
+        }
+        host_.SelectRow(row);
+        host_.SetRipping(true);
+        ripped_ = true;
+        StartTrackRip(rows_.TrackNumberOfRow(row));
+        return;
+    }
+    const bool ripped = ripped_;
+    GoIdle();
+    if (!ripped) {
+        host_.ShowMessage(text::kNothingToRip, text::kNothingToRipCaption);
+        return;
+    }
+    host_.ShowMessage(text::kAllDone, text::kAllDoneCaption);
+    if (Read(key::kEjectCD))
+        components_.ReadCDIn->Eject();
+}
+
+QString TRipQueue::SameFileNames(const TOutputFormat& format) const
+{
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    QStringList clashes;
+    for (int row = 0; row < rows_.rowCount(); ++row) {
+        if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+            continue;
+        const QString file = SafeFileName(rows_.Name(row)) + format.ExtensionText();
+        QStringList labels;
+        for (int other = row + 1; other < rows_.rowCount(); ++other) {
+            if (rows_.Checked(other) && rows_.Status(other) == TTrackStatus::NotConverted &&
+                file.compare(SafeFileName(rows_.Name(other)) + format.ExtensionText(), cs) == 0)
+                labels << rows_.Label(other);
+        }
+        if (!labels.isEmpty() && !clashes.join(QString()).contains(rows_.Label(row)))
+            clashes << QStringLiteral("%1、%2 → “%3”")
+                           .arg(rows_.Label(row), labels.join(QStringLiteral("、")), file);
+    }
+    if (clashes.isEmpty())
+        return {};
+    return text::kSameFileName + clashes.join(QStringLiteral("；"));
+}
+
+bool TRipQueue::CheckRipSettings()
+{
+    const int count = rows_.rowCount();
+    const bool nameGiven = count > 0 && !rows_.Name(count - 1).isEmpty();
+    const bool driveSelected = host_.DriveSelected();
+    if (!driveSelected)
+        host_.ShowMessage(text::kSelectDrive, text::kSelectDriveCaption);
+
+    const QString folder = host_.FolderText();
+    // Only the rows still to be ripped are tested: the files this queue has
+    // just written are not in the way of the next track. Without a folder
+    // there is nothing to test yet; the folder dialog comes below.
+    const TOutputFormat* format = FindFormat(host_.FormatText());
+    if (!folder.isEmpty() && format != nullptr && Read(key::kNoOverwrite)) {
+        for (int row = 0; row < count; ++row) {
+            if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+                continue;
+            const QString target = TargetFileName(folder, rows_.Name(row), format->ExtensionText());
+            if (FileExistsIgnoringCase(target)) {
+                host_.ShowMessage(text::kSameNameFound, text::kSameNameFoundCaption);
+                return false;
+            }
+        }
+    }
+    if (!folder.isEmpty() && nameGiven && driveSelected)
+        return true;
+    if (driveSelected)
+        host_.BrowseFolder();
+    return false;
+}
+
+void TRipQueue::StartTrackRip(int track)
+{
+    const TOutputFormat* format = FindFormat(host_.FormatText());
+    if (format == nullptr)
+        return;
+    const int row = rows_.RowOfTrack(track);
+    TACSFileOut* available = components_.Output(*format);
+    if (available == nullptr) {
+        FailTrack(row, components_.Unavailable(*format));
+        return;
+    }
+    TACSFileOut& output = *available;
+    CurrentTrack_ = track;
+    components_.ReadCDIn->SetStartTrack(track);
+    components_.ReadCDIn->SetEndTrack(components_.ReadCDIn->StartTrack());
+    if (!Read(key::kAutoCpu))
+        output.SetDelay(Read(key::kCpuLevel));
+    const QString name = rows_.Name(row);
+    if (const QString problem = FileNameProblem(name); !problem.isEmpty()) {
+        FailTrack(row, problem);
+        return;
+    }
+    TRun run;
+    run.Id = ++lastRun_;
+    run.Row = row;
+    run.Target = TargetFileName(host_.FolderText(), name, format->ExtensionText());
+    run.Temporary = folder_.TemporaryFor(run.Target);
+    output.SetFileName(QFile::encodeName(run.Temporary).toStdString());
+    if (format->ApplyTags != nullptr)
+        format->ApplyTags(output, TagsOf(track));
+    CurrentOutput_ = &output;
+    stopped_ = false;
+    activeRun_.store(run.Id);
+    run_ = run;
+    output.Run();
+}
+
+TTrackTags TRipQueue::TagsOf(int track) const
+{
+    TTrackTags tags;
+    if (Read(key::kId3Title))
+        tags.Title = rows_.Name(rows_.RowOfTrack(track));
+    if (Read(key::kId3Track))
+        tags.Track = QString::number(track);
+    if (Read(key::kId3Album) && !host_.AlbumText().isEmpty())
+        tags.Album = host_.AlbumText();
+    return tags;
+}
+
+void TRipQueue::StopCommand()
+{
+    Timer1_.stop();
+    stopped_ = true;
+    if (!run_) {
+        GoIdle();
+        return;
+    }
+    // The run ends at its next block; until then nothing new may start on
+    // the output it still holds.
+    if (CurrentOutput_ != nullptr)
+        CurrentOutput_->Stop();
+    host_.SetStopping();
+}
+
+void TRipQueue::Timer1Timer()
+{
+    Timer1_.stop();
+    // The timer runs from the event loop: nothing may escape into it.
+    try {
+        RipCommand();
+    } catch (const std::exception& e) {
+        host_.ShowError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TRipQueue::OutputProgress(int run, int progress)
+{
+    if (!run_ || run_->Id != run)
+        return;
+    rows_.SetProgress(run_->Row, progress);
+    rows_.SetStatus(run_->Row, TTrackStatus::Converting);
+}
+
+void TRipQueue::OutputDone(int run)
+{
+    if (!run_ || run_->Id != run)
+        return;
+    const TRun ended = *run_;
+    if (rows_.Progress(ended.Row) != 100) {
+        TOutputFolder::Discard(ended.Temporary);
+        rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        EndRun();
+        return;
+    }
+    if (const QString problem = TOutputFolder::Finish(ended.Temporary, ended.Target);
+        !problem.isEmpty()) {
+        run_.reset();
+        FailTrack(ended.Row, problem);
+        return;
+    }
+    rows_.SetStatus(ended.Row, TTrackStatus::Converted);
+    // A Stop that came while the last block was written still ends the queue.
+    if (!stopped_)
+        Timer1_.start();
+    EndRun();
+}
+
+void TRipQueue::OutputThreadException(int run, const QString& message)
+{
+    if (!run_ || run_->Id != run)
+        return;
+    TOutputFolder::Discard(run_->Temporary);
+    const int row = run_->Row;
+    run_.reset();
+    FailTrack(row, message);
+}
+
+void TRipQueue::EndRun()
+{
+    run_.reset();
+    if (stopped_)
+        GoIdle();
+}
+
+void TRipQueue::FailTrack(int row, const QString& message)
+{
+    Timer1_.stop();
+    rows_.SetStatus(row, TTrackStatus::Failed);
+    host_.ShowRunError(message);
+    GoIdle();
+}
+
+void TRipQueue::GoIdle()
+{
+    folder_.Release();
+    ripped_ = false;
+    host_.SetRipping(false);
+}
+
+} // namespace sonfeld::app

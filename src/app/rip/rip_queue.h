@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <optional>
+
+#include "output_folder.h"
+#include "output_formats.h"
+
+namespace sonfeld {
+class TACSOutput;
+class TComponent;
+} // namespace sonfeld
+
+namespace sonfeld::app {
+
+class TRipComponents;
+class TTrackListModel;
+
+// What the rip queue needs from the window that carries it (the main window,
+// or the command-line mode standing in for one). UI thread.
+class TRipQueueHost {
+public:
+    virtual ~TRipQueueHost() = default;
+
+    virtual QString FolderText() const = 0; // the output folder box `edtDes`
+    virtual QString FormatText() const = 0; // the chosen item of `cbTrack`
+    virtual QString AlbumText() const = 0;  // the album box `edtAlbum`
+    virtual bool DriveSelected() const = 0; // `cbDrive` has a selection
+
+    // A modal message with one OK button and the information icon.
+    virtual void ShowMessage(const QString& text, const QString& caption) = 0;
+    // The folder dialog `dlgSave`; a confirmed folder becomes the folder text.
+    virtual void BrowseFolder() = 0;
+    // Enables (idle) or disables (busy) the controls.
+    virtual void SetRipping(bool busy) = 0;
+    // Stop was pressed and the running track is winding up: nothing can be
+    // started or stopped until SetRipping(false) follows.
+    virtual void SetStopping() = 0;
+    // Moves the grid's selection to the row being ripped.
+    virtual void SelectRow(int row) = 0;
+    // An error that ended a track's run, where the user sees it (status bar).
+    virtual void ShowRunError(const QString& message) = 0;
+    // The application's default error display.
+    virtual void ShowError(const QString& message) = 0;
+};
+
+// The rip queue: turns the ticked rows still "未转换" into files, one track at
+// a time, through the output of the format named by the format text. The rows are the
+// queue; there is no list of its own.
+//
+// Threads: everything here runs on the UI thread. The outputs raise their
+// events on their workers; the handlers bound by the constructor only post the
+// event (with the progress it reported) to the UI thread, where it is carried
+// out in the order raised.
+class TRipQueue final : public QObject {
+    Q_OBJECT
+public:
+    TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueueHost& host,
+              QObject* parent = nullptr);
+    ~TRipQueue() override;
+
+    // The rip command: validate, then start the next ticked "未转换" row, or
+    // finish the queue ("转换完成!", eject when "ejectCD" is on; "没有需要转换的
+    // 音轨。" when it had nothing to do). Errors while starting a track are
+    // passed on; the controls then stay busy. Ignored while a track runs.
+    void RipCommand();
+    // Stops the queue: no further track, the running one ends as "用户取消";
+    // the queue is idle once it has ended.
+    void StopCommand();
+    // Whether a track's run has started and not yet reported its end.
+    bool TrackRunning() const { return run_.has_value(); }
+    // The validation before each track; shows its own messages.
+    bool CheckRipSettings();
+    void StartTrackRip(int track);
+
+    int CurrentTrack() const { return CurrentTrack_; }
+    TACSOutput* CurrentOutput() const { return CurrentOutput_; }
+    QTimer& Timer1() { return Timer1_; }
+
+private:
+    void Timer1Timer();
+    // Hands an output's events, raised on its worker, to the UI thread, each
+    // with the run that raised it.
+    void Bind(TACSOutput& output);
+    // The ticked rows still to rip that would write the same file; a message
+    // naming them, or an empty text.
+    QString SameFileNames(const TOutputFormat& format) const;
+    // Ends the queue: the folder is released and the controls are idle.
+    void GoIdle();
+    // The tags a format writes, from the stored flags, the row and the album box.
+    TTrackTags TagsOf(int track) const;
+
+    // Each acts on the row of its run; events of a run that is over are dropped.
+    void OutputProgress(int run, int progress);
+    void OutputDone(int run);
+    void OutputThreadException(int run, const QString& message);
+    // The run is over: the controls go idle when Stop was pressed.
+    void EndRun();
+    // A track that cannot start: its row fails visibly and the queue goes idle.
+    void FailTrack(int row, const QString& message);
+
+    TRipComponents& components_;
+    TTrackListModel& rows_;
+    TRipQueueHost& host_;
+    QTimer Timer1_;
+    int CurrentTrack_ = 0;
+    TACSOutput* CurrentOutput_ = nullptr;
+    bool stopped_ = false; // Stop was pressed since the current track started
+    bool ripped_ = false;  // the queue has started a track since it was last idle
+
+    struct TRun {
+        int Id = 0;
+        int Row = 0;
+        QString Temporary;
+        QString Target;
+    };
+    std::optional<TRun> run_;
+    // The run whose events the outputs raise now; read on their workers.
+    std::atomic<int> activeRun_{0};
+    int lastRun_ = 0;
+    TOutputFolder folder_;
+};
+
+} // namespace sonfeld::app

@@ -1,0 +1,59 @@
+#include "setting_keys.h"
+
+#include <stdexcept>
+
+#include "settings_store.h"
+
+namespace sonfeld::app {
+
+bool Read(const TFlagKey& key)
+{
+    // The store reads an absent flag as false.
+    return ReadFlag(QLatin1String(key.Name)) || (key.Default && !IsStored(QLatin1String(key.Name)));
+}
+
+QString Read(const TTextKey& key)
+{
+    const QString text = ReadSetting(QLatin1String(key.Name));
+    return text == kAbsentSetting ? QString::fromUtf8(key.Default) : text;
+}
+
+int Read(const TNumberKey& key)
+{
+    const QString text = ReadSetting(QLatin1String(key.Name));
+    if (text == kAbsentSetting)
+        return key.Default;
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok)
+        throw std::invalid_argument("\"" + text.toStdString() + "\" is not a decimal integer.");
+    return value;
+}
+
+void CheckStoredSettings()
+{
+    for (const TFlagKey& flag : {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite,
+                                 key::kSaveTitle, key::kId3Title, key::kId3Track, key::kId3Album})
+        Read(flag);
+    for (const TTextKey& text :
+         {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType})
+        Read(text);
+    Read(key::kCpuLevel);
+}
+
+void Write(const TFlagKey& key, bool value)
+{
+    WriteFlag(QLatin1String(key.Name), value);
+}
+
+void Write(const TTextKey& key, const QString& value)
+{
+    WriteSetting(QLatin1String(key.Name), value);
+}
+
+void Write(const TNumberKey& key, int value)
+{
+    WriteSetting(QLatin1String(key.Name), QString::number(value));
+}
+
+} // namespace sonfeld::app

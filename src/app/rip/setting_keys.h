@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+// Every value the program keeps in the settings store, with its kind and the
+// value it has while nothing is stored. Code reads and writes the store only
+// through these keys, so a misspelt name cannot read silently as a default.
+// Raise ESettingsError for a stored value of the wrong kind, as the store does.
+namespace sonfeld::app {
+
+struct TFlagKey {
+    const char* Name;
+    bool Default;
+};
+struct TTextKey {
+    const char* Name;
+    const char* Default;
+};
+// A decimal integer kept as text.
+struct TNumberKey {
+    const char* Name;
+    int Default;
+};
+
+namespace key {
+// The options dialog.
+inline constexpr TFlagKey kEjectCD{"ejectCD", false};
+inline constexpr TFlagKey kWizard{"wazid", false};
+inline constexpr TFlagKey kAutoCpu{"autoCPU", false};
+inline constexpr TFlagKey kNoOverwrite{"chkOverRide", false};
+inline constexpr TFlagKey kSaveTitle{"saveTitle", false};
+inline constexpr TNumberKey kCpuLevel{"CPU_INT", 1};
+// The settings page.
+inline constexpr TTextKey kMp3BitRate{"MP3BitRate", "br128"};
+inline constexpr TTextKey kOggMinRate{"OggMinRate", "brAutoSelect"};
+inline constexpr TTextKey kOggMaxRate{"OggMaxRate", "brAutoSelect"};
+inline constexpr TTextKey kWaveType{"wtWaveType", "RAW PCM"};
+inline constexpr TFlagKey kId3Title{"addId3Title", false};
+inline constexpr TFlagKey kId3Track{"addId3Track", false};
+inline constexpr TFlagKey kId3Album{"addId3Album", false};
+} // namespace key
+
+bool Read(const TFlagKey& key);
+QString Read(const TTextKey& key);
+// Raises std::invalid_argument, naming the text, when it is no decimal integer.
+int Read(const TNumberKey& key);
+// Reads every key, so a stored value of the wrong kind is reported before a
+// rip starts instead of when the rip reaches it.
+void CheckStoredSettings();
+
+void Write(const TFlagKey& key, bool value);
+void Write(const TTextKey& key, const QString& value);
+void Write(const TNumberKey& key, int value);
+
+} // namespace sonfeld::app

@@ -1,0 +1,104 @@
+#include "settings_store.h"
+
+#include <QSettings>
+#include <QVariant>
+#include <memory>
+
+namespace sonfeld::app {
+
+namespace {
+
+// Opening with creation allowed: the first write creates the key or file.
+std::unique_ptr<QSettings> Open()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Tessaly"), QStringLiteral("CDRip"));
+}
+
+[[noreturn]] void Fail(const QString& message)
+{
+    throw ESettingsError(message.toStdString());
+}
+
+QVariant Read(const QString& name)
+{
+    const auto settings = Open();
+    const QVariant value = settings->value(name);
+    if (settings->status() != QSettings::NoError)
+        Fail(QStringLiteral("The settings in %1 cannot be read.").arg(settings->fileName()));
+    return value;
+}
+
+void Write(const QString& name, const QVariant& value)
+{
+    const auto settings = Open();
+    settings->setValue(name, value);
+    // A value that never reached the disk must not look saved.
+    settings->sync();
+    if (settings->status() != QSettings::NoError)
+        Fail(QStringLiteral("The setting \"%1\" could not be saved to %2.")
+                 .arg(name, settings->fileName()));
+}
+
+bool IsInteger(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+QString ReadSetting(const QString& name)
+{
+    const QVariant value = Read(name);
+    if (!value.isValid())
+        return kAbsentSetting;
+    // A file-based store keeps every plain value as text; the registry keeps
+    // flags as integers, which are no settings.
+    if (value.typeId() != QMetaType::QString)
+        Fail(QStringLiteral("The setting \"%1\" is not text.").arg(name));
+    return value.toString();
+}
+
+bool ReadFlag(const QString& name)
+{
+    const QVariant value = Read(name);
+    if (!value.isValid())
+        return false;
+    if (IsInteger(value))
+        return value.toLongLong() != 0;
+    if (value.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const qlonglong number = value.toString().trimmed().toLongLong(&ok, 10);
+        if (ok)
+            return number != 0;
+    }
+    Fail(QStringLiteral("The setting \"%1\" is not a flag.").arg(name));
+}
+
+void WriteFlag(const QString& name, bool value)
+{
+    Write(name, value ? 1 : 0);
+}
+
+void WriteSetting(const QString& name, const QString& value)
+{
+    Write(name, value);
+}
+
+bool IsStored(const QString& name)
+{
+    return Read(name).isValid();
+}
+
+QString SettingsLocation()
+{
+    return Open()->fileName();
+}
+
+} // namespace sonfeld::app

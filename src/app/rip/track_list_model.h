@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <vector>
+
+#include "track_status.h"
+
+// The rows of the track grid `TracksList`: one row per track of the disc. The
+// rows are also the rip queue's work list: the queue reads each row's tick,
+// name and status and writes its progress and status. A row is identified by
+// the number of its track, never by its position.
+//
+// UI thread only; the output events reach it through the rip queue, which
+// hands them to the UI thread first.
+namespace sonfeld::app {
+
+enum TTrackColumn { tlChk = 0, tlTrack = 1, tlOutName = 2, tlTimer = 3, tlProg = 4, tlStatus = 5 };
+inline constexpr int kTrackColumnCount = 6;
+
+// What the list builder hands to AddTrackRow. The two number fields are
+// carried along for the rows' future use; the track list neither fills nor
+// reads them.
+struct TTracksRec {
+    QString TimeText;
+    int LengthFrames = 0; // 75 a second; orders the time column
+    bool Data = false;    // a data track: listed, never ticked or ripped
+    qint32 Reserved1 = 0;
+    qint32 Reserved2 = 0;
+};
+
+class TTrackListModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TTrackListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Stable: ticks as Boolean, track numbers, times and progress as numbers,
+    // the rest alphabetically. Selections and current cells stay on their rows.
+    void sort(int column, Qt::SortOrder order) override;
+
+    void Clear();
+    // Appends a row for the next track: ticked, "Track N", "TrackN", the
+    // time text, progress 0, "未转换", where N is the new row count; a data
+    // track unticked and "数据轨".
+    void AddTrackRow(const TTracksRec& record);
+
+    // The track a row stands for; 0 for no row.
+    int TrackNumberOfRow(int row) const;
+    // The row of a track; 0 when no row carries it.
+    int RowOfTrack(int track) const;
+
+    bool Checked(int row) const;
+    // A data track's row stays unticked.
+    void SetChecked(int row, bool value);
+    bool IsData(int row) const;
+    QString Label(int row) const;
+    QString Name(int row) const;
+    void SetName(int row, const QString& name);
+    QString TimeText(int row) const;
+    int Progress(int row) const;
+    void SetProgress(int row, int value);
+    TTrackStatus Status(int row) const;
+    QString StatusText(int row) const { return app::StatusText(Status(row)); }
+    void SetStatus(int row, TTrackStatus value);
+
+    // While read-only, no cell can be edited (the queue is running).
+    void SetReadOnly(bool value);
+    bool ReadOnly() const { return readOnly_; }
+
+private:
+    struct Row {
+        bool checked = true;
+        bool data = false;
+        int track = 0;
+        int lengthFrames = 0;
+        QString name;
+        QString timeText;
+        int progress = 0;
+        TTrackStatus status = TTrackStatus::NotConverted;
+    };
+
+    bool Valid(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }
+    void Changed(int row, int column);
+
+    std::vector<Row> rows_;
+    bool readOnly_ = false;
+};
+
+} // namespace sonfeld::app

@@ -1,0 +1,266 @@
+#include "main_form.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+
+#include "about_box.h"
+#include "app/rip/rip_components.h"
+#include "app/rip/texts.h"
+#include "app/rip/track_list_model.h"
+#include "app_style.h"
+#include "audio/cd/cd_audio_device.h"
+#include "audio/cd/cd_player.h"
+#include "audio/core/dynamic_library.h"
+#include "audio/core/output.h"
+#include "message_box.h"
+#include "option_dialog.h"
+
+namespace sonfeld::app {
+
+TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    LoadResources();
+    // The components load their libraries; a missing one ends the creation here.
+    components_ = std::make_unique<TRipComponents>(std::move(playerDevice));
+    rows_ = std::make_unique<TTrackListModel>();
+    queue_ = std::make_unique<TRipQueue>(*components_, *rows_, *this);
+
+    setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/sonfeld.png")));
+    resize(604, 477 + 90);
+    setMaximumSize(1680, 1020);
+
+    CreateToolbar();
+    MainTabControl = new QTabWidget(this);
+    MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
+    CreateRipPage();
+    CreateSettingsPage();
+    MainTabControl->addTab(mTabCD, QIcon(QStringLiteral(":/icons/drive.png")),
+                           QStringLiteral("提取CD音乐"));
+    MainTabControl->addTab(mTabConvert, QIcon(QStringLiteral(":/icons/settings.png")),
+                           QStringLiteral("音乐设定"));
+    setCentralWidget(MainTabControl);
+    CreateStatusBar();
+
+    cbTrack->setCurrentIndex(0);
+    SelectedRow = -1;
+    SetRipping(false);
+    ConnectCommands();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::SetDialogs(TfrmOP* options, TFormAbout* about)
+{
+    options_ = options;
+    about_ = about;
+}
+
+void TMainForm::ConnectCommands()
+{
+    auto guarded = [this](void (TMainForm::*handler)()) {
+        return [this, handler] { Guarded(this, [&] { (this->*handler)(); }); };
+    };
+    connect(btnRipCD, &QAction::triggered, this, guarded(&TMainForm::btnConvertCDClick));
+    connect(btnConvertCD, &QPushButton::clicked, this, guarded(&TMainForm::btnConvertCDClick));
+    connect(btnStopRip, &QAction::triggered, this, guarded(&TMainForm::btnCDStopClick));
+    connect(btnCDStop, &QPushButton::clicked, this, guarded(&TMainForm::btnCDStopClick));
+    connect(btnRefreshCD, &QAction::triggered, this, guarded(&TMainForm::RefreshTrackList));
+    connect(btnGOption, &QAction::triggered, this, guarded(&TMainForm::btnGOptionClick));
+    connect(btnHelp, &QAction::triggered, this, guarded(&TMainForm::btnHelpClick));
+    connect(btnAbout, &QAction::triggered, this, guarded(&TMainForm::btnAboutClick));
+    connect(edtDesButton, &QAction::triggered, this,
+            guarded(&TMainForm::SpTBXButtonEdit1SubEditButton0Click));
+    connect(cbDrive, &QComboBox::activated, this, guarded(&TMainForm::cbDriveSelect));
+    connect(cbTrack, &QComboBox::currentTextChanged, this, guarded(&TMainForm::cbTrackChange));
+    connect(MainTabControl, &QTabWidget::currentChanged, this,
+            guarded(&TMainForm::MainTabControlActiveTabChange));
+    connect(btnSave, &QPushButton::clicked, this, guarded(&TMainForm::btnSaveClick));
+    connect(chkAddAlbum, &QAbstractButton::clicked, this, guarded(&TMainForm::chkAddAlbumClick));
+    connect(TracksList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    Guarded(this, [&] { TracksListSelectCell(current.column(), current.row()); });
+            });
+    connect(TracksList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        Guarded(this, [&] { TracksListCellClick(index.column(), index.row()); });
+    });
+    connect(btnSaveTitle, &QAction::triggered, this, guarded(&TMainForm::btnSaveTitleClick));
+    connect(btnSelectAll, &QAction::triggered, this, guarded(&TMainForm::btnSelectAllClick));
+    connect(btnReverSelect, &QAction::triggered, this, guarded(&TMainForm::btnReverSelectClick));
+    connect(btnEject, &QAction::triggered, this, guarded(&TMainForm::btnEjectClick));
+    connect(btnStop, &QAction::triggered, this, guarded(&TMainForm::btnStopClick));
+    connect(btnPanse, &QAction::triggered, this, guarded(&TMainForm::btnPanseClick));
+    connect(btnPlay, &QAction::triggered, this, guarded(&TMainForm::btnPlayClick));
+    connect(btnLast, &QAction::triggered, this, guarded(&TMainForm::btnLastClick));
+    connect(btnNext, &QAction::triggered, this, guarded(&TMainForm::btnNextClick));
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TMainForm::FormShow()
+{
+    Guarded(this, [this] { FillDriveList(); });
+    // The only moment the stored encoder settings reach the outputs.
+    Guarded(this, [this] { components_->ApplyEncoderSettings(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    const auto answer = ShowMessageBox({this, QMessageBox::Question, text::kCloseCaption,
+                                        text::kCloseQuestion, QMessageBox::Yes | QMessageBox::No});
+    if (answer != QMessageBox::Yes)
+        return false;
+    Guarded(this, [this] {
+        if (TACSOutput* output = queue_->CurrentOutput())
+            output->Stop();
+    });
+    queue_->Timer1().stop();
+    // Without a drive that plays audio (a disc image) the player cannot be
+    // stopped; the user asked to close, so that must not keep the window open.
+    try {
+        components_->CDPlayer1->Stop();
+    } catch (const std::exception&) {
+    }
+    return true;
+}
+
+void TMainForm::btnConvertCDClick()
+{
+    queue_->RipCommand();
+}
+
+void TMainForm::btnCDStopClick()
+{
+    queue_->StopCommand();
+}
+
+void TMainForm::btnGOptionClick()
+{
+    if (options_ != nullptr)
+        options_->exec();
+}
+
+QString TMainForm::HelpPagePath() const
+{
+    const QDir program(QString::fromStdString(ProgramFolder()));
+    const QString beside = program.filePath(QStringLiteral("help/index.html"));
+    // Installed, the program sits in bin/ and the page in share/sonfeld/help/.
+    const QString installed =
+        QDir::cleanPath(program.filePath(QStringLiteral("../share/sonfeld/help/index.html")));
+    return !QFile::exists(beside) && QFile::exists(installed) ? installed : beside;
+}
+
+void TMainForm::btnHelpClick()
+{
+    // The shell's answer is not checked: a missing page shows nothing.
+    OpenUrl(QUrl::fromLocalFile(HelpPagePath()));
+}
+
+void TMainForm::btnAboutClick()
+{
+    if (about_ != nullptr)
+        about_->exec();
+}
+
+void TMainForm::SpTBXButtonEdit1SubEditButton0Click()
+{
+    BrowseFolder();
+}
+
+QString TMainForm::FolderText() const
+{
+    return edtDes->text();
+}
+
+QString TMainForm::FormatText() const
+{
+    return cbTrack->currentText();
+}
+
+QString TMainForm::AlbumText() const
+{
+    return edtAlbum->text();
+}
+
+bool TMainForm::DriveSelected() const
+{
+    return cbDrive->currentIndex() >= 0;
+}
+
+void TMainForm::ShowMessage(const QString& text, const QString& caption)
+{
+    ShowInformation(this, text, caption);
+}
+
+void TMainForm::BrowseFolder()
+{
+    const QString folder = ChooseFolder(this, edtDes->text());
+    if (!folder.isEmpty())
+        edtDes->setText(QDir::toNativeSeparators(folder));
+}
+
+void TMainForm::SetRipping(bool busy)
+{
+    cbDrive->setEnabled(!busy);
+    cbTrack->setEnabled(!busy);
+    rows_->SetReadOnly(busy);
+    btnRipCD->setEnabled(!busy);
+    btnStopRip->setEnabled(busy);
+    mTabConvert->setEnabled(!busy);
+    ToolBarPaly->setEnabled(!busy);
+    edtDes->setReadOnly(busy);
+    if (busy)
+        lblEx->hide();
+}
+
+void TMainForm::SetStopping()
+{
+    btnRipCD->setEnabled(false);
+    btnStopRip->setEnabled(false);
+}
+
+void TMainForm::SelectRow(int row)
+{
+    TracksList->setCurrentIndex(rows_->index(row, tlTrack));
+}
+
+void TMainForm::ShowRunError(const QString& message)
+{
+    lblEx->setText(message);
+    lblEx->show();
+}
+
+void TMainForm::ShowError(const QString& message)
+{
+    ShowErrorBox(this, message);
+}
+
+} // namespace sonfeld::app

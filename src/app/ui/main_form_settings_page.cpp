@@ -1,0 +1,57 @@
+// The settings page "音乐设定".
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "app/rip/setting_keys.h"
+#include "main_form.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+void SelectStored(QComboBox& combo, const TTextKey& key)
+{
+    // A stored text that is no item leaves the selection as it was.
+    const int item = combo.findText(Read(key), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (item >= 0)
+        combo.setCurrentIndex(item);
+}
+
+} // namespace
+
+void TMainForm::MainTabControlActiveTabChange()
+{
+    if (MainTabControl->currentIndex() != 1)
+        return;
+    SelectStored(*comboRate, key::kMp3BitRate);
+    SelectStored(*comboMinRate, key::kOggMinRate);
+    SelectStored(*comboMaxRate, key::kOggMaxRate);
+    SelectStored(*comboWaveType, key::kWaveType);
+    chkAddTitle->setChecked(Read(key::kId3Title));
+    chkAddTrack->setChecked(Read(key::kId3Track));
+    chkAddAlbum->setChecked(Read(key::kId3Album));
+    if (chkAddAlbum->isChecked())
+        edtAlbum->setEnabled(true);
+}
+
+void TMainForm::btnSaveClick()
+{
+    // Written now; the encoder settings reach the outputs at the next start.
+    Write(key::kMp3BitRate, comboRate->currentText());
+    Write(key::kOggMinRate, comboMinRate->currentText());
+    Write(key::kOggMaxRate, comboMaxRate->currentText());
+    Write(key::kWaveType, comboWaveType->currentText());
+    Write(key::kId3Title, chkAddTitle->isChecked());
+    Write(key::kId3Track, chkAddTrack->isChecked());
+    Write(key::kId3Album, chkAddAlbum->isChecked());
+}
+
+void TMainForm::chkAddAlbumClick()
+{
+    edtAlbum->setEnabled(chkAddAlbum->isChecked());
+}
+
+} // namespace sonfeld::app

@@ -1,0 +1,80 @@
+// The main window's drive list and track grid.
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "app/rip/rip_components.h"
+#include "app/rip/track_list.h"
+#include "app/rip/track_list_model.h"
+#include "audio/cd/cd_in.h"
+#include "audio/cd/cd_player.h"
+#include "main_form.h"
+
+namespace sonfeld::app {
+
+void TMainForm::FillDriveList()
+{
+    cbDrive->clear();
+    const QStringList names = app::FillDriveList(*components_->ReadCDIn);
+    cbDrive->addItems(names);
+    // No drive is preselected: the user picks one.
+    if (cbDrive->count() > 0)
+        cbDrive->setCurrentIndex(-1);
+}
+
+void TMainForm::cbDriveSelect()
+{
+    QStringList items;
+    for (int item = 0; item < cbDrive->count(); ++item)
+        items << cbDrive->itemText(item);
+    TCDIn& input = *components_->ReadCDIn;
+    input.SetCurrentDrive(DriveIndexOfText(items, cbDrive->currentText()));
+    components_->CDPlayer1->SetDrive(input.CurrentDrive());
+    RefreshTrackList();
+}
+
+void TMainForm::RefreshTrackList()
+{
+    app::RefreshTrackList(*components_->ReadCDIn, *rows_);
+}
+
+void TMainForm::cbTrackChange()
+{
+    app::RebuildTrackListKeepingNames(*components_->ReadCDIn, *rows_);
+}
+
+void TMainForm::TracksListSelectCell(int /*column*/, int row)
+{
+    PlayTrack = row + 1;
+    SelectedRow = row;
+}
+
+void TMainForm::TracksListCellClick(int /*column*/, int row)
+{
+    EditRow = row;
+    edtTitleName->setText(rows_->Name(row));
+}
+
+void TMainForm::btnSaveTitleClick()
+{
+    rows_->SetName(EditRow, edtTitleName->text());
+}
+
+void TMainForm::btnSelectAllClick()
+{
+    // Inverts every tick; it does not tick all.
+    for (int row = 0; row < rows_->rowCount(); ++row)
+        rows_->SetChecked(row, !rows_->Checked(row));
+}
+
+void TMainForm::btnReverSelectClick()
+{
+    if (SelectedRow == -1)
+        return;
+    for (int row = 0; row < rows_->rowCount(); ++row) {
+        if (row != SelectedRow)
+            rows_->SetChecked(row, !rows_->Checked(row));
+    }
+}
+
+} // namespace sonfeld::app

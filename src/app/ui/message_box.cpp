@@ -1,0 +1,93 @@
+#include "message_box.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <exception>
+
+#include "app/rip/texts.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+TMessageDisplay& MessageDisplay()
+{
+    static TMessageDisplay display;
+    return display;
+}
+
+TFolderDialog& FolderDialog()
+{
+    static TFolderDialog dialog;
+    return dialog;
+}
+
+TUrlOpener& UrlOpener()
+{
+    static TUrlOpener opener;
+    return opener;
+}
+
+} // namespace
+
+void SetMessageDisplay(TMessageDisplay display)
+{
+    MessageDisplay() = std::move(display);
+}
+
+QMessageBox::StandardButton ShowMessageBox(const TMessageRequest& request)
+{
+    if (MessageDisplay())
+        return MessageDisplay()(request);
+    QMessageBox box(request.Icon, request.Caption, request.Text, request.Buttons, request.Parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void ShowInformation(QWidget* parent, const QString& text, const QString& caption)
+{
+    ShowMessageBox({parent, QMessageBox::Information, caption, text, QMessageBox::Ok});
+}
+
+void ShowErrorBox(QWidget* parent, const QString& message)
+{
+    ShowMessageBox({parent, QMessageBox::Critical, text::kProgramName, message, QMessageBox::Ok});
+}
+
+bool Guarded(QWidget* parent, const std::function<void()>& operation)
+{
+    try {
+        operation();
+        return true;
+    } catch (const std::exception& e) {
+        ShowErrorBox(parent, QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorBox(parent, QStringLiteral("An unknown error occurred."));
+    }
+    return false;
+}
+
+void SetFolderDialog(TFolderDialog dialog)
+{
+    FolderDialog() = std::move(dialog);
+}
+
+QString ChooseFolder(QWidget* parent, const QString& start)
+{
+    if (FolderDialog())
+        return FolderDialog()(parent, start);
+    return QFileDialog::getExistingDirectory(parent, QString(), start);
+}
+
+void SetUrlOpener(TUrlOpener opener)
+{
+    UrlOpener() = std::move(opener);
+}
+
+bool OpenUrl(const QUrl& url)
+{
+    if (UrlOpener())
+        return UrlOpener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace sonfeld::app

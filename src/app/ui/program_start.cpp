@@ -1,0 +1,71 @@
+#include "program_start.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <cstdio>
+
+#include "about_box.h"
+#include "app/rip/command_line.h"
+#include "app/rip/command_line_options.h"
+#include "app/rip/texts.h"
+#include "app_style.h"
+#include "audio/cd/cd_audio_device.h"
+#include "audio/cd/cd_in.h"
+#include "main_form.h"
+#include "message_box.h"
+#include "option_dialog.h"
+
+namespace sonfeld::app {
+
+TProgramWindows CreateProgramWindows(std::unique_ptr<TCDAudioDevice> playerDevice)
+{
+    TProgramWindows windows;
+    windows.MainForm = std::make_unique<TMainForm>(std::move(playerDevice));
+    windows.Options = new TfrmOP(windows.MainForm.get());
+    windows.About = new TFormAbout(windows.MainForm.get());
+    windows.MainForm->SetDialogs(windows.Options, windows.About);
+    return windows;
+}
+
+int RunProgram(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    TCommandLine command;
+    try {
+        command = ParseCommandLine(arguments);
+    } catch (const EUsageError& e) {
+        QTextStream err(stderr);
+        err << QString::fromUtf8(e.what()) << "\n\n" << UsageText();
+        return 2;
+    }
+
+    if (command.Mode != TCommandLine::TMode::Window) {
+        QCoreApplication application(argc, argv);
+        application.setApplicationName(text::kProgramName);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return RunCommandLine(command, out, err);
+    }
+
+    QApplication application(argc, argv);
+    application.setApplicationName(text::kProgramName);
+    ApplyBlueTheme(application);
+    LoadQtTranslations(application);
+    for (const QString& image : command.Images) {
+        // An image that cannot be opened is reported; the others still come.
+        Guarded(nullptr, [&] {
+            TCDIn::AddImageDrive(QFile::encodeName(QDir().absoluteFilePath(image)).toStdString());
+        });
+    }
+    TProgramWindows windows;
+    if (!Guarded(nullptr, [&] { windows = CreateProgramWindows(); }))
+        return 1;
+    windows.MainForm->show();
+    return application.exec();
+}
+
+} // namespace sonfeld::app

@@ -1,0 +1,344 @@
+// The rip queue driven through the real window on generated disc images.
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/rip/rip_components.h"
+#include "app/rip/settings_store.h"
+#include "app/rip/texts.h"
+#include "app_fixture.h"
+#include "audio/cd/cdrip_binding.h"
+#include "audio/cd/fake_cdrip_control.h"
+#include "audio/core/dynamic_library.h"
+
+namespace sonfeld::test {
+namespace {
+
+using namespace sonfeld::app;
+
+class RipQueueTest : public WindowTest {
+protected:
+    void Ready(const QString& format = QStringLiteral("Wav"))
+    {
+        OpenWindows();
+        SelectDiscDrive();
+        ChooseFormat(format);
+        Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    }
+    bool Busy() { return Form().btnStopRip->isEnabled(); }
+};
+
+TEST_F(RipQueueTest, TickedRowsAreRippedInRowOrderWithAGapBetweenTracks)
+{
+    Ready();
+    Rows().SetChecked(2, false);
+    RowRecorder recorder(Rows());
+    PressRip();
+    EXPECT_TRUE(Busy());
+    EXPECT_FALSE(Form().btnRipCD->isEnabled());
+    EXPECT_FALSE(Form().cbDrive->isEnabled());
+    EXPECT_FALSE(Form().cbTrack->isEnabled());
+    EXPECT_FALSE(Form().mTabConvert->isEnabled());
+    EXPECT_TRUE(Form().edtDes->isReadOnly());
+    EXPECT_TRUE(Rows().ReadOnly());
+    EXPECT_TRUE(Form().btnRefreshCD->isEnabled());
+    ASSERT_TRUE(WaitForAllDone());
+
+    EXPECT_EQ(messages_.Count(text::kAllDone), 1);
+    EXPECT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages.back().Caption, QStringLiteral("完成"));
+    for (int row : {0, 1, 3}) {
+        EXPECT_EQ(recorder.StatusesOf(row),
+                  (std::vector<TTrackStatus>{TTrackStatus::Converting, TTrackStatus::Converted}))
+            << row;
+        const std::vector<int> progress = recorder.ProgressOf(row);
+        ASSERT_FALSE(progress.empty());
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end())) << row;
+        EXPECT_EQ(progress.back(), 100);
+    }
+    EXPECT_EQ(Rows().Status(2), TTrackStatus::NotConverted);
+    EXPECT_TRUE(recorder.StatusesOf(2).empty());
+    EXPECT_FALSE(std::filesystem::exists(Output("Track3.wav")));
+    // Row order, with the one-second gap after each finished track.
+    const qint64 done1 = recorder.FirstTime(0, TTrackStatus::Converted);
+    const qint64 start2 = recorder.FirstTime(1, TTrackStatus::Converting);
+    const qint64 done2 = recorder.FirstTime(1, TTrackStatus::Converted);
+    const qint64 start4 = recorder.FirstTime(3, TTrackStatus::Converting);
+    EXPECT_GE(start2 - done1, 900);
+    EXPECT_GE(start4 - done2, 900);
+    EXPECT_EQ(Form().Queue().Timer1().interval(), 1000);
+
+    for (int track : {1, 2, 4}) {
+        const auto file = Output("Track" + std::to_string(track) + ".wav");
+        EXPECT_EQ(FfmpegDecode(file), disc_.TrackBytes(track)) << file;
+    }
+    // Idle again.
+    EXPECT_FALSE(Busy());
+    EXPECT_TRUE(Form().btnRipCD->isEnabled());
+    EXPECT_TRUE(Form().cbDrive->isEnabled());
+    EXPECT_FALSE(Rows().ReadOnly());
+    EXPECT_FALSE(Form().ToolBarPaly->isVisible());
+    EXPECT_EQ(Form().TracksList->currentIndex().row(), 3);
+
+    // Nothing left: the next rip command says so at once.
+    PressRip();
+    EXPECT_EQ(messages_.Count(text::kAllDone), 1);
+    EXPECT_EQ(messages_.Count(text::kNothingToRip), 1);
+    EXPECT_FALSE(Busy());
+}
+
+TEST_F(RipQueueTest, NoDriveSelectedGivesTwoMessagesInOrder)
+{
+    OpenWindows();
+    Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 2u);
+    EXPECT_EQ(messages_.Messages[0].Text, QStringLiteral("请选择CD所在的驱动器,"));
+    EXPECT_EQ(messages_.Messages[0].Caption, QStringLiteral("没有选择驱动器"));
+    EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Information);
+    EXPECT_EQ(messages_.Messages[1].Text,
+              QStringLiteral("请确定你已经设置了输出目录以及停止了当前CD的播放 "));
+    EXPECT_EQ(messages_.Messages[1].Caption, QStringLiteral("提示"));
+    EXPECT_EQ(folders_.Calls, 0);
+    EXPECT_FALSE(Busy());
+}
+
+TEST_F(RipQueueTest, WizardModeStopsThePlayerInsteadOfTheReminder)
+{
+    WriteFlag(QStringLiteral("wazid"), true);
+    OpenWindows();
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Text, text::kSelectDrive);
+    EXPECT_EQ(player_->stops, 1);
+}
+
+TEST_F(RipQueueTest, AMissingFolderOpensTheFolderDialog)
+{
+    OpenWindows();
+    SelectDiscDrive();
+    folders_.Answer = QString::fromStdString(outDir_.string());
+    PressRip();
+    EXPECT_EQ(folders_.Calls, 1);
+    EXPECT_EQ(Form().edtDes->text(), folders_.Answer);
+    // The user starts the rip again; the reminder came first.
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Text, text::kReminder);
+    EXPECT_FALSE(Busy());
+    EXPECT_FALSE(std::filesystem::exists(Output("Track1.ape")));
+}
+
+TEST_F(RipQueueTest, AnEmptyLastNameOpensTheFolderDialog)
+{
+    Ready();
+    Rows().SetName(3, QString());
+    PressRip();
+    EXPECT_EQ(folders_.Calls, 1);
+    EXPECT_FALSE(Busy());
+}
+
+TEST_F(RipQueueTest, AnExistingTargetStopsTheRipWhenOverwritingIsOff)
+{
+    WriteFlag(QStringLiteral("chkOverRide"), true);
+    Ready();
+    // Compared without regard to case: Track2.WAV is the file Track2.wav.
+    WriteFileBytes(Output("Track2.WAV"), {1, 2, 3, 4});
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 2u);
+    EXPECT_EQ(messages_.Messages[0].Text,
+              QStringLiteral("在输出目录找到同名文件, \r\n请更改输出路径或者更改文件名. \r\n"));
+    EXPECT_EQ(messages_.Messages[0].Caption, QStringLiteral("找到同名的文件"));
+    EXPECT_EQ(messages_.Messages[1].Text, text::kReminder);
+    EXPECT_FALSE(Busy());
+    EXPECT_FALSE(std::filesystem::exists(Output("Track1.wav")));
+
+    // Unticked, the row's file is not in the way; the queue's own files never are.
+    Rows().SetChecked(1, false);
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    for (int row : {0, 2, 3})
+        EXPECT_EQ(Rows().Status(row), TTrackStatus::Converted) << row;
+    EXPECT_EQ(ReadFileBytes(Output("Track2.WAV")), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+}
+
+TEST_F(RipQueueTest, WithoutTheCheckAnExistingFileIsReplaced)
+{
+    Ready();
+    WriteFileBytes(Output("Track1.wav"), std::vector<std::uint8_t>(5000000, 7));
+    for (int row : {1, 2, 3})
+        Rows().SetChecked(row, false);
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(Output("Track1.wav")), disc_.TrackBytes(1));
+}
+
+TEST_F(RipQueueTest, AChineseNameNamesTheFile)
+{
+    Ready(QStringLiteral("FLAC"));
+    for (int row : {1, 2, 3})
+        Rows().SetChecked(row, false);
+    Rows().SetName(0, QStringLiteral("晨光"));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(Output("晨光.flac")), disc_.TrackBytes(1));
+}
+
+TEST_F(RipQueueTest, ANameThatCannotBeAFileNameFailsVisibly)
+{
+    Ready();
+    Rows().SetName(1, QStringLiteral("A/B"));
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(1) == TTrackStatus::Failed; }));
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::Converted);
+    EXPECT_EQ(Rows().Status(2), TTrackStatus::NotConverted);
+    EXPECT_TRUE(Form().lblEx->isVisible());
+    EXPECT_TRUE(Form().lblEx->text().contains(QStringLiteral("A/B")));
+    EXPECT_FALSE(Busy());
+    EXPECT_FALSE(std::filesystem::exists(outDir_ / "A"));
+
+    // The failed row is not picked again; the queue goes on with the rest.
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::Failed);
+    EXPECT_EQ(Rows().Status(3), TTrackStatus::Converted);
+    EXPECT_FALSE(Form().lblEx->isVisible());
+}
+
+TEST_F(RipQueueTest, AMissingNestedFolderIsCreatedAndOneThatCannotBeFailsTheRun)
+{
+    Ready();
+    for (int row : {1, 2, 3})
+        Rows().SetChecked(row, false);
+    const auto nested = outDir_ / "a" / "b";
+    Form().edtDes->setText(QString::fromStdString(nested.string()));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(nested / "Track1.wav"), disc_.TrackBytes(1));
+
+    // A file stands where a folder should be made.
+    WriteFileBytes(outDir_ / "file", {1});
+    const QString blocked = QString::fromStdString((outDir_ / "file" / "sub").string());
+    Form().edtDes->setText(blocked);
+    Rows().SetChecked(1, true);
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 2u);
+    EXPECT_EQ(messages_.Messages[1].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages_.Messages[1].Text.contains(blocked));
+    EXPECT_TRUE(messages_.Messages[1].Text.contains(QStringLiteral("无法创建文件夹")));
+    EXPECT_FALSE(Busy());
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
+}
+
+TEST_F(RipQueueTest, AFailedTrackLeavesNothingUnderItsName)
+{
+    Ready();
+    for (int row : {2, 3})
+        Rows().SetChecked(row, false);
+    // Longer than a file name may be: the finished file cannot take it.
+    const QString tooLong(300, QLatin1Char('x'));
+    Rows().SetName(1, tooLong);
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(1) == TTrackStatus::Failed; }));
+    EXPECT_TRUE(Form().lblEx->isVisible());
+    EXPECT_FALSE(Busy());
+    // Track 1 and nothing else: no temporary file, no lock.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(outDir_))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Track1.wav"});
+}
+
+TEST_F(RipQueueTest, RowsThatWouldWriteOneFileAreRefusedBeforeTheStart)
+{
+    Ready();
+    Rows().SetName(1, QStringLiteral("Same"));
+    Rows().SetName(3, QStringLiteral("Same"));
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Track 2")));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Track 4")));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Same.wav")));
+    EXPECT_FALSE(Busy());
+    EXPECT_TRUE(std::filesystem::is_empty(outDir_));
+    // Unticking one of them lets the queue go.
+    Rows().SetChecked(3, false);
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(Output("Same.wav")), disc_.TrackBytes(2));
+}
+
+TEST_F(RipQueueTest, ControlCharactersInANameAreReplaced)
+{
+    Ready(QStringLiteral("FLAC"));
+    for (int row : {1, 2, 3})
+        Rows().SetChecked(row, false);
+    Rows().SetName(0, QStringLiteral("a\tb\nc\x1b[31m"));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfmpegDecode(Output("a_b_c_[31m.flac")), disc_.TrackBytes(1));
+}
+
+TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)
+{
+    WriteFlag(QStringLiteral("addId3Title"), true);
+    WriteFlag(QStringLiteral("addId3Track"), true);
+    WriteFlag(QStringLiteral("addId3Album"), true);
+    Ready(QStringLiteral("MP3"));
+    Form().edtAlbum->setText(QStringLiteral("演示专辑"));
+    Rows().SetName(0, QStringLiteral("晨光"));
+    for (int row : {2, 3})
+        Rows().SetChecked(row, false);
+    // The title flag goes off before the second track starts.
+    QObject::connect(&Rows(), &QAbstractItemModel::dataChanged, &Form(), [this] {
+        if (Rows().Status(0) == TTrackStatus::Converted)
+            WriteFlag(QStringLiteral("addId3Title"), false);
+    });
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    EXPECT_EQ(FfprobeTag(Output("晨光.mp3"), "title"), "晨光");
+    EXPECT_EQ(FfprobeTag(Output("晨光.mp3"), "track"), "1");
+    EXPECT_EQ(FfprobeTag(Output("晨光.mp3"), "album"), "演示专辑");
+    // Still the title set for the first track.
+    EXPECT_EQ(FfprobeTag(Output("Track2.mp3"), "title"), "晨光");
+    EXPECT_EQ(FfprobeTag(Output("Track2.mp3"), "track"), "2");
+}
+
+TEST_F(RipQueueTest, TheDiscIsEjectedAtTheEndWhenAsked)
+{
+    const std::string fake = InProgramFolder("libfakecdrip.so");
+    if (!std::filesystem::exists(fake))
+        GTEST_SKIP() << "the fake CR_ library of the CD tests is not built";
+    WriteFlag(QStringLiteral("ejectCD"), true);
+    // A drive with a disc of two short tracks, whose tray the library reports.
+    cdrip::ForgetImages();
+    ASSERT_TRUE(cdrip::Load(fake));
+    DynamicLibrary control(fake);
+    auto reset = control.Resolve<void (*)()>("FakeCR_Reset");
+    auto setToc = control.Resolve<void (*)(const std::int32_t*, const std::uint8_t*, std::int32_t)>(
+        "FakeCR_SetToc");
+    auto counters = control.Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
+    ASSERT_TRUE(reset && setToc && counters);
+    reset();
+    const std::int32_t starts[] = {0, 300, 600};
+    const std::uint8_t flags[] = {0x10, 0x10, 0x10};
+    setToc(starts, flags, 2);
+    discDrive_ = 0;
+    Ready();
+    ASSERT_EQ(Rows().rowCount(), 2);
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    FakeCR_Counters after{};
+    counters(&after);
+    EXPECT_EQ(after.ejectCalls, 1);
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::Converted);
+    cdrip::Load(cdrip::DefaultLibraryPath());
+}
+
+} // namespace
+} // namespace sonfeld::test

@@ -1,0 +1,177 @@
+// The settings page "音乐设定" and the options dialog "选项".
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/rip/rip_components.h"
+#include "app/rip/settings_store.h"
+#include "app/ui/about_box.h"
+#include "app/ui/option_dialog.h"
+#include "app_fixture.h"
+#include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/vorbis/vorbis_out.h"
+#include "audio/formats/wave/wave_out.h"
+
+namespace sonfeld::test {
+namespace {
+
+using namespace sonfeld::app;
+
+using SettingsPageTest = WindowTest;
+
+TEST_F(SettingsPageTest, AnEmptyStoreShowsTheDefaults)
+{
+    OpenWindows();
+    Form().MainTabControl->setCurrentIndex(1);
+    EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br128"));
+    EXPECT_EQ(Form().comboMinRate->currentText(), QStringLiteral("brAutoSelect"));
+    EXPECT_EQ(Form().comboMaxRate->currentText(), QStringLiteral("brAutoSelect"));
+    EXPECT_EQ(Form().comboWaveType->currentText(), QStringLiteral("RAW PCM"));
+    EXPECT_FALSE(Form().chkAddTitle->isChecked());
+    EXPECT_FALSE(Form().chkAddTrack->isChecked());
+    EXPECT_FALSE(Form().chkAddAlbum->isChecked());
+    EXPECT_FALSE(Form().edtAlbum->isEnabled());
+    EXPECT_EQ(Form().comboRate->count(), 18);
+    EXPECT_EQ(Form().comboMaxRate->count(), 16);
+
+    TfrmOP& options = *windows_.Options;
+    EXPECT_EQ(options.windowTitle(), QStringLiteral("选项"));
+    for (QCheckBox* box : {options.chkEjectCD, options.chkWizard, options.chkAutoCPU,
+                           options.chkOverRide, options.chkSaveTitle})
+        EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
+    EXPECT_EQ(options.tbCPUage->value(), 1);
+    EXPECT_TRUE(options.tbCPUage->isEnabled());
+    EXPECT_FALSE(options.chkSaveTitle->isVisibleTo(&options));
+    EXPECT_TRUE(messages_.Messages.empty());
+}
+
+TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
+{
+    OpenWindows();
+    Form().MainTabControl->setCurrentIndex(1);
+    Form().comboRate->setCurrentText(QStringLiteral("br320"));
+    Form().comboMinRate->setCurrentText(QStringLiteral("br48"));
+    Form().comboMaxRate->setCurrentText(QStringLiteral("br256"));
+    Form().comboWaveType->setCurrentText(QStringLiteral("DVI IMA ADPCM"));
+    Form().chkAddTitle->setChecked(true);
+    QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
+    EXPECT_TRUE(Form().edtAlbum->isEnabled());
+    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+
+    EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), QStringLiteral("br320"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("OggMinRate")), QStringLiteral("br48"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("OggMaxRate")), QStringLiteral("br256"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("wtWaveType")), QStringLiteral("DVI IMA ADPCM"));
+    EXPECT_TRUE(ReadFlag(QStringLiteral("addId3Title")));
+    EXPECT_FALSE(ReadFlag(QStringLiteral("addId3Track")));
+    EXPECT_TRUE(ReadFlag(QStringLiteral("addId3Album")));
+    // Saved now; the outputs keep what they had until the next start.
+    EXPECT_EQ(Output<TMP3Out>("MP3").BitRate(), TMP3BitRate::br128);
+
+    // Unsaved edits go when the tab is left and entered again.
+    Form().comboRate->setCurrentText(QStringLiteral("br64"));
+    QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
+    EXPECT_FALSE(Form().edtAlbum->isEnabled());
+    Form().MainTabControl->setCurrentIndex(0);
+    Form().MainTabControl->setCurrentIndex(1);
+    EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br320"));
+    EXPECT_TRUE(Form().chkAddAlbum->isChecked());
+    EXPECT_TRUE(Form().edtAlbum->isEnabled());
+}
+
+TEST_F(SettingsPageTest, AStoredTextThatIsNoItemLeavesTheSelection)
+{
+    WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br999"));
+    OpenWindows();
+    Form().comboRate->setCurrentText(QStringLiteral("br64"));
+    Form().MainTabControl->setCurrentIndex(1);
+    EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br64"));
+}
+
+TEST_F(SettingsPageTest, StoredEncoderSettingsReachTheOutputsAtStart)
+{
+    WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br320"));
+    WriteSetting(QStringLiteral("OggMinRate"), QStringLiteral("br48"));
+    WriteSetting(QStringLiteral("wtWaveType"), QStringLiteral("DVI IMA ADPCM"));
+    OpenWindows();
+    EXPECT_EQ(Output<TMP3Out>("MP3").BitRate(), TMP3BitRate::br320);
+    EXPECT_EQ(Output<TWaveOut>("Wav").WavType(), wtDVIADPCM);
+    // The Ogg output refuses a minimum above its automatic nominal rate.
+    EXPECT_EQ(Output<TVorbisOut>("Ogg").MinimumBitrate(), brAutoSelect);
+}
+
+TEST_F(SettingsPageTest, OnlyTheAdpcmItemSelectsTheLossyEncoding)
+{
+    WriteSetting(QStringLiteral("wtWaveType"), QStringLiteral("something else"));
+    OpenWindows();
+    EXPECT_EQ(Output<TWaveOut>("Wav").WavType(), wtPCM);
+}
+
+TEST_F(SettingsPageTest, TheOptionsDialogLoadsAndSaves)
+{
+    WriteFlag(QStringLiteral("ejectCD"), true);
+    WriteFlag(QStringLiteral("chkOverRide"), true);
+    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("2"));
+    OpenWindows();
+    TfrmOP& options = *windows_.Options;
+    EXPECT_TRUE(options.chkEjectCD->isChecked());
+    EXPECT_TRUE(options.chkOverRide->isChecked());
+    EXPECT_FALSE(options.chkWizard->isChecked());
+    EXPECT_EQ(options.tbCPUage->value(), 2);
+
+    // "自动" disables the bar at once; saving still writes its position.
+    options.show();
+    QTest::mouseClick(options.chkAutoCPU, Qt::LeftButton);
+    EXPECT_FALSE(options.tbCPUage->isEnabled());
+    options.chkWizard->setChecked(true);
+    QTest::mouseClick(options.btnSave, Qt::LeftButton);
+    EXPECT_FALSE(options.isVisible());
+    EXPECT_TRUE(ReadFlag(QStringLiteral("autoCPU")));
+    EXPECT_TRUE(ReadFlag(QStringLiteral("wazid")));
+    EXPECT_EQ(ReadSetting(QStringLiteral("CPU_INT")), QStringLiteral("2"));
+
+    // A cancelled edit stays in the boxes, not in the store.
+    options.show();
+    options.chkEjectCD->setChecked(false);
+    QTest::mouseClick(options.btnCancel, Qt::LeftButton);
+    EXPECT_FALSE(options.isVisible());
+    EXPECT_TRUE(ReadFlag(QStringLiteral("ejectCD")));
+    EXPECT_FALSE(options.chkEjectCD->isChecked());
+}
+
+TEST_F(SettingsPageTest, AutoCpuStoredDisablesTheBarAtCreation)
+{
+    WriteFlag(QStringLiteral("autoCPU"), true);
+    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("3"));
+    OpenWindows();
+    EXPECT_FALSE(windows_.Options->tbCPUage->isEnabled());
+    EXPECT_EQ(windows_.Options->tbCPUage->value(), 1);
+}
+
+TEST_F(SettingsPageTest, ACpuLevelThatIsNoNumberIsShownAndStartUpGoesOn)
+{
+    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("fast"));
+    OpenWindows();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("fast")));
+    EXPECT_EQ(windows_.Options->tbCPUage->value(), 1);
+    EXPECT_TRUE(Form().isVisible());
+}
+
+TEST_F(SettingsPageTest, AFlagOfTheWrongKindIsShownByTheErrorDisplay)
+{
+    settings_.WriteRaw(QStringLiteral("[General]\nejectCD=yes\n"));
+    OpenWindows();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("ejectCD")));
+    EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Critical);
+}
+
+} // namespace
+} // namespace sonfeld::test
