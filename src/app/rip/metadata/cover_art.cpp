@@ -41,8 +41,7 @@ void FetchFrontCover(QNetworkAccessManager& network, const TLookupOptions& optio
                 if (answer.failure == THttpAnswer::TFailure::None && answer.status == 404) {
                     cover.status = TCoverArt::TStatus::Missing;
                     cover.message = QStringLiteral("此发行版本没有封面");
-                } else if (answer.failure != THttpAnswer::TFailure::None ||
-                           answer.status != 200) {
+                } else if (answer.failure != THttpAnswer::TFailure::None || answer.status != 200) {
                     cover.message = FailureText(kService, answer);
                 } else if (ImageMimeType(answer.body).isEmpty()) {
                     cover.message = QStringLiteral("封面不是 JPEG 或 PNG 图像");

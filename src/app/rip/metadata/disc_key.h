@@ -20,10 +20,7 @@ struct TDiscKey {
     int trackCount = 0;
 
     // The key for remembering the disc: the MusicBrainz ID, else the freedb ID.
-    QString StorageId() const
-    {
-        return musicBrainzDiscId.isEmpty() ? freedbId : musicBrainzDiscId;
-    }
+    QString StorageId() const { return musicBrainzDiscId.isEmpty() ? freedbId : musicBrainzDiscId; }
 };
 
 } // namespace sonfeld::app::metadata

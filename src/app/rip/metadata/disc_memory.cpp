@@ -12,21 +12,22 @@ namespace {
 const QStringList& AlbumKeys()
 {
     static const QStringList keys = {
-        QStringLiteral("AlbumArtist"), QStringLiteral("Album"),
-        QStringLiteral("Date"),        QStringLiteral("Genre"),
-        QStringLiteral("DiscNumber"),  QStringLiteral("DiscTotal"),
-        QStringLiteral("Label"),       QStringLiteral("CatalogNumber"),
-        QStringLiteral("Barcode"),     QStringLiteral("Country"),
-        QStringLiteral("Comment"),     QStringLiteral("ReleaseId"),
+        QStringLiteral("AlbumArtist"),    QStringLiteral("Album"),
+        QStringLiteral("Date"),           QStringLiteral("Genre"),
+        QStringLiteral("DiscNumber"),     QStringLiteral("DiscTotal"),
+        QStringLiteral("Label"),          QStringLiteral("CatalogNumber"),
+        QStringLiteral("Barcode"),        QStringLiteral("Country"),
+        QStringLiteral("Comment"),        QStringLiteral("ReleaseId"),
         QStringLiteral("ReleaseGroupId"), QStringLiteral("AlbumArtistId")};
     return keys;
 }
 
 const QStringList& TrackKeys()
 {
-    static const QStringList keys = {QStringLiteral("Title"),         QStringLiteral("Artist"),
-                                     QStringLiteral("Isrc"),          QStringLiteral("RecordingId"),
-                                     QStringLiteral("ReleaseTrackId"), QStringLiteral("ArtistId")};
+    static const QStringList keys = {
+        QStringLiteral("Title"),          QStringLiteral("Artist"),
+        QStringLiteral("Isrc"),           QStringLiteral("RecordingId"),
+        QStringLiteral("ReleaseTrackId"), QStringLiteral("ArtistId")};
     return keys;
 }
 
@@ -74,7 +75,9 @@ TMetadataSource SourceFromText(const QString& text)
 
 } // namespace
 
-TDiscMemory::TDiscMemory(QSettings& settings) : settings_(settings) {}
+TDiscMemory::TDiscMemory(QSettings& settings) : settings_(settings)
+{
+}
 
 void TDiscMemory::Save(const QString& discId, const TDiscMetadata& metadata)
 {

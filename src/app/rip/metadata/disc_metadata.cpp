@@ -16,7 +16,7 @@ QString SourceText(TMetadataSource source)
 
 QString TAlbumMetadata::Year() const
 {
-    const QString year = date.value.left(4);
+    QString year = date.value.left(4);
     if (year.size() != 4)
         return {};
     for (const QChar c : year) {
@@ -28,9 +28,9 @@ QString TAlbumMetadata::Year() const
 
 QList<TTextField*> Fields(TAlbumMetadata& album)
 {
-    return {&album.albumArtist, &album.album,         &album.date,     &album.genre,
-            &album.discNumber,  &album.discTotal,     &album.label,    &album.catalogNumber,
-            &album.barcode,     &album.country,       &album.comment,  &album.releaseId,
+    return {&album.albumArtist,    &album.album,        &album.date,    &album.genre,
+            &album.discNumber,     &album.discTotal,    &album.label,   &album.catalogNumber,
+            &album.barcode,        &album.country,      &album.comment, &album.releaseId,
             &album.releaseGroupId, &album.albumArtistId};
 }
 

@@ -39,8 +39,8 @@ QString NumberField(int value, int width)
 }
 
 // The text of one field, or an error when the name or width is unknown.
-bool FieldText(const QString& spec, const TTemplateFields& fields, TNameRules rules,
-               QString& text, QString& error)
+bool FieldText(const QString& spec, const TTemplateFields& fields, TNameRules rules, QString& text,
+               QString& error)
 {
     const qsizetype colon = spec.indexOf(QLatin1Char(':'));
     const QString name = (colon < 0 ? spec : spec.left(colon)).trimmed().toLower();
@@ -104,11 +104,9 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
     QString path;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern[i];
-        if (c == QLatin1Char('{') && i + 1 < pattern.size() && pattern[i + 1] == c) {
-            path += c;
-            ++i;
-        } else if (c == QLatin1Char('}') && i + 1 < pattern.size() && pattern[i + 1] == c) {
-            path += c;
+        const bool brace = c == QLatin1Char('{') || c == QLatin1Char('}');
+        if (brace && i + 1 < pattern.size() && pattern[i + 1] == c) {
+            path += c; // "{{" or "}}"
             ++i;
         } else if (c == QLatin1Char('{')) {
             const qsizetype close = pattern.indexOf(QLatin1Char('}'), i + 1);
@@ -117,8 +115,7 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
                 return result;
             }
             QString text;
-            if (!FieldText(pattern.mid(i + 1, close - i - 1), fields, rules, text,
-                           result.error))
+            if (!FieldText(pattern.mid(i + 1, close - i - 1), fields, rules, text, result.error))
                 return result;
             path += text;
             i = close;
@@ -134,10 +131,10 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
     const QStringList segments = path.split(QLatin1Char('/'));
     for (const QString& segment : segments) {
         if (segment.trimmed().isEmpty()) {
-            result.error = segments.size() == 1
-                               ? QStringLiteral("按模板得到的文件名为空")
-                               : QStringLiteral("按模板得到的路径“%1”中有空的文件夹名或文件名")
-                                     .arg(path);
+            result.error =
+                segments.size() == 1
+                    ? QStringLiteral("按模板得到的文件名为空")
+                    : QStringLiteral("按模板得到的路径“%1”中有空的文件夹名或文件名").arg(path);
             return result;
         }
         if (segment == QLatin1String(".") || segment == QLatin1String("..")) {

@@ -79,10 +79,10 @@ void LookupGnudb(QNetworkAccessManager& network, const TLookupOptions& options,
                     return;
                 }
                 const TCddbMatch match = query.matches.first();
-                const QString read = QStringLiteral("cddb read %1 %2")
-                                         .arg(Word(match.category), Word(match.discId));
-                HttpGet(*guardedNetwork, QUrl(base + GnudbTarget(options, read)),
-                        options.userAgent, options.timeoutMs, context,
+                const QString read =
+                    QStringLiteral("cddb read %1 %2").arg(Word(match.category), Word(match.discId));
+                HttpGet(*guardedNetwork, QUrl(base + GnudbTarget(options, read)), options.userAgent,
+                        options.timeoutMs, context,
                         [match, done = std::move(done)](const THttpAnswer& entryAnswer) {
                             TGnudbResult entryResult;
                             if (entryAnswer.failure != THttpAnswer::TFailure::None ||

@@ -47,8 +47,10 @@ void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& use
 QString FailureText(const QString& service, const THttpAnswer& answer)
 {
     switch (answer.failure) {
-    case THttpAnswer::TFailure::Timeout: return QStringLiteral("查询失败: %1 无响应（超时）").arg(service);
-    case THttpAnswer::TFailure::Network: return QStringLiteral("查询失败: 无法连接 %1").arg(service);
+    case THttpAnswer::TFailure::Timeout:
+        return QStringLiteral("查询失败: %1 无响应（超时）").arg(service);
+    case THttpAnswer::TFailure::Network:
+        return QStringLiteral("查询失败: 无法连接 %1").arg(service);
     case THttpAnswer::TFailure::None: break;
     }
     if (answer.status == 503)

@@ -30,8 +30,7 @@ private:
             found.status = TLookupStatus::Found;
             found.candidates = result.candidates;
             found.chosenIndex = ChosenCandidate(found.candidates, request_.chosenReleaseId);
-            found.metadata =
-                ApplyCandidate(request_.current, found.candidates[found.chosenIndex]);
+            found.metadata = ApplyCandidate(request_.current, found.candidates[found.chosenIndex]);
             if (found.candidates.size() > 1) {
                 found.message = QStringLiteral("MusicBrainz 找到 %1 个发行版本，已用第 %2 个")
                                     .arg(found.candidates.size())
@@ -63,9 +62,8 @@ private:
         // shows names from a lookup or the user.
         done.metadata = request_.current;
         const TMetadataSource shown = request_.current.album.source;
-        const bool useCdText =
-            !request_.cdText.IsEmpty() &&
-            (shown == TMetadataSource::None || shown == TMetadataSource::CdText);
+        const bool useCdText = !request_.cdText.IsEmpty() &&
+                               (shown == TMetadataSource::None || shown == TMetadataSource::CdText);
         if (useCdText)
             done.metadata = MergeLookup(request_.current, request_.cdText);
         if (!musicBrainzFailure_.isEmpty() || gnudb.status == TLookupStatus::Failed) {

@@ -18,8 +18,8 @@ class TRequestSpacing;
 
 struct TLookupRequest {
     TDiscKey disc;
-    TDiscMetadata current; // what the window shows now, with the user's edits
-    TDiscMetadata cdText;  // from the disc; empty when it has none
+    TDiscMetadata current;   // what the window shows now, with the user's edits
+    TDiscMetadata cdText;    // from the disc; empty when it has none
     QString chosenReleaseId; // remembered for the disc, empty when none
 };
 

@@ -17,12 +17,12 @@ const QString kService = QStringLiteral("MusicBrainz");
 using TDone = std::function<void(const TMusicBrainzResult&)>;
 
 void Request(QNetworkAccessManager& network, TRequestSpacing& spacing,
-             const TLookupOptions& options, const TDiscKey& disc, bool withToc,
-             QObject* context, TDone done)
+             const TLookupOptions& options, const TDiscKey& disc, bool withToc, QObject* context,
+             TDone done)
 {
-    const QUrl url(TrimmedBase(options.musicBrainzServer) +
-                   MusicBrainzDiscIdTarget(disc.musicBrainzDiscId,
-                                           withToc ? disc.musicBrainzToc : QString()));
+    const QUrl url(
+        TrimmedBase(options.musicBrainzServer) +
+        MusicBrainzDiscIdTarget(disc.musicBrainzDiscId, withToc ? disc.musicBrainzToc : QString()));
     QPointer<QNetworkAccessManager> guardedNetwork(&network);
     QPointer<TRequestSpacing> guardedSpacing(&spacing);
     spacing.Enqueue(context, [=, done = std::move(done)]() mutable {
@@ -35,8 +35,8 @@ void Request(QNetworkAccessManager& network, TRequestSpacing& spacing,
                     if (answer.failure == THttpAnswer::TFailure::None && answer.status == 404) {
                         if (!withToc && !disc.musicBrainzToc.isEmpty() &&
                             !guardedNetwork.isNull() && !guardedSpacing.isNull()) {
-                            Request(*guardedNetwork, *guardedSpacing, options, disc, true,
-                                    context, std::move(done));
+                            Request(*guardedNetwork, *guardedSpacing, options, disc, true, context,
+                                    std::move(done));
                             return;
                         }
                         result.status = TLookupStatus::NotFound;
@@ -69,11 +69,11 @@ QString MusicBrainzDiscIdTarget(const QString& discId, const QString& toc)
 {
     // The ID is letters, digits, ".", "_" and "-"; escaping keeps anything else
     // from changing the path.
-    const QString id = discId.isEmpty() ? QStringLiteral("-")
-                                        : QString::fromLatin1(
-                                              QUrl::toPercentEncoding(discId, "._-"));
-    QString target = QStringLiteral("/ws/2/discid/%1?inc=%2&cdstubs=no&fmt=json")
-                         .arg(id, kMusicBrainzIncludes);
+    const QString id = discId.isEmpty()
+                           ? QStringLiteral("-")
+                           : QString::fromLatin1(QUrl::toPercentEncoding(discId, "._-"));
+    QString target =
+        QStringLiteral("/ws/2/discid/%1?inc=%2&cdstubs=no&fmt=json").arg(id, kMusicBrainzIncludes);
     if (!toc.isEmpty()) {
         QString plus = toc.simplified();
         plus.replace(QLatin1Char(' '), QLatin1Char('+'));

@@ -10,14 +10,14 @@ namespace sonfeld::app::metadata {
 namespace {
 
 struct TCredit {
-    QString name;     // the names joined with their join phrases
-    QString firstId;  // the first artist's MBID
+    QString name;    // the names joined with their join phrases
+    QString firstId; // the first artist's MBID
 };
 
 TCredit JoinCredit(const QJsonArray& credit)
 {
     TCredit joined;
-    for (const QJsonValue& entry : credit) {
+    for (const auto& entry : credit) {
         const QJsonObject part = entry.toObject();
         const QJsonObject artist = part.value(QLatin1String("artist")).toObject();
         QString name = part.value(QLatin1String("name")).toString();
@@ -34,7 +34,7 @@ bool MediumListsDisc(const QJsonObject& medium, const QString& discId)
 {
     if (discId.isEmpty())
         return false;
-    for (const QJsonValue& disc : medium.value(QLatin1String("discs")).toArray()) {
+    for (const auto& disc : medium.value(QLatin1String("discs")).toArray()) {
         if (disc.toObject().value(QLatin1String("id")).toString() == discId)
             return true;
     }
@@ -65,12 +65,13 @@ qsizetype MatchingMedium(const QJsonArray& media, const QString& discId, int tra
 
 QString FirstLabelField(const QJsonArray& labelInfo, bool catalogNumber)
 {
-    for (const QJsonValue& entry : labelInfo) {
+    for (const auto& entry : labelInfo) {
         const QJsonObject info = entry.toObject();
-        const QString text =
-            catalogNumber ? info.value(QLatin1String("catalog-number")).toString()
-                          : info.value(QLatin1String("label")).toObject().value(
-                                QLatin1String("name")).toString();
+        QString text = catalogNumber ? info.value(QLatin1String("catalog-number")).toString()
+                                     : info.value(QLatin1String("label"))
+                                           .toObject()
+                                           .value(QLatin1String("name"))
+                                           .toString();
         if (!text.isEmpty())
             return text;
     }
@@ -153,8 +154,7 @@ TReleaseCandidate MapRelease(const QJsonObject& release, const QString& discId, 
 
 } // namespace
 
-TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId,
-                                    int trackCount)
+TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId, int trackCount)
 {
     TMusicBrainzMapping mapping;
     QJsonParseError error{};
@@ -170,7 +170,7 @@ TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discI
         return mapping;
     }
     mapping.valid = true;
-    for (const QJsonValue& release : releases.toArray()) {
+    for (const auto& release : releases.toArray()) {
         if (release.isObject())
             mapping.candidates.append(MapRelease(release.toObject(), discId, trackCount));
     }

@@ -20,7 +20,6 @@ struct TMusicBrainzMapping {
 // discId picks the medium that was inserted; when no medium lists it (a
 // match found by TOC), the first medium with trackCount tracks is taken, else
 // the only or first CD.
-TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId,
-                                    int trackCount);
+TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId, int trackCount);
 
 } // namespace sonfeld::app::metadata

@@ -80,8 +80,7 @@ TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer)
         const QStringList parts = text.split(QLatin1Char(' '));
         if (parts.size() < 2 || parts[0].isEmpty() || parts[1].isEmpty())
             return;
-        parsed.matches.append(
-            {parts[0], parts[1], parts.mid(2).join(QLatin1Char(' ')).trimmed()});
+        parsed.matches.append({parts[0], parts[1], parts.mid(2).join(QLatin1Char(' ')).trimmed()});
     };
     if (parsed.code == 200) {
         addMatch(lines.first().mid(4));
@@ -171,8 +170,7 @@ TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer, const QString& category
     if (match.hasMatch())
         body.truncate(match.capturedStart());
     entry.metadata = ParseXmcd(body, category);
-    entry.valid =
-        !entry.metadata.album.album.value.isEmpty() || !entry.metadata.tracks.isEmpty();
+    entry.valid = !entry.metadata.album.album.value.isEmpty() || !entry.metadata.tracks.isEmpty();
     return entry;
 }
 

@@ -42,8 +42,9 @@ protected:
 TEST_F(CoverArtTest, FollowsTheRedirectToTheImage)
 {
     const QByteArray jpeg = QByteArray::fromHex("ffd8ffe000104a464946") + QByteArray(600, 'j');
-    server_.Serve("/release/" + kRelease.toLatin1() + "/front-500",
-                  HttpReply{307, "", "text/plain", {{"Location", "/images/front-500.jpg"}}, 0, false});
+    server_.Serve(
+        "/release/" + kRelease.toLatin1() + "/front-500",
+        HttpReply{307, "", "text/plain", {{"Location", "/images/front-500.jpg"}}, 0, false});
     server_.Serve("/images/front-500.jpg", HttpReply{200, jpeg, "image/jpeg", {}, 0, false});
     const TCoverArt cover = Fetch(kRelease);
     EXPECT_EQ(cover.status, TCoverArt::TStatus::Found);

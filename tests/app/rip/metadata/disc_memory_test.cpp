@@ -46,7 +46,8 @@ TEST(DiscMemoryTest, EditsAndTheChosenReleaseSurviveAReload)
     EXPECT_TRUE(loaded->album.album.userEdited);
     EXPECT_EQ(loaded->album.albumArtist.value, QStringLiteral("Zoë & 潮汐"));
     EXPECT_FALSE(loaded->album.albumArtist.userEdited);
-    EXPECT_EQ(loaded->album.releaseId.value, QStringLiteral("10000000-0000-4000-8000-00000000000a"));
+    EXPECT_EQ(loaded->album.releaseId.value,
+              QStringLiteral("10000000-0000-4000-8000-00000000000a"));
     ASSERT_EQ(loaded->tracks.size(), 2);
     EXPECT_EQ(loaded->tracks[1].title.value, QStringLiteral("港の灯り"));
     EXPECT_EQ(loaded->tracks[1].artist.value, QStringLiteral("Café 乐队"));

@@ -23,14 +23,15 @@ TDiscMetadata Found(const QString& album, const QStringList& titles)
 
 TEST(DiscMetadataTest, LookupsNeverOverwriteWhatTheUserTyped)
 {
-    TDiscMetadata current = Found(QStringLiteral("旧专辑"), {QStringLiteral("一"), QStringLiteral("二")});
+    TDiscMetadata current =
+        Found(QStringLiteral("旧专辑"), {QStringLiteral("一"), QStringLiteral("二")});
     current.album.album.SetByUser(QStringLiteral("我的专辑"));
     current.tracks[1].title.SetByUser(QStringLiteral("我的第二首"));
     current.album.genre.value = QStringLiteral("Folk");
 
-    TDiscMetadata found = Found(QStringLiteral("海港之光"),
-                                {QStringLiteral("低潮"), QStringLiteral("港の灯り"),
-                                 QStringLiteral("Café")});
+    TDiscMetadata found =
+        Found(QStringLiteral("海港之光"),
+              {QStringLiteral("低潮"), QStringLiteral("港の灯り"), QStringLiteral("Café")});
     TDiscMetadata merged = MergeLookup(current, found);
     EXPECT_EQ(merged.album.album.value, QStringLiteral("我的专辑"));
     EXPECT_TRUE(merged.album.album.userEdited);
@@ -44,7 +45,8 @@ TEST(DiscMetadataTest, LookupsNeverOverwriteWhatTheUserTyped)
     EXPECT_EQ(merged.album.source, TMetadataSource::MusicBrainz);
 
     // A second lookup still leaves the edits alone.
-    merged = MergeLookup(merged, Found(QStringLiteral("别的"), {QStringLiteral("x"), QStringLiteral("y")}));
+    merged = MergeLookup(merged,
+                         Found(QStringLiteral("别的"), {QStringLiteral("x"), QStringLiteral("y")}));
     EXPECT_EQ(merged.album.album.value, QStringLiteral("我的专辑"));
     EXPECT_EQ(merged.tracks[1].title.value, QStringLiteral("我的第二首"));
     EXPECT_EQ(merged.tracks[0].title.value, QStringLiteral("x"));

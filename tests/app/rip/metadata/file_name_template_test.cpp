@@ -31,11 +31,13 @@ QString Path(const QString& pattern, const TTemplateFields& fields,
 TEST(FileNameTemplateTest, FieldsPaddingAndSubFolders)
 {
     EXPECT_EQ(Path(kDefaultFileNameTemplate, Track()), QStringLiteral("Café Flood"));
-    EXPECT_EQ(Path(QStringLiteral("{albumartist}/{year} - {album}/{disc}-{track:02} {artist} - {title}"),
-                   Track()),
-              QStringLiteral("北方的艾达/2001 - 港の灯り/2-03 Zoë - Café Flood"));
-    EXPECT_EQ(Path(QStringLiteral("{track:3} of {tracktotal} ({disc}／{disctotal}) {{x}}"), Track()),
-              QStringLiteral("003 of 12 (2／2) {x}"));
+    EXPECT_EQ(
+        Path(QStringLiteral("{albumartist}/{year} - {album}/{disc}-{track:02} {artist} - {title}"),
+             Track()),
+        QStringLiteral("北方的艾达/2001 - 港の灯り/2-03 Zoë - Café Flood"));
+    EXPECT_EQ(
+        Path(QStringLiteral("{track:3} of {tracktotal} ({disc}／{disctotal}) {{x}}"), Track()),
+        QStringLiteral("003 of 12 (2／2) {x}"));
     EXPECT_EQ(Path(QStringLiteral("{TITLE}"), Track()), QStringLiteral("Café Flood"));
 }
 
@@ -73,8 +75,9 @@ TEST(FileNameTemplateTest, EmptyNamesAndBadTemplatesAreErrors)
 
 TEST(FileNameTemplateTest, ExampleForTheSettingsPage)
 {
-    EXPECT_EQ(FileNameTemplateExample(QStringLiteral("{album}/{track:02} {title}"), TNameRules::Posix),
-              QStringLiteral("例如: 海港之光/03 涨潮"));
+    EXPECT_EQ(
+        FileNameTemplateExample(QStringLiteral("{album}/{track:02} {title}"), TNameRules::Posix),
+        QStringLiteral("例如: 海港之光/03 涨潮"));
     EXPECT_TRUE(FileNameTemplateExample(QStringLiteral("{bad}"), TNameRules::Posix)
                     .startsWith(QStringLiteral("模板有误: ")));
 }

@@ -20,19 +20,26 @@ namespace {
 QByteArray Medium(int position, bool discListed, const QByteArray& prefix)
 {
     const QByteArray discs =
-        discListed ? R"([{"id":"FiuY5Av_gk_xDo5F4mUh8h3j9Aw-","sectors":632,"offset-count":3,"offsets":[150,160,620]}])"
-                   : R"([{"id":"OtherDisc0000000000000000000-","sectors":900,"offset-count":3,"offsets":[150,300,600]}])";
+        discListed
+            ? R"([{"id":"FiuY5Av_gk_xDo5F4mUh8h3j9Aw-","sectors":632,"offset-count":3,"offsets":[150,160,620]}])"
+            : R"([{"id":"OtherDisc0000000000000000000-","sectors":900,"offset-count":3,"offsets":[150,300,600]}])";
     return R"({"position":)" + QByteArray::number(position) +
            R"(,"format":"CD","track-count":3,"discs":)" + discs + R"(,"tracks":[
-  {"id":"20000000-0000-4000-8000-)" + prefix + R"(01","number":"1","position":1,"title":"低潮 )" + prefix + R"(","length":133,
-   "recording":{"id":"30000000-0000-4000-8000-)" + prefix + R"(01","title":"低潮","isrcs":["XXZZZ0100001"]},
+  {"id":"20000000-0000-4000-8000-)" +
+           prefix + R"(01","number":"1","position":1,"title":"低潮 )" + prefix + R"(","length":133,
+   "recording":{"id":"30000000-0000-4000-8000-)" +
+           prefix + R"(01","title":"低潮","isrcs":["XXZZZ0100001"]},
    "artist-credit":[{"name":"北方的艾达","joinphrase":"","artist":{"id":"40000000-0000-4000-8000-00000000000a","name":"北方的艾达"}}]},
-  {"id":"20000000-0000-4000-8000-)" + prefix + R"(02","number":"2","position":2,"title":"港の灯り","length":6133,
-   "recording":{"id":"30000000-0000-4000-8000-)" + prefix + R"(02","title":"港の灯り","isrcs":[]},
+  {"id":"20000000-0000-4000-8000-)" +
+           prefix + R"(02","number":"2","position":2,"title":"港の灯り","length":6133,
+   "recording":{"id":"30000000-0000-4000-8000-)" +
+           prefix + R"(02","title":"港の灯り","isrcs":[]},
    "artist-credit":[{"name":"Zoë Ñandú","joinphrase":" feat. ","artist":{"id":"40000000-0000-4000-8000-00000000000b","name":"Zoë Ñandú"}},
                     {"name":"潮汐","joinphrase":"","artist":{"id":"40000000-0000-4000-8000-00000000000c","name":"潮汐"}}]},
-  {"id":"20000000-0000-4000-8000-)" + prefix + R"(03","number":"3","position":3,"title":"Café Flood","length":160,
-   "recording":{"id":"30000000-0000-4000-8000-)" + prefix + R"(03","title":"Café Flood"}}]})";
+  {"id":"20000000-0000-4000-8000-)" +
+           prefix + R"(03","number":"3","position":3,"title":"Café Flood","length":160,
+   "recording":{"id":"30000000-0000-4000-8000-)" +
+           prefix + R"(03","title":"Café Flood"}}]})";
 }
 
 QByteArray Release(const QString& id, const QByteArray& title, const QByteArray& media)
@@ -44,7 +51,8 @@ QByteArray Release(const QString& id, const QByteArray& title, const QByteArray&
   "label-info":[{"catalog-number":null,"label":null},{"catalog-number":"TIDE-001","label":{"id":"50000000-0000-4000-8000-000000000001","name":"码头唱片"}}],
   "release-group":{"id":"60000000-0000-4000-8000-000000000001","title":"海港之光","primary-type":"Album"},
   "cover-art-archive":{"artwork":true,"front":true,"back":false,"count":1},
-  "media":[)" + media + "]}";
+  "media":[)" +
+           media + "]}";
 }
 
 } // namespace

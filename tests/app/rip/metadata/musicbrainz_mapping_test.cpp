@@ -27,15 +27,18 @@ TEST(MusicBrainzMappingTest, MapsTheReleaseAndTheMediumOfTheDisc)
     const TDiscMetadata& disc = a.metadata;
     EXPECT_EQ(disc.album.discNumber.value, QStringLiteral("2"));
     EXPECT_EQ(disc.album.discTotal.value, QStringLiteral("2"));
-    EXPECT_EQ(disc.album.releaseGroupId.value, QStringLiteral("60000000-0000-4000-8000-000000000001"));
-    EXPECT_EQ(disc.album.albumArtistId.value, QStringLiteral("40000000-0000-4000-8000-00000000000a"));
+    EXPECT_EQ(disc.album.releaseGroupId.value,
+              QStringLiteral("60000000-0000-4000-8000-000000000001"));
+    EXPECT_EQ(disc.album.albumArtistId.value,
+              QStringLiteral("40000000-0000-4000-8000-00000000000a"));
     ASSERT_EQ(disc.tracks.size(), 3);
     EXPECT_EQ(disc.tracks[0].title.value, QStringLiteral("低潮 a2"));
     EXPECT_EQ(disc.tracks[0].isrc.value, QStringLiteral("XXZZZ0100001"));
     EXPECT_EQ(disc.tracks[0].recordingId.value, QStringLiteral("30000000-0000-4000-8000-a201"));
     EXPECT_EQ(disc.tracks[0].releaseTrackId.value, QStringLiteral("20000000-0000-4000-8000-a201"));
     EXPECT_EQ(disc.tracks[1].artist.value, QStringLiteral("Zoë Ñandú feat. 潮汐"));
-    EXPECT_EQ(disc.tracks[1].artistId.value, QStringLiteral("40000000-0000-4000-8000-00000000000b"));
+    EXPECT_EQ(disc.tracks[1].artistId.value,
+              QStringLiteral("40000000-0000-4000-8000-00000000000b"));
     EXPECT_TRUE(disc.tracks[1].isrc.value.isEmpty());
     // No credit on the track: the release's.
     EXPECT_EQ(disc.tracks[2].artist.value, QStringLiteral("北方的艾达 & 潮汐"));
@@ -48,7 +51,8 @@ TEST(MusicBrainzMappingTest, WithoutTheDiscIdTheMediumIsFoundByTrackCount)
     ASSERT_TRUE(mapping.valid);
     ASSERT_EQ(mapping.candidates.size(), 1);
     EXPECT_EQ(mapping.candidates[0].metadata.album.discNumber.value, QStringLiteral("2"));
-    EXPECT_EQ(mapping.candidates[0].metadata.tracks.value(0).title.value, QStringLiteral("低潮 b2"));
+    EXPECT_EQ(mapping.candidates[0].metadata.tracks.value(0).title.value,
+              QStringLiteral("低潮 b2"));
 }
 
 TEST(MusicBrainzMappingTest, AnswersOfTheWrongShapeAreInvalidWithoutCrashing)

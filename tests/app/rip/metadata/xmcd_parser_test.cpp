@@ -57,8 +57,9 @@ TEST(XmcdParserTest, QueryAnswers)
     EXPECT_EQ(one.matches[0].discId, QStringLiteral("0c000603"));
     EXPECT_EQ(one.matches[0].title, QStringLiteral("北方的艾达 & 潮汐 / 海港之光"));
 
-    TCddbQueryAnswer several = ParseCddbQueryAnswer(
-        "211 close matches found\r\nrock 0c000603 A / B\r\nmisc 0c000604 C / D\r\n.\r\nrock x y\r\n");
+    TCddbQueryAnswer several =
+        ParseCddbQueryAnswer("211 close matches found\r\nrock 0c000603 A / B\r\nmisc 0c000604 C / "
+                             "D\r\n.\r\nrock x y\r\n");
     EXPECT_EQ(several.code, 211);
     ASSERT_EQ(several.matches.size(), 2);
     EXPECT_EQ(several.matches[1].discId, QStringLiteral("0c000604"));
