@@ -1,0 +1,66 @@
+#include "http_get.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+namespace sonfeld::app::metadata {
+
+void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& userAgent,
+             int timeoutMs, QObject* context, std::function<void(const THttpAnswer&)> done)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply* reply = network.get(request);
+
+    // The whole exchange counts, not just silence between bytes: a server
+    // that trickles must not hold the lookup past its limit.
+    auto* limit = new QTimer(reply);
+    limit->setSingleShot(true);
+    QObject::connect(limit, &QTimer::timeout, reply, [reply] {
+        if (!reply->isFinished()) {
+            reply->setProperty("sonfeldTimedOut", true);
+            reply->abort();
+        }
+    });
+    limit->start(timeoutMs);
+
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    QObject::connect(reply, &QNetworkReply::finished, context, [reply, done = std::move(done)] {
+        THttpAnswer answer;
+        answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->property("sonfeldTimedOut").toBool()) {
+            answer.failure = THttpAnswer::TFailure::Timeout;
+        } else if (answer.status == 0) {
+            answer.failure = THttpAnswer::TFailure::Network;
+        } else {
+            answer.body = reply->readAll();
+            answer.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+        }
+        done(answer);
+    });
+}
+
+QString FailureText(const QString& service, const THttpAnswer& answer)
+{
+    switch (answer.failure) {
+    case THttpAnswer::TFailure::Timeout:
+        return QStringLiteral("查询失败: %1 无响应（超时）").arg(service);
+    case THttpAnswer::TFailure::Network:
+        return QStringLiteral("查询失败: 无法连接 %1").arg(service);
+    case THttpAnswer::TFailure::None: break;
+    }
+    if (answer.status == 503)
+        return QStringLiteral("查询失败: %1 繁忙 (HTTP 503)").arg(service);
+    return QStringLiteral("查询失败: %1 服务器错误 (HTTP %2)").arg(service).arg(answer.status);
+}
+
+QString UnreadableAnswerText(const QString& service)
+{
+    return QStringLiteral("查询失败: %1 的回答无法识别").arg(service);
+}
+
+} // namespace sonfeld::app::metadata

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "disc_metadata.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The texts of the CDDB protocol as gnudb sends them over HTTP (protocol
+// level 6, UTF-8): the answer to "cddb query" and the xmcd entry "cddb read"
+// returns. Qt Core only, so the fuzz build can take it alone.
+namespace sonfeld::app::metadata {
+
+struct TCddbMatch {
+    QString category;
+    QString discId;
+    QString title; // "Artist / Album"
+};
+
+struct TCddbQueryAnswer {
+    int code = 0; // 200 one match, 210/211 several, 202 none, else a failure; 0 = unreadable
+    QList<TCddbMatch> matches;
+};
+
+TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer);
+
+struct TXmcdEntry {
+    int code = 0;       // the status line's code, 210 for an entry
+    bool valid = false; // a 210 answer holding at least a DTITLE or a TTITLE
+    TDiscMetadata metadata;
+};
+
+// The answer to "cddb read": status line, then the entry up to a "." line.
+// category is the genre when the entry has no DGENRE.
+TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer, const QString& category = {});
+
+// Just the entry's KEY=value lines (no status line), for files and tests.
+TDiscMetadata ParseXmcd(const QString& entry, const QString& category = {});
+
+} // namespace sonfeld::app::metadata

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/rip/metadata/disc_key.h"
+
+#include <QByteArray>
+
+// Answers written for the tests in the services' formats, for one small disc
+// of three tracks (absolute offsets 150, 160, 620, lead-out 632).
+namespace sonfeld::app::metadata::test {
+
+inline const QString kDiscId = QStringLiteral("FiuY5Av_gk_xDo5F4mUh8h3j9Aw-");
+inline const QString kToc = QStringLiteral("1 3 632 150 160 620");
+inline const QString kReleaseA = QStringLiteral("10000000-0000-4000-8000-00000000000a");
+inline const QString kReleaseB = QStringLiteral("10000000-0000-4000-8000-00000000000b");
+
+TDiscKey Disc();
+
+// One release, one medium holding the disc; Chinese, Japanese and accented names.
+QByteArray OneReleaseJson();
+// Two releases: A is a two-disc set whose second medium is this disc, B a
+// single disc.
+QByteArray TwoReleasesJson();
+// The answer to a TOC lookup: found by durations, no disc IDs listed.
+QByteArray DurationMatchJson();
+
+// gnudb: the query answer and the entry for the disc.
+QByteArray GnudbQueryFound();
+QByteArray GnudbEntry();
+
+} // namespace sonfeld::app::metadata::test
