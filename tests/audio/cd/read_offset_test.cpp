@@ -46,7 +46,7 @@ std::string Msf(std::int64_t sectors)
 // The same tracks as a cdrdao TOC image over the CUE image's BIN file.
 std::filesystem::path WriteToc(const DiscFixture& disc)
 {
-    const auto toc = disc.dir / "disc.toc";
+    auto toc = disc.dir / "disc.toc";
     std::ofstream out(toc);
     out << "CD_DA\n";
     for (const auto& track : disc.layout.tracks) {
