@@ -101,6 +101,58 @@ void TCDIn::SetEndTrack(int value)
     RipEnd = {value + 1, 0, 0, 0};
 }
 
+void TCDIn::SetReadOffset(int value)
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    if (value < -kMaxReadOffset || value > kMaxReadOffset)
+        throw EACSException("The read offset is out of range.");
+    readOffset_ = value;
+}
+
+void TCDIn::SetReadMode(TCDReadMode value)
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    readMode_ = value;
+}
+
+TCDRipReport TCDIn::RipReport()
+{
+    TCDRipReport result;
+    const auto& api = cdrip::Api();
+    if (api.GetRipReport == nullptr) {
+        // An older library reads securely at offset 0 and knows only the totals.
+        CR_RipStatistics statistics{0, 0, 0, -1};
+        if (api.GetRipStatistics != nullptr && api.GetRipStatistics(&statistics) == CR_OK) {
+            result.Corrected = statistics.Corrected;
+            result.Uncorrected = statistics.Uncorrected;
+            result.ReadErrors = statistics.ReadErrors;
+        }
+        return result;
+    }
+    CR_RipReport report{};
+    if (api.GetRipReport(&report, nullptr, 0) != CR_OK)
+        return result;
+    std::vector<CR_SectorProblem> problems(
+        static_cast<std::size_t>(std::max(report.ProblemCount, 0)));
+    if (!problems.empty() && api.GetRipReport(&report, problems.data(),
+                                              static_cast<std::int32_t>(problems.size())) != CR_OK)
+        problems.clear();
+    // A rip may have ended between the two calls; only what both saw counts.
+    problems.resize(
+        std::min(problems.size(), static_cast<std::size_t>(std::max(report.ProblemCount, 0))));
+    result.Mode = report.ReadMode == CR_READ_FAST ? rmFast : rmSecure;
+    result.ReadOffset = report.ReadOffset;
+    result.Corrected = report.Corrected;
+    result.Uncorrected = report.Uncorrected;
+    result.ReadErrors = report.ReadErrors;
+    for (const CR_SectorProblem& problem : problems)
+        result.Problems.push_back(
+            {problem.Sector, static_cast<TCDSectorProblem::Kind>(problem.Kind), problem.Count});
+    return result;
+}
+
 int TCDIn::DriveCount()
 {
     DriveHold hold(*this);
@@ -213,6 +265,10 @@ void TCDIn::OpenInput()
     // An end track before the start track would give a negative size.
     if (end <= start)
         throw EACSException("The end track out of range");
+    // A library without options can only read what a default run reads.
+    if (cdrip::Api().OpenRipperWithOptions == nullptr &&
+        (readOffset_ != 0 || readMode_ != rmSecure))
+        throw EACSException("The CD library cannot correct a read offset or read fast.");
     size_.store((end - start) * kBytesPerFrame);
 
     busy_.store(true);
@@ -221,8 +277,7 @@ void TCDIn::OpenInput()
     position_.store(0);
     AcquireDrive();
     chunkSize_ = kChunkBytes;
-    const std::int32_t result = cdrip::Api().OpenRipper(
-        &chunkSize_, static_cast<std::int32_t>(start), static_cast<std::int32_t>(end));
+    const std::int32_t result = OpenRipper(start, end);
     if (result != CR_OK || chunkSize_ <= 0 || chunkSize_ > kChunkBytes) {
         const std::string reason = cdrip::LastError();
         cdrip::Api().CloseRipper();
@@ -232,6 +287,19 @@ void TCDIn::OpenInput()
         throw EACSException("Cannot read audio from the disc" +
                             (reason.empty() ? std::string(".") : ": " + reason));
     }
+}
+
+std::int32_t TCDIn::OpenRipper(std::int64_t start, std::int64_t end)
+{
+    const auto& api = cdrip::Api();
+    const auto first = static_cast<std::int32_t>(start);
+    const auto last = static_cast<std::int32_t>(end);
+    if (api.OpenRipperWithOptions != nullptr) {
+        const CR_RipOptions options{readOffset_,
+                                    readMode_ == rmFast ? CR_READ_FAST : CR_READ_SECURE};
+        return api.OpenRipperWithOptions(&chunkSize_, first, last, &options);
+    }
+    return api.OpenRipper(&chunkSize_, first, last);
 }
 
 void TCDIn::FailRead(const std::string& what)

@@ -54,6 +54,18 @@ public:
     void SetStartTrack(int value);
     int EndTrack() const { return endTrack_; }
     void SetEndTrack(int value);
+    // The drive's read offset in samples, corrected on every later run:
+    // -kMaxReadOffset .. kMaxReadOffset, else "The read offset is out of
+    // range."; busy during a run. 0 reads the sectors of the range as they are.
+    int ReadOffset() const { return readOffset_; }
+    void SetReadOffset(int value);
+    // Secure by default; busy during a run.
+    TCDReadMode ReadMode() const { return readMode_; }
+    void SetReadMode(TCDReadMode value);
+    // The current or last run's reading mode, offset and problems, as the
+    // library reports them. Re-reading a range in secure mode after a fast run
+    // is simply another run: nothing of the earlier run is reused.
+    TCDRipReport RipReport();
 
     int DriveCount();
     std::string DriveName();
@@ -79,10 +91,13 @@ private:
     std::int64_t RangeStartSector();
     std::int64_t RangeEndSector();
     [[noreturn]] void FailRead(const std::string& what);
+    std::int32_t OpenRipper(std::int64_t start, std::int64_t end);
 
     int currentDrive_ = 0;
     int startTrack_ = 0;
     int endTrack_ = 0;
+    int readOffset_ = 0;
+    TCDReadMode readMode_ = rmSecure;
     std::array<std::uint8_t, kChunkBytes> chunk_{}; // the worker's, during a run
     std::int32_t chunkSize_ = kChunkBytes;
 };

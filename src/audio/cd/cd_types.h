@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sonfeld {
 
@@ -45,6 +46,32 @@ constexpr std::int64_t MSFToFrames(const TMSF& msf)
 {
     return MSFToFrames(msf.Minute, msf.Second, msf.Frame);
 }
+
+// How a rip reads: secure verifies every sector (paranoia), fast does not and
+// leaves checking the result to the caller.
+enum TCDReadMode { rmSecure = 0, rmFast = 1 };
+
+// The largest read offset the CD input accepts, in samples either way.
+constexpr int kMaxReadOffset = 2940;
+
+// A sector the drive had trouble with during a run.
+struct TCDSectorProblem {
+    enum Kind { Corrected = 1, ReadError = 2, Uncorrected = 3 };
+    std::int32_t Sector = 0; // LSN as read, the read offset included
+    Kind Problem = Corrected;
+    std::int32_t Count = 0; // reports for this sector and kind
+    bool operator==(const TCDSectorProblem&) const = default;
+};
+
+// How the last run of a CD input read, and what went wrong.
+struct TCDRipReport {
+    TCDReadMode Mode = rmSecure;
+    int ReadOffset = 0;
+    int Corrected = 0;
+    int Uncorrected = 0;
+    int ReadErrors = 0;
+    std::vector<TCDSectorProblem> Problems; // in sector order
+};
 
 // Frames to minutes, seconds, frames (integer division). Minutes above 255
 // cannot occur on a CD; they are cut to the byte.

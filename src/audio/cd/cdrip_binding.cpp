@@ -92,6 +92,8 @@ void ResolveAll(const DynamicLibrary& library, Functions& f)
     ResolveInto(library, f.GetRipStatistics, "CR_GetRipStatistics");
     ResolveInto(library, f.GetLastError, "CR_GetLastError");
     ResolveInto(library, f.GetDiscModel, "CR_GetDiscModel");
+    ResolveInto(library, f.OpenRipperWithOptions, "CR_OpenRipperWithOptions");
+    ResolveInto(library, f.GetRipReport, "CR_GetRipReport");
 }
 
 // Calling a missing entry point would crash the program, so a library that

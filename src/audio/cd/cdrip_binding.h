@@ -60,6 +60,10 @@ struct Functions {
     decltype(&CR_GetLastError) GetLastError = nullptr;
     // The disc model; a library without it is still usable (lengths then come from the TOC).
     decltype(&CR_GetDiscModel) GetDiscModel = nullptr;
+    // Read offset, reading mode and per-sector problems; without them a rip
+    // reads in secure mode at offset 0.
+    decltype(&CR_OpenRipperWithOptions) OpenRipperWithOptions = nullptr;
+    decltype(&CR_GetRipReport) GetRipReport = nullptr;
 };
 
 // The file the binding loads unless told otherwise: libcdrip.so beside the program.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct FakeDrive {
     std::string lastError;
     int32_t lastSession = -1;
     std::map<int32_t, std::string> titles;
+    std::set<int32_t> unstable;
+    std::set<int32_t> refused;
+    CR_RipOptions options{0, CR_READ_SECURE};
+    CR_RipStatistics statistics{0, 0, 0, -1};
+    std::map<std::pair<int32_t, int32_t>, int32_t> problems; // (sector, kind) -> count
 };
 
 FakeDrive& Fake()
@@ -57,6 +63,18 @@ void ResetLocked(FakeDrive& f)
     f.lastError.clear();
     f.lastSession = -1;
     f.titles.clear();
+    f.unstable.clear();
+    f.refused.clear();
+    f.options = {0, CR_READ_SECURE};
+    f.statistics = {0, 0, 0, -1};
+    f.problems.clear();
+}
+
+void Report(FakeDrive& f, int32_t sector, int32_t kind)
+{
+    (kind == CR_PROBLEM_CORRECTED ? f.statistics.Corrected : f.statistics.ReadErrors) += 1;
+    f.statistics.LastProblemSector = sector;
+    ++f.problems[{sector, kind}];
 }
 
 } // namespace
@@ -120,6 +138,20 @@ FAKE_EXPORT void FakeCR_SetTitle(int32_t track, const char* title)
         Fake().titles.erase(track);
     else
         Fake().titles[track] = title;
+}
+
+FAKE_EXPORT void FakeCR_SetUnstableSectors(const int32_t* sectors, int32_t count)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().unstable.clear();
+    Fake().unstable.insert(sectors, sectors + count);
+}
+
+FAKE_EXPORT void FakeCR_SetRefusedSectors(const int32_t* sectors, int32_t count)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().refused.clear();
+    Fake().refused.insert(sectors, sectors + count);
 }
 
 extern "C" {
@@ -241,19 +273,46 @@ int32_t CR_EjectCD(int32_t)
     return CR_OK;
 }
 
-int32_t CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end)
+int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
+                                 const CR_RipOptions* options)
 {
     std::lock_guard guard(Fake().lock);
     FakeDrive& f = Fake();
     ++f.counters.openRipperCalls;
     f.counters.lastStart = start;
     f.counters.lastEnd = end;
+    f.options = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE};
+    f.counters.lastReadMode = options != nullptr ? options->ReadMode : -1;
+    f.counters.lastReadOffset = f.options.ReadOffset;
+    f.statistics = {0, 0, 0, -1};
+    f.problems.clear();
     f.chunkSectors = std::max(*chunkSize / 2352, 1);
     *chunkSize = f.chunkSectors * 2352;
     f.next = start;
     f.end = end;
     f.chunksDelivered = 0;
     f.ripping = true;
+    return CR_OK;
+}
+
+int32_t CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end)
+{
+    return CR_OpenRipperWithOptions(chunkSize, start, end, nullptr);
+}
+
+int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_t capacity)
+{
+    std::lock_guard guard(Fake().lock);
+    const FakeDrive& f = Fake();
+    *report = {f.options.ReadMode,      f.options.ReadOffset,
+               f.statistics.Corrected,  f.statistics.Uncorrected,
+               f.statistics.ReadErrors, static_cast<int32_t>(f.problems.size())};
+    int32_t stored = 0;
+    for (const auto& [key, count] : f.problems) {
+        if (stored >= capacity)
+            break;
+        problems[stored++] = {key.first, key.second, count};
+    }
     return CR_OK;
 }
 
@@ -279,8 +338,16 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t*)
     }
     const int32_t sectors = std::min(f.chunkSectors, f.end - f.next);
     for (int32_t s = 0; s < sectors; ++s) {
-        for (int32_t k = 0; k < 2352; ++k)
-            buffer[s * 2352 + k] = FakeCR_PatternByte(f.next + s, k);
+        const int32_t lsn = f.next + s;
+        const bool wrong = f.unstable.contains(lsn) && f.options.ReadMode == CR_READ_FAST;
+        for (int32_t k = 0; k < 2352; ++k) {
+            const uint8_t right = FakeCR_PatternByte(lsn, k);
+            buffer[s * 2352 + k] = wrong ? FakeCR_WrongByte(right) : right;
+        }
+        if (f.refused.contains(lsn))
+            Report(f, lsn, CR_PROBLEM_READ_ERROR);
+        if (f.unstable.contains(lsn) && f.options.ReadMode == CR_READ_SECURE)
+            Report(f, lsn, CR_PROBLEM_CORRECTED);
     }
     f.next += std::max(sectors, 0);
     ++f.chunksDelivered;

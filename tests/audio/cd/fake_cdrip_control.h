@@ -19,6 +19,8 @@ struct FakeCR_Counters {
     int32_t lastStart;
     int32_t lastEnd;
     int32_t initCalls;
+    int32_t lastReadMode; // options of the last CR_OpenRipperWithOptions; -1 after CR_OpenRipper
+    int32_t lastReadOffset;
 };
 
 // Back to one ready drive, named "Fake Drive 0", with the table given below.
@@ -38,6 +40,18 @@ typedef void (*FakeCR_GetCountersFn)(FakeCR_Counters* counters);
 typedef void (*FakeCR_SetLastSessionFn)(int32_t startLsn);
 // A CD-TEXT title for track (0: the album); nullptr removes it.
 typedef void (*FakeCR_SetTitleFn)(int32_t track, const char* title);
+// Sectors a fast (unverified) read gets wrong; a secure read repairs them and
+// reports one correction each.
+typedef void (*FakeCR_SetUnstableSectorsFn)(const int32_t* sectors, int32_t count);
+// Sectors whose first read the drive refuses; the retry succeeds, and each
+// is reported as a read error in either mode.
+typedef void (*FakeCR_SetRefusedSectorsFn)(const int32_t* sectors, int32_t count);
+}
+
+// The byte a wrong read of an unstable sector delivers instead.
+inline uint8_t FakeCR_WrongByte(uint8_t right)
+{
+    return static_cast<uint8_t>(right ^ 0x5A);
 }
 
 // The byte the fake delivers at offset within sector lsn.

@@ -29,6 +29,10 @@ public:
         GetCounters = control_->Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
         SetLastSession = control_->Resolve<FakeCR_SetLastSessionFn>("FakeCR_SetLastSession");
         SetTitle = control_->Resolve<FakeCR_SetTitleFn>("FakeCR_SetTitle");
+        SetUnstableSectors =
+            control_->Resolve<FakeCR_SetUnstableSectorsFn>("FakeCR_SetUnstableSectors");
+        SetRefusedSectors =
+            control_->Resolve<FakeCR_SetRefusedSectorsFn>("FakeCR_SetRefusedSectors");
         if (Reset != nullptr)
             Reset();
     }
@@ -36,7 +40,8 @@ public:
     bool Ready() const
     {
         return loaded_ && Reset && SetDrives && SetMediaLoaded && SetTocResult && SetToc &&
-               FailAfterChunks && GetCounters && SetLastSession && SetTitle;
+               FailAfterChunks && GetCounters && SetLastSession && SetTitle && SetUnstableSectors &&
+               SetRefusedSectors;
     }
 
     FakeCR_Counters Counters() const
@@ -55,6 +60,8 @@ public:
     FakeCR_GetCountersFn GetCounters = nullptr;
     FakeCR_SetLastSessionFn SetLastSession = nullptr;
     FakeCR_SetTitleFn SetTitle = nullptr;
+    FakeCR_SetUnstableSectorsFn SetUnstableSectors = nullptr;
+    FakeCR_SetRefusedSectorsFn SetRefusedSectors = nullptr;
 
 private:
     std::string path_;

@@ -65,6 +65,51 @@ typedef struct CR_RipStatistics {
     int32_t LastProblemSector; // LSN of the last correction or failure, -1 when none
 } CR_RipStatistics;
 
+// How a rip reads. Secure: paranoia verifies every sector and retries what
+// does not match. Fast: paranoia's verification is off and the drive is asked
+// for its full speed; a wrong sample is then only caught by checking the
+// result. Images read the same either way.
+enum { CR_READ_SECURE = 0, CR_READ_FAST = 1 };
+
+// The largest read offset a rip accepts, in samples either way (five sectors).
+enum { CR_MAX_READ_OFFSET = 2940 };
+
+// Options of one rip, given to CR_OpenRipperWithOptions.
+typedef struct CR_RipOptions {
+    // The drive's read offset in samples (one sample: four bytes, both
+    // channels). The rip of sectors start .. end - 1 delivers the samples the
+    // drive returns at [start * 588 + ReadOffset, end * 588 + ReadOffset):
+    // the window moves into the neighbouring sectors, and what lies before the
+    // disc's first sector or past the end of its audio is delivered as zero
+    // samples. 0 reads exactly the sectors asked for.
+    int32_t ReadOffset;
+    int32_t ReadMode; // CR_READ_SECURE or CR_READ_FAST
+} CR_RipOptions;
+
+// Kinds of the sector problems CR_GetRipReport lists.
+enum {
+    CR_PROBLEM_CORRECTED = 1,   // verification repaired something in the sector
+    CR_PROBLEM_READ_ERROR = 2,  // the drive refused a read of the sector
+    CR_PROBLEM_UNCORRECTED = 3, // the sector was given up
+};
+
+// One sector paranoia reported a problem with, during the current or last rip.
+typedef struct CR_SectorProblem {
+    int32_t Sector; // LSN as read from the drive (the read offset included)
+    int32_t Kind;   // CR_PROBLEM_*
+    int32_t Count;  // how often it was reported for this sector
+} CR_SectorProblem;
+
+// The current or last rip as a whole: how it was read and what went wrong.
+typedef struct CR_RipReport {
+    int32_t ReadMode;     // CR_READ_SECURE or CR_READ_FAST
+    int32_t ReadOffset;   // samples
+    int32_t Corrected;    // as in CR_RipStatistics
+    int32_t Uncorrected;  // as in CR_RipStatistics
+    int32_t ReadErrors;   // as in CR_RipStatistics
+    int32_t ProblemCount; // entries of the sector list (sector and kind distinct)
+} CR_RipReport;
+
 // Packed table-of-contents entry, returned by value as 64 bits:
 // bits 0-31 start sector (LSN), bits 32-39 control byte (0x10 | control bits),
 // bits 40-47 track number (0xAA for the lead-out).
@@ -102,6 +147,11 @@ CDRIP_API int32_t CDRIP_CALL CR_GetDriveInfo(int32_t index, CR_DriveParameters* 
 // paranoia. *chunkSize (bytes) is rounded down to whole sectors (at least one)
 // and written back.
 CDRIP_API int32_t CDRIP_CALL CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end);
+// CR_OpenRipper with options (nullptr: offset 0, secure). CR_ERROR for an
+// offset beyond CR_MAX_READ_OFFSET or an unknown mode. Every rip starts
+// afresh: nothing read by an earlier rip is reused.
+CDRIP_API int32_t CDRIP_CALL CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start,
+                                                      int32_t end, const CR_RipOptions* options);
 CDRIP_API int32_t CDRIP_CALL CR_CloseRipper(void);
 CDRIP_API int32_t CDRIP_CALL CR_GetPercentCompleted(void);
 CDRIP_API int32_t CDRIP_CALL CR_GetPeakValue(void);
@@ -114,6 +164,11 @@ CDRIP_API int32_t CDRIP_CALL CR_GetJitterPosition(void);
 // retries (CR_GetLastError tells which). A non-zero *abort ends the rip early.
 CDRIP_API int32_t CDRIP_CALL CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t* abort);
 CDRIP_API int32_t CDRIP_CALL CR_GetRipStatistics(CR_RipStatistics* statistics);
+// Fills *report for the current or last rip and copies up to capacity
+// entries of its sector problems, in sector order, into problems (which may be
+// nullptr when capacity is 0). CR_ERROR when report is nullptr.
+CDRIP_API int32_t CDRIP_CALL CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems,
+                                             int32_t capacity);
 // Copies the text of the last failure (zero-terminated, cut to size).
 CDRIP_API int32_t CDRIP_CALL CR_GetLastError(char* buffer, int32_t size);
 

@@ -38,6 +38,8 @@ struct Library {
     std::vector<TocEntry> modelToc;
     std::unique_ptr<Ripper> ripper;
     CR_RipStatistics lastStatistics{0, 0, 0, -1};
+    CR_RipOptions lastOptions{0, CR_READ_SECURE};
+    std::vector<CR_SectorProblem> lastProblems;
     std::int32_t lastCurrentSector = 0;
     std::string lastError;
 };
@@ -114,6 +116,8 @@ void EndRip(Library& library)
     if (!library.ripper)
         return;
     library.lastStatistics = library.ripper->Statistics();
+    library.lastOptions = library.ripper->Options();
+    library.lastProblems = library.ripper->Problems().Problems();
     library.lastCurrentSector = library.ripper->CurrentSector();
     library.ripper.reset();
 }
@@ -254,9 +258,25 @@ int32_t CR_GetDriveInfo(int32_t index, CR_DriveParameters* parameters)
 
 int32_t CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end)
 {
+    return CR_OpenRipperWithOptions(chunkSize, start, end, nullptr);
+}
+
+int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
+                                 const CR_RipOptions* options)
+{
     Library& library = TheLibrary();
     std::lock_guard guard(library.lock);
     EndRip(library);
+    const CR_RipOptions chosen = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE};
+    if (chosen.ReadOffset < -CR_MAX_READ_OFFSET || chosen.ReadOffset > CR_MAX_READ_OFFSET) {
+        library.lastError = "The read offset " + std::to_string(chosen.ReadOffset) +
+                            " is outside -2940 .. 2940 samples.";
+        return CR_ERROR;
+    }
+    if (chosen.ReadMode != CR_READ_SECURE && chosen.ReadMode != CR_READ_FAST) {
+        library.lastError = "Unknown reading mode " + std::to_string(chosen.ReadMode) + ".";
+        return CR_ERROR;
+    }
     const Drive* drive = ActiveDrive(library);
     if (drive == nullptr) {
         library.lastError = "There is no drive to read from.";
@@ -268,7 +288,7 @@ int32_t CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end)
         *chunkSize = sectors * kSectorBytes;
     }
     auto ripper = std::make_unique<Ripper>();
-    if (!ripper->Open(*drive, start, end, sectors)) {
+    if (!ripper->Open(*drive, start, end, sectors, chosen)) {
         library.lastError = ripper->Error();
         return CR_ERROR;
     }
@@ -337,6 +357,26 @@ int32_t CR_GetRipStatistics(CR_RipStatistics* statistics)
     if (statistics == nullptr)
         return CR_ERROR;
     *statistics = library.ripper ? library.ripper->Statistics() : library.lastStatistics;
+    return CR_OK;
+}
+
+int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_t capacity)
+{
+    Library& library = TheLibrary();
+    std::lock_guard guard(library.lock);
+    if (report == nullptr)
+        return CR_ERROR;
+    const CR_RipStatistics statistics =
+        library.ripper ? library.ripper->Statistics() : library.lastStatistics;
+    const CR_RipOptions options = library.ripper ? library.ripper->Options() : library.lastOptions;
+    const std::vector<CR_SectorProblem> list =
+        library.ripper ? library.ripper->Problems().Problems() : library.lastProblems;
+    *report = {options.ReadMode,       options.ReadOffset,    statistics.Corrected,
+               statistics.Uncorrected, statistics.ReadErrors, static_cast<int32_t>(list.size())};
+    if (problems != nullptr && capacity > 0)
+        std::copy_n(list.begin(),
+                    std::min<std::size_t>(list.size(), static_cast<std::size_t>(capacity)),
+                    problems);
     return CR_OK;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include <cdio/paranoia/cdda.h>
@@ -19,7 +20,7 @@ constexpr int kSectorBytes = CDIO_CD_FRAMESIZE_RAW;
 // paranoia's callback carries no user pointer; the sector being read and its
 // counters are handed over through this, set only around paranoia_read.
 struct ReadReport {
-    CR_RipStatistics* statistics = nullptr;
+    ProblemLog* problems = nullptr;
     bool skipped = false;
 };
 thread_local ReadReport* currentReport = nullptr;
@@ -35,21 +36,20 @@ void OnParanoiaEvent(long position, paranoia_cb_mode_t mode)
     case PARANOIA_CB_FIXUP_ATOM:
     case PARANOIA_CB_FIXUP_DROPPED:
     case PARANOIA_CB_FIXUP_DUPED:
-    case PARANOIA_CB_DRIFT:
-        ++report->statistics->Corrected;
-        report->statistics->LastProblemSector = sector;
-        break;
-    case PARANOIA_CB_READERR:
-        ++report->statistics->ReadErrors;
-        report->statistics->LastProblemSector = sector;
-        break;
+    case PARANOIA_CB_DRIFT: report->problems->Add(sector, CR_PROBLEM_CORRECTED); break;
+    case PARANOIA_CB_READERR: report->problems->Add(sector, CR_PROBLEM_READ_ERROR); break;
     case PARANOIA_CB_SKIP:
         report->skipped = true;
-        ++report->statistics->Uncorrected;
-        report->statistics->LastProblemSector = sector;
+        report->problems->Add(sector, CR_PROBLEM_UNCORRECTED);
         break;
     default: break;
     }
+}
+
+int ParanoiaMode(std::int32_t readMode)
+{
+    return readMode == CR_READ_FAST ? PARANOIA_MODE_DISABLE
+                                    : PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
 }
 
 } // namespace
@@ -61,6 +61,7 @@ Ripper::~Ripper()
 
 void Ripper::Close()
 {
+    window_.reset();
     image_.reset();
     if (paranoia_ != nullptr)
         cdio_paranoia_free(paranoia_);
@@ -68,14 +69,17 @@ void Ripper::Close()
     if (drive_ != nullptr)
         cdio_cddap_close(drive_); // also destroys the libcdio handle it was given
     drive_ = nullptr;
+    paranoiaNext_ = -1;
 }
 
-bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int chunkSectors)
+bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int chunkSectors,
+                  const CR_RipOptions& options)
 {
     Close();
-    statistics_ = {0, 0, 0, -1};
+    problems_ = ProblemLog{};
     error_.clear();
-    start_ = next_ = start;
+    options_ = options;
+    start_ = start;
     end_ = end;
     chunkSectors_ = std::max(chunkSectors, 1);
     if (start < 0 || end <= start) {
@@ -89,9 +93,17 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
             (end - start > 1 && !drive.cue->ReadSectors(end - 1, 1, probe.data(), error_)))
             return false;
         image_ = drive.cue;
-        return true;
+    } else if (!OpenParanoia(drive)) {
+        return false;
     }
+    FindReadableRegion(start);
+    window_ =
+        std::make_unique<ReadWindow>(start, end, options.ReadOffset, readableFirst_, readableEnd_);
+    return true;
+}
 
+bool Ripper::OpenParanoia(const Drive& drive)
+{
     CdioHandle handle = OpenDrive(drive);
     if (!handle) {
         error_ = "Cannot open " + drive.device + ".";
@@ -120,55 +132,116 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
         Close();
         return false;
     }
-    cdio_paranoia_modeset(paranoia_, PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP);
-    cdio_paranoia_seek(paranoia_, start, SEEK_SET);
+    cdio_paranoia_modeset(paranoia_, ParanoiaMode(options_.ReadMode));
     return true;
 }
 
-std::int32_t Ripper::Read(std::uint8_t* buffer)
+void Ripper::FindReadableRegion(std::int32_t start)
 {
-    const int sectors = static_cast<int>(std::min<std::int32_t>(chunkSectors_, end_ - next_));
+    // Without a table to go by, only the range itself is read.
+    readableFirst_ = start_;
+    readableEnd_ = end_;
     if (image_) {
-        if (sectors > 0 && !image_->ReadSectors(next_, sectors, buffer, error_)) {
-            statistics_.LastProblemSector = next_;
-            return -1;
-        }
-        next_ += sectors;
-        return sectors * kSectorBytes;
+        const auto& tracks = image_->Model().tracks;
+        const auto holder = std::find_if(tracks.begin(), tracks.end(), [&](const auto& track) {
+            return !track.data && track.pregapLsn <= start && start < track.endLsn;
+        });
+        if (holder == tracks.end())
+            return;
+        auto low = holder;
+        while (low != tracks.begin() && !std::prev(low)->data &&
+               std::prev(low)->session == holder->session)
+            --low;
+        auto high = holder;
+        while (std::next(high) != tracks.end() && !std::next(high)->data &&
+               std::next(high)->session == holder->session)
+            ++high;
+        readableFirst_ = low == tracks.begin() ? 0 : low->startLsn;
+        readableEnd_ = high->endLsn;
+        return;
     }
+    const int firstTrack = cdio_get_first_track_num(drive_->p_cdio);
+    const int lastTrack = cdio_get_last_track_num(drive_->p_cdio);
+    const int holder = std::max(cdio_cddap_sector_gettrack(drive_, start), firstTrack);
+    if (holder > lastTrack || cdio_cddap_track_audiop(drive_, static_cast<track_t>(holder)) != 1)
+        return;
+    int low = holder;
+    while (low > firstTrack && cdio_cddap_track_audiop(drive_, static_cast<track_t>(low - 1)) == 1)
+        --low;
+    int high = holder;
+    while (high < lastTrack && cdio_cddap_track_audiop(drive_, static_cast<track_t>(high + 1)) == 1)
+        ++high;
+    readableFirst_ =
+        low == firstTrack ? 0 : cdio_cddap_track_firstsector(drive_, static_cast<track_t>(low));
+    // The last audio sector of an enhanced CD's first session is paranoia's to know.
+    readableEnd_ = cdio_cddap_track_lastsector(drive_, static_cast<track_t>(high)) + 1;
+}
+
+bool Ripper::ReadSectors(std::int32_t first, int count, std::uint8_t* out)
+{
+    if (image_) {
+        if (!image_->ReadSectors(first, count, out, error_)) {
+            problems_.MarkFailure(first);
+            return false;
+        }
+        return true;
+    }
+    return ReadParanoiaSectors(first, count, out);
+}
+
+bool Ripper::ReadParanoiaSectors(std::int32_t first, int count, std::uint8_t* out)
+{
     if (paranoia_ == nullptr)
-        return -1;
+        return false;
+    if (first != paranoiaNext_) {
+        cdio_paranoia_seek(paranoia_, first, SEEK_SET);
+        paranoiaNext_ = first;
+    }
     ReadReport report;
-    report.statistics = &statistics_;
-    for (int i = 0; i < sectors; ++i) {
+    report.problems = &problems_;
+    for (int i = 0; i < count; ++i) {
         currentReport = &report;
         const std::int16_t* samples =
             cdio_paranoia_read_limited(paranoia_, OnParanoiaEvent, kMaxRetries);
         currentReport = nullptr;
         if (samples == nullptr || report.skipped) {
             if (samples == nullptr)
-                ++statistics_.Uncorrected;
-            statistics_.LastProblemSector = next_;
-            error_ = "Sector " + std::to_string(next_) + " could not be read after " +
+                problems_.Add(paranoiaNext_, CR_PROBLEM_UNCORRECTED);
+            problems_.MarkFailure(paranoiaNext_);
+            error_ = "Sector " + std::to_string(paranoiaNext_) + " could not be read after " +
                      std::to_string(kMaxRetries) + " retries.";
-            return -1;
+            paranoiaNext_ = -1;
+            return false;
         }
-        std::uint8_t* out = buffer + static_cast<std::size_t>(i) * kSectorBytes;
-        std::memcpy(out, samples, kSectorBytes);
+        std::uint8_t* target = out + static_cast<std::size_t>(i) * kSectorBytes;
+        std::memcpy(target, samples, kSectorBytes);
         if constexpr (std::endian::native == std::endian::big) {
             for (int b = 0; b < kSectorBytes; b += 2)
-                std::swap(out[b], out[b + 1]);
+                std::swap(target[b], target[b + 1]);
         }
-        ++next_;
+        ++paranoiaNext_;
     }
-    return sectors * kSectorBytes;
+    return true;
+}
+
+std::int32_t Ripper::Read(std::uint8_t* buffer)
+{
+    if (!window_)
+        return -1;
+    return window_->Next(buffer, chunkSectors_,
+                         [this](std::int32_t first, int count, std::uint8_t* out) {
+                             return ReadSectors(first, count, out);
+                         });
+}
+
+std::int32_t Ripper::CurrentSector() const
+{
+    return window_ ? window_->CurrentSector() : start_;
 }
 
 int Ripper::PercentCompleted() const
 {
-    if (end_ <= start_)
-        return 0;
-    return static_cast<int>(100LL * (next_ - start_) / (end_ - start_));
+    return window_ ? window_->PercentCompleted() : 0;
 }
 
 } // namespace sonfeld::cdrip

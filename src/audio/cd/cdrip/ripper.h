@@ -6,16 +6,22 @@
 
 #include "cdrip_api.h"
 #include "drives.h"
+#include "problem_log.h"
+#include "read_window.h"
 
 typedef struct cdrom_drive_s cdrom_drive_t;
 typedef struct cdrom_paranoia_s cdrom_paranoia_t;
 
 namespace sonfeld::cdrip {
 
-// Reads a range of audio sectors of one drive through libcdio-paranoia with
-// full verification (a CUE image: from its files). A sector that paranoia cannot verify within the
-// retry bound is a failure, never silently copied. One ripper is used by one thread at a time (the
-// library's lock guarantees it).
+// Reads a range of audio sectors of one drive through libcdio-paranoia (a CUE
+// image: from its files), in secure mode with full verification, in fast mode
+// without. A sector that paranoia gives up within the retry bound is a
+// failure, never silently copied. The drive's read offset is corrected here,
+// above paranoia and the image reader alike, since paranoia's own offset
+// handling fails beyond one sector. One ripper is used by one thread at a time
+// (the library's lock guarantees it); each rip opens the drive afresh, so
+// nothing read by an earlier rip is reused.
 class Ripper {
 public:
     // Retries paranoia makes on one sector before giving it up.
@@ -28,18 +34,26 @@ public:
 
     // Opens the drive for sectors start .. end - 1, reading chunkSectors per
     // Read. Returns false with Error() set when the drive cannot be opened.
-    bool Open(const Drive& drive, std::int32_t start, std::int32_t end, int chunkSectors);
+    bool Open(const Drive& drive, std::int32_t start, std::int32_t end, int chunkSectors,
+              const CR_RipOptions& options);
     // Fills buffer (chunkSectors * 2352 bytes) with little-endian PCM of the
     // next sectors; returns the bytes stored, 0 at the end, -1 on failure.
     std::int32_t Read(std::uint8_t* buffer);
 
-    const CR_RipStatistics& Statistics() const { return statistics_; }
-    std::int32_t CurrentSector() const { return next_; }
+    const CR_RipStatistics& Statistics() const { return problems_.Statistics(); }
+    const ProblemLog& Problems() const { return problems_; }
+    const CR_RipOptions& Options() const { return options_; }
+    std::int32_t CurrentSector() const;
     int PercentCompleted() const;
     const std::string& Error() const { return error_; }
 
 private:
     void Close();
+    bool OpenParanoia(const Drive& drive);
+    // The audio sectors around start, as far as the drive can read on.
+    void FindReadableRegion(std::int32_t start);
+    bool ReadSectors(std::int32_t first, int count, std::uint8_t* out);
+    bool ReadParanoiaSectors(std::int32_t first, int count, std::uint8_t* out);
 
     // A CUE image has no read errors to verify away: its sectors come
     // straight from the files, and the statistics stay those of a clean read.
@@ -48,9 +62,13 @@ private:
     cdrom_paranoia_t* paranoia_ = nullptr;
     std::int32_t start_ = 0;
     std::int32_t end_ = 0;
-    std::int32_t next_ = 0;
+    std::int32_t readableFirst_ = 0;
+    std::int32_t readableEnd_ = 0;
+    std::int32_t paranoiaNext_ = -1; // the sector paranoia reads next; -1 before the first seek
     int chunkSectors_ = 1;
-    CR_RipStatistics statistics_{0, 0, 0, -1};
+    CR_RipOptions options_{0, CR_READ_SECURE};
+    std::unique_ptr<ReadWindow> window_;
+    ProblemLog problems_;
     std::string error_;
 };
 
