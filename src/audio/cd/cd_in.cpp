@@ -47,11 +47,12 @@ private:
 TCDIn::TCDIn(TComponent* owner) : TACSInput(owner)
 {
     if (!cdrip::EnsureLoaded())
-        throw EACSException(cdrip::NotLoadedMessage());
+        throw ELibraryNotLoaded(cdrip::NotLoadedMessage());
 }
 
 TCDIn::~TCDIn()
 {
+    DetachFromReaders();
     if (Busy())
         ForceClose();
 }
@@ -59,7 +60,7 @@ TCDIn::~TCDIn()
 void TCDIn::AddImageDrive(const std::string& path)
 {
     if (!cdrip::EnsureLoaded())
-        throw EACSException(cdrip::NotLoadedMessage());
+        throw ELibraryNotLoaded(cdrip::NotLoadedMessage());
     cdrip::AddImage(path);
 }
 
@@ -137,7 +138,7 @@ TCDTrackInfo TCDIn::TrackInfo(int track)
 {
     const int count = TrackCount();
     if (track < 1 || track > count || track > 255)
-        throw EACSException("Track out of range.");
+        throw EBadSettings("Track out of range.");
     DriveHold hold(*this);
     const TocEntryFields a = Entry(track - 1);
     const TocEntryFields b = Entry(track);
@@ -175,11 +176,11 @@ void TCDIn::OpenInput()
         throw EACSException("The drive is not ready");
     const int count = TrackCount();
     if (RipStart.Track < 1 || RipStart.Track > count)
-        throw EACSException("The start track out of range");
+        throw EBadSettings("The start track out of range");
     if (TrackInfo(RipStart.Track).TrackType == 1)
-        throw EACSException("Trying to rip a data track");
+        throw EBadSettings("Trying to rip a data track");
     if (RipEnd.Track < 1 || RipEnd.Track > count + 1)
-        throw EACSException("The end track out of range");
+        throw EBadSettings("The end track out of range");
 
     std::int64_t start = 0;
     std::int64_t end = 0;
@@ -194,7 +195,7 @@ void TCDIn::OpenInput()
     }
     // An end track before the start track would give a negative size.
     if (end <= start)
-        throw EACSException("The end track out of range");
+        throw EBadSettings("The end track out of range");
     size_.store((end - start) * kBytesPerFrame);
 
     busy_.store(true);
@@ -211,14 +212,14 @@ void TCDIn::OpenInput()
         ReleaseDrive();
         busy_.store(false);
         size_.store(0);
-        throw EACSException("Cannot read audio from the disc" +
-                            (reason.empty() ? std::string(".") : ": " + reason));
+        throw EReadFailed("Cannot read audio from the disc" +
+                          (reason.empty() ? std::string(".") : ": " + reason));
     }
 }
 
 void TCDIn::FailRead(const std::string& what)
 {
-    throw EACSException("Cannot read audio from the disc: " + what);
+    throw EReadFailed("Cannot read audio from the disc: " + what);
 }
 
 int TCDIn::ReadPCM(void* buffer, int bufferSize)
