@@ -1,7 +1,25 @@
+option(SONFELD_WERROR "Treat warnings in the project's own code as errors" OFF)
+
 # Warnings for the project's own code; third-party headers are included as SYSTEM.
 add_library(sonfeld_warnings INTERFACE)
 target_compile_options(sonfeld_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow
                                                   -Wnon-virtual-dtor -Werror=return-type)
+if(SONFELD_WERROR)
+  target_compile_options(sonfeld_warnings INTERFACE -Werror)
+endif()
+
+# Gives target its own include folder, in which only src/<dir> is visible (as
+# "<dir>/..."). A target then reaches the headers of the targets it links and
+# no others: a format cannot include another format's or the CD folder's headers.
+function(sonfeld_public_headers target dir)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  get_filename_component(parent ${root}/${dir} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT EXISTS ${root}/${dir})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${dir} ${root}/${dir} SYMBOLIC)
+  endif()
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()
 
 if(SONFELD_SANITIZE)
   add_compile_options(-fsanitize=${SONFELD_SANITIZE} -fno-omit-frame-pointer -g)
@@ -32,11 +50,16 @@ function(sonfeld_add_test name)
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABELS} DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# Adds the folder dir (relative to the current source folder) when it exists and
-# its last name is not listed in SONFELD_SKIP.
+# Adds the folder dir (relative to the current source folder) unless its last
+# name is listed in SONFELD_SKIP. A folder that does not exist is an error: a
+# misspelt or moved part must not drop out of the build unnoticed.
 function(sonfeld_add_part dir)
   get_filename_component(part ${dir} NAME)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt AND NOT part IN_LIST SONFELD_SKIP)
-    add_subdirectory(${dir})
+  if(part IN_LIST SONFELD_SKIP)
+    return()
   endif()
+  if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    message(FATAL_ERROR "sonfeld_add_part(${dir}): no CMakeLists.txt in ${CMAKE_CURRENT_SOURCE_DIR}/${dir}")
+  endif()
+  add_subdirectory(${dir})
 endfunction()

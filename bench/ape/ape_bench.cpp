@@ -16,47 +16,23 @@
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 #include "audio/formats/ape/mac_out.h"
 #include "support/memory_input.h"
 #include "support/output_runner.h"
 #include "support/signals.h"
+#include "support/timing.h"
 #include "support/tools.h"
 
 using namespace sonfeld;
 using namespace sonfeld::test;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Row {
+struct Row : Timing {
     std::string name;
-    double wall = 1e30;
-    double cpu = 1e30; // user + system time of this process or of its children
     std::uintmax_t bytes = 0;
     bool ok = true;
 };
-
-double CpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Keeps the best wall and processor time over the rounds.
-void Measure(Row& row, int who, const std::function<bool()>& work)
-{
-    const double cpuStart = CpuSeconds(who);
-    const auto start = Clock::now();
-    row.ok = work() && row.ok;
-    row.wall = std::min(row.wall, std::chrono::duration<double>(Clock::now() - start).count());
-    row.cpu = std::min(row.cpu, CpuSeconds(who) - cpuStart);
-}
 
 } // namespace
 
@@ -79,13 +55,13 @@ int main(int argc, char** argv)
     const int apeLevels[] = {1000, 2000, 3000, 4000};
     std::vector<Row> rows;
     for (const char* level : flacLevels)
-        rows.push_back(Row{std::string("flac ") + level});
+        rows.push_back(Row{{}, std::string("flac ") + level});
     // The compressor reads SONFELD_APE_THREADS when it starts: "1" keeps it
     // on one thread, unset lets it use every core.
     const char* threadModes[] = {nullptr, "1"};
     for (const char* mode : threadModes)
         for (int level : apeLevels)
-            rows.push_back(Row{"APE " + std::to_string(level) + (mode != nullptr ? " 1t" : "")});
+            rows.push_back(Row{{}, "APE " + std::to_string(level) + (mode != nullptr ? " 1t" : "")});
 
     TMACOut output;
     TMemoryInput input(pcm);
@@ -94,7 +70,7 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < 2; ++i) {
             const std::string level = flacLevels[i];
             const auto out = dir / ("flac" + level + ".flac");
-            Measure(rows[i], RUSAGE_CHILDREN, [&] {
+            rows[i].ok &= Measure(rows[i], RUSAGE_CHILDREN, [&] {
                 return RunCommand("flac -s -f " + level + " -o " + ShellQuote(out.string()) + " " +
                                   ShellQuote(wav.string())) == 0;
             });
@@ -112,8 +88,8 @@ int main(int argc, char** argv)
                 output.SetFileName(out.string());
                 OutputRunner runner(output);
                 Row& row = rows[2 + 4 * m + i];
-                Measure(row, RUSAGE_SELF,
-                        [&] { return runner.RunAndWait() && runner.errorCount == 0; });
+                row.ok &= Measure(row, RUSAGE_SELF,
+                                  [&] { return runner.RunAndWait() && runner.errorCount == 0; });
                 row.bytes = std::filesystem::file_size(out);
             }
         }

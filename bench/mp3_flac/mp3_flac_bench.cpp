@@ -11,47 +11,18 @@
 #include <functional>
 #include <string>
 
-#include <sys/resource.h>
-
 #include "audio/formats/flac/flac_out.h"
 #include "audio/formats/mp3/mp3_out.h"
 #include "support/memory_input.h"
 #include "support/output_runner.h"
 #include "support/signals.h"
+#include "support/timing.h"
 #include "support/tools.h"
 
 using namespace sonfeld;
 using namespace sonfeld::test;
 
 namespace {
-
-struct Timing {
-    double wall = 1e30;
-    double cpu = 1e30; // processor time of this process, or of the programs it ran
-};
-
-double CpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Keeps the best wall and processor time over the rounds: the machine is
-// shared, and the best time is the one least disturbed by other work.
-bool Measure(Timing& best, int who, const std::function<bool()>& work)
-{
-    const double cpuStart = CpuSeconds(who);
-    const auto start = std::chrono::steady_clock::now();
-    const bool ok = work();
-    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
-    best.wall = std::min(best.wall, wall.count());
-    best.cpu = std::min(best.cpu, CpuSeconds(who) - cpuStart);
-    return ok;
-}
 
 bool RunOutput(TACSFileOut& output, const std::vector<std::uint8_t>& pcm,
                const std::filesystem::path& file)

@@ -10,48 +10,15 @@
 #include <functional>
 #include <string>
 
-#include <sys/resource.h>
-
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "support/memory_input.h"
 #include "support/output_runner.h"
 #include "support/signals.h"
+#include "support/timing.h"
 #include "support/tools.h"
 
 using namespace sonfeld;
 using namespace sonfeld::test;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-struct Timing {
-    double wall = 1e30;
-    double cpu = 1e30; // user + system time of the process or of its children
-};
-
-double CpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Times work by the wall clock and by the processor time it used: its own
-// (RUSAGE_SELF, all threads) or that of the programs it ran (RUSAGE_CHILDREN).
-// Keeps the best of each over the rounds.
-void Measure(Timing& best, int who, const std::function<bool()>& work, bool& ok)
-{
-    const double cpuStart = CpuSeconds(who);
-    const auto start = Clock::now();
-    ok = work() && ok;
-    best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
-    best.cpu = std::min(best.cpu, CpuSeconds(who) - cpuStart);
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -81,20 +48,16 @@ int main(int argc, char** argv)
     // time is the one least disturbed by others. Processor time is the steadier
     // measure when other work competes for the cores.
     for (int round = 0; round < rounds; ++round) {
-        Measure(
-            ourTime, RUSAGE_SELF,
-            [&] {
-                TMemoryInput input(pcm);
-                TVorbisOut output;
-                output.SetCompression(compression);
-                output.SetInput(&input);
-                output.SetFileName(ours.string());
-                OutputRunner runner(output);
-                return runner.RunAndWait(std::chrono::seconds(3600)) && runner.errorCount == 0;
-            },
-            ok);
-        Measure(
-            theirTime, RUSAGE_CHILDREN, [&] { return RunCommand(oggenc) == 0; }, ok);
+        ok &= Measure(ourTime, RUSAGE_SELF, [&] {
+            TMemoryInput input(pcm);
+            TVorbisOut output;
+            output.SetCompression(compression);
+            output.SetInput(&input);
+            output.SetFileName(ours.string());
+            OutputRunner runner(output);
+            return runner.RunAndWait(std::chrono::seconds(3600)) && runner.errorCount == 0;
+        });
+        ok &= Measure(theirTime, RUSAGE_CHILDREN, [&] { return RunCommand(oggenc) == 0; });
     }
     if (!ok) {
         std::fprintf(stderr, "an encode failed\n");

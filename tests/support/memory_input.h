@@ -20,6 +20,9 @@ public:
         : pcm_(std::move(pcm)), sampleRate_(sampleRate), channels_(channels), bits_(bitsPerSample)
     {
     }
+    ~TMemoryInput() override { DetachFromReaders(); }
+    TMemoryInput(const TMemoryInput&) = delete;
+    TMemoryInput& operator=(const TMemoryInput&) = delete;
 
     int GetBitsPerSample() override { return bits_; }
     int GetChannels() override { return channels_; }

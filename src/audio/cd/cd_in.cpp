@@ -48,11 +48,12 @@ private:
 TCDIn::TCDIn(TComponent* owner) : TACSInput(owner)
 {
     if (!cdrip::EnsureLoaded())
-        throw EACSException(cdrip::NotLoadedMessage());
+        throw ELibraryNotLoaded(cdrip::NotLoadedMessage());
 }
 
 TCDIn::~TCDIn()
 {
+    DetachFromReaders();
     if (Busy())
         ForceClose();
 }
@@ -60,7 +61,7 @@ TCDIn::~TCDIn()
 void TCDIn::AddImageDrive(const std::string& path)
 {
     if (!cdrip::EnsureLoaded())
-        throw EACSException(cdrip::NotLoadedMessage());
+        throw ELibraryNotLoaded(cdrip::NotLoadedMessage());
     cdrip::AddImage(path);
 }
 
@@ -190,7 +191,7 @@ TCDTrackInfo TCDIn::TrackInfo(int track)
 {
     const int count = TrackCount();
     if (track < 1 || track > count || track > 255)
-        throw EACSException("Track out of range.");
+        throw EBadSettings("Track out of range.");
     DriveHold hold(*this);
     // The model knows where a track really ends: the last audio track of an
     // enhanced CD ends with its session, not at the data track.
@@ -245,11 +246,11 @@ void TCDIn::OpenInput()
         throw EACSException("The drive is not ready");
     const int count = TrackCount();
     if (RipStart.Track < 1 || RipStart.Track > count)
-        throw EACSException("The start track out of range");
+        throw EBadSettings("The start track out of range");
     if (TrackInfo(RipStart.Track).TrackType == 1)
-        throw EACSException("Trying to rip a data track");
+        throw EBadSettings("Trying to rip a data track");
     if (RipEnd.Track < 1 || RipEnd.Track > count + 1)
-        throw EACSException("The end track out of range");
+        throw EBadSettings("The end track out of range");
 
     std::int64_t start = 0;
     std::int64_t end = 0;
@@ -264,11 +265,11 @@ void TCDIn::OpenInput()
     }
     // An end track before the start track would give a negative size.
     if (end <= start)
-        throw EACSException("The end track out of range");
+        throw EBadSettings("The end track out of range");
     // A library without options can only read what a default run reads.
     if (cdrip::Api().OpenRipperWithOptions == nullptr &&
         (readOffset_ != 0 || readMode_ != rmSecure))
-        throw EACSException("The CD library cannot correct a read offset or read fast.");
+        throw EBadSettings("The CD library cannot correct a read offset or read fast.");
     size_.store((end - start) * kBytesPerFrame);
 
     busy_.store(true);
@@ -284,8 +285,8 @@ void TCDIn::OpenInput()
         ReleaseDrive();
         busy_.store(false);
         size_.store(0);
-        throw EACSException("Cannot read audio from the disc" +
-                            (reason.empty() ? std::string(".") : ": " + reason));
+        throw EReadFailed("Cannot read audio from the disc" +
+                          (reason.empty() ? std::string(".") : ": " + reason));
     }
 }
 
@@ -304,7 +305,7 @@ std::int32_t TCDIn::OpenRipper(std::int64_t start, std::int64_t end)
 
 void TCDIn::FailRead(const std::string& what)
 {
-    throw EACSException("Cannot read audio from the disc: " + what);
+    throw EReadFailed("Cannot read audio from the disc: " + what);
 }
 
 int TCDIn::ReadPCM(void* buffer, int bufferSize)

@@ -95,7 +95,7 @@ TCDTrackInfo TCDPlayer::TrackInfo(int track)
     }
     if (track < 1 || track > TrackCount() || track > 255) {
         ForceCloseDevice();
-        throw EACSException("Track out of range.");
+        throw EBadSettings("Track out of range.");
     }
     const TMSF start = TrackStart(track);
     const TMSF next = TrackStart(track + 1);
@@ -114,7 +114,7 @@ void TCDPlayer::Play(int track)
     }
     if (TrackInfo(track).TrackType != 0) {
         ForceCloseDevice();
-        throw EACSException("Trying to play a data track.");
+        throw EBadSettings("Trying to play a data track.");
     }
     const TMSF from = TrackStart(track);
     const TMSF to = TrackStart(track + 1);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/core/library_binding.h"
 #include "cdrip/cdrip_api.h"
 
 namespace sonfeld::cdrip {
@@ -64,14 +65,19 @@ struct Functions {
     // reads in secure mode at offset 0.
     decltype(&CR_OpenRipperWithOptions) OpenRipperWithOptions = nullptr;
     decltype(&CR_GetRipReport) GetRipReport = nullptr;
+
+    // Calling a missing entry point would crash the program, so a library
+    // that lacks one the CD components call counts as not loaded.
+    void Resolve(EntryPointResolver& resolver);
 };
 
 // The file the binding loads unless told otherwise: libcdrip.so beside the program.
 std::string DefaultLibraryPath();
 
 // Loads the library from path (the previous one, if any, is shut down with
-// CR_DeInit and unloaded), then calls CR_Init with the settings file and
-// hands it every image added so far. Returns Loaded().
+// CR_DeInit and unloaded), then calls CR_Init without a settings file (the
+// drive settings are the library's defaults) and hands it every image added
+// so far. Returns Loaded().
 // UI thread; not while a rip runs.
 bool Load(const std::string& path);
 // Unless a library is loaded already, loads the path last given to Load (so a
@@ -97,9 +103,5 @@ void ForgetImages();
 
 // The text of the library's last failure, or an empty text.
 std::string LastError();
-
-// The path of the settings file handed to CR_Init: cdr.ini in the user's
-// configuration folder for this program.
-std::string SettingsFilePath();
 
 } // namespace sonfeld::cdrip

@@ -36,6 +36,9 @@ TComponent::~TComponent()
 
 void TComponent::NotifyRemoval()
 {
+    if (removalNotified_)
+        return;
+    removalNotified_ = true;
     std::vector<TComponent*> told;
     if (owner_ != nullptr)
         for (TComponent* sibling : owner_->owned_)

@@ -30,15 +30,19 @@ public:
 
 protected:
     virtual void Notification(TComponent* component, TOperation operation);
-
-private:
+    // Sends the removal notice now instead of from this base's destructor. A
+    // component that others use while they run (an input) calls it first in
+    // its own destructor, while its members are still whole; the notice is
+    // sent once.
     void NotifyRemoval();
 
+private:
     TComponent* owner_;
     std::string name_;
     std::vector<TComponent*> owned_;
     std::vector<TComponent*> subscribers_; // asked for a notice when this goes
     std::vector<TComponent*> watched_;     // this asked them for a notice
+    bool removalNotified_ = false;
 };
 
 } // namespace sonfeld

@@ -1,6 +1,6 @@
 #include "converter.h"
 
-#include <thread>
+#include <mutex>
 
 namespace sonfeld {
 
@@ -19,10 +19,10 @@ void TACSConverter::SetInput(TACSInput* value)
     }
     if (value != nullptr)
         value->OpenInput();
-    while (InputLock.exchange(true))
-        std::this_thread::yield();
-    input_.store(value);
-    InputLock.store(false);
+    {
+        const std::lock_guard lock(InputLock);
+        input_.store(value);
+    }
     if (value != nullptr)
         value->FreeNotification(this);
     if (old != nullptr) {
@@ -33,8 +33,8 @@ void TACSConverter::SetInput(TACSInput* value)
 
 void TACSConverter::UnlockInputs()
 {
-    InputLock.store(false);
-    if (auto* next = dynamic_cast<TACSConverter*>(Input()))
+    InputLock.unlock();
+    if (TACSInput* next = Input())
         next->UnlockInputs();
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "input.h"
+#include "spin_lock.h"
 
 namespace sonfeld {
 
@@ -18,12 +19,12 @@ public:
     // swapped in between two reads, and the old one closed.
     virtual void SetInput(TACSInput* value);
     // Clears InputLock along the whole chain of converters.
-    void UnlockInputs();
+    void UnlockInputs() override;
 
 protected:
     void Notification(TComponent* component, TOperation operation) override;
 
-    std::atomic<bool> InputLock{false};
+    TSpinLock InputLock;
 
 private:
     std::atomic<TACSInput*> input_{nullptr};

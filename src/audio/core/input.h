@@ -43,6 +43,10 @@ public:
     // Ends the run and releases the source; Busy = false.
     virtual void CloseInput() = 0;
 
+    // Releases the read locks a failed run may have left held; converters
+    // pass it on along their chain, plain inputs hold none.
+    virtual void UnlockInputs() {}
+
     // Bytes handed out since the last OpenInput.
     std::int64_t Position() const { return position_.load(); }
     // Bytes this run hands out in all; -1 when the input cannot tell.
@@ -50,6 +54,11 @@ public:
     bool Busy() const { return busy_.load(); }
 
 protected:
+    // First step of every concrete input's destructor: the outputs and
+    // converters reading from it drop it (under their read lock, so no read is
+    // in progress afterwards) and their runs end as if the data had ended.
+    void DetachFromReaders() { NotifyRemoval(); }
+
     // Written by the worker, read by progress queries on other threads.
     std::atomic<std::int64_t> position_{0};
     std::atomic<std::int64_t> size_{0};

@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 #include "acs_exception.h"
-#include "converter.h"
 
 namespace sonfeld {
 
@@ -56,6 +56,10 @@ void TACSThread::Execute()
 
 TACSOutput::TACSOutput(TComponent* owner) : TComponent(owner)
 {
+}
+
+void TACSOutput::StartWorker()
+{
     TACSThread::Callbacks callbacks;
     callbacks.outputBlock = [this](bool abort) { return OutputBlock(abort); };
     callbacks.whenDone = [this] { WhenDone(); };
@@ -68,14 +72,15 @@ TACSOutput::TACSOutput(TComponent* owner) : TComponent(owner)
     };
     callbacks.runPending = [this] { return busy_.load(); };
     Thread = new TACSThread(std::move(callbacks));
+    Thread->Delay.store(delay_.load());
+    Thread->SuspendWhenIdle.store(suspendWhenIdle_.load());
     threadFinished_ = Thread->FinishedFlag();
 }
 
 TACSOutput::~TACSOutput()
 {
-    // Reached with a live worker only when the concrete output did not get to
-    // stop it (its constructor threw): the worker has never run and must not
-    // call into what is left of the object.
+    // Reached with a live worker only when a concrete output did not stop it
+    // in its own destructor: the worker must not call into what is left.
     if (Thread != nullptr)
         Thread->OutputAlive.store(false);
     DestroyWorker();
@@ -114,7 +119,7 @@ void TACSOutput::Run()
     TACSInput* input = Input();
     if (input == nullptr)
         throw EACSException("Input is not assigned");
-    InputLock.store(false);
+    InputLock.unlock();
     const bool inputWasOpen = input->Busy();
     try {
         PrepareOutput();
@@ -122,7 +127,14 @@ void TACSOutput::Run()
         AbandonPrepare(!inputWasOpen && input->Busy());
         HandleThreadException(error);
         return;
+    } catch (...) {
+        // Reported like the worker reports a failure of an unknown kind.
+        AbandonPrepare(!inputWasOpen && input->Busy());
+        HandleThreadException(EACSException("Unexpected error while writing the output"));
+        return;
     }
+    if (Thread == nullptr)
+        StartWorker();
     SetBusy(true);
     Thread->AbortRequested.store(false);
     CanOutput.store(true);
@@ -160,22 +172,26 @@ int TACSOutput::Progress() const
 
 void TACSOutput::SetDelay(int value)
 {
-    if (Thread != nullptr && value <= 100)
+    if (value > 100)
+        return;
+    delay_.store(value);
+    if (Thread != nullptr)
         Thread->Delay.store(value);
 }
 
 int TACSOutput::Delay() const
 {
-    return Thread != nullptr ? Thread->Delay.load() : 0;
+    return delay_.load();
 }
 
 bool TACSOutput::SuspendWhenIdle() const
 {
-    return Thread != nullptr && Thread->SuspendWhenIdle.load();
+    return suspendWhenIdle_.load();
 }
 
 void TACSOutput::SetSuspendWhenIdle(bool value)
 {
+    suspendWhenIdle_.store(value);
     if (Thread != nullptr)
         Thread->SuspendWhenIdle.store(value);
 }
@@ -196,9 +212,10 @@ void TACSOutput::SetInput(TACSInput* value)
     // A swap during a run takes effect between two ReadPCM calls.
     if (value != nullptr)
         value->OpenInput();
-    AcquireInputLock();
-    input_.store(value);
-    ReleaseInputLock();
+    {
+        const std::lock_guard lock(InputLock);
+        input_.store(value);
+    }
     if (value != nullptr)
         value->FreeNotification(this);
     if (old != nullptr) {
@@ -214,9 +231,8 @@ void TACSOutput::Notification(TComponent* component, TOperation operation)
         // ReadPCM, so the input is dropped under InputLock and the run ends as
         // if the data had ended; the input itself is not touched again.
         Stop();
-        AcquireInputLock();
+        const std::lock_guard lock(InputLock);
         input_.store(nullptr);
-        ReleaseInputLock();
     }
     TComponent::Notification(component, operation);
 }
@@ -238,47 +254,11 @@ void TACSOutput::ReportProgress()
     }
 }
 
-void TACSOutput::AcquireInputLock()
-{
-    // A flag with busy waiting: held only for the length of a read.
-    while (InputLock.exchange(true))
-        std::this_thread::yield();
-}
-
 int TACSOutput::ReadInput(void* buffer, int count)
 {
-    AcquireInputLock();
-    int n = 0;
-    try {
-        TACSInput* input = Input();
-        n = input != nullptr ? input->ReadPCM(buffer, count) : 0;
-    } catch (...) {
-        ReleaseInputLock();
-        throw;
-    }
-    ReleaseInputLock();
-    return n;
-}
-
-int TACSOutput::ReadInputFully(void* buffer, int count)
-{
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    int done = 0;
-    AcquireInputLock();
-    try {
-        while (done < count) {
-            TACSInput* input = Input();
-            const int n = input != nullptr ? input->ReadPCM(bytes + done, count - done) : 0;
-            if (n <= 0)
-                break;
-            done += n;
-        }
-    } catch (...) {
-        ReleaseInputLock();
-        throw;
-    }
-    ReleaseInputLock();
-    return done;
+    const std::lock_guard lock(InputLock);
+    TACSInput* input = Input();
+    return input != nullptr ? input->ReadPCM(buffer, count) : 0;
 }
 
 void TACSOutput::CloseInputOfRun()
@@ -300,15 +280,10 @@ void TACSOutput::WhenDone()
 
 void TACSOutput::HandleThreadException(const std::exception& e)
 {
-    InputLock.store(false);
+    InputLock.unlock();
     if (Status() != osIdle) {
-        if (auto* converter = dynamic_cast<TACSConverter*>(Input())) {
-            try {
-                converter->UnlockInputs();
-            } catch (...) {
-                // Unlocking is best effort; the run is being abandoned anyway.
-            }
-        }
+        if (TACSInput* input = Input())
+            input->UnlockInputs();
         try {
             FinishOutput();
         } catch (...) {
@@ -379,7 +354,70 @@ void TACSStreamedOutput::FinishRun(const std::function<void()>& completeFile)
 
 void TACSFileOut::SetFileMode(TFileOutputMode /*value*/)
 {
-    fileMode_ = foRewrite;
+    fileMode_.store(foRewrite);
+}
+
+void TACSFileOut::OpenRunFile()
+{
+    appending_ = false;
+    if (WritesFileItself()) {
+        if (FileName().empty())
+            throw EBadSettings("File name is not assigned.");
+        return;
+    }
+    if (StreamAssigned)
+        return;
+    if (FileName().empty())
+        throw EBadSettings("File name is not assigned.");
+    bool exists = false;
+    if (FileMode() == foAppend) {
+        try {
+            OpenFileStream(FileName(), TFileStream::Mode::OpenReadWrite);
+            exists = true;
+        } catch (const EACSException&) {
+            // No file to append to: a new one is written below.
+        }
+    }
+    if (!exists)
+        OpenFileStream(FileName(), TFileStream::Mode::Create);
+}
+
+void TACSFileOut::PrepareOutput()
+{
+    endOfInput_ = false;
+    TACSInput& input = *Input();
+    CheckSettings(input);
+    OpenRunFile();
+    appending_ = FileMode() == foAppend && Stream != nullptr && Stream->Size() > 0;
+    input.OpenInput();
+    StartEncoding(input);
+}
+
+bool TACSFileOut::OutputBlock(bool abort)
+{
+    if (!CanOutput.load())
+        return true;
+    ReportProgress();
+    if (abort || endOfInput_)
+        return false;
+    // One more cycle follows the last block, so its progress is reported.
+    endOfInput_ = !EncodeBlock();
+    return true;
+}
+
+void TACSFileOut::FinishOutput()
+{
+    FinishRun([this] { CompleteFile(); });
+}
+
+void TACSFileOut::StartFrames(TACSInput& input, std::size_t framesPerBlock)
+{
+    Frames.Start(input.Channels(), input.BitsPerSample(), framesPerBlock);
+}
+
+std::size_t TACSFileOut::ReadFrames(bool fill)
+{
+    return Frames.Next([this](void* buffer, int count) { return ReadInput(buffer, count); }, fill);
 }
 
 } // namespace sonfeld

@@ -11,6 +11,8 @@
 
 #include "component.h"
 #include "input.h"
+#include "pcm_frames.h"
+#include "spin_lock.h"
 #include "stream.h"
 #include "thread.h"
 
@@ -66,15 +68,18 @@ private:
 // OnDone are raised on the worker; OnThreadException on the worker, or on the
 // caller of Run when PrepareOutput failed.
 //
-// Concrete outputs call DestroyWorker() first thing in their destructor, so the
-// worker never calls into a half-destroyed object.
+// The worker is started by the first Run, so a constructor that refuses
+// (a missing library) leaves no thread behind. Concrete outputs call
+// DestroyWorker() first thing in their destructor, so a running worker never
+// calls into a half-destroyed object.
 class TACSOutput : public TComponent {
 public:
     explicit TACSOutput(TComponent* owner = nullptr);
     ~TACSOutput() override;
 
     // Raises "Component is buisy" or "Input is not assigned". A failure of
-    // PrepareOutput is reported through OnThreadException before Run returns.
+    // PrepareOutput (of any type) is reported through OnThreadException
+    // before Run returns.
     void Run();
     // Asks the worker to end the run after the block in progress; OnDone reports it.
     void Stop();
@@ -114,19 +119,15 @@ protected:
     void ReportProgress();
     // One ReadPCM under InputLock; 0 when there is no input any more.
     int ReadInput(void* buffer, int count);
-    // ReadPCM repeated under one hold of InputLock until count bytes came or a
-    // call returned 0; returns the bytes read.
-    int ReadInputFully(void* buffer, int count);
     // Closes the input at the end of a run, if there still is one.
     void CloseInputOfRun();
 
     std::atomic<bool> CanOutput{false};
     std::atomic<int> LastProgress{0};
-    std::atomic<bool> InputLock{false};
+    TSpinLock InputLock;
 
 private:
-    void AcquireInputLock();
-    void ReleaseInputLock() { InputLock.store(false); }
+    void StartWorker();
     void WhenDone();
     void HandleThreadException(const std::exception& e);
     void SetBusy(bool value);
@@ -135,7 +136,10 @@ private:
     std::atomic<bool> busy_{false};
     std::mutex idleMutex_;
     std::condition_variable idle_;
-    TACSThread* Thread = nullptr; // frees itself; gone after DestroyWorker
+    // Kept here as well as in the worker, which does not exist before the first Run.
+    std::atomic<int> delay_{0};
+    std::atomic<bool> suspendWhenIdle_{true};
+    TACSThread* Thread = nullptr; // frees itself; null before the first Run and after DestroyWorker
     std::shared_ptr<const std::atomic<bool>> threadFinished_;
 };
 
@@ -167,21 +171,63 @@ private:
     std::unique_ptr<TFileStream> fileStream_;
 };
 
-// An output that writes a named file.
+// An output that writes a named file. It owns what every file output does
+// alike: the start of a run (settings checked before the file is touched, the
+// file name checked, the file created or opened for appending, the input
+// opened), the cycle (progress, stop, end of the data), the reading of whole
+// PCM frames and the end of a run. A format provides only its encoding:
+// StartEncoding, EncodeBlock and CompleteFile.
 class TACSFileOut : public TACSStreamedOutput {
 public:
     using TACSStreamedOutput::TACSStreamedOutput;
 
     const std::string& FileName() const { return fileName_; }
     void SetFileName(std::string value) { fileName_ = std::move(value); }
-    TFileOutputMode FileMode() const { return fileMode_; }
+    // Read by the worker while the UI thread may set it.
+    TFileOutputMode FileMode() const { return fileMode_.load(); }
     // The base stores foRewrite whatever it is given; outputs that can append
     // store the value.
     virtual void SetFileMode(TFileOutputMode value);
 
 protected:
+    // Checks the settings against the input's format (told before it is
+    // opened); raising here leaves an existing file untouched.
+    virtual void CheckSettings(TACSInput& /*input*/) {}
+    // True for an output whose library creates and writes the file itself.
+    virtual bool WritesFileItself() const { return false; }
+    // Sets the encoder up once the file and the input are open.
+    virtual void StartEncoding(TACSInput& input) = 0;
+    // Encodes the next part of the input; false once the input has ended and
+    // everything read was encoded.
+    virtual bool EncodeBlock() = 0;
+    // Flushes the encoder and completes the file's headers; called once per
+    // run, also after a failure (with Stream possibly gone).
+    virtual void CompleteFile() = 0;
+
+    void PrepareOutput() override;
+    bool OutputBlock(bool abort) override;
+    void FinishOutput() override;
+
+    // True when this run adds to a file that already held something.
+    bool Appending() const { return appending_; }
+    // Sets the frame reader up for the input's format and a block of
+    // framesPerBlock frames.
+    void StartFrames(TACSInput& input, std::size_t framesPerBlock);
+    // Reads the next block of whole frames into Frames (see TPcmFrames::Next).
+    std::size_t ReadFrames(bool fill);
+
+    // For the outputs that can append.
+    void StoreFileMode(TFileOutputMode value) { fileMode_.store(value); }
+
+    TPcmFrames Frames;
+
+private:
+    void OpenRunFile();
+
     std::string fileName_;
-    TFileOutputMode fileMode_ = foRewrite;
+    std::atomic<TFileOutputMode> fileMode_{foRewrite};
+    bool appending_ = false;  // worker's during a run, set by PrepareOutput
+    bool endOfInput_ = false; // worker's during a run, reset by PrepareOutput
 };
 
 } // namespace sonfeld

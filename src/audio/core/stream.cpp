@@ -27,7 +27,7 @@ std::string Quoted(const std::string& text)
 void TStream::ReadBuffer(void* buffer, std::size_t count)
 {
     if (Read(buffer, count) != count)
-        throw EACSException("Stream read error");
+        throw EReadFailed("Stream read error");
 }
 
 void TStream::WriteUInt16(std::uint16_t value)
@@ -58,14 +58,22 @@ TFileStream::TFileStream(std::string fileName, Mode mode) : fileName_(std::move(
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0) {
         const int error = errno;
-        const char* verb = mode == Mode::Create ? "Cannot create file " : "Cannot open file ";
-        throw EACSException(verb + Quoted(fileName_) + ". " + std::strerror(error));
+        const std::string text =
+            (mode == Mode::Create ? "Cannot create file " : "Cannot open file ") +
+            Quoted(fileName_) + ". " + std::strerror(error);
+        if (mode == Mode::OpenRead)
+            throw EReadFailed(text);
+        throw EWriteFailed(text);
     }
     struct stat info {};
     if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw EACSException("Cannot open file " + Quoted(fileName_) + ". " + std::strerror(EISDIR));
+        const std::string text =
+            "Cannot open file " + Quoted(fileName_) + ". " + std::strerror(EISDIR);
+        if (mode == Mode::OpenRead)
+            throw EReadFailed(text);
+        throw EWriteFailed(text);
     }
 }
 
@@ -83,7 +91,10 @@ TFileStream::~TFileStream()
 
 void TFileStream::Fail(const char* what, int error) const
 {
-    throw EACSException(std::string(what) + Quoted(fileName_) + ". " + std::strerror(error));
+    const std::string text = std::string(what) + Quoted(fileName_) + ". " + std::strerror(error);
+    if (std::strncmp(what, "Cannot read", 11) == 0)
+        throw EReadFailed(text);
+    throw EWriteFailed(text);
 }
 
 void TFileStream::Flush()

@@ -33,8 +33,8 @@ public:
     int ReadPCM(void*, int) override { return 0; }
     void OpenInput() override { busy_ = true; }
     void CloseInput() override { busy_ = false; }
-    bool Locked() const { return InputLock.load(); }
-    void Lock() { InputLock = true; }
+    bool Locked() const { return InputLock.Held(); }
+    void Lock() { InputLock.lock(); }
 };
 
 class TCountingThread final : public TThread {

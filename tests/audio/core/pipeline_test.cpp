@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "audio/core/acs_exception.h"
@@ -348,4 +349,41 @@ TEST(Pipeline, AnOutputWhoseConstructorThrowsLeavesCleanly)
         void PrepareOutput() override {}
     };
     EXPECT_THROW(TRefusingOutput(), EACSException);
+}
+
+TEST(Pipeline, AFailureOfAnUnknownKindInPrepareIsReportedAndClosesTheInput)
+{
+    TMemoryInput input(Pcm(1000));
+    TRecordingOutput output;
+    output.openThenThrowInt = true;
+    output.SetInput(&input);
+    OutputRunner runner(output);
+    EXPECT_NO_THROW(output.Run());
+    EXPECT_EQ(runner.errorCount, 1);
+    EXPECT_EQ(runner.LastError(), "Unexpected error while writing the output");
+    EXPECT_FALSE(input.Busy());
+    EXPECT_EQ(output.Status(), osIdle);
+}
+
+TEST(Pipeline, AnInputDestroyedDuringARunEndsTheRunWithoutTouchingIt)
+{
+    // Run under AddressSanitizer and ThreadSanitizer in CI: before the input
+    // detached itself first, the worker could read its freed buffer.
+    for (int round = 0; round < 20; ++round) {
+        auto input = std::make_unique<TMemoryInput>(Pcm(44100 * 10));
+        input->maxChunk = 256;
+        TRecordingOutput output;
+        output.blockBytes = 256;
+        output.SetInput(input.get());
+        OutputRunner runner(output);
+        output.Run();
+        while (input->readCount < 1 + round)
+            std::this_thread::yield();
+        input.reset();
+        ASSERT_TRUE(runner.WaitForEnds(1, std::chrono::seconds(20)));
+        EXPECT_EQ(runner.doneCount, 1);
+        EXPECT_EQ(output.Input(), nullptr);
+        EXPECT_EQ(output.Status(), osIdle);
+        EXPECT_EQ(output.finishCount, 1);
+    }
 }

@@ -30,6 +30,7 @@ public:
     std::atomic<int> blockCalls{0};
     std::atomic<bool> failPrepare{false};
     std::atomic<bool> openThenFail{false};
+    std::atomic<bool> openThenThrowInt{false}; // a failure that is not a std::exception
     std::atomic<long long> failAtBlock{-1};
     int blockBytes = 4096;
     std::function<void()> duringBlock; // called on the worker inside each read cycle
@@ -43,6 +44,8 @@ protected:
         Input()->OpenInput();
         if (openThenFail)
             throw EACSException("prepare failed after opening the input");
+        if (openThenThrowInt)
+            throw 42; // NOLINT(hicpp-exception-baseclass): what a foreign library might do
         std::lock_guard lock(mutex_);
         data_.clear();
         ended_ = false;

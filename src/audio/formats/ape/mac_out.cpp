@@ -11,12 +11,7 @@ namespace sonfeld {
 
 TMACOut::TMACOut(TComponent* owner) : TACSFileOut(owner)
 {
-    if (!MACDllLoaded()) {
-        // The base destructor would let the worker call a pure OutputBlock;
-        // end the worker while this object is still whole.
-        DestroyWorker();
-        throw EACSException(MACDllFileName() + " library could not be loaded.");
-    }
+    MACDllBinding()->RequireLoaded();
 }
 
 TMACOut::~TMACOut()
@@ -30,19 +25,14 @@ void TMACOut::SetCompressionLevel(int value)
     compressionLevel_.store(known ? value : 2000);
 }
 
-void TMACOut::PrepareOutput()
+void TMACOut::StartEncoding(TACSInput& input)
 {
-    if (FileName().empty())
-        throw EACSException("File name is not assigned.");
-    TACSInput* input = Input();
-    input->OpenInput();
-    EndOfInput = false;
     Compressor = std::make_unique<TAPECompress>();
     const auto fillWaveFormat = MACDll().FillWaveFormatEx;
     if (fillWaveFormat == nullptr)
         throw EAPEException(3000);
     // The record is always filled; the values are judged by Start below.
-    fillWaveFormat(&WaveFormat, input->SampleRate(), input->BitsPerSample(), input->Channels());
+    fillWaveFormat(&WaveFormat, input.SampleRate(), input.BitsPerSample(), input.Channels());
     const int result = Compressor->Start(FileName().c_str(), &WaveFormat, MaxAudioBytes(),
                                          CompressionLevel(), nullptr, -1);
     CanOutput.store(result == 0);
@@ -76,36 +66,28 @@ void TMACOut::HandOver(int n)
     }
 }
 
-bool TMACOut::OutputBlock(bool abort)
+bool TMACOut::EncodeBlock()
 {
-    if (!CanOutput.load())
-        return true;
-    ReportProgress();
-    if (abort || EndOfInput)
-        return false;
+    // The library takes bytes as they come; it keeps a cut frame itself.
     const int n = ReadInput(Buffer.data(), kBufferBytes);
-    if (n <= 0) {
-        EndOfInput = true;
-        return true;
-    }
+    if (n <= 0)
+        return false;
     HandOver(n);
     return true;
 }
 
-void TMACOut::FinishOutput()
+void TMACOut::CompleteFile()
 {
-    FinishRun([this] {
-        // Released before anything can raise, so a second call after a
-        // failure finds nothing left to finish.
-        const std::unique_ptr<TAPECompress> compressor = std::move(Compressor);
-        if (!compressor)
-            return;
-        // The library writes the file itself: its result is the only sign of
-        // a file that could not be completed.
-        const int result = compressor->Finish(nullptr, 0, 0);
-        if (result != 0)
-            throw EACSException("APECompress.Finish Error: " + std::to_string(result));
-    });
+    // Released before anything can raise, so a second call after a failure
+    // finds nothing left to finish.
+    const std::unique_ptr<TAPECompress> compressor = std::move(Compressor);
+    if (!compressor)
+        return;
+    // The library writes the file itself: its result is the only sign of a
+    // file that could not be completed.
+    const int result = compressor->Finish(nullptr, 0, 0);
+    if (result != 0)
+        throw EWriteFailed("APECompress.Finish Error: " + std::to_string(result));
 }
 
 } // namespace sonfeld

@@ -38,9 +38,10 @@ public:
     void SetMaxAudioBytes(int value) { maxAudioBytes_.store(value); }
 
 protected:
-    bool OutputBlock(bool abort) override;
-    void FinishOutput() override;
-    void PrepareOutput() override;
+    bool WritesFileItself() const override { return true; }
+    void StartEncoding(TACSInput& input) override;
+    bool EncodeBlock() override;
+    void CompleteFile() override;
     void AbandonPrepare(bool inputOpenedByPrepare) override;
 
 private:
@@ -54,7 +55,6 @@ private:
     // Owned by the run: created in PrepareOutput, freed in FinishOutput.
     std::unique_ptr<TAPECompress> Compressor;
     TWaveFormatEx WaveFormat{};
-    bool EndOfInput = false; // worker's, reset by PrepareOutput before the worker resumes
     std::array<std::uint8_t, kBufferBytes> Buffer{};
 };
 

@@ -5,31 +5,14 @@
 
 #include <FLAC/stream_encoder.h>
 
-#include "audio/core/dynamic_library.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld {
 
-// The file name the libFLAC binding loads by default; the system's loader finds it.
-#ifdef _WIN32
-inline constexpr const char* kLibFLACName = "libFLAC.dll";
-#else
-inline constexpr const char* kLibFLACName = "libFLAC.so.12";
-#endif
-
 // libFLAC's stream encoder, loaded at run time by file name. The FLAC headers
-// supply the types only; nothing links against the library.
-//
-// Loaded() is true only when the file was loaded and every entry point below
-// was found, so an owner never calls through a null pointer. The object keeps
-// the library loaded for its lifetime; it is immutable after construction and
-// may be read from any thread.
-class FLACLibrary {
-public:
-    explicit FLACLibrary(std::string fileName);
-
-    bool Loaded() const { return loaded_; }
-    const std::string& FileName() const { return library_.FileName(); }
-
+// supply the types only; nothing links against the library. The library counts
+// as loaded only when every entry point below was found.
+struct FLACEntryPoints {
     decltype(&::FLAC__stream_encoder_new) encoder_new = nullptr;
     decltype(&::FLAC__stream_encoder_delete) encoder_delete = nullptr;
     decltype(&::FLAC__stream_encoder_set_verify) set_verify = nullptr;
@@ -56,21 +39,62 @@ public:
     decltype(&::FLAC__stream_encoder_process_interleaved) process_interleaved = nullptr;
     decltype(&::FLAC__stream_encoder_finish) finish = nullptr;
 
-private:
-    DynamicLibrary library_;
-    bool loaded_ = false;
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("libFLAC.dll", "libFLAC.so.12");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        resolver.Required(encoder_new, "FLAC__stream_encoder_new");
+        resolver.Required(encoder_delete, "FLAC__stream_encoder_delete");
+        resolver.Required(set_verify, "FLAC__stream_encoder_set_verify");
+        resolver.Required(set_channels, "FLAC__stream_encoder_set_channels");
+        resolver.Required(set_bits_per_sample, "FLAC__stream_encoder_set_bits_per_sample");
+        resolver.Required(set_sample_rate, "FLAC__stream_encoder_set_sample_rate");
+        resolver.Required(set_do_mid_side_stereo, "FLAC__stream_encoder_set_do_mid_side_stereo");
+        resolver.Required(set_loose_mid_side_stereo,
+                          "FLAC__stream_encoder_set_loose_mid_side_stereo");
+        resolver.Required(set_blocksize, "FLAC__stream_encoder_set_blocksize");
+        resolver.Required(set_max_lpc_order, "FLAC__stream_encoder_set_max_lpc_order");
+        resolver.Required(set_qlp_coeff_precision, "FLAC__stream_encoder_set_qlp_coeff_precision");
+        resolver.Required(set_do_qlp_coeff_prec_search,
+                          "FLAC__stream_encoder_set_do_qlp_coeff_prec_search");
+        resolver.Required(set_min_residual_partition_order,
+                          "FLAC__stream_encoder_set_min_residual_partition_order");
+        resolver.Required(set_max_residual_partition_order,
+                          "FLAC__stream_encoder_set_max_residual_partition_order");
+        resolver.Required(set_do_exhaustive_model_search,
+                          "FLAC__stream_encoder_set_do_exhaustive_model_search");
+        resolver.Required(set_total_samples_estimate,
+                          "FLAC__stream_encoder_set_total_samples_estimate");
+        resolver.Required(init_stream, "FLAC__stream_encoder_init_stream");
+        resolver.Required(get_blocksize, "FLAC__stream_encoder_get_blocksize");
+        resolver.Required(process_interleaved, "FLAC__stream_encoder_process_interleaved");
+        resolver.Required(finish, "FLAC__stream_encoder_finish");
+    }
 };
 
-// The process-wide binding, loaded from kLibFLACName on first use (the program
-// calls LoadFLACLibrary at start-up). Each FLAC output keeps the binding it was
-// created with, so replacing the binding never unloads a library that an
-// existing output still calls. Guarded for any thread.
-std::shared_ptr<const FLACLibrary> LibFLACBinding();
+using FLACLibrary = BoundLibrary<FLACEntryPoints>;
+
+// The process-wide binding, loaded on first use. Each output keeps the binding
+// it was created with, so replacing the binding never unloads a library that
+// an existing output still calls. Guarded for any thread.
+inline std::shared_ptr<const FLACLibrary> LibFLACBinding()
+{
+    return ProcessBinding<FLACEntryPoints>().Current();
+}
 
 // Replaces the process-wide binding with one loaded from fileName (a test
-// points it at a file that does not exist). Returns LibFLACLoaded().
-bool LoadFLACLibrary(const std::string& fileName = kLibFLACName);
+// points it at a file that does not exist); returns whether it loaded.
+inline bool LoadFLACLibrary(const std::string& fileName = FLACEntryPoints::DefaultFileName())
+{
+    return ProcessBinding<FLACEntryPoints>().Load(fileName)->Loaded();
+}
 
-bool LibFLACLoaded();
+inline bool LibFLACLoaded()
+{
+    return LibFLACBinding()->Loaded();
+}
 
 } // namespace sonfeld

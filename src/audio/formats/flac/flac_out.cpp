@@ -1,6 +1,8 @@
 #include "flac_out.h"
 
 #include <cmath>
+#include <exception>
+#include <utility>
 
 #include "audio/core/acs_exception.h"
 
@@ -15,12 +17,7 @@ constexpr const char* kEncodeFailed = "Failed to encode data.";
 
 TFLACOut::TFLACOut(TComponent* owner) : TACSFileOut(owner), flac_(LibFLACBinding())
 {
-    if (!flac_->Loaded()) {
-        // The base destructor would let the worker call a pure OutputBlock;
-        // end the worker while this object is still whole.
-        DestroyWorker();
-        throw EACSException(flac_->FileName() + " library could not be loaded.");
-    }
+    flac_->RequireLoaded();
     Encoder = EncoderPtr(nullptr, EncoderDeleter{flac_.get()});
 }
 
@@ -45,35 +42,27 @@ void TFLACOut::SetEnableLooseMidSideStereo(bool value)
         enableMidSideStereo_ = true;
 }
 
-void TFLACOut::PrepareOutput()
+void TFLACOut::StartEncoding(TACSInput& input)
 {
-    if (!StreamAssigned) {
-        if (FileName().empty())
-            throw EACSException("File name is not assigned.");
-        OpenFileStream(FileName(), TFileStream::Mode::Create);
-    }
-    EndOfInput = false;
+    writeError_ = nullptr;
     Encoder.reset(flac_->encoder_new());
     if (!Encoder)
         throw EACSException(kInitFailed);
-    TACSInput* input = Input();
-    input->OpenInput();
-    const int channels = input->Channels();
-    const int bits = input->BitsPerSample();
+    const int channels = input.Channels();
+    const int bits = input.BitsPerSample();
     // Only whole-byte widths can be taken apart into samples.
     if (channels < 1 || (bits != 8 && bits != 16 && bits != 24 && bits != 32))
-        throw EACSException(kInitFailed);
-    channels_ = channels;
-    bytesPerSample_ = bits / 8;
-    ApplySettings(channels, bits, input->SampleRate(), input->Size());
+        throw EBadSettings(kInitFailed);
+    ApplySettings(channels, bits, input.SampleRate(), input.Size());
 
     if (flac_->init_stream(Encoder.get(), &WriteCallback, &SeekCallback, &TellCallback, nullptr,
                            this) != FLAC__STREAM_ENCODER_INIT_STATUS_OK)
         throw EACSException(kInitFailed);
-    // libFLAC resolves a block size of 0 to one of its own.
+    // libFLAC resolves a block size of 0 to one of its own; each block handed
+    // to it is one whole FLAC block.
     const std::size_t frames = flac_->get_blocksize(Encoder.get());
-    Buffer.assign(frames * static_cast<std::size_t>(channels_ * bytesPerSample_), 0);
-    samples_.assign(frames * static_cast<std::size_t>(channels_), 0);
+    StartFrames(input, frames);
+    samples_.assign(frames * static_cast<std::size_t>(channels), 0);
 }
 
 void TFLACOut::ApplySettings(int channels, int bits, int sampleRate, std::int64_t size)
@@ -112,65 +101,19 @@ void TFLACOut::ApplySettings(int channels, int bits, int sampleRate, std::int64_
 void TFLACOut::AbandonPrepare(bool inputOpenedByPrepare)
 {
     Encoder.reset();
-    Buffer.clear();
     samples_.clear();
     TACSFileOut::AbandonPrepare(inputOpenedByPrepare);
 }
 
-bool TFLACOut::OutputBlock(bool abort)
+bool TFLACOut::EncodeBlock()
 {
-    if (!CanOutput.load())
-        return true;
-    ReportProgress();
-    if (abort || EndOfInput)
+    const std::size_t frames = ReadFrames(true);
+    if (frames == 0)
         return false;
-    const int length = ReadInputFully(Buffer.data(), static_cast<int>(Buffer.size()));
-    EndOfInput = static_cast<std::size_t>(length) < Buffer.size();
-    if (length <= 0)
-        return false;
-
-    const std::size_t sampleCount = static_cast<std::size_t>(length / bytesPerSample_);
-    ToSamples(sampleCount);
-    // Counted in frames: the bytes of an incomplete last frame are not encoded.
-    const auto frames = static_cast<uint32_t>(sampleCount / static_cast<std::size_t>(channels_));
-    if (frames > 0 && !flac_->process_interleaved(Encoder.get(), samples_.data(), frames))
-        throw EACSException(kEncodeFailed);
-    return true;
-}
-
-void TFLACOut::ToSamples(std::size_t sampleCount)
-{
-    const std::uint8_t* bytes = Buffer.data();
-    switch (bytesPerSample_) {
-    case 1:
-        // 8-bit PCM is unsigned; FLAC's samples are signed.
-        for (std::size_t i = 0; i < sampleCount; ++i)
-            samples_[i] = static_cast<FLAC__int32>(bytes[i]) - 128;
-        break;
-    case 2:
-        for (std::size_t i = 0; i < sampleCount; ++i, bytes += 2)
-            samples_[i] = static_cast<std::int16_t>(bytes[0] | bytes[1] << 8);
-        break;
-    case 3:
-        for (std::size_t i = 0; i < sampleCount; ++i, bytes += 3) {
-            const auto value =
-                static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16);
-            samples_[i] = static_cast<FLAC__int32>(value << 8) >> 8;
-        }
-        break;
-    default:
-        for (std::size_t i = 0; i < sampleCount; ++i, bytes += 4)
-            samples_[i] = static_cast<FLAC__int32>(static_cast<std::uint32_t>(bytes[0]) |
-                                                   static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                                   static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                                   static_cast<std::uint32_t>(bytes[3]) << 24);
-        break;
-    }
-}
-
-void TFLACOut::FinishOutput()
-{
-    FinishRun([this] { CompleteFile(); });
+    Frames.UnpackTo(samples_.data());
+    if (!flac_->process_interleaved(Encoder.get(), samples_.data(), static_cast<uint32_t>(frames)))
+        RaiseEncodeFailure();
+    return frames == Frames.FramesPerBlock();
 }
 
 void TFLACOut::CompleteFile()
@@ -179,14 +122,22 @@ void TFLACOut::CompleteFile()
     // nothing left to do.
     const EncoderPtr encoder = std::move(Encoder);
     Encoder = EncoderPtr(nullptr, EncoderDeleter{flac_.get()});
-    Buffer.clear();
     samples_.clear();
     if (!encoder)
         return;
     // Encodes what libFLAC still holds and rewrites STREAMINFO; false means
     // the file could not be completed.
     if (!flac_->finish(encoder.get()))
-        throw EACSException(kEncodeFailed);
+        RaiseEncodeFailure();
+}
+
+void TFLACOut::RaiseEncodeFailure()
+{
+    // A failed write says why (the file and the system's reason); libFLAC
+    // only knows that it failed.
+    if (writeError_)
+        std::rethrow_exception(std::exchange(writeError_, nullptr));
+    throw EACSException(kEncodeFailed);
 }
 
 FLAC__StreamEncoderWriteStatus TFLACOut::WriteCallback(const FLAC__StreamEncoder*,
@@ -199,6 +150,9 @@ FLAC__StreamEncoderWriteStatus TFLACOut::WriteCallback(const FLAC__StreamEncoder
         self->Stream->Write(buffer, bytes);
         return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
     } catch (...) {
+        // Kept for the worker: nothing may be thrown through libFLAC.
+        if (!self->writeError_)
+            self->writeError_ = std::current_exception();
         return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
     }
 }
@@ -212,6 +166,9 @@ FLAC__StreamEncoderSeekStatus TFLACOut::SeekCallback(const FLAC__StreamEncoder*,
         self->Stream->Seek(static_cast<std::int64_t>(absoluteByteOffset), SeekOrigin::Begin);
         return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
     } catch (...) {
+        // A seek flushes what was written before; its failure is a failed write.
+        if (!self->writeError_)
+            self->writeError_ = std::current_exception();
         return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
     }
 }
@@ -225,6 +182,8 @@ FLAC__StreamEncoderTellStatus TFLACOut::TellCallback(const FLAC__StreamEncoder*,
         *absoluteByteOffset = static_cast<FLAC__uint64>(self->Stream->Position());
         return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
     } catch (...) {
+        if (!self->writeError_)
+            self->writeError_ = std::current_exception();
         return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -21,11 +22,12 @@ namespace sonfeld {
 // PrepareOutput runs on the caller of Run; OutputBlock, the callbacks and
 // FinishOutput run on the worker. libFLAC is driven by one thread at a time.
 //
-// Failures: a missing library makes the constructor raise
+// Failures: a missing library makes the constructor raise ELibraryNotLoaded
 // "<file name> library could not be loaded."; an encoder that cannot be set up
-// raises "Failed to initialize FLAC encoder."; a block or a finish that
-// libFLAC cannot encode or write (a full disk) raises "Failed to encode data.",
-// so the run ends through OnThreadException, never as a finished file.
+// raises "Failed to initialize FLAC encoder."; a write that fails (a full
+// disk) raises the stream's own error (file name and system reason), and a
+// block or a finish libFLAC cannot encode otherwise raises "Failed to encode
+// data.", so the run ends through OnThreadException, never as a finished file.
 class TFLACOut : public TACSFileOut {
 public:
     explicit TFLACOut(TComponent* owner = nullptr);
@@ -58,9 +60,9 @@ public:
     void SetVerify(bool value) { verify_ = value; }
 
 protected:
-    bool OutputBlock(bool abort) override;
-    void FinishOutput() override;
-    void PrepareOutput() override;
+    void StartEncoding(TACSInput& input) override;
+    bool EncodeBlock() override;
+    void CompleteFile() override;
     void AbandonPrepare(bool inputOpenedByPrepare) override;
 
 private:
@@ -71,8 +73,8 @@ private:
     using EncoderPtr = std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter>;
 
     void ApplySettings(int channels, int bits, int sampleRate, std::int64_t size);
-    void ToSamples(std::size_t byteCount);
-    void CompleteFile();
+    // Raises the failed write's own error when there was one, else "Failed to encode data.".
+    [[noreturn]] void RaiseEncodeFailure();
 
     // libFLAC's callbacks: client data is the output. They never throw.
     static FLAC__StreamEncoderWriteStatus WriteCallback(const FLAC__StreamEncoder* encoder,
@@ -100,11 +102,8 @@ private:
 
     // Run state, from PrepareOutput to FinishOutput.
     EncoderPtr Encoder{nullptr, EncoderDeleter{nullptr}};
-    std::vector<std::uint8_t> Buffer;  // one block of PCM bytes
-    std::vector<FLAC__int32> samples_; // the same block as libFLAC's samples
-    bool EndOfInput = false;
-    int channels_ = 2;
-    int bytesPerSample_ = 2;
+    std::vector<FLAC__int32> samples_; // one block as libFLAC's samples
+    std::exception_ptr writeError_;    // the first failed write of the run
 };
 
 } // namespace sonfeld

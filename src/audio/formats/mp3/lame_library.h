@@ -5,31 +5,14 @@
 
 #include <lame/lame.h>
 
-#include "audio/core/dynamic_library.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld {
 
-// The file name the LAME binding loads by default; the system's loader finds it.
-#ifdef _WIN32
-inline constexpr const char* kLameLibraryName = "lame_enc.dll";
-#else
-inline constexpr const char* kLameLibraryName = "libmp3lame.so.0";
-#endif
-
 // LAME's C interface, loaded at run time by file name. The lame/lame.h header
-// supplies the types only; nothing links against the library.
-//
-// Loaded() is true only when the file was loaded and every entry point below
-// was found, so an owner never calls through a null pointer. The object keeps
-// the library loaded for its lifetime; it is immutable after construction and
-// may be read from any thread.
-class LameLibrary {
-public:
-    explicit LameLibrary(std::string fileName);
-
-    bool Loaded() const { return loaded_; }
-    const std::string& FileName() const { return library_.FileName(); }
-
+// supplies the types only; nothing links against the library. The library
+// counts as loaded only when every entry point below was found.
+struct LameEntryPoints {
     decltype(&::lame_init) init = nullptr;
     decltype(&::lame_set_num_samples) set_num_samples = nullptr;
     decltype(&::lame_set_in_samplerate) set_in_samplerate = nullptr;
@@ -55,21 +38,60 @@ public:
     decltype(&::id3tag_set_textinfo_utf16) id3tag_set_textinfo_utf16 = nullptr;
     decltype(&::id3tag_set_comment_utf16) id3tag_set_comment_utf16 = nullptr;
 
-private:
-    DynamicLibrary library_;
-    bool loaded_ = false;
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("lame_enc.dll", "libmp3lame.so.0");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        resolver.Required(init, "lame_init");
+        resolver.Required(set_num_samples, "lame_set_num_samples");
+        resolver.Required(set_in_samplerate, "lame_set_in_samplerate");
+        resolver.Required(set_num_channels, "lame_set_num_channels");
+        resolver.Required(set_brate, "lame_set_brate");
+        resolver.Required(init_params, "lame_init_params");
+        resolver.Required(encode_buffer, "lame_encode_buffer");
+        resolver.Required(encode_buffer_interleaved, "lame_encode_buffer_interleaved");
+        resolver.Required(encode_flush, "lame_encode_flush");
+        resolver.Required(get_lametag_frame, "lame_get_lametag_frame");
+        resolver.Required(set_write_id3tag_automatic, "lame_set_write_id3tag_automatic");
+        resolver.Required(get_id3v2_tag, "lame_get_id3v2_tag");
+        resolver.Required(get_id3v1_tag, "lame_get_id3v1_tag");
+        resolver.Required(close, "lame_close");
+        resolver.Required(id3tag_init, "id3tag_init");
+        resolver.Required(id3tag_add_v2, "id3tag_add_v2");
+        resolver.Required(id3tag_set_title, "id3tag_set_title");
+        resolver.Required(id3tag_set_artist, "id3tag_set_artist");
+        resolver.Required(id3tag_set_album, "id3tag_set_album");
+        resolver.Required(id3tag_set_year, "id3tag_set_year");
+        resolver.Required(id3tag_set_track, "id3tag_set_track");
+        resolver.Required(id3tag_set_comment, "id3tag_set_comment");
+        resolver.Required(id3tag_set_textinfo_utf16, "id3tag_set_textinfo_utf16");
+        resolver.Required(id3tag_set_comment_utf16, "id3tag_set_comment_utf16");
+    }
 };
 
-// The process-wide binding, loaded from kLameLibraryName on first use. Each
-// MP3 output keeps the binding it was created with, so replacing the binding
-// never unloads a library that an existing output still calls.
-// Called on the UI thread (component creation); guarded for any thread.
-std::shared_ptr<const LameLibrary> LameBinding();
+using LameLibrary = BoundLibrary<LameEntryPoints>;
+
+// The process-wide binding, loaded on first use. Each output keeps the binding
+// it was created with, so replacing the binding never unloads a library that
+// an existing output still calls. Guarded for any thread.
+inline std::shared_ptr<const LameLibrary> LameBinding()
+{
+    return ProcessBinding<LameEntryPoints>().Current();
+}
 
 // Replaces the process-wide binding with one loaded from fileName (a test
-// points it at a file that does not exist). Returns LameLoaded().
-bool LoadLameLibrary(const std::string& fileName = kLameLibraryName);
+// points it at a file that does not exist); returns whether it loaded.
+inline bool LoadLameLibrary(const std::string& fileName = LameEntryPoints::DefaultFileName())
+{
+    return ProcessBinding<LameEntryPoints>().Load(fileName)->Loaded();
+}
 
-bool LameLoaded();
+inline bool LameLoaded()
+{
+    return LameBinding()->Loaded();
+}
 
 } // namespace sonfeld

@@ -1,6 +1,5 @@
 #include "mp3_out.h"
 
-#include <bit>
 #include <cstring>
 
 #include "audio/core/acs_exception.h"
@@ -20,12 +19,7 @@ constexpr unsigned long kUnknownSampleCount = 0xFFFFFFFFUL;
 
 TMP3Out::TMP3Out(TComponent* owner) : TACSFileOut(owner), lame_(LameBinding())
 {
-    if (!lame_->Loaded()) {
-        // The base destructor would let the worker call a pure OutputBlock;
-        // end the worker while this object is still whole.
-        DestroyWorker();
-        throw EACSException(lame_->FileName() + " library could not be loaded.");
-    }
+    lame_->RequireLoaded();
     LameHandle = LameHandlePtr(nullptr, HandleCloser{lame_.get()});
 }
 
@@ -34,32 +28,29 @@ TMP3Out::~TMP3Out()
     DestroyWorker();
 }
 
-void TMP3Out::PrepareOutput()
+void TMP3Out::CheckSettings(TACSInput& input)
 {
-    if (!StreamAssigned) {
-        if (FileName().empty())
-            throw EACSException("File name is not assigned.");
-        OpenFileStream(FileName(), TFileStream::Mode::Create);
-    }
-    TACSInput* input = Input();
-    input->OpenInput();
-    const int bits = input->BitsPerSample();
-    channels_ = input->Channels();
-    const int rate = input->SampleRate();
-    const std::int64_t size = input->Size();
+    const int bits = input.BitsPerSample();
+    const int channels = input.Channels();
     // Anything else would be encoded as noise; refuse it instead.
-    if ((bits != 8 && bits != 16) || (channels_ != 1 && channels_ != 2))
-        throw EACSException("MP3 output needs 8- or 16-bit PCM with one or two channels.");
-    bytesPerSample_ = bits / 8;
-    // 8-bit samples widen to 16 bits, so read half as many bytes per block.
-    readLimit_ = kPCMBufferSize / 2 * static_cast<std::size_t>(bytesPerSample_);
-    pending_ = 0;
+    if ((bits != 8 && bits != 16) || (channels != 1 && channels != 2))
+        throw EBadSettings("MP3 output needs 8- or 16-bit PCM with one or two channels.");
+}
+
+void TMP3Out::StartEncoding(TACSInput& input)
+{
+    CheckSettings(input); // an input may learn its format only when opened
+    channels_ = input.Channels();
+    const int rate = input.SampleRate();
+    const std::int64_t size = input.Size();
+    StartFrames(input, kBlockSamples / static_cast<std::size_t>(channels_));
 
     LameHandle.reset(lame_->init());
     if (!LameHandle)
         throw EACSException(kInitFailed);
     lame_global_flags* handle = LameHandle.get();
-    const std::int64_t frameBytes = static_cast<std::int64_t>(bytesPerSample_) * channels_;
+    const std::int64_t frameBytes =
+        static_cast<std::int64_t>(input.BitsPerSample() / 8) * static_cast<std::int64_t>(channels_);
     const std::int64_t frames = size > 0 ? size / frameBytes : -1;
     lame_->set_num_samples(handle,
                            frames >= 0 && static_cast<std::uint64_t>(frames) < kUnknownSampleCount
@@ -146,41 +137,12 @@ void TMP3Out::AbandonPrepare(bool inputOpenedByPrepare)
     TACSFileOut::AbandonPrepare(inputOpenedByPrepare);
 }
 
-bool TMP3Out::OutputBlock(bool abort)
+bool TMP3Out::EncodeBlock()
 {
-    if (!CanOutput.load())
-        return true;
-    ReportProgress();
-    if (abort)
-        return false;
-    const int n = ReadInput(PCMBuffer.data() + pending_, static_cast<int>(readLimit_ - pending_));
-    if (n <= 0)
-        return false;
-
-    // A short read may end inside a frame; its bytes wait for the next block
-    // so the channels never slip.
-    const std::size_t available = pending_ + static_cast<std::size_t>(n);
-    const std::size_t frameBytes =
-        static_cast<std::size_t>(bytesPerSample_) * static_cast<std::size_t>(channels_);
-    const std::size_t frames = available / frameBytes;
-    const std::size_t used = frames * frameBytes;
-    const std::size_t sampleCount = frames * static_cast<std::size_t>(channels_);
-    if (bytesPerSample_ == 2) {
-        std::memcpy(samples_.data(), PCMBuffer.data(), used);
-        if constexpr (std::endian::native == std::endian::big)
-            for (std::size_t i = 0; i < sampleCount; ++i) {
-                const auto value = static_cast<std::uint16_t>(samples_[i]);
-                samples_[i] = static_cast<std::int16_t>((value >> 8) | (value << 8));
-            }
-    } else {
-        for (std::size_t i = 0; i < sampleCount; ++i)
-            samples_[i] = static_cast<std::int16_t>((PCMBuffer[i] - 128) * 256);
-    }
-    pending_ = available - used;
-    std::memmove(PCMBuffer.data(), PCMBuffer.data() + used, pending_);
+    const std::size_t frames = ReadFrames(false);
     if (frames == 0)
-        return true;
-
+        return false;
+    Frames.UnpackTo(samples_.data());
     const int frameCount = static_cast<int>(frames);
     const int room = static_cast<int>(OutBuffer.size());
     const int written =
@@ -198,11 +160,6 @@ void TMP3Out::WriteEncoded(int count)
         throw EACSException(kEncodeFailed);
     if (count > 0)
         Stream->Write(OutBuffer.data(), static_cast<std::size_t>(count));
-}
-
-void TMP3Out::FinishOutput()
-{
-    FinishRun([this] { CompleteFile(); });
 }
 
 void TMP3Out::CompleteFile()

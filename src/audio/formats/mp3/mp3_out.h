@@ -27,7 +27,7 @@ namespace sonfeld {
 // PrepareOutput runs on the caller of Run, OutputBlock and FinishOutput on the
 // worker. The LAME handle is used by one thread at a time in that order.
 //
-// Failures: a missing library makes the constructor raise
+// Failures: a missing library makes the constructor raise ELibraryNotLoaded
 // "<file name> library could not be loaded."; an encoder that cannot be set up
 // raises "Failed to initialize MP3 encoder."; a failed encoding call or write
 // ends the run through OnThreadException, never as a finished file.
@@ -54,9 +54,10 @@ public:
     void SetId3TagComment(std::string value) { id3TagComment_ = std::move(value); }
 
 protected:
-    bool OutputBlock(bool abort) override;
-    void FinishOutput() override;
-    void PrepareOutput() override;
+    void CheckSettings(TACSInput& input) override;
+    void StartEncoding(TACSInput& input) override;
+    bool EncodeBlock() override;
+    void CompleteFile() override;
     void AbandonPrepare(bool inputOpenedByPrepare) override;
 
 private:
@@ -66,7 +67,8 @@ private:
     };
     using LameHandlePtr = std::unique_ptr<lame_global_flags, HandleCloser>;
 
-    static constexpr std::size_t kPCMBufferSize = 16384;
+    // Samples per block, all channels together.
+    static constexpr std::size_t kBlockSamples = 8192;
     // LAME's worst case for 8192 samples per channel: 1.25 * 8192 + 7200.
     static constexpr std::size_t kOutBufferSize = 17440;
 
@@ -77,7 +79,6 @@ private:
     // Writes the tag the library built (nothing when it built none).
     void WriteTag(lame_global_flags* handle, TagGetter getTag);
     void WriteEncoded(int count);
-    void CompleteFile();
 
     std::shared_ptr<const LameLibrary> lame_;
     TMP3BitRate bitRate_ = TMP3BitRate::br128;
@@ -89,15 +90,11 @@ private:
     std::string id3TagComment_;
 
     // Run state, from PrepareOutput to FinishOutput.
-    std::array<std::uint8_t, kPCMBufferSize> PCMBuffer{};
-    std::array<std::int16_t, kPCMBufferSize / 2> samples_{};
+    std::array<std::int16_t, kBlockSamples> samples_{};
     LameHandlePtr LameHandle{nullptr, HandleCloser{nullptr}};
     std::vector<unsigned char> OutBuffer;
-    std::size_t readLimit_ = kPCMBufferSize; // bytes read per block
-    std::size_t pending_ = 0;                // bytes of an incomplete frame kept for the next block
-    std::int64_t headerFrameOffset_ = 0;     // where the encoder's header frame starts in Stream
+    std::int64_t headerFrameOffset_ = 0; // where the encoder's header frame starts in Stream
     int channels_ = 2;
-    int bytesPerSample_ = 2;
 };
 
 } // namespace sonfeld

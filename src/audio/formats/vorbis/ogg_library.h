@@ -5,7 +5,7 @@
 
 #include <ogg/ogg.h>
 
-#include "library_binding.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld {
 
@@ -60,15 +60,31 @@ namespace sonfeld {
 
 struct OggEntryPoints {
     SONFELD_OGG_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName() { return SONFELD_LIBRARY_FILE("ogg.dll", "libogg.so.0"); }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        SONFELD_OGG_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
+    }
 };
 
 using OggBinding = BoundLibrary<OggEntryPoints>;
 
 // The library as currently bound; loads it on first use.
-std::shared_ptr<const OggBinding> OggLibrary();
-// Binds libogg again from fileName (a test points this at a missing file).
-void LoadOggLibrary(const std::string& fileName);
+inline std::shared_ptr<const OggBinding> OggLibrary()
+{
+    return ProcessBinding<OggEntryPoints>().Current();
+}
+// Binds the library again from fileName (a test points this at a missing file).
+inline void LoadOggLibrary(const std::string& fileName)
+{
+    ProcessBinding<OggEntryPoints>().Load(fileName);
+}
 // The standard file name.
-const std::string& OggLibraryFileName();
+inline const std::string& OggLibraryFileName()
+{
+    return ProcessBinding<OggEntryPoints>().DefaultFileName();
+}
 
 } // namespace sonfeld

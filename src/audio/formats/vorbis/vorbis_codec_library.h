@@ -5,7 +5,7 @@
 
 #include <vorbis/codec.h>
 
-#include "library_binding.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld {
 
@@ -43,15 +43,34 @@ namespace sonfeld {
 
 struct VorbisEntryPoints {
     SONFELD_VORBIS_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("vorbis.dll", "libvorbis.so.0");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        SONFELD_VORBIS_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
+    }
 };
 
 using VorbisBinding = BoundLibrary<VorbisEntryPoints>;
 
 // The library as currently bound; loads it on first use.
-std::shared_ptr<const VorbisBinding> VorbisLibrary();
+inline std::shared_ptr<const VorbisBinding> VorbisLibrary()
+{
+    return ProcessBinding<VorbisEntryPoints>().Current();
+}
 // Binds the library again from fileName (a test points this at a missing file).
-void LoadVorbisLibrary(const std::string& fileName);
+inline void LoadVorbisLibrary(const std::string& fileName)
+{
+    ProcessBinding<VorbisEntryPoints>().Load(fileName);
+}
 // The standard file name.
-const std::string& VorbisLibraryFileName();
+inline const std::string& VorbisLibraryFileName()
+{
+    return ProcessBinding<VorbisEntryPoints>().DefaultFileName();
+}
 
 } // namespace sonfeld

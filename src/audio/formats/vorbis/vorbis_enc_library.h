@@ -5,7 +5,7 @@
 
 #include <vorbis/vorbisenc.h>
 
-#include "library_binding.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld {
 
@@ -22,15 +22,34 @@ namespace sonfeld {
 
 struct VorbisEncEntryPoints {
     SONFELD_VORBIS_ENC_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("vorbisenc.dll", "libvorbisenc.so.2");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        SONFELD_VORBIS_ENC_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
+    }
 };
 
 using VorbisEncBinding = BoundLibrary<VorbisEncEntryPoints>;
 
 // The library as currently bound; loads it on first use.
-std::shared_ptr<const VorbisEncBinding> VorbisEncLibrary();
+inline std::shared_ptr<const VorbisEncBinding> VorbisEncLibrary()
+{
+    return ProcessBinding<VorbisEncEntryPoints>().Current();
+}
 // Binds the library again from fileName (a test points this at a missing file).
-void LoadVorbisEncLibrary(const std::string& fileName);
+inline void LoadVorbisEncLibrary(const std::string& fileName)
+{
+    ProcessBinding<VorbisEncEntryPoints>().Load(fileName);
+}
 // The standard file name.
-const std::string& VorbisEncLibraryFileName();
+inline const std::string& VorbisEncLibraryFileName()
+{
+    return ProcessBinding<VorbisEncEntryPoints>().DefaultFileName();
+}
 
 } // namespace sonfeld

@@ -7,7 +7,7 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
-#include "library_binding.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld {
 
@@ -42,15 +42,34 @@ namespace sonfeld {
 
 struct VorbisFileEntryPoints {
     SONFELD_VORBIS_FILE_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("vorbisfile.dll", "libvorbisfile.so.3");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        SONFELD_VORBIS_FILE_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
+    }
 };
 
 using VorbisFileBinding = BoundLibrary<VorbisFileEntryPoints>;
 
 // The library as currently bound; loads it on first use.
-std::shared_ptr<const VorbisFileBinding> VorbisFileLibrary();
+inline std::shared_ptr<const VorbisFileBinding> VorbisFileLibrary()
+{
+    return ProcessBinding<VorbisFileEntryPoints>().Current();
+}
 // Binds the library again from fileName (a test points this at a missing file).
-void LoadVorbisFileLibrary(const std::string& fileName);
+inline void LoadVorbisFileLibrary(const std::string& fileName)
+{
+    ProcessBinding<VorbisFileEntryPoints>().Load(fileName);
+}
 // The standard file name.
-const std::string& VorbisFileLibraryFileName();
+inline const std::string& VorbisFileLibraryFileName()
+{
+    return ProcessBinding<VorbisFileEntryPoints>().DefaultFileName();
+}
 
 } // namespace sonfeld

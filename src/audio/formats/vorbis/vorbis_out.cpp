@@ -12,28 +12,14 @@ namespace sonfeld {
 
 namespace {
 
-template <class Binding> void RequireLoaded(const Binding& binding)
-{
-    if (!binding.Loaded())
-        throw EACSException(binding.FileName() + " library could not be loaded.");
-}
-
-// Checked before the base is built: once the base has started its worker, a
-// constructor that throws would leave that worker calling into a half-built
-// object while the base winds it down.
-TComponent* RequireLibraries(TComponent* owner)
-{
-    RequireLoaded(*OggLibrary());
-    RequireLoaded(*VorbisLibrary());
-    RequireLoaded(*VorbisFileLibrary());
-    RequireLoaded(*VorbisEncLibrary());
-    return owner;
-}
-
 } // namespace
 
-TVorbisOut::TVorbisOut(TComponent* owner) : TACSFileOut(RequireLibraries(owner))
+TVorbisOut::TVorbisOut(TComponent* owner) : TACSFileOut(owner)
 {
+    OggLibrary()->RequireLoaded();
+    VorbisLibrary()->RequireLoaded();
+    VorbisFileLibrary()->RequireLoaded();
+    VorbisEncLibrary()->RequireLoaded();
 }
 
 TVorbisOut::~TVorbisOut()
@@ -44,7 +30,7 @@ TVorbisOut::~TVorbisOut()
 
 void TVorbisOut::SetFileMode(TFileOutputMode value)
 {
-    fileMode_ = value;
+    StoreFileMode(value);
 }
 
 void TVorbisOut::SetDesiredNominalBitrate(TVorbisBitRate value)
@@ -78,11 +64,11 @@ VorbisStreamSettings TVorbisOut::SettingsFor(TACSInput& input) const
     settings.sampleRate = input.SampleRate();
     const int bits = input.BitsPerSample();
     if (bits != 8 && bits != 16)
-        throw EACSException("Ogg Vorbis output takes 8-bit or 16-bit PCM, not " +
-                            std::to_string(bits) + "-bit.");
+        throw EBadSettings("Ogg Vorbis output takes 8-bit or 16-bit PCM, not " +
+                           std::to_string(bits) + "-bit.");
     if (settings.channels < 1 || settings.channels > 255)
-        throw EACSException("Ogg Vorbis output takes 1 to 255 channels, not " +
-                            std::to_string(settings.channels) + ".");
+        throw EBadSettings("Ogg Vorbis output takes 1 to 255 channels, not " +
+                           std::to_string(settings.channels) + ".");
     settings.quality = compression_;
     if (desiredNominalBitrate_ != brAutoSelect) {
         settings.managed = true;
@@ -98,37 +84,32 @@ VorbisStreamSettings TVorbisOut::SettingsFor(TACSInput& input) const
     return settings;
 }
 
-void TVorbisOut::PrepareOutput()
+void TVorbisOut::CheckSettings(TACSInput& input)
 {
-    if (FileName().empty())
-        throw EACSException("File name is not assigned.");
     // Everything that can be refused is checked before the file is touched,
     // so a refused setting never empties an existing file. The input tells
     // its format before it is opened.
-    TACSInput* input = Input();
-    const int bits = input->BitsPerSample();
-    VorbisStreamSettings settings = SettingsFor(*input);
-    encoder_.SetUp(settings);
+    bitsPerSample_ = input.BitsPerSample();
+    settings_ = SettingsFor(input);
+    encoder_.SetUp(settings_);
+}
 
-    const bool append = FileMode() == foAppend && std::filesystem::exists(FileName());
-    OpenFileStream(FileName(),
-                   append ? TFileStream::Mode::OpenReadWrite : TFileStream::Mode::Create);
-    input->OpenInput();
-    if (input->Channels() != settings.channels || input->SampleRate() != settings.sampleRate ||
-        input->BitsPerSample() != bits) {
+void TVorbisOut::StartEncoding(TACSInput& input)
+{
+    if (input.Channels() != settings_.channels || input.SampleRate() != settings_.sampleRate ||
+        input.BitsPerSample() != bitsPerSample_) {
         // An input that learns its format only when opened: set up again.
-        settings = SettingsFor(*input);
-        encoder_.SetUp(settings);
+        settings_ = SettingsFor(input);
+        encoder_.SetUp(settings_);
     }
     int serial = serial_;
-    if (append) {
-        serial = UnusedSerial(serial_, OggSerialNumbers(*Stream, OggLibrary()->entry));
+    if (Appending()) {
+        serial = UnusedSerial(serial_, OggSerialNumbers(*Stream, OggLibrary()->entry()));
         Stream->Seek(0, SeekOrigin::End);
     }
-
-    bitsPerSample_ = input->BitsPerSample();
-    frameBytes_ = settings.channels * bitsPerSample_ / 8;
-    carried_ = 0;
+    bitsPerSample_ = input.BitsPerSample();
+    StartFrames(input,
+                kBufferSize / static_cast<std::size_t>(settings_.channels * bitsPerSample_ / 8));
     failed_ = false;
     finished_ = false;
     encoder_.WriteHeaders(serial, *Stream);
@@ -141,34 +122,28 @@ void TVorbisOut::AbandonPrepare(bool inputOpenedByPrepare)
     TACSFileOut::AbandonPrepare(inputOpenedByPrepare);
 }
 
-bool TVorbisOut::OutputBlock(bool abort)
+bool TVorbisOut::EncodeBlock()
 {
-    if (!CanOutput)
-        return true;
-    ReportProgress();
-    if (abort || encoder_.EndSignalled())
-        return false;
     try {
-        const int n = ReadInput(buffer_.data() + carried_, kBufferSize - carried_);
-        if (n <= 0) {
-            // An incomplete frame left at the very end cannot be encoded.
+        const std::size_t frames = ReadFrames(false);
+        if (frames == 0) {
             encoder_.EndStream(*Stream);
-            return true;
+            return false;
         }
-        // A read may end inside a frame; its bytes wait for the next read, so
-        // that channels and samples stay aligned.
-        const int available = carried_ + n;
-        const int frames = available / frameBytes_;
-        const int used = frames * frameBytes_;
-        encoder_.EncodePcm(buffer_.data(), frames, bitsPerSample_, *Stream);
-        carried_ = available - used;
-        if (carried_ > 0)
-            std::memmove(buffer_.data(), buffer_.data() + used, static_cast<std::size_t>(carried_));
+        encoder_.EncodePcm(Frames.Bytes(), static_cast<int>(frames), bitsPerSample_, *Stream);
     } catch (...) {
         failed_ = true;
         throw;
     }
     return true;
+}
+
+void TVorbisOut::CompleteFile()
+{
+    // After a failed run the file keeps what was written; otherwise the
+    // stream is ended, also when the run was stopped.
+    if (!failed_ && Stream != nullptr && !encoder_.EndSignalled())
+        encoder_.EndStream(*Stream);
 }
 
 void TVorbisOut::FinishOutput()
@@ -179,12 +154,7 @@ void TVorbisOut::FinishOutput()
         return;
     finished_ = true;
     try {
-        FinishRun([this] {
-            // After a failed run the file keeps what was written; otherwise
-            // the stream is ended, also when the run was stopped.
-            if (!failed_ && Stream != nullptr)
-                encoder_.EndStream(*Stream);
-        });
+        TACSFileOut::FinishOutput();
     } catch (...) {
         encoder_.Release();
         comments_.clear();

@@ -75,9 +75,11 @@ public:
     void SetFileMode(TFileOutputMode value) override;
 
 protected:
-    bool OutputBlock(bool abort) override;
+    void CheckSettings(TACSInput& input) override;
+    void StartEncoding(TACSInput& input) override;
+    bool EncodeBlock() override;
+    void CompleteFile() override;
     void FinishOutput() override;
-    void PrepareOutput() override;
     void AbandonPrepare(bool inputOpenedByPrepare) override;
 
 private:
@@ -85,7 +87,7 @@ private:
     // comment line the output cannot take.
     VorbisStreamSettings SettingsFor(TACSInput& input) const;
 
-    static constexpr int kBufferSize = 65536;
+    static constexpr std::size_t kBufferSize = 65536;
 
     float compression_ = 0.2f;
     std::vector<std::string> comments_;
@@ -97,9 +99,7 @@ private:
 
     // State of one run: set up on the thread that calls Run, then used by the worker.
     VorbisStreamEncoder encoder_;
-    std::array<std::uint8_t, kBufferSize> buffer_{};
-    int carried_ = 0; // bytes of an incomplete frame kept at the start of buffer_
-    int frameBytes_ = 4;
+    VorbisStreamSettings settings_;
     int bitsPerSample_ = 16;
     bool failed_ = false;  // an error ended the run: what was written stays as it is
     bool finished_ = true; // FinishOutput has wound this run up

@@ -50,10 +50,10 @@ void VorbisStreamEncoder::SetUp(const VorbisStreamSettings& settings)
     vorbisLibrary_ = VorbisLibrary();
     vorbisEncLibrary_ = VorbisEncLibrary();
     if (!oggLibrary_->Loaded() || !vorbisLibrary_->Loaded() || !vorbisEncLibrary_->Loaded())
-        throw EACSException("The Ogg Vorbis libraries are not loaded.");
-    ogg_ = &oggLibrary_->entry;
-    vorbis_ = &vorbisLibrary_->entry;
-    const VorbisEncEntryPoints& enc = vorbisEncLibrary_->entry;
+        throw ELibraryNotLoaded("The Ogg Vorbis libraries are not loaded.");
+    ogg_ = &oggLibrary_->entry();
+    vorbis_ = &vorbisLibrary_->entry();
+    const VorbisEncEntryPoints& enc = vorbisEncLibrary_->entry();
     channels_ = settings.channels;
     endSignalled_ = false;
     endOfStream_ = false;

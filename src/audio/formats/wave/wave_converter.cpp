@@ -5,43 +5,36 @@
 #include <mutex>
 #include <vector>
 
-#include <mpg123.h>
-
+#include "mpg123_library.h"
 #include "wave_types.h"
 
 namespace sonfeld {
 
 namespace {
 
-void InitialiseMpg123Once()
-{
-    static std::once_flag once;
-    // Needed by older library versions, harmless with newer ones.
-    std::call_once(once, [] { mpg123_init(); });
-}
-
 class TMpg123Handle {
 public:
-    TMpg123Handle() { handle_ = mpg123_new(nullptr, nullptr); }
+    explicit TMpg123Handle(const Mpg123Library& library) : library_(library)
+    {
+        handle_ = library_.mpg123_new(nullptr, nullptr);
+    }
     ~TMpg123Handle()
     {
         if (handle_ != nullptr)
-            mpg123_delete(handle_);
+            library_.mpg123_delete(handle_);
     }
     TMpg123Handle(const TMpg123Handle&) = delete;
     TMpg123Handle& operator=(const TMpg123Handle&) = delete;
     mpg123_handle* Get() const { return handle_; }
 
 private:
+    const Mpg123Library& library_;
     mpg123_handle* handle_ = nullptr;
 };
 
 } // namespace
 
-TWaveConverter::TWaveConverter()
-{
-    InitialiseMpg123Once();
-}
+TWaveConverter::TWaveConverter() = default;
 
 void TWaveConverter::ReadSourceWave(TStream& source)
 {
@@ -105,28 +98,34 @@ int TWaveConverter::ConvertData()
 {
     const int channels = ReadLE16(TargetFormat.data() + 2);
     const long rate = static_cast<long>(ReadLE32(TargetFormat.data() + 4));
-    TMpg123Handle decoder;
+    const std::shared_ptr<const Mpg123Library> library = Mpg123Binding();
+    library->RequireLoaded();
+    const Mpg123Library& mpg = *library;
+    // Needed by older library versions, harmless with newer ones.
+    static std::once_flag initialised;
+    std::call_once(initialised, [&] { mpg.mpg123_init(); });
+    TMpg123Handle decoder(mpg);
     mpg123_handle* h = decoder.Get();
     if (h == nullptr)
         return kConversionNotPossible;
-    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-    mpg123_format_none(h);
-    if (mpg123_format(h, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16) !=
-            MPG123_OK ||
-        mpg123_open_feed(h) != MPG123_OK)
+    mpg.mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg.mpg123_format_none(h);
+    if (mpg.mpg123_format(h, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO,
+                          MPG123_ENC_SIGNED_16) != MPG123_OK ||
+        mpg.mpg123_open_feed(h) != MPG123_OK)
         return kConversionNotPossible;
 
     std::vector<std::uint8_t> pcm;
     std::vector<unsigned char> out(64 * 1024);
     std::size_t produced = 0;
-    int result = mpg123_decode(h, Memory(), Data().size(), out.data(), out.size(), &produced);
+    int result = mpg.mpg123_decode(h, Memory(), Data().size(), out.data(), out.size(), &produced);
     for (;;) {
         pcm.insert(pcm.end(), out.begin(), out.begin() + static_cast<long>(produced));
         if (result == MPG123_NEED_MORE || result == MPG123_DONE)
             break;
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
             return kConversionNotPossible + 1;
-        result = mpg123_decode(h, nullptr, 0, out.data(), out.size(), &produced);
+        result = mpg.mpg123_decode(h, nullptr, 0, out.data(), out.size(), &produced);
     }
     if (pcm.empty() && !Data().empty())
         return kConversionNotPossible + 2;

@@ -8,7 +8,8 @@
 namespace sonfeld {
 
 // Converts the MPEG layer 3 data of a WAV file (format tag 85) into PCM in
-// memory; its own content is the audio data. Decoding is done by libmpg123.
+// memory; its own content is the audio data. Decoding is done by libmpg123,
+// loaded at run time.
 class TWaveConverter : public TMemoryStream {
 public:
     static constexpr int kFormatRecordSize = 129;
@@ -23,7 +24,8 @@ public:
     // Fills TargetFormat with the PCM format the source decodes to; 0 or an error code.
     int SuggestTargetFormat();
     // Decodes the content into PCM of TargetFormat, which becomes the content
-    // and the source format. 0 or an error code.
+    // and the source format. 0 or an error code; raises ELibraryNotLoaded when
+    // libmpg123 is missing.
     int ConvertData();
     // Writes a PCM WAV file of the content into dest.
     void WritePCMWave(TStream& dest);

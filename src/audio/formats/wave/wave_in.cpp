@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "audio/core/acs_exception.h"
 #include "wave_converter.h"
@@ -23,6 +24,7 @@ TWaveIn::TWaveIn(TComponent* owner) : TACSFileIn(owner)
 
 TWaveIn::~TWaveIn()
 {
+    DetachFromReaders();
     ConvertedStream.reset();
     replacedOwnedStream_.reset();
 }
@@ -117,6 +119,10 @@ void TWaveIn::OpenSourceFile()
             valid_ = false;
             kind_ = wtUnsupported;
             ReleaseStreams();
+            // Without its library the file cannot be read at all: say so
+            // rather than treat it as a file of an unknown kind.
+            if (!libraryError_.empty())
+                throw ELibraryNotLoaded(std::exchange(libraryError_, std::string()));
             return;
         }
         break;
@@ -146,6 +152,9 @@ bool TWaveIn::ConvertAcm()
         kind_ = wtACM;
         totalSamples_ = Size() / (2 * channels_);
         return true;
+    } catch (const ELibraryNotLoaded& error) {
+        libraryError_ = error.what();
+        return false;
     } catch (const std::exception&) {
         return false;
     }

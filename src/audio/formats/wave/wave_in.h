@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/core/file_input.h"
@@ -58,6 +59,8 @@ private:
     std::unique_ptr<TStream> replacedOwnedStream_;
     TStream* replacedStream_ = nullptr;
     bool replacedAssigned_ = false;
+    // The message of a conversion that failed for want of its library.
+    std::string libraryError_;
 };
 
 } // namespace sonfeld

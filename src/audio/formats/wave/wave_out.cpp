@@ -1,5 +1,6 @@
 #include "wave_out.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "audio/core/acs_exception.h"
@@ -44,7 +45,7 @@ void TWaveOut::SetBlockSize(std::uint16_t value)
 
 void TWaveOut::SetFileMode(TFileOutputMode value)
 {
-    fileMode_ = value;
+    StoreFileMode(value);
 }
 
 std::array<std::uint8_t, 44> TWaveOut::FillPCMHeader() const
@@ -72,10 +73,8 @@ std::array<std::uint8_t, 60> TWaveOut::FillADPCMHeader() const
 {
     std::array<std::uint8_t, 60> h{};
     const int samplesPerBlock = ImaSamplesPerBlock(blockSize_, channels_);
-    // Integer division truncating toward zero, as for an unknown size (-1).
-    const std::int64_t frames = inputSize_ / (bitsPerSample_ / 8) / channels_;
-    const std::int64_t blocks = frames / samplesPerBlock + 1;
-    const auto dataSize = static_cast<std::uint32_t>(blocks * blockSize_);
+    const std::int64_t frames = AdpcmFrames();
+    const std::uint32_t dataSize = StartHeaderDataSize();
     PutTag(&h[0], "RIFF");
     WriteLE32(&h[4], dataSize + 52);
     PutTag(&h[8], "WAVE");
@@ -97,6 +96,20 @@ std::array<std::uint8_t, 60> TWaveOut::FillADPCMHeader() const
     return h;
 }
 
+std::int64_t TWaveOut::AdpcmFrames() const
+{
+    // Integer division truncating toward zero, as for an unknown size (-1).
+    return inputSize_ / (bitsPerSample_ / 8) / channels_;
+}
+
+std::uint32_t TWaveOut::StartHeaderDataSize() const
+{
+    if (wavType_ == wtPCM)
+        return static_cast<std::uint32_t>(inputSize_);
+    const std::int64_t blocks = AdpcmFrames() / ImaSamplesPerBlock(blockSize_, channels_) + 1;
+    return static_cast<std::uint32_t>(blocks * blockSize_);
+}
+
 void TWaveOut::ReadExistingHeader()
 {
     Stream->SetPosition(0);
@@ -115,44 +128,25 @@ void TWaveOut::ReadExistingHeader()
     blockSize_ = static_cast<std::uint16_t>(info.BlockAlign);
 }
 
-void TWaveOut::PrepareOutput()
+void TWaveOut::StartEncoding(TACSInput& input)
 {
-    EndOfInput = false;
-    appending_ = false;
-    if (!StreamAssigned) {
-        if (FileName().empty())
-            throw EACSException("File name is not assigned.");
-        bool exists = false;
-        if (fileMode_ == foAppend) {
-            try {
-                OpenFileStream(FileName(), TFileStream::Mode::OpenReadWrite);
-                exists = true;
-            } catch (const EACSException&) {
-                // No file to append to: a new one is written below.
-            }
-        }
-        if (!exists)
-            OpenFileStream(FileName(), TFileStream::Mode::Create);
-    }
-    Input()->OpenInput();
-    sampleRate_ = Input()->SampleRate();
-    channels_ = Input()->Channels();
-    bitsPerSample_ = Input()->BitsPerSample();
-    inputSize_ = Input()->Size();
+    sampleRate_ = input.SampleRate();
+    channels_ = input.Channels();
+    bitsPerSample_ = input.BitsPerSample();
+    inputSize_ = input.Size();
 
-    appending_ = fileMode_ == foAppend && Stream->Size() > 0;
-    if (appending_) {
+    if (Appending()) {
         ReadExistingHeader();
         if (ExistingHeader.Kind != wtPCM && ExistingHeader.Kind != wtDVIADPCM)
-            throw EACSException("Cannot append data to this .wav file.");
+            throw EBadSettings("Cannot append data to this .wav file.");
         wavType_ = ExistingHeader.Kind;
     }
     if (wavType_ == wtPCM) {
-        if (appending_) {
+        if (Appending()) {
             if (sampleRate_ != ExistingHeader.SampleRate ||
                 bitsPerSample_ != ExistingHeader.BitsPerSample ||
                 channels_ != ExistingHeader.Channels)
-                throw EACSException("Cannot append data in different audio format.");
+                throw EBadSettings("Cannot append data in different audio format.");
             Stream->Seek(0, SeekOrigin::End);
         } else {
             const auto header = FillPCMHeader();
@@ -160,25 +154,25 @@ void TWaveOut::PrepareOutput()
         }
         return;
     }
-    PrepareAdpcm(appending_);
+    StartAdpcm(Appending());
 }
 
-void TWaveOut::PrepareAdpcm(bool appending)
+void TWaveOut::StartAdpcm(bool appending)
 {
     if (bitsPerSample_ != 16)
-        throw EACSException("Cannot encode 8 bit sound into ADPCM.");
+        throw EBadSettings("Cannot encode 8 bit sound into ADPCM.");
     if (appending) {
         if (sampleRate_ != ExistingHeader.SampleRate || channels_ != ExistingHeader.Channels)
-            throw EACSException("Cannot append data in different audio format.");
+            throw EBadSettings("Cannot append data in different audio format.");
     }
     // The block layout holds one or two channels, and for two channels whole
     // groups of 8 bytes; anything else would be written outside the block.
     if (channels_ < 1 || channels_ > 2)
-        throw EACSException("Cannot encode " + std::to_string(channels_) +
-                            " channels into ADPCM; only mono and stereo are supported.");
+        throw EBadSettings("Cannot encode " + std::to_string(channels_) +
+                           " channels into ADPCM; only mono and stereo are supported.");
     if (!ImaBlockFits(blockSize_, channels_))
-        throw EACSException("ADPCM block size " + std::to_string(blockSize_) + " does not fit " +
-                            std::to_string(channels_) + " channel(s).");
+        throw EBadSettings("ADPCM block size " + std::to_string(blockSize_) + " does not fit " +
+                           std::to_string(channels_) + " channel(s).");
     if (appending) {
         Stream->Seek(0, SeekOrigin::End);
     } else {
@@ -187,20 +181,13 @@ void TWaveOut::PrepareAdpcm(bool appending)
         ChannelState[0].StepIndex = 0;
         ChannelState[1].StepIndex = 0;
     }
-    // One block's frames of 16-bit samples: the block's sample count times the channels.
-    const auto inputBytes = static_cast<std::size_t>(ImaSamplesPerBlock(blockSize_, channels_)) *
-                            static_cast<std::size_t>(channels_) * 2;
-    adpcmInput_.assign(inputBytes, 0);
+    // One block takes the block's sample count of 16-bit frames.
+    StartFrames(*Input(), static_cast<std::size_t>(ImaSamplesPerBlock(blockSize_, channels_)));
     adpcmBlock_.assign(blockSize_, 0);
 }
 
-bool TWaveOut::OutputBlock(bool abort)
+bool TWaveOut::EncodeBlock()
 {
-    if (!CanOutput.load())
-        return true;
-    ReportProgress();
-    if (abort || EndOfInput)
-        return false;
     return wavType_ == wtPCM ? WritePcmBlock() : WriteAdpcmBlock();
 }
 
@@ -214,10 +201,10 @@ bool TWaveOut::WritePcmBlock()
 
 bool TWaveOut::WriteAdpcmBlock()
 {
-    std::fill(adpcmInput_.begin(), adpcmInput_.end(), 0);
-    const int wanted = static_cast<int>(adpcmInput_.size());
-    if (ReadInputFully(adpcmInput_.data(), wanted) < wanted)
-        EndOfInput = true;
+    // The last block is padded with silence; every block is written whole.
+    const bool full = ReadFrames(true) == Frames.FramesPerBlock();
+    adpcmInput_.assign(Frames.FramesPerBlock() * static_cast<std::size_t>(channels_) * 2, 0);
+    std::copy_n(Frames.Bytes(), Frames.ByteCount(), adpcmInput_.begin());
     const std::uint8_t* samples = adpcmInput_.data();
     ChannelState[0].Predictor = static_cast<std::int16_t>(ReadLE16(samples));
     if (channels_ == 2) {
@@ -227,21 +214,24 @@ bool TWaveOut::WriteAdpcmBlock()
         EncodeMonoBlock(ChannelState[0], samples + 2, adpcmBlock_.data(), blockSize_);
     }
     Stream->Write(adpcmBlock_.data(), adpcmBlock_.size());
-    return true;
+    return full;
 }
 
 void TWaveOut::CompleteHeaders()
 {
-    if (inputSize_ >= 0 && fileMode_ != foAppend)
-        return;
     const auto length = static_cast<std::uint32_t>(Stream->Size());
+    // The header written at the start holds when the whole input was written;
+    // a stopped or failed run gets a header that matches the data present.
+    const std::uint32_t headerSize = wavType_ == wtPCM ? 44 : 60;
+    if (inputSize_ >= 0 && FileMode() != foAppend && length == headerSize + StartHeaderDataSize())
+        return;
     if (wavType_ == wtPCM) {
-        if (appending_)
+        if (Appending())
             WriteUInt32At(*Stream, ExistingHeader.DataSizePosition,
                           length - static_cast<std::uint32_t>(ExistingHeader.DataStart));
         else
             WriteUInt32At(*Stream, 40, length - 44);
-    } else if (appending_) {
+    } else if (Appending()) {
         const std::uint32_t dataSize =
             length - static_cast<std::uint32_t>(ExistingHeader.DataStart);
         WriteUInt32At(*Stream, ExistingHeader.DataSizePosition, dataSize);
@@ -263,12 +253,10 @@ void TWaveOut::CompleteHeaders()
     WriteUInt32At(*Stream, 4, length - 8);
 }
 
-void TWaveOut::FinishOutput()
+void TWaveOut::CompleteFile()
 {
-    FinishRun([this] {
-        if (Stream != nullptr)
-            CompleteHeaders();
-    });
+    if (Stream != nullptr)
+        CompleteHeaders();
 }
 
 } // namespace sonfeld

@@ -31,9 +31,9 @@ public:
     void SetFileMode(TFileOutputMode value) override;
 
 protected:
-    void PrepareOutput() override;
-    bool OutputBlock(bool abort) override;
-    void FinishOutput() override;
+    void StartEncoding(TACSInput& input) override;
+    bool EncodeBlock() override;
+    void CompleteFile() override;
 
 private:
     // The format of the file being appended to, as its header scan found it.
@@ -48,7 +48,11 @@ private:
     };
 
     void ReadExistingHeader();
-    void PrepareAdpcm(bool appending);
+    void StartAdpcm(bool appending);
+    // Frames of the input as the ADPCM header counts them.
+    std::int64_t AdpcmFrames() const;
+    // The data size the header written at the start of a run claims.
+    std::uint32_t StartHeaderDataSize() const;
     std::array<std::uint8_t, 44> FillPCMHeader() const;
     std::array<std::uint8_t, 60> FillADPCMHeader() const;
     bool WritePcmBlock();
@@ -59,8 +63,6 @@ private:
     std::uint16_t blockSize_ = 512;
 
     // Worker-owned while a run is in progress.
-    bool EndOfInput = false;
-    bool appending_ = false;
     std::array<std::uint8_t, 16384> PCMBuffer{};
     TImaChannelState ChannelState[2];
     TExistingHeader ExistingHeader;
@@ -68,7 +70,7 @@ private:
     int channels_ = 0;
     int bitsPerSample_ = 0;
     std::int64_t inputSize_ = 0;
-    std::vector<std::uint8_t> adpcmInput_;
+    std::vector<std::uint8_t> adpcmInput_; // one block's frames, padded with silence
     std::vector<std::uint8_t> adpcmBlock_;
 };
 

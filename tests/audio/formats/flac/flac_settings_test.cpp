@@ -77,17 +77,17 @@ TEST(FlacSettings, CoefficientPrecisionIsClampedAndTheClampIsKept)
     output.SetQLPCoeffPrecision(20);
     TMemoryInput input(pcm);
     // 16 + 20 bits would be refused by libFLAC; 16 + 15 is its limit.
-    ASSERT_EQ(RunFlac(output, input, dir / "q.flac").done, 1);
+    ASSERT_EQ(RunToFile(output, input, dir / "q.flac").done, 1);
     EXPECT_EQ(output.QLPCoeffPrecision(), 15);
     EXPECT_TRUE(FlacDecode(dir / "q.flac") == pcm);
 
     // A 24-bit input lowers it further, and the lower value stays.
     std::vector<std::uint8_t> deep(pcm.begin(), pcm.begin() + 6 * 5000);
     TMemoryInput deepInput(deep, 44100, 2, 24);
-    ASSERT_EQ(RunFlac(output, deepInput, dir / "q24.flac").done, 1);
+    ASSERT_EQ(RunToFile(output, deepInput, dir / "q24.flac").done, 1);
     EXPECT_EQ(output.QLPCoeffPrecision(), 7);
     TMemoryInput again(pcm);
-    ASSERT_EQ(RunFlac(output, again, dir / "q2.flac").done, 1);
+    ASSERT_EQ(RunToFile(output, again, dir / "q2.flac").done, 1);
     EXPECT_EQ(output.QLPCoeffPrecision(), 7);
     EXPECT_TRUE(FlacTestPasses(dir / "q2.flac"));
 }
@@ -100,7 +100,7 @@ TEST(FlacSettings, EncoderSettingsReachLibFLAC)
     // The stored defaults: fixed predictors only, mid-side chosen per block.
     TFLACOut plain;
     TMemoryInput a(pcm);
-    ASSERT_EQ(RunFlac(plain, a, dir / "plain.flac").done, 1);
+    ASSERT_EQ(RunToFile(plain, a, dir / "plain.flac").done, 1);
     const auto plainFrames = FlacAnalysis(dir / "plain.flac");
     EXPECT_FALSE(AnySubframe(plainFrames, "LPC"));
     EXPECT_FALSE(AllAssignments(plainFrames, "INDEPENDENT"));
@@ -115,7 +115,7 @@ TEST(FlacSettings, EncoderSettingsReachLibFLAC)
     tuned.SetVerify(true);
     tuned.SetBlockSize(1152);
     TMemoryInput b(pcm);
-    ASSERT_EQ(RunFlac(tuned, b, dir / "tuned.flac").done, 1);
+    ASSERT_EQ(RunToFile(tuned, b, dir / "tuned.flac").done, 1);
     const auto tunedFrames = FlacAnalysis(dir / "tuned.flac");
     EXPECT_TRUE(AnySubframe(tunedFrames, "LPC"));
     EXPECT_LE(LargestOrder(tunedFrames, "LPC"), 6);
@@ -128,7 +128,7 @@ TEST(FlacSettings, EncoderSettingsReachLibFLAC)
     TFLACOut independent;
     independent.SetEnableMidSideStereo(false);
     TMemoryInput c(pcm);
-    ASSERT_EQ(RunFlac(independent, c, dir / "lr.flac").done, 1);
+    ASSERT_EQ(RunToFile(independent, c, dir / "lr.flac").done, 1);
     EXPECT_TRUE(AllAssignments(FlacAnalysis(dir / "lr.flac"), "INDEPENDENT"));
     EXPECT_TRUE(FlacDecode(dir / "lr.flac") == pcm);
 }
@@ -140,7 +140,7 @@ TEST(FlacSettings, BlockSizeZeroLetsLibFLACChoose)
     TFLACOut output;
     output.SetBlockSize(0);
     TMemoryInput input(pcm);
-    ASSERT_EQ(RunFlac(output, input, dir / "z.flac").done, 1);
+    ASSERT_EQ(RunToFile(output, input, dir / "z.flac").done, 1);
     const auto frames = FlacAnalysis(dir / "z.flac");
     ASSERT_FALSE(frames.empty());
     EXPECT_GT(frames.front().blocksize, 0);

@@ -7,29 +7,10 @@
 #include <vector>
 
 #include "audio/formats/flac/flac_out.h"
-#include "support/memory_input.h"
-#include "support/output_runner.h"
+#include "support/file_run.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {
-
-struct FlacRun {
-    int done = 0;
-    int errors = 0;
-    std::string error;
-};
-
-inline FlacRun RunFlac(TFLACOut& output, TMemoryInput& input, const std::filesystem::path& file)
-{
-    output.SetInput(&input);
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    const bool ended = runner.RunAndWait();
-    FlacRun run{runner.doneCount, runner.errorCount, runner.LastError()};
-    if (!ended)
-        run.error = "the run did not end";
-    return run;
-}
 
 // `flac -t`: the file decodes and its MD5 matches.
 inline bool FlacTestPasses(const std::filesystem::path& file)

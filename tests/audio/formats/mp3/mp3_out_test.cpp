@@ -124,7 +124,7 @@ TEST(Mp3Out, EightBitInputIsWidened)
         narrow[i] = static_cast<std::uint8_t>((wide[i] >> 8) + 128);
     TMemoryInput input(narrow, kRate, 2, 8);
     TMP3Out output;
-    const auto run = RunMp3(output, input, dir / "8.mp3");
+    const auto run = RunToFile(output, input, dir / "8.mp3");
     ASSERT_EQ(run.done, 1) << run.error;
     const auto decoded = FromBytes(FfmpegDecode(dir / "8.mp3"));
     ASSERT_EQ(decoded.size(), wide.size());
@@ -178,9 +178,9 @@ TEST(Mp3Out, AlwaysRewritesAndCanBeRunAgain)
     const auto second = MakePcm(Signal::Music, 2 * kRate);
     TMemoryInput a(first);
     TMemoryInput b(second);
-    ASSERT_EQ(RunMp3(output, a, file).done, 1);
+    ASSERT_EQ(RunToFile(output, a, file).done, 1);
     EXPECT_EQ(FfmpegDecode(file).size(), first.size());
-    ASSERT_EQ(RunMp3(output, b, file).done, 1);
+    ASSERT_EQ(RunToFile(output, b, file).done, 1);
     EXPECT_EQ(FfmpegDecode(file).size(), second.size());
     EXPECT_LT(std::filesystem::file_size(file), 200'000u);
 }
@@ -192,7 +192,7 @@ TEST(Mp3OutFailure, FullDiskEndsTheRunThroughOnThreadException)
     for (const int seconds : {20, 0}) {
         TMemoryInput input(MakePcm(Signal::Noise, seconds * kRate + 100));
         TMP3Out output;
-        const auto run = RunMp3(output, input, "/dev/full");
+        const auto run = RunToFile(output, input, "/dev/full");
         EXPECT_EQ(run.done, 0) << seconds;
         EXPECT_EQ(run.errors, 1) << seconds;
         EXPECT_NE(run.error.find("/dev/full"), std::string::npos) << run.error;
@@ -209,17 +209,17 @@ TEST(Mp3OutFailure, FileNameAndInputFormatAreChecked)
     TempDir dir;
     TMemoryInput input(MakePcm(Signal::Sine, 1000));
     TMP3Out output;
-    auto run = RunMp3(output, input, "");
+    auto run = RunToFile(output, input, "");
     EXPECT_EQ(run.errors, 1);
     EXPECT_EQ(run.error, "File name is not assigned.");
     EXPECT_FALSE(input.Busy());
 
-    run = RunMp3(output, input, dir / "no" / "such" / "folder.mp3");
+    run = RunToFile(output, input, dir / "no" / "such" / "folder.mp3");
     EXPECT_EQ(run.errors, 1);
     EXPECT_EQ(run.error.rfind("Cannot create file \"", 0), 0u) << run.error;
 
     TMemoryInput surround(std::vector<std::uint8_t>(6000), kRate, 6, 16);
-    run = RunMp3(output, surround, dir / "six.mp3");
+    run = RunToFile(output, surround, dir / "six.mp3");
     EXPECT_EQ(run.errors, 1);
     EXPECT_EQ(run.error, "MP3 output needs 8- or 16-bit PCM with one or two channels.");
     EXPECT_FALSE(surround.Busy());

@@ -23,7 +23,7 @@ std::filesystem::path EncodeTagged(const TempDir& dir, const std::string& name, 
     output.SetId3TagYear(tags.year);
     output.SetId3TagTrack(tags.track);
     output.SetId3TagComment(tags.comment);
-    const auto run = RunMp3(output, input, file);
+    const auto run = RunToFile(output, input, file);
     EXPECT_EQ(run.done, 1) << run.error;
     return file;
 }
@@ -162,8 +162,8 @@ TEST(Mp3Tags, SixPropertiesFeedTheirOwnFields)
     output.SetId3TagAlbum("Keep");
     TMemoryInput first(MakePcm(Signal::Sine, 4410));
     TMemoryInput second(MakePcm(Signal::Sine, 4410));
-    ASSERT_EQ(RunMp3(output, first, dir / "k1.mp3").done, 1);
-    ASSERT_EQ(RunMp3(output, second, dir / "k2.mp3").done, 1);
+    ASSERT_EQ(RunToFile(output, first, dir / "k1.mp3").done, 1);
+    ASSERT_EQ(RunToFile(output, second, dir / "k2.mp3").done, 1);
     EXPECT_EQ(FfprobeTag(dir / "k2.mp3", "album"), "Keep");
     EXPECT_EQ(output.Id3TagAlbum(), "Keep");
 }

@@ -65,10 +65,10 @@ TEST_F(VorbisLibraries, StandardLibrariesProvideEveryEntryPoint)
     ASSERT_TRUE(VorbisLibrary()->Loaded()) << VorbisLibrary()->library.LoadError();
     ASSERT_TRUE(VorbisEncLibrary()->Loaded()) << VorbisEncLibrary()->library.LoadError();
     ASSERT_TRUE(VorbisFileLibrary()->Loaded()) << VorbisFileLibrary()->library.LoadError();
-    EXPECT_EQ(MissingEntries(OggLibrary()->entry), 0);
-    EXPECT_EQ(MissingEntries(VorbisLibrary()->entry), 0);
-    EXPECT_EQ(MissingEntries(VorbisEncLibrary()->entry), 0);
-    EXPECT_EQ(MissingEntries(VorbisFileLibrary()->entry), 0);
+    EXPECT_EQ(MissingEntries(OggLibrary()->entry()), 0);
+    EXPECT_EQ(MissingEntries(VorbisLibrary()->entry()), 0);
+    EXPECT_EQ(MissingEntries(VorbisEncLibrary()->entry()), 0);
+    EXPECT_EQ(MissingEntries(VorbisFileLibrary()->entry()), 0);
     EXPECT_EQ(ConstructionError(), "<constructed>");
 }
 

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "audio/formats/wave/wave_out.h"
-#include "support/memory_input.h"
-#include "support/output_runner.h"
+#include "support/file_run.h"
 
 namespace sonfeld::test {
 
@@ -27,14 +26,8 @@ inline std::string Tag(const std::vector<std::uint8_t>& b, std::size_t at)
     return std::string(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
 }
 
-struct WaveRun {
-    int done = 0;
-    int errors = 0;
-    std::string error;
-};
-
 // Writes pcm through a TWaveOut into file and waits for the end of the run.
-inline WaveRun WriteWave(const std::filesystem::path& file, const std::vector<std::uint8_t>& pcm,
+inline FileRun WriteWave(const std::filesystem::path& file, const std::vector<std::uint8_t>& pcm,
                          TWavType type, int channels = 2, int bits = 16, bool reportSize = true,
                          TFileOutputMode mode = foRewrite, int sampleRate = 44100,
                          std::uint16_t blockSize = 512)
@@ -42,14 +35,10 @@ inline WaveRun WriteWave(const std::filesystem::path& file, const std::vector<st
     TMemoryInput input(pcm, sampleRate, channels, bits);
     input.reportSize = reportSize;
     TWaveOut output;
-    output.SetInput(&input);
     output.SetWavType(type);
     output.SetBlockSize(blockSize);
     output.SetFileMode(mode);
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    runner.RunAndWait();
-    return WaveRun{runner.doneCount, runner.errorCount, runner.LastError()};
+    return RunToFile(output, input, file);
 }
 
 } // namespace sonfeld::test

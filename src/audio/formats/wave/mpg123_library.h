@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <mpg123.h>
+
+#include "audio/core/library_binding.h"
+
+namespace sonfeld {
+
+// libmpg123, loaded at run time when a WAV file that holds MPEG layer 3 data
+// is converted; its header supplies the types only. A missing copy only
+// matters to such files.
+#define SONFELD_MPG123_ENTRY_POINTS(X)                                                             \
+    X(mpg123_init)                                                                                 \
+    X(mpg123_new)                                                                                  \
+    X(mpg123_delete)                                                                               \
+    X(mpg123_param)                                                                                \
+    X(mpg123_format_none)                                                                          \
+    X(mpg123_format)                                                                               \
+    X(mpg123_open_feed)                                                                            \
+    X(mpg123_decode)
+
+struct Mpg123EntryPoints {
+    SONFELD_MPG123_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("libmpg123-0.dll", "libmpg123.so.0");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        SONFELD_MPG123_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
+    }
+};
+
+using Mpg123Library = BoundLibrary<Mpg123EntryPoints>;
+
+// The library as currently bound; loads it on first use.
+inline std::shared_ptr<const Mpg123Library> Mpg123Binding()
+{
+    return ProcessBinding<Mpg123EntryPoints>().Current();
+}
+// Binds the library again from fileName (a test points it at a missing file).
+inline bool LoadMpg123Library(const std::string& fileName = Mpg123EntryPoints::DefaultFileName())
+{
+    return ProcessBinding<Mpg123EntryPoints>().Load(fileName)->Loaded();
+}
+
+} // namespace sonfeld

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "audio/core/output.h"
+#include "support/memory_input.h"
+#include "support/output_runner.h"
+
+namespace sonfeld::test {
+
+// How one run of a file output ended.
+struct FileRun {
+    int done = 0;
+    int errors = 0;
+    std::string error;
+};
+
+// Runs output over input into file and waits for the end of the run.
+inline FileRun RunToFile(TACSFileOut& output, TMemoryInput& input,
+                         const std::filesystem::path& file)
+{
+    output.SetInput(&input);
+    output.SetFileName(file.string());
+    OutputRunner runner(output);
+    const bool ended = runner.RunAndWait();
+    FileRun run{runner.doneCount, runner.errorCount, runner.LastError()};
+    if (!ended)
+        run.error = "the run did not end";
+    return run;
+}
+
+} // namespace sonfeld::test
