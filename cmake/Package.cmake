@@ -29,7 +29,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://sonfeld.example.org")
 # the program needs beyond what it links, and the font for the Chinese texts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libmp3lame0, libflac12, libvorbis0a, libvorbisenc2, libvorbisfile3, libogg0, \
+    "libmp3lame0, libmpg123-0, libflac12, libvorbis0a, libvorbisenc2, libvorbisfile3, libogg0, \
 libqt6network6 (>= 6.4), libtag1v5, qt6-translations-l10n, fonts-noto-cjk")
 
 include(CPack)

@@ -51,10 +51,12 @@ struct FlacDecoderApi {
     }
 };
 
+// Never unloaded: an image can outlive every other static at program exit, and
+// its decoder must still be deleted through the library then.
 const FlacDecoderApi& Api()
 {
-    static const FlacDecoderApi api;
-    return api;
+    static const FlacDecoderApi* const api = new FlacDecoderApi;
+    return *api;
 }
 
 class FlacFile : public ImageFile {
