@@ -1,4 +1,10 @@
-option(SONFELD_WERROR "Treat warnings in the project's own code as errors" OFF)
+# Continuous integration sets CI=true: there a warning fails the build.
+if("$ENV{CI}" STREQUAL "true")
+  set(sonfeld_werror_default ON)
+else()
+  set(sonfeld_werror_default OFF)
+endif()
+option(SONFELD_WERROR "Treat warnings in the project's own code as errors" ${sonfeld_werror_default})
 
 # Warnings for the project's own code; third-party headers are included as SYSTEM.
 add_library(sonfeld_warnings INTERFACE)
