@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -51,19 +52,20 @@ struct FlacDecoderApi {
     }
 };
 
-// Never unloaded: an image can outlive every other static at program exit, and
-// its decoder must still be deleted through the library then.
-const FlacDecoderApi& Api()
+// Shared: an image can outlive every other static at program exit, so each
+// file keeps the library loaded until its decoder is deleted.
+std::shared_ptr<const FlacDecoderApi> SharedApi()
 {
-    static const FlacDecoderApi* const api = new FlacDecoderApi;
-    return *api;
+    static const auto api = std::make_shared<const FlacDecoderApi>();
+    return api;
 }
 
 class FlacFile : public ImageFile {
 public:
-    FlacFile(const std::filesystem::path& path, const std::string& name) : name_(name)
+    FlacFile(const std::filesystem::path& path, const std::string& name)
+        : api_(SharedApi()), name_(name)
     {
-        const FlacDecoderApi& api = Api();
+        const FlacDecoderApi& api = *api_;
         if (!api.ready)
             throw DiscError("\"" + name + "\" is a FLAC file, and " + std::string(kLibFLAC) +
                             " could not be loaded to decode it.");
@@ -94,7 +96,7 @@ public:
     bool Read(std::int64_t offset, std::size_t count, std::uint8_t* out,
               std::string& error) override
     {
-        const FlacDecoderApi& api = Api();
+        const FlacDecoderApi& api = *api_;
         if (api.processSingle == nullptr || api.seek == nullptr || api.flush == nullptr) {
             error = "libFLAC is not loaded.";
             return false;
@@ -136,8 +138,8 @@ public:
 private:
     void Release()
     {
-        if (decoder_ != nullptr && Api().destroy != nullptr)
-            Api().destroy(decoder_);
+        if (decoder_ != nullptr && api_->destroy != nullptr)
+            api_->destroy(decoder_);
         decoder_ = nullptr;
     }
 
@@ -182,6 +184,7 @@ private:
         static_cast<FlacFile*>(data)->decodeFailed_ = true;
     }
 
+    std::shared_ptr<const FlacDecoderApi> api_;
     std::string name_;
     FLAC__StreamDecoder* decoder_ = nullptr;
     bool streamInfoSeen_ = false;
