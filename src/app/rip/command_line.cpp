@@ -10,6 +10,8 @@
 
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
+#include "audio/cd/disc_list_lines.h"
+#include "audio/cd/disc_model_reading.h"
 #include "command_line_options.h"
 #include "file_naming.h"
 #include "output_formats.h"
@@ -148,6 +150,12 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
         SelectDrive(components, rows, drive);
         out << "Disc in drive " << drive << ":" << Qt::endl;
         PrintRows(rows, out);
+        if (rows.rowCount() == 0)
+            continue;
+        if (const std::optional<disc::DiscModel> model = ReadDiscModel(drive)) {
+            for (const std::string& line : DiscListLines(*model))
+                out << "  " << QString::fromStdString(line) << Qt::endl;
+        }
     }
     return 0;
 }
