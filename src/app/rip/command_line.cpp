@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <memory>
@@ -123,9 +124,13 @@ void PrintRows(const TTrackListModel& rows, QTextStream& out)
 {
     if (rows.rowCount() == 0)
         out << "  (no disc, or its table of contents cannot be read)" << Qt::endl;
+    // The name column widens for long names (CD-TEXT titles) so the times stay aligned.
+    qsizetype nameWidth = 11;
     for (int row = 0; row < rows.rowCount(); ++row)
-        out << "  " << rows.Label(row).leftJustified(10) << rows.Name(row).leftJustified(12)
-            << rows.TimeText(row) << Qt::endl;
+        nameWidth = std::max(nameWidth, rows.Name(row).size());
+    for (int row = 0; row < rows.rowCount(); ++row)
+        out << "  " << rows.Label(row).leftJustified(10) << rows.Name(row).leftJustified(nameWidth)
+            << " " << rows.TimeText(row) << Qt::endl;
 }
 
 int RunList(const TCommandLine& command, TRipComponents& components, QTextStream& out)
