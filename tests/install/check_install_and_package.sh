@@ -145,13 +145,13 @@ grep -q "^\.TH SONFELD 1 .*\"Sonfeld $version\"" "$root/usr/share/man/man1/sonfe
 out=$("$sonfeld" --list --image "$work/disc.cue" 2>"$work/list.err") ||
   fail "sonfeld --list --image fails: $(cat "$work/list.err")"
 grep -qF "0: $work/disc.cue" <<<"$out" || fail "--list does not show the image as a drive: $out"
-grep -qE '^ *Track 2 +Track2 ' <<<"$out" || fail "--list does not show the second track: $out"
+grep -qE '^ *Track 2 +Two ' <<<"$out" || fail "--list does not show the second track: $out"
 
 # APE goes through libsonfeld_ape.so, which must load from usr/lib/sonfeld.
 mkdir -p "$work/out"
 "$sonfeld" --rip --image "$work/disc.cue" --format Ape --tracks 1 --out "$work/out" \
   >"$work/rip.log" 2>&1 || fail "sonfeld --rip --format Ape fails: $(cat "$work/rip.log")"
-[ -s "$work/out/Track1.ape" ] || fail "the APE rip wrote no Track1.ape"
+[ -s "$work/out/One.ape" ] || fail "the APE rip wrote no One.ape (the CD-TEXT title of track 1)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <memory>
@@ -10,6 +11,8 @@
 
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
+#include "audio/cd/disc_list_lines.h"
+#include "audio/cd/disc_model_reading.h"
 #include "command_line_options.h"
 #include "file_naming.h"
 #include "output_formats.h"
@@ -121,9 +124,13 @@ void PrintRows(const TTrackListModel& rows, QTextStream& out)
 {
     if (rows.rowCount() == 0)
         out << "  (no disc, or its table of contents cannot be read)" << Qt::endl;
+    // The name column widens for long names (CD-TEXT titles) so the times stay aligned.
+    qsizetype nameWidth = 11;
     for (int row = 0; row < rows.rowCount(); ++row)
-        out << "  " << rows.Label(row).leftJustified(10) << rows.Name(row).leftJustified(12)
-            << rows.TimeText(row) << Qt::endl;
+        nameWidth = std::max(nameWidth, rows.Name(row).size());
+    for (int row = 0; row < rows.rowCount(); ++row)
+        out << "  " << rows.Label(row).leftJustified(10) << rows.Name(row).leftJustified(nameWidth)
+            << " " << rows.TimeText(row) << Qt::endl;
 }
 
 int RunList(const TCommandLine& command, TRipComponents& components, QTextStream& out)
@@ -148,6 +155,12 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
         SelectDrive(components, rows, drive);
         out << "Disc in drive " << drive << ":" << Qt::endl;
         PrintRows(rows, out);
+        if (rows.rowCount() == 0)
+            continue;
+        if (const std::optional<disc::DiscModel> model = ReadDiscModel(drive)) {
+            for (const std::string& line : DiscListLines(*model))
+                out << "  " << QString::fromStdString(line) << Qt::endl;
+        }
     }
     return 0;
 }

@@ -1,9 +1,52 @@
 #include "track_list.h"
 
+#include <QSet>
+#include <algorithm>
+#include <optional>
+
 #include "audio/cd/cd_in.h"
+#include "audio/cd/disc_list_lines.h"
+#include "audio/cd/disc_model_reading.h"
+#include "file_naming.h"
 #include "track_list_model.h"
 
 namespace sonfeld::app {
+
+namespace {
+
+// A CD-TEXT title made fit to be a file's base name; empty when nothing of it is left.
+QString NameFromTitle(const std::string& title)
+{
+    QString name = SafeFileName(QString::fromStdString(title).simplified());
+    for (QChar& c : name) {
+        if (!FileNameProblem(QString(c)).isEmpty())
+            c = QLatin1Char('_');
+    }
+    return name;
+}
+
+// Rows from the disc model: its lengths (the last audio track of an enhanced
+// CD ends with its session) and its CD-TEXT titles as names. A title the disc
+// gives twice names the later tracks with their number too, so that no rip
+// overwrites another's file.
+void AddModelRows(const disc::DiscModel& disc, TTrackListModel& model)
+{
+    QSet<QString> used;
+    for (const disc::Track& track : disc.tracks) {
+        TTracksRec record;
+        record.TimeText = QString::fromStdString(ModelTrackTimeText(track));
+        record.LengthFrames = std::max(track.Sectors(), 0);
+        record.Data = track.data;
+        if (!track.data)
+            record.Name = NameFromTitle(track.text.title);
+        if (!record.Name.isEmpty() && used.contains(record.Name))
+            record.Name += QStringLiteral(" (%1)").arg(track.number);
+        used.insert(record.Name);
+        model.AddTrackRow(record);
+    }
+}
+
+} // namespace
 
 QStringList FillDriveList(TCDIn& input)
 {
@@ -26,6 +69,14 @@ void RefreshTrackList(TCDIn& input, TTrackListModel& model)
 {
     model.Clear();
     const int count = input.TrackCount();
+    if (count <= 0)
+        return;
+    // One read of the model for the whole list.
+    if (const std::optional<disc::DiscModel> disc = ReadDiscModel(input.CurrentDrive());
+        disc && static_cast<int>(disc->tracks.size()) == count) {
+        AddModelRows(*disc, model);
+        return;
+    }
     for (int track = 1; track <= count; ++track) {
         // Data tracks are listed too, but never ticked: the input refuses them.
         const TCDTrackInfo info = input.TrackInfo(track);

@@ -21,8 +21,9 @@ QStringList FillDriveList(TCDIn& input);
 int DriveIndexOfText(const QStringList& items, const QString& shown);
 
 // Rebuilds all rows from the disc in input's current drive: one row per track
-// with its time text; no rows when the disc has no readable table of
-// contents. Rows added before an error remain.
+// with its time text and, when the disc has CD-TEXT, its title as the name;
+// no rows when the disc has no readable table of contents. Rows added before
+// an error remain.
 void RefreshTrackList(TCDIn& input, TTrackListModel& model);
 
 // The same, for a change of format: when the disc read has the tracks and

@@ -150,7 +150,8 @@ void TTrackListModel::AddTrackRow(const TTracksRec& record)
     row.lengthFrames = record.LengthFrames;
     if (record.Data)
         row.status = TTrackStatus::DataTrack;
-    row.name = QStringLiteral("Track") + QString::number(number);
+    row.name =
+        record.Name.isEmpty() ? QStringLiteral("Track") + QString::number(number) : record.Name;
     row.timeText = record.TimeText;
     row.progress = 0;
     rows_.push_back(std::move(row));

@@ -18,13 +18,14 @@ namespace sonfeld::app {
 enum TTrackColumn { tlChk = 0, tlTrack = 1, tlOutName = 2, tlTimer = 3, tlProg = 4, tlStatus = 5 };
 inline constexpr int kTrackColumnCount = 6;
 
-// What the list builder hands to AddTrackRow. The two number fields are
-// carried along for the rows' future use; the track list neither fills nor
-// reads them.
+// What the list builder hands to AddTrackRow. The two reserved number fields
+// are carried along for the rows' future use; the track list neither fills
+// nor reads them.
 struct TTracksRec {
     QString TimeText;
     int LengthFrames = 0; // 75 a second; orders the time column
     bool Data = false;    // a data track: listed, never ticked or ripped
+    QString Name{};       // the disc's own name for the track (CD-TEXT); empty for none
     qint32 Reserved1 = 0;
     qint32 Reserved2 = 0;
 };
@@ -45,9 +46,9 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
     void Clear();
-    // Appends a row for the next track: ticked, "Track N", "TrackN", the
-    // time text, progress 0, "未转换", where N is the new row count; a data
-    // track unticked and "数据轨".
+    // Appends a row for the next track: ticked, "Track N", the record's name
+    // or else "TrackN", the time text, progress 0, "未转换", where N is the new
+    // row count; a data track unticked and "数据轨".
     void AddTrackRow(const TTracksRec& record);
 
     // The track a row stands for; 0 for no row.

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "audio/cd/disc/cue_image.h"
+#include "audio/cd/disc/disc_ids.h"
 #include "audio/core/dynamic_library.h"
 #include "support/disc_fixture.h"
 #include "support/tools.h"
@@ -99,6 +101,82 @@ TEST_F(CommandLineTest, ListPrintsTheDrivesAndTheRows)
     EXPECT_NE(out_.find(disc_.cue.string()), std::string::npos) << out_;
     EXPECT_NE(out_.find("Track 1   Track1      [1] - 0:04"), std::string::npos) << out_;
     EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04"), std::string::npos) << out_;
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::uint8_t> Sectors(std::size_t count, std::uint8_t value)
+{
+    return std::vector<std::uint8_t>(count * 2352, value);
+}
+
+TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
+{
+    TempDir dir;
+    // 10 s, a 2 s pregap then 6 s, 4 s: absolute starts 150, 900, 1350, lead-out 1650.
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(1500, 3));
+    WriteText(dir.Path() / "album.cue",
+              "PERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"
+              "FILE \"songs.bin\" BINARY\n"
+              "  TRACK 01 AUDIO\n    TITLE \"晨光\"\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"Pier/Side\"\n    ISRC CNA121600007\n"
+              "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
+              "  TRACK 03 AUDIO\n    INDEX 01 00:16:00\n");
+    ASSERT_EQ(Sonfeld("--list --image " + ShellQuote((dir.Path() / "album.cue").string())), 0)
+        << err_;
+
+    // Worked out by hand from the starts above.
+    EXPECT_NE(out_.find("\n  AccurateRip: 003-00000d7a-00002b5d-0e001403\n"), std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("\n  freedb: 0e001403\n"), std::string::npos) << out_;
+    // The same from the model our reader makes of the sheet.
+    const disc::DiscModel model = disc::CueImage::Open(dir.Path() / "album.cue")->Model();
+    EXPECT_NE(out_.find("AccurateRip: " + disc::ComputeAccurateRipId(model).Text() + "\n"),
+              std::string::npos)
+        << out_;
+    const std::string musicBrainz = disc::MusicBrainzId(model);
+    EXPECT_EQ(musicBrainz.size(), 28u) << musicBrainz;
+    EXPECT_NE(out_.find("\n  MusicBrainz: " + musicBrainz + "\n"), std::string::npos) << out_;
+
+    EXPECT_NE(out_.find("\n  [1] - 0:10  \"晨光\"\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  [2] - 0:06  pregap 00:02:00  ISRC CNA121600007  \"Pier/Side\"\n"),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("\n  [3] - 0:04\n"), std::string::npos) << out_;
+    // The rows are named after the titles, made fit for a file name.
+    EXPECT_NE(out_.find("Track 1   晨光"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 2   Pier_Side"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04"), std::string::npos) << out_;
+}
+
+TEST_F(CommandLineTest, ListShowsTheLastAudioTrackOfAnEnhancedCdWithoutTheSessionGap)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "audio.bin", Sectors(1000, 5));
+    WriteFileBytes(dir.Path() / "data.bin", Sectors(300, 0x5A));
+    WriteText(dir.Path() / "extra.cue", "REM SESSION 01\nFILE audio.bin BINARY\n"
+                                        "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    INDEX 01 00:04:00\n"
+                                        "REM SESSION 02\nFILE data.bin BINARY\n"
+                                        "  TRACK 03 MODE1/2352\n    INDEX 01 00:00:00\n");
+    ASSERT_EQ(Sonfeld("--list --image " + ShellQuote((dir.Path() / "extra.cue").string())), 0)
+        << err_;
+    // 700 sectors; with the 11400-sector gap between the sessions it would be 2:41.
+    EXPECT_NE(out_.find("Track 2   Track2      [2] - 0:09"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  [2] - 0:09\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("data"), std::string::npos) << out_;
+    const disc::DiscModel model = disc::CueImage::Open(dir.Path() / "extra.cue")->Model();
+    const disc::AccurateRipId ar = disc::ComputeAccurateRipId(model);
+    EXPECT_EQ(ar.audioTracks, 2);
+    EXPECT_NE(out_.find("\n  AccurateRip: " + ar.Text() + "\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  MusicBrainz: " + disc::MusicBrainzId(model) + "\n"), std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("\n  freedb: " + disc::FreedbIdText(disc::ComputeFreedbId(model)) + "\n"),
+              std::string::npos)
+        << out_;
 }
 
 TEST_F(CommandLineTest, EveryFormatRipsEveryTrack)
@@ -214,7 +292,11 @@ TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)
     if (!std::filesystem::exists(demo))
         GTEST_SKIP() << "the demo disc is not built";
     ASSERT_EQ(Sonfeld("--list --image " + ShellQuote(demo.string())), 0) << err_;
-    EXPECT_NE(out_.find("Track 4   Track4      [4] - 0:17"), std::string::npos) << out_;
+    // Its CD-TEXT titles name the tracks.
+    EXPECT_NE(out_.find("Track 1   Morning Light    [1] - 0:24"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 4   Evening Lanterns [4] - 0:17"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  [3] - 0:21  pregap 00:01:00  \"Quiet Garden\"\n"), std::string::npos)
+        << out_;
 }
 
 TEST_F(CommandLineTest, SigintStopsTheTrackAndLeavesNoFile)

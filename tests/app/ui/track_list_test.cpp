@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
+#include <fstream>
 
 #include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
@@ -227,6 +228,69 @@ TEST_F(TrackListTest, ADataTrackIsListedUntickedAndCannotBeTicked)
     EXPECT_FALSE(Rows().flags(Rows().index(1, tlChk)) & Qt::ItemIsUserCheckable);
     Form().btnSelectAll->trigger();
     EXPECT_FALSE(Rows().Checked(1));
+}
+
+TEST_F(TrackListTest, CdTextTitlesNameTheRowsAndTheUsersNamesWin)
+{
+    DiscFixture titled;
+    disc_image::DiscSpec spec;
+    spec.title = "Harbour Lights";
+    spec.tracks = {AudioTrack(disc_image::SignalKind::Tone, 300),
+                   AudioTrack(disc_image::SignalKind::Tone, 450, 0, 2),
+                   AudioTrack(disc_image::SignalKind::Tone, 300, 0, 3),
+                   AudioTrack(disc_image::SignalKind::Tone, 300, 0, 4)};
+    spec.tracks[0].title = "晨光";
+    spec.tracks[1].title = "Pier/Side";
+    spec.tracks[3].title = "晨光";
+    MakeDisc(titled, spec);
+    discDrive_ = LoadRealLibraryWithImages({titled.cue});
+    OpenWindows();
+    SelectDiscDrive();
+    ASSERT_EQ(Rows().rowCount(), 4);
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("晨光"));
+    EXPECT_EQ(Rows().Name(1), QStringLiteral("Pier_Side"));
+    EXPECT_EQ(Rows().Name(2), QStringLiteral("Track3"));
+    // A title given twice: the later file does not overwrite the first.
+    EXPECT_EQ(Rows().Name(3), QStringLiteral("晨光 (4)"));
+    EXPECT_EQ(Rows().Label(1), QStringLiteral("Track 2"));
+    EXPECT_EQ(Rows().TimeText(1), QStringLiteral("[2] - 0:06"));
+
+    Rows().SetName(1, QStringLiteral("码头"));
+    ChooseFormat(QStringLiteral("FLAC"));
+    ASSERT_EQ(Rows().rowCount(), 4);
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("晨光"));
+    EXPECT_EQ(Rows().Name(1), QStringLiteral("码头"));
+    EXPECT_EQ(Rows().Name(2), QStringLiteral("Track3"));
+    // Reading the disc afresh gives the disc's names again.
+    Form().btnRefreshCD->trigger();
+    EXPECT_EQ(Rows().Name(1), QStringLiteral("Pier_Side"));
+    EXPECT_TRUE(messages_.Messages.empty());
+}
+
+TEST_F(TrackListTest, TheLastAudioTrackOfAnEnhancedCdShowsItsOwnLength)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "audio.bin", std::vector<std::uint8_t>(1000 * 2352, 5));
+    WriteFileBytes(dir.Path() / "data.bin", std::vector<std::uint8_t>(300 * 2352, 0x5A));
+    std::ofstream(dir.Path() / "extra.cue", std::ios::binary)
+        << "REM SESSION 01\nFILE audio.bin BINARY\n"
+           "  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
+           "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 01 00:04:00\n"
+           "REM SESSION 02\nFILE data.bin BINARY\n"
+           "  TRACK 03 MODE1/2352\n    INDEX 01 00:00:00\n";
+    discDrive_ = LoadRealLibraryWithImages({dir.Path() / "extra.cue"});
+    OpenWindows();
+    SelectDiscDrive();
+    ASSERT_EQ(Rows().rowCount(), 3);
+    // 700 sectors, not 700 + the 11400 between the sessions (2:41).
+    EXPECT_EQ(Rows().TimeText(1), QStringLiteral("[2] - 0:09"));
+    EXPECT_EQ(Rows().Name(1), QStringLiteral("Two"));
+    EXPECT_EQ(Form().TracksList->model()->index(1, tlTimer).data().toString(),
+              QStringLiteral("[2] - 0:09"));
+    EXPECT_TRUE(Rows().Checked(1));
+    EXPECT_FALSE(Rows().Checked(2));
+    EXPECT_EQ(Rows().Status(2), TTrackStatus::DataTrack);
+    EXPECT_EQ(Rows().Name(2), QStringLiteral("Track3"));
 }
 
 } // namespace
