@@ -12,6 +12,7 @@
 #include "audio/cd/cd_player.h"
 #include "command_line_options.h"
 #include "file_naming.h"
+#include "local_path.h"
 #include "output_formats.h"
 #include "rip_components.h"
 #include "rip_queue.h"
@@ -100,7 +101,7 @@ std::optional<int> AddImages(TCDIn& input, const QStringList& images)
     std::optional<int> first;
     for (const QString& image : images) {
         const int drive = input.DriveCount();
-        TCDIn::AddImageDrive(QFile::encodeName(QDir().absoluteFilePath(image)).toStdString());
+        TCDIn::AddImageDrive(LocalPath(QDir().absoluteFilePath(image)).toStdString());
         if (!first)
             first = drive;
     }
