@@ -48,7 +48,7 @@ qsizetype Utf8SequenceLength(const QByteArray& bytes, qsizetype at)
 
 QString PathFromLocal(const QByteArray& bytes)
 {
-    const QString decoded = QFile::decodeName(bytes);
+    QString decoded = QFile::decodeName(bytes);
     if (QFile::encodeName(decoded) == bytes)
         return decoded;
     // Does not decode in the local encoding: taken as UTF-8, the encoding
