@@ -15,6 +15,7 @@
 #include "audio/cd/disc_model_reading.h"
 #include "command_line_options.h"
 #include "file_naming.h"
+#include "local_path.h"
 #include "output_formats.h"
 #include "rip_components.h"
 #include "rip_queue.h"
@@ -103,7 +104,7 @@ std::optional<int> AddImages(TCDIn& input, const QStringList& images)
     std::optional<int> first;
     for (const QString& image : images) {
         const int drive = input.DriveCount();
-        TCDIn::AddImageDrive(QFile::encodeName(QDir().absoluteFilePath(image)).toStdString());
+        TCDIn::AddImageDrive(LocalPath(QDir().absoluteFilePath(image)).toStdString());
         if (!first)
             first = drive;
     }

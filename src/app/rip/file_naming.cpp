@@ -1,7 +1,10 @@
 #include "file_naming.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <filesystem>
+#include <system_error>
+
+#include "local_path.h"
 
 namespace sonfeld::app {
 
@@ -51,16 +54,16 @@ QString FileNameProblem(const QString& name)
 
 bool FileExistsIgnoringCase(const QString& path)
 {
-    const QFileInfo target(path);
-    if (target.exists())
+    // By its bytes, as the output folder is.
+    const std::filesystem::path target = FileSystemPath(path);
+    std::error_code error;
+    if (std::filesystem::exists(target, error))
         return true;
-    const QDir folder = target.absoluteDir();
-    if (!folder.exists())
-        return false;
-    const QStringList entries =
-        folder.entryList(QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        if (entry.compare(target.fileName(), Qt::CaseInsensitive) == 0)
+    const QString name = PathFromFileSystem(target.filename());
+    std::filesystem::directory_iterator entry(target.parent_path(), error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        if (!entry->is_directory(error) &&
+            PathFromFileSystem(entry->path().filename()).compare(name, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;

@@ -2,12 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "local_path.h"
 
 namespace sonfeld::app {
 
@@ -34,26 +37,29 @@ TOutputFolder::~TOutputFolder()
 QString TOutputFolder::Acquire(const QString& folder)
 {
     Release();
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+    // By its bytes: Qt's own file functions would replace a name that is not
+    // valid in the local encoding with another one.
+    const std::filesystem::path path = FileSystemPath(folder);
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (!std::filesystem::is_directory(path, error))
         return QStringLiteral("无法创建文件夹“%1”。").arg(folder);
-    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(kLockName));
-    // Only a lock whose process is gone is stale, however old it is.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
-        if (lock->error() == QLockFile::LockFailedError)
-            return QStringLiteral("另一个 Sonfeld 正在向文件夹“%1”写入文件，请等它结束后再试。")
-                .arg(folder);
+    switch (lock_.Lock(QDir(folder).filePath(kLockName))) {
+    case TFolderLock::TResult::Locked: break;
+    case TFolderLock::TResult::InUse:
+        return QStringLiteral("另一个 Sonfeld 正在向文件夹“%1”写入文件，请等它结束后再试。")
+            .arg(folder);
+    case TFolderLock::TResult::Failed:
         return QStringLiteral("无法在文件夹“%1”中写入文件。").arg(folder);
     }
     folder_ = folder;
-    lock_ = std::move(lock);
     RemoveLeftovers();
     return {};
 }
 
 void TOutputFolder::Release()
 {
-    lock_.reset();
+    lock_.Unlock();
     folder_.clear();
 }
 
@@ -61,10 +67,12 @@ void TOutputFolder::RemoveLeftovers() const
 {
     // While the lock is held no other program writes here: any temporary
     // file is left from a run that was killed.
-    const QDir dir(folder_);
-    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (TemporaryPattern().match(entry).hasMatch())
-            QFile::remove(dir.filePath(entry));
+    std::error_code error;
+    std::filesystem::directory_iterator entry(FileSystemPath(folder_), error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        if (entry->is_regular_file(error) &&
+            TemporaryPattern().match(PathFromFileSystem(entry->path().filename())).hasMatch())
+            std::filesystem::remove(entry->path(), error);
     }
 }
 
@@ -73,12 +81,13 @@ QString TOutputFolder::TemporaryFor(const QString& finalName)
     const QFileInfo target(finalName);
     const QString suffix = target.suffix().isEmpty() ? QString() : "." + target.suffix();
     QString candidate;
+    std::error_code error;
     do {
         candidate = target.dir().filePath(QStringLiteral(".sonfeld-%1-%2.part%3")
                                               .arg(QCoreApplication::applicationPid())
                                               .arg(++count_)
                                               .arg(suffix));
-    } while (candidate == finalName || QFileInfo::exists(candidate));
+    } while (candidate == finalName || std::filesystem::exists(FileSystemPath(candidate), error));
     return candidate;
 }
 
@@ -86,8 +95,7 @@ QString TOutputFolder::Finish(const QString& temporary, const QString& finalName
 {
     // rename() replaces the final file in one step: there is no moment
     // without a complete file under that name.
-    if (std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(finalName).constData()) == 0)
+    if (std::rename(LocalPath(temporary).constData(), LocalPath(finalName).constData()) == 0)
         return {};
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
     Discard(temporary);
@@ -96,7 +104,8 @@ QString TOutputFolder::Finish(const QString& temporary, const QString& finalName
 
 void TOutputFolder::Discard(const QString& temporary)
 {
-    QFile::remove(temporary);
+    std::error_code error;
+    std::filesystem::remove(FileSystemPath(temporary), error);
 }
 
 } // namespace sonfeld::app

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
-#include <memory>
+
+#include "folder_lock.h"
 
 // The folder a rip queue writes into, held while the queue runs. UI thread.
 //
 // Each track goes to a hidden temporary file beside its final name and is
 // renamed onto it only when complete, so a stopped, failed or killed rip never
 // leaves a partial file under a final name nor replaces a finished one.
-// The lock file keeps a second program from writing into the same folder;
-// QLockFile treats the lock of a process that no longer runs as stale, so a
-// crash does not keep the folder locked.
+// The lock file keeps a second program from writing into the same folder.
 namespace sonfeld::app {
 
 class TOutputFolder {
@@ -24,7 +22,7 @@ public:
     // failed, or an empty text.
     QString Acquire(const QString& folder);
     void Release();
-    bool Held() const { return lock_ != nullptr; }
+    bool Held() const { return lock_.Held(); }
 
     // A fresh temporary file name in the folder for a track to become
     // finalName: hidden, with the same extension, never finalName itself.
@@ -38,7 +36,7 @@ private:
     void RemoveLeftovers() const;
 
     QString folder_;
-    std::unique_ptr<QLockFile> lock_;
+    TFolderLock lock_;
     int count_ = 0;
 };
 

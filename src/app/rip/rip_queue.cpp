@@ -7,6 +7,7 @@
 #include "audio/cd/cd_player.h"
 #include "audio/core/output.h"
 #include "file_naming.h"
+#include "local_path.h"
 #include "rip_components.h"
 #include "setting_keys.h"
 #include "texts.h"
@@ -196,7 +197,7 @@ void TRipQueue::StartTrackRip(int track)
     run.Row = row;
     run.Target = TargetFileName(host_.FolderText(), name, format->ExtensionText());
     run.Temporary = folder_.TemporaryFor(run.Target);
-    output.SetFileName(QFile::encodeName(run.Temporary).toStdString());
+    output.SetFileName(LocalPath(run.Temporary).toStdString());
     if (format->ApplyTags != nullptr)
         format->ApplyTags(output, TagsOf(track));
     CurrentOutput_ = &output;

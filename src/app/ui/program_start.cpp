@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QTextStream>
 #include <cstdio>
 
 #include "about_box.h"
 #include "app/rip/command_line.h"
 #include "app/rip/command_line_options.h"
+#include "app/rip/local_path.h"
 #include "app/rip/texts.h"
 #include "app_style.h"
 #include "audio/cd/cd_audio_device.h"
@@ -33,7 +33,7 @@ int RunProgram(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << PathFromLocal(argv[i]);
     TCommandLine command;
     try {
         command = ParseCommandLine(arguments);
@@ -58,7 +58,7 @@ int RunProgram(int argc, char** argv)
     for (const QString& image : command.Images) {
         // An image that cannot be opened is reported; the others still come.
         Guarded(nullptr, [&] {
-            TCDIn::AddImageDrive(QFile::encodeName(QDir().absoluteFilePath(image)).toStdString());
+            TCDIn::AddImageDrive(LocalPath(QDir().absoluteFilePath(image)).toStdString());
         });
     }
     TProgramWindows windows;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -362,6 +363,37 @@ TEST_F(CommandLineTest, AMissingCodecLibraryFailsOnlyItsFormat)
     EXPECT_EQ(Sonfeld(Rip("MP3", "--tracks 2")), 1);
     EXPECT_NE(err_.find("libmp3lame"), std::string::npos) << err_;
     EXPECT_FALSE(std::filesystem::exists(Out("Track2.mp3")));
+}
+
+TEST_F(CommandLineTest, AFolderNamedByBytesThatAreNotUtf8IsUsedAsGiven)
+{
+    // Not valid UTF-8: a lossy decoding would write into another folder.
+    const std::filesystem::path folder = out_dir_.Path() / std::string("唱片\xff\xfe") /
+                                         "a\x80"
+                                         "b";
+    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote(disc_.cue.string()) +
+                      " --format Wav --tracks 1,2 --out " + ShellQuote(folder.string())),
+              0)
+        << err_;
+    EXPECT_EQ(Files(), std::vector<std::string>{std::string("唱片\xff\xfe")});
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.parent_path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"a\x80"
+                                              "b"});
+    names.clear();
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Track1.wav", "Track2.wav"}));
+    EXPECT_EQ(FfmpegDecode(folder / "Track2.wav"), disc_.TrackBytes(2));
+
+    // With overwriting off, the files are found in that same folder.
+    Store("chkOverRide=1\n");
+    EXPECT_EQ(Sonfeld("--rip --image " + ShellQuote(disc_.cue.string()) +
+                      " --format Wav --tracks 1 --out " + ShellQuote(folder.string())),
+              1);
+    EXPECT_NE(out_.find("找到同名的文件"), std::string::npos) << out_;
 }
 
 } // namespace

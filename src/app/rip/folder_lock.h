@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <memory>
+
+class QLockFile;
+
+// A lock file that keeps a second program out of a folder. UI thread.
+//
+// On Unix the lock is the kernel's lock on the open file, which goes with the
+// process however it ends, so a crash never leaves the folder locked; the
+// file is opened by its bytes, whatever the folder's name holds.
+namespace sonfeld::app {
+
+class TFolderLock {
+public:
+    enum class TResult { Locked, InUse, Failed };
+
+    TFolderLock();
+    ~TFolderLock();
+    TFolderLock(const TFolderLock&) = delete;
+    TFolderLock& operator=(const TFolderLock&) = delete;
+
+    TResult Lock(const QString& lockFile);
+    // Removes the lock file and lets the folder go.
+    void Unlock();
+    bool Held() const;
+
+private:
+#ifdef Q_OS_UNIX
+    int fd_ = -1;
+    std::filesystem::path path_;
+#else
+    std::unique_ptr<QLockFile> lock_;
+#endif
+};
+
+} // namespace sonfeld::app

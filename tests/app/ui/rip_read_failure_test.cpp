@@ -1,0 +1,84 @@
+// A drive that cannot read a sector in the middle of a track, through the
+// fake CR_ library: the rip fails visibly and a finished file is kept.
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/rip/texts.h"
+#include "app_fixture.h"
+#include "audio/cd/cdrip_binding.h"
+#include "audio/cd/fake_cdrip_control.h"
+#include "audio/core/dynamic_library.h"
+
+namespace sonfeld::test {
+namespace {
+
+using namespace sonfeld::app;
+
+class RipReadFailureTest : public WindowTest {
+protected:
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        cdrip::Load(cdrip::DefaultLibraryPath());
+    }
+};
+
+TEST_F(RipReadFailureTest, AFailedReadKeepsTheFinishedFileAndLeavesNoTemporaryOne)
+{
+    const std::string fake = InProgramFolder("libfakecdrip.so");
+    if (!std::filesystem::exists(fake))
+        GTEST_SKIP() << "the fake CR_ library of the CD tests is not built";
+    cdrip::ForgetImages();
+    ASSERT_TRUE(cdrip::Load(fake));
+    DynamicLibrary control(fake);
+    auto reset = control.Resolve<FakeCR_ResetFn>("FakeCR_Reset");
+    auto setToc = control.Resolve<FakeCR_SetTocFn>("FakeCR_SetToc");
+    auto failAfter = control.Resolve<FakeCR_FailAfterChunksFn>("FakeCR_FailAfterChunks");
+    ASSERT_TRUE(reset && setToc && failAfter);
+    reset();
+    const std::int32_t starts[] = {0, 300, 600, 900};
+    const std::uint8_t flags[] = {0x10, 0x10, 0x10, 0x10};
+    setToc(starts, flags, 3);
+    // A few chunks into each track, the drive gives up on a sector.
+    failAfter(3, 0);
+    discDrive_ = 0;
+    OpenWindows();
+    SelectDiscDrive();
+    ChooseFormat(QStringLiteral("Wav"));
+    Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    ASSERT_EQ(Rows().rowCount(), 3);
+    Rows().SetChecked(2, false);
+
+    std::vector<std::uint8_t> earlier(100000);
+    for (std::size_t i = 0; i < earlier.size(); ++i)
+        earlier[i] = static_cast<std::uint8_t>(i * 11);
+    WriteFileBytes(Output("Track1.wav"), earlier);
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Failed; }));
+    EXPECT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
+    EXPECT_TRUE(Form().lblEx->isVisible());
+    EXPECT_TRUE(Form().lblEx->text().contains(QStringLiteral("could not be read")))
+        << Form().lblEx->text().toStdString();
+    EXPECT_EQ(Rows().StatusText(0), QStringLiteral("转换失败"));
+    EXPECT_EQ(ReadFileBytes(Output("Track1.wav")), earlier);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(outDir_))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Track1.wav"});
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
+
+    // Once the drive reads again, the next rip takes the other ticked track.
+    failAfter(-1, 0);
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(1) == TTrackStatus::Converted; }));
+    EXPECT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::Failed);
+    EXPECT_EQ(Rows().Status(2), TTrackStatus::NotConverted);
+    EXPECT_EQ(ReadFileBytes(Output("Track1.wav")), earlier);
+    EXPECT_GT(std::filesystem::file_size(Output("Track2.wav")), 300u * 2352u);
+    EXPECT_FALSE(std::filesystem::exists(Output("Track3.wav")));
+}
+
+} // namespace
+} // namespace sonfeld::test
