@@ -76,7 +76,7 @@ int TWaveConverter::ConvertData()
 {
     const int channels = ReadLE16(TargetFormat.data() + 2);
     const long rate = static_cast<long>(ReadLE32(TargetFormat.data() + 4));
-    const std::shared_ptr<const Mpg123Library> library = Mpg123Binding();
+    const std::shared_ptr<const Mpg123Library> library = CurrentBinding<Mpg123EntryPoints>();
     library->RequireLoaded();
     const Mpg123Library& mpg = *library;
     // Needed by older library versions, harmless with newer ones.

@@ -34,7 +34,7 @@ std::string Convert(const std::filesystem::path& source, const std::filesystem::
 
 class MissingMpg123 : public ::testing::Test {
 protected:
-    void TearDown() override { EXPECT_TRUE(LoadMpg123Library()); }
+    void TearDown() override { EXPECT_TRUE(LoadBinding<Mpg123EntryPoints>()); }
     TempDir dir;
 };
 
@@ -56,7 +56,7 @@ TEST_F(MissingMpg123, MpegInWavSaysTheLibraryIsMissingAndPcmStillReads)
         SCOPED_TRACE(standIn.string());
         if (standIn.filename() == "libmpg123.so.0")
             WriteFileBytes(standIn, {});
-        EXPECT_FALSE(LoadMpg123Library(standIn.string()));
+        EXPECT_FALSE(LoadBinding<Mpg123EntryPoints>(standIn.string()));
 
         int done = 0;
         EXPECT_EQ(Convert(mp3, dir / "from-mp3.wav", done),
@@ -69,7 +69,7 @@ TEST_F(MissingMpg123, MpegInWavSaysTheLibraryIsMissingAndPcmStillReads)
     }
 
     // Bound again, the same file converts.
-    ASSERT_TRUE(LoadMpg123Library());
+    ASSERT_TRUE(LoadBinding<Mpg123EntryPoints>());
     int done = 0;
     EXPECT_EQ(Convert(mp3, dir / "from-mp3.wav", done), "");
     EXPECT_EQ(done, 1);
