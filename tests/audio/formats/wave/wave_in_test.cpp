@@ -46,7 +46,7 @@ protected:
 
     std::filesystem::path Sox(const std::string& name, const std::string& options)
     {
-        const auto out = dir / name;
+        auto out = dir / name;
         EXPECT_EQ(RunCommand("sox " + ShellQuote(source.string()) + " " + options + " " +
                              ShellQuote(out.string()) + " 2>&1"),
                   0);
