@@ -153,4 +153,18 @@ template <class EntryPoints> LibraryBinding<EntryPoints>& ProcessBinding()
     return binding;
 }
 
+// The library EntryPoints describes as currently bound; loads it on first use.
+template <class EntryPoints> std::shared_ptr<const BoundLibrary<EntryPoints>> CurrentBinding()
+{
+    return ProcessBinding<EntryPoints>().Current();
+}
+
+// Binds the library again from fileName (a test points it at a missing or
+// broken file); whether it loaded.
+template <class EntryPoints>
+bool LoadBinding(const std::string& fileName = EntryPoints::DefaultFileName())
+{
+    return ProcessBinding<EntryPoints>().Load(fileName)->Loaded();
+}
+
 } // namespace sonfeld

@@ -15,6 +15,7 @@
 #include "audio/cd/cdrip_binding.h"
 #include "audio/core/acs_exception.h"
 #include "support/disc_fixture.h"
+#include "support/read_input.h"
 
 namespace sonfeld::test {
 namespace {
@@ -86,17 +87,7 @@ std::vector<std::uint8_t> RipTrack(TCDIn& input, int track)
 {
     input.SetStartTrack(track);
     input.SetEndTrack(track);
-    input.OpenInput();
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::uint8_t> buffer(10000);
-    while (true) {
-        const int n = input.ReadPCM(buffer.data(), static_cast<int>(buffer.size()));
-        if (n == 0)
-            break;
-        bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + n);
-    }
-    input.CloseInput();
-    return bytes;
+    return ReadWholeInput(input, 10000);
 }
 
 // Where two rips first differ, for a readable failure message.

@@ -86,10 +86,10 @@ void AccurateRipLookup::ReplyFinished()
     if (reply == nullptr || reply != reply_)
         return;
     timer_.stop();
-    AccurateRipLookupResult result = ResultFromReply();
+    const AccurateRipLookupResult result = ResultFromReply();
     reply_ = nullptr;
     reply->deleteLater();
-    Finish(std::move(result));
+    Finish(result);
 }
 
 AccurateRipLookupResult AccurateRipLookup::ResultFromReply()
@@ -135,7 +135,7 @@ AccurateRipLookupResult AccurateRipLookup::ResultFromReply()
     return result;
 }
 
-void AccurateRipLookup::Finish(AccurateRipLookupResult result)
+void AccurateRipLookup::Finish(const AccurateRipLookupResult& result)
 {
     running_ = false;
     emit Finished(result);

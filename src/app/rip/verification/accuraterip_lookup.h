@@ -55,7 +55,7 @@ private:
     void Cancel();
     void ReplyFinished();
     void TimedOut();
-    void Finish(AccurateRipLookupResult result);
+    void Finish(const AccurateRipLookupResult& result);
     AccurateRipLookupResult ResultFromReply();
 
     QNetworkAccessManager* manager_;

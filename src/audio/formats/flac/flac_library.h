@@ -77,24 +77,4 @@ struct FLACEntryPoints {
 
 using FLACLibrary = BoundLibrary<FLACEntryPoints>;
 
-// The process-wide binding, loaded on first use. Each output keeps the binding
-// it was created with, so replacing the binding never unloads a library that
-// an existing output still calls. Guarded for any thread.
-inline std::shared_ptr<const FLACLibrary> LibFLACBinding()
-{
-    return ProcessBinding<FLACEntryPoints>().Current();
-}
-
-// Replaces the process-wide binding with one loaded from fileName (a test
-// points it at a file that does not exist); returns whether it loaded.
-inline bool LoadFLACLibrary(const std::string& fileName = FLACEntryPoints::DefaultFileName())
-{
-    return ProcessBinding<FLACEntryPoints>().Load(fileName)->Loaded();
-}
-
-inline bool LibFLACLoaded()
-{
-    return LibFLACBinding()->Loaded();
-}
-
 } // namespace sonfeld

@@ -15,7 +15,7 @@ constexpr const char* kEncodeFailed = "Failed to encode data.";
 
 } // namespace
 
-TFLACOut::TFLACOut(TComponent* owner) : TACSFileOut(owner), flac_(LibFLACBinding())
+TFLACOut::TFLACOut(TComponent* owner) : TACSFileOut(owner), flac_(CurrentBinding<FLACEntryPoints>())
 {
     flac_->RequireLoaded();
     Encoder = EncoderPtr(nullptr, EncoderDeleter{flac_.get()});

@@ -74,24 +74,4 @@ struct LameEntryPoints {
 
 using LameLibrary = BoundLibrary<LameEntryPoints>;
 
-// The process-wide binding, loaded on first use. Each output keeps the binding
-// it was created with, so replacing the binding never unloads a library that
-// an existing output still calls. Guarded for any thread.
-inline std::shared_ptr<const LameLibrary> LameBinding()
-{
-    return ProcessBinding<LameEntryPoints>().Current();
-}
-
-// Replaces the process-wide binding with one loaded from fileName (a test
-// points it at a file that does not exist); returns whether it loaded.
-inline bool LoadLameLibrary(const std::string& fileName = LameEntryPoints::DefaultFileName())
-{
-    return ProcessBinding<LameEntryPoints>().Load(fileName)->Loaded();
-}
-
-inline bool LameLoaded()
-{
-    return LameBinding()->Loaded();
-}
-
 } // namespace sonfeld

@@ -17,7 +17,7 @@ constexpr unsigned long kUnknownSampleCount = 0xFFFFFFFFUL;
 
 } // namespace
 
-TMP3Out::TMP3Out(TComponent* owner) : TACSFileOut(owner), lame_(LameBinding())
+TMP3Out::TMP3Out(TComponent* owner) : TACSFileOut(owner), lame_(CurrentBinding<LameEntryPoints>())
 {
     lame_->RequireLoaded();
     LameHandle = LameHandlePtr(nullptr, HandleCloser{lame_.get()});

@@ -71,20 +71,4 @@ struct OggEntryPoints {
 
 using OggBinding = BoundLibrary<OggEntryPoints>;
 
-// The library as currently bound; loads it on first use.
-inline std::shared_ptr<const OggBinding> OggLibrary()
-{
-    return ProcessBinding<OggEntryPoints>().Current();
-}
-// Binds the library again from fileName (a test points this at a missing file).
-inline void LoadOggLibrary(const std::string& fileName)
-{
-    ProcessBinding<OggEntryPoints>().Load(fileName);
-}
-// The standard file name.
-inline const std::string& OggLibraryFileName()
-{
-    return ProcessBinding<OggEntryPoints>().DefaultFileName();
-}
-
 } // namespace sonfeld

@@ -57,20 +57,4 @@ struct VorbisEntryPoints {
 
 using VorbisBinding = BoundLibrary<VorbisEntryPoints>;
 
-// The library as currently bound; loads it on first use.
-inline std::shared_ptr<const VorbisBinding> VorbisLibrary()
-{
-    return ProcessBinding<VorbisEntryPoints>().Current();
-}
-// Binds the library again from fileName (a test points this at a missing file).
-inline void LoadVorbisLibrary(const std::string& fileName)
-{
-    ProcessBinding<VorbisEntryPoints>().Load(fileName);
-}
-// The standard file name.
-inline const std::string& VorbisLibraryFileName()
-{
-    return ProcessBinding<VorbisEntryPoints>().DefaultFileName();
-}
-
 } // namespace sonfeld

@@ -36,20 +36,4 @@ struct VorbisEncEntryPoints {
 
 using VorbisEncBinding = BoundLibrary<VorbisEncEntryPoints>;
 
-// The library as currently bound; loads it on first use.
-inline std::shared_ptr<const VorbisEncBinding> VorbisEncLibrary()
-{
-    return ProcessBinding<VorbisEncEntryPoints>().Current();
-}
-// Binds the library again from fileName (a test points this at a missing file).
-inline void LoadVorbisEncLibrary(const std::string& fileName)
-{
-    ProcessBinding<VorbisEncEntryPoints>().Load(fileName);
-}
-// The standard file name.
-inline const std::string& VorbisEncLibraryFileName()
-{
-    return ProcessBinding<VorbisEncEntryPoints>().DefaultFileName();
-}
-
 } // namespace sonfeld

@@ -56,20 +56,4 @@ struct VorbisFileEntryPoints {
 
 using VorbisFileBinding = BoundLibrary<VorbisFileEntryPoints>;
 
-// The library as currently bound; loads it on first use.
-inline std::shared_ptr<const VorbisFileBinding> VorbisFileLibrary()
-{
-    return ProcessBinding<VorbisFileEntryPoints>().Current();
-}
-// Binds the library again from fileName (a test points this at a missing file).
-inline void LoadVorbisFileLibrary(const std::string& fileName)
-{
-    ProcessBinding<VorbisFileEntryPoints>().Load(fileName);
-}
-// The standard file name.
-inline const std::string& VorbisFileLibraryFileName()
-{
-    return ProcessBinding<VorbisFileEntryPoints>().DefaultFileName();
-}
-
 } // namespace sonfeld

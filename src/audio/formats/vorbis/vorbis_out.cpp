@@ -16,10 +16,10 @@ namespace {
 
 TVorbisOut::TVorbisOut(TComponent* owner) : TACSFileOut(owner)
 {
-    OggLibrary()->RequireLoaded();
-    VorbisLibrary()->RequireLoaded();
-    VorbisFileLibrary()->RequireLoaded();
-    VorbisEncLibrary()->RequireLoaded();
+    CurrentBinding<OggEntryPoints>()->RequireLoaded();
+    CurrentBinding<VorbisEntryPoints>()->RequireLoaded();
+    CurrentBinding<VorbisFileEntryPoints>()->RequireLoaded();
+    CurrentBinding<VorbisEncEntryPoints>()->RequireLoaded();
 }
 
 TVorbisOut::~TVorbisOut()
@@ -104,7 +104,8 @@ void TVorbisOut::StartEncoding(TACSInput& input)
     }
     int serial = serial_;
     if (Appending()) {
-        serial = UnusedSerial(serial_, OggSerialNumbers(*Stream, OggLibrary()->entry()));
+        serial = UnusedSerial(serial_,
+                              OggSerialNumbers(*Stream, CurrentBinding<OggEntryPoints>()->entry()));
         Stream->Seek(0, SeekOrigin::End);
     }
     bitsPerSample_ = input.BitsPerSample();

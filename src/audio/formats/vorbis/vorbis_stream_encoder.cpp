@@ -46,9 +46,9 @@ VorbisStreamEncoder::~VorbisStreamEncoder()
 void VorbisStreamEncoder::SetUp(const VorbisStreamSettings& settings)
 {
     Release();
-    oggLibrary_ = OggLibrary();
-    vorbisLibrary_ = VorbisLibrary();
-    vorbisEncLibrary_ = VorbisEncLibrary();
+    oggLibrary_ = CurrentBinding<OggEntryPoints>();
+    vorbisLibrary_ = CurrentBinding<VorbisEntryPoints>();
+    vorbisEncLibrary_ = CurrentBinding<VorbisEncEntryPoints>();
     if (!oggLibrary_->Loaded() || !vorbisLibrary_->Loaded() || !vorbisEncLibrary_->Loaded())
         throw ELibraryNotLoaded("The Ogg Vorbis libraries are not loaded.");
     ogg_ = &oggLibrary_->entry();

@@ -38,15 +38,4 @@ struct Mpg123EntryPoints {
 
 using Mpg123Library = BoundLibrary<Mpg123EntryPoints>;
 
-// The library as currently bound; loads it on first use.
-inline std::shared_ptr<const Mpg123Library> Mpg123Binding()
-{
-    return ProcessBinding<Mpg123EntryPoints>().Current();
-}
-// Binds the library again from fileName (a test points it at a missing file).
-inline bool LoadMpg123Library(const std::string& fileName = Mpg123EntryPoints::DefaultFileName())
-{
-    return ProcessBinding<Mpg123EntryPoints>().Load(fileName)->Loaded();
-}
-
 } // namespace sonfeld

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mpg123_library.h"
+#include "wave_header_scan.h"
 #include "wave_types.h"
 
 namespace sonfeld {
@@ -38,40 +39,17 @@ TWaveConverter::TWaveConverter() = default;
 
 void TWaveConverter::ReadSourceWave(TStream& source)
 {
-    std::uint8_t head[12] = {};
-    source.SetPosition(0);
-    if (source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
-        std::memcmp(head + 8, "WAVE", 4) != 0) {
-        source.SetPosition(0);
-        return;
+    const TWaveHeaderInfo info = ScanWaveHeader(source, TWaveScanMode::Convert);
+    if (info.Kind != wtUnsupported) {
+        SourceFormat.fill(0);
+        std::copy_n(info.FmtBody.begin(), std::min(info.FmtBody.size(), SourceFormat.size()),
+                    SourceFormat.begin());
     }
-    const std::int64_t length = source.Size();
-    std::int64_t pos = 12;
-    // An 8-byte window that slides one byte after every position that is not a
-    // chunk, and starts again 7 bytes before the end of each body it reads.
-    while (pos < length - 1) {
-        pos -= 7;
-        source.SetPosition(pos);
-        std::uint8_t chunk[8] = {};
-        source.Read(chunk, 8);
-        pos += 8;
-        const std::int64_t size = ReadLE32(chunk + 4);
-        const std::int64_t available = std::max<std::int64_t>(0, std::min(size, length - pos));
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            std::vector<std::uint8_t> body(static_cast<std::size_t>(available));
-            source.Read(body.data(), body.size());
-            pos += size;
-            SourceFormat.fill(0);
-            std::copy_n(body.begin(), std::min<std::size_t>(body.size(), SourceFormat.size()),
-                        SourceFormat.begin());
-        } else if (std::memcmp(chunk, "fact", 4) == 0) {
-            pos += size;
-        } else if (std::memcmp(chunk, "data", 4) == 0 && size != 0) {
-            Clear();
-            SetSize(static_cast<std::size_t>(available));
-            source.Read(Memory(), static_cast<std::size_t>(available));
-            pos += size;
-        }
+    if (info.DataStart >= 0) {
+        Clear();
+        SetSize(info.DataSize);
+        source.SetPosition(info.DataStart);
+        source.Read(Memory(), info.DataSize);
     }
     source.SetPosition(0);
     SetPosition(0);
@@ -98,7 +76,7 @@ int TWaveConverter::ConvertData()
 {
     const int channels = ReadLE16(TargetFormat.data() + 2);
     const long rate = static_cast<long>(ReadLE32(TargetFormat.data() + 4));
-    const std::shared_ptr<const Mpg123Library> library = Mpg123Binding();
+    const std::shared_ptr<const Mpg123Library> library = CurrentBinding<Mpg123EntryPoints>();
     library->RequireLoaded();
     const Mpg123Library& mpg = *library;
     // Needed by older library versions, harmless with newer ones.

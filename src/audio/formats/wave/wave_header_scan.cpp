@@ -1,5 +1,6 @@
 #include "wave_header_scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace sonfeld {
@@ -19,6 +20,56 @@ bool SameIdentifier(const std::uint8_t* window, const char* identifier)
     return true;
 }
 
+TWavType KindOfTag(std::uint16_t tag)
+{
+    switch (tag) {
+    case kWaveFormatPcm: return wtPCM;
+    case kWaveFormatDviAdpcm: return wtDVIADPCM;
+    case kWaveFormatMsAdpcm: return wtMSADPCM;
+    default: return wtACM;
+    }
+}
+
+// The chunk walk of a converter's source: an 8-byte window (identifier and
+// size) that moves on one byte after every position that is not a chunk, and
+// starts again 7 bytes before the end of each body it reads. Case counts.
+TWaveHeaderInfo ScanChunkWindow(TStream& source)
+{
+    TWaveHeaderInfo info;
+    std::uint8_t head[12] = {};
+    source.SetPosition(0);
+    if (source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
+        return info;
+    const std::int64_t length = source.Size();
+    std::int64_t pos = 12;
+    while (pos < length - 1) {
+        pos -= 7;
+        source.SetPosition(pos);
+        std::uint8_t chunk[8] = {};
+        source.Read(chunk, 8);
+        pos += 8;
+        const std::int64_t size = ReadLE32(chunk + 4);
+        const std::int64_t available = std::max<std::int64_t>(0, std::min(size, length - pos));
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            info.FmtBody.assign(static_cast<std::size_t>(available), 0);
+            source.Read(info.FmtBody.data(), info.FmtBody.size());
+            std::uint8_t tag[2] = {};
+            std::memcpy(tag, info.FmtBody.data(), std::min<std::size_t>(2, info.FmtBody.size()));
+            info.FormatTag = ReadLE16(tag);
+            info.Kind = KindOfTag(info.FormatTag);
+            pos += size;
+        } else if (std::memcmp(chunk, "fact", 4) == 0) {
+            pos += size;
+        } else if (std::memcmp(chunk, "data", 4) == 0 && size != 0) {
+            info.DataStart = pos;
+            info.DataSize = static_cast<std::uint32_t>(available);
+            pos += size;
+        }
+    }
+    return info;
+}
+
 class Scanner {
 public:
     Scanner(TStream& stream, TWaveScanMode mode)
@@ -29,8 +80,6 @@ public:
     TWaveHeaderInfo Run();
 
 private:
-    enum class Looking { Riff, Wave, Fmt, Fact, Data };
-
     void Read(std::uint8_t* buffer, std::int64_t count)
     {
         std::memset(buffer, 0, static_cast<std::size_t>(count));
@@ -60,6 +109,12 @@ private:
     bool Accepts(std::uint16_t tag) const;
     bool NeedsFact(TWavType kind) const;
     bool ReadFmt(TWaveHeaderInfo& info);
+    void ReadFact(TWaveHeaderInfo& info);
+    // Each steps on until the window holds identifier; false when the scan
+    // must give up. "RIFF" and "WAVE" slide by a byte, chunks by their size.
+    bool SlideTo(const char* identifier);
+    bool SkipTo(const char* identifier);
+    bool NextIdentifier();
 
     TStream& stream_;
     TWaveScanMode mode_;
@@ -95,12 +150,7 @@ bool Scanner::ReadFmt(TWaveHeaderInfo& info)
     info.FormatTag = ReadLE16(body);
     if (!Accepts(info.FormatTag))
         return false;
-    switch (info.FormatTag) {
-    case kWaveFormatPcm: info.Kind = wtPCM; break;
-    case kWaveFormatDviAdpcm: info.Kind = wtDVIADPCM; break;
-    case kWaveFormatMsAdpcm: info.Kind = wtMSADPCM; break;
-    default: info.Kind = wtACM; break;
-    }
+    info.Kind = KindOfTag(info.FormatTag);
     info.Channels = ReadLE16(body + 2);
     info.SampleRate = static_cast<int>(ReadLE32(body + 4));
     info.BlockAlign = ReadLE16(body + 12);
@@ -108,77 +158,83 @@ bool Scanner::ReadFmt(TWaveHeaderInfo& info)
     return true;
 }
 
+bool Scanner::SlideTo(const char* identifier)
+{
+    while (!SameIdentifier(window_, identifier)) {
+        Slide();
+        if (!MayGoOn())
+            return false;
+    }
+    return true;
+}
+
+bool Scanner::SkipTo(const char* identifier)
+{
+    while (!SameIdentifier(window_, identifier)) {
+        Skip(Read32());
+        ReadIdentifier();
+        if (!MayGoOn())
+            return false;
+    }
+    return true;
+}
+
+bool Scanner::NextIdentifier()
+{
+    ReadIdentifier();
+    return MayGoOn();
+}
+
+void Scanner::ReadFact(TWaveHeaderInfo& info)
+{
+    const std::uint32_t size = Read32();
+    info.FactValuePosition = stream_.Position();
+    if (size >= 4) {
+        info.FactValue = Read32();
+        Skip(size - 4);
+    } else {
+        Skip(size);
+    }
+}
+
 TWaveHeaderInfo Scanner::Run()
 {
     TWaveHeaderInfo info;
-    TWavType found = wtUnsupported;
+    const auto unsupported = [&info] {
+        info.Kind = wtUnsupported;
+        return info;
+    };
     ReadIdentifier();
-    Looking looking = Looking::Riff;
-    for (;;) {
-        switch (looking) {
-        case Looking::Riff:
-        case Looking::Wave:
-            if (looking == Looking::Riff && SameIdentifier(window_, "RIFF")) {
-                ReadIdentifier(); // the RIFF size, compared against "WAVE" first
-                looking = Looking::Wave;
-            } else if (looking == Looking::Wave && SameIdentifier(window_, "WAVE")) {
-                ReadIdentifier();
-                looking = Looking::Fmt;
-            } else {
-                Slide();
-            }
-            break;
-        case Looking::Fmt:
-        case Looking::Fact:
-        case Looking::Data: {
-            const char* wanted = looking == Looking::Fmt    ? "fmt "
-                                 : looking == Looking::Fact ? "fact"
-                                                            : "data";
-            if (!SameIdentifier(window_, wanted)) {
-                Skip(Read32());
-                ReadIdentifier();
-                break;
-            }
-            if (looking == Looking::Fmt) {
-                if (!ReadFmt(info)) {
-                    info.Kind = wtUnsupported;
-                    return info;
-                }
-                found = info.Kind;
-                ReadIdentifier();
-                looking = NeedsFact(found) ? Looking::Fact : Looking::Data;
-            } else if (looking == Looking::Fact) {
-                const std::uint32_t size = Read32();
-                info.FactValuePosition = stream_.Position();
-                if (size >= 4) {
-                    info.FactValue = Read32();
-                    Skip(size - 4);
-                } else {
-                    Skip(size);
-                }
-                ReadIdentifier();
-                looking = Looking::Data;
-            } else {
-                info.DataSizePosition = stream_.Position();
-                info.DataSize = Read32();
-                info.DataStart = stream_.Position();
-                info.Kind = found;
-                return info;
-            }
-            break;
-        }
-        }
-        if (!MayGoOn()) {
-            info.Kind = wtUnsupported;
-            return info;
-        }
+    // The RIFF size is compared against "WAVE" first.
+    if (!SlideTo("RIFF") || !NextIdentifier() || !SlideTo("WAVE") || !NextIdentifier())
+        return unsupported();
+    if (!SkipTo("fmt ") || !ReadFmt(info))
+        return unsupported();
+    const TWavType found = info.Kind;
+    if (!NextIdentifier())
+        return unsupported();
+    if (NeedsFact(found)) {
+        if (!SkipTo("fact"))
+            return unsupported();
+        ReadFact(info);
+        if (!NextIdentifier())
+            return unsupported();
     }
+    if (!SkipTo("data"))
+        return unsupported();
+    info.DataSizePosition = stream_.Position();
+    info.DataSize = Read32();
+    info.DataStart = stream_.Position();
+    info.Kind = found;
+    return info;
 }
 
 } // namespace
 
 TWaveHeaderInfo ScanWaveHeader(TStream& stream, TWaveScanMode mode)
 {
+    if (mode == TWaveScanMode::Convert)
+        return ScanChunkWindow(stream);
     return Scanner(stream, mode).Run();
 }
 

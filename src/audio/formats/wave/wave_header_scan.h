@@ -27,8 +27,9 @@ struct TWaveHeaderInfo {
 
 // Which format tags a scan accepts, and so which kinds need a fact chunk.
 enum class TWaveScanMode {
-    Append, // PCM and IMA ADPCM; only IMA ADPCM needs "fact"
-    Decode, // PCM, IMA ADPCM, Microsoft ADPCM, MPEG layer 3; all but PCM need "fact"
+    Append,  // PCM and IMA ADPCM; only IMA ADPCM needs "fact"
+    Decode,  // PCM, IMA ADPCM, Microsoft ADPCM, MPEG layer 3; all but PCM need "fact"
+    Convert, // the source of a converter: any tag, see below
 };
 
 // Scans from the stream's current position (the start of the file), reading
@@ -37,6 +38,15 @@ enum class TWaveScanMode {
 // byte at a time; other chunks are passed over by their size without a pad
 // byte. The scan gives up (Kind = wtUnsupported) at the end of the stream or
 // after 8192 bytes. On success the stream stands at the first audio byte.
+//
+// Convert walks differently: from position 0, "RIFF" and "WAVE" exactly (case
+// counts) at the start, then an 8-byte window of identifier and size that
+// moves on one byte after every position that is not a chunk and starts again
+// 7 bytes before the end of each body it reads, to the end of the stream. The
+// last "fmt " gives FmtBody (as much as is stored), FormatTag and Kind; the
+// last "data" of non-zero size gives DataStart and DataSize (the bytes
+// present). Kind stays wtUnsupported without "fmt "; the position is left
+// anywhere.
 TWaveHeaderInfo ScanWaveHeader(TStream& stream, TWaveScanMode mode);
 
 } // namespace sonfeld

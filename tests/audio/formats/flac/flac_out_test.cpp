@@ -240,8 +240,8 @@ TEST(FlacOutFailure, ReadFailureEndsTheRunAndClosesTheFile)
 
 TEST(FlacOutLibrary, MissingLibraryIsNamedInTheMessage)
 {
-    ASSERT_FALSE(LoadFLACLibrary("libFLAC-missing.so.404"));
-    EXPECT_FALSE(LibFLACLoaded());
+    ASSERT_FALSE(LoadBinding<FLACEntryPoints>("libFLAC-missing.so.404"));
+    EXPECT_FALSE(CurrentBinding<FLACEntryPoints>()->Loaded());
     try {
         TFLACOut output;
         ADD_FAILURE() << "created without the library";
@@ -249,8 +249,8 @@ TEST(FlacOutLibrary, MissingLibraryIsNamedInTheMessage)
         EXPECT_STREQ(e.what(), "libFLAC-missing.so.404 library could not be loaded.");
     }
     // A library without the stream encoder is refused the same way.
-    ASSERT_FALSE(LoadFLACLibrary("libm.so.6"));
+    ASSERT_FALSE(LoadBinding<FLACEntryPoints>("libm.so.6"));
     EXPECT_THROW(TFLACOut(), EACSException);
-    ASSERT_TRUE(LoadFLACLibrary());
+    ASSERT_TRUE(LoadBinding<FLACEntryPoints>());
     EXPECT_NO_THROW(TFLACOut());
 }

@@ -21,7 +21,7 @@ TEST(MissingCodecLibrary, AnEmptyStandInForLameLeavesWaveAndFlacWorking)
     TempDir dir;
     const auto standIn = dir / "libmp3lame.so.0";
     WriteFileBytes(standIn, {});
-    EXPECT_FALSE(LoadLameLibrary(standIn.string()));
+    EXPECT_FALSE(LoadBinding<LameEntryPoints>(standIn.string()));
 
     try {
         TMP3Out output;
@@ -47,6 +47,6 @@ TEST(MissingCodecLibrary, AnEmptyStandInForLameLeavesWaveAndFlacWorking)
             EXPECT_EQ(RunCommand("flac -t -s " + ShellQuote((dir / "a.flac").string())), 0);
         }
     }
-    EXPECT_TRUE(LoadLameLibrary());
+    EXPECT_TRUE(LoadBinding<LameEntryPoints>());
     EXPECT_NO_THROW(TMP3Out());
 }

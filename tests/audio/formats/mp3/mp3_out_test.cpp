@@ -227,8 +227,8 @@ TEST(Mp3OutFailure, FileNameAndInputFormatAreChecked)
 
 TEST(Mp3OutLibrary, MissingLibraryIsNamedInTheMessage)
 {
-    ASSERT_FALSE(LoadLameLibrary("libmp3lame-missing.so.404"));
-    EXPECT_FALSE(LameLoaded());
+    ASSERT_FALSE(LoadBinding<LameEntryPoints>("libmp3lame-missing.so.404"));
+    EXPECT_FALSE(CurrentBinding<LameEntryPoints>()->Loaded());
     try {
         TMP3Out output;
         ADD_FAILURE() << "created without the library";
@@ -236,8 +236,8 @@ TEST(Mp3OutLibrary, MissingLibraryIsNamedInTheMessage)
         EXPECT_STREQ(e.what(), "libmp3lame-missing.so.404 library could not be loaded.");
     }
     // A library that lacks the encoder's entry points is refused the same way.
-    ASSERT_FALSE(LoadLameLibrary("libm.so.6"));
+    ASSERT_FALSE(LoadBinding<LameEntryPoints>("libm.so.6"));
     EXPECT_THROW(TMP3Out(), EACSException);
-    ASSERT_TRUE(LoadLameLibrary());
+    ASSERT_TRUE(LoadBinding<LameEntryPoints>());
     EXPECT_NO_THROW(TMP3Out());
 }

@@ -38,10 +38,10 @@ class VorbisLibraries : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        LoadOggLibrary(OggLibraryFileName());
-        LoadVorbisLibrary(VorbisLibraryFileName());
-        LoadVorbisEncLibrary(VorbisEncLibraryFileName());
-        LoadVorbisFileLibrary(VorbisFileLibraryFileName());
+        LoadBinding<OggEntryPoints>(OggEntryPoints::DefaultFileName());
+        LoadBinding<VorbisEntryPoints>(VorbisEntryPoints::DefaultFileName());
+        LoadBinding<VorbisEncEntryPoints>(VorbisEncEntryPoints::DefaultFileName());
+        LoadBinding<VorbisFileEntryPoints>(VorbisFileEntryPoints::DefaultFileName());
     }
 
     static std::string ConstructionError()
@@ -57,57 +57,61 @@ protected:
 
 TEST_F(VorbisLibraries, StandardLibrariesProvideEveryEntryPoint)
 {
-    EXPECT_EQ(OggLibraryFileName(), "libogg.so.0");
-    EXPECT_EQ(VorbisLibraryFileName(), "libvorbis.so.0");
-    EXPECT_EQ(VorbisEncLibraryFileName(), "libvorbisenc.so.2");
-    EXPECT_EQ(VorbisFileLibraryFileName(), "libvorbisfile.so.3");
-    ASSERT_TRUE(OggLibrary()->Loaded()) << OggLibrary()->library.LoadError();
-    ASSERT_TRUE(VorbisLibrary()->Loaded()) << VorbisLibrary()->library.LoadError();
-    ASSERT_TRUE(VorbisEncLibrary()->Loaded()) << VorbisEncLibrary()->library.LoadError();
-    ASSERT_TRUE(VorbisFileLibrary()->Loaded()) << VorbisFileLibrary()->library.LoadError();
-    EXPECT_EQ(MissingEntries(OggLibrary()->entry()), 0);
-    EXPECT_EQ(MissingEntries(VorbisLibrary()->entry()), 0);
-    EXPECT_EQ(MissingEntries(VorbisEncLibrary()->entry()), 0);
-    EXPECT_EQ(MissingEntries(VorbisFileLibrary()->entry()), 0);
+    EXPECT_EQ(OggEntryPoints::DefaultFileName(), "libogg.so.0");
+    EXPECT_EQ(VorbisEntryPoints::DefaultFileName(), "libvorbis.so.0");
+    EXPECT_EQ(VorbisEncEntryPoints::DefaultFileName(), "libvorbisenc.so.2");
+    EXPECT_EQ(VorbisFileEntryPoints::DefaultFileName(), "libvorbisfile.so.3");
+    ASSERT_TRUE(CurrentBinding<OggEntryPoints>()->Loaded())
+        << CurrentBinding<OggEntryPoints>()->library.LoadError();
+    ASSERT_TRUE(CurrentBinding<VorbisEntryPoints>()->Loaded())
+        << CurrentBinding<VorbisEntryPoints>()->library.LoadError();
+    ASSERT_TRUE(CurrentBinding<VorbisEncEntryPoints>()->Loaded())
+        << CurrentBinding<VorbisEncEntryPoints>()->library.LoadError();
+    ASSERT_TRUE(CurrentBinding<VorbisFileEntryPoints>()->Loaded())
+        << CurrentBinding<VorbisFileEntryPoints>()->library.LoadError();
+    EXPECT_EQ(MissingEntries(CurrentBinding<OggEntryPoints>()->entry()), 0);
+    EXPECT_EQ(MissingEntries(CurrentBinding<VorbisEntryPoints>()->entry()), 0);
+    EXPECT_EQ(MissingEntries(CurrentBinding<VorbisEncEntryPoints>()->entry()), 0);
+    EXPECT_EQ(MissingEntries(CurrentBinding<VorbisFileEntryPoints>()->entry()), 0);
     EXPECT_EQ(ConstructionError(), "<constructed>");
 }
 
 TEST_F(VorbisLibraries, EachMissingLibraryIsNamed)
 {
-    LoadOggLibrary("libogg-absent.so.0");
+    LoadBinding<OggEntryPoints>("libogg-absent.so.0");
     EXPECT_EQ(ConstructionError(), "libogg-absent.so.0 library could not be loaded.");
-    LoadOggLibrary(OggLibraryFileName());
+    LoadBinding<OggEntryPoints>(OggEntryPoints::DefaultFileName());
 
-    LoadVorbisLibrary("libvorbis-absent.so.0");
+    LoadBinding<VorbisEntryPoints>("libvorbis-absent.so.0");
     EXPECT_EQ(ConstructionError(), "libvorbis-absent.so.0 library could not be loaded.");
-    LoadVorbisLibrary(VorbisLibraryFileName());
+    LoadBinding<VorbisEntryPoints>(VorbisEntryPoints::DefaultFileName());
 
-    LoadVorbisFileLibrary("libvorbisfile-absent.so.3");
+    LoadBinding<VorbisFileEntryPoints>("libvorbisfile-absent.so.3");
     EXPECT_EQ(ConstructionError(), "libvorbisfile-absent.so.3 library could not be loaded.");
-    LoadVorbisFileLibrary(VorbisFileLibraryFileName());
+    LoadBinding<VorbisFileEntryPoints>(VorbisFileEntryPoints::DefaultFileName());
 
-    LoadVorbisEncLibrary("libvorbisenc-absent.so.2");
+    LoadBinding<VorbisEncEntryPoints>("libvorbisenc-absent.so.2");
     EXPECT_EQ(ConstructionError(), "libvorbisenc-absent.so.2 library could not be loaded.");
-    LoadVorbisEncLibrary(VorbisEncLibraryFileName());
+    LoadBinding<VorbisEncEntryPoints>(VorbisEncEntryPoints::DefaultFileName());
     EXPECT_EQ(ConstructionError(), "<constructed>");
 }
 
 TEST_F(VorbisLibraries, LibrariesAreCheckedInTheirFixedOrder)
 {
     // ogg, vorbis, vorbisfile, vorbisenc: the first missing one is reported.
-    LoadVorbisEncLibrary("enc-absent.so");
-    LoadVorbisFileLibrary("file-absent.so");
+    LoadBinding<VorbisEncEntryPoints>("enc-absent.so");
+    LoadBinding<VorbisFileEntryPoints>("file-absent.so");
     EXPECT_EQ(ConstructionError(), "file-absent.so library could not be loaded.");
-    LoadVorbisLibrary("vorbis-absent.so");
+    LoadBinding<VorbisEntryPoints>("vorbis-absent.so");
     EXPECT_EQ(ConstructionError(), "vorbis-absent.so library could not be loaded.");
-    LoadOggLibrary("ogg-absent.so");
+    LoadBinding<OggEntryPoints>("ogg-absent.so");
     EXPECT_EQ(ConstructionError(), "ogg-absent.so library could not be loaded.");
 }
 
 TEST_F(VorbisLibraries, AFileThatIsNotALibraryCountsAsMissing)
 {
-    LoadOggLibrary("/dev/null");
-    EXPECT_FALSE(OggLibrary()->Loaded());
+    LoadBinding<OggEntryPoints>("/dev/null");
+    EXPECT_FALSE(CurrentBinding<OggEntryPoints>()->Loaded());
     EXPECT_EQ(ConstructionError(), "/dev/null library could not be loaded.");
 }
 

@@ -5,6 +5,7 @@
 
 #include "audio/core/acs_exception.h"
 #include "audio/formats/wave/wave_in.h"
+#include "support/read_input.h"
 #include "support/signals.h"
 #include "support/tools.h"
 #include "wave_test_util.h"
@@ -16,17 +17,7 @@ namespace {
 
 std::vector<std::uint8_t> ReadAll(TWaveIn& input)
 {
-    std::vector<std::uint8_t> out;
-    std::vector<std::uint8_t> buffer(5000);
-    input.OpenInput();
-    for (;;) {
-        const int n = input.ReadPCM(buffer.data(), static_cast<int>(buffer.size()));
-        if (n == 0)
-            break;
-        out.insert(out.end(), buffer.begin(), buffer.begin() + n);
-    }
-    input.CloseInput();
-    return out;
+    return ReadWholeInput(input, 5000);
 }
 
 std::vector<std::uint8_t> Decode(const std::filesystem::path& file)
@@ -55,7 +46,7 @@ protected:
 
     std::filesystem::path Sox(const std::string& name, const std::string& options)
     {
-        const auto out = dir / name;
+        auto out = dir / name;
         EXPECT_EQ(RunCommand("sox " + ShellQuote(source.string()) + " " + options + " " +
                              ShellQuote(out.string()) + " 2>&1"),
                   0);

@@ -166,59 +166,60 @@ int ApeFileWriter::AppendFrame(std::span<const std::uint8_t> frame, std::uint32_
     return error_;
 }
 
-int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
+std::uint64_t ApeFileWriter::EndFrameData(std::span<const std::uint8_t> terminatingData)
 {
-    if (file_ == nullptr)
-        return error_ != 0 ? error_ : APE_ERROR_INVALID_FUNCTION_PARAMETER;
-    std::uint64_t completeBytes = 0;
-    if (error_ == 0) {
-        // Always 1 to 4 zero bytes: a whole zero group when already aligned.
-        const std::size_t padding = 4 - logicalBytes_ % 4;
-        const std::uint8_t zero = 0;
-        for (std::size_t i = 0; i < padding; ++i)
-            AppendLogical(&zero, 1);
-        const std::uint64_t frameDataBytes = logicalBytes_ + padding;
-        AppendStored(terminatingData.data(), terminatingData.size());
-        FlushPending();
-        if (layout_.trimSeekTable)
-            TrimSeekTable();
-        completeBytes = fileBytes_;
+    // Always 1 to 4 zero bytes: a whole zero group when already aligned.
+    const std::size_t padding = 4 - logicalBytes_ % 4;
+    const std::uint8_t zero = 0;
+    for (std::size_t i = 0; i < padding; ++i)
+        AppendLogical(&zero, 1);
+    const std::uint64_t frameDataBytes = logicalBytes_ + padding;
+    AppendStored(terminatingData.data(), terminatingData.size());
+    FlushPending();
+    if (layout_.trimSeekTable)
+        TrimSeekTable();
+    return frameDataBytes;
+}
 
-        std::vector<std::uint8_t> head(kDescriptorBytes + kHeaderBytes + 4 * seekTable_.size(), 0);
-        std::uint8_t* descriptor = head.data();
-        std::uint8_t* header = descriptor + kDescriptorBytes;
-        std::uint8_t* seek = header + kHeaderBytes;
-        Put16(header + 0, layout_.level);
-        Put16(header + 2, layout_.formatFlags);
-        Put32(header + 4, layout_.blocksPerFrame);
-        Put32(header + 8, lastFrameBlocks_);
-        Put32(header + 12, frames_);
-        Put16(header + 16, layout_.bitsPerSample);
-        Put16(header + 18, layout_.channels);
-        Put32(header + 20, layout_.sampleRate);
-        for (std::size_t i = 0; i < seekTable_.size(); ++i)
-            Put32(seek + 4 * i, seekTable_[i]);
-        md5_.Update(header, kHeaderBytes + 4 * seekTable_.size());
-        const auto digest = md5_.Final();
+std::vector<std::uint8_t> ApeFileWriter::MakeHead(std::uint64_t frameDataBytes,
+                                                  std::size_t terminatingBytes)
+{
+    std::vector<std::uint8_t> head(kDescriptorBytes + kHeaderBytes + 4 * seekTable_.size(), 0);
+    std::uint8_t* descriptor = head.data();
+    std::uint8_t* header = descriptor + kDescriptorBytes;
+    std::uint8_t* seek = header + kHeaderBytes;
+    Put16(header + 0, layout_.level);
+    Put16(header + 2, layout_.formatFlags);
+    Put32(header + 4, layout_.blocksPerFrame);
+    Put32(header + 8, lastFrameBlocks_);
+    Put32(header + 12, frames_);
+    Put16(header + 16, layout_.bitsPerSample);
+    Put16(header + 18, layout_.channels);
+    Put32(header + 20, layout_.sampleRate);
+    for (std::size_t i = 0; i < seekTable_.size(); ++i)
+        Put32(seek + 4 * i, seekTable_[i]);
+    // The digest covers the header and the seek table after the data.
+    md5_.Update(header, kHeaderBytes + 4 * seekTable_.size());
+    const auto digest = md5_.Final();
 
-        descriptor[0] = 'M';
-        descriptor[1] = 'A';
-        descriptor[2] = 'C';
-        descriptor[3] = ' ';
-        Put16(descriptor + 4, kFileVersion);
-        Put32(descriptor + 8, kDescriptorBytes);
-        Put32(descriptor + 12, kHeaderBytes);
-        Put32(descriptor + 16, static_cast<std::uint32_t>(4 * seekTable_.size()));
-        Put32(descriptor + 20, headerDataBytes_);
-        Put32(descriptor + 24, static_cast<std::uint32_t>(frameDataBytes));
-        Put32(descriptor + 28, static_cast<std::uint32_t>(frameDataBytes >> 32));
-        Put32(descriptor + 32, static_cast<std::uint32_t>(terminatingData.size()));
-        std::memcpy(descriptor + 36, digest.data(), digest.size());
+    descriptor[0] = 'M';
+    descriptor[1] = 'A';
+    descriptor[2] = 'C';
+    descriptor[3] = ' ';
+    Put16(descriptor + 4, kFileVersion);
+    Put32(descriptor + 8, kDescriptorBytes);
+    Put32(descriptor + 12, kHeaderBytes);
+    Put32(descriptor + 16, static_cast<std::uint32_t>(4 * seekTable_.size()));
+    Put32(descriptor + 20, headerDataBytes_);
+    Put32(descriptor + 24, static_cast<std::uint32_t>(frameDataBytes));
+    Put32(descriptor + 28, static_cast<std::uint32_t>(frameDataBytes >> 32));
+    Put32(descriptor + 32, static_cast<std::uint32_t>(terminatingBytes));
+    std::memcpy(descriptor + 36, digest.data(), digest.size());
+    return head;
+}
 
-        if (error_ == 0 && SeekTo(file_, 0) != 0)
-            error_ = APE_ERROR_IO_WRITE;
-        WriteRaw(head.data(), head.size());
-    }
+void ApeFileWriter::CloseFile(std::uint64_t completeBytes)
+{
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!closed && error_ == 0)
@@ -230,6 +231,22 @@ int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
         if (failed)
             error_ = APE_ERROR_IO_WRITE;
     }
+}
+
+int ApeFileWriter::Complete(std::span<const std::uint8_t> terminatingData)
+{
+    if (file_ == nullptr)
+        return error_ != 0 ? error_ : APE_ERROR_INVALID_FUNCTION_PARAMETER;
+    std::uint64_t completeBytes = 0;
+    if (error_ == 0) {
+        const std::uint64_t frameDataBytes = EndFrameData(terminatingData);
+        completeBytes = fileBytes_;
+        const std::vector<std::uint8_t> head = MakeHead(frameDataBytes, terminatingData.size());
+        if (error_ == 0 && SeekTo(file_, 0) != 0)
+            error_ = APE_ERROR_IO_WRITE;
+        WriteRaw(head.data(), head.size());
+    }
+    CloseFile(completeBytes);
     return error_;
 }
 

@@ -60,6 +60,11 @@ private:
     void AppendLogical(const std::uint8_t* data, std::size_t size);
     // Moves everything after the seek table down over its unused entries.
     void TrimSeekTable();
+    // The steps of Complete: pad and flush the frame data (its size), build
+    // the descriptor, header and seek table, close and trim the file.
+    std::uint64_t EndFrameData(std::span<const std::uint8_t> terminatingData);
+    std::vector<std::uint8_t> MakeHead(std::uint64_t frameDataBytes, std::size_t terminatingBytes);
+    void CloseFile(std::uint64_t completeBytes);
 
     std::FILE* file_ = nullptr;
     std::string fileName_;
