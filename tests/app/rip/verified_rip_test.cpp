@@ -102,11 +102,12 @@ protected:
         path_ = DatabasePath(IdentityOf(disc_.layout));
     }
 
-    void UseServer(const std::string& base)
+    void UseServer(const std::string& base, const std::string& more = "")
     {
         std::filesystem::create_directories(config_.Path() / "Tessaly");
         std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
-            << "[General]\nAccurateRipServer=" << base << "\n";
+            << "[General]\nAccurateRipServer=" << base << "\n"
+            << more;
     }
 
     void ServeSums(const std::vector<std::uint32_t>& sums)
@@ -223,12 +224,19 @@ TEST_F(VerifiedRipCommandLineTest, AServerThatIsDownCannotBeReached)
     UseServer("http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/accuraterip");
     EXPECT_EQ(Sonfeld(Rip("--tracks 2")), 0) << out_ << err_;
     EXPECT_NE(out_.find(TrackLine(2, "无法连接")), std::string::npos) << out_;
-    EXPECT_EQ(Sonfeld(Rip("--tracks 3 --require-accurate")), 1) << out_ << err_;
-    EXPECT_NE(out_.find(TrackLine(3, "无法连接")), std::string::npos) << out_;
     // The log says why it could not be checked.
     const std::vector<std::uint8_t> text = ReadFileBytes(out_dir_.Path() / "rip.log");
     EXPECT_NE(std::string(text.begin(), text.end()).find("无法连接"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(out_dir_.Path() / "rip.cue"));
+
+    // A second rip keeps the first one's log; the CUE sheet can be switched off.
+    UseServer("http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/accuraterip",
+              "writeCueSheet=0\n");
+    EXPECT_EQ(Sonfeld(Rip("--tracks 3 --require-accurate")), 1) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(3, "无法连接")), std::string::npos) << out_;
+    EXPECT_EQ(ReadFileBytes(out_dir_.Path() / "rip.log"), text);
     EXPECT_TRUE(std::filesystem::exists(out_dir_.Path() / "rip (2).log"));
+    EXPECT_FALSE(std::filesystem::exists(out_dir_.Path() / "rip (2).cue"));
 }
 
 } // namespace
