@@ -23,6 +23,7 @@
 #include "texts.h"
 #include "track_list.h"
 #include "track_list_model.h"
+#include "verification/rip_log.h"
 
 namespace sonfeld::app {
 
@@ -193,6 +194,49 @@ void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& fold
         });
 }
 
+// Prints each ripped track's verdict and CRC32 once both are known.
+void ReportVerdicts(TTrackListModel& rows, TRipQueue& queue, QTextStream& out)
+{
+    TRipVerification& verification = queue.Verification();
+    QObject::connect(&verification, &TRipVerification::TrackVerified, &queue,
+                     [&rows, &out, &verification](int track, const QString& verdict) {
+                         const auto found = verification.Tracks().find(track);
+                         if (found == verification.Tracks().end())
+                             return;
+                         const quint32 crc = found->second.Checksums.crc32;
+                         out << rows.Label(rows.RowOfTrack(track)) << ": " << verdict << ", CRC32 "
+                             << QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()
+                             << Qt::endl;
+                     });
+}
+
+// Waits, bounded by the lookup's time-out, until every ripped track has its verdict.
+void WaitForVerdicts(TRipVerification& verification)
+{
+    if (!verification.Pending())
+        return;
+    QEventLoop loop;
+    QObject::connect(&verification, &TRipVerification::Settled, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// How many ripped tracks AccurateRip did not prove accurate.
+int UnprovenTracks(const TRipVerification& verification)
+{
+    int unproven = 0;
+    for (const auto& [track, verified] : verification.Tracks())
+        if (!verified.Verdict || verified.Verdict->status != verify::AccurateRipStatus::Match)
+            ++unproven;
+    return unproven;
+}
+
+int RunCheckLog(const TCommandLine& command, QTextStream& out, QTextStream& err)
+{
+    const RipLogCheck result = CheckRipLogFile(command.LogFile);
+    (result == RipLogCheck::Intact ? out : err) << RipLogCheckMessage(result) << Qt::endl;
+    return result == RipLogCheck::Intact ? 0 : 1;
+}
+
 // Takes the components: they go before the queue their workers post to.
 int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, QTextStream& out,
            QTextStream& err)
@@ -229,6 +273,7 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()), out, err);
     TRipQueue queue(components, rows, host);
     ReportProgress(rows, queue, folder, format.ExtensionText(), out);
+    ReportVerdicts(rows, queue, out);
     // Ctrl+C and a termination request act as "停止": the running track ends
     // and its partial file goes.
     TStopSignals stopSignals;
@@ -242,6 +287,8 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         host.ShowError(QString::fromUtf8(e.what()));
     }
     host.WaitUntilIdle();
+    if (!stopSignals.WasRaised())
+        WaitForVerdicts(queue.Verification());
     owned.reset();
 
     int ripped = 0;
@@ -256,6 +303,12 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     out << ripped << " of " << requested << " tracks ripped into " << folder << Qt::endl;
     if (stopSignals.WasRaised())
         return kInterruptedExit;
+    if (command.RequireAccurate) {
+        if (const int unproven = UnprovenTracks(queue.Verification()); unproven > 0) {
+            err << unproven << " ripped track(s) not proven accurate." << Qt::endl;
+            return 1;
+        }
+    }
     return !host.Failed() && ripped == requested ? 0 : 1;
 }
 
@@ -271,6 +324,8 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
         out << VersionText();
         return 0;
     }
+    if (command.Mode == TCommandLine::TMode::CheckLog)
+        return RunCheckLog(command, out, err);
     try {
         auto components = std::make_unique<TRipComponents>();
         if (command.Mode == TCommandLine::TMode::List)

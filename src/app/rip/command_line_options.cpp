@@ -61,6 +61,11 @@ QList<QCommandLineOption> Options()
                QStringLiteral("专辑标签（需在窗口中保存了专辑标签选项）"),
                QStringLiteral("Album tag (when the album tag option is saved on)"),
                QStringLiteral("TEXT")),
+        Option({QStringLiteral("require-accurate")},
+               QStringLiteral("有音轨未经 AccurateRip 精确校验时以 1 退出"),
+               QStringLiteral("Exit with 1 when a track is not proven accurate by AccurateRip")),
+        Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
+               QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
                QStringLiteral("Show this help")),
         Option({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("显示版本"),
@@ -102,6 +107,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             mode = TCommandLine::TMode::List;
         else if (name == QStringLiteral("rip"))
             mode = TCommandLine::TMode::Rip;
+        else if (name == QStringLiteral("check-log"))
+            mode = TCommandLine::TMode::CheckLog;
         else if (name == QStringLiteral("help") || name == QStringLiteral("h"))
             mode = TCommandLine::TMode::Help;
         else if (name == QStringLiteral("version") || name == QStringLiteral("v"))
@@ -141,11 +148,17 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(QStringLiteral("album")))
         result.Album = parser.value(QStringLiteral("album"));
+    result.RequireAccurate = parser.isSet(QStringLiteral("require-accurate"));
+    result.LogFile = parser.value(QStringLiteral("check-log"));
 
     const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
-                            !result.Tracks.empty() || !result.Names.empty() || result.Album;
+                            !result.Tracks.empty() || !result.Names.empty() || result.Album ||
+                            result.RequireAccurate;
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
-        Refuse(QStringLiteral("--format, --out, --tracks, --name and --album go with --rip."));
+        Refuse(QStringLiteral(
+            "--format, --out, --tracks, --name, --album and --require-accurate go with --rip."));
+    if (result.Mode == TCommandLine::TMode::CheckLog && (result.Drive || !result.Images.isEmpty()))
+        Refuse(QStringLiteral("--check-log takes only the log file."));
     if (result.Mode == TCommandLine::TMode::Window && result.Drive)
         Refuse(QStringLiteral("--drive goes with --list or --rip."));
     if (result.Mode == TCommandLine::TMode::Rip) {
@@ -183,6 +196,14 @@ QString UsageText()
         "      Ogg, FLAC or MP3. Encoder settings, tags and options come from the\n"
         "      settings saved in the window (the album tag only when the album tag\n"
         "      option is saved on). Exits with 0 only when every track was ripped.\n"
+        "      每条音轨完成后显示其 AccurateRip 校验结果和 CRC32；给出\n"
+        "      --require-accurate 时，有音轨未经精确校验则以 1 退出。\n"
+        "      Prints each track's AccurateRip verdict and CRC32 once it is known;\n"
+        "      with --require-accurate a track not proven accurate exits with 1.\n"
+        "  sonfeld --check-log FILE\n"
+        "      检查提取日志的最后一行（SHA-256）；日志未被改动时退出码为 0。\n"
+        "      Checks a rip log's last line (SHA-256); exits with 0 when the log is\n"
+        "      unchanged, 1 otherwise.\n"
         "  sonfeld --help | --version\n"
         "\n"
         "选项 / Options:\n");

@@ -13,10 +13,11 @@ namespace sonfeld::app {
 //   sonfeld [--image PATH]...                     the window, images offered as drives
 //   sonfeld --list [--image PATH]... [--drive N]  drives and the disc's rows
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
-//           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]
+//           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
+//   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
-    enum class TMode { Window, List, Rip, Help, Version };
+    enum class TMode { Window, List, Rip, CheckLog, Help, Version };
     TMode Mode = TMode::Window;
     QStringList Images;
     std::optional<int> Drive;
@@ -25,6 +26,9 @@ struct TCommandLine {
     std::vector<int> Tracks; // empty: every track
     std::map<int, QString> Names;
     std::optional<QString> Album;
+    // A track not proven accurate by AccurateRip fails the rip.
+    bool RequireAccurate = false;
+    QString LogFile; // --check-log
 };
 
 // Raised for arguments that make no sense, with the reason.

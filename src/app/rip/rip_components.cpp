@@ -3,6 +3,7 @@
 #include "audio/cd/cd_audio_device.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
+#include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
 #include "audio/formats/wave/wave_in.h"
 #include "output_formats.h"
@@ -25,6 +26,8 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
     ReadCDIn->SetCurrentDrive(0);
     ReadCDIn->SetStartTrack(1);
     ReadCDIn->SetEndTrack(1);
+    Tap = std::make_unique<verify::TChecksumTap>(ReadCDIn.get());
+    Tap->SetName("Tap");
     CDPlayer1 = std::make_unique<TCDPlayer>(nullptr, std::move(playerDevice));
     CDPlayer1->SetName("CDPlayer1");
     for (const TOutputFormat& format : OutputFormats()) {
@@ -39,7 +42,7 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
         }
         unavailable_.emplace_back();
         output->SetName(std::string(format.Name) + "Output");
-        output->SetInput(ReadCDIn.get());
+        output->SetInput(Tap.get());
         output->SetSuspendWhenIdle(true);
         output->SetFileMode(foRewrite);
         outputs_.push_back(std::move(output));
@@ -56,6 +59,7 @@ TRipComponents::~TRipComponents()
         outputs_.pop_back();
     WaveIn1.reset();
     CDPlayer1.reset();
+    Tap.reset();
     ReadCDIn.reset();
 }
 

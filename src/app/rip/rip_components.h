@@ -13,14 +13,18 @@ class TCDPlayer;
 class TWaveIn;
 } // namespace sonfeld
 
+namespace sonfeld::verify {
+class TChecksumTap;
+} // namespace sonfeld::verify
+
 namespace sonfeld::app {
 
 struct TOutputFormat;
 
 // The audio components of the program, owned for its whole run: the CD input,
 // the CD player, one output per format of the format table (each reading the
-// CD input, suspended between runs, replacing existing files) and the WAV
-// input that stands on the window unused.
+// CD input through the checksum tap, suspended between runs, replacing
+// existing files) and the WAV input that stands on the window unused.
 //
 // Creation loads the libraries. A format whose library is missing has no
 // output, only the library's message; the CD library missing raises.
@@ -47,6 +51,8 @@ public:
     void ApplyEncoderSettings();
 
     std::unique_ptr<TCDIn> ReadCDIn;
+    // Every output's input: checksums each track on its way from the CD input.
+    std::unique_ptr<verify::TChecksumTap> Tap;
     std::unique_ptr<TCDPlayer> CDPlayer1;
     std::unique_ptr<TWaveIn> WaveIn1;
 

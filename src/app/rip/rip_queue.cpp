@@ -1,10 +1,13 @@
 #include "rip_queue.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <exception>
 
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
+#include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
 #include "file_naming.h"
 #include "local_path.h"
@@ -24,6 +27,14 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
     connect(&Timer1_, &QTimer::timeout, this, &TRipQueue::Timer1Timer);
     for (TACSOutput* output : components_.Outputs())
         Bind(*output);
+    connect(&verification_, &TRipVerification::TrackVerified, this,
+            [this](int track, const QString& verdict) {
+                rows_.SetVerdict(rows_.RowOfTrack(track), verdict);
+            });
+    connect(&verification_, &TRipVerification::Settled, this, [this] {
+        if (unwritten_)
+            WriteRecords();
+    });
 }
 
 TRipQueue::~TRipQueue()
@@ -82,7 +93,8 @@ void TRipQueue::RipCommand()
             continue;
         if (!folder_.Held()) {
             // A new queue: checked once, before its first track.
-            if (const TOutputFormat* format = FindFormat(host_.FormatText())) {
+            const TOutputFormat* format = FindFormat(host_.FormatText());
+            if (format != nullptr) {
                 if (const QString clash = SameFileNames(*format); !clash.isEmpty()) {
                     GoIdle();
                     host_.ShowMessage(clash, text::kSameFileNameCaption);
@@ -94,6 +106,18 @@ void TRipQueue::RipCommand()
                 host_.ShowError(problem);
                 return;
             }
+            // An earlier queue still waiting for its verdicts is written as it stands.
+            if (unwritten_)
+                WriteRecords();
+            verification_.StartQueue(components_.ReadCDIn->CurrentDrive());
+            record_ = TQueueRecord{host_.FolderText(),
+                                   host_.AlbumText(),
+                                   format != nullptr ? format->ExtensionText() : QString(),
+                                   QString::fromStdString(components_.ReadCDIn->DriveName()),
+                                   components_.ReadCDIn->ReadOffset(),
+                                   components_.ReadCDIn->ReadMode(),
+                                   {}};
+            queueTracks_.clear();
         }
         host_.SelectRow(row);
         host_.SetRipping(true);
@@ -176,6 +200,8 @@ void TRipQueue::StartTrackRip(int track)
     if (format == nullptr)
         return;
     const int row = rows_.RowOfTrack(track);
+    queueTracks_.push_back(track);
+    rows_.SetVerdict(row, QString());
     TACSFileOut* available = components_.Output(*format);
     if (available == nullptr) {
         FailTrack(row, components_.Unavailable(*format));
@@ -185,6 +211,7 @@ void TRipQueue::StartTrackRip(int track)
     CurrentTrack_ = track;
     components_.ReadCDIn->SetStartTrack(track);
     components_.ReadCDIn->SetEndTrack(components_.ReadCDIn->StartTrack());
+    components_.Tap->SetTrack(verification_.PlaceOf(track));
     if (!Read(key::kAutoCpu))
         output.SetDelay(Read(key::kCpuLevel));
     const QString name = rows_.Name(row);
@@ -271,6 +298,8 @@ void TRipQueue::OutputDone(int run)
         return;
     }
     rows_.SetStatus(ended.Row, TTrackStatus::Converted);
+    if (const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums())
+        verification_.TrackRipped(CurrentTrack_, *sums, components_.ReadCDIn->RipReport());
     // A Stop that came while the last block was written still ends the queue.
     if (!stopped_)
         Timer1_.start();
@@ -305,8 +334,43 @@ void TRipQueue::FailTrack(int row, const QString& message)
 void TRipQueue::GoIdle()
 {
     folder_.Release();
+    if (ripped_ && !queueTracks_.empty()) {
+        TQueueRecord ended = record_;
+        for (int track : queueTracks_) {
+            const int row = rows_.RowOfTrack(track);
+            const QString target = TargetFileName(ended.Folder, rows_.Name(row), ended.Extension);
+            ended.Tracks.push_back(TRecordedTrack{
+                track, rows_.Name(row), QFileInfo(target).fileName(), rows_.StatusText(row),
+                rows_.Status(row) == TTrackStatus::Converted});
+        }
+        queueTracks_.clear();
+        // A queue that left no file leaves no log either: a stopped rip leaves
+        // the folder as it was.
+        const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),
+                                           [](const TRecordedTrack& t) { return t.Ripped; });
+        if (anyRipped) {
+            unwritten_ = ended;
+            if (!verification_.Pending())
+                WriteRecords();
+        }
+    }
     ripped_ = false;
     host_.SetRipping(false);
+}
+
+void TRipQueue::WriteRecords()
+{
+    const TQueueRecord record = *unwritten_;
+    unwritten_.reset();
+    // Also runs from the event loop when the lookup answers: nothing may escape.
+    try {
+        const QStringList problems = WriteRipRecords(record, verification_, Read(key::kWriteRipLog),
+                                                     Read(key::kWriteCueSheet));
+        if (!problems.isEmpty())
+            host_.ShowRunError(problems.join(QLatin1Char(' ')));
+    } catch (const std::exception& e) {
+        host_.ShowRunError(QString::fromUtf8(e.what()));
+    }
 }
 
 } // namespace sonfeld::app

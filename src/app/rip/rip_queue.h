@@ -8,6 +8,8 @@
 
 #include "output_folder.h"
 #include "output_formats.h"
+#include "rip_records.h"
+#include "rip_verification.h"
 
 namespace sonfeld {
 class TACSOutput;
@@ -79,6 +81,8 @@ public:
     int CurrentTrack() const { return CurrentTrack_; }
     TACSOutput* CurrentOutput() const { return CurrentOutput_; }
     QTimer& Timer1() { return Timer1_; }
+    // The checksums, rip reports and AccurateRip verdicts of the tracks ripped.
+    TRipVerification& Verification() { return verification_; }
 
 private:
     void Timer1Timer();
@@ -90,6 +94,8 @@ private:
     QString SameFileNames(const TOutputFormat& format) const;
     // Ends the queue: the folder is released and the controls are idle.
     void GoIdle();
+    // The log and CUE sheet of the queue that ended, once its verdicts are in.
+    void WriteRecords();
     // The tags a format writes, from the stored flags, the row and the album box.
     TTrackTags TagsOf(int track) const;
 
@@ -122,6 +128,10 @@ private:
     std::atomic<int> activeRun_{0};
     int lastRun_ = 0;
     TOutputFolder folder_;
+    TRipVerification verification_;
+    TQueueRecord record_;                   // the running queue's
+    std::vector<int> queueTracks_;          // the tracks it started, in order
+    std::optional<TQueueRecord> unwritten_; // an ended queue waiting for its verdicts
 };
 
 } // namespace sonfeld::app

@@ -32,11 +32,12 @@ int Read(const TNumberKey& key)
 
 void CheckStoredSettings()
 {
-    for (const TFlagKey& flag : {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite,
-                                 key::kSaveTitle, key::kId3Title, key::kId3Track, key::kId3Album})
+    for (const TFlagKey& flag :
+         {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite, key::kSaveTitle,
+          key::kId3Title, key::kId3Track, key::kId3Album, key::kWriteRipLog, key::kWriteCueSheet})
         Read(flag);
-    for (const TTextKey& text :
-         {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType})
+    for (const TTextKey& text : {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate,
+                                 key::kWaveType, key::kAccurateRipServer})
         Read(text);
     Read(key::kCpuLevel);
 }

@@ -38,6 +38,12 @@ inline constexpr TTextKey kWaveType{"wtWaveType", "RAW PCM"};
 inline constexpr TFlagKey kId3Title{"addId3Title", false};
 inline constexpr TFlagKey kId3Track{"addId3Track", false};
 inline constexpr TFlagKey kId3Album{"addId3Album", false};
+// Verified rips: the AccurateRip database's base address (database files are
+// fetched from below it), and the log and CUE sheet written next to the files.
+inline constexpr TTextKey kAccurateRipServer{"AccurateRipServer",
+                                             "http://www.accuraterip.com/accuraterip"};
+inline constexpr TFlagKey kWriteRipLog{"writeRipLog", true};
+inline constexpr TFlagKey kWriteCueSheet{"writeCueSheet", true};
 } // namespace key
 
 bool Read(const TFlagKey& key);

@@ -46,6 +46,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
     case tlTimer: return row.timeText;
     case tlProg: return row.progress;
     case tlStatus: return app::StatusText(row.status);
+    case tlVerify: return row.verdict;
     default: return {};
     }
 }
@@ -77,6 +78,7 @@ QVariant TTrackListModel::headerData(int section, Qt::Orientation orientation, i
     case tlTimer: return QStringLiteral("时间");
     case tlProg: return QStringLiteral("转换进度");
     case tlStatus: return QStringLiteral("状态");
+    case tlVerify: return QStringLiteral("校验");
     default: return QString();
     }
 }
@@ -104,6 +106,7 @@ void TTrackListModel::sort(int column, Qt::SortOrder sortOrder)
         case tlOutName: return a.name < b.name;
         case tlTimer: return a.lengthFrames < b.lengthFrames;
         case tlProg: return a.progress < b.progress;
+        case tlVerify: return a.verdict < b.verdict;
         default: return app::StatusText(a.status) < app::StatusText(b.status);
         }
     };
@@ -237,6 +240,19 @@ void TTrackListModel::SetStatus(int row, TTrackStatus value)
         return;
     rows_[static_cast<std::size_t>(row)].status = value;
     Changed(row, tlStatus);
+}
+
+QString TTrackListModel::Verdict(int row) const
+{
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].verdict : QString();
+}
+
+void TTrackListModel::SetVerdict(int row, const QString& text)
+{
+    if (!Valid(row))
+        return;
+    rows_[static_cast<std::size_t>(row)].verdict = text;
+    Changed(row, tlVerify);
 }
 
 void TTrackListModel::SetReadOnly(bool value)

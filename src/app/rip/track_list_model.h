@@ -15,8 +15,16 @@
 // hands them to the UI thread first.
 namespace sonfeld::app {
 
-enum TTrackColumn { tlChk = 0, tlTrack = 1, tlOutName = 2, tlTimer = 3, tlProg = 4, tlStatus = 5 };
-inline constexpr int kTrackColumnCount = 6;
+enum TTrackColumn {
+    tlChk = 0,
+    tlTrack = 1,
+    tlOutName = 2,
+    tlTimer = 3,
+    tlProg = 4,
+    tlStatus = 5,
+    tlVerify = 6
+};
+inline constexpr int kTrackColumnCount = 7;
 
 // What the list builder hands to AddTrackRow. The two reserved number fields
 // are carried along for the rows' future use; the track list neither fills
@@ -69,6 +77,9 @@ public:
     TTrackStatus Status(int row) const;
     QString StatusText(int row) const { return app::StatusText(Status(row)); }
     void SetStatus(int row, TTrackStatus value);
+    // The AccurateRip verdict of the row's last rip; empty until it is known.
+    QString Verdict(int row) const;
+    void SetVerdict(int row, const QString& text);
 
     // While read-only, no cell can be edited (the queue is running).
     void SetReadOnly(bool value);
@@ -84,6 +95,7 @@ private:
         QString timeText;
         int progress = 0;
         TTrackStatus status = TTrackStatus::NotConverted;
+        QString verdict;
     };
 
     bool Valid(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }

@@ -139,6 +139,8 @@ public:
     QCheckBox* chkAddTrack = nullptr;
     QCheckBox* chkAddAlbum = nullptr;
     QLineEdit* edtAlbum = nullptr;
+    QCheckBox* chkRipLog = nullptr;
+    QCheckBox* chkCueSheet = nullptr;
     QPushButton* btnSave = nullptr;
 
 protected:

@@ -151,6 +151,7 @@ void TMainForm::CreateRipPage()
     TracksList->setColumnWidth(tlTrack, 60);
     TracksList->setColumnWidth(tlOutName, 156);
     TracksList->setColumnWidth(tlProg, 160);
+    TracksList->setColumnWidth(tlStatus, 80);
     TracksList->setSortingEnabled(true);
     detailsLayout->addWidget(TracksList);
     page->addWidget(details, 1);
@@ -236,6 +237,18 @@ void TMainForm::CreateSettingsPage()
     albumRow->addWidget(edtAlbum, 1);
     infoLayout->addLayout(albumRow);
     page->addWidget(info);
+
+    auto* records = new QGroupBox(QStringLiteral("校验记录"), mTabConvert);
+    auto* recordsLayout = new QVBoxLayout(records);
+    chkRipLog = new QCheckBox(QStringLiteral("在文件旁写入提取日志"), records);
+    chkRipLog->setObjectName(QStringLiteral("chkRipLog"));
+    chkRipLog->setChecked(true);
+    chkCueSheet = new QCheckBox(QStringLiteral("在文件旁写入 CUE 表"), records);
+    chkCueSheet->setObjectName(QStringLiteral("chkCueSheet"));
+    chkCueSheet->setChecked(true);
+    recordsLayout->addWidget(chkRipLog);
+    recordsLayout->addWidget(chkCueSheet);
+    page->addWidget(records);
     page->addStretch();
 
     btnSave = new QPushButton(QStringLiteral("保存设定"), mTabConvert);

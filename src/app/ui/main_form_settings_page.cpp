@@ -33,6 +33,8 @@ void TMainForm::MainTabControlActiveTabChange()
     chkAddTitle->setChecked(Read(key::kId3Title));
     chkAddTrack->setChecked(Read(key::kId3Track));
     chkAddAlbum->setChecked(Read(key::kId3Album));
+    chkRipLog->setChecked(Read(key::kWriteRipLog));
+    chkCueSheet->setChecked(Read(key::kWriteCueSheet));
     if (chkAddAlbum->isChecked())
         edtAlbum->setEnabled(true);
 }
@@ -47,6 +49,8 @@ void TMainForm::btnSaveClick()
     Write(key::kId3Title, chkAddTitle->isChecked());
     Write(key::kId3Track, chkAddTrack->isChecked());
     Write(key::kId3Album, chkAddAlbum->isChecked());
+    Write(key::kWriteRipLog, chkRipLog->isChecked());
+    Write(key::kWriteCueSheet, chkCueSheet->isChecked());
 }
 
 void TMainForm::chkAddAlbumClick()

@@ -13,6 +13,7 @@
 #include "audio/cd/disc/disc_ids.h"
 #include "audio/core/dynamic_library.h"
 #include "support/disc_fixture.h"
+#include "support/http/http_test_server.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {
@@ -24,6 +25,9 @@ protected:
     {
         MakeAudioDisc(disc_, {330, 300, 300});
         std::filesystem::create_directories(config_.Path());
+        // Every rip looks its disc up: never on the internet.
+        server_ = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/accuraterip";
+        Store("");
     }
 
     // Runs sonfeld with arguments; returns the exit status, output in out_/err_.
@@ -50,7 +54,9 @@ protected:
     void Store(const std::string& lines)
     {
         std::filesystem::create_directories(config_.Path() / "Tessaly");
-        std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf") << "[General]\n" << lines;
+        std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
+            << "[General]\nAccurateRipServer=" << server_ << "\n"
+            << lines;
     }
 
     std::filesystem::path Out(const std::string& name) { return out_dir_.Path() / name; }
@@ -83,10 +89,12 @@ protected:
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(out_dir_.Path()))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 
     std::string env_;
+    std::string server_; // the AccurateRipServer setting
 
     DiscFixture disc_;
     TempDir config_;
@@ -326,7 +334,7 @@ TEST_F(CommandLineTest, ASecondProgramCannotRipIntoAFolderInUse)
     // Released: the folder takes the next rip, with nothing else left in it.
     Store("");
     ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 2")), 0) << err_;
-    EXPECT_EQ(Files(), std::vector<std::string>{"Track2.flac"});
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Track2.flac", "rip.cue", "rip.log"}));
 }
 
 TEST_F(CommandLineTest, AKilledRipLeavesNoPartialFileAndTheNextRipClearsUp)
@@ -338,7 +346,7 @@ TEST_F(CommandLineTest, AKilledRipLeavesNoPartialFileAndTheNextRipClearsUp)
     EXPECT_FALSE(std::filesystem::exists(Out("Track1.wav")));
     Store("");
     ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 2")), 0) << err_;
-    EXPECT_EQ(Files(), std::vector<std::string>{"Track2.wav"});
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Track2.wav", "rip.cue", "rip.log"}));
 }
 
 TEST_F(CommandLineTest, AFlagOfTheWrongKindIsReportedBeforeTheRip)

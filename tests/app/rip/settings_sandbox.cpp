@@ -6,11 +6,26 @@
 #include <QSettings>
 #include <stdexcept>
 
+#include "app/rip/setting_keys.h"
+#include "support/http/http_test_server.h"
+
 namespace sonfeld::test {
 
-SettingsSandbox::SettingsSandbox()
+namespace {
+
+// Tests never reach the internet: unless a test serves a database itself, the
+// AccurateRip lookup of every rip goes to a local port where nothing listens.
+QString ClosedLocalServer()
+{
+    return QStringLiteral("http://127.0.0.1:%1/accuraterip").arg(UnusedLocalPort());
+}
+
+} // namespace
+
+SettingsSandbox::SettingsSandbox() : server_(ClosedLocalServer())
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+    app::Write(app::key::kAccurateRipServer, server_);
 }
 
 SettingsSandbox::~SettingsSandbox() = default;
@@ -28,7 +43,11 @@ void SettingsSandbox::WriteRaw(const QString& content) const
     QFile file(File());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error("cannot write " + File().toStdString());
-    file.write(content.toUtf8());
+    // Keys before any group belong to the general one, as the store's do.
+    file.write(QStringLiteral("%1=%2\n")
+                   .arg(QLatin1String(app::key::kAccurateRipServer.Name), server_)
+                   .toUtf8() +
+               content.toUtf8());
 }
 
 } // namespace sonfeld::test

@@ -8,14 +8,17 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 
 #include "app/rip/rip_components.h"
+#include "app/rip/setting_keys.h"
 #include "app/rip/settings_store.h"
 #include "app/rip/texts.h"
 #include "app_fixture.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/cd/fake_cdrip_control.h"
 #include "audio/core/dynamic_library.h"
+#include "support/http/http_test_server.h"
 
 namespace sonfeld::test {
 namespace {
@@ -247,11 +250,33 @@ TEST_F(RipQueueTest, AFailedTrackLeavesNothingUnderItsName)
     ASSERT_TRUE(WaitUntil([this] { return Rows().Status(1) == TTrackStatus::Failed; }));
     EXPECT_TRUE(Form().lblEx->isVisible());
     EXPECT_FALSE(Busy());
-    // Track 1 and nothing else: no temporary file, no lock.
+    // Track 1 with its log and CUE sheet and nothing else: no temporary file, no lock.
+    ASSERT_TRUE(WaitUntil([this] { return std::filesystem::exists(Output("rip.cue")); }));
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(outDir_))
         names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"Track1.wav"});
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Track1.wav", "rip.cue", "rip.log"}));
+}
+
+TEST_F(RipQueueTest, TheVerifyColumnShowsEachRippedRowsVerdict)
+{
+    // A database that does not know the disc.
+    HttpTestServer server;
+    Write(key::kAccurateRipServer, server.BaseUrl());
+    Ready();
+    Rows().SetChecked(2, false);
+    EXPECT_EQ(Rows().headerData(tlVerify, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("校验"));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    ASSERT_TRUE(WaitUntil([this] { return !Rows().Verdict(3).isEmpty(); }));
+    for (int row : {0, 1, 3})
+        EXPECT_EQ(Form().TracksList->model()->index(row, tlVerify).data().toString(),
+                  QStringLiteral("数据库中无此光盘"))
+            << row;
+    EXPECT_TRUE(Rows().Verdict(2).isEmpty());
+    EXPECT_EQ(server.RequestedTargets().size(), 1);
 }
 
 TEST_F(RipQueueTest, RowsThatWouldWriteOneFileAreRefusedBeforeTheStart)

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/rip/rip_components.h"
+#include "app/rip/setting_keys.h"
 #include "app/rip/settings_store.h"
 #include "app/ui/about_box.h"
 #include "app/ui/option_dialog.h"
@@ -36,6 +37,8 @@ TEST_F(SettingsPageTest, AnEmptyStoreShowsTheDefaults)
     EXPECT_FALSE(Form().chkAddTrack->isChecked());
     EXPECT_FALSE(Form().chkAddAlbum->isChecked());
     EXPECT_FALSE(Form().edtAlbum->isEnabled());
+    EXPECT_TRUE(Form().chkRipLog->isChecked());
+    EXPECT_TRUE(Form().chkCueSheet->isChecked());
     EXPECT_EQ(Form().comboRate->count(), 18);
     EXPECT_EQ(Form().comboMaxRate->count(), 16);
 
@@ -61,7 +64,10 @@ TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
     Form().chkAddTitle->setChecked(true);
     QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
     EXPECT_TRUE(Form().edtAlbum->isEnabled());
+    Form().chkCueSheet->setChecked(false);
     QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_TRUE(Read(key::kWriteRipLog));
+    EXPECT_FALSE(Read(key::kWriteCueSheet));
 
     EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), QStringLiteral("br320"));
     EXPECT_EQ(ReadSetting(QStringLiteral("OggMinRate")), QStringLiteral("br48"));

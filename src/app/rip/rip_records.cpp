@@ -1,0 +1,134 @@
+#include "rip_records.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include "audio/cd/disc/disc_ids.h"
+#include "file_naming.h"
+#include "rip_verification.h"
+#include "texts.h"
+#include "verification/cue_sheet.h"
+#include "verification/rip_log.h"
+
+namespace sonfeld::app {
+namespace {
+
+// A free "<base><extension>" in folder, counting up when taken.
+QString FreeName(const QString& folder, const QString& base, const QString& extension)
+{
+    const QDir dir(folder);
+    QString path = dir.filePath(base + extension);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(extension));
+    return path;
+}
+
+QString ReadingModeText(TCDReadMode mode)
+{
+    return mode == rmFast ? QStringLiteral("快速模式") : QStringLiteral("安全模式");
+}
+
+RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
+{
+    RipLog log;
+    log.programVersion = text::kProgramName + QLatin1Char(' ') + text::kVersion;
+    log.date = QDateTime::currentDateTime();
+    log.driveName = record.DriveName;
+    log.readOffset = record.ReadOffset;
+    log.readingMode = ReadingModeText(record.ReadMode);
+    log.albumTitle = record.Album;
+    if (const auto id = verification.DiscId())
+        log.accurateRipId = AccurateRipIdText(*id);
+    if (const auto& model = verification.Disc()) {
+        log.freedbId = QString::fromStdString(disc::FreedbIdText(disc::ComputeFreedbId(*model)));
+        log.musicBrainzId = QString::fromStdString(disc::MusicBrainzId(*model));
+        for (const disc::Track& track : model->tracks)
+            log.toc.push_back(RipLogTocEntry{track.number, track.startLsn, track.Sectors(),
+                                             track.PregapSectors(), !track.data});
+    }
+    const auto& lookup = verification.Lookup();
+    for (const TRecordedTrack& recorded : record.Tracks) {
+        RipLogTrack track;
+        track.number = recorded.Number;
+        track.fileName = recorded.FileName;
+        track.ripped = recorded.Ripped;
+        track.status = recorded.Status;
+        const auto found = verification.Tracks().find(recorded.Number);
+        if (recorded.Ripped && found != verification.Tracks().end()) {
+            const TTrackVerification& verified = found->second;
+            track.checksums = verified.Checksums;
+            if (verified.Verdict)
+                track.accurateRip = *verified.Verdict;
+            else
+                track.accurateRipDetail = QStringLiteral("AccurateRip 查询尚未完成");
+            if (lookup && lookup->outcome == AccurateRipLookupResult::Outcome::Failed)
+                track.accurateRipDetail = lookup->error;
+            track.paranoia.corrections = verified.Report.Corrected;
+            track.paranoia.readErrors = verified.Report.ReadErrors;
+            for (const TCDSectorProblem& problem : verified.Report.Problems)
+                if (problem.Problem == TCDSectorProblem::Uncorrected)
+                    track.paranoia.uncorrectedSectors.push_back(problem.Sector);
+        }
+        log.tracks.push_back(track);
+    }
+    return log;
+}
+
+CueSheet MakeCueSheet(const TQueueRecord& record, const TRipVerification& verification)
+{
+    CueSheet sheet;
+    sheet.title = record.Album;
+    sheet.fileType = record.Extension.compare(QStringLiteral(".mp3"), Qt::CaseInsensitive) == 0
+                         ? QStringLiteral("MP3")
+                         : QStringLiteral("WAVE");
+    const auto& model = verification.Disc();
+    if (model) {
+        sheet.catalog = QString::fromStdString(model->mcn);
+        sheet.freedbId = QString::fromStdString(disc::FreedbIdText(disc::ComputeFreedbId(*model)));
+    }
+    for (const TRecordedTrack& recorded : record.Tracks) {
+        if (!recorded.Ripped)
+            continue;
+        CueTrack track;
+        track.number = recorded.Number;
+        track.fileName = recorded.FileName;
+        track.title = recorded.Title;
+        const auto found = verification.Tracks().find(recorded.Number);
+        if (found != verification.Tracks().end())
+            track.fileSectors = found->second.Checksums.samples / verify::kSamplesPerSector;
+        if (const disc::Track* onDisc = model ? model->FindTrack(recorded.Number) : nullptr) {
+            track.isrc = QString::fromStdString(onDisc->isrc);
+            track.preEmphasis = onDisc->preEmphasis;
+            track.copyPermitted = onDisc->copyPermitted;
+            track.pregapSectors = onDisc->PregapSectors();
+        }
+        sheet.tracks.push_back(track);
+    }
+    return sheet;
+}
+
+} // namespace
+
+QStringList WriteRipRecords(const TQueueRecord& record, const TRipVerification& verification,
+                            bool writeLog, bool writeCueSheet)
+{
+    QStringList problems;
+    const QString base =
+        record.Album.trimmed().isEmpty() ? QStringLiteral("rip") : SafeFileName(record.Album);
+    if (writeLog) {
+        QString error;
+        if (!WriteRipLog(FreeName(record.Folder, base, QStringLiteral(".log")),
+                         MakeLog(record, verification), &error))
+            problems << QStringLiteral("The rip log could not be written: %1").arg(error);
+    }
+    const CueSheet sheet = MakeCueSheet(record, verification);
+    if (writeCueSheet && !sheet.tracks.empty()) {
+        QString error;
+        if (!WriteCueSheet(FreeName(record.Folder, base, QStringLiteral(".cue")), sheet, &error))
+            problems << QStringLiteral("The CUE sheet could not be written: %1").arg(error);
+    }
+    return problems;
+}
+
+} // namespace sonfeld::app
