@@ -156,6 +156,9 @@ TOutputStatus TACSOutput::Status() const
 
 int TACSOutput::Progress() const
 {
+    // Under InputLock: an input being destroyed drops itself from this output
+    // under the same lock, so it is never read after that.
+    const std::lock_guard lock(InputLock);
     TACSInput* input = Input();
     if (input == nullptr)
         return 0;
@@ -263,6 +266,7 @@ int TACSOutput::ReadInput(void* buffer, int count)
 
 void TACSOutput::CloseInputOfRun()
 {
+    const std::lock_guard lock(InputLock);
     if (TACSInput* input = Input())
         input->CloseInput();
 }

@@ -124,7 +124,8 @@ protected:
 
     std::atomic<bool> CanOutput{false};
     std::atomic<int> LastProgress{0};
-    TSpinLock InputLock;
+    // Mutable: Progress() reads the input under it too.
+    mutable TSpinLock InputLock;
 
 private:
     void StartWorker();
