@@ -65,18 +65,7 @@ int main(int argc, char** argv)
     }
     test::TempDir dir;
     const std::int64_t totalSectors = static_cast<std::int64_t>(minutes) * 60 * 75;
-    disc_image::DiscSpec spec;
-    for (int i = 0; i < tracks; ++i) {
-        disc_image::TrackSpec track;
-        // Tones and noise in turn: cheap to make, and noise is the hardest for
-        // anything that looks at the audio.
-        track.signal.kind =
-            i % 2 == 0 ? disc_image::SignalKind::Tone : disc_image::SignalKind::Noise;
-        track.signal.frequency = 220.0 * (1 + i % 5);
-        track.signal.seed = static_cast<unsigned>(i + 1);
-        track.sectors = totalSectors / tracks + (i < totalSectors % tracks ? 1 : 0);
-        spec.tracks.push_back(track);
-    }
+    const disc_image::DiscSpec spec = disc_image::AlternatingToneAndNoiseDisc(minutes, tracks);
     const auto cue = dir / "bench.cue";
     std::printf("making a %d-minute image of %d tracks...\n", minutes, tracks);
     disc_image::WriteCueBin(spec, cue);

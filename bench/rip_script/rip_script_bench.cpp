@@ -70,17 +70,7 @@ std::string Q(const fs::path& path)
 
 fs::path MakeImage(const fs::path& dir, const std::string& name, int minutes, int tracks)
 {
-    const std::int64_t total = static_cast<std::int64_t>(minutes) * 60 * 75;
-    disc_image::DiscSpec spec;
-    for (int i = 0; i < tracks; ++i) {
-        disc_image::TrackSpec track;
-        track.signal.kind =
-            i % 2 == 0 ? disc_image::SignalKind::Tone : disc_image::SignalKind::Noise;
-        track.signal.frequency = 220.0 * (1 + i % 5);
-        track.signal.seed = static_cast<unsigned>(i + 1);
-        track.sectors = total / tracks + (i < total % tracks ? 1 : 0);
-        spec.tracks.push_back(track);
-    }
+    const disc_image::DiscSpec spec = disc_image::AlternatingToneAndNoiseDisc(minutes, tracks);
     const fs::path cue = dir / (name + ".cue");
     disc_image::WriteCueBin(spec, cue);
     test::RunCommand("cat " + Q(dir / (name + ".bin")) + " > /dev/null");

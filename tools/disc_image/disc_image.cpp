@@ -216,4 +216,19 @@ DiscLayout WriteCueBin(const DiscSpec& spec, const std::filesystem::path& cuePat
     return layout;
 }
 
+DiscSpec AlternatingToneAndNoiseDisc(int minutes, int tracks)
+{
+    const std::int64_t total = static_cast<std::int64_t>(minutes) * 60 * 75;
+    DiscSpec spec;
+    for (int i = 0; i < tracks; ++i) {
+        TrackSpec track;
+        track.signal.kind = i % 2 == 0 ? SignalKind::Tone : SignalKind::Noise;
+        track.signal.frequency = 220.0 * (1 + i % 5);
+        track.signal.seed = static_cast<unsigned>(i + 1);
+        track.sectors = total / tracks + (i < total % tracks ? 1 : 0);
+        spec.tracks.push_back(track);
+    }
+    return spec;
+}
+
 } // namespace sonfeld::disc_image

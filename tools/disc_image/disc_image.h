@@ -56,6 +56,11 @@ DiscLayout PlanDisc(const DiscSpec& spec);
 // written; a failed write is never left looking like a finished image.
 DiscLayout WriteCueBin(const DiscSpec& spec, const std::filesystem::path& cuePath);
 
+// A disc of the given length cut into equal tracks, tones and noise in turn:
+// cheap to make, and noise is the hardest for anything that looks at the audio.
+// The benchmarks rip it.
+DiscSpec AlternatingToneAndNoiseDisc(int minutes, int tracks);
+
 // "MM:SS:FF" of a sector count, as a CUE sheet writes positions.
 std::string CueTime(std::int64_t sectors);
 

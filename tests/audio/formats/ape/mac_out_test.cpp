@@ -15,6 +15,7 @@
 #include "audio/formats/ape/mac_dll.h"
 #include "audio/formats/ape/mac_out.h"
 #include "scripted_library.h"
+#include "support/file_size_limit.h"
 #include "support/memory_input.h"
 #include "support/output_runner.h"
 #include "support/signals.h"
@@ -237,31 +238,6 @@ TEST_F(MACOutTest, EmptyFileNameIsRefusedBeforeTheInputOpens)
     EXPECT_EQ(runner.LastError(), "File name is not assigned.");
     EXPECT_EQ(input.openCount, 0);
 }
-
-// Makes every write past limit bytes of a file fail (EFBIG), as a disk that
-// fills up would, for the lifetime of the object.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit capped = previous_;
-        capped.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 TEST_F(MACOutTest, FullDiskEndsTheRunAsAFailure)
 {

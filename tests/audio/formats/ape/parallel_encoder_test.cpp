@@ -20,6 +20,7 @@
 #include "ape_test_files.h"
 #include "format_constants.h"
 #include "frame_pipeline.h"
+#include "support/file_size_limit.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -226,31 +227,6 @@ TEST(ApeParallel, DefaultWorkersFollowTheEnvironment)
     if (previous != nullptr)
         setenv("SONFELD_APE_THREADS", saved.c_str(), 1);
 }
-
-// Makes every write past limit bytes of a file fail (EFBIG), as a disk that
-// fills up would, for the lifetime of the object.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit capped = previous_;
-        capped.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 // Feeds whole frames until a call fails; returns the failing code.
 int FeedUntilFailure(ApeCompressor& compressor, const std::vector<std::uint8_t>& pcm)
