@@ -31,6 +31,7 @@ struct TTrackTags {
 struct TOutputFormat {
     const char* Name;      // the item text, also the command line's --format
     const char* Extension; // with the dot
+    const char* ComponentName; // the output component's name on the main window
     TTagKind Tags;
     std::unique_ptr<TACSFileOut> (*MakeOutput)();
     // The stored encoder settings; null for a format without any.

@@ -41,7 +41,7 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
             continue;
         }
         unavailable_.emplace_back();
-        output->SetName(std::string(format.Name) + "Output");
+        output->SetName(format.ComponentName);
         output->SetInput(Tap.get());
         output->SetSuspendWhenIdle(true);
         output->SetFileMode(foRewrite);
