@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     const char* threadModes[] = {nullptr, "1"};
     for (const char* mode : threadModes)
         for (int level : apeLevels)
-            rows.push_back(Row{{}, "APE " + std::to_string(level) + (mode != nullptr ? " 1t" : "")});
+            rows.push_back(
+                Row{{}, "APE " + std::to_string(level) + (mode != nullptr ? " 1t" : "")});
 
     TMACOut output;
     TMemoryInput input(pcm);

@@ -29,8 +29,8 @@ struct TTrackTags {
 // One format of "转换为": its item text, the extension of its files, how its
 // output is made, and what reaches that output from the store and the row.
 struct TOutputFormat {
-    const char* Name;      // the item text, also the command line's --format
-    const char* Extension; // with the dot
+    const char* Name;          // the item text, also the command line's --format
+    const char* Extension;     // with the dot
     const char* ComponentName; // the output component's name on the main window
     TTagKind Tags;
     std::unique_ptr<TACSFileOut> (*MakeOutput)();
