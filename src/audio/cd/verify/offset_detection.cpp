@@ -7,6 +7,13 @@
 namespace sonfeld::verify {
 namespace {
 
+// The index of offset o in tables that run from -range to +range.
+std::size_t Slot(int o, int range)
+{
+    const int slot = o + range;
+    return static_cast<std::size_t>(slot);
+}
+
 // The track's samples as 32-bit words, addressed relative to the track's
 // first sample; negative positions reach into the leading margin.
 class TrackWords {
@@ -41,7 +48,7 @@ std::vector<std::uint32_t> SlidingSums(const TrackWords& x, std::int64_t base, s
         plain += w;
     }
     for (int o = -range;; ++o) {
-        sums[static_cast<std::size_t>(o + range)] = weighted;
+        sums[Slot(o, range)] = weighted;
         if (o == range)
             break;
         const std::uint32_t leaving = x(base + o + from - 1);
@@ -104,14 +111,13 @@ std::vector<OffsetCandidate> FindReadOffsets(const OffsetSearchAudio& audio,
         sectorSums = SlidingSums(x, sectorStart, 1, kSamplesPerSector, range);
 
     for (int o = -range; o <= range; ++o) {
-        const std::uint32_t v1 = trackSums[static_cast<std::size_t>(o + range)];
+        const std::uint32_t v1 = trackSums[Slot(o, range)];
         bool v1Match = false;
         bool sectorMatch = false;
         for (const AccurateRipTrackEntry& entry : entries) {
             v1Match = v1Match || (entry.checksum != 0 && entry.checksum == v1);
             sectorMatch = sectorMatch || (hasOffsetSector && entry.offsetSectorSum != 0 &&
-                                          entry.offsetSectorSum ==
-                                              sectorSums[static_cast<std::size_t>(o + range)]);
+                                          entry.offsetSectorSum == sectorSums[Slot(o, range)]);
         }
         if (!v1Match && !sectorMatch)
             continue;
@@ -135,7 +141,7 @@ std::vector<OffsetCandidate> FindReadOffsets(const OffsetSearchAudio& audio,
         }
         if (candidate.evidence == OffsetEvidence::OffsetSector)
             for (const AccurateRipTrackEntry& entry : entries)
-                if (entry.offsetSectorSum == sectorSums[static_cast<std::size_t>(o + range)])
+                if (entry.offsetSectorSum == sectorSums[Slot(o, range)])
                     candidate.confidence = std::max(candidate.confidence, entry.confidence);
         candidates.push_back(candidate);
     }
