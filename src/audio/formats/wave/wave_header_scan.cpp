@@ -52,10 +52,13 @@ TWaveHeaderInfo ScanChunkWindow(TStream& source)
         const std::int64_t size = ReadLE32(chunk + 4);
         const std::int64_t available = std::max<std::int64_t>(0, std::min(size, length - pos));
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            // A body cut off by the end of the file leaves an empty format.
             info.FmtBody.assign(static_cast<std::size_t>(available), 0);
-            source.Read(info.FmtBody.data(), info.FmtBody.size());
             std::uint8_t tag[2] = {};
-            std::memcpy(tag, info.FmtBody.data(), std::min<std::size_t>(2, info.FmtBody.size()));
+            if (!info.FmtBody.empty()) {
+                source.Read(info.FmtBody.data(), info.FmtBody.size());
+                std::memcpy(tag, info.FmtBody.data(), std::min<std::size_t>(2, info.FmtBody.size()));
+            }
             info.FormatTag = ReadLE16(tag);
             info.Kind = KindOfTag(info.FormatTag);
             pos += size;
