@@ -34,10 +34,13 @@ void CheckStoredSettings()
 {
     for (const TFlagKey& flag :
          {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite, key::kSaveTitle,
-          key::kId3Title, key::kId3Track, key::kId3Album, key::kWriteRipLog, key::kWriteCueSheet})
+          key::kId3Title, key::kId3Track, key::kId3Album, key::kWriteRipLog, key::kWriteCueSheet,
+          key::kTestAndCopy, key::kAutoLookup, key::kFullTags, key::kEmbedCover,
+          key::kSequentialMode})
         Read(flag);
     for (const TTextKey& text : {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate,
-                                 key::kWaveType, key::kAccurateRipServer})
+                                 key::kWaveType, key::kAccurateRipServer, key::kReadingMode,
+                                 key::kFileNameTemplate, key::kInterfaceLanguage})
         Read(text);
     Read(key::kCpuLevel);
 }

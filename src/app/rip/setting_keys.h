@@ -44,6 +44,22 @@ inline constexpr TTextKey kAccurateRipServer{"AccurateRipServer",
                                              "http://www.accuraterip.com/accuraterip"};
 inline constexpr TFlagKey kWriteRipLog{"writeRipLog", true};
 inline constexpr TFlagKey kWriteCueSheet{"writeCueSheet", true};
+// How tracks are read: "secure" (full paranoia on every sector) or
+// "fastVerify" (full drive speed, a secure re-read of what AccurateRip does
+// not confirm); and whether each track is read twice and the copies compared.
+inline constexpr TTextKey kReadingMode{"readingMode", "secure"};
+inline constexpr TFlagKey kTestAndCopy{"testAndCopy", false};
+// Names and tags: lookups when a disc is listed, every tag the names give (else
+// only the three ID3 boxes above), the front cover in the files, and the
+// file-name template ("/" makes sub-folders).
+inline constexpr TFlagKey kAutoLookup{"autoLookup", true};
+inline constexpr TFlagKey kFullTags{"writeFullTags", true};
+inline constexpr TFlagKey kEmbedCover{"embedCover", true};
+inline constexpr TTextKey kFileNameTemplate{"FileNameTemplate", "{title}"};
+// The window: its language ("zh_CN" or "en"); the queue one track after the
+// other with a pause between (else reading and encoding overlap).
+inline constexpr TTextKey kInterfaceLanguage{"interfaceLanguage", "zh_CN"};
+inline constexpr TFlagKey kSequentialMode{"sequentialMode", false};
 } // namespace key
 
 bool Read(const TFlagKey& key);

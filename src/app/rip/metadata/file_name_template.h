@@ -14,7 +14,7 @@
 // row's name alone, as files were always named.
 namespace sonfeld::app::metadata {
 
-inline const QString kFileNameTemplateKey = QStringLiteral("FileNameTemplate");
+// The template of the setting "FileNameTemplate" while nothing is stored.
 inline const QString kDefaultFileNameTemplate = QStringLiteral("{title}");
 
 struct TTemplateFields {
