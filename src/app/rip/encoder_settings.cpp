@@ -1,9 +1,12 @@
 #include "encoder_settings.h"
 
+#include "audio/formats/ape/mac_out.h"
+#include "audio/formats/flac/flac_out.h"
 #include "audio/formats/mp3/mp3_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_out.h"
 #include "setting_keys.h"
+#include "settings_store.h"
 
 namespace sonfeld::app {
 
@@ -61,6 +64,24 @@ void ApplyWaveSettings(TWaveOut& wave)
 {
     // Only the one list text selects the lossy encoding.
     wave.SetWavType(Read(key::kWaveType) == QStringLiteral("DVI IMA ADPCM") ? wtDVIADPCM : wtPCM);
+}
+
+void ApplyFlacSettings(TFLACOut& flac)
+{
+    const int level = Read(key::kFlacLevel);
+    if (level < 0 || level > 8)
+        throw ESettingsError("The FLAC compression level " + std::to_string(level) +
+                             " is not one of 0 to 8.");
+    flac.SetCompressionLevel(level);
+}
+
+void ApplyApeSettings(TMACOut& ape)
+{
+    const int level = Read(key::kApeLevel);
+    if (level % 1000 != 0 || level < 1000 || level > 4000)
+        throw ESettingsError("The APE compression level " + std::to_string(level) +
+                             " is not one of 1000, 2000, 3000 and 4000.");
+    ape.SetCompressionLevel(level);
 }
 
 } // namespace sonfeld::app

@@ -8,6 +8,8 @@
 #include "audio/formats/vorbis/vorbis_bit_rate.h"
 
 namespace sonfeld {
+class TFLACOut;
+class TMACOut;
 class TMP3Out;
 class TVorbisOut;
 class TWaveOut;
@@ -35,5 +37,9 @@ std::optional<TVorbisBitRate> OggBitRateOf(const QString& name);
 void ApplyMp3Settings(TMP3Out& mp3);
 void ApplyVorbisSettings(TVorbisOut& ogg);
 void ApplyWaveSettings(TWaveOut& wave);
+// "FLACCompressionLevel" (0 to 8) and "APECompressionLevel" (1000 to 4000);
+// a level out of range raises ESettingsError naming it.
+void ApplyFlacSettings(TFLACOut& flac);
+void ApplyApeSettings(TMACOut& ape);
 
 } // namespace sonfeld::app

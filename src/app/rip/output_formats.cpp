@@ -43,10 +43,10 @@ void ApplyId3Tags(TMP3Out& mp3, const TTrackTags& tags)
 
 // clang-format off
 const std::array kFormats = {
-    TOutputFormat{"Ape",  ".ape",  "MACOutput",  TTagKind::None,  Make<TMACOut>,    nullptr,                                   nullptr},
+    TOutputFormat{"Ape",  ".ape",  "MACOutput",  TTagKind::None,  Make<TMACOut>,    Settings<TMACOut, ApplyApeSettings>,       nullptr},
     TOutputFormat{"Wav",  ".wav",  "WaveOutput", TTagKind::None,  Make<TWaveOut>,   Settings<TWaveOut, ApplyWaveSettings>,     nullptr},
     TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr},
-    TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   nullptr,                                   nullptr},
+    TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr},
     TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>},
 };
 // clang-format on

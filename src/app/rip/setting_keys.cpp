@@ -43,6 +43,8 @@ void CheckStoredSettings()
                                  key::kFileNameTemplate, key::kInterfaceLanguage})
         Read(text);
     Read(key::kCpuLevel);
+    Read(key::kFlacLevel);
+    Read(key::kApeLevel);
 }
 
 void Write(const TFlagKey& key, bool value)

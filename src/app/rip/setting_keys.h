@@ -30,6 +30,10 @@ inline constexpr TFlagKey kAutoCpu{"autoCPU", false};
 inline constexpr TFlagKey kNoOverwrite{"chkOverRide", false};
 inline constexpr TFlagKey kSaveTitle{"saveTitle", false};
 inline constexpr TNumberKey kCpuLevel{"CPU_INT", 1};
+// Compression: FLAC's presets 0 to 8 (libFLAC's default 5), APE's levels
+// 1000 to 4000.
+inline constexpr TNumberKey kFlacLevel{"FLACCompressionLevel", 5};
+inline constexpr TNumberKey kApeLevel{"APECompressionLevel", 2000};
 // The settings page.
 inline constexpr TTextKey kMp3BitRate{"MP3BitRate", "br128"};
 inline constexpr TTextKey kOggMinRate{"OggMinRate", "brAutoSelect"};

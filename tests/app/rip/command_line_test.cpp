@@ -240,6 +240,26 @@ TEST_F(CommandLineTest, AdpcmFromTheStore)
     EXPECT_EQ(FfprobeValue(Out("Track2.wav"), "codec_name"), "adpcm_ima_wav");
 }
 
+TEST_F(CommandLineTest, CompressionLevelsFromTheStore)
+{
+    Store("FLACCompressionLevel=0\nAPECompressionLevel=4000\n");
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 2")), 0) << err_;
+    std::string blockSize;
+    RunCommand("metaflac --show-min-blocksize " + ShellQuote(Out("Track2.flac").string()),
+               &blockSize);
+    EXPECT_EQ(blockSize, "1152\n"); // preset 0's block size; 5 would give 4096
+    ASSERT_EQ(Sonfeld(Rip("Ape", "--tracks 2")), 0) << err_;
+    // The level is the first field of the header after the 52-byte descriptor.
+    const std::vector<std::uint8_t> ape = ReadFileBytes(Out("Track2.ape"));
+    ASSERT_GT(ape.size(), 54U);
+    EXPECT_EQ(ape[52] | (ape[53] << 8), 4000);
+
+    Store("FLACCompressionLevel=12\n");
+    EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 1")), 1);
+    EXPECT_NE(err_.find("FLAC compression level 12"), std::string::npos) << err_;
+    EXPECT_FALSE(std::filesystem::exists(Out("Track1.flac")));
+}
+
 TEST_F(CommandLineTest, ATrackThatFailsMakesTheExitNonZero)
 {
     EXPECT_EQ(Sonfeld(Rip("FLAC", "--name 2=a/b")), 1);

@@ -34,6 +34,7 @@ struct FLACEntryPoints {
         set_do_exhaustive_model_search = nullptr;
     decltype(&::FLAC__stream_encoder_set_total_samples_estimate) set_total_samples_estimate =
         nullptr;
+    decltype(&::FLAC__stream_encoder_set_compression_level) set_compression_level = nullptr;
     decltype(&::FLAC__stream_encoder_init_stream) init_stream = nullptr;
     decltype(&::FLAC__stream_encoder_get_blocksize) get_blocksize = nullptr;
     decltype(&::FLAC__stream_encoder_process_interleaved) process_interleaved = nullptr;
@@ -68,6 +69,7 @@ struct FLACEntryPoints {
                           "FLAC__stream_encoder_set_do_exhaustive_model_search");
         resolver.Required(set_total_samples_estimate,
                           "FLAC__stream_encoder_set_total_samples_estimate");
+        resolver.Required(set_compression_level, "FLAC__stream_encoder_set_compression_level");
         resolver.Required(init_stream, "FLAC__stream_encoder_init_stream");
         resolver.Required(get_blocksize, "FLAC__stream_encoder_get_blocksize");
         resolver.Required(process_interleaved, "FLAC__stream_encoder_process_interleaved");

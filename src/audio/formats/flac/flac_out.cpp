@@ -35,6 +35,13 @@ void TFLACOut::SetBestModelSearch(bool value)
     }
 }
 
+void TFLACOut::SetCompressionLevel(int value)
+{
+    if (value < -1 || value > 8)
+        throw EBadSettings("The FLAC compression level must be 0 to 8.");
+    compressionLevel_ = value;
+}
+
 void TFLACOut::SetEnableLooseMidSideStereo(bool value)
 {
     enableLooseMidSideStereo_ = value;
@@ -74,6 +81,13 @@ void TFLACOut::ApplySettings(int channels, int bits, int sampleRate, std::int64_
     flac_->set_channels(encoder, static_cast<uint32_t>(channels));
     flac_->set_bits_per_sample(encoder, static_cast<uint32_t>(bits));
     flac_->set_sample_rate(encoder, static_cast<uint32_t>(sampleRate));
+    if (compressionLevel_ >= 0) {
+        // The preset sets block size, stereo decorrelation, LPC order,
+        // precision search and partition orders together, as flac -N does.
+        flac_->set_compression_level(encoder, static_cast<uint32_t>(compressionLevel_));
+        SetTotalSamplesEstimate(channels, bits, size);
+        return;
+    }
     if (channels == 2) {
         flac_->set_do_mid_side_stereo(encoder, enableMidSideStereo_);
         flac_->set_loose_mid_side_stereo(encoder, enableLooseMidSideStereo_);
@@ -87,13 +101,18 @@ void TFLACOut::ApplySettings(int channels, int bits, int sampleRate, std::int64_
     flac_->set_min_residual_partition_order(encoder, minResidualPartitionOrder_);
     flac_->set_max_residual_partition_order(encoder, maxResidualPartitionOrder_);
     flac_->set_do_exhaustive_model_search(encoder, bestModelSearch_);
+    SetTotalSamplesEstimate(channels, bits, size);
+}
+
+void TFLACOut::SetTotalSamplesEstimate(int channels, int bits, std::int64_t size)
+{
     if (size > 0) {
         // Rounded half to even, as the default rounding mode does.
         const int bytesPerSample = bits / 8; // whole bytes, as the size counts them
         const long double estimate = static_cast<long double>(size) /
                                      static_cast<long double>(bytesPerSample) /
                                      static_cast<long double>(channels);
-        flac_->set_total_samples_estimate(encoder,
+        flac_->set_total_samples_estimate(Encoder.get(),
                                           static_cast<FLAC__uint64>(std::nearbyintl(estimate)));
     }
 }

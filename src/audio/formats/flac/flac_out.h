@@ -58,6 +58,11 @@ public:
     void SetQLPCoeffPrecisionSearch(bool value) { qlpCoeffPrecisionSearch_ = value; }
     bool Verify() const { return verify_; }
     void SetVerify(bool value) { verify_ = value; }
+    // One of libFLAC's presets, 0 (fastest) to 8 (smallest), in place of the
+    // settings above (Verify excepted); -1, the initial value, uses them.
+    // Raises EBadSettings for anything else.
+    int CompressionLevel() const { return compressionLevel_; }
+    void SetCompressionLevel(int value);
 
 protected:
     void StartEncoding(TACSInput& input) override;
@@ -73,6 +78,7 @@ private:
     using EncoderPtr = std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter>;
 
     void ApplySettings(int channels, int bits, int sampleRate, std::int64_t size);
+    void SetTotalSamplesEstimate(int channels, int bits, std::int64_t size);
     // Raises the failed write's own error when there was one, else "Failed to encode data.".
     [[noreturn]] void RaiseEncodeFailure();
 
@@ -98,6 +104,7 @@ private:
     std::uint16_t minResidualPartitionOrder_ = 0;
     std::uint16_t qlpCoeffPrecision_ = 0;
     bool qlpCoeffPrecisionSearch_ = false;
+    int compressionLevel_ = -1;
     bool verify_ = false;
 
     // Run state, from PrepareOutput to FinishOutput.

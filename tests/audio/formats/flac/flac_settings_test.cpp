@@ -146,3 +146,36 @@ TEST(FlacSettings, BlockSizeZeroLetsLibFLACChoose)
     EXPECT_GT(frames.front().blocksize, 0);
     EXPECT_TRUE(FlacDecode(dir / "z.flac") == pcm);
 }
+
+TEST(FlacSettings, CompressionLevelsEncodeFrameForFrameAsTheFlacTool)
+{
+    TempDir dir;
+    const auto pcm = MakePcm(Signal::Music, 3 * 44100);
+    WriteFileBytes(dir / "in.wav", CdWaveFile(pcm));
+    for (const int level : {0, 5, 8}) {
+        TFLACOut output;
+        output.SetCompressionLevel(level);
+        TMemoryInput input(pcm);
+        const auto ours = dir / ("ours" + std::to_string(level) + ".flac");
+        ASSERT_EQ(RunToFile(output, input, ours).done, 1);
+        const auto theirs = dir / ("theirs" + std::to_string(level) + ".flac");
+        ASSERT_EQ(RunCommand("flac -s -f -" + std::to_string(level) + " -o " +
+                             ShellQuote(theirs.string()) + " " +
+                             ShellQuote((dir / "in.wav").string())),
+                  0);
+        const auto ourFrames = FlacAnalysis(ours);
+        const auto theirFrames = FlacAnalysis(theirs);
+        ASSERT_EQ(ourFrames.size(), theirFrames.size()) << "level " << level;
+        for (std::size_t i = 0; i < ourFrames.size(); ++i) {
+            EXPECT_EQ(ourFrames[i].blocksize, theirFrames[i].blocksize);
+            EXPECT_EQ(ourFrames[i].channelAssignment, theirFrames[i].channelAssignment);
+            EXPECT_EQ(ourFrames[i].subframeTypes, theirFrames[i].subframeTypes);
+            EXPECT_EQ(ourFrames[i].subframeOrders, theirFrames[i].subframeOrders);
+        }
+        EXPECT_TRUE(FlacDecode(ours) == pcm) << "level " << level;
+    }
+    TFLACOut output;
+    EXPECT_EQ(output.CompressionLevel(), -1);
+    EXPECT_THROW(output.SetCompressionLevel(9), EBadSettings);
+    EXPECT_EQ(output.CompressionLevel(), -1);
+}
