@@ -67,6 +67,7 @@ public:
         }
     }
     void SetStopping() override {}
+    bool PauseBetweenTracks() const override { return false; }
     void SelectRow(int /*row*/) override {}
     void ShowRunError(const QString& message) override
     {
@@ -289,6 +290,8 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     host.WaitUntilIdle();
     if (!stopSignals.WasRaised())
         WaitForVerdicts(queue.Verification());
+    // An error may have ended the wait while tracks were still in the pipeline.
+    queue.EndPipeline();
     owned.reset();
 
     int ripped = 0;

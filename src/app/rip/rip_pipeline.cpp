@@ -26,6 +26,7 @@ struct TRipPipeline::TJob {
     bool EncodeDone = false;
     bool EncodeOk = false;
     QString EncodeError;
+    bool NeverEncoded = false; // stopped before an encoder took it
     int ShownReadPercent = -1;
 };
 
@@ -68,6 +69,11 @@ TRipPipeline::~TRipPipeline()
 
 void TRipPipeline::Add(TPipelineTrack track)
 {
+    // A stop or a failed read ends the batch it happened in, not the next one.
+    if (jobs_.empty()) {
+        stopped_ = false;
+        readFailed_ = false;
+    }
     const int id = track.Id;
     auto job = std::make_unique<TJob>();
     job->Track = std::move(track);
@@ -223,7 +229,9 @@ void TRipPipeline::OnEncodeEnded(int id, bool ok, const QString& error)
     if (!job.ReadDone)
         return;
 
-    if (stopped_ && (!job.ReadOk || !job.EncodeOk || job.Track.Output->Progress() != 100))
+    if (job.NeverEncoded)
+        EndJob(id, TPipelineEnd::Skipped, QString());
+    else if (stopped_ && (!job.ReadOk || !job.EncodeOk || job.Track.Output->Progress() != 100))
         EndJob(id, TPipelineEnd::Stopped, QString());
     else if (!job.ReadOk && !job.ReadError.isEmpty())
         EndJob(id, TPipelineEnd::Failed, job.ReadError);
@@ -253,16 +261,18 @@ void TRipPipeline::Stop()
         toRead_.pop_front();
         EndJob(skipped, TPipelineEnd::Skipped, QString());
     }
-    // Read, but no encoder yet: nothing was written.
+    // Read (or being read), but no encoder yet: nothing was written, so the
+    // track is as good as never started.
     while (!toEncode_.empty()) {
         const int id = toEncode_.front();
         toEncode_.pop_front();
         TJob& job = *jobs_.at(id);
         job.EncodeDone = true;
+        job.NeverEncoded = true;
         if (job.Pump)
             job.Pump->Stop();
         if (job.ReadDone)
-            EndJob(id, TPipelineEnd::Stopped, QString());
+            EndJob(id, TPipelineEnd::Skipped, QString());
     }
     for (auto& [id, job] : jobs_) {
         if (job->Pump && !job->ReadDone)

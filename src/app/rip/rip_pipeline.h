@@ -49,7 +49,7 @@ enum class TPipelineEnd {
     Done,    // read and encoded to the end
     Stopped, // stopped before it ended
     Failed,  // the read or the encoder failed; the error says which
-    Skipped  // never started: stopped, or a read failed before its turn
+    Skipped  // never encoded: stopped, or a read failed, before its turn
 };
 
 // Rips at the pace of its slowest part: the drive reads the tracks one after
@@ -70,7 +70,8 @@ public:
                  QObject* parent = nullptr);
     ~TRipPipeline() override;
 
-    // Queues a track; reading starts at once when the drive is free.
+    // Queues a track; reading starts at once when the drive is free. While a
+    // stop or a failed read winds up the tracks added before, it is skipped.
     void Add(TPipelineTrack track);
     // Stops reading and every encoder; every track not ended ends Stopped or Skipped.
     void Stop();

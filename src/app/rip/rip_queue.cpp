@@ -39,6 +39,7 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
 
 TRipQueue::~TRipQueue()
 {
+    EndPipeline();
     // The components, which go first, wound up a running track's file.
     if (run_)
         TOutputFolder::Discard(run_->Temporary);
@@ -74,7 +75,7 @@ void TRipQueue::Bind(TACSOutput& output)
 
 void TRipQueue::RipCommand()
 {
-    if (run_)
+    if (TrackRunning())
         return;
     if (!folder_.Held())
         CheckStoredSettings();
@@ -122,6 +123,11 @@ void TRipQueue::RipCommand()
         host_.SelectRow(row);
         host_.SetRipping(true);
         ripped_ = true;
+        if (const TOutputFormat* format = FindFormat(host_.FormatText());
+            format != nullptr && Pipelined()) {
+            StartPipelinedQueue(*format);
+            return;
+        }
         StartTrackRip(rows_.TrackNumberOfRow(row));
         return;
     }
@@ -250,6 +256,12 @@ void TRipQueue::StopCommand()
 {
     Timer1_.stop();
     stopped_ = true;
+    if (!piped_.empty()) {
+        // Every pipelined track ends as it stands; the last end makes the queue idle.
+        host_.SetStopping();
+        pipeline_->Stop();
+        return;
+    }
     if (!run_) {
         GoIdle();
         return;
@@ -302,7 +314,7 @@ void TRipQueue::OutputDone(int run)
         verification_.TrackRipped(CurrentTrack_, *sums, components_.ReadCDIn->RipReport());
     // A Stop that came while the last block was written still ends the queue.
     if (!stopped_)
-        Timer1_.start();
+        Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
     EndRun();
 }
 

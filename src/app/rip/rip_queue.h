@@ -4,10 +4,13 @@
 #include <QString>
 #include <QTimer>
 #include <atomic>
+#include <map>
+#include <memory>
 #include <optional>
 
 #include "output_folder.h"
 #include "output_formats.h"
+#include "rip_pipeline.h"
 #include "rip_records.h"
 #include "rip_verification.h"
 
@@ -47,11 +50,17 @@ public:
     virtual void ShowRunError(const QString& message) = 0;
     // The application's default error display.
     virtual void ShowError(const QString& message) = 0;
+    // Whether the one-track-at-a-time queue waits a second before the next
+    // track, as the window always did; the command line starts it at once.
+    virtual bool PauseBetweenTracks() const { return true; }
 };
 
-// The rip queue: turns the ticked rows still "未转换" into files, one track at
-// a time, through the output of the format named by the format text. The rows are the
-// queue; there is no list of its own.
+// The rip queue: turns the ticked rows still "未转换" into files through the
+// format named by the format text. The rows are the queue; there is no list
+// of its own. Unless "sequentialMode" is on, the drive reads every ticked
+// track ahead while one encoder per core follows (the pipeline); in the
+// sequential mode one track is read and encoded at a time through the
+// format's output on the window, with a second's pause between tracks.
 //
 // Threads: everything here runs on the UI thread. The outputs raise their
 // events on their workers; the handlers bound by the constructor only post the
@@ -73,7 +82,11 @@ public:
     // the queue is idle once it has ended.
     void StopCommand();
     // Whether a track's run has started and not yet reported its end.
-    bool TrackRunning() const { return run_.has_value(); }
+    bool TrackRunning() const { return run_.has_value() || !piped_.empty(); }
+    // Stops pipelined tracks, waits for their threads and removes their
+    // temporary files. The owner calls it before the components go: the
+    // pipeline reads from their CD input.
+    void EndPipeline();
     // The validation before each track; shows its own messages.
     bool CheckRipSettings();
     void StartTrackRip(int track);
@@ -108,6 +121,16 @@ private:
     // A track that cannot start: its row fails visibly and the queue goes idle.
     void FailTrack(int row, const QString& message);
 
+    // The pipelined queue (rip_queue_pipeline.cpp).
+    static bool Pipelined();
+    // Hands every ticked row still to rip to the pipeline, in row order.
+    void StartPipelinedQueue(const TOutputFormat& format);
+    void PipelineReadProgress(int id, int percent);
+    void PipelineRead(int id, const TPipelineRead& read);
+    void PipelineEncodeProgress(int id, int percent);
+    void PipelineTrackEnded(int id, TPipelineEnd end, const QString& error);
+    void PipelineIdle();
+
     TRipComponents& components_;
     TTrackListModel& rows_;
     TRipQueueHost& host_;
@@ -124,6 +147,16 @@ private:
         QString Target;
     };
     std::optional<TRun> run_;
+    // The pipeline's runs by their id, with the read each one ended with.
+    struct TPipedRun {
+        TRun Run;
+        int Track = 0;
+        bool ReadDone = false;
+        std::optional<TPipelineRead> Read;
+    };
+    std::unique_ptr<TRipPipeline> pipeline_;
+    std::map<int, TPipedRun> piped_;
+    bool pipelineFailed_ = false; // a track failed: no more are added, no "转换完成!"
     // The run whose events the outputs raise now; read on their workers.
     std::atomic<int> activeRun_{0};
     int lastRun_ = 0;

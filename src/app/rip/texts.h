@@ -9,6 +9,7 @@ namespace sonfeld::app::text {
 // Status column of the track list.
 inline const QString kNotConverted = QStringLiteral("未转换");
 inline const QString kConverting = QStringLiteral("转换中");
+inline const QString kReading = QStringLiteral("正在读取"); // read ahead of its encoder
 inline const QString kConverted = QStringLiteral("完成转换");
 inline const QString kCancelled = QStringLiteral("用户取消");
 inline const QString kFailed = QStringLiteral("转换失败");

@@ -8,6 +8,7 @@ QString StatusText(TTrackStatus status)
 {
     switch (status) {
     case TTrackStatus::NotConverted: return text::kNotConverted;
+    case TTrackStatus::Reading: return text::kReading;
     case TTrackStatus::Converting: return text::kConverting;
     case TTrackStatus::Converted: return text::kConverted;
     case TTrackStatus::Cancelled: return text::kCancelled;

@@ -8,6 +8,7 @@ namespace sonfeld::app {
 // command line show its text.
 enum class TTrackStatus {
     NotConverted, // "未转换": waiting to be ripped when ticked
+    Reading,      // "正在读取": the drive reads it while its encoder follows
     Converting,   // "转换中"
     Converted,    // "完成转换"
     Cancelled,    // "用户取消"

@@ -60,7 +60,12 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     ConnectCommands();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // Pipelined tracks read from the components' CD input: they end first.
+    if (queue_)
+        queue_->EndPipeline();
+}
 
 void TMainForm::SetDialogs(TfrmOP* options, TFormAbout* about)
 {

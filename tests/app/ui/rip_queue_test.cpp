@@ -25,10 +25,13 @@ namespace {
 
 using namespace sonfeld::app;
 
+// One track at a time, with a second between tracks, as the queue always
+// worked; the pipelined queue has tests of its own below.
 class RipQueueTest : public WindowTest {
 protected:
     void Ready(const QString& format = QStringLiteral("Wav"))
     {
+        WriteFlag(QStringLiteral("sequentialMode"), true);
         OpenWindows();
         SelectDiscDrive();
         ChooseFormat(format);

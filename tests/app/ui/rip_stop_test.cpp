@@ -24,6 +24,7 @@ protected:
         WindowTest::SetUp();
         // 40 ms before each 16 KiB block: about two seconds for a 4-second track.
         WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("40"));
+        WriteFlag(QStringLiteral("sequentialMode"), true);
         OpenWindows();
         SelectDiscDrive();
         ChooseFormat(QStringLiteral("Wav"));

@@ -1,0 +1,197 @@
+// The rip queue's pipelined mode: the drive reads the ticked tracks one after
+// the other while encoders follow on every core. The file policy is the
+// sequential queue's: a track's file is written under a temporary name and
+// takes its own name only once the track is read and encoded to the end.
+
+#include <QThread>
+#include <algorithm>
+
+#include "audio/cd/cd_in.h"
+#include "audio/core/output.h"
+#include "file_naming.h"
+#include "local_path.h"
+#include "rip_components.h"
+#include "rip_queue.h"
+#include "setting_keys.h"
+#include "track_list_model.h"
+
+namespace sonfeld::app {
+
+namespace {
+// What the spools of one rip may hold in memory before they go to disk.
+constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
+} // namespace
+
+bool TRipQueue::Pipelined()
+{
+    return !Read(key::kSequentialMode);
+}
+
+void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
+{
+    if (!pipeline_) {
+        pipeline_ =
+            std::make_unique<TRipPipeline>(*components_.ReadCDIn, *components_.Tap,
+                                           std::max(1, QThread::idealThreadCount()), kSpoolMemory);
+        connect(pipeline_.get(), &TRipPipeline::ReadProgress, this,
+                &TRipQueue::PipelineReadProgress);
+        connect(pipeline_.get(), &TRipPipeline::ReadEnded, this, &TRipQueue::PipelineRead);
+        connect(pipeline_.get(), &TRipPipeline::EncodeProgress, this,
+                &TRipQueue::PipelineEncodeProgress);
+        connect(pipeline_.get(), &TRipPipeline::TrackEnded, this, &TRipQueue::PipelineTrackEnded);
+        connect(pipeline_.get(), &TRipPipeline::Idle, this, &TRipQueue::PipelineIdle);
+    }
+    stopped_ = false;
+    pipelineFailed_ = false;
+    std::vector<TPipelineTrack> tracks;
+    for (int row = 0; row < rows_.rowCount(); ++row) {
+        if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+            continue;
+        const int track = rows_.TrackNumberOfRow(row);
+        if (components_.Output(format) == nullptr) {
+            // The format's library is missing: its first track fails with the reason.
+            queueTracks_.push_back(track);
+            FailTrack(row, components_.Unavailable(format));
+            return;
+        }
+        const QString name = rows_.Name(row);
+        if (const QString problem = FileNameProblem(name); !problem.isEmpty()) {
+            // As one track at a time would: the tracks before it are ripped,
+            // this one fails, none after it starts.
+            queueTracks_.push_back(track);
+            rows_.SetStatus(row, TTrackStatus::Failed);
+            host_.ShowRunError(problem);
+            pipelineFailed_ = true;
+            break;
+        }
+        TRun run;
+        run.Id = ++lastRun_;
+        run.Row = row;
+        run.Target = TargetFileName(host_.FolderText(), name, format.ExtensionText());
+        run.Temporary = folder_.TemporaryFor(run.Target);
+
+        TPipelineTrack job;
+        job.Id = run.Id;
+        job.Track = track;
+        job.Place = verification_.PlaceOf(track);
+        job.ReadMode = components_.ReadCDIn->ReadMode();
+        job.ReadOffset = components_.ReadCDIn->ReadOffset();
+        job.Output = format.MakeOutput();
+        if (format.ApplySettings != nullptr)
+            format.ApplySettings(*job.Output);
+        if (!Read(key::kAutoCpu))
+            job.Output->SetDelay(Read(key::kCpuLevel));
+        if (format.ApplyTags != nullptr)
+            format.ApplyTags(*job.Output, TagsOf(track));
+        job.Output->SetFileName(LocalPath(run.Temporary).toStdString());
+
+        queueTracks_.push_back(track);
+        rows_.SetVerdict(row, QString());
+        piped_[run.Id] = TPipedRun{run, track, false, std::nullopt};
+        CurrentTrack_ = track;
+        tracks.push_back(std::move(job));
+    }
+    for (TPipelineTrack& job : tracks)
+        pipeline_->Add(std::move(job));
+    if (piped_.empty())
+        GoIdle();
+}
+
+void TRipQueue::PipelineReadProgress(int id, int /*percent*/)
+{
+    const auto found = piped_.find(id);
+    if (found != piped_.end() && !found->second.ReadDone) {
+        rows_.SetStatus(found->second.Run.Row, TTrackStatus::Reading);
+        host_.SelectRow(found->second.Run.Row);
+    }
+}
+
+void TRipQueue::PipelineRead(int id, const TPipelineRead& read)
+{
+    const auto found = piped_.find(id);
+    if (found == piped_.end())
+        return;
+    found->second.ReadDone = true;
+    found->second.Read = read;
+    if (read.Ok && rows_.Status(found->second.Run.Row) == TTrackStatus::Reading)
+        rows_.SetStatus(found->second.Run.Row, TTrackStatus::Converting);
+}
+
+void TRipQueue::PipelineEncodeProgress(int id, int percent)
+{
+    const auto found = piped_.find(id);
+    if (found == piped_.end())
+        return;
+    const int row = found->second.Run.Row;
+    rows_.SetProgress(row, percent);
+    rows_.SetStatus(row, found->second.ReadDone ? TTrackStatus::Converting : TTrackStatus::Reading);
+}
+
+void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& error)
+{
+    const auto found = piped_.find(id);
+    if (found == piped_.end())
+        return;
+    const TPipedRun ended = found->second;
+    piped_.erase(found);
+    const int row = ended.Run.Row;
+    switch (end) {
+    case TPipelineEnd::Done:
+        if (const QString problem = TOutputFolder::Finish(ended.Run.Temporary, ended.Run.Target);
+            !problem.isEmpty()) {
+            rows_.SetStatus(row, TTrackStatus::Failed);
+            host_.ShowRunError(problem);
+            pipelineFailed_ = true;
+            break;
+        }
+        rows_.SetProgress(row, 100);
+        rows_.SetStatus(row, TTrackStatus::Converted);
+        if (ended.Read && ended.Read->Checksums)
+            verification_.TrackRipped(ended.Track, *ended.Read->Checksums, ended.Read->Report);
+        break;
+    case TPipelineEnd::Stopped:
+        TOutputFolder::Discard(ended.Run.Temporary);
+        rows_.SetStatus(row, TTrackStatus::Cancelled);
+        break;
+    case TPipelineEnd::Failed:
+        TOutputFolder::Discard(ended.Run.Temporary);
+        rows_.SetStatus(row, TTrackStatus::Failed);
+        host_.ShowRunError(error);
+        pipelineFailed_ = true;
+        break;
+    case TPipelineEnd::Skipped:
+        // Never encoded: the row is still to rip, and leaves no trace in the records.
+        TOutputFolder::Discard(ended.Run.Temporary);
+        rows_.SetProgress(row, 0);
+        rows_.SetStatus(row, TTrackStatus::NotConverted);
+        queueTracks_.erase(std::remove(queueTracks_.begin(), queueTracks_.end(), ended.Track),
+                           queueTracks_.end());
+        break;
+    }
+}
+
+void TRipQueue::PipelineIdle()
+{
+    if (!piped_.empty())
+        return;
+    if (stopped_ || pipelineFailed_) {
+        GoIdle();
+        return;
+    }
+    // Rows ticked meanwhile are ripped next; otherwise the queue ends as usual.
+    RipCommand();
+}
+
+void TRipQueue::EndPipeline()
+{
+    if (!pipeline_)
+        return;
+    const std::map<int, TPipedRun> left = piped_;
+    piped_.clear();
+    // Stops every read and encoder and waits for their threads.
+    pipeline_.reset();
+    for (const auto& [id, run] : left)
+        TOutputFolder::Discard(run.Run.Temporary);
+}
+
+} // namespace sonfeld::app

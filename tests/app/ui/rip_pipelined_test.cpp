@@ -1,0 +1,119 @@
+// The pipelined queue in the window: the drive reads ahead while encoders
+// follow, each row shows its reading and its encoding, and Stop, failures and
+// the temporary files behave as in the one-track-at-a-time queue.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <filesystem>
+
+#include "app/rip/settings_store.h"
+#include "app/rip/track_list_model.h"
+#include "app_fixture.h"
+
+namespace sonfeld::test {
+namespace {
+
+using namespace sonfeld::app;
+
+class RipPipelinedTest : public WindowTest {
+protected:
+    std::vector<std::int64_t> DiscSectors() const override { return {300, 300, 300, 300, 300}; }
+
+    void Ready(const QString& format, int cpuDelayMs)
+    {
+        WriteSetting(QStringLiteral("CPU_INT"), QString::number(cpuDelayMs));
+        OpenWindows();
+        SelectDiscDrive();
+        ChooseFormat(format);
+        Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    }
+    bool Busy() { return Form().btnStopRip->isEnabled(); }
+
+    // Temporary files and spools left in the folder: hidden names and ".pcm".
+    std::vector<std::string> Leftovers()
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(outDir_)) {
+            const std::string name = entry.path().filename().string();
+            if (name.front() == '.' || entry.path().extension() == ".pcm")
+                names.push_back(name);
+        }
+        return names;
+    }
+};
+
+TEST_F(RipPipelinedTest, TheDriveReadsAheadOfSlowEncodersAndEveryFileIsExact)
+{
+    // Encoders held back (20 ms a block): the drive must not wait for them.
+    Ready(QStringLiteral("FLAC"), 20);
+    RowRecorder recorder(Rows());
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(Rows().Status(row), TTrackStatus::Converted) << row;
+        EXPECT_EQ(FfmpegDecode(Output("Track" + std::to_string(row + 1) + ".flac")),
+                  disc_.TrackBytes(row + 1))
+            << row;
+        const auto statuses = recorder.StatusesOf(row);
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), TTrackStatus::Reading),
+                  statuses.end())
+            << row;
+    }
+    // The last track was read before the first one was finished.
+    const qint64 lastRead = recorder.FirstTime(4, TTrackStatus::Converting);
+    ASSERT_GE(lastRead, 0);
+    EXPECT_LT(lastRead, recorder.FirstTime(0, TTrackStatus::Converted));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(RipPipelinedTest, StopEndsEveryRowAndLeavesNoPartialOrSpooledFile)
+{
+    Ready(QStringLiteral("Wav"), 60);
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Progress(0) > 0; }));
+    PressStop();
+    ASSERT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
+    EXPECT_FALSE(Busy());
+    int cancelled = 0;
+    for (int row = 0; row < 5; ++row) {
+        const TTrackStatus status = Rows().Status(row);
+        EXPECT_TRUE(status == TTrackStatus::Cancelled || status == TTrackStatus::NotConverted ||
+                    status == TTrackStatus::Converted)
+            << row << ": " << Rows().StatusText(row).toStdString();
+        cancelled += status == TTrackStatus::Cancelled ? 1 : 0;
+        const bool file =
+            std::filesystem::exists(Output("Track" + std::to_string(row + 1) + ".wav"));
+        EXPECT_EQ(file, status == TTrackStatus::Converted) << row;
+    }
+    EXPECT_GE(cancelled, 1);
+    EXPECT_TRUE(Leftovers().empty());
+
+    // The next rip takes the rows never started and leaves the stopped ones.
+    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("0"));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    for (int row = 0; row < 5; ++row)
+        EXPECT_NE(Rows().Status(row), TTrackStatus::NotConverted) << row;
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(RipPipelinedTest, ANameThatCannotBeAFileFailsItsRowAndTheRowsBeforeItFinish)
+{
+    Ready(QStringLiteral("Wav"), 0);
+    Rows().SetName(2, QStringLiteral("A/B"));
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::Converted);
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::Converted);
+    EXPECT_EQ(Rows().Status(2), TTrackStatus::Failed);
+    EXPECT_EQ(Rows().Status(3), TTrackStatus::NotConverted);
+    EXPECT_TRUE(Form().lblEx->text().contains(QStringLiteral("A/B")));
+    EXPECT_FALSE(std::filesystem::exists(outDir_ / "A"));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
+} // namespace
+} // namespace sonfeld::test
