@@ -43,6 +43,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case tlTrack: return LabelOf(row.track);
     case tlOutName: return row.name;
+    case tlArtist: return row.artist;
     case tlTimer: return row.timeText;
     case tlProg: return row.progress;
     case tlStatus: return app::StatusText(row.status);
@@ -61,8 +62,17 @@ bool TTrackListModel::setData(const QModelIndex& index, const QVariant& value, i
         SetChecked(index.row(), value.toInt() == Qt::Checked);
         return true;
     }
-    if (index.column() == tlOutName && role == Qt::EditRole) {
+    if (role != Qt::EditRole)
+        return false;
+    const int track = TrackNumberOfRow(index.row());
+    if (index.column() == tlOutName) {
         SetName(index.row(), value.toString());
+        emit NameEdited(track, value.toString());
+        return true;
+    }
+    if (index.column() == tlArtist) {
+        SetArtist(index.row(), value.toString());
+        emit ArtistEdited(track, value.toString());
         return true;
     }
     return false;
@@ -75,6 +85,7 @@ QVariant TTrackListModel::headerData(int section, Qt::Orientation orientation, i
     switch (section) {
     case tlTrack: return QStringLiteral("音轨");
     case tlOutName: return QStringLiteral("名称");
+    case tlArtist: return QStringLiteral("艺术家");
     case tlTimer: return QStringLiteral("时间");
     case tlProg: return QStringLiteral("转换进度");
     case tlStatus: return QStringLiteral("状态");
@@ -90,7 +101,7 @@ Qt::ItemFlags TTrackListModel::flags(const QModelIndex& index) const
         return result;
     if (index.column() == tlChk && !IsData(index.row()))
         result |= Qt::ItemIsUserCheckable;
-    if (index.column() == tlOutName)
+    if (index.column() == tlOutName || index.column() == tlArtist)
         result |= Qt::ItemIsEditable;
     return result;
 }
@@ -104,6 +115,7 @@ void TTrackListModel::sort(int column, Qt::SortOrder sortOrder)
         case tlChk: return a.checked < b.checked;
         case tlTrack: return a.track < b.track;
         case tlOutName: return a.name < b.name;
+        case tlArtist: return a.artist < b.artist;
         case tlTimer: return a.lengthFrames < b.lengthFrames;
         case tlProg: return a.progress < b.progress;
         case tlVerify: return a.verdict < b.verdict;
@@ -209,6 +221,19 @@ void TTrackListModel::SetName(int row, const QString& name)
         return;
     rows_[static_cast<std::size_t>(row)].name = name;
     Changed(row, tlOutName);
+}
+
+QString TTrackListModel::Artist(int row) const
+{
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].artist : QString();
+}
+
+void TTrackListModel::SetArtist(int row, const QString& artist)
+{
+    if (!Valid(row))
+        return;
+    rows_[static_cast<std::size_t>(row)].artist = artist;
+    Changed(row, tlArtist);
 }
 
 QString TTrackListModel::TimeText(int row) const
