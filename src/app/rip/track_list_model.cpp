@@ -64,15 +64,22 @@ bool TTrackListModel::setData(const QModelIndex& index, const QVariant& value, i
     }
     if (role != Qt::EditRole)
         return false;
+    // An editor closed without a change is no edit: marking the text as the
+    // user's would keep it from every later lookup.
     const int track = TrackNumberOfRow(index.row());
+    const QString text = value.toString();
     if (index.column() == tlOutName) {
-        SetName(index.row(), value.toString());
-        emit NameEdited(track, value.toString());
+        if (text != Name(index.row())) {
+            SetName(index.row(), text);
+            emit NameEdited(track, text);
+        }
         return true;
     }
     if (index.column() == tlArtist) {
-        SetArtist(index.row(), value.toString());
-        emit ArtistEdited(track, value.toString());
+        if (text != Artist(index.row())) {
+            SetArtist(index.row(), text);
+            emit ArtistEdited(track, text);
+        }
         return true;
     }
     return false;

@@ -90,7 +90,7 @@ public:
     bool ReadOnly() const { return readOnly_; }
 
 signals:
-    // The user typed a name or an artist into the grid (not raised by
+    // The user changed a name or an artist in the grid (not raised by
     // SetName/SetArtist), so the edit can be kept over later lookups.
     void NameEdited(int track, const QString& text);
     void ArtistEdited(int track, const QString& text);

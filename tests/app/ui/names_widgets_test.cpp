@@ -163,6 +163,15 @@ TEST_F(NamesWidgetsTest, TheArtistColumnIsEditedInTheGridAndReportsTheTrack)
     Rows().setData(Rows().index(1, tlOutName), QStringLiteral("涨潮"), Qt::EditRole);
     ASSERT_EQ(nameEdits.count(), 1);
     EXPECT_EQ(nameEdits[0][0].toInt(), 3);
+    // An editor opened and left without a change is no edit.
+    const QModelIndex name = Rows().index(2, tlOutName);
+    grid->setCurrentIndex(name);
+    grid->edit(name);
+    grid->setCurrentIndex(Rows().index(2, tlArtist));
+    grid->edit(Rows().index(2, tlArtist));
+    grid->setCurrentIndex(Rows().index(3, tlArtist));
+    EXPECT_EQ(nameEdits.count(), 1);
+    EXPECT_EQ(artistEdits.count(), 1);
 
     // A change of format keeps the artists with their tracks.
     grid->sortByColumn(tlTrack, Qt::AscendingOrder);
