@@ -15,12 +15,14 @@ namespace sonfeld::app {
 class TAlbumPanel final : public QWidget {
     Q_OBJECT
 public:
+    // Year is the box "年份", which holds the album's whole date.
     enum class TField { AlbumArtist, Album, Year, Genre, DiscNumber, DiscTotal };
     Q_ENUM(TField)
 
     explicit TAlbumPanel(QWidget* parent = nullptr);
 
-    // Fills every box and the source line; raises no FieldEdited.
+    // Fills every box and the source line; raises no FieldEdited. A box the
+    // user is typing in keeps the typing.
     void SetMetadata(const metadata::TAlbumMetadata& album);
     QString Text(TField field) const;
     QLineEdit* Edit(TField field) const;
