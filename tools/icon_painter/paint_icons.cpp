@@ -113,6 +113,14 @@ int main(int argc, char** argv)
         p.setBrush(kWhite);
         Triangle(p, {26, 6}, {36, 15}, {24, 19});
     });
+    Save(folder, "lookup", [](QPainter& p) {
+        Tile(p);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kWhite, 4.5));
+        p.drawEllipse(QPointF(21, 21), 9.5, 9.5);
+        p.setPen(QPen(kWhite, 6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(28.5, 28.5), QPointF(37, 37));
+    });
     Save(folder, "options", [](QPainter& p) {
         Tile(p);
         for (int i = 0; i < 8; ++i) {

@@ -93,6 +93,7 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
     struct Kept {
         QString time;
         QString name;
+        QString artist;
         bool checked;
     };
     std::vector<Kept> kept;
@@ -102,7 +103,7 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
             kept.resize(static_cast<std::size_t>(track));
         const int from = model.RowOfTrack(track);
         kept[static_cast<std::size_t>(track - 1)] = {model.TimeText(from), model.Name(from),
-                                                     model.Checked(from)};
+                                                     model.Artist(from), model.Checked(from)};
     }
     RefreshTrackList(input, model);
     if (static_cast<int>(kept.size()) != model.rowCount())
@@ -113,6 +114,7 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
     }
     for (int row = 0; row < model.rowCount(); ++row) {
         model.SetName(row, kept[static_cast<std::size_t>(row)].name);
+        model.SetArtist(row, kept[static_cast<std::size_t>(row)].artist);
         model.SetChecked(row, kept[static_cast<std::size_t>(row)].checked);
     }
 }

@@ -27,8 +27,8 @@ int DriveIndexOfText(const QStringList& items, const QString& shown);
 void RefreshTrackList(TCDIn& input, TTrackListModel& model);
 
 // The same, for a change of format: when the disc read has the tracks and
-// times the rows showed, each row keeps its name and tick (its status and
-// progress start afresh).
+// times the rows showed, each row keeps its name, artist and tick (its status
+// and progress start afresh).
 void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model);
 
 } // namespace sonfeld::app

@@ -43,6 +43,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case tlTrack: return LabelOf(row.track);
     case tlOutName: return row.name;
+    case tlArtist: return row.artist;
     case tlTimer: return row.timeText;
     case tlProg: return row.progress;
     case tlStatus: return app::StatusText(row.status);
@@ -61,8 +62,24 @@ bool TTrackListModel::setData(const QModelIndex& index, const QVariant& value, i
         SetChecked(index.row(), value.toInt() == Qt::Checked);
         return true;
     }
-    if (index.column() == tlOutName && role == Qt::EditRole) {
-        SetName(index.row(), value.toString());
+    if (role != Qt::EditRole)
+        return false;
+    // An editor closed without a change is no edit: marking the text as the
+    // user's would keep it from every later lookup.
+    const int track = TrackNumberOfRow(index.row());
+    const QString text = value.toString();
+    if (index.column() == tlOutName) {
+        if (text != Name(index.row())) {
+            SetName(index.row(), text);
+            emit NameEdited(track, text);
+        }
+        return true;
+    }
+    if (index.column() == tlArtist) {
+        if (text != Artist(index.row())) {
+            SetArtist(index.row(), text);
+            emit ArtistEdited(track, text);
+        }
         return true;
     }
     return false;
@@ -75,6 +92,7 @@ QVariant TTrackListModel::headerData(int section, Qt::Orientation orientation, i
     switch (section) {
     case tlTrack: return QStringLiteral("音轨");
     case tlOutName: return QStringLiteral("名称");
+    case tlArtist: return QStringLiteral("艺术家");
     case tlTimer: return QStringLiteral("时间");
     case tlProg: return QStringLiteral("转换进度");
     case tlStatus: return QStringLiteral("状态");
@@ -90,7 +108,7 @@ Qt::ItemFlags TTrackListModel::flags(const QModelIndex& index) const
         return result;
     if (index.column() == tlChk && !IsData(index.row()))
         result |= Qt::ItemIsUserCheckable;
-    if (index.column() == tlOutName)
+    if (index.column() == tlOutName || index.column() == tlArtist)
         result |= Qt::ItemIsEditable;
     return result;
 }
@@ -104,6 +122,7 @@ void TTrackListModel::sort(int column, Qt::SortOrder sortOrder)
         case tlChk: return a.checked < b.checked;
         case tlTrack: return a.track < b.track;
         case tlOutName: return a.name < b.name;
+        case tlArtist: return a.artist < b.artist;
         case tlTimer: return a.lengthFrames < b.lengthFrames;
         case tlProg: return a.progress < b.progress;
         case tlVerify: return a.verdict < b.verdict;
@@ -209,6 +228,19 @@ void TTrackListModel::SetName(int row, const QString& name)
         return;
     rows_[static_cast<std::size_t>(row)].name = name;
     Changed(row, tlOutName);
+}
+
+QString TTrackListModel::Artist(int row) const
+{
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].artist : QString();
+}
+
+void TTrackListModel::SetArtist(int row, const QString& artist)
+{
+    if (!Valid(row))
+        return;
+    rows_[static_cast<std::size_t>(row)].artist = artist;
+    Changed(row, tlArtist);
 }
 
 QString TTrackListModel::TimeText(int row) const

@@ -19,12 +19,13 @@ enum TTrackColumn {
     tlChk = 0,
     tlTrack = 1,
     tlOutName = 2,
-    tlTimer = 3,
-    tlProg = 4,
-    tlStatus = 5,
-    tlVerify = 6
+    tlArtist = 3,
+    tlTimer = 4,
+    tlProg = 5,
+    tlStatus = 6,
+    tlVerify = 7
 };
-inline constexpr int kTrackColumnCount = 7;
+inline constexpr int kTrackColumnCount = 8;
 
 // What the list builder hands to AddTrackRow. The two reserved number fields
 // are carried along for the rows' future use; the track list neither fills
@@ -71,6 +72,9 @@ public:
     QString Label(int row) const;
     QString Name(int row) const;
     void SetName(int row, const QString& name);
+    // The track's own artist; empty when the disc's names give none.
+    QString Artist(int row) const;
+    void SetArtist(int row, const QString& artist);
     QString TimeText(int row) const;
     int Progress(int row) const;
     void SetProgress(int row, int value);
@@ -85,6 +89,12 @@ public:
     void SetReadOnly(bool value);
     bool ReadOnly() const { return readOnly_; }
 
+signals:
+    // The user changed a name or an artist in the grid (not raised by
+    // SetName/SetArtist), so the edit can be kept over later lookups.
+    void NameEdited(int track, const QString& text);
+    void ArtistEdited(int track, const QString& text);
+
 private:
     struct Row {
         bool checked = true;
@@ -92,6 +102,7 @@ private:
         int track = 0;
         int lengthFrames = 0;
         QString name;
+        QString artist;
         QString timeText;
         int progress = 0;
         TTrackStatus status = TTrackStatus::NotConverted;

@@ -58,6 +58,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     SelectedRow = -1;
     SetRipping(false);
     ConnectCommands();
+    ConnectNames();
 }
 
 TMainForm::~TMainForm()
@@ -127,6 +128,7 @@ void TMainForm::FormShow()
     Guarded(this, [this] { FillDriveList(); });
     // The only moment the stored encoder settings reach the outputs.
     Guarded(this, [this] { components_->ApplyEncoderSettings(); });
+    Guarded(this, [this] { LoadNameSettings(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -242,6 +244,8 @@ void TMainForm::SetRipping(bool busy)
     mTabConvert->setEnabled(!busy);
     ToolBarPaly->setEnabled(!busy);
     edtDes->setReadOnly(busy);
+    ripping_ = busy;
+    UpdateLookupEnabled();
     if (busy)
         lblEx->hide();
 }

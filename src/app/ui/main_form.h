@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace sonfeld::app {
 
+class TAlbumPanel;
 class TRipComponents;
 class TTrackListModel;
 class TfrmOP;
@@ -83,6 +84,10 @@ public:
     void ShowRunError(const QString& message) override;
     void ShowError(const QString& message) override;
 
+    // The lookup's short status ("查询失败: …"), in the status bar; an empty
+    // text clears it.
+    void ShowLookupStatus(const QString& text);
+
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
     TRipQueue& Queue() { return *queue_; }
@@ -99,12 +104,15 @@ public:
     QAction* btnRipCD = nullptr;
     QAction* btnStopRip = nullptr;
     QAction* btnRefreshCD = nullptr;
+    // Enabled while a disc with rows is listed and no rip runs.
+    QAction* btnLookup = nullptr;
     QAction* btnGOption = nullptr;
     QAction* btnHelp = nullptr;
     QAction* btnAbout = nullptr;
     QTabWidget* MainTabControl = nullptr;
     QLabel* lblNotice = nullptr;
     QLabel* lblEx = nullptr;
+    QLabel* lblLookupStatus = nullptr;
 
     // Rip page.
     QWidget* mTabCD = nullptr;
@@ -114,6 +122,7 @@ public:
     QComboBox* cbTrack = nullptr;
     QPushButton* btnConvertCD = nullptr;
     QPushButton* btnCDStop = nullptr;
+    TAlbumPanel* AlbumPanel = nullptr;
     QTableView* TracksList = nullptr;
 
     // Player tool bar, created hidden.
@@ -141,7 +150,17 @@ public:
     QLineEdit* edtAlbum = nullptr;
     QCheckBox* chkRipLog = nullptr;
     QCheckBox* chkCueSheet = nullptr;
+    // Names and tags.
+    QCheckBox* chkAutoLookup = nullptr;
+    QCheckBox* chkFullTags = nullptr;
+    QCheckBox* chkEmbedCover = nullptr;
+    QLineEdit* edtFileNameTemplate = nullptr;
+    QLabel* lblTemplateExample = nullptr;
     QPushButton* btnSave = nullptr;
+
+signals:
+    // "查询" was pressed: look the listed disc's names up.
+    void LookupRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -154,6 +173,12 @@ private:
     void CreateSettingsPage();
     void CreateStatusBar();
     void ConnectCommands();
+    void CreateNamesGroup(QWidget* page);
+    void ConnectNames();
+    void LoadNameSettings();
+    void SaveNameSettings();
+    void UpdateTemplateExample();
+    void UpdateLookupEnabled();
     void FormShow();
     bool FormCloseQuery();
 
@@ -165,6 +190,7 @@ private:
     TfrmOP* options_ = nullptr;
     TFormAbout* about_ = nullptr;
     bool shown_ = false;
+    bool ripping_ = false;
 };
 
 } // namespace sonfeld::app

@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "album_panel.h"
 #include "app/rip/encoder_settings.h"
 #include "app/rip/output_formats.h"
 #include "app/rip/rip_components.h"
@@ -72,6 +73,7 @@ void TMainForm::CreateToolbar()
     btnRipCD = ToolItem(Toolbar, "btnRipCD", "rip", QStringLiteral("提取CD音乐"));
     btnStopRip = ToolItem(Toolbar, "btnStopRip", "stop", QStringLiteral("停止"));
     btnRefreshCD = ToolItem(Toolbar, "btnRefreshCD", "refresh", QStringLiteral("刷新"));
+    btnLookup = ToolItem(Toolbar, "btnLookup", "lookup", QStringLiteral("查询"));
     btnGOption = ToolItem(Toolbar, "btnGOption", "options", QStringLiteral("选项"));
     btnHelp = ToolItem(Toolbar, "btnHelp", "help", QStringLiteral("帮助"));
     btnAbout = ToolItem(Toolbar, "btnAbout", "about", QStringLiteral("关于"));
@@ -131,6 +133,9 @@ void TMainForm::CreateRipPage()
                                        "stop:0 #4f81bd, stop:1 #2c5d9b); }"));
     page->addWidget(band);
 
+    AlbumPanel = new TAlbumPanel(mTabCD);
+    page->addWidget(AlbumPanel);
+
     auto* details = new QGroupBox(QStringLiteral("详细列表"), mTabCD);
     auto* detailsLayout = new QVBoxLayout(details);
     TracksList = new QTableView(details);
@@ -150,6 +155,7 @@ void TMainForm::CreateRipPage()
     TracksList->setColumnWidth(tlChk, 20);
     TracksList->setColumnWidth(tlTrack, 60);
     TracksList->setColumnWidth(tlOutName, 156);
+    TracksList->setColumnWidth(tlArtist, 110);
     TracksList->setColumnWidth(tlProg, 160);
     TracksList->setColumnWidth(tlStatus, 80);
     TracksList->setSortingEnabled(true);
@@ -249,6 +255,7 @@ void TMainForm::CreateSettingsPage()
     recordsLayout->addWidget(chkRipLog);
     recordsLayout->addWidget(chkCueSheet);
     page->addWidget(records);
+    CreateNamesGroup(mTabConvert);
     page->addStretch();
 
     btnSave = new QPushButton(QStringLiteral("保存设定"), mTabConvert);
@@ -267,6 +274,9 @@ void TMainForm::CreateStatusBar()
     lblEx->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
     statusBar()->addWidget(lblEx, 1);
     lblEx->hide();
+    lblLookupStatus = new QLabel(this);
+    lblLookupStatus->setObjectName(QStringLiteral("lblLookupStatus"));
+    statusBar()->addPermanentWidget(lblLookupStatus);
 }
 
 } // namespace sonfeld::app

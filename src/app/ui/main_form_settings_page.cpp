@@ -37,6 +37,7 @@ void TMainForm::MainTabControlActiveTabChange()
     chkCueSheet->setChecked(Read(key::kWriteCueSheet));
     if (chkAddAlbum->isChecked())
         edtAlbum->setEnabled(true);
+    LoadNameSettings();
 }
 
 void TMainForm::btnSaveClick()
@@ -51,6 +52,7 @@ void TMainForm::btnSaveClick()
     Write(key::kId3Album, chkAddAlbum->isChecked());
     Write(key::kWriteRipLog, chkRipLog->isChecked());
     Write(key::kWriteCueSheet, chkCueSheet->isChecked());
+    SaveNameSettings();
 }
 
 void TMainForm::chkAddAlbumClick()

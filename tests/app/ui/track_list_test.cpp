@@ -55,9 +55,10 @@ TEST_F(TrackListTest, RowsAreBuiltFromTheDisc)
     // What the grid shows.
     const QAbstractItemModel* model = Form().TracksList->model();
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("音轨"));
-    EXPECT_EQ(model->headerData(5, Qt::Horizontal).toString(), QStringLiteral("状态"));
+    EXPECT_EQ(model->headerData(tlStatus, Qt::Horizontal).toString(), QStringLiteral("状态"));
+    EXPECT_EQ(model->headerData(tlArtist, Qt::Horizontal).toString(), QStringLiteral("艺术家"));
     EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
-    EXPECT_EQ(model->index(0, 3).data().toString(), QStringLiteral("[1] - 2:07"));
+    EXPECT_EQ(model->index(0, tlTimer).data().toString(), QStringLiteral("[1] - 2:07"));
     EXPECT_TRUE(messages_.Messages.empty());
 }
 

@@ -1,0 +1,162 @@
+// The main window's parts for the disc's names: the album panel, the "查询"
+// item, the lookup's status line and the names-and-tags settings. They show
+// and report plain values; what owns the names connects to them.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "album_panel.h"
+#include "app/rip/metadata/file_name_template.h"
+#include "app/rip/setting_keys.h"
+#include "app/rip/track_list_model.h"
+#include "main_form.h"
+#include "message_box.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+using metadata::TNameRules;
+
+constexpr TNameRules kNameRules =
+#ifdef Q_OS_WIN
+    TNameRules::Windows;
+#else
+    TNameRules::Posix;
+#endif
+
+// What is wrong with the template itself; empty when it is usable. Every
+// field is filled, so an error here is never one of a particular track.
+QString TemplateError(const QString& pattern)
+{
+    metadata::TTemplateFields sample;
+    sample.albumArtist = sample.album = sample.title = sample.artist = QStringLiteral("x");
+    sample.year = QStringLiteral("2001");
+    sample.discNumber = sample.discTotal = sample.trackNumber = sample.trackTotal = 1;
+    return metadata::ApplyFileNameTemplate(pattern, sample, kNameRules).error;
+}
+
+} // namespace
+
+void TMainForm::CreateNamesGroup(QWidget* page)
+{
+    auto* names = new QGroupBox(QStringLiteral("名称与标签"), page);
+    auto* layout = new QVBoxLayout(names);
+    // One row of boxes keeps the page within the window's height.
+    auto* boxes = new QHBoxLayout;
+    auto addBox = [&](const QString& caption, const char* name) {
+        auto* box = new QCheckBox(caption, names);
+        box->setObjectName(QLatin1String(name));
+        boxes->addWidget(box);
+        return box;
+    };
+    chkAutoLookup = addBox(QStringLiteral("自动查询"), "chkAutoLookup");
+    chkFullTags = addBox(QStringLiteral("写入完整标签"), "chkFullTags");
+    chkEmbedCover = addBox(QStringLiteral("嵌入封面"), "chkEmbedCover");
+    boxes->addStretch();
+    layout->addLayout(boxes);
+    auto* templateRow = new QHBoxLayout;
+    templateRow->addWidget(new QLabel(QStringLiteral("文件名模板:"), names));
+    edtFileNameTemplate = new QLineEdit(names);
+    edtFileNameTemplate->setObjectName(QStringLiteral("edtFileNameTemplate"));
+    edtFileNameTemplate->setToolTip(
+        QStringLiteral("{albumartist} {album} {year} {disc} {disctotal} {track:02} "
+                       "{tracktotal} {title} {artist}；\"/\" 分出子文件夹"));
+    templateRow->addWidget(edtFileNameTemplate, 1);
+    layout->addLayout(templateRow);
+    lblTemplateExample = new QLabel(names);
+    lblTemplateExample->setObjectName(QStringLiteral("lblTemplateExample"));
+    lblTemplateExample->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(lblTemplateExample);
+    if (auto* pageLayout = qobject_cast<QBoxLayout*>(page->layout()))
+        pageLayout->addWidget(names);
+
+    // The defaults until the store is read when the window opens.
+    chkAutoLookup->setChecked(key::kAutoLookup.Default);
+    chkFullTags->setChecked(key::kFullTags.Default);
+    chkEmbedCover->setChecked(key::kEmbedCover.Default);
+    edtFileNameTemplate->setText(QString::fromUtf8(key::kFileNameTemplate.Default));
+}
+
+void TMainForm::ConnectNames()
+{
+    connect(btnLookup, &QAction::triggered, this, &TMainForm::LookupRequested);
+    for (auto signal : {&TTrackListModel::rowsInserted, &TTrackListModel::rowsRemoved})
+        connect(rows_.get(), signal, this, [this] { UpdateLookupEnabled(); });
+    connect(rows_.get(), &TTrackListModel::modelReset, this, [this] { UpdateLookupEnabled(); });
+    UpdateLookupEnabled();
+
+    connect(edtFileNameTemplate, &QLineEdit::textChanged, this,
+            [this] { UpdateTemplateExample(); });
+    UpdateTemplateExample();
+
+    // The album has two boxes: the panel's above the grid, where names are
+    // looked up and typed, and edtAlbum on the settings page, which the MP3
+    // album tag box reads. They always show one text; typing in either is an
+    // edit of the album. setText clears a box's modified mark, so copying
+    // from one to the other never reads as typing.
+    QLineEdit* panelAlbum = AlbumPanel->Edit(TAlbumPanel::TField::Album);
+    connect(panelAlbum, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (edtAlbum->text() != text)
+            edtAlbum->setText(text);
+    });
+    connect(edtAlbum, &QLineEdit::textChanged, this, [panelAlbum](const QString& text) {
+        if (panelAlbum->text() != text)
+            panelAlbum->setText(text);
+    });
+    connect(edtAlbum, &QLineEdit::editingFinished, this, [this] {
+        if (!edtAlbum->isModified())
+            return;
+        edtAlbum->setModified(false);
+        emit AlbumPanel->FieldEdited(TAlbumPanel::TField::Album, edtAlbum->text());
+    });
+}
+
+void TMainForm::LoadNameSettings()
+{
+    chkAutoLookup->setChecked(Read(key::kAutoLookup));
+    chkFullTags->setChecked(Read(key::kFullTags));
+    chkEmbedCover->setChecked(Read(key::kEmbedCover));
+    edtFileNameTemplate->setText(Read(key::kFileNameTemplate));
+}
+
+void TMainForm::SaveNameSettings()
+{
+    Write(key::kAutoLookup, chkAutoLookup->isChecked());
+    Write(key::kFullTags, chkFullTags->isChecked());
+    Write(key::kEmbedCover, chkEmbedCover->isChecked());
+    // A wrong template would fail every row of the next rip: the stored one
+    // stays and the user is told.
+    const QString pattern = edtFileNameTemplate->text();
+    if (const QString error = TemplateError(pattern); !error.isEmpty()) {
+        ShowErrorBox(this, QStringLiteral("文件名模板有误，未保存: ") + error);
+        return;
+    }
+    Write(key::kFileNameTemplate, pattern);
+}
+
+void TMainForm::UpdateTemplateExample()
+{
+    const QString pattern = edtFileNameTemplate->text();
+    lblTemplateExample->setText(metadata::FileNameTemplateExample(pattern, kNameRules));
+    lblTemplateExample->setStyleSheet(TemplateError(pattern).isEmpty()
+                                          ? QStringLiteral("QLabel { color: #44546a; }")
+                                          : QStringLiteral("QLabel { color: #b00000; }"));
+}
+
+void TMainForm::UpdateLookupEnabled()
+{
+    btnLookup->setEnabled(!ripping_ && rows_->rowCount() > 0);
+    AlbumPanel->SetReadOnly(ripping_);
+}
+
+void TMainForm::ShowLookupStatus(const QString& text)
+{
+    lblLookupStatus->setText(text);
+}
+
+} // namespace sonfeld::app
