@@ -208,7 +208,22 @@ void TTrackListModel::SetName(int row, const QString& name)
     if (!Valid(row))
         return;
     rows_[static_cast<std::size_t>(row)].name = name;
+    rows_[static_cast<std::size_t>(row)].renamed = true;
     Changed(row, tlOutName);
+}
+
+void TTrackListModel::SetTitle(int row, const QString& title)
+{
+    if (!Valid(row) || rows_[static_cast<std::size_t>(row)].renamed ||
+        rows_[static_cast<std::size_t>(row)].name == title)
+        return;
+    rows_[static_cast<std::size_t>(row)].name = title;
+    Changed(row, tlOutName);
+}
+
+bool TTrackListModel::Renamed(int row) const
+{
+    return Valid(row) && rows_[static_cast<std::size_t>(row)].renamed;
 }
 
 QString TTrackListModel::TimeText(int row) const

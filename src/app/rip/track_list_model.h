@@ -70,7 +70,11 @@ public:
     bool IsData(int row) const;
     QString Label(int row) const;
     QString Name(int row) const;
+    // The user's name for the row: the disc's names no longer replace it.
     void SetName(int row, const QString& name);
+    // The track's title from the disc's names; a renamed row keeps its name.
+    void SetTitle(int row, const QString& title);
+    bool Renamed(int row) const;
     QString TimeText(int row) const;
     int Progress(int row) const;
     void SetProgress(int row, int value);
@@ -92,6 +96,7 @@ private:
         int track = 0;
         int lengthFrames = 0;
         QString name;
+        bool renamed = false;
         QString timeText;
         int progress = 0;
         TTrackStatus status = TTrackStatus::NotConverted;

@@ -82,6 +82,8 @@ public:
     void SelectRow(int row) override;
     void ShowRunError(const QString& message) override;
     void ShowError(const QString& message) override;
+    // The window's disc names are wired in separately; until then it has none.
+    const metadata::TDiscNames* Names() const override { return nullptr; }
 
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
