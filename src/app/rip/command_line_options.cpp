@@ -60,8 +60,10 @@ QList<QCommandLineOption> Options()
         Option({QStringLiteral("name")}, QStringLiteral("音轨 N 的输出文件名（可重复）"),
                QStringLiteral("Output name of track N (repeatable)"), QStringLiteral("N=TEXT")),
         Option({QStringLiteral("album")},
-               QStringLiteral("专辑标签（需在窗口中保存了专辑标签选项）"),
-               QStringLiteral("Album tag (when the album tag option is saved on)"),
+               QStringLiteral("专辑名称（优先于在线查询；未开启“写入完整标签”时，"
+                              "仅在保存了专辑标签选项时写入）"),
+               QStringLiteral("Album name (wins over lookups; with full tags off, written "
+                              "only when the album tag option is saved on)"),
                QStringLiteral("TEXT")),
         Option({QStringLiteral("artist")}, QStringLiteral("每条音轨的艺术家（优先于在线查询）"),
                QStringLiteral("Artist of every track (wins over lookups)"), QStringLiteral("TEXT")),
