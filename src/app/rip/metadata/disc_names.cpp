@@ -155,7 +155,10 @@ void TDiscNames::LookupFinished(const TLookupResult& result)
     lookupRunning_ = false;
     lastStatus_ = result.status;
     // A failed lookup leaves the names shown as they are, CD-TEXT aside.
-    metadata_ = result.metadata;
+    // What the user typed while the lookup ran is kept as well.
+    TDiscMetadata merged = result.metadata;
+    CopyUserEdits(metadata_, merged);
+    metadata_ = merged;
     candidates_ = result.candidates;
     chosenIndex_ = result.chosenIndex;
     Remember();

@@ -72,9 +72,11 @@ TEST_F(DiscNamesTest, EditsSurviveALookupAndAreKeptForTheDisc)
     EXPECT_EQ(names->Metadata().tracks[1].title.value, "Two");
 
     names->SetTrackTitle(1, QStringLiteral("我的标题"));
-    names->SetAlbumField(F::Genre, QStringLiteral("Folk"));
     QSignalSpy changed(names.get(), &TDiscNames::Changed);
-    ASSERT_TRUE(LookUp(*names));
+    names->Lookup();
+    // Typed while the lookup runs.
+    names->SetAlbumField(F::Genre, QStringLiteral("Folk"));
+    ASSERT_TRUE(WaitFor([&names] { return !names->Busy(); }));
     EXPECT_EQ(names->LastLookupStatus(), TLookupStatus::Found);
     EXPECT_GE(changed.count(), 1);
     EXPECT_EQ(names->Source(), TMetadataSource::MusicBrainz);
