@@ -106,8 +106,7 @@ void TDiscNames::SetDisc(const TDiscKey& key, const TCdText& cdText)
 
 void TDiscNames::Clear()
 {
-    delete lookup_;
-    lookup_ = nullptr;
+    DropLookup();
     delete coverContext_;
     coverContext_ = nullptr;
     const bool wasBusy = Busy();
@@ -134,7 +133,7 @@ void TDiscNames::Lookup()
 {
     if (!HasDisc())
         return;
-    delete lookup_;
+    DropLookup();
     options_ = StoredLookupOptions();
     lookup_ = new TMetadataLookup(network_, spacing_, options_, this);
     connect(lookup_, &TMetadataLookup::Finished, this, &TDiscNames::LookupFinished);
@@ -148,6 +147,17 @@ void TDiscNames::Lookup()
     lookupRunning_ = true;
     emit Status(QStringLiteral("正在查询光盘名称…"));
     lookup_->Start(request);
+}
+
+void TDiscNames::DropLookup()
+{
+    if (lookup_ == nullptr)
+        return;
+    // Its Finished signal may be on the stack (a slot of ours asked again).
+    lookup_->Cancel();
+    lookup_->disconnect(this);
+    lookup_->deleteLater();
+    lookup_ = nullptr;
 }
 
 void TDiscNames::LookupFinished(const TLookupResult& result)

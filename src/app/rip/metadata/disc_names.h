@@ -88,6 +88,7 @@ signals:
     void Settled();
 
 private:
+    void DropLookup();
     void LookupFinished(const TLookupResult& result);
     void FetchCover();
     void SetCover(const TCoverArt& cover);
