@@ -143,13 +143,16 @@ TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
         EXPECT_NE(out_.find("Names from: MusicBrainz"), std::string::npos) << out_;
         std::string extension = "." + format;
         std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-        const fs::path first = out_dir_.Path() / (kAlbumFolder + "01 低潮 a1" + extension);
-        const fs::path second = out_dir_.Path() / (kAlbumFolder + "02 港の灯り" + extension);
+        const auto inAlbum = [this, &extension](const std::string& name) {
+            return out_dir_.Path() / kAlbumFolder / (name + extension);
+        };
+        const fs::path first = inAlbum("01 低潮 a1");
+        const fs::path second = inAlbum("02 港の灯り");
         ASSERT_TRUE(fs::exists(first)) << out_;
         ASSERT_TRUE(fs::exists(second)) << out_;
-        EXPECT_TRUE(fs::exists(out_dir_.Path() / (kAlbumFolder + "03 Café Flood" + extension)));
+        EXPECT_TRUE(fs::exists(inAlbum("03 Café Flood")));
         // Written once, beside the files.
-        EXPECT_EQ(ReadFileBytes(out_dir_.Path() / (kAlbumFolder + "cover.png")),
+        EXPECT_EQ(ReadFileBytes(out_dir_.Path() / kAlbumFolder / "cover.png"),
                   std::vector<std::uint8_t>(kPng.begin(), kPng.end()));
         const bool stream = format == "Ogg";
         EXPECT_EQ(FfprobeTag(first, "title", stream), "低潮 a1");
@@ -163,7 +166,10 @@ TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
         for (const std::string& file : Files())
             if (file.ends_with(".cue"))
                 cue = Reply("cat " + ShellQuote((out_dir_.Path() / file).string()));
-        EXPECT_NE(cue.find(kAlbumFolder + "02 港の灯り" + extension), std::string::npos) << cue;
+        std::string listed = kAlbumFolder;
+        listed += "02 港の灯り";
+        listed += extension;
+        EXPECT_NE(cue.find(listed), std::string::npos) << cue;
         if (format == "FLAC") {
             const std::string tags =
                 Reply("metaflac --export-tags-to=- " + ShellQuote(first.string()));
