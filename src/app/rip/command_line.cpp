@@ -13,9 +13,11 @@
 #include "audio/cd/cd_player.h"
 #include "audio/cd/disc_list_lines.h"
 #include "audio/cd/disc_model_reading.h"
+#include "command_line_names.h"
 #include "command_line_options.h"
 #include "file_naming.h"
 #include "local_path.h"
+#include "names_on_rows.h"
 #include "output_formats.h"
 #include "rip_components.h"
 #include "rip_queue.h"
@@ -39,10 +41,10 @@ QString OneLine(QString text)
 // event loop.
 class TCommandLineHost final : public TRipQueueHost {
 public:
-    TCommandLineHost(QString folder, QString format, QString album, QTextStream& out,
-                     QTextStream& err)
+    TCommandLineHost(QString folder, QString format, QString album,
+                     const metadata::TDiscNames& names, QTextStream& out, QTextStream& err)
         : folder_(std::move(folder)), format_(std::move(format)), album_(std::move(album)),
-          out_(out), err_(err)
+          names_(names), out_(out), err_(err)
     {
     }
 
@@ -79,6 +81,7 @@ public:
         err_ << "Error: " << OneLine(message) << Qt::endl;
         loop_.quit();
     }
+    const metadata::TDiscNames* Names() const override { return &names_; }
 
     // Runs the event loop until the queue is idle again or an error ended it.
     void WaitUntilIdle()
@@ -93,6 +96,7 @@ private:
     QString folder_;
     QString format_;
     QString album_;
+    const metadata::TDiscNames& names_;
     QTextStream& out_;
     QTextStream& err_;
     QEventLoop loop_;
@@ -136,7 +140,8 @@ void PrintRows(const TTrackListModel& rows, QTextStream& out)
             << " " << rows.TimeText(row) << Qt::endl;
 }
 
-int RunList(const TCommandLine& command, TRipComponents& components, QTextStream& out)
+int RunList(const TCommandLine& command, TRipComponents& components, QTextStream& out,
+            QTextStream& err)
 {
     TTrackListModel rows;
     const std::optional<int> image = AddImages(*components.ReadCDIn, command.Images);
@@ -154,8 +159,13 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
     else
         for (int drive = 0; drive < names.size(); ++drive)
             shown.push_back(drive);
+    TCommandLineNames discNames;
     for (int drive : shown) {
         SelectDrive(components, rows, drive);
+        if (rows.rowCount() > 0) {
+            discNames.Prepare(drive, command, false, out, err);
+            PutNamesOnRows(discNames.Names().Metadata(), rows);
+        }
         out << "Disc in drive " << drive << ":" << Qt::endl;
         PrintRows(rows, out);
         if (rows.rowCount() == 0)
@@ -164,6 +174,7 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
             for (const std::string& line : DiscListLines(*model))
                 out << "  " << QString::fromStdString(line) << Qt::endl;
         }
+        PrintNames(discNames.Names(), out);
     }
     return 0;
 }
@@ -173,26 +184,30 @@ void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& fold
                     const QString& extension, QTextStream& out)
 {
     auto lastShown = std::make_shared<std::map<int, int>>();
-    QObject::connect(
-        &rows, &QAbstractItemModel::dataChanged, &queue,
-        [&rows, &out, lastShown, folder, extension](const QModelIndex& from, const QModelIndex&) {
-            const int row = from.row();
-            const QString label = rows.Label(row);
-            if (from.column() == tlProg) {
-                const int progress = rows.Progress(row);
-                auto [step, inserted] = lastShown->try_emplace(row, -1);
-                if (inserted)
-                    out << label << " -> " << TargetFileName(folder, rows.Name(row), extension)
-                        << Qt::endl;
-                if (progress / 10 != step->second / 10 ||
-                    (progress == 100 && step->second != 100)) {
-                    step->second = progress;
-                    out << label << ": " << progress << "%" << Qt::endl;
-                }
-            } else if (from.column() == tlStatus && rows.Status(row) != TTrackStatus::Converting) {
-                out << label << ": " << rows.StatusText(row) << Qt::endl;
-            }
-        });
+    QObject::connect(&rows, &QAbstractItemModel::dataChanged, &queue,
+                     [&rows, &queue, &out, lastShown, folder, extension](const QModelIndex& from,
+                                                                         const QModelIndex&) {
+                         const int row = from.row();
+                         const QString label = rows.Label(row);
+                         if (from.column() == tlProg) {
+                             const int progress = rows.Progress(row);
+                             auto [step, inserted] = lastShown->try_emplace(row, -1);
+                             if (inserted)
+                                 out << label << " -> "
+                                     << (queue.CurrentTarget().isEmpty()
+                                             ? TargetFileName(folder, rows.Name(row), extension)
+                                             : queue.CurrentTarget())
+                                     << Qt::endl;
+                             if (progress / 10 != step->second / 10 ||
+                                 (progress == 100 && step->second != 100)) {
+                                 step->second = progress;
+                                 out << label << ": " << progress << "%" << Qt::endl;
+                             }
+                         } else if (from.column() == tlStatus &&
+                                    rows.Status(row) != TTrackStatus::Converting) {
+                             out << label << ": " << rows.StatusText(row) << Qt::endl;
+                         }
+                     });
 }
 
 // Prints each ripped track's verdict and CRC32 once both are known.
@@ -270,9 +285,19 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         for (int row = 0; row < rows.rowCount(); ++row)
             rows.SetChecked(row, wanted.count(rows.TrackNumberOfRow(row)) > 0);
     }
+    // The names, looked up before the first file is named; a lookup that
+    // fails leaves them as they are and the rip goes on.
+    TCommandLineNames names;
+    names.Prepare(drive, command, true, out, err);
+    PutNamesOnRows(names.Names().Metadata(), rows);
+    const QString source = metadata::SourceText(names.Names().Source());
+    if (!source.isEmpty())
+        out << "Names from: " << source << Qt::endl;
 
-    TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()), out, err);
+    TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()),
+                          names.Names(), out, err);
     TRipQueue queue(components, rows, host);
+    queue.SetFileNameTemplate(command.Template);
     ReportProgress(rows, queue, folder, format.ExtensionText(), out);
     ReportVerdicts(rows, queue, out);
     // Ctrl+C and a termination request act as "停止": the running track ends
@@ -332,7 +357,7 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
     try {
         auto components = std::make_unique<TRipComponents>();
         if (command.Mode == TCommandLine::TMode::List)
-            return RunList(command, *components, out);
+            return RunList(command, *components, out, err);
         return RunRip(command, std::move(components), out, err);
     } catch (const EUsageError& e) {
         err << QString::fromUtf8(e.what()) << Qt::endl;

@@ -1,7 +1,9 @@
 #include "command_line_options.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
+#include "metadata/file_name_template.h"
 #include "output_formats.h"
 #include "texts.h"
 
@@ -58,9 +60,39 @@ QList<QCommandLineOption> Options()
         Option({QStringLiteral("name")}, QStringLiteral("音轨 N 的输出文件名（可重复）"),
                QStringLiteral("Output name of track N (repeatable)"), QStringLiteral("N=TEXT")),
         Option({QStringLiteral("album")},
-               QStringLiteral("专辑标签（需在窗口中保存了专辑标签选项）"),
-               QStringLiteral("Album tag (when the album tag option is saved on)"),
+               QStringLiteral("专辑名称（优先于在线查询；未开启“写入完整标签”时，"
+                              "仅在保存了专辑标签选项时写入）"),
+               QStringLiteral("Album name (wins over lookups; with full tags off, written "
+                              "only when the album tag option is saved on)"),
                QStringLiteral("TEXT")),
+        Option({QStringLiteral("artist")}, QStringLiteral("每条音轨的艺术家（优先于在线查询）"),
+               QStringLiteral("Artist of every track (wins over lookups)"), QStringLiteral("TEXT")),
+        Option({QStringLiteral("album-artist")}, QStringLiteral("专辑艺术家（优先于在线查询）"),
+               QStringLiteral("Album artist (wins over lookups)"), QStringLiteral("TEXT")),
+        Option({QStringLiteral("year")}, QStringLiteral("年份，四位数字（优先于在线查询）"),
+               QStringLiteral("Year, four digits (wins over lookups)"), QStringLiteral("YYYY")),
+        Option({QStringLiteral("genre")}, QStringLiteral("流派（优先于在线查询）"),
+               QStringLiteral("Genre (wins over lookups)"), QStringLiteral("TEXT")),
+        Option({QStringLiteral("disc")}, QStringLiteral("碟号：第 N 张，共 M 张"),
+               QStringLiteral("Disc number N of M"), QStringLiteral("N/M")),
+        Option({QStringLiteral("template")},
+               QStringLiteral("文件名模板，如 \"{albumartist}/{album}/{track:02} {title}\"；"
+                              "“/”生成子文件夹（默认取保存的设置）"),
+               QStringLiteral("File-name template, such as "
+                              "\"{albumartist}/{album}/{track:02} {title}\"; \"/\" makes "
+                              "sub-folders (the saved setting by default)"),
+               QStringLiteral("TEXT")),
+        Option({QStringLiteral("lookup")},
+               QStringLiteral("提取或列出前在线查询光盘名称（默认取“自动查询”设置）"),
+               QStringLiteral("Look the disc's names up online first (default: the "
+                              "\"auto lookup\" setting)")),
+        Option({QStringLiteral("no-lookup")}, QStringLiteral("不在线查询光盘名称"),
+               QStringLiteral("Do not look the disc's names up online")),
+        Option({QStringLiteral("release")},
+               QStringLiteral("查询找到多个发行版本时使用第 N 个（从 1 起，见 --list）"),
+               QStringLiteral("Use release N when the lookup finds several (from 1, as "
+                              "--list numbers them)"),
+               QStringLiteral("N")),
         Option({QStringLiteral("require-accurate")},
                QStringLiteral("有音轨未经 AccurateRip 精确校验时以 1 退出"),
                QStringLiteral("Exit with 1 when a track is not proven accurate by AccurateRip")),
@@ -83,6 +115,57 @@ QString Synopsis(const QCommandLineOption& option)
     if (!option.valueName().isEmpty())
         text += QLatin1Char(' ') + option.valueName();
     return text;
+}
+
+std::optional<QString> TextOption(const QCommandLineParser& parser, const QString& name)
+{
+    if (!parser.isSet(name))
+        return std::nullopt;
+    return parser.value(name);
+}
+
+// The names the user gives, and how the disc is looked up.
+void ParseNameOptions(const QCommandLineParser& parser, TCommandLine& result)
+{
+    result.Artist = TextOption(parser, QStringLiteral("artist"));
+    result.AlbumArtist = TextOption(parser, QStringLiteral("album-artist"));
+    result.Genre = TextOption(parser, QStringLiteral("genre"));
+    result.Year = TextOption(parser, QStringLiteral("year"));
+    if (result.Year &&
+        !QRegularExpression(QStringLiteral("^\\d{4}$")).match(*result.Year).hasMatch())
+        Refuse(QStringLiteral("--year needs four digits, such as 2001."));
+    if (const std::optional<QString> disc = TextOption(parser, QStringLiteral("disc"))) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("^\\s*(\\d+)\\s*(?:/\\s*(\\d+)\\s*)?$")).match(*disc);
+        const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
+        const int total = match.hasMatch() ? match.captured(2).toInt() : 0;
+        if (number < 1 || (!match.captured(2).isEmpty() && total < number))
+            Refuse(QStringLiteral("--disc needs N/M, such as 1/2."));
+        result.DiscNumber = number;
+        if (total > 0)
+            result.DiscTotal = total;
+    }
+    if (const std::optional<QString> pattern = TextOption(parser, QStringLiteral("template"))) {
+        const QString example =
+            metadata::FileNameTemplateExample(*pattern, metadata::TNameRules::Posix);
+        if (example.startsWith(QStringLiteral("模板有误")))
+            Refuse(
+                QStringLiteral("--template \"%1\" cannot name files: %2").arg(*pattern, example));
+        result.Template = pattern;
+    }
+    const bool lookup = parser.isSet(QStringLiteral("lookup"));
+    const bool noLookup = parser.isSet(QStringLiteral("no-lookup"));
+    if (lookup && noLookup)
+        Refuse(QStringLiteral("--lookup and --no-lookup cannot go together."));
+    if (lookup || noLookup)
+        result.Lookup = lookup;
+    if (parser.isSet(QStringLiteral("release"))) {
+        const int release =
+            PositiveNumber(parser.value(QStringLiteral("release")), QStringLiteral("The release"));
+        if (release < 1)
+            Refuse(QStringLiteral("Release numbers start at 1."));
+        result.Release = release;
+    }
 }
 
 } // namespace
@@ -150,13 +233,22 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         result.Album = parser.value(QStringLiteral("album"));
     result.RequireAccurate = parser.isSet(QStringLiteral("require-accurate"));
     result.LogFile = parser.value(QStringLiteral("check-log"));
+    ParseNameOptions(parser, result);
 
     const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
                             !result.Tracks.empty() || !result.Names.empty() || result.Album ||
-                            result.RequireAccurate;
+                            result.RequireAccurate || result.Artist || result.AlbumArtist ||
+                            result.Year || result.Genre || result.DiscNumber || result.Template;
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
-        Refuse(QStringLiteral(
-            "--format, --out, --tracks, --name, --album and --require-accurate go with --rip."));
+        Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
+                              "--album-artist, --year, --genre, --disc, --template and "
+                              "--require-accurate go with --rip."));
+    if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
+        (result.Lookup || result.Release))
+        Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));
+    if (result.Release && result.Lookup == false)
+        Refuse(QStringLiteral("--release picks among the releases a lookup finds: it cannot go "
+                              "with --no-lookup."));
     if (result.Mode == TCommandLine::TMode::CheckLog && (result.Drive || !result.Images.isEmpty()))
         Refuse(QStringLiteral("--check-log takes only the log file."));
     if (result.Mode == TCommandLine::TMode::Window && result.Drive)
@@ -182,11 +274,22 @@ QString UsageText()
         "  sonfeld [--image PATH]...\n"
         "      打开窗口；每个 CUE/BIN、TOC 或 NRG 镜像作为一个驱动器列出。\n"
         "      Opens the window; each CUE/BIN, TOC or NRG image is offered as a drive.\n"
-        "  sonfeld --list [--image PATH]... [--drive N]\n"
-        "      列出驱动器和光盘上的音轨（标签、名称、时间）。\n"
-        "      Prints the drives and the tracks of the disc (label, name, time).\n"
+        "  sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]\n"
+        "      列出驱动器和光盘上的音轨（标签、名称、时间），以及光盘的名称及其来源\n"
+        "      （MusicBrainz、gnudb、CD-TEXT 或 手动）；有多个发行版本时一并列出。\n"
+        "      Prints the drives and the tracks of the disc (label, name, time), the\n"
+        "      disc's names and their source (MusicBrainz, gnudb, CD-TEXT or 手动),\n"
+        "      and the releases when several match.\n"
         "  sonfeld --rip (--image PATH | --drive N) --format FORMAT --out DIR\n"
         "              [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]\n"
+        "              [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]\n"
+        "              [--disc N/M] [--template TEXT] [--lookup | --no-lookup] [--release N]\n"
+        "      先查询光盘名称（除非 --no-lookup；默认取“自动查询”设置）并等待其结果，\n"
+        "      命令行给出的名称优先于查询结果；开启“写入完整标签”时写入全部标签。\n"
+        "      Looks the disc's names up first (unless --no-lookup; by default as the\n"
+        "      \"auto lookup\" setting says) and waits for them; names given on the\n"
+        "      command line win over the lookup. With \"full tags\" on, every tag the\n"
+        "      names give is written.\n"
         "      把音轨（默认全部）逐一提取到 DIR，文件名为 Track1、Track2……，可用\n"
         "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC 或 MP3。编码设置、标签和\n"
         "      选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"

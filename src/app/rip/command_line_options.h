@@ -11,9 +11,12 @@ namespace sonfeld::app {
 
 // The program's arguments:
 //   sonfeld [--image PATH]...                     the window, images offered as drives
-//   sonfeld --list [--image PATH]... [--drive N]  drives and the disc's rows
+//   sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]
+//           drives, the disc's rows and its names
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
+//           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
+//           [--disc N/M] [--template TEXT] [--lookup | --no-lookup] [--release N]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -28,7 +31,17 @@ struct TCommandLine {
     std::optional<QString> Album;
     // A track not proven accurate by AccurateRip fails the rip.
     bool RequireAccurate = false;
-    QString LogFile; // --check-log
+    // Names given on the command line: they win over every lookup.
+    std::optional<QString> Artist;
+    std::optional<QString> AlbumArtist;
+    std::optional<QString> Year;
+    std::optional<QString> Genre;
+    std::optional<int> DiscNumber;
+    std::optional<int> DiscTotal;
+    std::optional<QString> Template; // instead of the stored file-name template
+    std::optional<bool> Lookup;      // unset: the stored "自动查询"
+    std::optional<int> Release;      // 1-based, among several releases
+    QString LogFile;                 // --check-log
 };
 
 // Raised for arguments that make no sense, with the reason.

@@ -23,6 +23,16 @@ QString TargetFileName(const QString& folder, const QString& name, const QString
     return folder + PathSeparator() + SafeFileName(name) + extension;
 }
 
+QString NameFromTitle(const QString& title)
+{
+    QString name = SafeFileName(title.simplified());
+    for (QChar& c : name) {
+        if (!FileNameProblem(QString(c)).isEmpty())
+            c = QLatin1Char('_');
+    }
+    return name;
+}
+
 QString SafeFileName(const QString& name)
 {
     QString safe = name;

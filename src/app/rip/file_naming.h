@@ -25,6 +25,10 @@ QString SafeFileName(const QString& name);
 // text when it can.
 QString FileNameProblem(const QString& name);
 
+// A track's title made fit to be a row's name (a file's base name); empty
+// when nothing of it is left.
+QString NameFromTitle(const QString& title);
+
 // Whether a file exists at path, comparing the file's name without regard to
 // case (Track1.MP3 finds Track1.mp3), as the Windows file system does.
 bool FileExistsIgnoringCase(const QString& path);

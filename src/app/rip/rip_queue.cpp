@@ -1,5 +1,6 @@
 #include "rip_queue.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -9,12 +10,16 @@
 #include "audio/cd/cd_player.h"
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
+#include "audio/formats/tags/tag_writer.h"
 #include "file_naming.h"
+#include "full_tags.h"
 #include "local_path.h"
+#include "metadata/disc_names.h"
 #include "rip_components.h"
 #include "setting_keys.h"
 #include "texts.h"
 #include "track_list_model.h"
+#include "track_target.h"
 
 namespace sonfeld::app {
 
@@ -119,6 +124,9 @@ void TRipQueue::RipCommand()
                                    components_.ReadCDIn->ReadMode(),
                                    {}};
             queueTracks_.clear();
+            queueFiles_.clear();
+            coverFolders_.clear();
+            tagLibraryReported_ = false;
         }
         host_.SelectRow(row);
         host_.SetRipping(true);
@@ -149,15 +157,19 @@ QString TRipQueue::SameFileNames(const TOutputFormat& format) const
 #else
     const Qt::CaseSensitivity cs = Qt::CaseSensitive;
 #endif
+    // A row whose template fails has no file: it fails on its own when reached.
+    const auto fileOf = [this, &format](int row) { return TargetOfRow(row, format).relative; };
     QStringList clashes;
     for (int row = 0; row < rows_.rowCount(); ++row) {
         if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
             continue;
-        const QString file = SafeFileName(rows_.Name(row)) + format.ExtensionText();
+        const QString file = fileOf(row);
+        if (file.isEmpty())
+            continue;
         QStringList labels;
         for (int other = row + 1; other < rows_.rowCount(); ++other) {
             if (rows_.Checked(other) && rows_.Status(other) == TTrackStatus::NotConverted &&
-                file.compare(SafeFileName(rows_.Name(other)) + format.ExtensionText(), cs) == 0)
+                file.compare(fileOf(other), cs) == 0)
                 labels << rows_.Label(other);
         }
         if (!labels.isEmpty() && !clashes.join(QString()).contains(rows_.Label(row)))
@@ -186,8 +198,8 @@ bool TRipQueue::CheckRipSettings()
         for (int row = 0; row < count; ++row) {
             if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
                 continue;
-            const QString target = TargetFileName(folder, rows_.Name(row), format->ExtensionText());
-            if (FileExistsIgnoringCase(target)) {
+            const QString target = TargetOfRow(row, *format).path;
+            if (!target.isEmpty() && FileExistsIgnoringCase(target)) {
                 host_.ShowMessage(text::kSameNameFound, text::kSameNameFoundCaption);
                 return false;
             }
@@ -220,15 +232,22 @@ void TRipQueue::StartTrackRip(int track)
     components_.Tap->SetTrack(verification_.PlaceOf(track));
     if (!Read(key::kAutoCpu))
         output.SetDelay(Read(key::kCpuLevel));
-    const QString name = rows_.Name(row);
-    if (const QString problem = FileNameProblem(name); !problem.isEmpty()) {
+    const TTrackTarget target = TargetOfRow(row, *format);
+    if (!target.error.isEmpty()) {
+        FailTrack(row, target.error);
+        return;
+    }
+    // Sub-folders of the template: the temporary file goes beside its final
+    // name, on the same file system.
+    if (const QString problem = CreateTargetFolders(target.path); !problem.isEmpty()) {
         FailTrack(row, problem);
         return;
     }
+    queueFiles_[track] = target.relative;
     TRun run;
     run.Id = ++lastRun_;
     run.Row = row;
-    run.Target = TargetFileName(host_.FolderText(), name, format->ExtensionText());
+    run.Target = target.path;
     run.Temporary = folder_.TemporaryFor(run.Target);
     output.SetFileName(LocalPath(run.Temporary).toStdString());
     if (format->ApplyTags != nullptr)
@@ -250,6 +269,57 @@ TTrackTags TRipQueue::TagsOf(int track) const
     if (Read(key::kId3Album) && !host_.AlbumText().isEmpty())
         tags.Album = host_.AlbumText();
     return tags;
+}
+
+TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const
+{
+    const metadata::TDiscNames* names = host_.Names();
+    return TrackTarget(host_.FolderText(), template_.value_or(Read(key::kFileNameTemplate)),
+                       TemplateFieldsOf(names != nullptr ? &names->Metadata() : nullptr, rows_, row,
+                                        host_.AlbumText()),
+                       format.ExtensionText());
+}
+
+QString TRipQueue::TagFinishedFile(const QString& temporary, int row)
+{
+    if (!Read(key::kFullTags))
+        return {};
+    if (!TagsLibraryAvailable()) {
+        if (!tagLibraryReported_)
+            host_.ShowRunError(QString::fromStdString(TagsLibraryMissingText()));
+        tagLibraryReported_ = true;
+        return {};
+    }
+    int trackTotal = 0;
+    for (int other = 0; other < rows_.rowCount(); ++other)
+        if (!rows_.IsData(other))
+            ++trackTotal;
+    const TrackTags tags = FullTagsOf(host_.Names(), rows_.TrackNumberOfRow(row), trackTotal,
+                                      rows_.Name(row), host_.AlbumText(), Read(key::kEmbedCover));
+    const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), tags);
+    if (written.written)
+        return {};
+    return QStringLiteral("无法写入标签：%1").arg(QString::fromStdString(written.message));
+}
+
+void TRipQueue::WriteCoverFile(const QString& target)
+{
+    const metadata::TDiscNames* names = host_.Names();
+    if (names == nullptr || !names->HasCover() || !Read(key::kEmbedCover))
+        return;
+    const QString folder = QFileInfo(target).path();
+    if (!coverFolders_.insert(folder).second)
+        return;
+    const bool png = names->Cover().mimeType == QStringLiteral("image/png");
+    QFile file(
+        QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg")));
+    // NewOnly: a file of the user's under that name stays as it is.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return;
+    if (file.write(names->Cover().data) != names->Cover().data.size() || !file.flush()) {
+        file.remove();
+        host_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(file.fileName()));
+    }
 }
 
 void TRipQueue::StopCommand()
@@ -303,12 +373,20 @@ void TRipQueue::OutputDone(int run)
         EndRun();
         return;
     }
+    // Tagged before it gets its name: a file under a final name is complete.
+    if (const QString problem = TagFinishedFile(ended.Temporary, ended.Row); !problem.isEmpty()) {
+        TOutputFolder::Discard(ended.Temporary);
+        run_.reset();
+        FailTrack(ended.Row, problem);
+        return;
+    }
     if (const QString problem = TOutputFolder::Finish(ended.Temporary, ended.Target);
         !problem.isEmpty()) {
         run_.reset();
         FailTrack(ended.Row, problem);
         return;
     }
+    WriteCoverFile(ended.Target);
     rows_.SetStatus(ended.Row, TTrackStatus::Converted);
     if (const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums())
         verification_.TrackRipped(CurrentTrack_, *sums, components_.ReadCDIn->RipReport());
@@ -350,10 +428,15 @@ void TRipQueue::GoIdle()
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
             const int row = rows_.RowOfTrack(track);
-            const QString target = TargetFileName(ended.Folder, rows_.Name(row), ended.Extension);
-            ended.Tracks.push_back(TRecordedTrack{
-                track, rows_.Name(row), QFileInfo(target).fileName(), rows_.StatusText(row),
-                rows_.Status(row) == TTrackStatus::Converted});
+            const auto file = queueFiles_.find(track);
+            const QString fileName =
+                file != queueFiles_.end()
+                    ? file->second
+                    : QFileInfo(TargetFileName(ended.Folder, rows_.Name(row), ended.Extension))
+                          .fileName();
+            ended.Tracks.push_back(TRecordedTrack{track, rows_.Name(row), fileName,
+                                                  rows_.StatusText(row),
+                                                  rows_.Status(row) == TTrackStatus::Converted});
         }
         queueTracks_.clear();
         // A queue that left no file leaves no log either: a stopped rip leaves

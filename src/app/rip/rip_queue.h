@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "output_folder.h"
 #include "output_formats.h"
@@ -21,8 +22,13 @@ class TComponent;
 
 namespace sonfeld::app {
 
+namespace metadata {
+class TDiscNames;
+}
+
 class TRipComponents;
 class TTrackListModel;
+struct TTrackTarget;
 
 // What the rip queue needs from the window that carries it (the main window,
 // or the command-line mode standing in for one). UI thread.
@@ -53,6 +59,8 @@ public:
     // Whether the one-track-at-a-time queue waits a second before the next
     // track, as the window always did; the command line starts it at once.
     virtual bool PauseBetweenTracks() const { return true; }
+    // The disc's names, for file names and tags; null while there are none.
+    virtual const metadata::TDiscNames* Names() const = 0;
 };
 
 // The rip queue: turns the ticked rows still "未转换" into files through the
@@ -93,7 +101,12 @@ public:
 
     int CurrentTrack() const { return CurrentTrack_; }
     TACSOutput* CurrentOutput() const { return CurrentOutput_; }
+    // The final file of the running track; empty while none runs.
+    QString CurrentTarget() const { return run_ ? run_->Target : QString(); }
     QTimer& Timer1() { return Timer1_; }
+    // A file-name template for this queue instead of the stored one (the
+    // command line's); nothing: the stored one.
+    void SetFileNameTemplate(std::optional<QString> pattern) { template_ = std::move(pattern); }
     // The checksums, rip reports and AccurateRip verdicts of the tracks ripped.
     TRipVerification& Verification() { return verification_; }
 
@@ -111,6 +124,14 @@ private:
     void WriteRecords();
     // The tags a format writes, from the stored flags, the row and the album box.
     TTrackTags TagsOf(int track) const;
+    // The file a row goes to, by the file-name template.
+    TTrackTarget TargetOfRow(int row, const TOutputFormat& format) const;
+    // With "写入完整标签" on, every tag of the names into the finished
+    // temporary file. Returns why it failed, or an empty text; a missing tag
+    // library only leaves the file untagged.
+    QString TagFinishedFile(const QString& temporary, int row);
+    // The front cover once beside the files of a folder, never over a file there.
+    void WriteCoverFile(const QString& target);
 
     // Each acts on the row of its run; events of a run that is over are dropped.
     void OutputProgress(int run, int progress);
@@ -162,8 +183,12 @@ private:
     int lastRun_ = 0;
     TOutputFolder folder_;
     TRipVerification verification_;
-    TQueueRecord record_;                   // the running queue's
-    std::vector<int> queueTracks_;          // the tracks it started, in order
+    TQueueRecord record_;               // the running queue's
+    std::vector<int> queueTracks_;      // the tracks it started, in order
+    std::map<int, QString> queueFiles_; // each started track's file, below the folder
+    std::set<QString> coverFolders_;    // the folders the queue has put a cover in
+    bool tagLibraryReported_ = false;   // the missing tag library was reported
+    std::optional<QString> template_;
     std::optional<TQueueRecord> unwritten_; // an ended queue waiting for its verdicts
 };
 

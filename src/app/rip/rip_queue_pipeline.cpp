@@ -14,6 +14,7 @@
 #include "rip_queue.h"
 #include "setting_keys.h"
 #include "track_list_model.h"
+#include "track_target.h"
 
 namespace sonfeld::app {
 
@@ -54,8 +55,13 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
             FailTrack(row, components_.Unavailable(format));
             return;
         }
-        const QString name = rows_.Name(row);
-        if (const QString problem = FileNameProblem(name); !problem.isEmpty()) {
+        const TTrackTarget target = TargetOfRow(row, format);
+        // Sub-folders of the template: the temporary file goes beside its
+        // final name, on the same file system.
+        QString problem = target.error;
+        if (problem.isEmpty())
+            problem = CreateTargetFolders(target.path);
+        if (!problem.isEmpty()) {
             // As one track at a time would: the tracks before it are ripped,
             // this one fails, none after it starts.
             queueTracks_.push_back(track);
@@ -64,10 +70,11 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
             pipelineFailed_ = true;
             break;
         }
+        queueFiles_[track] = target.relative;
         TRun run;
         run.Id = ++lastRun_;
         run.Row = row;
-        run.Target = TargetFileName(host_.FolderText(), name, format.ExtensionText());
+        run.Target = target.path;
         run.Temporary = folder_.TemporaryFor(run.Target);
 
         TPipelineTrack job;
@@ -136,19 +143,25 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
     piped_.erase(found);
     const int row = ended.Run.Row;
     switch (end) {
-    case TPipelineEnd::Done:
-        if (const QString problem = TOutputFolder::Finish(ended.Run.Temporary, ended.Run.Target);
-            !problem.isEmpty()) {
+    case TPipelineEnd::Done: {
+        // Tagged before it gets its name: a file under a final name is complete.
+        QString problem = TagFinishedFile(ended.Run.Temporary, row);
+        if (problem.isEmpty())
+            problem = TOutputFolder::Finish(ended.Run.Temporary, ended.Run.Target);
+        if (!problem.isEmpty()) {
+            TOutputFolder::Discard(ended.Run.Temporary);
             rows_.SetStatus(row, TTrackStatus::Failed);
             host_.ShowRunError(problem);
             pipelineFailed_ = true;
             break;
         }
+        WriteCoverFile(ended.Run.Target);
         rows_.SetProgress(row, 100);
         rows_.SetStatus(row, TTrackStatus::Converted);
         if (ended.Read && ended.Read->Checksums)
             verification_.TrackRipped(ended.Track, *ended.Read->Checksums, ended.Read->Report);
         break;
+    }
     case TPipelineEnd::Stopped:
         TOutputFolder::Discard(ended.Run.Temporary);
         rows_.SetStatus(row, TTrackStatus::Cancelled);

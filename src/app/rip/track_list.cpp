@@ -14,17 +14,6 @@ namespace sonfeld::app {
 
 namespace {
 
-// A CD-TEXT title made fit to be a file's base name; empty when nothing of it is left.
-QString NameFromTitle(const std::string& title)
-{
-    QString name = SafeFileName(QString::fromStdString(title).simplified());
-    for (QChar& c : name) {
-        if (!FileNameProblem(QString(c)).isEmpty())
-            c = QLatin1Char('_');
-    }
-    return name;
-}
-
 // Rows from the disc model: its lengths (the last audio track of an enhanced
 // CD ends with its session) and its CD-TEXT titles as names. A title the disc
 // gives twice names the later tracks with their number too, so that no rip
@@ -38,7 +27,7 @@ void AddModelRows(const disc::DiscModel& disc, TTrackListModel& model)
         record.LengthFrames = std::max(track.Sectors(), 0);
         record.Data = track.data;
         if (!track.data)
-            record.Name = NameFromTitle(track.text.title);
+            record.Name = NameFromTitle(QString::fromStdString(track.text.title));
         if (!record.Name.isEmpty() && used.contains(record.Name))
             record.Name += QStringLiteral(" (%1)").arg(track.number);
         used.insert(record.Name);
@@ -94,6 +83,7 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
         QString time;
         QString name;
         QString artist;
+        bool renamed;
         bool checked;
     };
     std::vector<Kept> kept;
@@ -103,7 +93,8 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
             kept.resize(static_cast<std::size_t>(track));
         const int from = model.RowOfTrack(track);
         kept[static_cast<std::size_t>(track - 1)] = {model.TimeText(from), model.Name(from),
-                                                     model.Artist(from), model.Checked(from)};
+                                                     model.Artist(from), model.Renamed(from),
+                                                     model.Checked(from)};
     }
     RefreshTrackList(input, model);
     if (static_cast<int>(kept.size()) != model.rowCount())
@@ -113,8 +104,12 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
             return;
     }
     for (int row = 0; row < model.rowCount(); ++row) {
-        model.SetName(row, kept[static_cast<std::size_t>(row)].name);
-        model.SetArtist(row, kept[static_cast<std::size_t>(row)].artist);
+        const Kept& keptRow = kept[static_cast<std::size_t>(row)];
+        if (keptRow.renamed)
+            model.SetName(row, keptRow.name);
+        else
+            model.SetTitle(row, keptRow.name);
+        model.SetArtist(row, keptRow.artist);
         model.SetChecked(row, kept[static_cast<std::size_t>(row)].checked);
     }
 }

@@ -227,6 +227,7 @@ void TTrackListModel::SetName(int row, const QString& name)
     if (!Valid(row))
         return;
     rows_[static_cast<std::size_t>(row)].name = name;
+    rows_[static_cast<std::size_t>(row)].renamed = true;
     Changed(row, tlOutName);
 }
 
@@ -241,6 +242,20 @@ void TTrackListModel::SetArtist(int row, const QString& artist)
         return;
     rows_[static_cast<std::size_t>(row)].artist = artist;
     Changed(row, tlArtist);
+}
+
+void TTrackListModel::SetTitle(int row, const QString& title)
+{
+    if (!Valid(row) || rows_[static_cast<std::size_t>(row)].renamed ||
+        rows_[static_cast<std::size_t>(row)].name == title)
+        return;
+    rows_[static_cast<std::size_t>(row)].name = title;
+    Changed(row, tlOutName);
+}
+
+bool TTrackListModel::Renamed(int row) const
+{
+    return Valid(row) && rows_[static_cast<std::size_t>(row)].renamed;
 }
 
 QString TTrackListModel::TimeText(int row) const

@@ -71,10 +71,14 @@ public:
     bool IsData(int row) const;
     QString Label(int row) const;
     QString Name(int row) const;
+    // The user's name for the row: the disc's names no longer replace it.
     void SetName(int row, const QString& name);
     // The track's own artist; empty when the disc's names give none.
     QString Artist(int row) const;
     void SetArtist(int row, const QString& artist);
+    // The track's title from the disc's names; a renamed row keeps its name.
+    void SetTitle(int row, const QString& title);
+    bool Renamed(int row) const;
     QString TimeText(int row) const;
     int Progress(int row) const;
     void SetProgress(int row, int value);
@@ -103,6 +107,7 @@ private:
         int lengthFrames = 0;
         QString name;
         QString artist;
+        bool renamed = false;
         QString timeText;
         int progress = 0;
         TTrackStatus status = TTrackStatus::NotConverted;

@@ -83,6 +83,8 @@ public:
     void SelectRow(int row) override;
     void ShowRunError(const QString& message) override;
     void ShowError(const QString& message) override;
+    // The window's disc names are wired in separately; until then it has none.
+    const metadata::TDiscNames* Names() const override { return nullptr; }
 
     // The lookup's short status ("查询失败: …"), in the status bar; an empty
     // text clears it.

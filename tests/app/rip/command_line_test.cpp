@@ -12,6 +12,7 @@
 #include "audio/cd/disc/cue_image.h"
 #include "audio/cd/disc/disc_ids.h"
 #include "audio/core/dynamic_library.h"
+#include "settings_sandbox.h"
 #include "support/disc_fixture.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
@@ -56,7 +57,7 @@ protected:
         std::filesystem::create_directories(config_.Path() / "Tessaly");
         std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
             << "[General]\nAccurateRipServer=" << server_ << "\n"
-            << lines;
+            << nameServers_ << lines;
     }
 
     std::filesystem::path Out(const std::string& name) { return out_dir_.Path() / name; }
@@ -95,6 +96,8 @@ protected:
 
     std::string env_;
     std::string server_; // the AccurateRipServer setting
+    // The lookup and cover servers' settings lines: closed unless a test serves them.
+    std::string nameServers_ = ClosedNameServers();
 
     DiscFixture disc_;
     TempDir config_;

@@ -74,6 +74,9 @@ struct PipelineRun {
             job.Track = track;
             job.Place = {track == 1, track == static_cast<int>(disc.layout.tracks.size())};
             job.Output = chosen.MakeOutput();
+            // Held back when a stop is due, so it comes while tracks still run.
+            if (stopAfterMs > 0)
+                job.Output->SetDelay(20);
             const auto file = disc.dir / ("track" + std::to_string(track) + chosen.Extension);
             job.Output->SetFileName(file.string());
             files[track] = file;

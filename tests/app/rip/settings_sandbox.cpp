@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/rip/setting_keys.h"
+#include "app/rip/settings_store.h"
 #include "support/http/http_test_server.h"
 
 namespace sonfeld::test {
@@ -22,13 +23,30 @@ QString ClosedLocalServer()
 
 } // namespace
 
+std::string ClosedNameServers()
+{
+    const std::string closed = "http://127.0.0.1:" + std::to_string(UnusedLocalPort());
+    return "MusicBrainzServer=" + closed + "\nGnudbServer=" + closed +
+           "\nCoverArtServer=" + closed + "\n";
+}
+
 SettingsSandbox::SettingsSandbox() : server_(ClosedLocalServer())
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
     app::Write(app::key::kAccurateRipServer, server_);
+    WriteNameServers();
 }
 
 SettingsSandbox::~SettingsSandbox() = default;
+
+void SettingsSandbox::WriteNameServers()
+{
+    names_ = ClosedNameServers();
+    for (const QString& line : QString::fromStdString(names_).split('\n', Qt::SkipEmptyParts)) {
+        const qsizetype equals = line.indexOf('=');
+        app::WriteSetting(line.left(equals), line.mid(equals + 1));
+    }
+}
 
 QString SettingsSandbox::File() const
 {
@@ -47,7 +65,7 @@ void SettingsSandbox::WriteRaw(const QString& content) const
     file.write(QStringLiteral("%1=%2\n")
                    .arg(QLatin1String(app::key::kAccurateRipServer.Name), server_)
                    .toUtf8() +
-               content.toUtf8());
+               QByteArray::fromStdString(names_) + content.toUtf8());
 }
 
 } // namespace sonfeld::test

@@ -2,11 +2,16 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <string>
 
 namespace sonfeld::test {
 
+// Settings-file lines that send the name lookups and cover fetches to a local
+// port where nothing listens, so no rip asks the internet.
+std::string ClosedNameServers();
+
 // Points the settings store at a temporary folder for its lifetime, holding
-// only an AccurateRip server address where nothing listens.
+// only server addresses where nothing listens (AccurateRip, the name lookups).
 class SettingsSandbox {
 public:
     SettingsSandbox();
@@ -18,8 +23,11 @@ public:
     void WriteRaw(const QString& content) const;
 
 private:
+    void WriteNameServers();
+
     QTemporaryDir dir_;
     QString server_;
+    std::string names_; // the closed name servers, as settings-file lines
 };
 
 } // namespace sonfeld::test

@@ -11,6 +11,7 @@
 
 #include "audio/cd/verify/reference_checksums.h"
 #include "audio/core/dynamic_library.h"
+#include "settings_sandbox.h"
 #include "support/disc_fixture.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
@@ -107,7 +108,7 @@ protected:
         std::filesystem::create_directories(config_.Path() / "Tessaly");
         std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
             << "[General]\nAccurateRipServer=" << base << "\n"
-            << more;
+            << ClosedNameServers() << more;
     }
 
     void ServeSums(const std::vector<std::uint32_t>& sums)

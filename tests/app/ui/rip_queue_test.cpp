@@ -314,6 +314,8 @@ TEST_F(RipQueueTest, ControlCharactersInANameAreReplaced)
 
 TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)
 {
+    // The boxes' own behaviour: full tags would write every tag over them.
+    WriteFlag(QStringLiteral("writeFullTags"), false);
     WriteFlag(QStringLiteral("addId3Title"), true);
     WriteFlag(QStringLiteral("addId3Track"), true);
     WriteFlag(QStringLiteral("addId3Album"), true);

@@ -90,11 +90,30 @@ TagWriteResult TagWriter::Write(const std::string& path, const TrackTags& tags) 
                        : "Tags could not be written (error " + std::to_string(code) + ")."};
 }
 
-TagWriteResult WriteTags(const std::string& path, const TrackTags& tags)
+namespace {
+
+const TagWriter& ProgramTagWriter()
 {
     // Loaded once, on first use, and kept until the process ends.
     static const TagWriter writer(InProgramFolder(kTagsLibraryFileName));
-    return writer.Write(path, tags);
+    return writer;
+}
+
+} // namespace
+
+TagWriteResult WriteTags(const std::string& path, const TrackTags& tags)
+{
+    return ProgramTagWriter().Write(path, tags);
+}
+
+bool TagsLibraryAvailable()
+{
+    return ProgramTagWriter().Loaded();
+}
+
+std::string TagsLibraryMissingText()
+{
+    return ProgramTagWriter().LibraryFileName() + " library could not be loaded.";
 }
 
 } // namespace sonfeld

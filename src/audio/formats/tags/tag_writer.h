@@ -46,5 +46,8 @@ extern const char* const kTagsLibraryFileName;
 
 // Writes through the library beside the program, loaded on first use.
 TagWriteResult WriteTags(const std::string& path, const TrackTags& tags);
+// Whether WriteTags has its library, and the message when it has not.
+bool TagsLibraryAvailable();
+std::string TagsLibraryMissingText();
 
 } // namespace sonfeld

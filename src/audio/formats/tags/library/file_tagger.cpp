@@ -6,6 +6,10 @@
 #include <random>
 #include <system_error>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include "format_writers.h"
 
 namespace sonfeld::tags {
@@ -72,6 +76,34 @@ private:
     bool committed_ = false;
 };
 
+// TagLib does not report a write that failed half-way (a full disk, the
+// largest file the process may write): the tagged copy would be cut short
+// and still put in place. So the room the copy needs is asked for first;
+// the cover takes it twice at most (a format may keep a copy in a second tag).
+void RequireRoom(const fs::path& original, const TrackFields& fields)
+{
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(original, error);
+    if (error)
+        return;
+    std::uintmax_t tags = 64 * 1024 + 2 * fields.cover.size();
+    for (const std::string* text :
+         {&fields.title, &fields.artist, &fields.album, &fields.albumArtist, &fields.genre})
+        tags += 4 * text->size();
+    const std::uintmax_t needed = size + tags;
+    const fs::space_info space = fs::space(original.parent_path(), error);
+    if (!error && space.available < needed)
+        throw TagError(SONFELD_TAGS_WRITE_FAILED,
+                       "There is not enough free space to tag the file.");
+#ifndef _WIN32
+    rlimit limit{};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        needed > limit.rlim_cur)
+        throw TagError(SONFELD_TAGS_WRITE_FAILED,
+                       "The tagged file would be larger than this process may write.");
+#endif
+}
+
 } // namespace
 
 void TagFile(const std::string& path, const TrackFields& fields)
@@ -82,6 +114,7 @@ void TagFile(const std::string& path, const TrackFields& fields)
     if (!fs::is_regular_file(original, error))
         throw TagError(SONFELD_TAGS_UNREADABLE_FILE, "The file " + path + " does not exist.");
 
+    RequireRoom(original, fields);
     WorkingCopy copy(original);
     if (!fs::copy_file(original, copy.Path(), fs::copy_options::overwrite_existing, error))
         throw TagError(SONFELD_TAGS_WRITE_FAILED,

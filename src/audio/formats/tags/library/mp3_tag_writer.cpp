@@ -15,7 +15,9 @@ void WriteMp3Tags(const std::string& path, const TrackFields& fields)
     RequireValid(file, "MP3");
     // TagLib finds frame-like bytes inside other formats too; in a real MP3
     // the audio starts right after the ID3v2 tag, or at the start.
-    const TagLib::ID3v2::Tag* existing = file.ID3v2Tag(false);
+    // TagLib gives an empty tag object even to a file without an ID3v2 tag,
+    // as the encoder leaves it when no ID3 box is ticked.
+    const TagLib::ID3v2::Tag* existing = file.hasID3v2Tag() ? file.ID3v2Tag(false) : nullptr;
     const long audioStart =
         existing != nullptr ? static_cast<long>(existing->header()->completeTagSize()) : 0;
     if (file.firstFrameOffset() != audioStart)

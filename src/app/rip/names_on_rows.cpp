@@ -1,0 +1,28 @@
+#include "names_on_rows.h"
+
+#include <QSet>
+
+#include "file_naming.h"
+#include "track_list_model.h"
+
+namespace sonfeld::app {
+
+void PutNamesOnRows(const metadata::TDiscMetadata& names, TTrackListModel& rows)
+{
+    // As the disc's own titles: a title given twice names the later tracks
+    // with their number too, so no rip overwrites another's file.
+    QSet<QString> used;
+    for (const metadata::TTrackMetadata& track : names.tracks) {
+        QString name = NameFromTitle(track.title.value);
+        const int row = rows.RowOfTrack(track.number);
+        // RowOfTrack gives 0 for a missing track too: the row must carry it.
+        if (name.isEmpty() || rows.TrackNumberOfRow(row) != track.number || rows.IsData(row))
+            continue;
+        if (used.contains(name))
+            name += QStringLiteral(" (%1)").arg(track.number);
+        used.insert(name);
+        rows.SetTitle(row, name);
+    }
+}
+
+} // namespace sonfeld::app

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "metadata/disc_metadata.h"
+
+// The disc's names on the grid: a row's name is its track's title, unless the
+// user renamed the row. UI thread.
+namespace sonfeld::app {
+
+class TTrackListModel;
+
+void PutNamesOnRows(const metadata::TDiscMetadata& names, TTrackListModel& rows);
+
+} // namespace sonfeld::app

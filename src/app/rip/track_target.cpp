@@ -1,0 +1,104 @@
+#include "track_target.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <filesystem>
+#include <system_error>
+
+#include "file_naming.h"
+#include "local_path.h"
+#include "track_list_model.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+metadata::TNameRules PlatformNameRules()
+{
+#ifdef Q_OS_WIN
+    return metadata::TNameRules::Windows;
+#else
+    return metadata::TNameRules::Posix;
+#endif
+}
+
+const metadata::TTrackMetadata* FindTrack(const metadata::TDiscMetadata& names, int number)
+{
+    for (const metadata::TTrackMetadata& track : names.tracks)
+        if (track.number == number)
+            return &track;
+    return nullptr;
+}
+
+} // namespace
+
+metadata::TTemplateFields TemplateFieldsOf(const metadata::TDiscMetadata* names,
+                                           const TTrackListModel& rows, int row,
+                                           const QString& albumText)
+{
+    metadata::TTemplateFields fields;
+    fields.title = rows.Name(row);
+    fields.trackNumber = rows.TrackNumberOfRow(row);
+    for (int other = 0; other < rows.rowCount(); ++other)
+        if (!rows.IsData(other))
+            ++fields.trackTotal;
+    fields.album = albumText;
+    if (names == nullptr)
+        return fields;
+    const metadata::TAlbumMetadata& album = names->album;
+    fields.albumArtist = album.albumArtist.value;
+    if (!album.album.value.isEmpty())
+        fields.album = album.album.value;
+    fields.year = album.Year();
+    fields.discNumber = album.discNumber.value.toInt();
+    fields.discTotal = album.discTotal.value.toInt();
+    const metadata::TTrackMetadata* track = FindTrack(*names, fields.trackNumber);
+    fields.artist = track != nullptr && !track->artist.value.isEmpty() ? track->artist.value
+                                                                       : album.albumArtist.value;
+    return fields;
+}
+
+TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
+                         const metadata::TTemplateFields& fields, const QString& extension)
+{
+    TTrackTarget target;
+    if (pattern == metadata::kDefaultFileNameTemplate) {
+        if (const QString problem = FileNameProblem(fields.title); !problem.isEmpty()) {
+            target.error = problem;
+            return target;
+        }
+        target.path = TargetFileName(folder, fields.title, extension);
+        target.relative = QFileInfo(target.path).fileName();
+        return target;
+    }
+    const metadata::TTemplateResult result =
+        metadata::ApplyFileNameTemplate(pattern, fields, PlatformNameRules());
+    if (!result.error.isEmpty()) {
+        target.error = result.error;
+        return target;
+    }
+    // The template has no "." or ".." of its own, but a name must never
+    // leave the folder, whatever the template and the fields hold.
+    const QString base = QDir::cleanPath(folder);
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    const QString path = QDir::cleanPath(prefix + result.path + extension);
+    if (!path.startsWith(prefix)) {
+        target.error = QStringLiteral("按模板得到的路径“%1”不在输出文件夹中").arg(result.path);
+        return target;
+    }
+    target.relative = result.path + extension;
+    target.path = QDir::toNativeSeparators(path);
+    return target;
+}
+
+QString CreateTargetFolders(const QString& target)
+{
+    const QString folder = QFileInfo(target).path();
+    std::error_code error;
+    std::filesystem::create_directories(FileSystemPath(folder), error);
+    if (!std::filesystem::is_directory(FileSystemPath(folder), error))
+        return QStringLiteral("无法创建文件夹“%1”。").arg(folder);
+    return {};
+}
+
+} // namespace sonfeld::app

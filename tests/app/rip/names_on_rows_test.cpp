@@ -1,0 +1,46 @@
+// The disc's names on the grid's rows.
+
+#include <gtest/gtest.h>
+
+#include "app/rip/names_on_rows.h"
+#include "app/rip/track_list_model.h"
+
+namespace sonfeld::app {
+namespace {
+
+metadata::TTrackMetadata Track(int number, const QString& title)
+{
+    metadata::TTrackMetadata track;
+    track.number = number;
+    track.title.value = title;
+    return track;
+}
+
+TEST(NamesOnRowsTest, TitlesNameTheRowsTheUserDidNotRename)
+{
+    TTrackListModel rows;
+    for (int i = 0; i < 4; ++i)
+        rows.AddTrackRow(TTracksRec{QStringLiteral("0:04"), 300, i == 3});
+    rows.SetName(1, QStringLiteral("Mine"));
+
+    metadata::TDiscMetadata names;
+    names.tracks = {Track(1, QStringLiteral("Pier/Side")), Track(2, QStringLiteral("Lost")),
+                    Track(3, QStringLiteral("Pier/Side")), Track(4, QStringLiteral("Data"))};
+    PutNamesOnRows(names, rows);
+    // Made fit for a file name; a title given twice gets the track number.
+    EXPECT_EQ(rows.Name(0), "Pier_Side");
+    EXPECT_EQ(rows.Name(1), "Mine");
+    EXPECT_EQ(rows.Name(2), "Pier_Side (3)");
+    EXPECT_EQ(rows.Name(3), "Track4"); // a data track keeps its name
+    EXPECT_FALSE(rows.Renamed(0));
+
+    // A later lookup still leaves the user's name alone.
+    names.tracks[1].title.value = QStringLiteral("Found later");
+    names.tracks[0].title.value = QStringLiteral("Dawn");
+    PutNamesOnRows(names, rows);
+    EXPECT_EQ(rows.Name(0), "Dawn");
+    EXPECT_EQ(rows.Name(1), "Mine");
+}
+
+} // namespace
+} // namespace sonfeld::app

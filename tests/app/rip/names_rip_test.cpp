@@ -1,0 +1,282 @@
+// Names and tags reaching the files: the program itself rips a generated image
+// whose disc the local lookup server knows, and the files are read back with
+// independent tools.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <fstream>
+
+#include "audio/core/dynamic_library.h"
+#include "metadata/lookup_answers.h"
+#include "settings_sandbox.h"
+#include "support/http/http_test_server.h"
+#include "support/tools.h"
+
+namespace sonfeld::test {
+namespace {
+
+namespace answers = app::metadata::test;
+namespace fs = std::filesystem;
+
+const QByteArray
+    kPng("\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
+         "\x00\x01\x08\x02\x00\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41\x54\x78\x9c\x63"
+         "\xf8\xcf\xc0\x00\x00\x03\x01\x01\x00\xc9\xfe\x92\xef\x00\x00\x00\x00\x49\x45\x4e\x44\xae"
+         "\x42\x60\x82",
+         67);
+
+QCoreApplication& Application()
+{
+    static int argc = 1;
+    static char name[] = "names_rip_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+    return application;
+}
+
+std::string Reply(const std::string& command)
+{
+    std::string output;
+    RunCommand(command, &output);
+    return output;
+}
+
+class NamesRipTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The disc of the lookup answers: tracks at 150, 160 and 620, lead-out 632.
+        std::vector<std::uint8_t> audio(482 * 2352);
+        for (std::size_t i = 0; i < audio.size(); ++i)
+            audio[i] = static_cast<std::uint8_t>((i * 7919 + i / 4096) & 0xff);
+        WriteFileBytes(image_ / "disc.bin", audio);
+        std::ofstream(image_ / "disc.cue") << "FILE \"disc.bin\" BINARY\n"
+                                              "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                              "  TRACK 02 AUDIO\n    INDEX 01 00:00:10\n"
+                                              "  TRACK 03 AUDIO\n    INDEX 01 00:06:20\n";
+        Store("");
+    }
+
+    void ServeRelease(const QByteArray& json)
+    {
+        server_.Serve(("/ws/2/discid/" + answers::kDiscId).toUtf8(),
+                      HttpReply{200, json, "application/json", {}, 0, false});
+    }
+    void ServeCover(const QString& release, const QByteArray& image)
+    {
+        server_.Serve(("/release/" + release + "/front-500").toUtf8(),
+                      HttpReply{200, image, "image/png", {}, 0, false});
+    }
+
+    // The lookups and covers go to the local server.
+    void Store(const std::string& lines)
+    {
+        const std::string base = server_.BaseUrl().toStdString();
+        fs::create_directories(config_.Path() / "Tessaly");
+        std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
+            << "[General]\nAccurateRipServer=http://127.0.0.1:" << UnusedLocalPort()
+            << "/accuraterip\nMusicBrainzServer=" << base << "\nGnudbServer=" << base
+            << "\nCoverArtServer=" << base << "\n"
+            << lines;
+    }
+
+    int Sonfeld(const std::string& arguments, const std::string& prefix = "")
+    {
+        const std::string errFile = (logs_ / "stderr.txt").string();
+        out_.clear();
+        const int status =
+            RunCommand(prefix + "XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) + " " +
+                           ShellQuote(InProgramFolder("sonfeld")) + " " + arguments + " 2>" +
+                           ShellQuote(errFile),
+                       &out_);
+        const std::vector<std::uint8_t> err = ReadFileBytes(errFile);
+        err_.assign(err.begin(), err.end());
+        return status;
+    }
+
+    std::string Rip(const std::string& format, const std::string& more = "")
+    {
+        return "--rip --image " + ShellQuote((image_ / "disc.cue").string()) + " --format " +
+               format + " --out " + ShellQuote(out_dir_.Path().string()) + " " + more;
+    }
+
+    std::string List(const std::string& more = "")
+    {
+        return "--list --image " + ShellQuote((image_ / "disc.cue").string()) + " " + more;
+    }
+
+    // Every file below the output folder, "/" between folders.
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(out_dir_.Path()))
+            if (entry.is_regular_file())
+                names.push_back(fs::relative(entry.path(), out_dir_.Path()).generic_string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    QCoreApplication& application_ = Application(); // before the server, which needs it
+    HttpTestServer server_;
+    TempDir image_;
+    TempDir config_;
+    TempDir out_dir_;
+    TempDir logs_;
+    std::string out_;
+    std::string err_;
+};
+
+const std::string kAlbumFolder = "北方的艾达 & 潮汐/海港之光/";
+const std::string kTemplate = "--template '{albumartist}/{album}/{track:02} {title}'";
+
+TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
+{
+    ServeRelease(answers::OneReleaseJson());
+    ServeCover(answers::kReleaseA, kPng);
+    for (const std::string format : {"FLAC", "MP3", "Ogg", "Ape"}) {
+        SCOPED_TRACE(format);
+        fs::remove_all(out_dir_.Path());
+        fs::create_directories(out_dir_.Path());
+        ASSERT_EQ(Sonfeld(Rip(format, kTemplate + " --lookup")), 0) << out_ << err_;
+        EXPECT_NE(out_.find("Names from: MusicBrainz"), std::string::npos) << out_;
+        std::string extension = "." + format;
+        std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+        const auto inAlbum = [this, &extension](const std::string& name) {
+            return out_dir_.Path() / kAlbumFolder / (name + extension);
+        };
+        const fs::path first = inAlbum("01 低潮 a1");
+        const fs::path second = inAlbum("02 港の灯り");
+        ASSERT_TRUE(fs::exists(first)) << out_;
+        ASSERT_TRUE(fs::exists(second)) << out_;
+        EXPECT_TRUE(fs::exists(inAlbum("03 Café Flood")));
+        // Written once, beside the files.
+        EXPECT_EQ(ReadFileBytes(out_dir_.Path() / kAlbumFolder / "cover.png"),
+                  std::vector<std::uint8_t>(kPng.begin(), kPng.end()));
+        const bool stream = format == "Ogg";
+        EXPECT_EQ(FfprobeTag(first, "title", stream), "低潮 a1");
+        EXPECT_EQ(FfprobeTag(second, "artist", stream), "Zoë Ñandú feat. 潮汐");
+        EXPECT_EQ(FfprobeTag(second, "album", stream), "海港之光");
+        // APEv2 keeps the date as "Year".
+        const std::string date = FfprobeTag(first, format == "Ape" ? "year" : "date", stream);
+        EXPECT_EQ(date.substr(0, 4), "2001") << date;
+        // The log and CUE sheet stay in the output folder and name the real files.
+        std::string cue;
+        for (const std::string& file : Files())
+            if (file.ends_with(".cue"))
+                cue = Reply("cat " + ShellQuote((out_dir_.Path() / file).string()));
+        std::string listed = kAlbumFolder;
+        listed += "02 港の灯り";
+        listed += extension;
+        EXPECT_NE(cue.find(listed), std::string::npos) << cue;
+        if (format == "FLAC") {
+            const std::string tags =
+                Reply("metaflac --export-tags-to=- " + ShellQuote(first.string()));
+            for (const std::string& expected : std::vector<std::string>{
+                     "ALBUMARTIST=北方的艾达 & 潮汐", "TRACKNUMBER=1", "TRACKTOTAL=3",
+                     "ISRC=XXZZZ0100001", "MUSICBRAINZ_ALBUMID=" + answers::kReleaseA.toStdString(),
+                     "MUSICBRAINZ_DISCID=" + answers::kDiscId.toStdString()})
+                EXPECT_NE(tags.find(expected), std::string::npos) << expected << "\n" << tags;
+            EXPECT_NE(Reply("metaflac --list --block-type=PICTURE " + ShellQuote(first.string()))
+                          .find("image/png"),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST_F(NamesRipTest, OptionsWinOverTheLookupAndACoverOfTheUsersStays)
+{
+    ServeRelease(answers::OneReleaseJson());
+    ServeCover(answers::kReleaseA, kPng);
+    fs::create_directories(out_dir_.Path() / "Mine");
+    std::ofstream(out_dir_.Path() / "Mine" / "cover.png") << "the user's own";
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--template '{album}/{track} {artist}' --artist 'Ada' "
+                                  "--album-artist 'Us' --album 'Mine' --year 1999 "
+                                  "--genre Jazz --disc 1/2 --tracks 1")),
+              0)
+        << out_ << err_;
+    const fs::path file = out_dir_.Path() / "Mine" / "1 Ada.flac";
+    ASSERT_TRUE(fs::exists(file)) << out_;
+    const std::string tags = Reply("metaflac --export-tags-to=- " + ShellQuote(file.string()));
+    for (const std::string expected :
+         {"ARTIST=Ada", "ALBUMARTIST=Us", "ALBUM=Mine", "DATE=1999", "GENRE=Jazz", "DISCNUMBER=1",
+          "DISCTOTAL=2", "TITLE=低潮 a1"})
+        EXPECT_NE(tags.find(expected + "\n"), std::string::npos) << expected << "\n" << tags;
+    EXPECT_EQ(Reply("cat " + ShellQuote((out_dir_.Path() / "Mine" / "cover.png").string())),
+              "the user's own");
+}
+
+TEST_F(NamesRipTest, AFailedLookupLeavesTheNamesAndTheRipGoesOn)
+{
+    server_.Serve("/ws/2/discid/" + answers::kDiscId.toUtf8(),
+                  HttpReply{503, "busy", "text/plain", {}, 0, false});
+    // No album names: the template cannot make its folders, and the row says so.
+    EXPECT_EQ(Sonfeld(Rip("FLAC", kTemplate)), 1) << out_ << err_;
+    EXPECT_NE(out_.find("查询失败"), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("Names from: MusicBrainz"), std::string::npos) << out_;
+    EXPECT_NE(err_.find("空的文件夹名"), std::string::npos) << err_;
+
+    fs::remove_all(out_dir_.Path());
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 2")), 0) << out_ << err_;
+    EXPECT_NE(out_.find("查询失败"), std::string::npos) << out_;
+    EXPECT_EQ(FfprobeTag(out_dir_.Path() / "Track2.flac", "title"), "Track2");
+}
+
+TEST_F(NamesRipTest, ListShowsTheSourceAndTheReleasesToChooseFrom)
+{
+    ASSERT_EQ(Sonfeld(List("--no-lookup")), 0) << err_;
+    EXPECT_NE(out_.find("Names from: (none)"), std::string::npos) << out_;
+    EXPECT_TRUE(server_.Requests().isEmpty());
+
+    ServeRelease(answers::TwoReleasesJson());
+    ASSERT_EQ(Sonfeld(List()), 0) << err_;
+    EXPECT_NE(out_.find("Names from: MusicBrainz"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("* 1. 北方的艾达 & 潮汐, 海港之光 (2001-02-03, JP"), std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("  2. 北方的艾达 & 潮汐, 海港之光 (再发行)"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 2   港の灯り"), std::string::npos) << out_;
+
+    // The choice is remembered for the disc.
+    ASSERT_EQ(Sonfeld(List("--release 2")), 0) << err_;
+    EXPECT_NE(out_.find("* 2. "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Album: 海港之光 (再发行)"), std::string::npos) << out_;
+    ASSERT_EQ(Sonfeld(List()), 0) << err_;
+    EXPECT_NE(out_.find("* 2. "), std::string::npos) << out_;
+
+    EXPECT_EQ(Sonfeld(List("--release 3")), 2) << out_;
+    EXPECT_NE(err_.find("There is no release 3"), std::string::npos) << err_;
+}
+
+TEST_F(NamesRipTest, ATemplateNeverLeavesTheOutputFolder)
+{
+    EXPECT_NE(Sonfeld(Rip("Wav", "--no-lookup --template '../{title}'")), 0);
+    EXPECT_NE(err_.find("--template"), std::string::npos) << err_;
+    // Names that would climb out of the folder become look-alikes.
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--no-lookup --tracks 1 --album .. --album-artist ../.. "
+                                 "--template '{albumartist}/{album}/{title}'")),
+              0)
+        << out_ << err_;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"...cue", "...log", "..／../．．/Track1.wav"}))
+        << "nothing may be written beside the output folder";
+    EXPECT_FALSE(fs::exists(out_dir_.Path().parent_path() / "Track1.wav"));
+}
+
+TEST_F(NamesRipTest, ATagWriteFailureLeavesNoFileUnderTheFinalName)
+{
+    // A cover larger than the file-size limit the rip runs under: the
+    // encoder's file fits, the tagged copy does not.
+    ServeRelease(answers::OneReleaseJson());
+    QByteArray cover = kPng;
+    cover.append(QByteArray(3 << 20, 'x'));
+    ServeCover(answers::kReleaseA, cover);
+    ASSERT_NE(Sonfeld(Rip("Wav", "--tracks 1"), "trap '' XFSZ; ulimit -f 2048; "), 0)
+        << out_ << ::testing::PrintToString(Files());
+    EXPECT_NE(err_.find("无法写入标签"), std::string::npos) << err_;
+    EXPECT_NE(out_.find("Track 1: 转换失败"), std::string::npos) << out_;
+    for (const std::string& file : Files())
+        EXPECT_EQ(file.find(".wav"), std::string::npos) << file;
+}
+
+} // namespace
+} // namespace sonfeld::test
