@@ -72,6 +72,8 @@ public:
     QString Name(int row) const;
     void SetName(int row, const QString& name);
     QString TimeText(int row) const;
+    // The track's length, 75 frames a second.
+    int LengthFrames(int row) const;
     int Progress(int row) const;
     void SetProgress(int row, int value);
     TTrackStatus Status(int row) const;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 
 #include "about_box.h"
@@ -24,6 +25,7 @@
 #include "audio/core/output.h"
 #include "message_box.h"
 #include "option_dialog.h"
+#include "window_texts.h"
 
 namespace sonfeld::app {
 
@@ -38,7 +40,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     queue_ = std::make_unique<TRipQueue>(*components_, *rows_, *this);
 
     setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/sonfeld.png")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/sonfeld.svg")));
     resize(604, 477 + 90);
     setMaximumSize(1680, 1020);
 
@@ -47,12 +49,16 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
     CreateRipPage();
     CreateSettingsPage();
-    MainTabControl->addTab(mTabCD, QIcon(QStringLiteral(":/icons/drive.png")),
+    MainTabControl->addTab(mTabCD, QIcon(QStringLiteral(":/icons/drive.svg")),
                            QStringLiteral("提取CD音乐"));
-    MainTabControl->addTab(mTabConvert, QIcon(QStringLiteral(":/icons/settings.png")),
+    MainTabControl->addTab(mTabConvert, QIcon(QStringLiteral(":/icons/settings.svg")),
                            QStringLiteral("音乐设定"));
     setCentralWidget(MainTabControl);
     CreateStatusBar();
+    CreateImageCommands();
+    CreateEjectCommand();
+    CreateRipProgressDisplay();
+    SetUpKeyboard();
 
     cbTrack->setCurrentIndex(0);
     SelectedRow = -1;
@@ -120,6 +126,8 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::FormShow()
 {
     Guarded(this, [this] { FillDriveList(); });
+    Guarded(this, [this] { SelectOnlyDrive(); });
+    tmrMediaPoll->start();
     // The only moment the stored encoder settings reach the outputs.
     Guarded(this, [this] { components_->ApplyEncoderSettings(); });
 }
@@ -154,6 +162,12 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::btnConvertCDClick()
 {
+    // Nothing to choose from: one message saying so, not the queue's two
+    // about a choice that cannot be made and a player that is not shown.
+    if (cbDrive->count() == 0) {
+        ShowMessage(text::kNoDrive, text::kNoDriveCaption);
+        return;
+    }
     queue_->RipCommand();
 }
 
@@ -239,6 +253,7 @@ void TMainForm::SetRipping(bool busy)
     edtDes->setReadOnly(busy);
     if (busy)
         lblEx->hide();
+    RipStateChanged(busy);
 }
 
 void TMainForm::SetStopping()

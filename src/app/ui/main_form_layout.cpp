@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,8 +30,12 @@ namespace sonfeld::app {
 
 namespace {
 
+// Drawn from SVG where there is one, so they stay sharp when scaled.
 QIcon Icon(const char* name)
 {
+    const QString svg = QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
+    if (QFile::exists(svg))
+        return QIcon(svg);
     return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
 }
 
@@ -42,7 +47,7 @@ QWidget* PictureLabel(const char* icon, const QString& text, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     auto* picture = new QLabel(box);
-    picture->setPixmap(Icon(icon).pixmap(16, 16));
+    picture->setPixmap(Icon(icon).pixmap(QSize(16, 16), picture->devicePixelRatioF()));
     layout->addWidget(picture);
     layout->addWidget(new QLabel(text, box));
     layout->addStretch();
@@ -146,12 +151,7 @@ void TMainForm::CreateRipPage()
     QHeaderView* header = TracksList->horizontalHeader();
     header->setSectionsMovable(false);
     header->setSortIndicator(-1, Qt::AscendingOrder);
-    header->setStretchLastSection(true);
-    TracksList->setColumnWidth(tlChk, 20);
-    TracksList->setColumnWidth(tlTrack, 60);
-    TracksList->setColumnWidth(tlOutName, 156);
-    TracksList->setColumnWidth(tlProg, 160);
-    TracksList->setColumnWidth(tlStatus, 80);
+    SetTrackColumnWidths();
     TracksList->setSortingEnabled(true);
     detailsLayout->addWidget(TracksList);
     page->addWidget(details, 1);
