@@ -9,6 +9,7 @@
 
 #include "app/rip/drive_kind.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/track_list_model.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
 #include "message_box.h"
@@ -74,7 +75,8 @@ void TMainForm::PollMedia()
         // every few seconds would help nobody.
         return;
     }
-    const bool changed = mediaPresent_.has_value() && *mediaPresent_ != present;
+    // Until the first answer, the list tells whether a disc was there.
+    const bool changed = mediaPresent_.value_or(rows_->rowCount() > 0) != present;
     mediaPresent_ = present;
     if (changed)
         Guarded(this, [this] { RefreshTrackList(); });

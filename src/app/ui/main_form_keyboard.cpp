@@ -55,6 +55,8 @@ void TMainForm::SetUpKeyboard()
     TracksList->setAccessibleName(QStringLiteral("音轨列表"));
     MainTabControl->setAccessibleName(QStringLiteral("页面"));
 
+    // Tab leaves the grid (the arrows move in it) instead of walking its cells.
+    TracksList->setTabKeyNavigation(false);
     QWidget::setTabOrder(cbDrive, edtDes);
     QWidget::setTabOrder(edtDes, cbTrack);
     QWidget::setTabOrder(cbTrack, TracksList);
