@@ -9,7 +9,7 @@ namespace {
 constexpr double kFramesPerSecond = 75.0;
 } // namespace
 
-void TRipProgress::Start(std::vector<int> lengthsFrames, qint64 startMs)
+void TRipProgress::Start(const std::vector<int>& lengthsFrames, qint64 startMs)
 {
     tracks_.clear();
     for (int frames : lengthsFrames)

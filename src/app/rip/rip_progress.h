@@ -14,7 +14,7 @@ class TRipProgress {
 public:
     // A new queue over tracks of these lengths (frames, 75 a second), in the
     // order they will be ripped; startMs is when it began.
-    void Start(std::vector<int> lengthsFrames, qint64 startMs);
+    void Start(const std::vector<int>& lengthsFrames, qint64 startMs);
     void Clear();
     bool Active() const { return active_; }
 

@@ -18,6 +18,7 @@
 #include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
+#include "app_icons.h"
 #include "app_style.h"
 #include "audio/cd/cd_audio_device.h"
 #include "audio/cd/cd_player.h"
@@ -40,7 +41,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     queue_ = std::make_unique<TRipQueue>(*components_, *rows_, *this);
 
     setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/sonfeld.svg")));
+    setWindowIcon(AppIcon("sonfeld"));
     resize(604, 477 + 90);
     setMaximumSize(1680, 1020);
 
@@ -49,10 +50,8 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
     CreateRipPage();
     CreateSettingsPage();
-    MainTabControl->addTab(mTabCD, QIcon(QStringLiteral(":/icons/drive.svg")),
-                           QStringLiteral("提取CD音乐"));
-    MainTabControl->addTab(mTabConvert, QIcon(QStringLiteral(":/icons/settings.svg")),
-                           QStringLiteral("音乐设定"));
+    MainTabControl->addTab(mTabCD, AppIcon("drive"), QStringLiteral("提取CD音乐"));
+    MainTabControl->addTab(mTabConvert, AppIcon("settings"), QStringLiteral("音乐设定"));
     setCentralWidget(MainTabControl);
     CreateStatusBar();
     CreateImageCommands();

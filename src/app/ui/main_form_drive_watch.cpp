@@ -10,6 +10,7 @@
 #include "app/rip/drive_kind.h"
 #include "app/rip/rip_components.h"
 #include "app/rip/track_list_model.h"
+#include "app_icons.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
 #include "message_box.h"
@@ -25,7 +26,7 @@ constexpr int kMediaPollMs = 3000;
 
 void TMainForm::CreateEjectCommand()
 {
-    btnEjectDisc = new QAction(QIcon(QStringLiteral(":/icons/eject.svg")), text::kEject, this);
+    btnEjectDisc = new QAction(AppIcon("eject"), text::kEject, this);
     btnEjectDisc->setObjectName(QStringLiteral("btnEjectDisc"));
     Toolbar->insertAction(btnGOption, btnEjectDisc);
     connect(btnEjectDisc, &QAction::triggered, this,

@@ -17,6 +17,7 @@
 #include "app/rip/local_path.h"
 #include "app/rip/recent_images.h"
 #include "app/rip/rip_components.h"
+#include "app_icons.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
 #include "message_box.h"
@@ -43,8 +44,7 @@ QStringList DroppedFiles(const QMimeData* data)
 
 void TMainForm::CreateImageCommands()
 {
-    btnOpenImage =
-        new QAction(QIcon(QStringLiteral(":/icons/open_image.svg")), text::kOpenImage, this);
+    btnOpenImage = new QAction(AppIcon("open_image"), text::kOpenImage, this);
     btnOpenImage->setObjectName(QStringLiteral("btnOpenImage"));
     Toolbar->insertAction(btnGOption, btnOpenImage);
     mnuRecentImages = new QMenu(text::kRecentImages, this);

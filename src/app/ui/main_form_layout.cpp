@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,6 +22,7 @@
 #include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
+#include "app_icons.h"
 #include "main_form.h"
 #include "progress_delegate.h"
 
@@ -30,13 +30,9 @@ namespace sonfeld::app {
 
 namespace {
 
-// Drawn from SVG where there is one, so they stay sharp when scaled.
 QIcon Icon(const char* name)
 {
-    const QString svg = QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
-    if (QFile::exists(svg))
-        return QIcon(svg);
-    return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+    return AppIcon(name);
 }
 
 // A label with a small picture before its text.

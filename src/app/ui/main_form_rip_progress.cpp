@@ -53,7 +53,7 @@ void TMainForm::RipStateChanged(bool busy)
             lengths.push_back(rows_->LengthFrames(row));
         }
         ripClock_.start();
-        ripProgress_.Start(std::move(lengths), 0);
+        ripProgress_.Start(lengths, 0);
         lblRipProgress->show();
         tmrRipProgress_->start();
         ShowRipProgress();
