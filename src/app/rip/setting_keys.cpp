@@ -38,9 +38,10 @@ void CheckStoredSettings()
           key::kTestAndCopy, key::kAutoLookup, key::kFullTags, key::kEmbedCover,
           key::kSequentialMode})
         Read(flag);
-    for (const TTextKey& text : {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate,
-                                 key::kWaveType, key::kAccurateRipServer, key::kReadingMode,
-                                 key::kFileNameTemplate, key::kInterfaceLanguage})
+    for (const TTextKey& text :
+         {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType,
+          key::kAccurateRipServer, key::kReadingMode, key::kFileNameTemplate,
+          key::kInterfaceLanguage, key::kRecentImages})
         Read(text);
     Read(key::kCpuLevel);
     Read(key::kFlacLevel);

@@ -64,6 +64,8 @@ inline constexpr TTextKey kFileNameTemplate{"FileNameTemplate", "{title}"};
 // other with a pause between (else reading and encoding overlap).
 inline constexpr TTextKey kInterfaceLanguage{"interfaceLanguage", "zh_CN"};
 inline constexpr TFlagKey kSequentialMode{"sequentialMode", false};
+// The disc images opened from the window, newest first, one path a line.
+inline constexpr TTextKey kRecentImages{"recentImages", ""};
 } // namespace key
 
 bool Read(const TFlagKey& key);

@@ -263,6 +263,11 @@ QString TTrackListModel::TimeText(int row) const
     return Valid(row) ? rows_[static_cast<std::size_t>(row)].timeText : QString();
 }
 
+int TTrackListModel::LengthFrames(int row) const
+{
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].lengthFrames : 0;
+}
+
 int TTrackListModel::Progress(int row) const
 {
     return Valid(row) ? rows_[static_cast<std::size_t>(row)].progress : 0;

@@ -80,6 +80,8 @@ public:
     void SetTitle(int row, const QString& title);
     bool Renamed(int row) const;
     QString TimeText(int row) const;
+    // The track's length, 75 frames a second.
+    int LengthFrames(int row) const;
     int Progress(int row) const;
     void SetProgress(int row, int value);
     TTrackStatus Status(int row) const;

@@ -11,12 +11,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 
 #include "about_box.h"
 #include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
+#include "app_icons.h"
 #include "app_style.h"
 #include "audio/cd/cd_audio_device.h"
 #include "audio/cd/cd_player.h"
@@ -24,6 +26,7 @@
 #include "audio/core/output.h"
 #include "message_box.h"
 #include "option_dialog.h"
+#include "window_texts.h"
 
 namespace sonfeld::app {
 
@@ -38,8 +41,8 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     queue_ = std::make_unique<TRipQueue>(*components_, *rows_, *this);
 
     setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/sonfeld.png")));
-    resize(604, 477 + 90);
+    setWindowIcon(AppIcon("sonfeld"));
+    resize(720, 477 + 90);
     setMaximumSize(1680, 1020);
 
     CreateToolbar();
@@ -47,12 +50,14 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
     CreateRipPage();
     CreateSettingsPage();
-    MainTabControl->addTab(mTabCD, QIcon(QStringLiteral(":/icons/drive.png")),
-                           QStringLiteral("提取CD音乐"));
-    MainTabControl->addTab(mTabConvert, QIcon(QStringLiteral(":/icons/settings.png")),
-                           QStringLiteral("音乐设定"));
+    MainTabControl->addTab(mTabCD, AppIcon("drive"), QStringLiteral("提取CD音乐"));
+    MainTabControl->addTab(mTabConvert, AppIcon("settings"), QStringLiteral("音乐设定"));
     setCentralWidget(MainTabControl);
     CreateStatusBar();
+    CreateImageCommands();
+    CreateEjectCommand();
+    CreateRipProgressDisplay();
+    SetUpKeyboard();
 
     cbTrack->setCurrentIndex(0);
     SelectedRow = -1;
@@ -126,6 +131,8 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::FormShow()
 {
     Guarded(this, [this] { FillDriveList(); });
+    Guarded(this, [this] { SelectOnlyDrive(); });
+    tmrMediaPoll->start();
     // The only moment the stored encoder settings reach the outputs.
     Guarded(this, [this] { components_->ApplyEncoderSettings(); });
     Guarded(this, [this] { LoadNameSettings(); });
@@ -161,6 +168,12 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::btnConvertCDClick()
 {
+    // Nothing to choose from: one message saying so, not the queue's two
+    // about a choice that cannot be made and a player that is not shown.
+    if (cbDrive->count() == 0) {
+        ShowMessage(text::kNoDrive, text::kNoDriveCaption);
+        return;
+    }
     queue_->RipCommand();
 }
 
@@ -248,6 +261,7 @@ void TMainForm::SetRipping(bool busy)
     UpdateLookupEnabled();
     if (busy)
         lblEx->hide();
+    RipStateChanged(busy);
 }
 
 void TMainForm::SetStopping()

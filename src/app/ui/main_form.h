@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include "audio/cd/cd_audio_device.h"
 
+#include "app/rip/rip_progress.h"
 #include "app/rip/rip_queue.h"
 
 class QAction;
@@ -13,9 +17,11 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+class QTimer;
 class QToolBar;
 
 namespace sonfeld::app {
@@ -90,6 +96,18 @@ public:
     // text clears it.
     void ShowLookupStatus(const QString& text);
 
+    // Disc images from the window: the chooser ("打开镜像…"), a drop on the
+    // window, or the recent-images menu. OpenImage makes the image a drive
+    // (or finds it listed), selects it and lists its tracks; an unsupported
+    // file gets a message and changes nothing.
+    void btnOpenImageClick();
+    void OpenImage(const QString& path);
+    // "弹出": opens the tray of the selected physical drive.
+    void btnEjectDiscClick();
+    // While idle, a disc put in or taken out of the selected physical drive
+    // rebuilds the list; images are not polled.
+    void PollMedia();
+
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
     TRipQueue& Queue() { return *queue_; }
@@ -115,6 +133,12 @@ public:
     QLabel* lblNotice = nullptr;
     QLabel* lblEx = nullptr;
     QLabel* lblLookupStatus = nullptr;
+    // Disc images, eject, and the rip's speed and time left.
+    QAction* btnOpenImage = nullptr;
+    QMenu* mnuRecentImages = nullptr;
+    QAction* btnEjectDisc = nullptr;
+    QLabel* lblRipProgress = nullptr;
+    QTimer* tmrMediaPoll = nullptr;
 
     // Rip page.
     QWidget* mTabCD = nullptr;
@@ -167,6 +191,9 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateToolbar();
@@ -184,6 +211,22 @@ private:
     void FormShow();
     bool FormCloseQuery();
 
+    void CreateImageCommands();
+    void FillRecentImagesMenu();
+    void CreateEjectCommand();
+    void UpdateEjectCommand();
+    // At start, a lone drive or image is selected and listed.
+    void SelectOnlyDrive();
+    void CreateRipProgressDisplay();
+    // Follows SetRipping: a queue starts being followed, or has ended.
+    void RipStateChanged(bool busy);
+    void RipRowChanged(int row, int column);
+    void ShowRipProgress();
+    void NotifyRipEnded();
+    void SetUpKeyboard();
+    bool TracksListKey(QKeyEvent* event);
+    void SetTrackColumnWidths();
+
     // Declared in this order so the components (whose workers post to the
     // queue) go before the queue, and both before the rows.
     std::unique_ptr<TTrackListModel> rows_;
@@ -193,6 +236,11 @@ private:
     TFormAbout* about_ = nullptr;
     bool shown_ = false;
     bool ripping_ = false;
+    std::optional<bool> mediaPresent_; // the selected drive's, when last polled
+    TRipProgress ripProgress_;
+    std::map<int, int> progressIndexOfTrack_;
+    QElapsedTimer ripClock_;
+    QTimer* tmrRipProgress_ = nullptr;
 };
 
 } // namespace sonfeld::app

@@ -23,6 +23,7 @@
 #include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
+#include "app_icons.h"
 #include "main_form.h"
 #include "progress_delegate.h"
 
@@ -32,7 +33,7 @@ namespace {
 
 QIcon Icon(const char* name)
 {
-    return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+    return AppIcon(name);
 }
 
 // A label with a small picture before its text.
@@ -43,7 +44,7 @@ QWidget* PictureLabel(const char* icon, const QString& text, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     auto* picture = new QLabel(box);
-    picture->setPixmap(Icon(icon).pixmap(16, 16));
+    picture->setPixmap(Icon(icon).pixmap(QSize(16, 16), picture->devicePixelRatioF()));
     layout->addWidget(picture);
     layout->addWidget(new QLabel(text, box));
     layout->addStretch();
@@ -152,12 +153,7 @@ void TMainForm::CreateRipPage()
     header->setSectionsMovable(false);
     header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setStretchLastSection(true);
-    TracksList->setColumnWidth(tlChk, 20);
-    TracksList->setColumnWidth(tlTrack, 60);
-    TracksList->setColumnWidth(tlOutName, 156);
-    TracksList->setColumnWidth(tlArtist, 110);
-    TracksList->setColumnWidth(tlProg, 160);
-    TracksList->setColumnWidth(tlStatus, 80);
+    SetTrackColumnWidths();
     TracksList->setSortingEnabled(true);
     detailsLayout->addWidget(TracksList);
     page->addWidget(details, 1);

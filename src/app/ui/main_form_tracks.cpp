@@ -9,6 +9,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
 #include "main_form.h"
+#include "window_texts.h"
 
 namespace sonfeld::app {
 
@@ -20,6 +21,7 @@ void TMainForm::FillDriveList()
     // No drive is preselected: the user picks one.
     if (cbDrive->count() > 0)
         cbDrive->setCurrentIndex(-1);
+    cbDrive->setPlaceholderText(cbDrive->count() == 0 ? text::kNoDrive : QString());
 }
 
 void TMainForm::cbDriveSelect()

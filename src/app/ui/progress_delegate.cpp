@@ -4,6 +4,11 @@
 
 namespace sonfeld::app {
 
+QString TProgressDelegate::ProgressText(int value)
+{
+    return QStringLiteral("%1%").arg(value);
+}
+
 void TProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const
 {
@@ -19,6 +24,9 @@ void TProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         QRect bar = frame.adjusted(1, 1, 0, 0);
         bar.setWidth(bar.width() * value / 100);
         painter->fillRect(bar, QColor(0x2c, 0x6f, 0xc9));
+        // Readable on the bar and on the white beside it.
+        painter->setPen(value >= 50 ? Qt::white : QColor(0x1a, 0x1a, 0x1a));
+        painter->drawText(frame, Qt::AlignCenter, ProgressText(value));
     }
     painter->restore();
 }

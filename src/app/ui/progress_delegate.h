@@ -4,8 +4,8 @@
 
 namespace sonfeld::app {
 
-// Draws the progress column of the track grid as a solid bar, 0 to 100; an
-// empty bar for 0. UI thread.
+// Draws the progress column of the track grid as a solid bar, 0 to 100, with
+// its percentage written on it; an empty bar for 0. UI thread.
 class TProgressDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -13,6 +13,8 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // The text written on a bar of value percent.
+    static QString ProgressText(int value);
 };
 
 } // namespace sonfeld::app

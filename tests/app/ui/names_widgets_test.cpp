@@ -19,6 +19,7 @@
 #include "app/ui/album_panel.h"
 #include "app/ui/release_chooser.h"
 #include "app_fixture.h"
+#include "audio/cd/cd_in.h"
 
 namespace sonfeld::test {
 namespace {
@@ -183,6 +184,8 @@ TEST_F(NamesWidgetsTest, TheArtistColumnIsEditedInTheGridAndReportsTheTrack)
 
 TEST_F(NamesWidgetsTest, LookupIsOfferedForAListedDiscWhileNoRipRuns)
 {
+    // Two drives: nothing is listed, so nothing can be looked up, until one is chosen.
+    TCDIn::AddImageDrive(disc_.cue.string());
     OpenWindows();
     QSignalSpy requests(&Form(), &TMainForm::LookupRequested);
     EXPECT_FALSE(Form().btnLookup->isEnabled());

@@ -15,6 +15,7 @@
 #include "app/rip/settings_store.h"
 #include "app/rip/texts.h"
 #include "app_fixture.h"
+#include "audio/cd/cd_in.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/cd/fake_cdrip_control.h"
 #include "audio/core/dynamic_library.h"
@@ -101,7 +102,10 @@ TEST_F(RipQueueTest, TickedRowsAreRippedInRowOrderWithAGapBetweenTracks)
 
 TEST_F(RipQueueTest, NoDriveSelectedGivesTwoMessagesInOrder)
 {
+    // Two drives: none is chosen at start (a lone one would be).
+    TCDIn::AddImageDrive(disc_.cue.string());
     OpenWindows();
+    ASSERT_EQ(Form().cbDrive->count(), 2);
     Form().edtDes->setText(QString::fromStdString(outDir_.string()));
     PressRip();
     ASSERT_EQ(messages_.Messages.size(), 2u);
@@ -118,6 +122,7 @@ TEST_F(RipQueueTest, NoDriveSelectedGivesTwoMessagesInOrder)
 TEST_F(RipQueueTest, WizardModeStopsThePlayerInsteadOfTheReminder)
 {
     WriteFlag(QStringLiteral("wazid"), true);
+    TCDIn::AddImageDrive(disc_.cue.string());
     OpenWindows();
     PressRip();
     ASSERT_EQ(messages_.Messages.size(), 1u);

@@ -29,10 +29,14 @@ protected:
         return {24 * 75, 19 * 75 + 37, 21 * 75 + 12, 17 * 75 + 50};
     }
 
+    // name.png at 100 %; name@2x.png and the like when the screen is scaled.
     void Save(QWidget& widget, const char* name)
     {
         QDir().mkpath(QStringLiteral(SONFELD_SCREENSHOT_DIR));
-        const QString file = QDir(QStringLiteral(SONFELD_SCREENSHOT_DIR)).filePath(name);
+        const qreal ratio = widget.devicePixelRatioF();
+        const QString suffix = ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio);
+        const QString file = QDir(QStringLiteral(SONFELD_SCREENSHOT_DIR))
+                                 .filePath(QLatin1String(name) + suffix + QStringLiteral(".png"));
         const QPixmap picture = widget.grab();
         EXPECT_FALSE(picture.isNull());
         EXPECT_TRUE(picture.save(file)) << file.toStdString();
@@ -43,8 +47,7 @@ TEST_F(Screenshots, WindowSettingsOptionsAndAbout)
 {
     WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("25"));
     OpenWindows();
-    Form().resize(760, 560);
-    SelectDiscDrive();
+    // The window as it opens, its one drive chosen.
     ChooseFormat(QStringLiteral("FLAC"));
     Form().edtDes->setText(QString::fromStdString(outDir_.string()));
     Rows().SetName(0, QStringLiteral("晨光"));
@@ -52,18 +55,20 @@ TEST_F(Screenshots, WindowSettingsOptionsAndAbout)
     Rows().SetChecked(2, false);
     PressRip();
     ASSERT_TRUE(WaitUntil([this] { return Rows().Progress(1) >= 35; }, 120000));
-    Save(Form(), "main-window.png");
+    // Long enough after a step for the speed and time left to show.
+    Pump(1100);
+    Save(Form(), "main-window");
     PressStop();
 
     Form().MainTabControl->setCurrentIndex(1);
-    Save(Form(), "settings-page.png");
+    Save(Form(), "settings-page");
     Form().MainTabControl->setCurrentIndex(0);
 
     windows_.Options->show();
-    Save(*windows_.Options, "options-dialog.png");
+    Save(*windows_.Options, "options-dialog");
     windows_.Options->hide();
     windows_.About->show();
-    Save(*windows_.About, "about-box.png");
+    Save(*windows_.About, "about-box");
     windows_.About->hide();
 }
 

@@ -32,8 +32,9 @@ protected:
 TEST_F(TrackListTest, RowsAreBuiltFromTheDisc)
 {
     OpenWindows();
-    EXPECT_EQ(Rows().rowCount(), 0);
-    EXPECT_EQ(Form().cbDrive->currentIndex(), -1);
+    // The disc's image is the only drive: chosen and listed at start.
+    EXPECT_EQ(Form().cbDrive->currentIndex(), discDrive_);
+    ASSERT_EQ(Rows().rowCount(), 5);
     SelectDiscDrive();
     ASSERT_EQ(Rows().rowCount(), 5);
     EXPECT_TRUE(Rows().Checked(0));

@@ -1,0 +1,246 @@
+// Drives and images from the window: the start without any drive, images
+// opened by the chooser, a drop and the recent list, the physical drive
+// watched while idle, and its eject.
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+
+#include "app/rip/recent_images.h"
+#include "app/rip/setting_keys.h"
+#include "app/ui/window_texts.h"
+#include "app_fixture.h"
+#include "audio/cd/cdrip_binding.h"
+#include "audio/cd/fake_cdrip_control.h"
+#include "audio/core/dynamic_library.h"
+
+namespace sonfeld::test {
+namespace {
+
+using namespace sonfeld::app;
+
+// The fake CR_ library: physical drives whose disc the test puts in and takes out.
+class FakeDrives {
+public:
+    FakeDrives() : path_(InProgramFolder("libfakecdrip.so"))
+    {
+        if (!std::filesystem::exists(path_))
+            return;
+        cdrip::ForgetImages();
+        if (!cdrip::Load(path_))
+            return;
+        control_ = std::make_unique<DynamicLibrary>(path_);
+        reset_ = control_->Resolve<FakeCR_ResetFn>("FakeCR_Reset");
+        SetDrives = control_->Resolve<FakeCR_SetDrivesFn>("FakeCR_SetDrives");
+        SetMediaLoaded = control_->Resolve<FakeCR_SetMediaLoadedFn>("FakeCR_SetMediaLoaded");
+        SetToc = control_->Resolve<FakeCR_SetTocFn>("FakeCR_SetToc");
+        Counters = control_->Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
+        if (reset_ != nullptr)
+            reset_();
+    }
+    ~FakeDrives() { cdrip::Load(cdrip::DefaultLibraryPath()); }
+    bool Ready() const { return reset_ && SetDrives && SetMediaLoaded && SetToc && Counters; }
+    int EjectCalls() const
+    {
+        FakeCR_Counters counters{};
+        Counters(&counters);
+        return counters.ejectCalls;
+    }
+
+    FakeCR_SetDrivesFn SetDrives = nullptr;
+    FakeCR_SetMediaLoadedFn SetMediaLoaded = nullptr;
+    FakeCR_SetTocFn SetToc = nullptr;
+    FakeCR_GetCountersFn Counters = nullptr;
+
+private:
+    std::string path_;
+    std::unique_ptr<DynamicLibrary> control_;
+    FakeCR_ResetFn reset_ = nullptr;
+};
+
+class WindowImagesTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        // A second disc, of two tracks, to open from the window.
+        MakeAudioDisc(other_, {300, 300}, "other.cue");
+        otherCue_ = QString::fromStdString(other_.cue.string());
+    }
+
+    // Answers the chooser the window opens with file, through the real dialog.
+    void AnswerChooserWith(const QString& file)
+    {
+        QTimer::singleShot(0, [this, file] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            chooserFilters_ = dialog->nameFilters();
+            dialog->selectFile(file);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    }
+
+    void Drop(const QString& file)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        const QPointF at(Form().width() / 2.0, Form().height() / 2.0);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Form(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Form(), &drop);
+    }
+
+    DiscFixture other_;
+    QString otherCue_;
+    QStringList chooserFilters_;
+};
+
+TEST_F(WindowImagesTest, WithoutAnyDriveTheWindowSaysSoOnceAndOffersImages)
+{
+    // The real library with no image: the machine's own drives only.
+    LoadRealLibraryWithImages({});
+    if (cdrip::Api().GetNumCDROM() > 0)
+        GTEST_SKIP() << "this machine has a CD drive";
+    OpenWindows();
+    EXPECT_EQ(Form().cbDrive->count(), 0);
+    EXPECT_EQ(Form().cbDrive->placeholderText(), QStringLiteral("未找到光驱 — 可打开光盘镜像"));
+    EXPECT_FALSE(Form().btnEjectDisc->isEnabled());
+
+    Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    PressRip();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Text, QStringLiteral("未找到光驱 — 可打开光盘镜像"));
+    EXPECT_EQ(folders_.Calls, 0);
+    EXPECT_FALSE(Form().btnStopRip->isEnabled());
+
+    // The image opened from here becomes the one drive, chosen and listed.
+    AnswerChooserWith(otherCue_);
+    Form().btnOpenImage->trigger();
+    ASSERT_EQ(Form().cbDrive->count(), 1);
+    EXPECT_EQ(Form().cbDrive->currentIndex(), 0);
+    EXPECT_EQ(Rows().rowCount(), 2);
+    EXPECT_TRUE(Form().cbDrive->placeholderText().isEmpty());
+    EXPECT_FALSE(Form().btnEjectDisc->isEnabled()) << "an image has no tray";
+}
+
+TEST_F(WindowImagesTest, CtrlOOpensAnImageThroughTheChooserAndTheRecentListOutlivesARestart)
+{
+    OpenWindows();
+    ASSERT_EQ(Form().cbDrive->count(), 1);
+    QApplication::setActiveWindow(&Form());
+    AnswerChooserWith(otherCue_);
+    QTest::keyClick(&Form(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(chooserFilters_.join(QLatin1Char(' ')).contains(QStringLiteral("*.cue")));
+    EXPECT_TRUE(chooserFilters_.join(QLatin1Char(' ')).contains(QStringLiteral("*.nrg")));
+    ASSERT_EQ(Form().cbDrive->count(), 2);
+    EXPECT_EQ(Form().cbDrive->currentIndex(), 1);
+    ASSERT_EQ(Rows().rowCount(), 2);
+    EXPECT_TRUE(messages_.Messages.empty());
+
+    // A cancelled chooser changes nothing.
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    Form().btnOpenImage->trigger();
+    EXPECT_EQ(Form().cbDrive->count(), 2);
+    EXPECT_EQ(Rows().rowCount(), 2);
+
+    // A remembered file that is gone is not offered.
+    Write(key::kRecentImages, Read(key::kRecentImages) + QStringLiteral("\n/no/such/disc.cue"));
+
+    // After a restart the image is offered again; two drives: nothing chosen.
+    windows_ = {};
+    OpenWindows();
+    EXPECT_EQ(Form().cbDrive->currentIndex(), -1);
+    EXPECT_EQ(Rows().rowCount(), 0);
+    emit Form().mnuRecentImages->aboutToShow();
+    QStringList offered;
+    for (QAction* item : Form().mnuRecentImages->actions())
+        offered << item->text();
+    EXPECT_EQ(offered, QStringList{QDir::toNativeSeparators(otherCue_)});
+    // Opened again, it is the drive already listed, not a third.
+    Form().mnuRecentImages->actions().constFirst()->trigger();
+    EXPECT_EQ(Form().cbDrive->count(), 2);
+    EXPECT_EQ(Form().cbDrive->currentIndex(), 1);
+    EXPECT_EQ(Rows().rowCount(), 2);
+}
+
+TEST_F(WindowImagesTest, ADroppedImageIsOpenedAndOtherFilesAreRefusedPlainly)
+{
+    OpenWindows();
+    const std::filesystem::path notes = outDir_ / "notes.txt";
+    {
+        std::ofstream(notes) << "not a disc";
+    }
+    Drop(QString::fromStdString(notes.string()));
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("CUE、TOC 或 NRG")));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("notes.txt")));
+    EXPECT_EQ(Form().cbDrive->count(), 1);
+    EXPECT_EQ(Rows().rowCount(), 4);
+
+    Drop(otherCue_);
+    EXPECT_EQ(messages_.Messages.size(), 1u);
+    ASSERT_EQ(Form().cbDrive->count(), 2);
+    EXPECT_EQ(Form().cbDrive->currentIndex(), 1);
+    EXPECT_EQ(Rows().rowCount(), 2);
+    EXPECT_EQ(RecentImages().value(0), QFileInfo(otherCue_).absoluteFilePath());
+
+    // A CUE sheet the library cannot read: its reason, and nothing added.
+    const std::filesystem::path broken = outDir_ / "broken.cue";
+    {
+        std::ofstream(broken) << "FILE \"missing.bin\" BINARY\n";
+    }
+    Drop(QString::fromStdString(broken.string()));
+    EXPECT_EQ(messages_.Messages.size(), 2u);
+    EXPECT_EQ(Form().cbDrive->count(), 2);
+    EXPECT_EQ(RecentImages().size(), 1);
+}
+
+TEST_F(WindowImagesTest, ThePhysicalDriveIsWatchedWhileIdleAndItsTrayOpens)
+{
+    FakeDrives fake;
+    if (!fake.Ready())
+        GTEST_SKIP() << "the fake CR_ library of the CD tests is not built";
+    fake.SetDrives(1);
+    const std::int32_t starts[] = {0, 300, 600};
+    const std::uint8_t flags[] = {0x10, 0x10, 0x10};
+    fake.SetToc(starts, flags, 2);
+    fake.SetMediaLoaded(1);
+    OpenWindows();
+    // The one drive is chosen and listed at start.
+    ASSERT_EQ(Form().cbDrive->currentIndex(), 0);
+    ASSERT_EQ(Rows().rowCount(), 2);
+    EXPECT_TRUE(Form().tmrMediaPoll->isActive());
+    EXPECT_GE(Form().tmrMediaPoll->interval(), 1000);
+
+    fake.SetMediaLoaded(0);
+    EXPECT_TRUE(WaitUntil([this] { return Rows().rowCount() == 0; }, 10000))
+        << "the disc taken out was not noticed";
+    fake.SetMediaLoaded(1);
+    EXPECT_TRUE(WaitUntil([this] { return Rows().rowCount() == 2; }, 10000))
+        << "the disc put in was not noticed";
+
+    ASSERT_TRUE(Form().btnEjectDisc->isEnabled());
+    EXPECT_FALSE(Form().btnEjectDisc->toolTip().isEmpty());
+    Form().btnEjectDisc->trigger();
+    EXPECT_EQ(fake.EjectCalls(), 1);
+    EXPECT_TRUE(messages_.Messages.empty());
+}
+
+} // namespace
+} // namespace sonfeld::test
