@@ -198,16 +198,23 @@ void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& fold
 void ReportVerdicts(TTrackListModel& rows, TRipQueue& queue, QTextStream& out)
 {
     TRipVerification& verification = queue.Verification();
-    QObject::connect(&verification, &TRipVerification::TrackVerified, &queue,
-                     [&rows, &out, &verification](int track, const QString& verdict) {
-                         const auto found = verification.Tracks().find(track);
-                         if (found == verification.Tracks().end())
-                             return;
-                         const quint32 crc = found->second.Checksums.crc32;
-                         out << rows.Label(rows.RowOfTrack(track)) << ": " << verdict << ", CRC32 "
-                             << QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()
-                             << Qt::endl;
-                     });
+    QObject::connect(
+        &verification, &TRipVerification::TrackVerified, &queue,
+        [&rows, &out, &verification, &queue](int track, const QString& verdict) {
+            const auto found = verification.Tracks().find(track);
+            if (found == verification.Tracks().end())
+                return;
+            const auto hex = [](quint32 crc) {
+                return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
+            };
+            out << rows.Label(rows.RowOfTrack(track)) << ": " << verdict << ", CRC32 "
+                << hex(found->second.Checksums.crc32);
+            if (const std::optional<quint32> test = queue.Reading().TestCrc(track))
+                out << (queue.Reading().CopyMismatch(track) ? ", 测试 CRC32 不一致 "
+                                                            : ", 测试 CRC32 ")
+                    << hex(*test);
+            out << Qt::endl;
+        });
 }
 
 // Waits, bounded by the lookup's time-out, until every ripped track has its verdict.
@@ -272,6 +279,14 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
 
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()), out, err);
     TRipQueue queue(components, rows, host);
+    if (command.ReadingMode || command.ReadOffset || command.TestAndCopy) {
+        TReadingOptions reading =
+            StoredReadingOptions(QString::fromStdString(components.ReadCDIn->DriveName()));
+        reading.Mode = command.ReadingMode.value_or(reading.Mode);
+        reading.ReadOffset = command.ReadOffset.value_or(reading.ReadOffset);
+        reading.TestAndCopy = reading.TestAndCopy || command.TestAndCopy;
+        queue.SetReadingOptions(reading);
+    }
     ReportProgress(rows, queue, folder, format.ExtensionText(), out);
     ReportVerdicts(rows, queue, out);
     // Ctrl+C and a termination request act as "停止": the running track ends

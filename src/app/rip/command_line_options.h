@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "reading_settings.h"
+
 namespace sonfeld::app {
 
 // The program's arguments:
@@ -14,6 +16,7 @@ namespace sonfeld::app {
 //   sonfeld --list [--image PATH]... [--drive N]  drives and the disc's rows
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
+//           [--reading-mode secure|fast-verify] [--read-offset N] [--test-and-copy]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -28,6 +31,10 @@ struct TCommandLine {
     std::optional<QString> Album;
     // A track not proven accurate by AccurateRip fails the rip.
     bool RequireAccurate = false;
+    // Each replaces the stored setting (the drive's offset) for this rip.
+    std::optional<TReadingMode> ReadingMode;
+    std::optional<int> ReadOffset;
+    bool TestAndCopy = false;
     QString LogFile; // --check-log
 };
 

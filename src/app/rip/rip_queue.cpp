@@ -11,6 +11,7 @@
 #include "audio/core/output.h"
 #include "file_naming.h"
 #include "local_path.h"
+#include "reading_settings.h"
 #include "rip_components.h"
 #include "setting_keys.h"
 #include "texts.h"
@@ -29,7 +30,12 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
         Bind(*output);
     connect(&verification_, &TRipVerification::TrackVerified, this,
             [this](int track, const QString& verdict) {
-                rows_.SetVerdict(rows_.RowOfTrack(track), verdict);
+                rows_.SetVerdict(rows_.RowOfTrack(track),
+                                 reading_.CopyMismatch(track)
+                                     ? verdict + QStringLiteral("；测试与复制 CRC 不一致")
+                                     : verdict);
+                if (awaiting_ && awaiting_->Track == track)
+                    FastReadJudged(track);
             });
     connect(&verification_, &TRipVerification::Settled, this, [this] {
         if (unwritten_)
@@ -42,6 +48,8 @@ TRipQueue::~TRipQueue()
     // The components, which go first, wound up a running track's file.
     if (run_)
         TOutputFolder::Discard(run_->Temporary);
+    if (awaiting_)
+        TOutputFolder::Discard(awaiting_->Temporary);
 }
 
 void TRipQueue::Bind(TACSOutput& output)
@@ -74,8 +82,16 @@ void TRipQueue::Bind(TACSOutput& output)
 
 void TRipQueue::RipCommand()
 {
-    if (run_)
+    if (run_ || awaiting_)
         return;
+    if (nextPass_ && folder_.Held()) {
+        // The same track again: its row is checked and the queue is running.
+        const int track = *nextPass_;
+        nextPass_.reset();
+        StartTrackRip(track);
+        return;
+    }
+    nextPass_.reset();
     if (!folder_.Held())
         CheckStoredSettings();
     if (!CheckRipSettings()) {
@@ -110,12 +126,16 @@ void TRipQueue::RipCommand()
             if (unwritten_)
                 WriteRecords();
             verification_.StartQueue(components_.ReadCDIn->CurrentDrive());
+            const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
+            reading_.StartQueue(readingOptions_ ? *readingOptions_ : StoredReadingOptions(drive));
             record_ = TQueueRecord{host_.FolderText(),
                                    host_.AlbumText(),
                                    format != nullptr ? format->ExtensionText() : QString(),
-                                   QString::fromStdString(components_.ReadCDIn->DriveName()),
-                                   components_.ReadCDIn->ReadOffset(),
-                                   components_.ReadCDIn->ReadMode(),
+                                   drive,
+                                   reading_.Options().ReadOffset,
+                                   reading_.Options().Mode == TReadingMode::FastVerify ? rmFast
+                                                                                       : rmSecure,
+                                   {},
                                    {}};
             queueTracks_.clear();
         }
@@ -200,8 +220,12 @@ void TRipQueue::StartTrackRip(int track)
     if (format == nullptr)
         return;
     const int row = rows_.RowOfTrack(track);
-    queueTracks_.push_back(track);
-    rows_.SetVerdict(row, QString());
+    const bool firstRead =
+        std::find(queueTracks_.begin(), queueTracks_.end(), track) == queueTracks_.end();
+    if (firstRead) {
+        queueTracks_.push_back(track);
+        rows_.SetVerdict(row, QString());
+    }
     TACSFileOut* available = components_.Output(*format);
     if (available == nullptr) {
         FailTrack(row, components_.Unavailable(*format));
@@ -212,6 +236,11 @@ void TRipQueue::StartTrackRip(int track)
     components_.ReadCDIn->SetStartTrack(track);
     components_.ReadCDIn->SetEndTrack(components_.ReadCDIn->StartTrack());
     components_.Tap->SetTrack(verification_.PlaceOf(track));
+    if (const auto& lookup = verification_.Lookup())
+        reading_.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
+    const TReadingPlan::TPass pass = reading_.NextPass(track);
+    components_.ReadCDIn->SetReadMode(pass.Mode);
+    components_.ReadCDIn->SetReadOffset(reading_.Options().ReadOffset);
     if (!Read(key::kAutoCpu))
         output.SetDelay(Read(key::kCpuLevel));
     const QString name = rows_.Name(row);
@@ -222,6 +251,9 @@ void TRipQueue::StartTrackRip(int track)
     TRun run;
     run.Id = ++lastRun_;
     run.Row = row;
+    run.Track = track;
+    run.Test = pass.Test;
+    run.ReRead = reading_.ReRead(track);
     run.Target = TargetFileName(host_.FolderText(), name, format->ExtensionText());
     run.Temporary = folder_.TemporaryFor(run.Target);
     output.SetFileName(LocalPath(run.Temporary).toStdString());
@@ -250,6 +282,12 @@ void TRipQueue::StopCommand()
 {
     Timer1_.stop();
     stopped_ = true;
+    nextPass_.reset();
+    if (awaiting_) {
+        TOutputFolder::Discard(awaiting_->Temporary);
+        rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
+        awaiting_.reset();
+    }
     if (!run_) {
         GoIdle();
         return;
@@ -277,7 +315,9 @@ void TRipQueue::OutputProgress(int run, int progress)
     if (!run_ || run_->Id != run)
         return;
     rows_.SetProgress(run_->Row, progress);
-    rows_.SetStatus(run_->Row, TTrackStatus::Converting);
+    const TTrackStatus status = run_->ReRead ? TTrackStatus::ReReading : TTrackStatus::Converting;
+    if (rows_.Status(run_->Row) != status)
+        rows_.SetStatus(run_->Row, status);
 }
 
 void TRipQueue::OutputDone(int run)
@@ -291,19 +331,68 @@ void TRipQueue::OutputDone(int run)
         EndRun();
         return;
     }
+    const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums();
+    const TReadingPlan::TAfterPass after = reading_.PassDone(ended.Track, sums ? sums->crc32 : 0u);
+    if (after == TReadingPlan::TAfterPass::NextPass) {
+        // The test read leaves its CRC only.
+        TOutputFolder::Discard(ended.Temporary);
+        if (stopped_)
+            rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        else
+            nextPass_ = ended.Track;
+        if (!stopped_)
+            Timer1_.start();
+        EndRun();
+        return;
+    }
+    run_.reset();
+    if (after == TReadingPlan::TAfterPass::AwaitVerdict && stopped_) {
+        // An unconfirmed fast read is no track.
+        TOutputFolder::Discard(ended.Temporary);
+        rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        EndRun();
+        return;
+    }
+    if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
+        // Set aside before the sums go in: the verdict may come at once.
+        awaiting_ = ended;
+        verification_.TrackRipped(ended.Track, *sums, components_.ReadCDIn->RipReport());
+        return;
+    }
+    if (sums)
+        verification_.TrackRipped(ended.Track, *sums, components_.ReadCDIn->RipReport());
+    KeepTrack(ended);
+}
+
+void TRipQueue::KeepTrack(const TRun& ended)
+{
     if (const QString problem = TOutputFolder::Finish(ended.Temporary, ended.Target);
         !problem.isEmpty()) {
-        run_.reset();
         FailTrack(ended.Row, problem);
         return;
     }
     rows_.SetStatus(ended.Row, TTrackStatus::Converted);
-    if (const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums())
-        verification_.TrackRipped(CurrentTrack_, *sums, components_.ReadCDIn->RipReport());
     // A Stop that came while the last block was written still ends the queue.
     if (!stopped_)
         Timer1_.start();
     EndRun();
+}
+
+void TRipQueue::FastReadJudged(int track)
+{
+    const TRun judged = *awaiting_;
+    awaiting_.reset();
+    const auto found = verification_.Tracks().find(track);
+    const bool keep = found != verification_.Tracks().end() && found->second.Verdict &&
+                      reading_.KeepFastRead(track, found->second.Verdict->status);
+    if (keep) {
+        KeepTrack(judged);
+        return;
+    }
+    TOutputFolder::Discard(judged.Temporary);
+    rows_.SetStatus(judged.Row, TTrackStatus::ReReading);
+    nextPass_ = track;
+    Timer1_.start();
 }
 
 void TRipQueue::OutputThreadException(int run, const QString& message)
@@ -333,6 +422,12 @@ void TRipQueue::FailTrack(int row, const QString& message)
 
 void TRipQueue::GoIdle()
 {
+    nextPass_.reset();
+    if (awaiting_) {
+        TOutputFolder::Discard(awaiting_->Temporary);
+        rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
+        awaiting_.reset();
+    }
     folder_.Release();
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;
@@ -341,9 +436,11 @@ void TRipQueue::GoIdle()
             const QString target = TargetFileName(ended.Folder, rows_.Name(row), ended.Extension);
             ended.Tracks.push_back(TRecordedTrack{
                 track, rows_.Name(row), QFileInfo(target).fileName(), rows_.StatusText(row),
-                rows_.Status(row) == TTrackStatus::Converted});
+                rows_.Status(row) == TTrackStatus::Converted, reading_.TestCrc(track),
+                reading_.ReRead(track), reading_.Notes(track)});
         }
         queueTracks_.clear();
+        ended.ReadingModeText = reading_.ModeText();
         // A queue that left no file leaves no log either: a stopped rip leaves
         // the folder as it was.
         const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),

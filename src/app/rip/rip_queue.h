@@ -8,6 +8,7 @@
 
 #include "output_folder.h"
 #include "output_formats.h"
+#include "reading_plan.h"
 #include "rip_records.h"
 #include "rip_verification.h"
 
@@ -83,6 +84,10 @@ public:
     QTimer& Timer1() { return Timer1_; }
     // The checksums, rip reports and AccurateRip verdicts of the tracks ripped.
     TRipVerification& Verification() { return verification_; }
+    // Reading options that replace the stored ones for the queues to come
+    // (the command line's); none: the settings and the drive's stored offset.
+    void SetReadingOptions(std::optional<TReadingOptions> options) { readingOptions_ = options; }
+    const TReadingPlan& Reading() const { return reading_; }
 
 private:
     void Timer1Timer();
@@ -103,6 +108,8 @@ private:
     void OutputProgress(int run, int progress);
     void OutputDone(int run);
     void OutputThreadException(int run, const QString& message);
+    // A fast read's verdict came: keep it, or read the track again securely.
+    void FastReadJudged(int track);
     // The run is over: the controls go idle when Stop was pressed.
     void EndRun();
     // A track that cannot start: its row fails visibly and the queue goes idle.
@@ -120,10 +127,19 @@ private:
     struct TRun {
         int Id = 0;
         int Row = 0;
+        int Track = 0;
+        bool Test = false;   // the pass of test and copy that only checksums
+        bool ReRead = false; // the secure read after a fast one that was not confirmed
         QString Temporary;
         QString Target;
     };
+    // The file of a finished read becomes the track's, and the queue moves on.
+    void KeepTrack(const TRun& run);
     std::optional<TRun> run_;
+    std::optional<TRun> awaiting_; // a fast read kept aside until its verdict comes
+    std::optional<int> nextPass_;  // the track whose next read starts on the timer
+    TReadingPlan reading_;
+    std::optional<TReadingOptions> readingOptions_;
     // The run whose events the outputs raise now; read on their workers.
     std::atomic<int> activeRun_{0};
     int lastRun_ = 0;

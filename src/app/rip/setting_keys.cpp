@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "reading_settings.h"
 #include "settings_store.h"
 
 namespace sonfeld::app {
@@ -43,6 +44,7 @@ void CheckStoredSettings()
                                  key::kFileNameTemplate, key::kInterfaceLanguage})
         Read(text);
     Read(key::kCpuLevel);
+    StoredReadingMode();
 }
 
 void Write(const TFlagKey& key, bool value)

@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QTableView;
 class QToolBar;
@@ -141,6 +142,9 @@ public:
     QLineEdit* edtAlbum = nullptr;
     QCheckBox* chkRipLog = nullptr;
     QCheckBox* chkCueSheet = nullptr;
+    QComboBox* comboReadingMode = nullptr; // "安全模式" / "快速并校验"
+    QCheckBox* chkTestAndCopy = nullptr;
+    QSpinBox* spinReadOffset = nullptr; // the current drive's, in samples
     QPushButton* btnSave = nullptr;
 
 protected:
@@ -153,6 +157,10 @@ private:
     void CreatePlayerBar(QWidget* page);
     void CreateSettingsPage();
     void CreateStatusBar();
+    // The settings page's "读取" group; its values come and go with the page's.
+    QWidget* CreateReadingBox(QWidget* parent);
+    void LoadReadingSettings();
+    void SaveReadingSettings();
     void ConnectCommands();
     void FormShow();
     bool FormCloseQuery();

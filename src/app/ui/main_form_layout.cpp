@@ -249,6 +249,7 @@ void TMainForm::CreateSettingsPage()
     recordsLayout->addWidget(chkRipLog);
     recordsLayout->addWidget(chkCueSheet);
     page->addWidget(records);
+    page->addWidget(CreateReadingBox(mTabConvert));
     page->addStretch();
 
     btnSave = new QPushButton(QStringLiteral("保存设定"), mTabConvert);

@@ -35,6 +35,7 @@ void TMainForm::MainTabControlActiveTabChange()
     chkAddAlbum->setChecked(Read(key::kId3Album));
     chkRipLog->setChecked(Read(key::kWriteRipLog));
     chkCueSheet->setChecked(Read(key::kWriteCueSheet));
+    LoadReadingSettings();
     if (chkAddAlbum->isChecked())
         edtAlbum->setEnabled(true);
 }
@@ -51,6 +52,7 @@ void TMainForm::btnSaveClick()
     Write(key::kId3Album, chkAddAlbum->isChecked());
     Write(key::kWriteRipLog, chkRipLog->isChecked());
     Write(key::kWriteCueSheet, chkCueSheet->isChecked());
+    SaveReadingSettings();
 }
 
 void TMainForm::chkAddAlbumClick()
