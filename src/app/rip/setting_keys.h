@@ -47,7 +47,7 @@ inline constexpr TFlagKey kWriteCueSheet{"writeCueSheet", true};
 // How tracks are read: "secure" (full paranoia on every sector) or
 // "fastVerify" (full drive speed, a secure re-read of what AccurateRip does
 // not confirm); and whether each track is read twice and the copies compared.
-inline constexpr TTextKey kReadingMode{"readingMode", "secure"};
+inline constexpr TTextKey kReadingMode{"readingMode", "fastVerify"};
 inline constexpr TFlagKey kTestAndCopy{"testAndCopy", false};
 // Names and tags: lookups when a disc is listed, every tag the names give (else
 // only the three ID3 boxes above), the front cover in the files, and the
