@@ -79,6 +79,12 @@ public:
         loop_.quit();
     }
 
+    void OfferReadOffset(const QString& driveName, int offset) override
+    {
+        out_ << "Read offset found for " << driveName << ": " << offset
+             << " samples (use --read-offset " << offset << ")" << Qt::endl;
+    }
+
     // Runs the event loop until the queue is idle again or an error ended it.
     void WaitUntilIdle()
     {
@@ -302,8 +308,16 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         host.ShowError(QString::fromUtf8(e.what()));
     }
     host.WaitUntilIdle();
-    if (!stopSignals.WasRaised())
+    if (!stopSignals.WasRaised()) {
         WaitForVerdicts(queue.Verification());
+        // An offset search after a rip that matched nowhere: its answer is printed.
+        if (queue.OffsetSearch().Running()) {
+            QEventLoop loop;
+            QObject::connect(&queue.OffsetSearch(), &TOffsetSearch::Finished, &loop,
+                             &QEventLoop::quit);
+            loop.exec();
+        }
+    }
     owned.reset();
 
     int ripped = 0;

@@ -37,6 +37,12 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
                 if (awaiting_ && awaiting_->Track == track)
                     FastReadJudged(track);
             });
+    connect(&offsetSearch_, &TOffsetSearch::Finished, this,
+            [this](const QString& drive, std::optional<int> offset, const QString&) {
+                // A failed search finds nothing; the rip itself is unchanged.
+                if (offset)
+                    host_.OfferReadOffset(drive, *offset);
+            });
     connect(&verification_, &TRipVerification::Settled, this, [this] {
         if (unwritten_)
             WriteRecords();
@@ -92,6 +98,8 @@ void TRipQueue::RipCommand()
         return;
     }
     nextPass_.reset();
+    // The drive is the queue's again.
+    offsetSearch_.Cancel();
     if (!folder_.Held())
         CheckStoredSettings();
     if (!CheckRipSettings()) {
@@ -125,7 +133,8 @@ void TRipQueue::RipCommand()
             // An earlier queue still waiting for its verdicts is written as it stands.
             if (unwritten_)
                 WriteRecords();
-            verification_.StartQueue(components_.ReadCDIn->CurrentDrive());
+            searchDrive_ = components_.ReadCDIn->CurrentDrive();
+            verification_.StartQueue(searchDrive_);
             const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
             reading_.StartQueue(readingOptions_ ? *readingOptions_ : StoredReadingOptions(drive));
             record_ = TQueueRecord{host_.FolderText(),
@@ -465,9 +474,37 @@ void TRipQueue::WriteRecords()
                                                      Read(key::kWriteCueSheet));
         if (!problems.isEmpty())
             host_.ShowRunError(problems.join(QLatin1Char(' ')));
+        SearchOffsetAfter(record);
     } catch (const std::exception& e) {
         host_.ShowRunError(QString::fromUtf8(e.what()));
     }
+}
+
+void TRipQueue::SearchOffsetAfter(const TQueueRecord& record)
+{
+    const auto& lookup = verification_.Lookup();
+    const auto& disc = verification_.Disc();
+    if (!lookup || lookup->outcome != AccurateRipLookupResult::Outcome::Found || !disc || run_)
+        return;
+    // The shortest track that mismatched is the quickest to read again.
+    std::optional<int> track;
+    std::int64_t shortest = 0;
+    for (const TRecordedTrack& recorded : record.Tracks) {
+        if (!recorded.Ripped)
+            continue;
+        const auto found = verification_.Tracks().find(recorded.Number);
+        if (found == verification_.Tracks().end() || !found->second.Verdict ||
+            found->second.Verdict->status != verify::AccurateRipStatus::Mismatch)
+            return;
+        const disc::Track* onDisc = disc->FindTrack(recorded.Number);
+        if (onDisc != nullptr && (!track || onDisc->Sectors() < shortest)) {
+            track = recorded.Number;
+            shortest = onDisc->Sectors();
+        }
+    }
+    if (track)
+        offsetSearch_.Start(
+            TOffsetSearchRequest{searchDrive_, record.DriveName, *track, *disc, lookup->pressings});
 }
 
 } // namespace sonfeld::app

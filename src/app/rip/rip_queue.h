@@ -6,6 +6,7 @@
 #include <atomic>
 #include <optional>
 
+#include "offset_search.h"
 #include "output_folder.h"
 #include "output_formats.h"
 #include "reading_plan.h"
@@ -48,6 +49,9 @@ public:
     virtual void ShowRunError(const QString& message) = 0;
     // The application's default error display.
     virtual void ShowError(const QString& message) = 0;
+    // A rip whose tracks all mismatched matches at this read offset: offer to
+    // store it for the drive.
+    virtual void OfferReadOffset(const QString& driveName, int offset) = 0;
 };
 
 // The rip queue: turns the ticked rows still "未转换" into files, one track at
@@ -88,6 +92,8 @@ public:
     // (the command line's); none: the settings and the drive's stored offset.
     void SetReadingOptions(std::optional<TReadingOptions> options) { readingOptions_ = options; }
     const TReadingPlan& Reading() const { return reading_; }
+    // Looks for the drive's read offset after a rip whose tracks all mismatched.
+    TOffsetSearch& OffsetSearch() { return offsetSearch_; }
 
 private:
     void Timer1Timer();
@@ -101,6 +107,8 @@ private:
     void GoIdle();
     // The log and CUE sheet of the queue that ended, once its verdicts are in.
     void WriteRecords();
+    // Starts the offset search when every track ripped mismatched.
+    void SearchOffsetAfter(const TQueueRecord& record);
     // The tags a format writes, from the stored flags, the row and the album box.
     TTrackTags TagsOf(int track) const;
 
@@ -140,6 +148,8 @@ private:
     std::optional<int> nextPass_;  // the track whose next read starts on the timer
     TReadingPlan reading_;
     std::optional<TReadingOptions> readingOptions_;
+    TOffsetSearch offsetSearch_;
+    int searchDrive_ = 0; // the drive of the queue whose records are waiting
     // The run whose events the outputs raise now; read on their workers.
     std::atomic<int> activeRun_{0};
     int lastRun_ = 0;

@@ -83,6 +83,7 @@ public:
     void SelectRow(int row) override;
     void ShowRunError(const QString& message) override;
     void ShowError(const QString& message) override;
+    void OfferReadOffset(const QString& driveName, int offset) override;
 
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }

@@ -12,6 +12,7 @@
 #include "app/rip/setting_keys.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
+#include "message_box.h"
 
 namespace sonfeld::app {
 
@@ -69,6 +70,18 @@ void TMainForm::SaveReadingSettings()
     // The offset shown is the drive's that was chosen when the page was opened.
     if (const QString drive = spinReadOffset->property(kOffsetDrive).toString(); !drive.isEmpty())
         StoreReadOffsetOfDrive(drive, spinReadOffset->value());
+}
+
+void TMainForm::OfferReadOffset(const QString& driveName, int offset)
+{
+    const QString question =
+        QStringLiteral("本次提取的音轨均与 AccurateRip 不匹配，但在读取偏移 %1 采样处匹配。\n"
+                       "是否为驱动器“%2”保存读取偏移 %1？")
+            .arg(offset)
+            .arg(driveName);
+    if (ShowMessageBox({this, QMessageBox::Question, QStringLiteral("读取偏移"), question,
+                        QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes)
+        Guarded(this, [&] { StoreReadOffsetOfDrive(driveName, offset); });
 }
 
 } // namespace sonfeld::app
