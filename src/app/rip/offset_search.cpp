@@ -82,6 +82,7 @@ TOffsetSearch::~TOffsetSearch()
 
 void TOffsetSearch::Cancel()
 {
+    ++generation_;
     if (!thread_)
         return;
     stop_.store(true);
@@ -94,7 +95,8 @@ void TOffsetSearch::Start(const TOffsetSearchRequest& request)
     if (thread_)
         return;
     stop_.store(false);
-    thread_.reset(QThread::create([this, request] {
+    const quint64 generation = ++generation_;
+    thread_.reset(QThread::create([this, request, generation] {
         std::optional<int> offset;
         QString error;
         try {
@@ -106,7 +108,9 @@ void TOffsetSearch::Start(const TOffsetSearchRequest& request)
             return;
         QMetaObject::invokeMethod(
             this,
-            [this, name = request.DriveName, offset, error] {
+            [this, generation, name = request.DriveName, offset, error] {
+                if (generation != generation_)
+                    return;
                 if (thread_)
                     thread_->wait();
                 thread_.reset();

@@ -51,6 +51,8 @@ signals:
 private:
     std::unique_ptr<QThread> thread_;
     std::atomic<bool> stop_{false};
+    // Tells the answer of a cancelled search apart from that of a newer one.
+    quint64 generation_ = 0;
 };
 
 } // namespace sonfeld::app
