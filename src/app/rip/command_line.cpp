@@ -83,6 +83,12 @@ public:
     }
     const metadata::TDiscNames* Names() const override { return &names_; }
 
+    void OfferReadOffset(const QString& driveName, int offset) override
+    {
+        out_ << "Read offset found for " << driveName << ": " << offset
+             << " samples (use --read-offset " << offset << ")" << Qt::endl;
+    }
+
     // Runs the event loop until the queue is idle again or an error ended it.
     void WaitUntilIdle()
     {
@@ -214,16 +220,23 @@ void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& fold
 void ReportVerdicts(TTrackListModel& rows, TRipQueue& queue, QTextStream& out)
 {
     TRipVerification& verification = queue.Verification();
-    QObject::connect(&verification, &TRipVerification::TrackVerified, &queue,
-                     [&rows, &out, &verification](int track, const QString& verdict) {
-                         const auto found = verification.Tracks().find(track);
-                         if (found == verification.Tracks().end())
-                             return;
-                         const quint32 crc = found->second.Checksums.crc32;
-                         out << rows.Label(rows.RowOfTrack(track)) << ": " << verdict << ", CRC32 "
-                             << QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()
-                             << Qt::endl;
-                     });
+    QObject::connect(
+        &verification, &TRipVerification::TrackVerified, &queue,
+        [&rows, &out, &verification, &queue](int track, const QString& verdict) {
+            const auto found = verification.Tracks().find(track);
+            if (found == verification.Tracks().end())
+                return;
+            const auto hex = [](quint32 crc) {
+                return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
+            };
+            out << rows.Label(rows.RowOfTrack(track)) << ": " << verdict << ", CRC32 "
+                << hex(found->second.Checksums.crc32);
+            if (const std::optional<quint32> test = queue.Reading().TestCrc(track))
+                out << (queue.Reading().CopyMismatch(track) ? ", 测试 CRC32 不一致 "
+                                                            : ", 测试 CRC32 ")
+                    << hex(*test);
+            out << Qt::endl;
+        });
 }
 
 // Waits, bounded by the lookup's time-out, until every ripped track has its verdict.
@@ -298,6 +311,14 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
                           names.Names(), out, err);
     TRipQueue queue(components, rows, host);
     queue.SetFileNameTemplate(command.Template);
+    if (command.ReadingMode || command.ReadOffset || command.TestAndCopy) {
+        TReadingOptions reading =
+            StoredReadingOptions(QString::fromStdString(components.ReadCDIn->DriveName()));
+        reading.Mode = command.ReadingMode.value_or(reading.Mode);
+        reading.ReadOffset = command.ReadOffset.value_or(reading.ReadOffset);
+        reading.TestAndCopy = reading.TestAndCopy || command.TestAndCopy;
+        queue.SetReadingOptions(reading);
+    }
     ReportProgress(rows, queue, folder, format.ExtensionText(), out);
     ReportVerdicts(rows, queue, out);
     // Ctrl+C and a termination request act as "停止": the running track ends
@@ -313,8 +334,16 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         host.ShowError(QString::fromUtf8(e.what()));
     }
     host.WaitUntilIdle();
-    if (!stopSignals.WasRaised())
+    if (!stopSignals.WasRaised()) {
         WaitForVerdicts(queue.Verification());
+        // An offset search after a rip that matched nowhere: its answer is printed.
+        if (queue.OffsetSearch().Running()) {
+            QEventLoop loop;
+            QObject::connect(&queue.OffsetSearch(), &TOffsetSearch::Finished, &loop,
+                             &QEventLoop::quit);
+            loop.exec();
+        }
+    }
     // An error may have ended the wait while tracks were still in the pipeline.
     queue.EndPipeline();
     owned.reset();

@@ -96,6 +96,18 @@ QList<QCommandLineOption> Options()
         Option({QStringLiteral("require-accurate")},
                QStringLiteral("有音轨未经 AccurateRip 精确校验时以 1 退出"),
                QStringLiteral("Exit with 1 when a track is not proven accurate by AccurateRip")),
+        Option({QStringLiteral("reading-mode")},
+               QStringLiteral("读取模式：secure（安全模式）或 fast-verify（快速并校验）"),
+               QStringLiteral("Reading mode: secure, or fast-verify (fast, re-read securely "
+                              "what AccurateRip does not confirm)"),
+               QStringLiteral("MODE")),
+        Option({QStringLiteral("read-offset")},
+               QStringLiteral("驱动器的读取偏移（采样数，-2940 到 2940）"),
+               QStringLiteral("The drive's read offset in samples, -2940 to 2940"),
+               QStringLiteral("N")),
+        Option({QStringLiteral("test-and-copy")},
+               QStringLiteral("每条音轨读取两次并比较 CRC（测试并复制）"),
+               QStringLiteral("Read each track twice and compare the CRCs (test and copy)")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
@@ -232,17 +244,40 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     if (parser.isSet(QStringLiteral("album")))
         result.Album = parser.value(QStringLiteral("album"));
     result.RequireAccurate = parser.isSet(QStringLiteral("require-accurate"));
+    if (parser.isSet(QStringLiteral("reading-mode"))) {
+        const QString mode = parser.value(QStringLiteral("reading-mode"));
+        if (mode == QStringLiteral("secure"))
+            result.ReadingMode = TReadingMode::Secure;
+        else if (mode == QStringLiteral("fast-verify"))
+            result.ReadingMode = TReadingMode::FastVerify;
+        else
+            Refuse(
+                QStringLiteral("--reading-mode is secure or fast-verify, not \"%1\".").arg(mode));
+    }
+    if (parser.isSet(QStringLiteral("read-offset"))) {
+        const QString text = parser.value(QStringLiteral("read-offset"));
+        bool ok = false;
+        const int offset = text.trimmed().toInt(&ok, 10);
+        if (!ok || offset < -kMaxReadOffset || offset > kMaxReadOffset)
+            Refuse(QStringLiteral("--read-offset \"%1\" is not a number of samples from -2940 "
+                                  "to 2940.")
+                       .arg(text));
+        result.ReadOffset = offset;
+    }
+    result.TestAndCopy = parser.isSet(QStringLiteral("test-and-copy"));
     result.LogFile = parser.value(QStringLiteral("check-log"));
     ParseNameOptions(parser, result);
 
     const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
                             !result.Tracks.empty() || !result.Names.empty() || result.Album ||
                             result.RequireAccurate || result.Artist || result.AlbumArtist ||
-                            result.Year || result.Genre || result.DiscNumber || result.Template;
+                            result.Year || result.Genre || result.DiscNumber || result.Template ||
+                            result.ReadingMode || result.ReadOffset || result.TestAndCopy;
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
         Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
-                              "--album-artist, --year, --genre, --disc, --template and "
-                              "--require-accurate go with --rip."));
+                              "--album-artist, --year, --genre, --disc, --template, "
+                              "--require-accurate, --reading-mode, --read-offset and "
+                              "--test-and-copy go with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));
@@ -303,6 +338,11 @@ QString UsageText()
         "      --require-accurate 时，有音轨未经精确校验则以 1 退出。\n"
         "      Prints each track's AccurateRip verdict and CRC32 once it is known;\n"
         "      with --require-accurate a track not proven accurate exits with 1.\n"
+        "      读取模式、测试并复制和驱动器的读取偏移取自保存的设置，可用\n"
+        "      --reading-mode、--test-and-copy 和 --read-offset 改变本次提取。\n"
+        "      The reading mode, test and copy and the drive's read offset come from\n"
+        "      the saved settings; --reading-mode, --test-and-copy and --read-offset\n"
+        "      change them for this rip.\n"
         "  sonfeld --check-log FILE\n"
         "      检查提取日志的最后一行（SHA-256）；日志未被改动时退出码为 0。\n"
         "      Checks a rip log's last line (SHA-256); exits with 0 when the log is\n"

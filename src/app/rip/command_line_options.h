@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "reading_settings.h"
+
 namespace sonfeld::app {
 
 // The program's arguments:
@@ -17,6 +19,7 @@ namespace sonfeld::app {
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
 //           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
 //           [--disc N/M] [--template TEXT] [--lookup | --no-lookup] [--release N]
+//           [--reading-mode secure|fast-verify] [--read-offset N] [--test-and-copy]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -41,7 +44,11 @@ struct TCommandLine {
     std::optional<QString> Template; // instead of the stored file-name template
     std::optional<bool> Lookup;      // unset: the stored "自动查询"
     std::optional<int> Release;      // 1-based, among several releases
-    QString LogFile;                 // --check-log
+    // Each replaces the stored setting (the drive's offset) for this rip.
+    std::optional<TReadingMode> ReadingMode;
+    std::optional<int> ReadOffset;
+    bool TestAndCopy = false;
+    QString LogFile; // --check-log
 };
 
 // Raised for arguments that make no sense, with the reason.

@@ -15,6 +15,7 @@
 #include "full_tags.h"
 #include "local_path.h"
 #include "metadata/disc_names.h"
+#include "reading_settings.h"
 #include "rip_components.h"
 #include "setting_keys.h"
 #include "texts.h"
@@ -34,7 +35,18 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
         Bind(*output);
     connect(&verification_, &TRipVerification::TrackVerified, this,
             [this](int track, const QString& verdict) {
-                rows_.SetVerdict(rows_.RowOfTrack(track), verdict);
+                rows_.SetVerdict(rows_.RowOfTrack(track),
+                                 reading_.CopyMismatch(track)
+                                     ? verdict + QStringLiteral("；测试与复制 CRC 不一致")
+                                     : verdict);
+                if (awaiting_ && awaiting_->Track == track)
+                    FastReadJudged(track);
+            });
+    connect(&offsetSearch_, &TOffsetSearch::Finished, this,
+            [this](const QString& drive, std::optional<int> offset, const QString&) {
+                // A failed search finds nothing; the rip itself is unchanged.
+                if (offset)
+                    host_.OfferReadOffset(drive, *offset);
             });
     connect(&verification_, &TRipVerification::Settled, this, [this] {
         if (unwritten_)
@@ -48,6 +60,8 @@ TRipQueue::~TRipQueue()
     // The components, which go first, wound up a running track's file.
     if (run_)
         TOutputFolder::Discard(run_->Temporary);
+    if (awaiting_)
+        TOutputFolder::Discard(awaiting_->Temporary);
 }
 
 void TRipQueue::Bind(TACSOutput& output)
@@ -80,8 +94,18 @@ void TRipQueue::Bind(TACSOutput& output)
 
 void TRipQueue::RipCommand()
 {
-    if (TrackRunning())
+    if (TrackRunning() || awaiting_)
         return;
+    if (nextPass_ && folder_.Held()) {
+        // The same track again: its row is checked and the queue is running.
+        const int track = *nextPass_;
+        nextPass_.reset();
+        StartTrackRip(track);
+        return;
+    }
+    nextPass_.reset();
+    // The drive is the queue's again.
+    offsetSearch_.Cancel();
     if (!folder_.Held())
         CheckStoredSettings();
     if (!CheckRipSettings()) {
@@ -115,13 +139,18 @@ void TRipQueue::RipCommand()
             // An earlier queue still waiting for its verdicts is written as it stands.
             if (unwritten_)
                 WriteRecords();
-            verification_.StartQueue(components_.ReadCDIn->CurrentDrive());
+            searchDrive_ = components_.ReadCDIn->CurrentDrive();
+            verification_.StartQueue(searchDrive_);
+            const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
+            reading_.StartQueue(readingOptions_ ? *readingOptions_ : StoredReadingOptions(drive));
             record_ = TQueueRecord{host_.FolderText(),
                                    host_.AlbumText(),
                                    format != nullptr ? format->ExtensionText() : QString(),
-                                   QString::fromStdString(components_.ReadCDIn->DriveName()),
-                                   components_.ReadCDIn->ReadOffset(),
-                                   components_.ReadCDIn->ReadMode(),
+                                   drive,
+                                   reading_.Options().ReadOffset,
+                                   reading_.Options().Mode == TReadingMode::FastVerify ? rmFast
+                                                                                       : rmSecure,
+                                   {},
                                    {}};
             queueTracks_.clear();
             queueFiles_.clear();
@@ -218,8 +247,12 @@ void TRipQueue::StartTrackRip(int track)
     if (format == nullptr)
         return;
     const int row = rows_.RowOfTrack(track);
-    queueTracks_.push_back(track);
-    rows_.SetVerdict(row, QString());
+    const bool firstRead =
+        std::find(queueTracks_.begin(), queueTracks_.end(), track) == queueTracks_.end();
+    if (firstRead) {
+        queueTracks_.push_back(track);
+        rows_.SetVerdict(row, QString());
+    }
     TACSFileOut* available = components_.Output(*format);
     if (available == nullptr) {
         FailTrack(row, components_.Unavailable(*format));
@@ -230,6 +263,11 @@ void TRipQueue::StartTrackRip(int track)
     components_.ReadCDIn->SetStartTrack(track);
     components_.ReadCDIn->SetEndTrack(components_.ReadCDIn->StartTrack());
     components_.Tap->SetTrack(verification_.PlaceOf(track));
+    if (const auto& lookup = verification_.Lookup())
+        reading_.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
+    const TReadingPlan::TPass pass = reading_.NextPass(track);
+    components_.ReadCDIn->SetReadMode(pass.Mode);
+    components_.ReadCDIn->SetReadOffset(reading_.Options().ReadOffset);
     if (!Read(key::kAutoCpu))
         output.SetDelay(Read(key::kCpuLevel));
     const TTrackTarget target = TargetOfRow(row, *format);
@@ -247,6 +285,9 @@ void TRipQueue::StartTrackRip(int track)
     TRun run;
     run.Id = ++lastRun_;
     run.Row = row;
+    run.Track = track;
+    run.Test = pass.Test;
+    run.ReRead = reading_.ReRead(track);
     run.Target = target.path;
     run.Temporary = folder_.TemporaryFor(run.Target);
     output.SetFileName(LocalPath(run.Temporary).toStdString());
@@ -326,6 +367,12 @@ void TRipQueue::StopCommand()
 {
     Timer1_.stop();
     stopped_ = true;
+    nextPass_.reset();
+    if (awaiting_) {
+        TOutputFolder::Discard(awaiting_->Temporary);
+        rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
+        awaiting_.reset();
+    }
     if (!piped_.empty()) {
         // Every pipelined track ends as it stands; the last end makes the queue idle.
         host_.SetStopping();
@@ -359,7 +406,9 @@ void TRipQueue::OutputProgress(int run, int progress)
     if (!run_ || run_->Id != run)
         return;
     rows_.SetProgress(run_->Row, progress);
-    rows_.SetStatus(run_->Row, TTrackStatus::Converting);
+    const TTrackStatus status = run_->ReRead ? TTrackStatus::ReReading : TTrackStatus::Converting;
+    if (rows_.Status(run_->Row) != status)
+        rows_.SetStatus(run_->Row, status);
 }
 
 void TRipQueue::OutputDone(int run)
@@ -373,27 +422,75 @@ void TRipQueue::OutputDone(int run)
         EndRun();
         return;
     }
+    const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums();
+    const TReadingPlan::TAfterPass after = reading_.PassDone(ended.Track, sums ? sums->crc32 : 0u);
+    if (after == TReadingPlan::TAfterPass::NextPass) {
+        // The test read leaves its CRC only.
+        TOutputFolder::Discard(ended.Temporary);
+        if (stopped_)
+            rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        else
+            nextPass_ = ended.Track;
+        if (!stopped_)
+            Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
+        EndRun();
+        return;
+    }
+    run_.reset();
+    if (after == TReadingPlan::TAfterPass::AwaitVerdict && stopped_) {
+        // An unconfirmed fast read is no track.
+        TOutputFolder::Discard(ended.Temporary);
+        rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        EndRun();
+        return;
+    }
+    if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
+        // Set aside before the sums go in: the verdict may come at once.
+        awaiting_ = ended;
+        verification_.TrackRipped(ended.Track, *sums, components_.ReadCDIn->RipReport());
+        return;
+    }
+    if (sums)
+        verification_.TrackRipped(ended.Track, *sums, components_.ReadCDIn->RipReport());
+    KeepTrack(ended);
+}
+
+void TRipQueue::KeepTrack(const TRun& ended)
+{
     // Tagged before it gets its name: a file under a final name is complete.
     if (const QString problem = TagFinishedFile(ended.Temporary, ended.Row); !problem.isEmpty()) {
         TOutputFolder::Discard(ended.Temporary);
-        run_.reset();
         FailTrack(ended.Row, problem);
         return;
     }
     if (const QString problem = TOutputFolder::Finish(ended.Temporary, ended.Target);
         !problem.isEmpty()) {
-        run_.reset();
         FailTrack(ended.Row, problem);
         return;
     }
     WriteCoverFile(ended.Target);
     rows_.SetStatus(ended.Row, TTrackStatus::Converted);
-    if (const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums())
-        verification_.TrackRipped(CurrentTrack_, *sums, components_.ReadCDIn->RipReport());
     // A Stop that came while the last block was written still ends the queue.
     if (!stopped_)
         Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
     EndRun();
+}
+
+void TRipQueue::FastReadJudged(int track)
+{
+    const TRun judged = *awaiting_;
+    awaiting_.reset();
+    const auto found = verification_.Tracks().find(track);
+    const bool keep = found != verification_.Tracks().end() && found->second.Verdict &&
+                      reading_.KeepFastRead(track, found->second.Verdict->status);
+    if (keep) {
+        KeepTrack(judged);
+        return;
+    }
+    TOutputFolder::Discard(judged.Temporary);
+    rows_.SetStatus(judged.Row, TTrackStatus::ReReading);
+    nextPass_ = track;
+    Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
 }
 
 void TRipQueue::OutputThreadException(int run, const QString& message)
@@ -423,6 +520,12 @@ void TRipQueue::FailTrack(int row, const QString& message)
 
 void TRipQueue::GoIdle()
 {
+    nextPass_.reset();
+    if (awaiting_) {
+        TOutputFolder::Discard(awaiting_->Temporary);
+        rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
+        awaiting_.reset();
+    }
     folder_.Release();
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;
@@ -434,11 +537,13 @@ void TRipQueue::GoIdle()
                     ? file->second
                     : QFileInfo(TargetFileName(ended.Folder, rows_.Name(row), ended.Extension))
                           .fileName();
-            ended.Tracks.push_back(TRecordedTrack{track, rows_.Name(row), fileName,
-                                                  rows_.StatusText(row),
-                                                  rows_.Status(row) == TTrackStatus::Converted});
+            ended.Tracks.push_back(TRecordedTrack{
+                track, rows_.Name(row), fileName, rows_.StatusText(row),
+                rows_.Status(row) == TTrackStatus::Converted, reading_.TestCrc(track),
+                reading_.ReRead(track), reading_.Notes(track)});
         }
         queueTracks_.clear();
+        ended.ReadingModeText = reading_.ModeText();
         // A queue that left no file leaves no log either: a stopped rip leaves
         // the folder as it was.
         const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),
@@ -463,9 +568,37 @@ void TRipQueue::WriteRecords()
                                                      Read(key::kWriteCueSheet));
         if (!problems.isEmpty())
             host_.ShowRunError(problems.join(QLatin1Char(' ')));
+        SearchOffsetAfter(record);
     } catch (const std::exception& e) {
         host_.ShowRunError(QString::fromUtf8(e.what()));
     }
+}
+
+void TRipQueue::SearchOffsetAfter(const TQueueRecord& record)
+{
+    const auto& lookup = verification_.Lookup();
+    const auto& disc = verification_.Disc();
+    if (!lookup || lookup->outcome != AccurateRipLookupResult::Outcome::Found || !disc || run_)
+        return;
+    // The shortest track that mismatched is the quickest to read again.
+    std::optional<int> track;
+    std::int64_t shortest = 0;
+    for (const TRecordedTrack& recorded : record.Tracks) {
+        if (!recorded.Ripped)
+            continue;
+        const auto found = verification_.Tracks().find(recorded.Number);
+        if (found == verification_.Tracks().end() || !found->second.Verdict ||
+            found->second.Verdict->status != verify::AccurateRipStatus::Mismatch)
+            return;
+        const disc::Track* onDisc = disc->FindTrack(recorded.Number);
+        if (onDisc != nullptr && (!track || onDisc->Sectors() < shortest)) {
+            track = recorded.Number;
+            shortest = onDisc->Sectors();
+        }
+    }
+    if (track)
+        offsetSearch_.Start(
+            TOffsetSearchRequest{searchDrive_, record.DriveName, *track, *disc, lookup->pressings});
 }
 
 } // namespace sonfeld::app

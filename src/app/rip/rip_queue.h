@@ -9,8 +9,10 @@
 #include <optional>
 #include <set>
 
+#include "offset_search.h"
 #include "output_folder.h"
 #include "output_formats.h"
+#include "reading_plan.h"
 #include "rip_pipeline.h"
 #include "rip_records.h"
 #include "rip_verification.h"
@@ -61,6 +63,9 @@ public:
     virtual bool PauseBetweenTracks() const { return true; }
     // The disc's names, for file names and tags; null while there are none.
     virtual const metadata::TDiscNames* Names() const = 0;
+    // A rip whose tracks all mismatched matches at this read offset: offer to
+    // store it for the drive.
+    virtual void OfferReadOffset(const QString& driveName, int offset) = 0;
 };
 
 // The rip queue: turns the ticked rows still "未转换" into files through the
@@ -109,6 +114,12 @@ public:
     void SetFileNameTemplate(std::optional<QString> pattern) { template_ = std::move(pattern); }
     // The checksums, rip reports and AccurateRip verdicts of the tracks ripped.
     TRipVerification& Verification() { return verification_; }
+    // Reading options that replace the stored ones for the queues to come
+    // (the command line's); none: the settings and the drive's stored offset.
+    void SetReadingOptions(std::optional<TReadingOptions> options) { readingOptions_ = options; }
+    const TReadingPlan& Reading() const { return reading_; }
+    // Looks for the drive's read offset after a rip whose tracks all mismatched.
+    TOffsetSearch& OffsetSearch() { return offsetSearch_; }
 
 private:
     void Timer1Timer();
@@ -122,6 +133,8 @@ private:
     void GoIdle();
     // The log and CUE sheet of the queue that ended, once its verdicts are in.
     void WriteRecords();
+    // Starts the offset search when every track ripped mismatched.
+    void SearchOffsetAfter(const TQueueRecord& record);
     // The tags a format writes, from the stored flags, the row and the album box.
     TTrackTags TagsOf(int track) const;
     // The file a row goes to, by the file-name template.
@@ -137,13 +150,15 @@ private:
     void OutputProgress(int run, int progress);
     void OutputDone(int run);
     void OutputThreadException(int run, const QString& message);
+    // A fast read's verdict came: keep it, or read the track again securely.
+    void FastReadJudged(int track);
     // The run is over: the controls go idle when Stop was pressed.
     void EndRun();
     // A track that cannot start: its row fails visibly and the queue goes idle.
     void FailTrack(int row, const QString& message);
 
     // The pipelined queue (rip_queue_pipeline.cpp).
-    static bool Pipelined();
+    bool Pipelined() const;
     // Hands every ticked row still to rip to the pipeline, in row order.
     void StartPipelinedQueue(const TOutputFormat& format);
     void PipelineReadProgress(int id, int percent);
@@ -164,9 +179,14 @@ private:
     struct TRun {
         int Id = 0;
         int Row = 0;
+        int Track = 0;
+        bool Test = false;   // the pass of test and copy that only checksums
+        bool ReRead = false; // the secure read after a fast one that was not confirmed
         QString Temporary;
         QString Target;
     };
+    // The file of a finished read becomes the track's, and the queue moves on.
+    void KeepTrack(const TRun& run);
     std::optional<TRun> run_;
     // The pipeline's runs by their id, with the read each one ended with.
     struct TPipedRun {
@@ -177,7 +197,13 @@ private:
     };
     std::unique_ptr<TRipPipeline> pipeline_;
     std::map<int, TPipedRun> piped_;
-    bool pipelineFailed_ = false; // a track failed: no more are added, no "转换完成!"
+    bool pipelineFailed_ = false;  // a track failed: no more are added, no "转换完成!"
+    std::optional<TRun> awaiting_; // a fast read kept aside until its verdict comes
+    std::optional<int> nextPass_;  // the track whose next read starts on the timer
+    TReadingPlan reading_;
+    std::optional<TReadingOptions> readingOptions_;
+    TOffsetSearch offsetSearch_;
+    int searchDrive_ = 0; // the drive of the queue whose records are waiting
     // The run whose events the outputs raise now; read on their workers.
     std::atomic<int> activeRun_{0};
     int lastRun_ = 0;

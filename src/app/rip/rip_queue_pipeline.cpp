@@ -12,6 +12,7 @@
 #include "local_path.h"
 #include "rip_components.h"
 #include "rip_queue.h"
+#include "reading_settings.h"
 #include "setting_keys.h"
 #include "track_list_model.h"
 #include "track_target.h"
@@ -23,9 +24,13 @@ namespace {
 constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
 } // namespace
 
-bool TRipQueue::Pipelined()
+bool TRipQueue::Pipelined() const
 {
-    return !Read(key::kSequentialMode);
+    // Fast reading waits for each track's verdict before the next read, and
+    // test and copy reads each track twice: both go one track at a time.
+    const TReadingOptions& reading = reading_.Options();
+    return !Read(key::kSequentialMode) && reading.Mode == TReadingMode::Secure &&
+           !reading.TestAndCopy;
 }
 
 void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
@@ -81,8 +86,8 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
         job.Id = run.Id;
         job.Track = track;
         job.Place = verification_.PlaceOf(track);
-        job.ReadMode = components_.ReadCDIn->ReadMode();
-        job.ReadOffset = components_.ReadCDIn->ReadOffset();
+        job.ReadMode = rmSecure;
+        job.ReadOffset = reading_.Options().ReadOffset;
         job.Output = format.MakeOutput();
         if (format.ApplySettings != nullptr)
             format.ApplySettings(*job.Output);

@@ -36,7 +36,8 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
     log.date = QDateTime::currentDateTime();
     log.driveName = record.DriveName;
     log.readOffset = record.ReadOffset;
-    log.readingMode = ReadingModeText(record.ReadMode);
+    log.readingMode = record.ReadingModeText.isEmpty() ? ReadingModeText(record.ReadMode)
+                                                       : record.ReadingModeText;
     log.albumTitle = record.Album;
     if (const auto id = verification.DiscId())
         log.accurateRipId = AccurateRipIdText(*id);
@@ -54,6 +55,8 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
         track.fileName = recorded.FileName;
         track.ripped = recorded.Ripped;
         track.status = recorded.Status;
+        track.testCrc = recorded.TestCrc;
+        track.readingNotes = recorded.ReadingNotes;
         const auto found = verification.Tracks().find(recorded.Number);
         if (recorded.Ripped && found != verification.Tracks().end()) {
             const TTrackVerification& verified = found->second;
@@ -64,6 +67,10 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
                 track.accurateRipDetail = QStringLiteral("AccurateRip 查询尚未完成");
             if (lookup && lookup->outcome == AccurateRipLookupResult::Outcome::Failed)
                 track.accurateRipDetail = lookup->error;
+            if (recorded.ReRead && verified.Verdict &&
+                verified.Verdict->status != verify::AccurateRipStatus::Match)
+                track.readingNotes
+                    << QStringLiteral("安全模式重新读取后仍未经 AccurateRip 确认，文件已保留");
             track.paranoia.corrections = verified.Report.Corrected;
             track.paranoia.readErrors = verified.Report.ReadErrors;
             for (const TCDSectorProblem& problem : verified.Report.Problems)

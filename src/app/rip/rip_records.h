@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "audio/cd/cd_types.h"
@@ -16,6 +18,9 @@ struct TRecordedTrack {
     QString FileName; // without the folder
     QString Status;   // the row's final status text
     bool Ripped = false;
+    std::optional<quint32> TestCrc; // the test read's, with test and copy
+    bool ReRead = false;            // read again securely after a fast read
+    QStringList ReadingNotes;       // how it was read, for the log
 };
 
 // What a queue's log and CUE sheet are made of besides the verification.
@@ -26,6 +31,7 @@ struct TQueueRecord {
     QString DriveName;
     int ReadOffset = 0;
     TCDReadMode ReadMode = rmSecure;
+    QString ReadingModeText; // the log's reading mode line; from ReadMode when empty
     std::vector<TRecordedTrack> Tracks;
 };
 

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "reading_settings.h"
 #include "settings_store.h"
 
 namespace sonfeld::app {
@@ -46,6 +47,7 @@ void CheckStoredSettings()
     Read(key::kCpuLevel);
     Read(key::kFlacLevel);
     Read(key::kApeLevel);
+    StoredReadingMode();
 }
 
 void Write(const TFlagKey& key, bool value)

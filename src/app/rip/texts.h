@@ -14,6 +14,7 @@ inline const QString kConverted = QStringLiteral("完成转换");
 inline const QString kCancelled = QStringLiteral("用户取消");
 inline const QString kFailed = QStringLiteral("转换失败");
 inline const QString kDataTrack = QStringLiteral("数据轨");
+inline const QString kReReading = QStringLiteral("重新读取");
 
 // Rip queue messages and their captions.
 inline const QString kSelectDrive = QStringLiteral("请选择CD所在的驱动器,");

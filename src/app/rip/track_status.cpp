@@ -14,6 +14,7 @@ QString StatusText(TTrackStatus status)
     case TTrackStatus::Cancelled: return text::kCancelled;
     case TTrackStatus::Failed: return text::kFailed;
     case TTrackStatus::DataTrack: return text::kDataTrack;
+    case TTrackStatus::ReReading: return text::kReReading;
     }
     return {};
 }

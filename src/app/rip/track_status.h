@@ -14,6 +14,7 @@ enum class TTrackStatus {
     Cancelled,    // "用户取消"
     Failed,       // "转换失败"
     DataTrack,    // "数据轨": never ripped
+    ReReading,    // "重新读取": a fast read AccurateRip did not confirm is read again securely
 };
 
 QString StatusText(TTrackStatus status);

@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QTableView;
 class QTimer;
@@ -107,6 +108,7 @@ public:
     // While idle, a disc put in or taken out of the selected physical drive
     // rebuilds the list; images are not polled.
     void PollMedia();
+    void OfferReadOffset(const QString& driveName, int offset) override;
 
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
@@ -182,6 +184,9 @@ public:
     QCheckBox* chkEmbedCover = nullptr;
     QLineEdit* edtFileNameTemplate = nullptr;
     QLabel* lblTemplateExample = nullptr;
+    QComboBox* comboReadingMode = nullptr; // "安全模式" / "快速并校验"
+    QCheckBox* chkTestAndCopy = nullptr;
+    QSpinBox* spinReadOffset = nullptr; // the current drive's, in samples
     QPushButton* btnSave = nullptr;
 
 signals:
@@ -201,6 +206,10 @@ private:
     void CreatePlayerBar(QWidget* page);
     void CreateSettingsPage();
     void CreateStatusBar();
+    // The settings page's "读取" group; its values come and go with the page's.
+    QWidget* CreateReadingBox(QWidget* parent);
+    void LoadReadingSettings();
+    void SaveReadingSettings();
     void ConnectCommands();
     void CreateNamesGroup(QWidget* page);
     void ConnectNames();

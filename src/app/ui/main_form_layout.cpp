@@ -252,6 +252,7 @@ void TMainForm::CreateSettingsPage()
     recordsLayout->addWidget(chkCueSheet);
     page->addWidget(records);
     CreateNamesGroup(mTabConvert);
+    page->addWidget(CreateReadingBox(mTabConvert));
     page->addStretch();
 
     btnSave = new QPushButton(QStringLiteral("保存设定"), mTabConvert);

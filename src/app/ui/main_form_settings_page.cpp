@@ -35,6 +35,7 @@ void TMainForm::MainTabControlActiveTabChange()
     chkAddAlbum->setChecked(Read(key::kId3Album));
     chkRipLog->setChecked(Read(key::kWriteRipLog));
     chkCueSheet->setChecked(Read(key::kWriteCueSheet));
+    LoadReadingSettings();
     if (chkAddAlbum->isChecked())
         edtAlbum->setEnabled(true);
     LoadNameSettings();
@@ -53,6 +54,7 @@ void TMainForm::btnSaveClick()
     Write(key::kWriteRipLog, chkRipLog->isChecked());
     Write(key::kWriteCueSheet, chkCueSheet->isChecked());
     SaveNameSettings();
+    SaveReadingSettings();
 }
 
 void TMainForm::chkAddAlbumClick()

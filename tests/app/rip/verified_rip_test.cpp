@@ -242,3 +242,51 @@ TEST_F(VerifiedRipCommandLineTest, AServerThatIsDownCannotBeReached)
 
 } // namespace
 } // namespace sonfeld::test
+
+namespace sonfeld::test {
+namespace {
+
+// The image holds the disc as a drive reading 48 samples early would: every
+// track matches the database once the read window moves 48 samples later.
+TEST_F(VerifiedRipCommandLineTest, TracksThatMatchAtAnotherOffsetRevealTheDrivesOffset)
+{
+    constexpr int kOffset = 48;
+    std::vector<std::uint8_t> all;
+    for (int track = 1; track <= 3; ++track) {
+        const std::vector<std::uint8_t> bytes = disc_.TrackBytes(track);
+        all.insert(all.end(), bytes.begin(), bytes.end());
+    }
+    std::vector<std::uint32_t> shifted;
+    std::size_t start = 0;
+    for (int track = 1; track <= 3; ++track) {
+        const std::size_t length = disc_.TrackBytes(track).size();
+        std::vector<std::uint8_t> right(length, 0);
+        for (std::size_t i = 0; i < length; ++i)
+            if (start + kOffset * 4 + i < all.size())
+                right[i] = all[start + kOffset * 4 + i];
+        shifted.push_back(verify::test::Reference(right, track == 1, track == 3).v1);
+        start += length;
+    }
+    ServeSums(shifted);
+
+    EXPECT_EQ(Sonfeld(Rip("--reading-mode secure --require-accurate")), 1) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(2, "不匹配")), std::string::npos) << out_;
+    EXPECT_NE(out_.find(": " + std::to_string(kOffset) + " samples (use --read-offset " +
+                        std::to_string(kOffset) + ")"),
+              std::string::npos)
+        << out_;
+
+    // Read with that offset, every track is accurate.
+    EXPECT_EQ(Sonfeld(Rip("--reading-mode secure --require-accurate --read-offset " +
+                          std::to_string(kOffset))),
+              0)
+        << out_ << err_;
+    for (int track = 1; track <= 3; ++track)
+        EXPECT_NE(out_.find("Track " + std::to_string(track) + ": 精确 (可信度 5)"),
+                  std::string::npos)
+            << out_;
+    EXPECT_EQ(out_.find("Read offset found"), std::string::npos) << out_;
+}
+
+} // namespace
+} // namespace sonfeld::test

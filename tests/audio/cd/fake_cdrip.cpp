@@ -36,6 +36,8 @@ struct FakeDrive {
     std::map<int32_t, std::string> titles;
     std::set<int32_t> unstable;
     std::set<int32_t> refused;
+    std::map<int32_t, int32_t> flaky; // sector -> wrong reads left
+    std::set<int32_t> wrongThisRip;
     CR_RipOptions options{0, CR_READ_SECURE};
     CR_RipStatistics statistics{0, 0, 0, -1};
     std::map<std::pair<int32_t, int32_t>, int32_t> problems; // (sector, kind) -> count
@@ -65,6 +67,8 @@ void ResetLocked(FakeDrive& f)
     f.titles.clear();
     f.unstable.clear();
     f.refused.clear();
+    f.flaky.clear();
+    f.wrongThisRip.clear();
     f.options = {0, CR_READ_SECURE};
     f.statistics = {0, 0, 0, -1};
     f.problems.clear();
@@ -152,6 +156,14 @@ FAKE_EXPORT void FakeCR_SetRefusedSectors(const int32_t* sectors, int32_t count)
     std::lock_guard guard(Fake().lock);
     Fake().refused.clear();
     Fake().refused.insert(sectors, sectors + count);
+}
+
+FAKE_EXPORT void FakeCR_SetFlakySectors(const int32_t* sectors, int32_t count, int32_t reads)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().flaky.clear();
+    for (int32_t i = 0; i < count; ++i)
+        Fake().flaky[sectors[i]] = reads;
 }
 
 extern "C" {
@@ -284,6 +296,14 @@ int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
     f.options = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE};
     f.counters.lastReadMode = options != nullptr ? options->ReadMode : -1;
     f.counters.lastReadOffset = f.options.ReadOffset;
+    ++(f.options.ReadMode == CR_READ_FAST ? f.counters.fastOpenCalls : f.counters.secureOpenCalls);
+    f.wrongThisRip.clear();
+    for (auto& [sector, left] : f.flaky) {
+        if (sector >= start && sector < end && left > 0) {
+            --left;
+            f.wrongThisRip.insert(sector);
+        }
+    }
     f.statistics = {0, 0, 0, -1};
     f.problems.clear();
     f.chunkSectors = std::max(*chunkSize / 2352, 1);
@@ -339,7 +359,8 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t*)
     const int32_t sectors = std::min(f.chunkSectors, f.end - f.next);
     for (int32_t s = 0; s < sectors; ++s) {
         const int32_t lsn = f.next + s;
-        const bool wrong = f.unstable.contains(lsn) && f.options.ReadMode == CR_READ_FAST;
+        const bool wrong = (f.unstable.contains(lsn) && f.options.ReadMode == CR_READ_FAST) ||
+                           f.wrongThisRip.contains(lsn);
         for (int32_t k = 0; k < 2352; ++k) {
             const uint8_t right = FakeCR_PatternByte(lsn, k);
             buffer[s * 2352 + k] = wrong ? FakeCR_WrongByte(right) : right;

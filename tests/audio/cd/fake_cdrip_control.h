@@ -21,6 +21,8 @@ struct FakeCR_Counters {
     int32_t initCalls;
     int32_t lastReadMode; // options of the last CR_OpenRipperWithOptions; -1 after CR_OpenRipper
     int32_t lastReadOffset;
+    int32_t fastOpenCalls;   // CR_OpenRipperWithOptions in fast mode
+    int32_t secureOpenCalls; // in secure mode (or without options)
 };
 
 // Back to one ready drive, named "Fake Drive 0", with the table given below.
@@ -46,6 +48,9 @@ typedef void (*FakeCR_SetUnstableSectorsFn)(const int32_t* sectors, int32_t coun
 // Sectors whose first read the drive refuses; the retry succeeds, and each
 // is reported as a read error in either mode.
 typedef void (*FakeCR_SetRefusedSectorsFn)(const int32_t* sectors, int32_t count);
+// Sectors the drive gets wrong, in any mode, on the first reads rips whose
+// range holds them; later rips read them right.
+typedef void (*FakeCR_SetFlakySectorsFn)(const int32_t* sectors, int32_t count, int32_t reads);
 }
 
 // The byte a wrong read of an unstable sector delivers instead.

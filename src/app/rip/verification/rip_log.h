@@ -39,8 +39,9 @@ struct RipLogTrack {
     verify::AccurateRipVerdict accurateRip;
     QString accurateRipDetail; // why it could not be checked, e.g. the lookup's error
     ParanoiaStatistics paranoia;
-    bool ripped = false; // the file is complete and kept
-    QString status;      // the row's final status text
+    QStringList readingNotes; // re-reads and other facts of how it was read
+    bool ripped = false;      // the file is complete and kept
+    QString status;           // the row's final status text
 };
 
 // Everything one rip's log tells; the rip queue fills it in.

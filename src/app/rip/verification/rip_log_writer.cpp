@@ -101,6 +101,8 @@ void AppendTrack(QStringList& lines, const RipLogTrack& track)
                      .arg(track.paranoia.uncorrectedSectors.size())
                      .arg(positions.join(QStringLiteral(", ")));
     }
+    for (const QString& note : track.readingNotes)
+        lines << QStringLiteral("  读取: %1").arg(note);
     lines << QStringLiteral("  状态: %1").arg(OrUnknown(track.status));
 }
 

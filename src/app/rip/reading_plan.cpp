@@ -1,0 +1,111 @@
+#include "reading_plan.h"
+
+namespace sonfeld::app {
+
+void TReadingPlan::StartQueue(const TReadingOptions& options)
+{
+    options_ = options;
+    allSecure_ = false;
+    tracks_.clear();
+}
+
+QString TReadingPlan::ModeText() const
+{
+    QString text = ReadingModeText(options_.Mode);
+    if (options_.Mode == TReadingMode::FastVerify && allSecure_)
+        text += QStringLiteral(" (AccurateRip 无法校验快速读取的结果，其余音轨改用安全模式)");
+    if (options_.TestAndCopy)
+        text += QStringLiteral("，测试并复制");
+    return text;
+}
+
+void TReadingPlan::LookupAnswered(bool discKnown)
+{
+    if (!discKnown)
+        allSecure_ = true;
+}
+
+bool TReadingPlan::Fast(const TTrack& track) const
+{
+    return options_.Mode == TReadingMode::FastVerify && !allSecure_ && !track.Secure;
+}
+
+TReadingPlan::TPass TReadingPlan::NextPass(int track) const
+{
+    const auto found = tracks_.find(track);
+    const TTrack state = found != tracks_.end() ? found->second : TTrack{};
+    return TPass{Fast(state) ? rmFast : rmSecure, options_.TestAndCopy && !state.TestDone};
+}
+
+TReadingPlan::TAfterPass TReadingPlan::PassDone(int track, quint32 crc)
+{
+    TTrack& state = tracks_[track];
+    if (options_.TestAndCopy && !state.TestDone) {
+        state.TestDone = true;
+        state.TestCrc = crc;
+        return TAfterPass::NextPass;
+    }
+    state.CopyCrc = crc;
+    if (Fast(state))
+        return TAfterPass::AwaitVerdict;
+    return TAfterPass::Keep;
+}
+
+bool TReadingPlan::KeepFastRead(int track, verify::AccurateRipStatus status)
+{
+    TTrack& state = tracks_[track];
+    switch (status) {
+    case verify::AccurateRipStatus::Match: return true;
+    case verify::AccurateRipStatus::Mismatch:
+        state.Notes << QStringLiteral("快速读取与 AccurateRip 不匹配，已以安全模式重新读取");
+        break;
+    case verify::AccurateRipStatus::NotInDatabase:
+    case verify::AccurateRipStatus::LookupFailed:
+        // Nothing can tell a good fast read from a bad one.
+        allSecure_ = true;
+        state.Notes << QStringLiteral(
+                           "AccurateRip 无法校验快速读取的结果 (%1)，已以安全模式重新读取")
+                           .arg(status == verify::AccurateRipStatus::NotInDatabase
+                                    ? QStringLiteral("数据库中无此光盘")
+                                    : QStringLiteral("无法连接"));
+        break;
+    }
+    state.Secure = true;
+    state.ReRead = true;
+    state.TestDone = false;
+    state.TestCrc.reset();
+    state.CopyCrc.reset();
+    return false;
+}
+
+bool TReadingPlan::ReRead(int track) const
+{
+    const auto found = tracks_.find(track);
+    return found != tracks_.end() && found->second.ReRead;
+}
+
+std::optional<quint32> TReadingPlan::TestCrc(int track) const
+{
+    const auto found = tracks_.find(track);
+    return found != tracks_.end() ? found->second.TestCrc : std::nullopt;
+}
+
+bool TReadingPlan::CopyMismatch(int track) const
+{
+    const auto found = tracks_.find(track);
+    return found != tracks_.end() && found->second.TestCrc && found->second.CopyCrc &&
+           *found->second.TestCrc != *found->second.CopyCrc;
+}
+
+QStringList TReadingPlan::Notes(int track) const
+{
+    const auto found = tracks_.find(track);
+    if (found == tracks_.end())
+        return {};
+    QStringList notes = found->second.Notes;
+    if (CopyMismatch(track))
+        notes << QStringLiteral("测试与复制的 CRC 不一致：读取不可靠");
+    return notes;
+}
+
+} // namespace sonfeld::app

@@ -1,0 +1,80 @@
+#include "reading_settings.h"
+
+#include <QUrl>
+#include <stdexcept>
+
+#include "setting_keys.h"
+#include "settings_store.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+// Drive names hold spaces and slashes; the store's groups split at slashes.
+QString OffsetName(const QString& driveName)
+{
+    return QStringLiteral("ReadOffsets/") +
+           QString::fromLatin1(QUrl::toPercentEncoding(driveName.trimmed()));
+}
+
+} // namespace
+
+QString ReadingModeValue(TReadingMode mode)
+{
+    return mode == TReadingMode::FastVerify ? QStringLiteral("fastVerify")
+                                            : QStringLiteral("secure");
+}
+
+QString ReadingModeText(TReadingMode mode)
+{
+    return mode == TReadingMode::FastVerify ? QStringLiteral("快速并校验")
+                                            : QStringLiteral("安全模式");
+}
+
+TReadingMode StoredReadingMode()
+{
+    const QString value = Read(key::kReadingMode);
+    for (TReadingMode mode : {TReadingMode::Secure, TReadingMode::FastVerify})
+        if (value == ReadingModeValue(mode))
+            return mode;
+    throw ESettingsError(QStringLiteral("The reading mode \"%1\" is neither \"secure\" nor "
+                                        "\"fastVerify\".")
+                             .arg(value)
+                             .toStdString());
+}
+
+void StoreReadingMode(TReadingMode mode)
+{
+    Write(key::kReadingMode, ReadingModeValue(mode));
+}
+
+int ReadOffsetOfDrive(const QString& driveName)
+{
+    const QString text = ReadSetting(OffsetName(driveName));
+    if (text == kAbsentSetting)
+        return 0;
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || value < -kMaxReadOffset || value > kMaxReadOffset)
+        throw ESettingsError(QStringLiteral("The read offset \"%1\" stored for drive \"%2\" is "
+                                            "not a number of samples from -%3 to %3.")
+                                 .arg(text, driveName)
+                                 .arg(kMaxReadOffset)
+                                 .toStdString());
+    return value;
+}
+
+void StoreReadOffsetOfDrive(const QString& driveName, int samples)
+{
+    if (samples < -kMaxReadOffset || samples > kMaxReadOffset)
+        throw std::invalid_argument("The read offset is out of range.");
+    WriteSetting(OffsetName(driveName), QString::number(samples));
+}
+
+TReadingOptions StoredReadingOptions(const QString& driveName)
+{
+    return TReadingOptions{StoredReadingMode(), Read(key::kTestAndCopy),
+                           ReadOffsetOfDrive(driveName)};
+}
+
+} // namespace sonfeld::app

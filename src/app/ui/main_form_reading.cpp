@@ -1,0 +1,87 @@
+// The settings page's "读取" group: the reading mode, test and copy, and the
+// read offset of the drive chosen on the rip page.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QSpinBox>
+
+#include "app/rip/reading_settings.h"
+#include "app/rip/rip_components.h"
+#include "app/rip/setting_keys.h"
+#include "audio/cd/cd_in.h"
+#include "main_form.h"
+#include "message_box.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+// The spin box's property naming the drive whose offset it shows.
+constexpr char kOffsetDrive[] = "offsetDrive";
+
+// The drive the offset belongs to; empty when there is none to read from.
+QString ChosenDriveName(TRipComponents& components)
+{
+    if (components.ReadCDIn->DriveCount() <= 0)
+        return {};
+    return QString::fromStdString(components.ReadCDIn->DriveName()).trimmed();
+}
+
+} // namespace
+
+QWidget* TMainForm::CreateReadingBox(QWidget* parent)
+{
+    auto* box = new QGroupBox(QStringLiteral("读取"), parent);
+    auto* layout = new QFormLayout(box);
+    comboReadingMode = new QComboBox(box);
+    comboReadingMode->setObjectName(QStringLiteral("comboReadingMode"));
+    for (TReadingMode mode : {TReadingMode::Secure, TReadingMode::FastVerify})
+        comboReadingMode->addItem(ReadingModeText(mode), ReadingModeValue(mode));
+    chkTestAndCopy = new QCheckBox(QStringLiteral("测试并复制"), box);
+    chkTestAndCopy->setObjectName(QStringLiteral("chkTestAndCopy"));
+    spinReadOffset = new QSpinBox(box);
+    spinReadOffset->setObjectName(QStringLiteral("spinReadOffset"));
+    spinReadOffset->setRange(-kMaxReadOffset, kMaxReadOffset);
+    spinReadOffset->setSuffix(QStringLiteral(" 采样"));
+    layout->addRow(QStringLiteral("读取模式"), comboReadingMode);
+    layout->addRow(chkTestAndCopy);
+    layout->addRow(QStringLiteral("读取偏移"), spinReadOffset);
+    return box;
+}
+
+void TMainForm::LoadReadingSettings()
+{
+    comboReadingMode->setCurrentIndex(
+        comboReadingMode->findData(ReadingModeValue(StoredReadingMode())));
+    chkTestAndCopy->setChecked(Read(key::kTestAndCopy));
+    const QString drive = ChosenDriveName(*components_);
+    spinReadOffset->setEnabled(!drive.isEmpty());
+    spinReadOffset->setToolTip(drive);
+    spinReadOffset->setProperty(kOffsetDrive, drive);
+    spinReadOffset->setValue(drive.isEmpty() ? 0 : ReadOffsetOfDrive(drive));
+}
+
+void TMainForm::SaveReadingSettings()
+{
+    Write(key::kReadingMode, comboReadingMode->currentData().toString());
+    Write(key::kTestAndCopy, chkTestAndCopy->isChecked());
+    // The offset shown is the drive's that was chosen when the page was opened.
+    if (const QString drive = spinReadOffset->property(kOffsetDrive).toString(); !drive.isEmpty())
+        StoreReadOffsetOfDrive(drive, spinReadOffset->value());
+}
+
+void TMainForm::OfferReadOffset(const QString& driveName, int offset)
+{
+    const QString question =
+        QStringLiteral("本次提取的音轨均与 AccurateRip 不匹配，但在读取偏移 %1 采样处匹配。\n"
+                       "是否为驱动器“%2”保存读取偏移 %1？")
+            .arg(offset)
+            .arg(driveName);
+    if (ShowMessageBox({this, QMessageBox::Question, QStringLiteral("读取偏移"), question,
+                        QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes)
+        Guarded(this, [&] { StoreReadOffsetOfDrive(driveName, offset); });
+}
+
+} // namespace sonfeld::app
