@@ -311,6 +311,7 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
                           names.Names(), out, err);
     TRipQueue queue(components, rows, host);
     queue.SetFileNameTemplate(command.Template);
+    queue.SetCompressionLevel(command.Level);
     if (command.ReadingMode || command.ReadOffset || command.TestAndCopy) {
         TReadingOptions reading =
             StoredReadingOptions(QString::fromStdString(components.ReadCDIn->DriveName()));

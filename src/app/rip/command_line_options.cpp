@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "encoder_settings.h"
 #include "metadata/file_name_template.h"
 #include "output_formats.h"
 #include "texts.h"
@@ -108,6 +109,11 @@ QList<QCommandLineOption> Options()
         Option({QStringLiteral("test-and-copy")},
                QStringLiteral("每条音轨读取两次并比较 CRC（测试并复制）"),
                QStringLiteral("Read each track twice and compare the CRCs (test and copy)")),
+        Option({QStringLiteral("level")},
+               QStringLiteral("压缩级别：FLAC 0–8（默认 5），Ape 1000、2000、3000 或 4000"),
+               QStringLiteral("Compression level: FLAC 0-8 (5 by default), Ape 1000, 2000, "
+                              "3000 or 4000"),
+               QStringLiteral("N")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
@@ -265,19 +271,31 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         result.ReadOffset = offset;
     }
     result.TestAndCopy = parser.isSet(QStringLiteral("test-and-copy"));
+    if (parser.isSet(QStringLiteral("level"))) {
+        const QString text = parser.value(QStringLiteral("level"));
+        const QList<int> levels = CompressionLevels(result.Format);
+        bool ok = false;
+        const int level = text.trimmed().toInt(&ok, 10);
+        if (levels.isEmpty())
+            Refuse(QStringLiteral("--level goes with --format FLAC or Ape."));
+        if (!ok || !levels.contains(level))
+            Refuse(QStringLiteral("--level \"%1\" is not a %2 compression level.")
+                       .arg(text, result.Format));
+        result.Level = level;
+    }
     result.LogFile = parser.value(QStringLiteral("check-log"));
     ParseNameOptions(parser, result);
 
-    const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
-                            !result.Tracks.empty() || !result.Names.empty() || result.Album ||
-                            result.RequireAccurate || result.Artist || result.AlbumArtist ||
-                            result.Year || result.Genre || result.DiscNumber || result.Template ||
-                            result.ReadingMode || result.ReadOffset || result.TestAndCopy;
+    const bool ripOptions =
+        !result.Format.isEmpty() || !result.OutputFolder.isEmpty() || !result.Tracks.empty() ||
+        !result.Names.empty() || result.Album || result.RequireAccurate || result.Artist ||
+        result.AlbumArtist || result.Year || result.Genre || result.DiscNumber || result.Template ||
+        result.ReadingMode || result.ReadOffset || result.TestAndCopy || result.Level;
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
         Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
                               "--album-artist, --year, --genre, --disc, --template, "
-                              "--require-accurate, --reading-mode, --read-offset and "
-                              "--test-and-copy go with --rip."));
+                              "--require-accurate, --reading-mode, --read-offset, "
+                              "--test-and-copy and --level go with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));

@@ -20,6 +20,7 @@ namespace sonfeld::app {
 //           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
 //           [--disc N/M] [--template TEXT] [--lookup | --no-lookup] [--release N]
 //           [--reading-mode secure|fast-verify] [--read-offset N] [--test-and-copy]
+//           [--level N]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -48,7 +49,8 @@ struct TCommandLine {
     std::optional<TReadingMode> ReadingMode;
     std::optional<int> ReadOffset;
     bool TestAndCopy = false;
-    QString LogFile; // --check-log
+    std::optional<int> Level; // the format's compression level for this rip
+    QString LogFile;          // --check-log
 };
 
 // Raised for arguments that make no sense, with the reason.

@@ -8,6 +8,7 @@
 #include "audio/formats/vorbis/vorbis_bit_rate.h"
 
 namespace sonfeld {
+class TACSFileOut;
 class TFLACOut;
 class TMACOut;
 class TMP3Out;
@@ -41,5 +42,11 @@ void ApplyWaveSettings(TWaveOut& wave);
 // a level out of range raises ESettingsError naming it.
 void ApplyFlacSettings(TFLACOut& flac);
 void ApplyApeSettings(TMACOut& ape);
+
+// The levels a format offers (FLAC 0 to 8, APE 1000 to 4000 by thousands);
+// empty for a format without levels.
+QList<int> CompressionLevels(const QString& formatName);
+// Puts a level the format offers into its output; other outputs stay as they are.
+void ApplyCompressionLevel(TACSFileOut& output, int level);
 
 } // namespace sonfeld::app

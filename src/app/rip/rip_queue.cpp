@@ -11,6 +11,7 @@
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
 #include "audio/formats/tags/tag_writer.h"
+#include "encoder_settings.h"
 #include "file_naming.h"
 #include "full_tags.h"
 #include "local_path.h"
@@ -270,6 +271,8 @@ void TRipQueue::StartTrackRip(int track)
     components_.ReadCDIn->SetReadOffset(reading_.Options().ReadOffset);
     if (!Read(key::kAutoCpu))
         output.SetDelay(Read(key::kCpuLevel));
+    if (level_)
+        ApplyCompressionLevel(output, *level_);
     const TTrackTarget target = TargetOfRow(row, *format);
     if (!target.error.isEmpty()) {
         FailTrack(row, target.error);

@@ -112,6 +112,8 @@ public:
     // A file-name template for this queue instead of the stored one (the
     // command line's); nothing: the stored one.
     void SetFileNameTemplate(std::optional<QString> pattern) { template_ = std::move(pattern); }
+    // The format's compression level instead of the stored one (command line).
+    void SetCompressionLevel(std::optional<int> level) { level_ = level; }
     // The checksums, rip reports and AccurateRip verdicts of the tracks ripped.
     TRipVerification& Verification() { return verification_; }
     // Reading options that replace the stored ones for the queues to come
@@ -215,6 +217,7 @@ private:
     std::set<QString> coverFolders_;    // the folders the queue has put a cover in
     bool tagLibraryReported_ = false;   // the missing tag library was reported
     std::optional<QString> template_;
+    std::optional<int> level_;
     std::optional<TQueueRecord> unwritten_; // an ended queue waiting for its verdicts
 };
 

@@ -8,11 +8,12 @@
 
 #include "audio/cd/cd_in.h"
 #include "audio/core/output.h"
+#include "encoder_settings.h"
 #include "file_naming.h"
 #include "local_path.h"
+#include "reading_settings.h"
 #include "rip_components.h"
 #include "rip_queue.h"
-#include "reading_settings.h"
 #include "setting_keys.h"
 #include "track_list_model.h"
 #include "track_target.h"
@@ -91,6 +92,8 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
         job.Output = format.MakeOutput();
         if (format.ApplySettings != nullptr)
             format.ApplySettings(*job.Output);
+        if (level_)
+            ApplyCompressionLevel(*job.Output, *level_);
         if (!Read(key::kAutoCpu))
             job.Output->SetDelay(Read(key::kCpuLevel));
         if (format.ApplyTags != nullptr)

@@ -187,6 +187,9 @@ public:
     QComboBox* comboReadingMode = nullptr; // "安全模式" / "快速并校验"
     QCheckBox* chkTestAndCopy = nullptr;
     QSpinBox* spinReadOffset = nullptr; // the current drive's, in samples
+    QComboBox* comboFlacLevel = nullptr;
+    QComboBox* comboApeLevel = nullptr;
+    QCheckBox* chkSequentialMode = nullptr; // "顺序模式": no reading ahead
     QPushButton* btnSave = nullptr;
 
 signals:
@@ -208,6 +211,9 @@ private:
     void CreateStatusBar();
     // The settings page's "读取" group; its values come and go with the page's.
     QWidget* CreateReadingBox(QWidget* parent);
+    QWidget* CreateEncodingBox(QWidget* parent);
+    void LoadEncodingSettings();
+    void SaveEncodingSettings();
     void LoadReadingSettings();
     void SaveReadingSettings();
     void ConnectCommands();

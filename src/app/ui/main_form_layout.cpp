@@ -253,6 +253,7 @@ void TMainForm::CreateSettingsPage()
     page->addWidget(records);
     CreateNamesGroup(mTabConvert);
     page->addWidget(CreateReadingBox(mTabConvert));
+    page->addWidget(CreateEncodingBox(mTabConvert));
     page->addStretch();
 
     btnSave = new QPushButton(QStringLiteral("保存设定"), mTabConvert);

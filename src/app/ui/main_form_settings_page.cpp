@@ -36,6 +36,7 @@ void TMainForm::MainTabControlActiveTabChange()
     chkRipLog->setChecked(Read(key::kWriteRipLog));
     chkCueSheet->setChecked(Read(key::kWriteCueSheet));
     LoadReadingSettings();
+    LoadEncodingSettings();
     if (chkAddAlbum->isChecked())
         edtAlbum->setEnabled(true);
     LoadNameSettings();
@@ -55,6 +56,7 @@ void TMainForm::btnSaveClick()
     Write(key::kWriteCueSheet, chkCueSheet->isChecked());
     SaveNameSettings();
     SaveReadingSettings();
+    SaveEncodingSettings();
 }
 
 void TMainForm::chkAddAlbumClick()

@@ -257,6 +257,17 @@ TEST_F(CommandLineTest, CompressionLevelsFromTheStore)
     ASSERT_GT(ape.size(), 54U);
     EXPECT_EQ(ape[52] | (ape[53] << 8), 4000);
 
+    // --level wins over the store for this rip.
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 3 --level 8")), 0) << err_;
+    blockSize.clear();
+    RunCommand("metaflac --show-min-blocksize " + ShellQuote(Out("Track3.flac").string()),
+               &blockSize);
+    EXPECT_EQ(blockSize, "4096\n");
+    EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 1 --level 9")), 2);
+    EXPECT_NE(err_.find("--level \"9\""), std::string::npos) << err_;
+    EXPECT_EQ(Sonfeld(Rip("Wav", "--tracks 1 --level 5")), 2);
+    EXPECT_NE(err_.find("--level goes with"), std::string::npos) << err_;
+
     Store("FLACCompressionLevel=12\n");
     EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 1")), 1);
     EXPECT_NE(err_.find("FLAC compression level 12"), std::string::npos) << err_;

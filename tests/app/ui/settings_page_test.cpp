@@ -65,9 +65,17 @@ TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
     QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
     EXPECT_TRUE(Form().edtAlbum->isEnabled());
     Form().chkCueSheet->setChecked(false);
+    EXPECT_EQ(Form().comboFlacLevel->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(Form().comboApeLevel->currentText(), QStringLiteral("2000"));
+    Form().comboFlacLevel->setCurrentText(QStringLiteral("8"));
+    Form().comboApeLevel->setCurrentText(QStringLiteral("4000"));
+    Form().chkSequentialMode->setChecked(true);
     QTest::mouseClick(Form().btnSave, Qt::LeftButton);
     EXPECT_TRUE(Read(key::kWriteRipLog));
     EXPECT_FALSE(Read(key::kWriteCueSheet));
+    EXPECT_EQ(Read(key::kFlacLevel), 8);
+    EXPECT_EQ(Read(key::kApeLevel), 4000);
+    EXPECT_TRUE(Read(key::kSequentialMode));
 
     EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), QStringLiteral("br320"));
     EXPECT_EQ(ReadSetting(QStringLiteral("OggMinRate")), QStringLiteral("br48"));
@@ -86,6 +94,8 @@ TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
     Form().MainTabControl->setCurrentIndex(0);
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br320"));
+    EXPECT_EQ(Form().comboFlacLevel->currentText(), QStringLiteral("8"));
+    EXPECT_TRUE(Form().chkSequentialMode->isChecked());
     EXPECT_TRUE(Form().chkAddAlbum->isChecked());
     EXPECT_TRUE(Form().edtAlbum->isEnabled());
 }

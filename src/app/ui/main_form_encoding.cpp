@@ -1,0 +1,73 @@
+// The settings page's "压缩与顺序" row: the FLAC and APE compression levels,
+// and the sequential mode (one track at a time, a second between tracks)
+// instead of reading ahead of the encoders.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <algorithm>
+
+#include "app/rip/encoder_settings.h"
+#include "app/rip/setting_keys.h"
+#include "main_form.h"
+
+namespace sonfeld::app {
+
+namespace {
+
+QComboBox* LevelCombo(const char* objectName, const QString& format, QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1String(objectName));
+    for (int level : CompressionLevels(format))
+        combo->addItem(QString::number(level), level);
+    return combo;
+}
+
+void SelectLevel(QComboBox& combo, int level)
+{
+    combo.setCurrentIndex(std::max(0, combo.findData(level)));
+}
+
+} // namespace
+
+QWidget* TMainForm::CreateEncodingBox(QWidget* parent)
+{
+    auto* box = new QGroupBox(QStringLiteral("压缩与顺序"), parent);
+    auto* layout = new QHBoxLayout(box);
+    comboFlacLevel = LevelCombo("comboFlacLevel", QStringLiteral("FLAC"), box);
+    comboFlacLevel->setToolTip(QStringLiteral("0 最快，8 最小；默认 5"));
+    comboApeLevel = LevelCombo("comboApeLevel", QStringLiteral("Ape"), box);
+    comboApeLevel->setToolTip(QStringLiteral("1000 最快，4000 最小；默认 2000"));
+    chkSequentialMode = new QCheckBox(QStringLiteral("顺序模式"), box);
+    chkSequentialMode->setObjectName(QStringLiteral("chkSequentialMode"));
+    chkSequentialMode->setToolTip(
+        QStringLiteral("一次只读取并编码一首音轨，两首之间停一秒；不勾选时边读取边编码"));
+    layout->addWidget(new QLabel(QStringLiteral("FLAC 级别"), box));
+    layout->addWidget(comboFlacLevel);
+    layout->addSpacing(12);
+    layout->addWidget(new QLabel(QStringLiteral("APE 级别"), box));
+    layout->addWidget(comboApeLevel);
+    layout->addSpacing(12);
+    layout->addWidget(chkSequentialMode);
+    layout->addStretch();
+    return box;
+}
+
+void TMainForm::LoadEncodingSettings()
+{
+    SelectLevel(*comboFlacLevel, Read(key::kFlacLevel));
+    SelectLevel(*comboApeLevel, Read(key::kApeLevel));
+    chkSequentialMode->setChecked(Read(key::kSequentialMode));
+}
+
+void TMainForm::SaveEncodingSettings()
+{
+    Write(key::kFlacLevel, comboFlacLevel->currentData().toInt());
+    Write(key::kApeLevel, comboApeLevel->currentData().toInt());
+    Write(key::kSequentialMode, chkSequentialMode->isChecked());
+}
+
+} // namespace sonfeld::app
