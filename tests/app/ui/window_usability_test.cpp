@@ -233,20 +233,20 @@ TEST_F(RipProgressWindowTest, StatusBarAndTitleShowSpeedTimeLeftAndTracksDone)
     // Looked at on every change of a row (the window updates the status bar
     // first), since tracks ending together leave no time to poll between them.
     auto sample = [&] {
-            if (Form().lblRipProgress->isVisible()) {
-                const QString text = Form().lblRipProgress->text();
-                if (lines.empty() || lines.back() != text)
-                    lines.push_back(text);
-                const auto match = line.match(text);
-                if (match.hasMatch()) {
-                    const int done = match.captured(6).toInt();
-                    doneWentDown = doneWentDown || done < lastDone;
-                    lastDone = done;
-                }
-                const auto shown = title.match(Form().windowTitle());
-                if (shown.hasMatch())
-                    percents.push_back(shown.captured(1).toInt());
+        if (Form().lblRipProgress->isVisible()) {
+            const QString text = Form().lblRipProgress->text();
+            if (lines.empty() || lines.back() != text)
+                lines.push_back(text);
+            const auto match = line.match(text);
+            if (match.hasMatch()) {
+                const int done = match.captured(6).toInt();
+                doneWentDown = doneWentDown || done < lastDone;
+                lastDone = done;
             }
+            const auto shown = title.match(Form().windowTitle());
+            if (shown.hasMatch())
+                percents.push_back(shown.captured(1).toInt());
+        }
     };
     QObject::connect(&Rows(), &QAbstractItemModel::dataChanged, &Form(), sample);
     PressRip();

@@ -57,7 +57,8 @@ TWaveHeaderInfo ScanChunkWindow(TStream& source)
             std::uint8_t tag[2] = {};
             if (!info.FmtBody.empty()) {
                 source.Read(info.FmtBody.data(), info.FmtBody.size());
-                std::memcpy(tag, info.FmtBody.data(), std::min<std::size_t>(2, info.FmtBody.size()));
+                std::memcpy(tag, info.FmtBody.data(),
+                            std::min<std::size_t>(2, info.FmtBody.size()));
             }
             info.FormatTag = ReadLE16(tag);
             info.Kind = KindOfTag(info.FormatTag);
