@@ -176,7 +176,10 @@ void TDiscNames::LookupFinished(const TLookupResult& result)
     emit Status(result.message);
     if (candidates_.size() > 1)
         emit CandidatesFound();
-    FetchCover();
+    // A failed lookup changed nothing; a cover fetch now would only replace
+    // its message with the cover's.
+    if (result.status != TLookupStatus::Failed)
+        FetchCover();
     if (!Busy())
         emit Settled();
 }
@@ -196,6 +199,14 @@ void TDiscNames::ChooseRelease(int index)
     Remember();
     emit Changed();
     FetchCover();
+}
+
+bool TDiscNames::ReleaseRemembered() const
+{
+    if (!HasDisc())
+        return false;
+    QSettings store = OpenStore();
+    return !TDiscMemory(store).ChosenRelease(key_.StorageId()).isEmpty();
 }
 
 void TDiscNames::FetchCover()

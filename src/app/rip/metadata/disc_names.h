@@ -61,6 +61,8 @@ public:
     // next lookup. Out of range: ignored.
     void ChooseRelease(int index);
     const QList<TReleaseCandidate>& Candidates() const { return candidates_; }
+    // The user picked a release for this disc before; lookups apply it again.
+    bool ReleaseRemembered() const;
     int ChosenIndex() const { return chosenIndex_; }
 
     // What the user typed: kept through every later lookup.
