@@ -258,6 +258,12 @@ void TMainForm::UpdateLookupEnabled()
 {
     btnLookup->setEnabled(!ripping_ && rows_->rowCount() > 0);
     AlbumPanel->SetReadOnly(ripping_);
+    // Names arriving halfway through a rip would name and tag its tracks
+    // differently: the rip keeps the names it started with.
+    if (ripping_ && names_ && names_->Busy()) {
+        names_->StopLookup();
+        ShowLookupStatus(QStringLiteral("查询已停止：提取已开始，使用当前名称"));
+    }
 }
 
 void TMainForm::ShowLookupStatus(const QString& text)

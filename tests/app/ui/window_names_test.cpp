@@ -251,5 +251,24 @@ TEST_F(WindowNamesTest, ARipFromTheWindowIsNamedAndTaggedWithTheLookedUpNames)
     EXPECT_TRUE(std::filesystem::exists(outDir_ / "海港之光" / "01 低潮 a1.flac"));
 }
 
+TEST_F(WindowNamesTest, ARipStartedBeforeTheLookupAnsweredKeepsTheNamesItStartedWith)
+{
+    server_->Serve(("/ws/2/discid/" + answers::kDiscId).toUtf8(),
+                   HttpReply{200, answers::OneReleaseJson(), "application/json", {}, 3000, false});
+    OpenWindows(); // lists the disc and asks the slow server
+    ASSERT_TRUE(Form().Names()->Busy());
+    ChooseFormat(QStringLiteral("FLAC"));
+    Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    PressRip();
+    EXPECT_FALSE(Form().Names()->Busy());
+    EXPECT_TRUE(Status().startsWith(QStringLiteral("查询已停止"))) << Status().toStdString();
+    ASSERT_TRUE(WaitForAllDone());
+    Pump(3500); // past the answer's time
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("Track1"));
+    EXPECT_EQ(Form().Names()->Source(), metadata::TMetadataSource::None);
+    for (const char* name : {"Track1.flac", "Track2.flac", "Track3.flac"})
+        EXPECT_TRUE(std::filesystem::exists(outDir_ / name)) << name;
+}
+
 } // namespace
 } // namespace sonfeld::test

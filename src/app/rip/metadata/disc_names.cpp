@@ -149,6 +149,18 @@ void TDiscNames::Lookup()
     lookup_->Start(request);
 }
 
+void TDiscNames::StopLookup()
+{
+    if (!Busy())
+        return;
+    DropLookup();
+    delete coverContext_;
+    coverContext_ = nullptr;
+    lookupRunning_ = false;
+    coverRunning_ = false;
+    emit Settled();
+}
+
 void TDiscNames::DropLookup()
 {
     if (lookup_ == nullptr)

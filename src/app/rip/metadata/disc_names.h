@@ -54,6 +54,8 @@ public:
     // Asks the services with the base addresses of the settings store. Ignored
     // without a disc; a lookup still running is abandoned.
     void Lookup();
+    // Abandons a running lookup and cover fetch; the names stay as they are.
+    void StopLookup();
     // A lookup or a cover fetch has not reported yet.
     bool Busy() const { return lookupRunning_ || coverRunning_; }
 
