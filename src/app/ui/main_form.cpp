@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -15,6 +16,8 @@
 #include <QToolBar>
 
 #include "about_box.h"
+#include "app/rip/metadata/disc_names.h"
+#include "app/rip/metadata/request_spacing.h"
 #include "app/rip/rip_components.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
@@ -71,6 +74,9 @@ TMainForm::~TMainForm()
     // Pipelined tracks read from the components' CD input: they end first.
     if (queue_)
         queue_->EndPipeline();
+    // The names go after the window's widgets: nothing of theirs reaches them.
+    if (names_)
+        names_->disconnect(this);
 }
 
 void TMainForm::SetDialogs(TfrmOP* options, TFormAbout* about)

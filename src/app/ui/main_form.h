@@ -24,8 +24,14 @@ class QTabWidget;
 class QTableView;
 class QTimer;
 class QToolBar;
+class QNetworkAccessManager;
 
 namespace sonfeld::app {
+
+namespace metadata {
+class TDiscNames;
+class TRequestSpacing;
+} // namespace metadata
 
 class TAlbumPanel;
 class TRipComponents;
@@ -90,8 +96,8 @@ public:
     void SelectRow(int row) override;
     void ShowRunError(const QString& message) override;
     void ShowError(const QString& message) override;
-    // The window's disc names are wired in separately; until then it has none.
-    const metadata::TDiscNames* Names() const override { return nullptr; }
+    // The listed disc's names, as the window shows them.
+    const metadata::TDiscNames* Names() const override { return names_.get(); }
 
     // The lookup's short status ("查询失败: …"), in the status bar; an empty
     // text clears it.
@@ -223,6 +229,11 @@ private:
     void SaveNameSettings();
     void UpdateTemplateExample();
     void UpdateLookupEnabled();
+    void CreateDiscNames();
+    // After the rows were rebuilt: the names of the disc now listed.
+    void ListDiscNames();
+    void ShowDiscNames();
+    void ChooseRelease();
     void FormShow();
     bool FormCloseQuery();
 
@@ -242,6 +253,11 @@ private:
     bool TracksListKey(QKeyEvent* event);
     void SetTrackColumnWidths();
 
+    // The disc's names outlive the queue, which reads them while it ends.
+    std::unique_ptr<QNetworkAccessManager> network_;
+    std::unique_ptr<metadata::TRequestSpacing> spacing_;
+    std::unique_ptr<metadata::TDiscNames> names_;
+    bool lookupAsked_ = false; // the running lookup came from "查询", not the listing
     // Declared in this order so the components (whose workers post to the
     // queue) go before the queue, and both before the rows.
     std::unique_ptr<TTrackListModel> rows_;

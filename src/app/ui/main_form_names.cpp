@@ -1,20 +1,29 @@
 // The main window's parts for the disc's names: the album panel, the "查询"
-// item, the lookup's status line and the names-and-tags settings. They show
-// and report plain values; what owns the names connects to them.
+// item, the lookup's status line and the names-and-tags settings, and the
+// disc names they show and edit.
 
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "album_panel.h"
+#include "app/rip/metadata/disc_names.h"
 #include "app/rip/metadata/file_name_template.h"
+#include "app/rip/metadata/request_spacing.h"
+#include "app/rip/names_on_rows.h"
+#include "app/rip/rip_components.h"
 #include "app/rip/setting_keys.h"
 #include "app/rip/track_list_model.h"
+#include "audio/cd/cd_in.h"
+#include "audio/cd/disc_model_reading.h"
 #include "main_form.h"
 #include "message_box.h"
+#include "release_chooser.h"
 
 namespace sonfeld::app {
 
@@ -38,6 +47,20 @@ QString TemplateError(const QString& pattern)
     sample.year = QStringLiteral("2001");
     sample.discNumber = sample.discTotal = sample.trackNumber = sample.trackTotal = 1;
     return metadata::ApplyFileNameTemplate(pattern, sample, kNameRules).error;
+}
+
+metadata::TDiscNames::TAlbumField NamesField(TAlbumPanel::TField field)
+{
+    using F = metadata::TDiscNames::TAlbumField;
+    switch (field) {
+    case TAlbumPanel::TField::AlbumArtist: return F::AlbumArtist;
+    case TAlbumPanel::TField::Album: return F::Album;
+    case TAlbumPanel::TField::Year: return F::Date;
+    case TAlbumPanel::TField::Genre: return F::Genre;
+    case TAlbumPanel::TField::DiscNumber: return F::DiscNumber;
+    case TAlbumPanel::TField::DiscTotal: return F::DiscTotal;
+    }
+    return F::Comment;
 }
 
 } // namespace
@@ -114,6 +137,89 @@ void TMainForm::ConnectNames()
         edtAlbum->setModified(false);
         emit AlbumPanel->FieldEdited(TAlbumPanel::TField::Album, edtAlbum->text());
     });
+    CreateDiscNames();
+}
+
+void TMainForm::CreateDiscNames()
+{
+    network_ = std::make_unique<QNetworkAccessManager>();
+    spacing_ = std::make_unique<metadata::TRequestSpacing>();
+    names_ = std::make_unique<metadata::TDiscNames>(*network_, *spacing_);
+    metadata::TDiscNames* names = names_.get();
+
+    connect(names, &metadata::TDiscNames::Changed, this, [this] { ShowDiscNames(); });
+    connect(names, &metadata::TDiscNames::Status, this, &TMainForm::ShowLookupStatus);
+    // Queued: the chooser waits for the user, the lookup that found the
+    // releases must not.
+    connect(
+        names, &metadata::TDiscNames::CandidatesFound, this,
+        [this] { Guarded(this, [this] { ChooseRelease(); }); }, Qt::QueuedConnection);
+    connect(this, &TMainForm::LookupRequested, names, [this] {
+        lookupAsked_ = true;
+        names_->Lookup();
+    });
+
+    connect(AlbumPanel, &TAlbumPanel::FieldEdited, names,
+            [names](TAlbumPanel::TField field, const QString& text) {
+                names->SetAlbumField(NamesField(field), text);
+            });
+    connect(rows_.get(), &TTrackListModel::NameEdited, names, &metadata::TDiscNames::SetTrackTitle);
+    connect(rows_.get(), &TTrackListModel::ArtistEdited, names,
+            &metadata::TDiscNames::SetTrackArtist);
+}
+
+void TMainForm::ListDiscNames()
+{
+    // A rip in progress keeps the names it started with.
+    if (ripping_) {
+        ShowDiscNames();
+        return;
+    }
+    const int drive = components_->ReadCDIn->CurrentDrive();
+    const std::optional<disc::DiscModel> model =
+        rows_->rowCount() > 0 && drive >= 0 ? ReadDiscModel(drive) : std::nullopt;
+    if (!model) {
+        names_->Clear();
+        ShowLookupStatus({});
+        return;
+    }
+    names_->SetDisc(*model);
+    ShowLookupStatus({});
+    lookupAsked_ = false;
+    if (Read(key::kAutoLookup))
+        names_->Lookup();
+}
+
+void TMainForm::ShowDiscNames()
+{
+    const metadata::TDiscMetadata& names = names_->Metadata();
+    PutNamesOnRows(names, *rows_);
+    for (const metadata::TTrackMetadata& track : names.tracks) {
+        const int row = rows_->RowOfTrack(track.number);
+        if (rows_->TrackNumberOfRow(row) == track.number)
+            rows_->SetArtist(row, track.artist.value);
+    }
+    AlbumPanel->SetMetadata(names.album);
+}
+
+void TMainForm::ChooseRelease()
+{
+    // A later lookup or another disc may have come in the meantime.
+    const QList<metadata::TReleaseCandidate> candidates = names_->Candidates();
+    // Listing the disc again does not ask again what the user once picked;
+    // "查询" does.
+    if (candidates.size() < 2 || (!lookupAsked_ && names_->ReleaseRemembered()))
+        return;
+    const QString disc = names_->Key().StorageId();
+    const int index = TReleaseChooser::Choose(candidates, names_->ChosenIndex(), this);
+    if (index < 0 || names_->Key().StorageId() != disc)
+        return;
+    // The user's pick is remembered even when it is the release already shown.
+    const QString picked = candidates[index].releaseId;
+    const QList<metadata::TReleaseCandidate>& now = names_->Candidates();
+    for (int i = 0; i < now.size(); ++i)
+        if (now[i].releaseId == picked)
+            names_->ChooseRelease(i);
 }
 
 void TMainForm::LoadNameSettings()
@@ -152,6 +258,12 @@ void TMainForm::UpdateLookupEnabled()
 {
     btnLookup->setEnabled(!ripping_ && rows_->rowCount() > 0);
     AlbumPanel->SetReadOnly(ripping_);
+    // Names arriving halfway through a rip would name and tag its tracks
+    // differently: the rip keeps the names it started with.
+    if (ripping_ && names_ && names_->Busy()) {
+        names_->StopLookup();
+        ShowLookupStatus(QStringLiteral("查询已停止：提取已开始，使用当前名称"));
+    }
 }
 
 void TMainForm::ShowLookupStatus(const QString& text)

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "app/rip/metadata/disc_names.h"
 #include "app/rip/rip_components.h"
 #include "app/rip/track_list.h"
 #include "app/rip/track_list_model.h"
@@ -37,7 +38,15 @@ void TMainForm::cbDriveSelect()
 
 void TMainForm::RefreshTrackList()
 {
-    app::RefreshTrackList(*components_->ReadCDIn, *rows_);
+    try {
+        app::RefreshTrackList(*components_->ReadCDIn, *rows_);
+    } catch (...) {
+        // The rows left belong to no disc whose names are known.
+        if (!ripping_)
+            names_->Clear();
+        throw;
+    }
+    ListDiscNames();
 }
 
 void TMainForm::cbTrackChange()
@@ -60,6 +69,7 @@ void TMainForm::TracksListCellClick(int /*column*/, int row)
 void TMainForm::btnSaveTitleClick()
 {
     rows_->SetName(EditRow, edtTitleName->text());
+    names_->SetTrackTitle(rows_->TrackNumberOfRow(EditRow), edtTitleName->text());
 }
 
 void TMainForm::btnSelectAllClick()

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "app/rip/metadata/disc_names.h"
 #include "app/rip/metadata/release_candidate.h"
 #include "app/rip/setting_keys.h"
 #include "app/rip/settings_store.h"
@@ -72,7 +73,8 @@ TEST_F(NamesWidgetsTest, ThePanelIsFilledWithoutEditsAndReportsWhatTheUserTypes)
     OpenWindows();
     TAlbumPanel& panel = *Form().AlbumPanel;
     QSignalSpy edits(&panel, &TAlbumPanel::FieldEdited);
-    EXPECT_TRUE(panel.SourceLine().isEmpty());
+    // The generated disc's CUE names its album.
+    EXPECT_EQ(panel.SourceLine(), QStringLiteral("来源：CD-TEXT"));
 
     panel.SetMetadata(ExampleAlbum());
     EXPECT_EQ(panel.Text(TField::AlbumArtist), QStringLiteral("北方的艾达"));
@@ -178,8 +180,14 @@ TEST_F(NamesWidgetsTest, TheArtistColumnIsEditedInTheGridAndReportsTheTrack)
     grid->sortByColumn(tlTrack, Qt::AscendingOrder);
     ChooseFormat(QStringLiteral("MP3"));
     EXPECT_EQ(Rows().Artist(3), QStringLiteral("Jörg & 真理子"));
-    EXPECT_EQ(Rows().Artist(0), QStringLiteral("北方的艾达"));
     EXPECT_EQ(artistEdits.count(), 1);
+    // The edits are the disc's names now, kept as typed by the user.
+    const metadata::TDiscMetadata& names = Form().Names()->Metadata();
+    ASSERT_GE(names.tracks.size(), 4);
+    EXPECT_EQ(names.tracks[3].artist.value, QStringLiteral("Jörg & 真理子"));
+    EXPECT_TRUE(names.tracks[3].artist.userEdited);
+    EXPECT_EQ(names.tracks[2].title.value, QStringLiteral("涨潮"));
+    EXPECT_TRUE(names.tracks[2].title.userEdited);
 }
 
 TEST_F(NamesWidgetsTest, LookupIsOfferedForAListedDiscWhileNoRipRuns)

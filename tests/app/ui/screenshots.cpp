@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
+#include "app/rip/metadata/disc_names.h"
 #include "app/rip/metadata/release_candidate.h"
+#include "app/rip/setting_keys.h"
 #include "app/rip/settings_store.h"
 #include "app/rip/texts.h"
 #include "app/ui/about_box.h"
@@ -16,14 +18,71 @@
 #include "app/ui/option_dialog.h"
 #include "app/ui/release_chooser.h"
 #include "app_fixture.h"
+#include "support/http/http_test_server.h"
 
 namespace sonfeld::test {
 namespace {
 
 using namespace sonfeld::app;
 
+// A MusicBrainz answer naming the disc: one release, one medium.
+QByteArray ReleaseAnswer(const metadata::TDiscKey& disc)
+{
+    const char* titles[] = {"晨光", "海港漫步", "涨潮", "灯塔"};
+    const QByteArray artist =
+        R"({"name":"北方的艾达","joinphrase":"","artist":{"id":"40000000-0000-4000-8000-00000000000a","name":"北方的艾达"}})";
+    QByteArray offsets;
+    for (const int offset : disc.freedbOffsets)
+        offsets += QByteArray(offsets.isEmpty() ? "" : ",") + QByteArray::number(offset);
+    const QByteArray discJson = R"({"id":")" + disc.musicBrainzDiscId.toUtf8() + R"(","sectors":)" +
+                                QByteArray::number(disc.freedbLeadout) + R"(,"offset-count":)" +
+                                QByteArray::number(disc.freedbOffsets.size()) + R"(,"offsets":[)" +
+                                offsets + "]}";
+    QByteArray tracks;
+    for (int i = 0; i < disc.trackCount && i < 4; ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        const QByteArray credit =
+            i == 2
+                ? R"({"name":"北方的艾达","joinphrase":" & ","artist":{"id":"40000000-0000-4000-8000-00000000000a","name":"北方的艾达"}},{"name":"真理子","joinphrase":"","artist":{"id":"40000000-0000-4000-8000-00000000000b","name":"真理子"}})"
+                : artist;
+        tracks += QByteArray(tracks.isEmpty() ? "" : ",") +
+                  R"({"id":"20000000-0000-4000-8000-0000000000)" + n + R"(","number":")" + n +
+                  R"(","position":)" + n + R"(,"title":")" + titles[i] +
+                  R"(","recording":{"id":"30000000-0000-4000-8000-0000000000)" + n +
+                  R"(","title":")" + titles[i] + R"("},"artist-credit":[)" + credit + "]}";
+    }
+    return discJson.left(discJson.size() - 1) +
+           R"(,"releases":[{"id":"10000000-0000-4000-8000-00000000000a","title":"海港之光",
+  "date":"2001-05-03","country":"CN","barcode":"6901234567892","artist-credit":[)" +
+           artist +
+           R"(],"label-info":[{"catalog-number":"HG-0101","label":{"id":"50000000-0000-4000-8000-000000000001","name":"海港唱片"}}],
+  "release-group":{"id":"60000000-0000-4000-8000-000000000001","title":"海港之光","primary-type":"Album"},
+  "media":[{"position":1,"format":"CD","track-count":)" +
+           QByteArray::number(disc.trackCount) + R"(,"discs":[)" + discJson + R"(],"tracks":[)" +
+           tracks + "]}]}]}";
+}
+
 class Screenshots : public WindowTest {
 protected:
+    // The listed disc's names looked up at a local server, as "查询" does.
+    void LookUpNames()
+    {
+        ASSERT_TRUE(WaitUntil([this] { return !Form().Names()->Busy(); }));
+        const metadata::TDiscKey disc = Form().Names()->Key();
+        ASSERT_FALSE(disc.musicBrainzDiscId.isEmpty());
+        server_ = std::make_unique<HttpTestServer>();
+        server_->Serve(("/ws/2/discid/" + disc.musicBrainzDiscId).toUtf8(),
+                       HttpReply{200, ReleaseAnswer(disc), "application/json", {}, 0, false});
+        for (const char* name : {"MusicBrainzServer", "GnudbServer", "CoverArtServer"})
+            WriteSetting(QString::fromLatin1(name), server_->BaseUrl());
+        Write(key::kEmbedCover, false);
+        Form().btnLookup->trigger();
+        ASSERT_TRUE(WaitUntil([this] { return !Form().Names()->Busy(); }));
+        ASSERT_EQ(Form().Names()->Source(), metadata::TMetadataSource::MusicBrainz);
+    }
+
+    std::unique_ptr<HttpTestServer> server_;
+
     std::vector<std::int64_t> DiscSectors() const override
     {
         return {24 * 75, 19 * 75 + 37, 21 * 75 + 12, 17 * 75 + 50};
@@ -50,8 +109,7 @@ TEST_F(Screenshots, WindowSettingsOptionsAndAbout)
     // The window as it opens, its one drive chosen.
     ChooseFormat(QStringLiteral("FLAC"));
     Form().edtDes->setText(QString::fromStdString(outDir_.string()));
-    Rows().SetName(0, QStringLiteral("晨光"));
-    Rows().SetName(1, QStringLiteral("海港漫步"));
+    LookUpNames();
     Rows().SetChecked(2, false);
     PressRip();
     ASSERT_TRUE(WaitUntil([this] { return Rows().Progress(1) >= 35; }, 120000));
@@ -77,24 +135,14 @@ TEST_F(Screenshots, AlbumPanelAndReleaseChooser)
     OpenWindows();
     Form().resize(760, 560);
     SelectDiscDrive();
-    metadata::TAlbumMetadata album;
-    album.albumArtist.value = QStringLiteral("北方的艾达");
-    album.album.value = QStringLiteral("海港之光");
-    album.date.value = QStringLiteral("2001");
-    album.genre.value = QStringLiteral("爵士");
-    album.discNumber.value = QStringLiteral("1");
-    album.discTotal.value = QStringLiteral("2");
-    album.source = metadata::TMetadataSource::MusicBrainz;
-    Form().AlbumPanel->SetMetadata(album);
-    const QString titles[] = {QStringLiteral("晨光"), QStringLiteral("海港漫步"),
-                              QStringLiteral("涨潮"), QStringLiteral("灯塔")};
-    for (int row = 0; row < 4; ++row) {
-        Rows().SetName(row, titles[row]);
-        Rows().SetArtist(row, row == 2 ? QStringLiteral("北方的艾达 & 真理子")
-                                       : QStringLiteral("北方的艾达"));
-    }
+    LookUpNames();
+    // What the user typed is shown beside what was found.
+    QLineEdit* genre = Form().AlbumPanel->Edit(TAlbumPanel::TField::Genre);
+    genre->setText(QStringLiteral("爵士"));
+    genre->setModified(true);
+    emit genre->editingFinished();
     Pump(100); // the layout takes the new texts' sizes
-    Save(Form(), "album-panel.png");
+    Save(Form(), "album-panel");
 
     QList<metadata::TReleaseCandidate> releases(3);
     const char* countries[] = {"CN", "JP", "XW"};
@@ -116,7 +164,7 @@ TEST_F(Screenshots, AlbumPanelAndReleaseChooser)
     TReleaseChooser chooser(releases, 0, &Form());
     chooser.show();
     Pump(100);
-    Save(chooser, "release-chooser.png");
+    Save(chooser, "release-chooser");
     chooser.hide();
 }
 

@@ -94,9 +94,10 @@ TEST_F(TrackListTest, NamesAreEditedInTheGridAndAFormatChangeKeepsThem)
     EXPECT_TRUE(Rows().Checked(1));
     EXPECT_EQ(Rows().Status(0), TTrackStatus::NotConverted);
     EXPECT_EQ(Rows().Progress(0), 0);
-    // Refreshing reads the disc afresh.
+    // Refreshing reads the disc afresh; the name the user gave is kept for the disc.
     Form().btnRefreshCD->trigger();
-    EXPECT_EQ(Rows().Name(1), QStringLiteral("Track2"));
+    EXPECT_EQ(Rows().Name(1), QStringLiteral("海港漫步"));
+    EXPECT_EQ(Rows().Name(2), QStringLiteral("Track3"));
     EXPECT_TRUE(Rows().Checked(2));
 }
 

@@ -149,6 +149,18 @@ void TDiscNames::Lookup()
     lookup_->Start(request);
 }
 
+void TDiscNames::StopLookup()
+{
+    if (!Busy())
+        return;
+    DropLookup();
+    delete coverContext_;
+    coverContext_ = nullptr;
+    lookupRunning_ = false;
+    coverRunning_ = false;
+    emit Settled();
+}
+
 void TDiscNames::DropLookup()
 {
     if (lookup_ == nullptr)
@@ -176,7 +188,10 @@ void TDiscNames::LookupFinished(const TLookupResult& result)
     emit Status(result.message);
     if (candidates_.size() > 1)
         emit CandidatesFound();
-    FetchCover();
+    // A failed lookup changed nothing; a cover fetch now would only replace
+    // its message with the cover's.
+    if (result.status != TLookupStatus::Failed)
+        FetchCover();
     if (!Busy())
         emit Settled();
 }
@@ -196,6 +211,14 @@ void TDiscNames::ChooseRelease(int index)
     Remember();
     emit Changed();
     FetchCover();
+}
+
+bool TDiscNames::ReleaseRemembered() const
+{
+    if (!HasDisc())
+        return false;
+    QSettings store = OpenStore();
+    return !TDiscMemory(store).ChosenRelease(key_.StorageId()).isEmpty();
 }
 
 void TDiscNames::FetchCover()

@@ -54,6 +54,8 @@ public:
     // Asks the services with the base addresses of the settings store. Ignored
     // without a disc; a lookup still running is abandoned.
     void Lookup();
+    // Abandons a running lookup and cover fetch; the names stay as they are.
+    void StopLookup();
     // A lookup or a cover fetch has not reported yet.
     bool Busy() const { return lookupRunning_ || coverRunning_; }
 
@@ -61,6 +63,8 @@ public:
     // next lookup. Out of range: ignored.
     void ChooseRelease(int index);
     const QList<TReleaseCandidate>& Candidates() const { return candidates_; }
+    // The user picked a release for this disc before; lookups apply it again.
+    bool ReleaseRemembered() const;
     int ChosenIndex() const { return chosenIndex_; }
 
     // What the user typed: kept through every later lookup.
