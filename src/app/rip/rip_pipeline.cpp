@@ -229,18 +229,19 @@ void TRipPipeline::OnEncodeEnded(int id, bool ok, const QString& error)
     if (!job.ReadDone)
         return;
 
+    // A stop explains whatever did not finish; otherwise the read's own
+    // failure comes first, since it also fails the encoder that waited for it.
+    const bool complete = job.ReadOk && job.EncodeOk && job.Track.Output->Progress() == 100;
     if (job.NeverEncoded)
         EndJob(id, TPipelineEnd::Skipped, QString());
-    else if (stopped_ && (!job.ReadOk || !job.EncodeOk || job.Track.Output->Progress() != 100))
-        EndJob(id, TPipelineEnd::Stopped, QString());
-    else if (!job.ReadOk && !job.ReadError.isEmpty())
-        EndJob(id, TPipelineEnd::Failed, job.ReadError);
-    else if (!job.EncodeOk)
-        EndJob(id, TPipelineEnd::Failed, job.EncodeError);
-    else if (job.Track.Output->Progress() != 100)
-        EndJob(id, TPipelineEnd::Stopped, QString());
-    else
+    else if (complete)
         EndJob(id, TPipelineEnd::Done, QString());
+    else if (!stopped_ && !job.ReadOk && !job.ReadError.isEmpty())
+        EndJob(id, TPipelineEnd::Failed, job.ReadError);
+    else if (!stopped_ && !job.EncodeOk)
+        EndJob(id, TPipelineEnd::Failed, job.EncodeError);
+    else
+        EndJob(id, TPipelineEnd::Stopped, QString());
     StartNextRead();
     StartEncoders();
 }
