@@ -396,7 +396,7 @@ TEST_F(CommandLineTest, AMissingCodecLibraryFailsOnlyItsFormat)
 {
     // An empty file where the MP3 encoder library should be.
     TempDir libraries;
-    std::ofstream(libraries.Path() / "libmp3lame.so.0");
+    WriteFileBytes(libraries.Path() / "libmp3lame.so.0", {});
     env_ = "LD_LIBRARY_PATH=" + ShellQuote(libraries.Path().string()) + " ";
     ASSERT_EQ(Sonfeld("--list --image " + ShellQuote(disc_.cue.string())), 0) << err_;
     EXPECT_NE(out_.find("Track 3"), std::string::npos) << out_;
