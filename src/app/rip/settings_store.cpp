@@ -23,7 +23,7 @@ std::unique_ptr<QSettings> Open()
 QVariant Read(const QString& name)
 {
     const auto settings = Open();
-    const QVariant value = settings->value(name);
+    QVariant value = settings->value(name);
     if (settings->status() != QSettings::NoError)
         Fail(QStringLiteral("The settings in %1 cannot be read.").arg(settings->fileName()));
     return value;

@@ -14,7 +14,7 @@ struct Tags {
 
 std::filesystem::path EncodeTagged(const TempDir& dir, const std::string& name, const Tags& tags)
 {
-    const auto file = dir / name;
+    auto file = dir / name;
     TMemoryInput input(MakePcm(Signal::Music, 44100));
     TMP3Out output;
     output.SetId3TagTitle(tags.title);
@@ -76,7 +76,7 @@ std::filesystem::path WithoutId3v2(const TempDir& dir, const std::filesystem::pa
     const std::size_t size = 10 + ((bytes[6] & 0x7Fu) << 21 | (bytes[7] & 0x7Fu) << 14 |
                                    (bytes[8] & 0x7Fu) << 7 | (bytes[9] & 0x7Fu));
     bytes.erase(bytes.begin(), bytes.begin() + static_cast<long>(size));
-    const auto out = dir / ("v1-" + file.filename().string());
+    auto out = dir / ("v1-" + file.filename().string());
     WriteFileBytes(out, bytes);
     return out;
 }
