@@ -28,14 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string Msf(std::int64_t sectors)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", static_cast<int>(sectors / 4500),
-                  static_cast<int>(sectors / 75 % 60), static_cast<int>(sectors % 75));
-    return text;
-}
-
 std::int64_t EndOf(const disc_image::DiscLayout& layout, std::size_t i)
 {
     return i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start : layout.leadOut;
@@ -48,8 +40,9 @@ fs::path WriteToc(const disc_image::DiscLayout& layout, const fs::path& bin)
     std::ofstream out(toc);
     out << "CD_DA\n";
     for (std::size_t i = 0; i < layout.tracks.size(); ++i)
-        out << "\nTRACK AUDIO\nFILE \"" << bin.string() << "\" " << Msf(layout.tracks[i].start)
-            << ' ' << Msf(EndOf(layout, i) - layout.tracks[i].start) << '\n';
+        out << "\nTRACK AUDIO\nFILE \"" << bin.string() << "\" "
+            << disc_image::CueTime(layout.tracks[i].start) << ' '
+            << disc_image::CueTime(EndOf(layout, i) - layout.tracks[i].start) << '\n';
     return toc;
 }
 

@@ -7,7 +7,6 @@
 // usage: read_mode_bench [minutes] [tracks]
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,14 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string Msf(std::int64_t sectors)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", static_cast<int>(sectors / 4500),
-                  static_cast<int>(sectors / 75 % 60), static_cast<int>(sectors % 75));
-    return text;
-}
-
 std::filesystem::path WriteToc(const disc_image::DiscLayout& layout,
                                const std::filesystem::path& bin)
 {
@@ -42,8 +33,9 @@ std::filesystem::path WriteToc(const disc_image::DiscLayout& layout,
         const std::int64_t end =
             i + 1 < layout.tracks.size() ? layout.tracks[i + 1].start : layout.leadOut;
         // libcdio opens the file named here from the working folder, so the path is absolute.
-        out << "\nTRACK AUDIO\nFILE \"" << bin.string() << "\" " << Msf(layout.tracks[i].start)
-            << ' ' << Msf(end - layout.tracks[i].start) << '\n';
+        out << "\nTRACK AUDIO\nFILE \"" << bin.string() << "\" "
+            << disc_image::CueTime(layout.tracks[i].start) << ' '
+            << disc_image::CueTime(end - layout.tracks[i].start) << '\n';
     }
     return toc;
 }

@@ -20,13 +20,6 @@ namespace {
 namespace answers = app::metadata::test;
 namespace fs = std::filesystem;
 
-const QByteArray
-    kPng("\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
-         "\x00\x01\x08\x02\x00\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41\x54\x78\x9c\x63"
-         "\xf8\xcf\xc0\x00\x00\x03\x01\x01\x00\xc9\xfe\x92\xef\x00\x00\x00\x00\x49\x45\x4e\x44\xae"
-         "\x42\x60\x82",
-         67);
-
 QCoreApplication& Application()
 {
     static int argc = 1;
@@ -134,7 +127,7 @@ const std::string kTemplate = "--template '{albumartist}/{album}/{track:02} {tit
 TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
 {
     ServeRelease(answers::OneReleaseJson());
-    ServeCover(answers::kReleaseA, kPng);
+    ServeCover(answers::kReleaseA, answers::kPng);
     for (const std::string format : {"FLAC", "MP3", "Ogg", "Ape"}) {
         SCOPED_TRACE(format);
         fs::remove_all(out_dir_.Path());
@@ -153,7 +146,7 @@ TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
         EXPECT_TRUE(fs::exists(inAlbum("03 Café Flood")));
         // Written once, beside the files.
         EXPECT_EQ(ReadFileBytes(out_dir_.Path() / kAlbumFolder / "cover.png"),
-                  std::vector<std::uint8_t>(kPng.begin(), kPng.end()));
+                  std::vector<std::uint8_t>(answers::kPng.begin(), answers::kPng.end()));
         const bool stream = format == "Ogg";
         EXPECT_EQ(FfprobeTag(first, "title", stream), "低潮 a1");
         EXPECT_EQ(FfprobeTag(second, "artist", stream), "Zoë Ñandú feat. 潮汐");
@@ -188,7 +181,7 @@ TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
 TEST_F(NamesRipTest, OptionsWinOverTheLookupAndACoverOfTheUsersStays)
 {
     ServeRelease(answers::OneReleaseJson());
-    ServeCover(answers::kReleaseA, kPng);
+    ServeCover(answers::kReleaseA, answers::kPng);
     fs::create_directories(out_dir_.Path() / "Mine");
     std::ofstream(out_dir_.Path() / "Mine" / "cover.png") << "the user's own";
     ASSERT_EQ(Sonfeld(Rip("FLAC", "--template '{album}/{track} {artist}' --artist 'Ada' "
@@ -267,7 +260,7 @@ TEST_F(NamesRipTest, ATagWriteFailureLeavesNoFileUnderTheFinalName)
     // A cover larger than the file-size limit the rip runs under: the
     // encoder's file fits, the tagged copy does not.
     ServeRelease(answers::OneReleaseJson());
-    QByteArray cover = kPng;
+    QByteArray cover = answers::kPng;
     cover.append(QByteArray(3 << 20, 'x'));
     ServeCover(answers::kReleaseA, cover);
     ASSERT_NE(Sonfeld(Rip("Wav", "--tracks 1"), "trap '' XFSZ; ulimit -f 2048; "), 0)

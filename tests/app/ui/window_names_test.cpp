@@ -26,13 +26,6 @@ using namespace sonfeld::app;
 using TField = TAlbumPanel::TField;
 namespace answers = app::metadata::test;
 
-const QByteArray
-    kPng("\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
-         "\x00\x01\x08\x02\x00\x00\x00\x90\x77\x53\xde\x00\x00\x00\x0c\x49\x44\x41\x54\x78\x9c\x63"
-         "\xf8\xcf\xc0\x00\x00\x03\x01\x01\x00\xc9\xfe\x92\xef\x00\x00\x00\x00\x49\x45\x4e\x44\xae"
-         "\x42\x60\x82",
-         67);
-
 // What the release chooser showed and how it was answered.
 struct ChooserVisit {
     int shown = 0;
@@ -69,7 +62,7 @@ protected:
     void ServeCover()
     {
         server_->Serve(("/release/" + answers::kReleaseA + "/front-500").toUtf8(),
-                       HttpReply{200, kPng, "image/png", {}, 0, false});
+                       HttpReply{200, answers::kPng, "image/png", {}, 0, false});
     }
 
     int DiscRequests() const
