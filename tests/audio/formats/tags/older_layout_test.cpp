@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "audio/core/dynamic_library.h"
@@ -39,8 +41,14 @@ protected:
         const fs::path file = EncodeTestFile(Format::Flac, dir_.Path(), stem);
         EXPECT_FALSE(file.empty());
         tags_.structSize = static_cast<std::uint32_t>(size);
+        // Exactly the caller's bytes on the heap (aligned for any pointer by
+        // operator new), so a read past them is caught by the address sanitizer.
+        const auto callers = std::make_unique<unsigned char[]>(size);
+        std::memcpy(callers.get(), &tags_, size);
         char message[256] = {};
-        EXPECT_EQ(write_(file.string().c_str(), &tags_, message, sizeof message), SONFELD_TAGS_OK)
+        EXPECT_EQ(write_(file.string().c_str(), reinterpret_cast<SonfeldTrackTags*>(callers.get()),
+                         message, sizeof message),
+                  SONFELD_TAGS_OK)
             << message;
         std::string exported;
         EXPECT_EQ(RunCommand("metaflac --export-tags-to=- " + ShellQuote(file.string()), &exported),
