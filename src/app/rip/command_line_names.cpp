@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <utility>
 
 #include "audio/cd/disc_model_reading.h"
 #include "command_line_options.h"
@@ -83,6 +84,8 @@ void TCommandLineNames::ApplyUserNames(const TCommandLine& command, int trackCou
         names_.SetAlbumField(F::DiscNumber, QString::number(*command.DiscNumber));
     if (command.DiscTotal)
         names_.SetAlbumField(F::DiscTotal, QString::number(*command.DiscTotal));
+    if (command.Comment)
+        names_.SetAlbumField(F::Comment, *command.Comment);
     if (command.Artist)
         for (int track = 1; track <= trackCount; ++track)
             names_.SetTrackArtist(track, *command.Artist);
@@ -119,6 +122,15 @@ void PrintNames(const TDiscNames& names, QTextStream& out)
         out << "  Disc: " << album.discNumber.value
             << (album.discTotal.value.isEmpty() ? QString() : "/" + album.discTotal.value)
             << Qt::endl;
+    const std::pair<const char*, const QString*> releaseFields[] = {
+        {"Label", &album.label.value},
+        {"Catalogue number", &album.catalogNumber.value},
+        {"Barcode", &album.barcode.value},
+        {"Comment", &album.comment.value},
+    };
+    for (const auto& [caption, value] : releaseFields)
+        if (!value->isEmpty())
+            out << "  " << caption << ": " << *value << Qt::endl;
     for (const metadata::TTrackMetadata& track : metadata.tracks) {
         if (track.title.value.isEmpty() && track.artist.value.isEmpty())
             continue;

@@ -76,6 +76,11 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Genre (wins over lookups)"), QStringLiteral("TEXT")),
         Option({QStringLiteral("disc")}, QStringLiteral("碟号：第 N 张，共 M 张"),
                QStringLiteral("Disc number N of M"), QStringLiteral("N/M")),
+        Option({QStringLiteral("comment")},
+               QStringLiteral("每条音轨的注释（优先于在线查询；开启“写入完整标签”时写入）"),
+               QStringLiteral("Comment of every track (wins over lookups; written with full "
+                              "tags on)"),
+               QStringLiteral("TEXT")),
         Option({QStringLiteral("template")},
                QStringLiteral("文件名模板，如 \"{albumartist}/{album}/{track:02} {title}\"；"
                               "“/”生成子文件夹（默认取保存的设置）"),
@@ -148,6 +153,7 @@ void ParseNameOptions(const QCommandLineParser& parser, TCommandLine& result)
     result.Artist = TextOption(parser, QStringLiteral("artist"));
     result.AlbumArtist = TextOption(parser, QStringLiteral("album-artist"));
     result.Genre = TextOption(parser, QStringLiteral("genre"));
+    result.Comment = TextOption(parser, QStringLiteral("comment"));
     result.Year = TextOption(parser, QStringLiteral("year"));
     if (result.Year &&
         !QRegularExpression(QStringLiteral("^\\d{4}$")).match(*result.Year).hasMatch())
@@ -286,14 +292,15 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     result.LogFile = parser.value(QStringLiteral("check-log"));
     ParseNameOptions(parser, result);
 
-    const bool ripOptions =
-        !result.Format.isEmpty() || !result.OutputFolder.isEmpty() || !result.Tracks.empty() ||
-        !result.Names.empty() || result.Album || result.RequireAccurate || result.Artist ||
-        result.AlbumArtist || result.Year || result.Genre || result.DiscNumber || result.Template ||
-        result.ReadingMode || result.ReadOffset || result.TestAndCopy || result.Level;
+    const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
+                            !result.Tracks.empty() || !result.Names.empty() || result.Album ||
+                            result.RequireAccurate || result.Artist || result.AlbumArtist ||
+                            result.Year || result.Genre || result.DiscNumber || result.Comment ||
+                            result.Template || result.ReadingMode || result.ReadOffset ||
+                            result.TestAndCopy || result.Level;
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
         Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
-                              "--album-artist, --year, --genre, --disc, --template, "
+                              "--album-artist, --year, --genre, --disc, --comment, --template, "
                               "--require-accurate, --reading-mode, --read-offset, "
                               "--test-and-copy and --level go with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
@@ -336,7 +343,8 @@ QString UsageText()
         "  sonfeld --rip (--image PATH | --drive N) --format FORMAT --out DIR\n"
         "              [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]\n"
         "              [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]\n"
-        "              [--disc N/M] [--template TEXT] [--lookup | --no-lookup] [--release N]\n"
+        "              [--disc N/M] [--comment TEXT] [--template TEXT]\n"
+        "              [--lookup | --no-lookup] [--release N]\n"
         "      先查询光盘名称（除非 --no-lookup；默认取“自动查询”设置）并等待其结果，\n"
         "      命令行给出的名称优先于查询结果；开启“写入完整标签”时写入全部标签。\n"
         "      Looks the disc's names up first (unless --no-lookup; by default as the\n"

@@ -18,8 +18,8 @@ namespace sonfeld::app {
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
 //           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
-//           [--disc N/M] [--template TEXT] [--lookup | --no-lookup] [--release N]
-//           [--reading-mode secure|fast-verify] [--read-offset N] [--test-and-copy]
+//           [--disc N/M] [--comment TEXT] [--template TEXT] [--lookup | --no-lookup]
+//           [--release N] [--reading-mode secure|fast-verify] [--read-offset N] [--test-and-copy]
 //           [--level N]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
@@ -42,6 +42,7 @@ struct TCommandLine {
     std::optional<QString> Genre;
     std::optional<int> DiscNumber;
     std::optional<int> DiscTotal;
+    std::optional<QString> Comment;  // written as every track's comment tag
     std::optional<QString> Template; // instead of the stored file-name template
     std::optional<bool> Lookup;      // unset: the stored "自动查询"
     std::optional<int> Release;      // 1-based, among several releases

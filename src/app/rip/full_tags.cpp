@@ -37,6 +37,10 @@ TrackTags FullTagsOf(const metadata::TDiscNames* names, int track, int trackTota
     tags.genre = Utf8(album.genre.value);
     tags.discNumber = Number(album.discNumber.value);
     tags.discTotal = Number(album.discTotal.value);
+    tags.label = Utf8(album.label.value);
+    tags.catalogNumber = Utf8(album.catalogNumber.value);
+    tags.barcode = Utf8(album.barcode.value);
+    tags.comment = Utf8(album.comment.value);
     tags.musicBrainzAlbumId = Utf8(album.releaseId.value);
     tags.musicBrainzAlbumArtistId = Utf8(album.albumArtistId.value);
     if (!tags.musicBrainzAlbumId.empty())

@@ -41,6 +41,10 @@ TAlbumPanel::TAlbumPanel(QWidget* parent) : QWidget(parent)
         if (field == TField::DiscNumber)
             details->addWidget(label("/"));
     }
+    details->addWidget(label("备注:"));
+    QLineEdit* comment = AddEdit(TField::Comment, "edtComment");
+    comment->setToolTip(QStringLiteral("写入每条音轨的注释标签"));
+    details->addWidget(comment, 2);
     details->addSpacing(12);
     lblSource_ = new QLabel(this);
     lblSource_->setObjectName(QStringLiteral("lblSource"));
@@ -83,6 +87,7 @@ void TAlbumPanel::SetMetadata(const TAlbumMetadata& album)
     fill(TField::Genre, album.genre.value);
     fill(TField::DiscNumber, album.discNumber.value);
     fill(TField::DiscTotal, album.discTotal.value);
+    fill(TField::Comment, album.comment.value);
     const QString source = metadata::SourceText(album.source);
     lblSource_->setText(source.isEmpty() ? QString() : QStringLiteral("来源：") + source);
 }

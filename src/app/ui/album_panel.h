@@ -10,13 +10,13 @@ class QLineEdit;
 namespace sonfeld::app {
 
 // The album's names above the track grid: album artist, album, year, genre,
-// disc n / N, and where the names came from. It shows what it is given and
+// disc n / N, the user's comment, and where the names came from. It shows what it is given and
 // reports what the user types; it keeps no names of its own. UI thread.
 class TAlbumPanel final : public QWidget {
     Q_OBJECT
 public:
     // Year is the box "年份", which holds the album's whole date.
-    enum class TField { AlbumArtist, Album, Year, Genre, DiscNumber, DiscTotal };
+    enum class TField { AlbumArtist, Album, Year, Genre, DiscNumber, DiscTotal, Comment };
     Q_ENUM(TField)
 
     explicit TAlbumPanel(QWidget* parent = nullptr);
@@ -39,7 +39,7 @@ signals:
 private:
     QLineEdit* AddEdit(TField field, const char* objectName);
 
-    QLineEdit* edits_[6] = {};
+    QLineEdit* edits_[7] = {};
     QLabel* lblSource_ = nullptr;
 };
 

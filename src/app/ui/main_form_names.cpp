@@ -59,6 +59,7 @@ metadata::TDiscNames::TAlbumField NamesField(TAlbumPanel::TField field)
     case TAlbumPanel::TField::Genre: return F::Genre;
     case TAlbumPanel::TField::DiscNumber: return F::DiscNumber;
     case TAlbumPanel::TField::DiscTotal: return F::DiscTotal;
+    case TAlbumPanel::TField::Comment: return F::Comment;
     }
     return F::Comment;
 }

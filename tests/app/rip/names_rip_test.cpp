@@ -128,11 +128,13 @@ TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
 {
     ServeRelease(answers::OneReleaseJson());
     ServeCover(answers::kReleaseA, answers::kPng);
-    for (const std::string format : {"FLAC", "MP3", "Ogg", "Ape"}) {
+    const std::string comment = "首版，港口录音；café";
+    for (const std::string format : {"FLAC", "MP3", "Ogg", "Ape", "Wav"}) {
         SCOPED_TRACE(format);
         fs::remove_all(out_dir_.Path());
         fs::create_directories(out_dir_.Path());
-        ASSERT_EQ(Sonfeld(Rip(format, kTemplate + " --lookup")), 0) << out_ << err_;
+        ASSERT_EQ(Sonfeld(Rip(format, kTemplate + " --lookup --comment " + ShellQuote(comment))), 0)
+            << out_ << err_;
         EXPECT_NE(out_.find("Names from: MusicBrainz"), std::string::npos) << out_;
         std::string extension = "." + format;
         std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
@@ -154,6 +156,15 @@ TEST_F(NamesRipTest, ALookedUpDiscIsNamedAndTaggedInEveryFormat)
         // APEv2 keeps the date as "Year".
         const std::string date = FfprobeTag(first, format == "Ape" ? "year" : "date", stream);
         EXPECT_EQ(date.substr(0, 4), "2001") << date;
+        EXPECT_EQ(FfprobeTag(second, "comment", stream), comment);
+        // The release's label, catalogue number and barcode; ffprobe shows
+        // only the INFO chunk of a WAV file, which has no place for them.
+        if (format != "Wav") {
+            EXPECT_EQ(FfprobeTag(first, format == "MP3" ? "publisher" : "label", stream),
+                      "码头唱片");
+            EXPECT_EQ(FfprobeTag(first, "catalognumber", stream), "TIDE-001");
+            EXPECT_EQ(FfprobeTag(first, "barcode", stream), "4900000000017");
+        }
         // The log and CUE sheet stay in the output folder and name the real files.
         std::string cue;
         for (const std::string& file : Files())
@@ -229,6 +240,9 @@ TEST_F(NamesRipTest, ListShowsTheSourceAndTheReleasesToChooseFrom)
         << out_;
     EXPECT_NE(out_.find("  2. 北方的艾达 & 潮汐, 海港之光 (再发行)"), std::string::npos) << out_;
     EXPECT_NE(out_.find("Track 2   港の灯り"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Label: 码头唱片\n  Catalogue number: TIDE-001\n  Barcode: 4900000000017"),
+              std::string::npos)
+        << out_;
 
     // The choice is remembered for the disc.
     ASSERT_EQ(Sonfeld(List("--release 2")), 0) << err_;

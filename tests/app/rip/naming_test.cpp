@@ -82,6 +82,7 @@ TEST(CommandLineOptionsTest, BadArgumentsAreRefusedWithAReason)
         {"--rip", "--image", "a.cue", "--format", "FLAC", "--out", "o", "--tracks", "x"},
         {"--rip", "--image", "a.cue", "--format", "FLAC", "--out", "o", "--name", "Track"},
         {"--list", "--format", "FLAC"},
+        {"--list", "--comment", "只在提取时"}, // the comment is written by a rip
         {"--list", "--rip"},
         {"--image"},
         {"--bogus"},

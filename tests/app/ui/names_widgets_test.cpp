@@ -42,6 +42,7 @@ TAlbumMetadata ExampleAlbum()
     album.genre.value = QStringLiteral("Jazz");
     album.discNumber.value = QStringLiteral("1");
     album.discTotal.value = QStringLiteral("2");
+    album.comment.value = QStringLiteral("首版");
     album.source = TMetadataSource::MusicBrainz;
     return album;
 }
@@ -82,6 +83,7 @@ TEST_F(NamesWidgetsTest, ThePanelIsFilledWithoutEditsAndReportsWhatTheUserTypes)
     EXPECT_EQ(panel.Text(TField::Year), QStringLiteral("2001-05-03"));
     EXPECT_EQ(panel.Text(TField::DiscNumber), QStringLiteral("1"));
     EXPECT_EQ(panel.Text(TField::DiscTotal), QStringLiteral("2"));
+    EXPECT_EQ(panel.Text(TField::Comment), QStringLiteral("首版"));
     EXPECT_EQ(panel.SourceLine(), QStringLiteral("来源：MusicBrainz"));
     // The settings page's album box shows the same album.
     EXPECT_EQ(Form().edtAlbum->text(), QStringLiteral("海港之光"));
@@ -206,6 +208,7 @@ TEST_F(NamesWidgetsTest, LookupIsOfferedForAListedDiscWhileNoRipRuns)
     Form().SetRipping(true);
     EXPECT_FALSE(Form().btnLookup->isEnabled());
     EXPECT_TRUE(Form().AlbumPanel->Edit(TField::Album)->isReadOnly());
+    EXPECT_TRUE(Form().AlbumPanel->Edit(TField::Comment)->isReadOnly());
     Form().SetRipping(false);
     EXPECT_TRUE(Form().btnLookup->isEnabled());
     EXPECT_FALSE(Form().AlbumPanel->Edit(TField::Album)->isReadOnly());

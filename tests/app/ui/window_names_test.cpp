@@ -148,6 +148,10 @@ TEST_F(WindowNamesTest, TheUsersEditsSurviveALookupAndComeBackWithTheDisc)
     genre->setText(QStringLiteral("爵士"));
     genre->setModified(true);
     emit genre->editingFinished();
+    QLineEdit* comment = Form().AlbumPanel->Edit(TField::Comment);
+    comment->setText(QStringLiteral("首版，港口录音"));
+    comment->setModified(true);
+    emit comment->editingFinished();
     EXPECT_EQ(Form().AlbumPanel->SourceLine(), QStringLiteral("来源：手动"));
 
     ASSERT_TRUE(Form().btnLookup->isEnabled());
@@ -158,6 +162,7 @@ TEST_F(WindowNamesTest, TheUsersEditsSurviveALookupAndComeBackWithTheDisc)
     EXPECT_EQ(Rows().Name(1), QStringLiteral("港の灯り"));
     EXPECT_EQ(Rows().Artist(2), QStringLiteral("鼓手"));
     EXPECT_EQ(Panel(TField::Genre), QStringLiteral("爵士"));
+    EXPECT_EQ(Panel(TField::Comment), QStringLiteral("首版，港口录音"));
     EXPECT_EQ(Panel(TField::Album), QStringLiteral("海港之光"));
 
     // Listed again (no lookup): the disc's names come back from the memory.
@@ -167,6 +172,7 @@ TEST_F(WindowNamesTest, TheUsersEditsSurviveALookupAndComeBackWithTheDisc)
     EXPECT_EQ(Rows().Name(2), QStringLiteral("Café Flood"));
     EXPECT_EQ(Rows().Artist(2), QStringLiteral("鼓手"));
     EXPECT_EQ(Panel(TField::Genre), QStringLiteral("爵士"));
+    EXPECT_EQ(Panel(TField::Comment), QStringLiteral("首版，港口录音"));
     EXPECT_EQ(Panel(TField::Album), QStringLiteral("海港之光"));
 }
 
@@ -227,6 +233,10 @@ TEST_F(WindowNamesTest, ARipFromTheWindowIsNamedAndTaggedWithTheLookedUpNames)
     OpenWindows(); // lists the only drive, the disc's
     ASSERT_TRUE(WaitForNames());
     ASSERT_TRUE(Form().Names()->HasCover());
+    QLineEdit* comment = Form().AlbumPanel->Edit(TField::Comment);
+    comment->setText(QStringLiteral("我的备注"));
+    comment->setModified(true);
+    emit comment->editingFinished();
     ChooseFormat(QStringLiteral("FLAC"));
     Form().edtDes->setText(QString::fromStdString(outDir_.string()));
     PressRip();
@@ -240,6 +250,9 @@ TEST_F(WindowNamesTest, ARipFromTheWindowIsNamedAndTaggedWithTheLookedUpNames)
     EXPECT_NE(tags.find("ARTIST=Zoë Ñandú feat. 潮汐"), std::string::npos) << tags;
     EXPECT_NE(tags.find("ALBUM=海港之光"), std::string::npos) << tags;
     EXPECT_NE(tags.find("ALBUMARTIST=北方的艾达 & 潮汐"), std::string::npos) << tags;
+    for (const char* field : {"LABEL=码头唱片\n", "CATALOGNUMBER=TIDE-001\n",
+                              "BARCODE=4900000000017\n", "COMMENT=我的备注\n"})
+        EXPECT_NE(tags.find(field), std::string::npos) << field << tags;
     EXPECT_TRUE(std::filesystem::exists(outDir_ / "海港之光" / "cover.png"));
     EXPECT_TRUE(std::filesystem::exists(outDir_ / "海港之光" / "01 低潮 a1.flac"));
 }

@@ -20,7 +20,8 @@ bool TrackTags::Empty() const
            date.empty() && genre.empty() && isrc.empty() && trackNumber == 0 && discNumber == 0 &&
            musicBrainzAlbumId.empty() && musicBrainzReleaseTrackId.empty() &&
            musicBrainzRecordingId.empty() && musicBrainzArtistId.empty() &&
-           musicBrainzAlbumArtistId.empty() && musicBrainzDiscId.empty() && cover.empty();
+           musicBrainzAlbumArtistId.empty() && musicBrainzDiscId.empty() && label.empty() &&
+           catalogNumber.empty() && barcode.empty() && comment.empty() && cover.empty();
 }
 
 namespace {
@@ -49,6 +50,10 @@ SonfeldTrackTags ToC(const TrackTags& t)
     c.cover = t.cover.data();
     c.coverSize = t.cover.size();
     c.coverMimeType = t.coverMimeType.c_str();
+    c.label = t.label.c_str();
+    c.catalogNumber = t.catalogNumber.c_str();
+    c.barcode = t.barcode.c_str();
+    c.comment = t.comment.c_str();
     return c;
 }
 

@@ -26,6 +26,10 @@ struct TrackTags {
     std::string musicBrainzArtistId;
     std::string musicBrainzAlbumArtistId;
     std::string musicBrainzDiscId;
+    std::string label;
+    std::string catalogNumber;
+    std::string barcode;
+    std::string comment;             // the user's own note on the album
     std::vector<std::uint8_t> cover; // front cover, JPEG or PNG
     std::string coverMimeType;       // empty: taken from the bytes
 

@@ -82,6 +82,10 @@ TEST_F(TagsRoundTrip, FlacGetsVorbisCommentsAndOnePictureBlock)
         {"MUSICBRAINZ_ARTISTID", tags.musicBrainzArtistId},
         {"MUSICBRAINZ_ALBUMARTISTID", tags.musicBrainzAlbumArtistId},
         {"MUSICBRAINZ_DISCID", tags.musicBrainzDiscId},
+        {"LABEL", tags.label},
+        {"CATALOGNUMBER", tags.catalogNumber},
+        {"BARCODE", tags.barcode},
+        {"COMMENT", tags.comment},
     };
     for (const auto& [name, value] : expected)
         EXPECT_EQ(fields[name], std::vector<std::string>{value}) << name;
@@ -124,6 +128,10 @@ TEST_F(TagsRoundTrip, OggVorbisGetsVorbisCommentsAndBlockPicture)
     EXPECT_EQ(fields["GENRE"], std::vector<std::string>{tags.genre});
     EXPECT_EQ(fields["MUSICBRAINZ_TRACKID"], std::vector<std::string>{tags.musicBrainzRecordingId});
     EXPECT_EQ(fields["MUSICBRAINZ_DISCID"], std::vector<std::string>{tags.musicBrainzDiscId});
+    EXPECT_EQ(fields["LABEL"], std::vector<std::string>{tags.label});
+    EXPECT_EQ(fields["CATALOGNUMBER"], std::vector<std::string>{tags.catalogNumber});
+    EXPECT_EQ(fields["BARCODE"], std::vector<std::string>{tags.barcode});
+    EXPECT_EQ(fields["COMMENT"], std::vector<std::string>{tags.comment});
     EXPECT_EQ(fields["METADATA_BLOCK_PICTURE"].size(), 1U);
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
 }
@@ -137,7 +145,12 @@ TEST_F(TagsRoundTrip, Mp3KeepsTheEncodersFramesAndBecomesId3v24)
     const std::vector<std::uint8_t> bytes = ReadFileBytes(file);
     ASSERT_GE(bytes.size(), 4U);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), std::string("ID3\x04", 4));
-    EXPECT_EQ(Tag(file, "comment"), "kept"); // the encoder's own frame stays
+    EXPECT_EQ(Tag(file, "composer"), "kept"); // the encoder's own frame stays
+    // The encoder's comment is replaced, not joined by a second one.
+    EXPECT_EQ(Tag(file, "comment"), tags.comment);
+    EXPECT_EQ(Tag(file, "publisher"), tags.label);
+    EXPECT_EQ(Tag(file, "CATALOGNUMBER"), tags.catalogNumber);
+    EXPECT_EQ(Tag(file, "BARCODE"), tags.barcode);
     EXPECT_EQ(Tag(file, "title"), tags.title);
     EXPECT_EQ(Tag(file, "artist"), tags.artist);
     EXPECT_EQ(Tag(file, "album"), tags.album);
@@ -152,10 +165,13 @@ TEST_F(TagsRoundTrip, Mp3KeepsTheEncodersFramesAndBecomesId3v24)
     EXPECT_EQ(Tag(file, "MusicBrainz Artist Id"), tags.musicBrainzArtistId);
     EXPECT_EQ(Tag(file, "MusicBrainz Album Artist Id"), tags.musicBrainzAlbumArtistId);
     EXPECT_EQ(Tag(file, "MusicBrainz Disc Id"), tags.musicBrainzDiscId);
+    // ffprobe keeps one of several equal comments: count the frames.
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.find("COMM", text.find("COMM") + 1), std::string::npos) << "two comments";
     // ffprobe does not show UFID frames: look for the frame's body itself.
     const std::string ufidBody =
         "http://musicbrainz.org" + std::string(1, '\0') + tags.musicBrainzRecordingId;
-    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(ufidBody), std::string::npos);
+    EXPECT_NE(text.find(ufidBody), std::string::npos);
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
 }
 
@@ -180,6 +196,10 @@ TEST_F(TagsRoundTrip, ApeGetsApeV2ItemsAndTheBinaryCover)
     EXPECT_EQ(Tag(file, "MUSICBRAINZ_ARTISTID"), tags.musicBrainzArtistId);
     EXPECT_EQ(Tag(file, "MUSICBRAINZ_ALBUMARTISTID"), tags.musicBrainzAlbumArtistId);
     EXPECT_EQ(Tag(file, "MUSICBRAINZ_DISCID"), tags.musicBrainzDiscId);
+    EXPECT_EQ(Tag(file, "Label"), tags.label);
+    EXPECT_EQ(Tag(file, "CatalogNumber"), tags.catalogNumber);
+    EXPECT_EQ(Tag(file, "Barcode"), tags.barcode);
+    EXPECT_EQ(Tag(file, "Comment"), tags.comment);
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), png_);
 }
 
@@ -196,6 +216,7 @@ TEST_F(TagsRoundTrip, WavGetsRiffInfoAndAnId3Chunk)
     EXPECT_EQ(Tag(file, "date"), tags.date);
     EXPECT_EQ(Tag(file, "genre"), tags.genre);
     EXPECT_EQ(Tag(file, "track"), "3");
+    EXPECT_EQ(Tag(file, "comment"), tags.comment); // ICMT
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
 
     // Its text frames it does not show for WAV: the ID3 chunk is read as the
@@ -218,6 +239,10 @@ TEST_F(TagsRoundTrip, WavGetsRiffInfoAndAnId3Chunk)
     EXPECT_EQ(Tag(id3File, "TSRC"), tags.isrc);
     EXPECT_EQ(Tag(id3File, "MusicBrainz Album Id"), tags.musicBrainzAlbumId);
     EXPECT_EQ(Tag(id3File, "MusicBrainz Disc Id"), tags.musicBrainzDiscId);
+    EXPECT_EQ(Tag(id3File, "publisher"), tags.label);
+    EXPECT_EQ(Tag(id3File, "CATALOGNUMBER"), tags.catalogNumber);
+    EXPECT_EQ(Tag(id3File, "BARCODE"), tags.barcode);
+    EXPECT_EQ(Tag(id3File, "comment"), tags.comment);
 }
 
 TEST_F(TagsRoundTrip, EmptyFieldsAreNotWritten)

@@ -41,7 +41,8 @@ fs::path EncodeTestFile(Format format, const fs::path& folder, const std::string
     case Format::Flac: status = RunCommand("flac -s -f -o " + out + " " + in); break;
     case Format::OggVorbis: status = RunCommand("oggenc -Q -o " + out + " " + in); break;
     case Format::Mp3:
-        status = RunCommand("lame --silent --add-id3v2 --tt Old --tc kept " + in + " " + out);
+        status = RunCommand("lame --silent --add-id3v2 --tt Old --tc old --tv TCOM=kept " + in +
+                            " " + out);
         break;
     case Format::Ape: status = ape::EncodeFile(file, pcm, ape::EncodeOptions{}); break;
     case Format::Wav: status = RunCommand("sox " + in + " -t wav -e signed -b 16 " + out); break;
@@ -79,6 +80,10 @@ TrackTags FullTags(const std::vector<std::uint8_t>& cover)
     t.musicBrainzArtistId = "4d7e1f2a-3b4c-4d5e-8f6a-7b8c9d0e1f22";
     t.musicBrainzAlbumArtistId = "0c1d2e3f-4a5b-4c6d-9e7f-8a9b0c1d2e33";
     t.musicBrainzDiscId = "TqvKjMu7dMliSfmVEBtrL7sBSno-";
+    t.label = "滚石唱片 Éditions";
+    t.catalogNumber = "RD-1234";
+    t.barcode = "4719760061234";
+    t.comment = "第一版，1999 年录音；café";
     t.cover = cover;
     return t;
 }

@@ -16,7 +16,8 @@ enum class Format { Flac, OggVorbis, Mp3, Ape, Wav };
 
 // Encodes a second of music into folder/stem.<extension> with the format's
 // own encoder (flac, oggenc, lame, our APE library, sox). The MP3 gets the
-// encoder's own ID3v2 tag with the title "Old" and the comment "kept".
+// encoder's own ID3v2 tag with the title "Old", the comment "old" and the
+// composer "kept".
 // Empty on failure.
 std::filesystem::path EncodeTestFile(Format format, const std::filesystem::path& folder,
                                      const std::string& stem);
@@ -25,7 +26,8 @@ std::filesystem::path EncodeTestFile(Format format, const std::filesystem::path&
 std::vector<std::uint8_t> MakeCoverImage(const std::filesystem::path& folder,
                                          const std::string& extension);
 
-// Every field filled: a Chinese title, a Japanese artist, accented album texts.
+// Every field filled: a Chinese title and comment, a Japanese artist,
+// accented album texts.
 TrackTags FullTags(const std::vector<std::uint8_t>& cover);
 
 // The front cover as ffmpeg extracts it (the attached picture stream, copied).

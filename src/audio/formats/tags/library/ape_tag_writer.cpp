@@ -53,6 +53,10 @@ void WriteApeTags(const std::string& path, const TrackFields& f)
         {"MUSICBRAINZ_ARTISTID", f.musicBrainzArtistId},
         {"MUSICBRAINZ_ALBUMARTISTID", f.musicBrainzAlbumArtistId},
         {"MUSICBRAINZ_DISCID", f.musicBrainzDiscId},
+        {"Label", f.label},
+        {"CatalogNumber", f.catalogNumber},
+        {"Barcode", f.barcode},
+        {"Comment", f.comment},
     };
     for (const auto& [key, value] : items)
         if (!value.empty())

@@ -2,6 +2,7 @@
 // and a message: every exception, TagLib's included, is caught here.
 #define SONFELD_TAGS_BUILDING_LIBRARY 1
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -27,6 +28,12 @@ int Fail(int code, const char* text, char* message, std::size_t messageSize)
     return code;
 }
 
+void ForgetPast(const char*& field, std::size_t offset, std::size_t givenSize)
+{
+    if (offset + sizeof(field) > givenSize)
+        field = nullptr;
+}
+
 } // namespace
 
 extern "C" {
@@ -40,11 +47,21 @@ SONFELD_TAGS_EXPORT int SONFELD_TAGS_CALL sonfeld_tags_write(const char* path,
     if (path == nullptr || *path == '\0' || tags == nullptr)
         return Fail(SONFELD_TAGS_INVALID_ARGUMENT, "No file or no tags given.", message,
                     messageSize);
-    if (tags->structSize < sizeof(SonfeldTrackTags))
-        return Fail(SONFELD_TAGS_INVALID_ARGUMENT, "The tags come in an older layout.", message,
+    if (tags->structSize < SONFELD_TRACK_TAGS_FIRST_SIZE)
+        return Fail(SONFELD_TAGS_INVALID_ARGUMENT, "The tags come in an unknown layout.", message,
                     messageSize);
+    // Only the caller's own bytes are read: the fields an older caller does
+    // not know stay null, which means absent.
+    const std::size_t given = tags->structSize;
+    SonfeldTrackTags known{};
+    std::memcpy(&known, tags, std::min(given, sizeof(SonfeldTrackTags)));
+    // A size that ends inside a field leaves that field absent too, never half a pointer.
+    ForgetPast(known.label, offsetof(SonfeldTrackTags, label), given);
+    ForgetPast(known.catalogNumber, offsetof(SonfeldTrackTags, catalogNumber), given);
+    ForgetPast(known.barcode, offsetof(SonfeldTrackTags, barcode), given);
+    ForgetPast(known.comment, offsetof(SonfeldTrackTags, comment), given);
     try {
-        sonfeld::tags::TagFile(path, sonfeld::tags::FieldsFromC(*tags));
+        sonfeld::tags::TagFile(path, sonfeld::tags::FieldsFromC(known));
         return SONFELD_TAGS_OK;
     } catch (const sonfeld::tags::TagError& error) {
         return Fail(error.Code(), error.what(), message, messageSize);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/uniquefileidentifierframe.h>
@@ -49,6 +50,25 @@ void SetUserText(Tag& tag, const char* description, const std::string& value)
     }
     auto frame = std::make_unique<TagLib::ID3v2::UserTextIdentificationFrame>(
         description, TagLib::StringList(Utf8(value)), TagLib::String::UTF8);
+    tag.addFrame(frame.release());
+}
+
+// The plain comment, the one without a description; comments other
+// programs keep under their own descriptions stay.
+void SetComment(Tag& tag, const std::string& value)
+{
+    if (value.empty())
+        return;
+    using TagLib::ID3v2::CommentsFrame;
+    const TagLib::ID3v2::FrameList existing = tag.frameList("COMM");
+    for (Frame* frame : existing) {
+        const auto* comment = dynamic_cast<CommentsFrame*>(frame);
+        if (comment != nullptr && comment->description().isEmpty())
+            tag.removeFrame(frame, true);
+    }
+    auto frame = std::make_unique<CommentsFrame>(TagLib::String::UTF8);
+    frame->setLanguage(TagLib::ByteVector("XXX", 3)); // language not known
+    frame->setText(Utf8(value));
     tag.addFrame(frame.release());
 }
 
@@ -102,6 +122,10 @@ void FillId3v2Tag(Tag& tag, const TrackFields& f)
     SetUserText(tag, "MusicBrainz Artist Id", f.musicBrainzArtistId);
     SetUserText(tag, "MusicBrainz Album Artist Id", f.musicBrainzAlbumArtistId);
     SetUserText(tag, "MusicBrainz Disc Id", f.musicBrainzDiscId);
+    SetText(tag, "TPUB", f.label);
+    SetUserText(tag, "CATALOGNUMBER", f.catalogNumber);
+    SetUserText(tag, "BARCODE", f.barcode);
+    SetComment(tag, f.comment);
     SetRecordingId(tag, f.musicBrainzRecordingId);
     SetFrontCover(tag, f);
 }

@@ -58,7 +58,17 @@ struct SonfeldTrackTags {
     const uint8_t* cover; // front cover, JPEG or PNG bytes
     size_t coverSize;
     const char* coverMimeType; // "image/jpeg" or "image/png"; null or empty: taken from the bytes
+    // Added later: a caller whose structSize ends before a field leaves it absent.
+    const char* label;
+    const char* catalogNumber;
+    const char* barcode;
+    const char* comment;
 };
+
+// The structSize of the first layout, which ended with coverMimeType: the
+// smallest the library accepts.
+#define SONFELD_TRACK_TAGS_FIRST_SIZE                                                              \
+    (offsetof(struct SonfeldTrackTags, coverMimeType) + sizeof(const char*))
 
 // Writes tags into the file at path (UTF-8). The file is tagged through a copy
 // beside it that then replaces it, so a failure leaves the file as it was.

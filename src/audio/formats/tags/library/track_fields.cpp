@@ -112,6 +112,10 @@ TrackFields FieldsFromC(const SonfeldTrackTags& tags)
     f.musicBrainzArtistId = Text(tags.musicBrainzArtistId, "MusicBrainz artist id");
     f.musicBrainzAlbumArtistId = Text(tags.musicBrainzAlbumArtistId, "MusicBrainz album artist id");
     f.musicBrainzDiscId = Text(tags.musicBrainzDiscId, "MusicBrainz disc id");
+    f.label = Text(tags.label, "label");
+    f.catalogNumber = Text(tags.catalogNumber, "catalogue number");
+    f.barcode = Text(tags.barcode, "barcode");
+    f.comment = Text(tags.comment, "comment");
     if (tags.coverSize > 0) {
         if (tags.cover == nullptr)
             throw TagError(SONFELD_TAGS_INVALID_ARGUMENT, "The cover image has no bytes.");

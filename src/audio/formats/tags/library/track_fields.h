@@ -28,6 +28,10 @@ struct TrackFields {
     std::string musicBrainzArtistId;
     std::string musicBrainzAlbumArtistId;
     std::string musicBrainzDiscId;
+    std::string label;
+    std::string catalogNumber;
+    std::string barcode;
+    std::string comment;
     std::vector<std::uint8_t> cover;
     std::string coverMimeType; // always set when cover is not empty
 };

@@ -36,6 +36,10 @@ void FillComment(TagLib::Ogg::XiphComment& comment, const TrackFields& f)
         {"MUSICBRAINZ_ARTISTID", f.musicBrainzArtistId},
         {"MUSICBRAINZ_ALBUMARTISTID", f.musicBrainzAlbumArtistId},
         {"MUSICBRAINZ_DISCID", f.musicBrainzDiscId},
+        {"LABEL", f.label},
+        {"CATALOGNUMBER", f.catalogNumber},
+        {"BARCODE", f.barcode},
+        {"COMMENT", f.comment},
     };
     for (const auto& [key, value] : fields)
         if (!value.empty())

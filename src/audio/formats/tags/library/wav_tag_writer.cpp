@@ -19,8 +19,9 @@ void WriteWavTags(const std::string& path, const TrackFields& fields)
     // The INFO subset common players understand; the ID3 chunk carries the rest.
     // ITRK is set by name: TagLib's own track setter writes IPRT.
     const std::pair<const char*, std::string> info[] = {
-        {"INAM", fields.title}, {"IART", fields.artist}, {"IPRD", fields.album},
-        {"ICRD", fields.date},  {"IGNR", fields.genre},  {"ITRK", NumberOnly(fields.trackNumber)},
+        {"INAM", fields.title},   {"IART", fields.artist}, {"IPRD", fields.album},
+        {"ICRD", fields.date},    {"IGNR", fields.genre},  {"ITRK", NumberOnly(fields.trackNumber)},
+        {"ICMT", fields.comment},
     };
     TagLib::RIFF::Info::Tag& infoTag = *file.InfoTag();
     for (const auto& [id, value] : info)
