@@ -197,7 +197,6 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
     const int row = ended.Run.Row;
     switch (end) {
     case TPipelineEnd::Done: {
-        rows_.SetProgress(row, 100);
         const std::optional<verify::TrackChecksums> sums =
             ended.Read ? ended.Read->Checksums : std::nullopt;
         const TReadingPlan::TAfterPass after =
@@ -255,6 +254,7 @@ void TRipQueue::KeepPipedTrack(const TRun& run)
         return;
     }
     WriteCoverFile(run.Target);
+    rows_.SetProgress(run.Row, 100);
     rows_.SetStatus(run.Row, TTrackStatus::Converted);
 }
 
