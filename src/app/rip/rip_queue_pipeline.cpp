@@ -262,15 +262,22 @@ void TRipQueue::PipedFastReadJudged(int track)
 {
     const TRun judged = held_.at(track);
     held_.erase(track);
+    // A verdict that came after the pipeline went idle ends the queue's run.
+    const auto settle = [this] {
+        if (!pipeline_->Busy())
+            PipelineIdle();
+    };
     const auto found = verification_.Tracks().find(track);
     if (found != verification_.Tracks().end() && found->second.Verdict &&
         reading_.KeepFastRead(track, found->second.Verdict->status)) {
         KeepPipedTrack(judged);
+        settle();
         return;
     }
     TOutputFolder::Discard(judged.Temporary);
     if (stopped_ || pipelineFormat_ == nullptr) {
         rows_.SetStatus(judged.Row, TTrackStatus::Cancelled);
+        settle();
         return;
     }
     // Read again securely behind the tracks already queued; the plan now
@@ -283,6 +290,7 @@ void TRipQueue::PipedFastReadJudged(int track)
         rows_.SetStatus(judged.Row, TTrackStatus::Failed);
         host_.ShowRunError(problem);
         pipelineFailed_ = true;
+        settle();
         return;
     }
     pipeline_->Add(std::move(*job));
@@ -290,7 +298,7 @@ void TRipQueue::PipedFastReadJudged(int track)
 
 void TRipQueue::PipelineIdle()
 {
-    if (!piped_.empty())
+    if (!piped_.empty() || !held_.empty())
         return;
     if (stopped_ || pipelineFailed_) {
         GoIdle();
