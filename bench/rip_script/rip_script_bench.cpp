@@ -13,12 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/core/dynamic_library.h"
 #include "disc_image.h"
+#include "support/http/http_test_server.h"
 #include "support/tools.h"
 
 using namespace sonfeld;
@@ -120,6 +122,14 @@ int main(int argc, char** argv)
     test::TempDir dir;
     // The settings a user has stored must not change what is measured.
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    // Every rip looks the disc up in AccurateRip and by name: here at a local
+    // port that refuses at once, never the internet. The default "快速并校验"
+    // then reads every track securely, as cd-paranoia does.
+    const std::string closed = "http://127.0.0.1:" + std::to_string(test::UnusedLocalPort());
+    fs::create_directories(dir / "config" / "Tessaly");
+    std::ofstream(dir / "config" / "Tessaly" / "CDRip.conf")
+        << "[General]\nAccurateRipServer=" << closed << "/accuraterip\nMusicBrainzServer=" << closed
+        << "\nGnudbServer=" << closed << "\nCoverArtServer=" << closed << "\n";
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
     std::printf("images: %d min for WAV, %d min for the encoded formats, %d tracks; %u cores\n",

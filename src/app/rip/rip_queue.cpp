@@ -42,7 +42,11 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
                                      : verdict);
                 if (awaiting_ && awaiting_->Track == track)
                     FastReadJudged(track);
+                else if (held_.count(track) != 0)
+                    PipedFastReadJudged(track);
             });
+    connect(&verification_, &TRipVerification::LookupAnswered, this,
+            &TRipQueue::PipelineLookupAnswered);
     connect(&offsetSearch_, &TOffsetSearch::Finished, this,
             [this](const QString& drive, std::optional<int> offset, const QString&) {
                 // A failed search finds nothing; the rip itself is unchanged.
@@ -63,6 +67,8 @@ TRipQueue::~TRipQueue()
         TOutputFolder::Discard(run_->Temporary);
     if (awaiting_)
         TOutputFolder::Discard(awaiting_->Temporary);
+    for (const auto& [track, held] : held_)
+        TOutputFolder::Discard(held.Temporary);
 }
 
 void TRipQueue::Bind(TACSOutput& output)
@@ -376,6 +382,11 @@ void TRipQueue::StopCommand()
         rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
         awaiting_.reset();
     }
+    for (const auto& [track, held] : held_) {
+        TOutputFolder::Discard(held.Temporary);
+        rows_.SetStatus(held.Row, TTrackStatus::Cancelled);
+    }
+    held_.clear();
     if (!piped_.empty()) {
         // Every pipelined track ends as it stands; the last end makes the queue idle.
         host_.SetStopping();
@@ -529,6 +540,13 @@ void TRipQueue::GoIdle()
         rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
         awaiting_.reset();
     }
+    for (const auto& [track, held] : held_) {
+        TOutputFolder::Discard(held.Temporary);
+        rows_.SetStatus(held.Row, TTrackStatus::Cancelled);
+    }
+    held_.clear();
+    // A queue stopped while it waited for the lookup never started a row.
+    lookupWait_ = nullptr;
     folder_.Release();
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;

@@ -95,7 +95,10 @@ public:
     // the queue is idle once it has ended.
     void StopCommand();
     // Whether a track's run has started and not yet reported its end.
-    bool TrackRunning() const { return run_.has_value() || !piped_.empty(); }
+    bool TrackRunning() const
+    {
+        return run_.has_value() || !piped_.empty() || !held_.empty() || lookupWait_ != nullptr;
+    }
     // Stops pipelined tracks, waits for their threads and removes their
     // temporary files. The owner calls it before the components go: the
     // pipeline reads from their CD input.
@@ -161,8 +164,16 @@ private:
 
     // The pipelined queue (rip_queue_pipeline.cpp).
     bool Pipelined() const;
-    // Hands every ticked row still to rip to the pipeline, in row order.
+    // Hands every ticked row still to rip to the pipeline, in row order; in
+    // "快速并校验" only once the AccurateRip lookup has answered.
     void StartPipelinedQueue(const TOutputFormat& format);
+    // A run of the row's track for the pipeline, entered among the piped runs;
+    // nothing, with the reason, when its file cannot be made.
+    std::optional<TPipelineTrack> PipedJob(int row, const TOutputFormat& format, QString& problem);
+    // The lookup a fast pipelined queue waited for has answered.
+    void PipelineLookupAnswered();
+    // A held fast read's verdict came: keep it, or read the track again securely.
+    void PipedFastReadJudged(int track);
     void PipelineReadProgress(int id, int percent);
     void PipelineRead(int id, const TPipelineRead& read);
     void PipelineEncodeProgress(int id, int percent);
@@ -189,6 +200,8 @@ private:
     };
     // The file of a finished read becomes the track's, and the queue moves on.
     void KeepTrack(const TRun& run);
+    // The pipeline's: a track read and encoded whole takes its final name.
+    void KeepPipedTrack(const TRun& run);
     std::optional<TRun> run_;
     // The pipeline's runs by their id, with the read each one ended with.
     struct TPipedRun {
@@ -199,7 +212,11 @@ private:
     };
     std::unique_ptr<TRipPipeline> pipeline_;
     std::map<int, TPipedRun> piped_;
-    bool pipelineFailed_ = false;  // a track failed: no more are added, no "转换完成!"
+    bool pipelineFailed_ = false; // a track failed: no more are added, no "转换完成!"
+    // A fast pipelined queue waiting for the lookup, with its format.
+    const TOutputFormat* lookupWait_ = nullptr;
+    const TOutputFormat* pipelineFormat_ = nullptr; // the running pipelined queue's
+    std::map<int, TRun> held_;     // fast reads of the pipeline waiting for their verdict, by track
     std::optional<TRun> awaiting_; // a fast read kept aside until its verdict comes
     std::optional<int> nextPass_;  // the track whose next read starts on the timer
     TReadingPlan reading_;

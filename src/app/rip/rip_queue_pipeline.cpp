@@ -2,9 +2,16 @@
 // the other while encoders follow on every core. The file policy is the
 // sequential queue's: a track's file is written under a temporary name and
 // takes its own name only once the track is read and encoded to the end.
+//
+// In "快速并校验" the reader starts once the AccurateRip lookup has answered
+// (at most its time-out): only a disc the database knows is read fast. Each
+// fast read's file is held until its verdict; a read the database does not
+// confirm is discarded and its track is added again, read securely. Test and
+// copy reads each track twice and stays one track at a time.
 
 #include <QThread>
 #include <algorithm>
+#include <exception>
 
 #include "audio/cd/cd_in.h"
 #include "audio/core/output.h"
@@ -27,11 +34,7 @@ constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
 
 bool TRipQueue::Pipelined() const
 {
-    // Fast reading waits for each track's verdict before the next read, and
-    // test and copy reads each track twice: both go one track at a time.
-    const TReadingOptions& reading = reading_.Options();
-    return !Read(key::kSequentialMode) && reading.Mode == TReadingMode::Secure &&
-           !reading.TestAndCopy;
+    return !Read(key::kSequentialMode) && !reading_.Options().TestAndCopy;
 }
 
 void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
@@ -50,6 +53,15 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
     }
     stopped_ = false;
     pipelineFailed_ = false;
+    pipelineFormat_ = &format;
+    const auto& lookup = verification_.Lookup();
+    if (reading_.Options().Mode == TReadingMode::FastVerify && !lookup) {
+        // The rows stay "未转换" until the answer says how to read them.
+        lookupWait_ = &format;
+        return;
+    }
+    if (lookup)
+        reading_.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
     std::vector<TPipelineTrack> tracks;
     for (int row = 0; row < rows_.rowCount(); ++row) {
         if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
@@ -61,13 +73,9 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
             FailTrack(row, components_.Unavailable(format));
             return;
         }
-        const TTrackTarget target = TargetOfRow(row, format);
-        // Sub-folders of the template: the temporary file goes beside its
-        // final name, on the same file system.
-        QString problem = target.error;
-        if (problem.isEmpty())
-            problem = CreateTargetFolders(target.path);
-        if (!problem.isEmpty()) {
+        QString problem;
+        std::optional<TPipelineTrack> job = PipedJob(row, format, problem);
+        if (!job) {
             // As one track at a time would: the tracks before it are ripped,
             // this one fails, none after it starts.
             queueTracks_.push_back(track);
@@ -76,35 +84,10 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
             pipelineFailed_ = true;
             break;
         }
-        queueFiles_[track] = target.relative;
-        TRun run;
-        run.Id = ++lastRun_;
-        run.Row = row;
-        run.Target = target.path;
-        run.Temporary = folder_.TemporaryFor(run.Target);
-
-        TPipelineTrack job;
-        job.Id = run.Id;
-        job.Track = track;
-        job.Place = verification_.PlaceOf(track);
-        job.ReadMode = rmSecure;
-        job.ReadOffset = reading_.Options().ReadOffset;
-        job.Output = format.MakeOutput();
-        if (format.ApplySettings != nullptr)
-            format.ApplySettings(*job.Output);
-        if (level_)
-            ApplyCompressionLevel(*job.Output, *level_);
-        if (!Read(key::kAutoCpu))
-            job.Output->SetDelay(Read(key::kCpuLevel));
-        if (format.ApplyTags != nullptr)
-            format.ApplyTags(*job.Output, TagsOf(track));
-        job.Output->SetFileName(LocalPath(run.Temporary).toStdString());
-
         queueTracks_.push_back(track);
         rows_.SetVerdict(row, QString());
-        piped_[run.Id] = TPipedRun{run, track, false, std::nullopt};
         CurrentTrack_ = track;
-        tracks.push_back(std::move(job));
+        tracks.push_back(std::move(*job));
     }
     for (TPipelineTrack& job : tracks)
         pipeline_->Add(std::move(job));
@@ -112,11 +95,69 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
         GoIdle();
 }
 
+std::optional<TPipelineTrack> TRipQueue::PipedJob(int row, const TOutputFormat& format,
+                                                  QString& problem)
+{
+    const int track = rows_.TrackNumberOfRow(row);
+    const TTrackTarget target = TargetOfRow(row, format);
+    // Sub-folders of the template: the temporary file goes beside its
+    // final name, on the same file system.
+    problem = target.error;
+    if (problem.isEmpty())
+        problem = CreateTargetFolders(target.path);
+    if (!problem.isEmpty())
+        return std::nullopt;
+    queueFiles_[track] = target.relative;
+    TRun run;
+    run.Id = ++lastRun_;
+    run.Row = row;
+    run.Track = track;
+    run.ReRead = reading_.ReRead(track);
+    run.Target = target.path;
+    run.Temporary = folder_.TemporaryFor(run.Target);
+
+    TPipelineTrack job;
+    job.Id = run.Id;
+    job.Track = track;
+    job.Place = verification_.PlaceOf(track);
+    job.ReadMode = reading_.NextPass(track).Mode;
+    job.ReadOffset = reading_.Options().ReadOffset;
+    job.Output = format.MakeOutput();
+    if (format.ApplySettings != nullptr)
+        format.ApplySettings(*job.Output);
+    if (level_)
+        ApplyCompressionLevel(*job.Output, *level_);
+    if (!Read(key::kAutoCpu))
+        job.Output->SetDelay(Read(key::kCpuLevel));
+    if (format.ApplyTags != nullptr)
+        format.ApplyTags(*job.Output, TagsOf(track));
+    job.Output->SetFileName(LocalPath(run.Temporary).toStdString());
+    piped_[run.Id] = TPipedRun{run, track, false, std::nullopt};
+    return job;
+}
+
+void TRipQueue::PipelineLookupAnswered()
+{
+    const TOutputFormat* format = lookupWait_;
+    if (format == nullptr)
+        return;
+    lookupWait_ = nullptr;
+    // Runs from the event loop: nothing may escape into it.
+    try {
+        StartPipelinedQueue(*format);
+    } catch (const std::exception& e) {
+        host_.ShowError(QString::fromUtf8(e.what()));
+        if (piped_.empty())
+            GoIdle();
+    }
+}
+
 void TRipQueue::PipelineReadProgress(int id, int /*percent*/)
 {
     const auto found = piped_.find(id);
     if (found != piped_.end() && !found->second.ReadDone) {
-        rows_.SetStatus(found->second.Run.Row, TTrackStatus::Reading);
+        rows_.SetStatus(found->second.Run.Row,
+                        found->second.Run.ReRead ? TTrackStatus::ReReading : TTrackStatus::Reading);
         host_.SelectRow(found->second.Run.Row);
     }
 }
@@ -139,7 +180,11 @@ void TRipQueue::PipelineEncodeProgress(int id, int percent)
         return;
     const int row = found->second.Run.Row;
     rows_.SetProgress(row, percent);
-    rows_.SetStatus(row, found->second.ReadDone ? TTrackStatus::Converting : TTrackStatus::Reading);
+    if (found->second.Run.ReRead)
+        rows_.SetStatus(row, TTrackStatus::ReReading);
+    else
+        rows_.SetStatus(row,
+                        found->second.ReadDone ? TTrackStatus::Converting : TTrackStatus::Reading);
 }
 
 void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& error)
@@ -152,22 +197,26 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
     const int row = ended.Run.Row;
     switch (end) {
     case TPipelineEnd::Done: {
-        // Tagged before it gets its name: a file under a final name is complete.
-        QString problem = TagFinishedFile(ended.Run.Temporary, row);
-        if (problem.isEmpty())
-            problem = TOutputFolder::Finish(ended.Run.Temporary, ended.Run.Target);
-        if (!problem.isEmpty()) {
+        const std::optional<verify::TrackChecksums> sums =
+            ended.Read ? ended.Read->Checksums : std::nullopt;
+        const TReadingPlan::TAfterPass after =
+            reading_.PassDone(ended.Track, sums ? sums->crc32 : 0u);
+        if (after == TReadingPlan::TAfterPass::AwaitVerdict && stopped_) {
+            // An unconfirmed fast read is no track.
             TOutputFolder::Discard(ended.Run.Temporary);
-            rows_.SetStatus(row, TTrackStatus::Failed);
-            host_.ShowRunError(problem);
-            pipelineFailed_ = true;
+            rows_.SetStatus(row, TTrackStatus::Cancelled);
             break;
         }
-        WriteCoverFile(ended.Run.Target);
-        rows_.SetProgress(row, 100);
-        rows_.SetStatus(row, TTrackStatus::Converted);
-        if (ended.Read && ended.Read->Checksums)
-            verification_.TrackRipped(ended.Track, *ended.Read->Checksums, ended.Read->Report);
+        if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
+            // Held before the sums go in: the verdict comes at once, the lookup
+            // having answered before this read started.
+            held_[ended.Track] = ended.Run;
+            verification_.TrackRipped(ended.Track, *sums, ended.Read->Report);
+            break;
+        }
+        KeepPipedTrack(ended.Run);
+        if (sums)
+            verification_.TrackRipped(ended.Track, *sums, ended.Read->Report);
         break;
     }
     case TPipelineEnd::Stopped:
@@ -191,9 +240,65 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
     }
 }
 
+void TRipQueue::KeepPipedTrack(const TRun& run)
+{
+    // Tagged before it gets its name: a file under a final name is complete.
+    QString problem = TagFinishedFile(run.Temporary, run.Row);
+    if (problem.isEmpty())
+        problem = TOutputFolder::Finish(run.Temporary, run.Target);
+    if (!problem.isEmpty()) {
+        TOutputFolder::Discard(run.Temporary);
+        rows_.SetStatus(run.Row, TTrackStatus::Failed);
+        host_.ShowRunError(problem);
+        pipelineFailed_ = true;
+        return;
+    }
+    WriteCoverFile(run.Target);
+    rows_.SetProgress(run.Row, 100);
+    rows_.SetStatus(run.Row, TTrackStatus::Converted);
+}
+
+void TRipQueue::PipedFastReadJudged(int track)
+{
+    const TRun judged = held_.at(track);
+    held_.erase(track);
+    // A verdict that came after the pipeline went idle ends the queue's run.
+    const auto settle = [this] {
+        if (!pipeline_->Busy())
+            PipelineIdle();
+    };
+    const auto found = verification_.Tracks().find(track);
+    if (found != verification_.Tracks().end() && found->second.Verdict &&
+        reading_.KeepFastRead(track, found->second.Verdict->status)) {
+        KeepPipedTrack(judged);
+        settle();
+        return;
+    }
+    TOutputFolder::Discard(judged.Temporary);
+    if (stopped_ || pipelineFormat_ == nullptr) {
+        rows_.SetStatus(judged.Row, TTrackStatus::Cancelled);
+        settle();
+        return;
+    }
+    // Read again securely behind the tracks already queued; the plan now
+    // reads this track securely and records why.
+    rows_.SetProgress(judged.Row, 0);
+    rows_.SetStatus(judged.Row, TTrackStatus::ReReading);
+    QString problem;
+    std::optional<TPipelineTrack> job = PipedJob(judged.Row, *pipelineFormat_, problem);
+    if (!job) {
+        rows_.SetStatus(judged.Row, TTrackStatus::Failed);
+        host_.ShowRunError(problem);
+        pipelineFailed_ = true;
+        settle();
+        return;
+    }
+    pipeline_->Add(std::move(*job));
+}
+
 void TRipQueue::PipelineIdle()
 {
-    if (!piped_.empty())
+    if (!piped_.empty() || !held_.empty())
         return;
     if (stopped_ || pipelineFailed_) {
         GoIdle();
@@ -213,6 +318,9 @@ void TRipQueue::EndPipeline()
     pipeline_.reset();
     for (const auto& [id, run] : left)
         TOutputFolder::Discard(run.Run.Temporary);
+    for (const auto& [track, held] : held_)
+        TOutputFolder::Discard(held.Temporary);
+    held_.clear();
 }
 
 } // namespace sonfeld::app

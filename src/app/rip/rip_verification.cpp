@@ -75,6 +75,7 @@ void TRipVerification::LookupFinished(const AccurateRipLookupResult& result)
     for (auto& [track, verification] : tracks_)
         if (!verification.Verdict)
             Judge(track, verification);
+    emit LookupAnswered();
 }
 
 void TRipVerification::Judge(int track, TTrackVerification& verification)

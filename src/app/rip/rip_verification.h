@@ -54,6 +54,8 @@ signals:
     void TrackVerified(int track, const QString& verdict);
     // Every ripped track has its verdict.
     void Settled();
+    // The lookup started by StartQueue has its answer (Lookup() holds it).
+    void LookupAnswered();
 
 private:
     void LookupFinished(const AccurateRipLookupResult& result);

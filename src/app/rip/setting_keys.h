@@ -51,9 +51,8 @@ inline constexpr TFlagKey kWriteCueSheet{"writeCueSheet", true};
 // How tracks are read: "secure" (full paranoia on every sector) or
 // "fastVerify" (full drive speed, a secure re-read of what AccurateRip does
 // not confirm); and whether each track is read twice and the copies compared.
-// Secure by default: it reads ahead of the encoders, while fast reading still
-// waits for each track's verdict.
-inline constexpr TTextKey kReadingMode{"readingMode", "secure"};
+// Fast by default: a disc the database does not know is read securely anyway.
+inline constexpr TTextKey kReadingMode{"readingMode", "fastVerify"};
 inline constexpr TFlagKey kTestAndCopy{"testAndCopy", false};
 // Names and tags: lookups when a disc is listed, every tag the names give (else
 // only the three ID3 boxes above), the front cover in the files, and the

@@ -43,14 +43,14 @@ TEST(ReadingSettingsTest, EachDriveKeepsItsOwnOffsetWithinRange)
     }
 }
 
-TEST(ReadingSettingsTest, ReadingModeDefaultsToSecureAndRejectsUnknownValues)
+TEST(ReadingSettingsTest, ReadingModeDefaultsToFastVerifyAndRejectsUnknownValues)
 {
     SettingsSandbox sandbox;
-    EXPECT_EQ(StoredReadingMode(), TReadingMode::Secure);
-    EXPECT_FALSE(StoredReadingOptions(QStringLiteral("any")).TestAndCopy);
-    StoreReadingMode(TReadingMode::FastVerify);
-    EXPECT_EQ(ReadSetting(QStringLiteral("readingMode")), QStringLiteral("fastVerify"));
     EXPECT_EQ(StoredReadingMode(), TReadingMode::FastVerify);
+    EXPECT_FALSE(StoredReadingOptions(QStringLiteral("any")).TestAndCopy);
+    StoreReadingMode(TReadingMode::Secure);
+    EXPECT_EQ(ReadSetting(QStringLiteral("readingMode")), QStringLiteral("secure"));
+    EXPECT_EQ(StoredReadingMode(), TReadingMode::Secure);
     WriteSetting(QStringLiteral("readingMode"), QStringLiteral("turbo"));
     EXPECT_THROW(StoredReadingMode(), ESettingsError);
     // Caught before a rip starts.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -205,8 +206,21 @@ TEST_F(VerifiedRipCommandLineTest, OneWrongSumIsAMismatchOfThatTrack)
     EXPECT_NE(out_.find(TrackLine(1, "精确 (可信度 5)")), std::string::npos) << out_;
     EXPECT_NE(out_.find(TrackLine(2, "不匹配")), std::string::npos) << out_;
     EXPECT_NE(out_.find(TrackLine(3, "精确 (可信度 5)")), std::string::npos) << out_;
+    // By default a fast read the database rejects is read again securely;
+    // what still matches nothing is kept, and the log says so.
+    EXPECT_NE(out_.find("Track 2: 重新读取"), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("Track 1: 重新读取"), std::string::npos) << out_;
+    const std::vector<std::uint8_t> text = ReadFileBytes(out_dir_.Path() / "rip.log");
+    const std::string log(text.begin(), text.end());
+    EXPECT_NE(log.find("读取模式: 快速并校验"), std::string::npos) << log;
+    EXPECT_NE(log.find("安全模式重新读取后仍未经 AccurateRip 确认，文件已保留"), std::string::npos)
+        << log;
     // The files are kept; only --require-accurate makes it a failure.
-    EXPECT_TRUE(std::filesystem::exists(out_dir_.Path() / "Track2.wav"));
+    const std::vector<std::uint8_t> wav = ReadFileBytes(out_dir_.Path() / "Track2.wav");
+    const std::vector<std::uint8_t> pcm = disc_.TrackBytes(2);
+    ASSERT_GE(wav.size(), pcm.size());
+    EXPECT_NE(std::search(wav.begin(), wav.end(), pcm.begin(), pcm.end()), wav.end())
+        << "track 2's file does not hold the disc's audio";
     EXPECT_EQ(Sonfeld(Rip("--tracks 2")), 0) << out_ << err_;
     EXPECT_NE(out_.find(TrackLine(2, "不匹配")), std::string::npos) << out_;
 }
