@@ -305,7 +305,7 @@ Please change the output folder or the file name.<byte value="xd"/>
     </message>
     <message>
         <source>校验</source>
-        <translation>Verification</translation>
+        <translation>Verify</translation>
     </message>
     <message>
         <source>主页</source>
