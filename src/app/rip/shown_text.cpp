@@ -100,7 +100,7 @@ const std::vector<TPattern>& Patterns()
 
 QString Translated(const QString& message, int depth)
 {
-    const QString whole = Shown(message);
+    QString whole = Shown(message);
     if (whole != message || message.isEmpty() || depth >= kMaxNesting)
         return whole;
     for (const TPattern& pattern : Patterns()) {
