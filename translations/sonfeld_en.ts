@@ -277,7 +277,7 @@ Please change the output folder or the file name.<byte value="xd"/>
     </message>
     <message>
         <source>Sonfeld 音频CD提取工具 · 自由软件 · © Sonfeld 开发者</source>
-        <translation>Sonfeld audio CD ripper · free software · © the Sonfeld developers</translation>
+        <translation>Sonfeld · free CD ripper · © Sonfeld developers</translation>
     </message>
     <message>
         <source>音轨</source>
