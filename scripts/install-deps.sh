@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libqt6svg6 qt6-translations-l10n fonts-noto-cjk xvfb xauth
+  qt6-base-dev libqt6svg6 qt6-translations-l10n qt6-l10n-tools fonts-noto-cjk xvfb xauth
   libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev
   libcdio-dev libcdio-paranoia-dev libtag1-dev
   ffmpeg sox flac vorbis-tools lame cd-paranoia cuetools

@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QThread>
+#include <QTranslator>
 
 #include "app/rip/texts.h"
 #include "app/ui/app_style.h"
+#include "app/ui/interface_translation.h"
 
 namespace sonfeld::test {
 
@@ -22,6 +24,12 @@ QApplication& App()
         static char* argv[] = {name, nullptr};
         auto* created = new QApplication(argc, argv);
         app::ApplyBlueTheme(*created);
+        // The layout checks run in English too, whose texts are longer.
+        if (qgetenv("SONFELD_TEST_LANGUAGE") == "en") {
+            static std::unique_ptr<QTranslator> english =
+                app::InterfaceTranslator(app::TInterfaceLanguage::English);
+            QCoreApplication::installTranslator(english.get());
+        }
         return created;
     }();
     return *application;

@@ -17,7 +17,8 @@ inline bool IsDiscImageFile(const QString& path)
 // The chooser's filter; both cases, as the file system tells them apart.
 inline QString DiscImageFilter()
 {
-    return QStringLiteral("光盘镜像 (*.cue *.toc *.nrg *.CUE *.TOC *.NRG);;所有文件 (*)");
+    return QStringLiteral(QT_TRANSLATE_NOOP(
+        "sonfeld", "光盘镜像 (*.cue *.toc *.nrg *.CUE *.TOC *.NRG);;所有文件 (*)"));
 }
 
 } // namespace sonfeld::app

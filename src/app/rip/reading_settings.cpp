@@ -27,8 +27,9 @@ QString ReadingModeValue(TReadingMode mode)
 
 QString ReadingModeText(TReadingMode mode)
 {
-    return mode == TReadingMode::FastVerify ? QStringLiteral("快速并校验")
-                                            : QStringLiteral("安全模式");
+    return mode == TReadingMode::FastVerify
+               ? QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "快速并校验"))
+               : QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "安全模式"));
 }
 
 TReadingMode StoredReadingMode()

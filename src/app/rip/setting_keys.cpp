@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "interface_language.h"
 #include "reading_settings.h"
 #include "settings_store.h"
 
@@ -48,6 +49,7 @@ void CheckStoredSettings()
     Read(key::kFlacLevel);
     Read(key::kApeLevel);
     StoredReadingMode();
+    StoredInterfaceLanguage();
 }
 
 void Write(const TFlagKey& key, bool value)

@@ -7,40 +7,48 @@
 namespace sonfeld::app::text {
 
 // Status column of the track list.
-inline const QString kNotConverted = QStringLiteral("未转换");
-inline const QString kConverting = QStringLiteral("转换中");
-inline const QString kReading = QStringLiteral("正在读取"); // read ahead of its encoder
-inline const QString kConverted = QStringLiteral("完成转换");
-inline const QString kCancelled = QStringLiteral("用户取消");
-inline const QString kFailed = QStringLiteral("转换失败");
-inline const QString kDataTrack = QStringLiteral("数据轨");
-inline const QString kReReading = QStringLiteral("重新读取");
+inline const QString kNotConverted = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "未转换"));
+inline const QString kConverting = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "转换中"));
+inline const QString kReading =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "正在读取")); // read ahead of its encoder
+inline const QString kConverted = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "完成转换"));
+inline const QString kCancelled = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "用户取消"));
+inline const QString kFailed = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "转换失败"));
+inline const QString kDataTrack = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "数据轨"));
+inline const QString kReReading = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "重新读取"));
 
 // Rip queue messages and their captions.
-inline const QString kSelectDrive = QStringLiteral("请选择CD所在的驱动器,");
-inline const QString kSelectDriveCaption = QStringLiteral("没有选择驱动器");
-inline const QString kSameNameFound =
-    QStringLiteral("在输出目录找到同名文件, \r\n请更改输出路径或者更改文件名. \r\n");
-inline const QString kSameNameFoundCaption = QStringLiteral("找到同名的文件");
-inline const QString kReminder =
-    QStringLiteral("请确定你已经设置了输出目录以及停止了当前CD的播放 ");
-inline const QString kReminderCaption = QStringLiteral("提示");
-inline const QString kAllDone = QStringLiteral("转换完成!");
-inline const QString kAllDoneCaption = QStringLiteral("完成");
-inline const QString kNothingToRip = QStringLiteral("没有需要转换的音轨。");
-inline const QString kNothingToRipCaption = QStringLiteral("提示");
-inline const QString kSameFileName = QStringLiteral("以下音轨会写入同一个文件，请更改名称: ");
-inline const QString kSameFileNameCaption = QStringLiteral("文件名重复");
+inline const QString kSelectDrive =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "请选择CD所在的驱动器,"));
+inline const QString kSelectDriveCaption =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "没有选择驱动器"));
+inline const QString kSameNameFound = QStringLiteral(
+    QT_TRANSLATE_NOOP("sonfeld", "在输出目录找到同名文件, \r\n请更改输出路径或者更改文件名. \r\n"));
+inline const QString kSameNameFoundCaption =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "找到同名的文件"));
+inline const QString kReminder = QStringLiteral(
+    QT_TRANSLATE_NOOP("sonfeld", "请确定你已经设置了输出目录以及停止了当前CD的播放 "));
+inline const QString kReminderCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "提示"));
+inline const QString kAllDone = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "转换完成!"));
+inline const QString kAllDoneCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "完成"));
+inline const QString kNothingToRip =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "没有需要转换的音轨。"));
+inline const QString kNothingToRipCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "提示"));
+inline const QString kSameFileName =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "以下音轨会写入同一个文件，请更改名称: "));
+inline const QString kSameFileNameCaption =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "文件名重复"));
 
 // Closing the main window.
-inline const QString kCloseQuestion = QStringLiteral("你是否确定停止转换?");
-inline const QString kCloseCaption = QStringLiteral("关闭应用程序?");
+inline const QString kCloseQuestion =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "你是否确定停止转换?"));
+inline const QString kCloseCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "关闭应用程序?"));
 
 // Identity of the program.
 inline const QString kProgramName = QStringLiteral("Sonfeld");
 inline const QString kVersion = QStringLiteral("1.0.2.16");
-inline const QString kNotice =
-    QStringLiteral("Sonfeld 音频CD提取工具 · 自由软件 · © Sonfeld 开发者");
+inline const QString kNotice = QStringLiteral(
+    QT_TRANSLATE_NOOP("sonfeld", "Sonfeld 音频CD提取工具 · 自由软件 · © Sonfeld 开发者"));
 inline const QString kWebAddress = QStringLiteral("https://sonfeld.example.org");
 inline const QString kMailAddress = QStringLiteral("support@sonfeld.example.org");
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "shown_text.h"
+
 namespace sonfeld::app {
 
 namespace {
@@ -46,8 +48,12 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
     case tlArtist: return row.artist;
     case tlTimer: return row.timeText;
     case tlProg: return row.progress;
-    case tlStatus: return app::StatusText(row.status);
-    case tlVerify: return row.verdict;
+    // Shown in the window's language; the edit role keeps the text the rip
+    // work compares.
+    case tlStatus:
+        return role == Qt::DisplayRole ? Shown(app::StatusText(row.status))
+                                       : app::StatusText(row.status);
+    case tlVerify: return role == Qt::DisplayRole ? ShownMessage(row.verdict) : row.verdict;
     default: return {};
     }
 }
@@ -90,13 +96,13 @@ QVariant TTrackListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
-    case tlTrack: return QStringLiteral("音轨");
-    case tlOutName: return QStringLiteral("名称");
-    case tlArtist: return QStringLiteral("艺术家");
-    case tlTimer: return QStringLiteral("时间");
-    case tlProg: return QStringLiteral("转换进度");
-    case tlStatus: return QStringLiteral("状态");
-    case tlVerify: return QStringLiteral("校验");
+    case tlTrack: return TShownText::tr("音轨");
+    case tlOutName: return TShownText::tr("名称");
+    case tlArtist: return TShownText::tr("艺术家");
+    case tlTimer: return TShownText::tr("时间");
+    case tlProg: return TShownText::tr("转换进度");
+    case tlStatus: return TShownText::tr("状态");
+    case tlVerify: return TShownText::tr("校验");
     default: return QString();
     }
 }

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "app/rip/shown_text.h"
 #include "app/rip/texts.h"
 #include "app_style.h"
 #include "message_box.h"
@@ -63,11 +64,11 @@ TFormAbout::TFormAbout(QWidget* parent)
     lblCopy = Named(new QLabel(this), "lblCopy");
     lblCopy->setWordWrap(true);
     layout->addWidget(lblCopy, 2, 0, 1, 2);
-    layout->addWidget(new QLabel(QStringLiteral("主页"), this), 3, 0, 1, 2);
+    layout->addWidget(new QLabel(TShownText::tr("主页"), this), 3, 0, 1, 2);
     lblLink = Named(new TLinkLabel([this] { Guarded(this, [this] { lblLinkClick(); }); }, this),
                     "lblLink");
     layout->addWidget(lblLink, 4, 0, 1, 2);
-    layout->addWidget(new QLabel(QStringLiteral("电子邮件"), this), 5, 0, 1, 2);
+    layout->addWidget(new QLabel(TShownText::tr("电子邮件"), this), 5, 0, 1, 2);
     lblMail = Named(new TLinkLabel([this] { Guarded(this, [this] { lblMailClick(); }); }, this),
                     "lblMail");
     layout->addWidget(lblMail, 6, 0, 1, 2);
@@ -83,10 +84,10 @@ TFormAbout::TFormAbout(QWidget* parent)
 
 void TFormAbout::FormCreate()
 {
-    setWindowTitle(QStringLiteral("关于"));
+    setWindowTitle(TShownText::tr("关于"));
     lblTitle->setText(text::kProgramName);
-    lblVer->setText(QStringLiteral("版本: ") + text::kVersion);
-    lblCopy->setText(text::kNotice);
+    lblVer->setText(TShownText::tr("版本: ") + text::kVersion);
+    lblCopy->setText(Shown(text::kNotice));
     lblLink->setText(text::kWebAddress);
     lblMail->setText(text::kMailAddress);
 }

@@ -1,4 +1,5 @@
 #include "album_panel.h"
+#include "app/rip/shown_text.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,24 +15,24 @@ TAlbumPanel::TAlbumPanel(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("AlbumPanel"));
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(0, 0, 0, 0);
-    auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
+    auto label = [this](const char* text) { return new QLabel(TShownText::tr(text), this); };
 
     auto* names = new QHBoxLayout;
-    names->addWidget(label("专辑艺术家:"));
+    names->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "专辑艺术家:")));
     names->addWidget(AddEdit(TField::AlbumArtist, "edtAlbumArtist"), 2);
-    names->addWidget(label("专辑:"));
+    names->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "专辑:")));
     names->addWidget(AddEdit(TField::Album, "edtAlbumTitle"), 3);
     rows->addLayout(names);
 
     auto* details = new QHBoxLayout;
-    details->addWidget(label("年份:"));
+    details->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "年份:")));
     QLineEdit* year = AddEdit(TField::Year, "edtYear");
     year->setPlaceholderText(QStringLiteral("yyyy"));
     year->setMaximumWidth(90);
     details->addWidget(year);
-    details->addWidget(label("流派:"));
+    details->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "流派:")));
     details->addWidget(AddEdit(TField::Genre, "edtGenre"), 1);
-    details->addWidget(label("碟号:"));
+    details->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "碟号:")));
     for (TField field : {TField::DiscNumber, TField::DiscTotal}) {
         QLineEdit* box =
             AddEdit(field, field == TField::DiscNumber ? "edtDiscNumber" : "edtDiscTotal");
@@ -89,7 +90,8 @@ void TAlbumPanel::SetMetadata(const TAlbumMetadata& album)
     fill(TField::DiscTotal, album.discTotal.value);
     fill(TField::Comment, album.comment.value);
     const QString source = metadata::SourceText(album.source);
-    lblSource_->setText(source.isEmpty() ? QString() : QStringLiteral("来源：") + source);
+    lblSource_->setText(source.isEmpty() ? QString()
+                                         : TShownText::tr("来源：") + ShownMessage(source));
 }
 
 QLineEdit* TAlbumPanel::Edit(TField field) const

@@ -19,6 +19,7 @@
 #include "app/rip/metadata/disc_names.h"
 #include "app/rip/metadata/request_spacing.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/shown_text.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
 #include "app_icons.h"
@@ -53,8 +54,8 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
     CreateRipPage();
     CreateSettingsPage();
-    MainTabControl->addTab(mTabCD, AppIcon("drive"), QStringLiteral("提取CD音乐"));
-    MainTabControl->addTab(mTabConvert, AppIcon("settings"), QStringLiteral("音乐设定"));
+    MainTabControl->addTab(mTabCD, AppIcon("drive"), TShownText::tr("提取CD音乐"));
+    MainTabControl->addTab(mTabConvert, AppIcon("settings"), TShownText::tr("音乐设定"));
     setCentralWidget(MainTabControl);
     CreateStatusBar();
     CreateImageCommands();
@@ -283,7 +284,7 @@ void TMainForm::SelectRow(int row)
 
 void TMainForm::ShowRunError(const QString& message)
 {
-    lblEx->setText(message);
+    lblEx->setText(ShownMessage(message));
     lblEx->show();
 }
 

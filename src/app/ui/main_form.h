@@ -195,7 +195,8 @@ public:
     QSpinBox* spinReadOffset = nullptr; // the current drive's, in samples
     QComboBox* comboFlacLevel = nullptr;
     QComboBox* comboApeLevel = nullptr;
-    QCheckBox* chkSequentialMode = nullptr; // "顺序模式": no reading ahead
+    QCheckBox* chkSequentialMode = nullptr;      // "顺序模式": no reading ahead
+    QComboBox* comboInterfaceLanguage = nullptr; // "界面语言": "中文" / "English"
     QPushButton* btnSave = nullptr;
 
 signals:
@@ -222,6 +223,10 @@ private:
     void SaveEncodingSettings();
     void LoadReadingSettings();
     void SaveReadingSettings();
+    // "界面语言", taking effect at the next start.
+    QWidget* CreateLanguageBox(QWidget* parent);
+    void LoadLanguageSetting();
+    void SaveLanguageSetting();
     void ConnectCommands();
     void CreateNamesGroup(QWidget* page);
     void ConnectNames();

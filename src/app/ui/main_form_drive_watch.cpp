@@ -9,6 +9,7 @@
 
 #include "app/rip/drive_kind.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/shown_text.h"
 #include "app/rip/track_list_model.h"
 #include "app_icons.h"
 #include "audio/cd/cd_in.h"
@@ -26,7 +27,7 @@ constexpr int kMediaPollMs = 3000;
 
 void TMainForm::CreateEjectCommand()
 {
-    btnEjectDisc = new QAction(AppIcon("eject"), text::kEject, this);
+    btnEjectDisc = new QAction(AppIcon("eject"), Shown(text::kEject), this);
     btnEjectDisc->setObjectName(QStringLiteral("btnEjectDisc"));
     Toolbar->insertAction(btnGOption, btnEjectDisc);
     connect(btnEjectDisc, &QAction::triggered, this,

@@ -11,6 +11,7 @@
 
 #include "app/rip/encoder_settings.h"
 #include "app/rip/setting_keys.h"
+#include "app/rip/shown_text.h"
 #include "main_form.h"
 
 namespace sonfeld::app {
@@ -35,20 +36,20 @@ void SelectLevel(QComboBox& combo, int level)
 
 QWidget* TMainForm::CreateEncodingBox(QWidget* parent)
 {
-    auto* box = new QGroupBox(QStringLiteral("压缩与顺序"), parent);
+    auto* box = new QGroupBox(TShownText::tr("压缩与顺序"), parent);
     auto* layout = new QHBoxLayout(box);
     comboFlacLevel = LevelCombo("comboFlacLevel", QStringLiteral("FLAC"), box);
-    comboFlacLevel->setToolTip(QStringLiteral("0 最快，8 最小；默认 5"));
+    comboFlacLevel->setToolTip(TShownText::tr("0 最快，8 最小；默认 5"));
     comboApeLevel = LevelCombo("comboApeLevel", QStringLiteral("Ape"), box);
-    comboApeLevel->setToolTip(QStringLiteral("1000 最快，4000 最小；默认 2000"));
-    chkSequentialMode = new QCheckBox(QStringLiteral("顺序模式"), box);
+    comboApeLevel->setToolTip(TShownText::tr("1000 最快，4000 最小；默认 2000"));
+    chkSequentialMode = new QCheckBox(TShownText::tr("顺序模式"), box);
     chkSequentialMode->setObjectName(QStringLiteral("chkSequentialMode"));
     chkSequentialMode->setToolTip(
-        QStringLiteral("一次只读取并编码一首音轨，两首之间停一秒；不勾选时边读取边编码"));
-    layout->addWidget(new QLabel(QStringLiteral("FLAC 级别"), box));
+        TShownText::tr("一次只读取并编码一首音轨，两首之间停一秒；不勾选时边读取边编码"));
+    layout->addWidget(new QLabel(TShownText::tr("FLAC 级别"), box));
     layout->addWidget(comboFlacLevel);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(QStringLiteral("APE 级别"), box));
+    layout->addWidget(new QLabel(TShownText::tr("APE 级别"), box));
     layout->addWidget(comboApeLevel);
     layout->addSpacing(12);
     layout->addWidget(chkSequentialMode);

@@ -17,6 +17,7 @@
 #include "app/rip/local_path.h"
 #include "app/rip/recent_images.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/shown_text.h"
 #include "app_icons.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
@@ -44,10 +45,10 @@ QStringList DroppedFiles(const QMimeData* data)
 
 void TMainForm::CreateImageCommands()
 {
-    btnOpenImage = new QAction(AppIcon("open_image"), text::kOpenImage, this);
+    btnOpenImage = new QAction(AppIcon("open_image"), Shown(text::kOpenImage), this);
     btnOpenImage->setObjectName(QStringLiteral("btnOpenImage"));
     Toolbar->insertAction(btnGOption, btnOpenImage);
-    mnuRecentImages = new QMenu(text::kRecentImages, this);
+    mnuRecentImages = new QMenu(Shown(text::kRecentImages), this);
     mnuRecentImages->setObjectName(QStringLiteral("mnuRecentImages"));
     btnOpenImage->setMenu(mnuRecentImages);
     if (auto* button = qobject_cast<QToolButton*>(Toolbar->widgetForAction(btnOpenImage)))
@@ -69,14 +70,14 @@ void TMainForm::FillRecentImagesMenu()
                 [this, image] { Guarded(this, [&] { OpenImage(image); }); });
     }
     if (images.isEmpty())
-        mnuRecentImages->addAction(text::kNoRecentImages)->setEnabled(false);
+        mnuRecentImages->addAction(Shown(text::kNoRecentImages))->setEnabled(false);
 }
 
 void TMainForm::btnOpenImageClick()
 {
     const QStringList recent = RecentImages();
     const QString start = recent.isEmpty() ? QDir::homePath() : QFileInfo(recent[0]).path();
-    QFileDialog dialog(this, text::kOpenImageTitle, start, DiscImageFilter());
+    QFileDialog dialog(this, Shown(text::kOpenImageTitle), start, Shown(DiscImageFilter()));
     dialog.setObjectName(QStringLiteral("dlgOpenImage"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -93,7 +94,7 @@ void TMainForm::OpenImage(const QString& path)
     }
     const QFileInfo file(path);
     if (!IsDiscImageFile(path) || !file.isFile()) {
-        ShowMessage(text::kNotAnImage.arg(QDir::toNativeSeparators(path)),
+        ShowMessage(Shown(text::kNotAnImage).arg(QDir::toNativeSeparators(path)),
                     text::kNotAnImageCaption);
         return;
     }

@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/rip/shown_text.h"
 #include "app/rip/track_list_model.h"
 #include "main_form.h"
 
@@ -50,11 +51,11 @@ void TMainForm::SetUpKeyboard()
             button->setAccessibleName(action->text());
         }
     }
-    cbDrive->setAccessibleName(QStringLiteral("CD/DVD驱动器选择"));
-    edtDes->setAccessibleName(QStringLiteral("保存路径"));
-    cbTrack->setAccessibleName(QStringLiteral("转换为"));
-    TracksList->setAccessibleName(QStringLiteral("音轨列表"));
-    MainTabControl->setAccessibleName(QStringLiteral("页面"));
+    cbDrive->setAccessibleName(TShownText::tr("CD/DVD驱动器选择"));
+    edtDes->setAccessibleName(TShownText::tr("保存路径"));
+    cbTrack->setAccessibleName(TShownText::tr("转换为"));
+    TracksList->setAccessibleName(TShownText::tr("音轨列表"));
+    MainTabControl->setAccessibleName(TShownText::tr("页面"));
 
     // Tab leaves the grid (the arrows move in it) instead of walking its cells.
     TracksList->setTabKeyNavigation(false);

@@ -21,6 +21,7 @@
 #include "app/rip/encoder_settings.h"
 #include "app/rip/output_formats.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/shown_text.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
 #include "app_icons.h"
@@ -71,13 +72,13 @@ void TMainForm::CreateToolbar()
     Toolbar->toggleViewAction()->setEnabled(false);
     Toolbar->setIconSize(QSize(32, 32));
     Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    btnRipCD = ToolItem(Toolbar, "btnRipCD", "rip", QStringLiteral("提取CD音乐"));
-    btnStopRip = ToolItem(Toolbar, "btnStopRip", "stop", QStringLiteral("停止"));
-    btnRefreshCD = ToolItem(Toolbar, "btnRefreshCD", "refresh", QStringLiteral("刷新"));
-    btnLookup = ToolItem(Toolbar, "btnLookup", "lookup", QStringLiteral("查询"));
-    btnGOption = ToolItem(Toolbar, "btnGOption", "options", QStringLiteral("选项"));
-    btnHelp = ToolItem(Toolbar, "btnHelp", "help", QStringLiteral("帮助"));
-    btnAbout = ToolItem(Toolbar, "btnAbout", "about", QStringLiteral("关于"));
+    btnRipCD = ToolItem(Toolbar, "btnRipCD", "rip", TShownText::tr("提取CD音乐"));
+    btnStopRip = ToolItem(Toolbar, "btnStopRip", "stop", TShownText::tr("停止"));
+    btnRefreshCD = ToolItem(Toolbar, "btnRefreshCD", "refresh", TShownText::tr("刷新"));
+    btnLookup = ToolItem(Toolbar, "btnLookup", "lookup", TShownText::tr("查询"));
+    btnGOption = ToolItem(Toolbar, "btnGOption", "options", TShownText::tr("选项"));
+    btnHelp = ToolItem(Toolbar, "btnHelp", "help", TShownText::tr("帮助"));
+    btnAbout = ToolItem(Toolbar, "btnAbout", "about", TShownText::tr("关于"));
     // All items of equal width.
     for (QAction* action : Toolbar->actions()) {
         if (QWidget* button = Toolbar->widgetForAction(action))
@@ -91,22 +92,22 @@ void TMainForm::CreateRipPage()
     mTabCD->setObjectName(QStringLiteral("mTabCD"));
     auto* page = new QVBoxLayout(mTabCD);
 
-    auto* choice = new QGroupBox(QStringLiteral("驱动器及转换格式选择"), mTabCD);
+    auto* choice = new QGroupBox(TShownText::tr("驱动器及转换格式选择"), mTabCD);
     choice->setMinimumHeight(89);
     auto* grid = new QGridLayout(choice);
-    grid->addWidget(PictureLabel("drive", QStringLiteral("CD/DVD驱动器选择:"), choice), 0, 0);
+    grid->addWidget(PictureLabel("drive", TShownText::tr("CD/DVD驱动器选择:"), choice), 0, 0);
     cbDrive = new QComboBox(choice);
     cbDrive->setObjectName(QStringLiteral("cbDrive"));
     cbDrive->setMinimumWidth(407);
     grid->addWidget(cbDrive, 0, 1, 1, 3);
-    grid->addWidget(PictureLabel("folder", QStringLiteral("保存路径:"), choice), 1, 0);
+    grid->addWidget(PictureLabel("folder", TShownText::tr("保存路径:"), choice), 1, 0);
     edtDes = new QLineEdit(choice);
     edtDes->setObjectName(QStringLiteral("edtDes"));
     edtDes->setMinimumWidth(268);
     edtDesButton = edtDes->addAction(Icon("folder"), QLineEdit::TrailingPosition);
     edtDesButton->setObjectName(QStringLiteral("edtDesButton"));
     grid->addWidget(edtDes, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("转换为:"), choice), 1, 2, Qt::AlignRight);
+    grid->addWidget(new QLabel(TShownText::tr("转换为:"), choice), 1, 2, Qt::AlignRight);
     cbTrack = new QComboBox(choice);
     cbTrack->setObjectName(QStringLiteral("cbTrack"));
     for (const TOutputFormat& format : OutputFormats()) {
@@ -126,7 +127,7 @@ void TMainForm::CreateRipPage()
     grid->setColumnStretch(1, 1);
     page->addWidget(choice);
 
-    auto* band = new QLabel(QStringLiteral("CD播放列表"), mTabCD);
+    auto* band = new QLabel(TShownText::tr("CD播放列表"), mTabCD);
     band->setObjectName(QStringLiteral("playListBand"));
     band->setStyleSheet(QStringLiteral("QLabel { font-family: Arial; font-size: 16px; "
                                        "font-weight: bold; color: white; padding: 3px 6px; "
@@ -137,7 +138,7 @@ void TMainForm::CreateRipPage()
     AlbumPanel = new TAlbumPanel(mTabCD);
     page->addWidget(AlbumPanel);
 
-    auto* details = new QGroupBox(QStringLiteral("详细列表"), mTabCD);
+    auto* details = new QGroupBox(TShownText::tr("详细列表"), mTabCD);
     auto* detailsLayout = new QVBoxLayout(details);
     TracksList = new QTableView(details);
     TracksList->setObjectName(QStringLiteral("TracksList"));
@@ -179,10 +180,10 @@ void TMainForm::CreatePlayerBar(QWidget* page)
         player->setVisible(false);
         player->setEnabled(false);
     }
-    btnSelectAll = ToolItem(ToolBarPaly, "btnSelectAll", "select_all", QStringLiteral("选择全部"));
-    btnReverSelect = ToolItem(ToolBarPaly, "btnReverSelect", "invert", QStringLiteral("反向选择"));
+    btnSelectAll = ToolItem(ToolBarPaly, "btnSelectAll", "select_all", TShownText::tr("选择全部"));
+    btnReverSelect = ToolItem(ToolBarPaly, "btnReverSelect", "invert", TShownText::tr("反向选择"));
     ToolBarPaly->addSeparator();
-    ToolBarPaly->addWidget(new QLabel(QStringLiteral("名称: "), ToolBarPaly));
+    ToolBarPaly->addWidget(new QLabel(TShownText::tr("名称: "), ToolBarPaly));
     edtTitleName = new QLineEdit(ToolBarPaly);
     edtTitleName->setObjectName(QStringLiteral("edtTitleName"));
     edtTitleName->setFixedWidth(140);
@@ -198,7 +199,7 @@ void TMainForm::CreateSettingsPage()
     mTabConvert->setObjectName(QStringLiteral("mTabConvert"));
     auto* page = new QVBoxLayout(mTabConvert);
 
-    auto* quality = new QGroupBox(QStringLiteral("音质"), mTabConvert);
+    auto* quality = new QGroupBox(TShownText::tr("音质"), mTabConvert);
     auto* grid = new QGridLayout(quality);
     auto addCombo = [&](int row, const QString& label, const char* name, const QStringList& items,
                         int selected) {
@@ -216,18 +217,18 @@ void TMainForm::CreateSettingsPage()
                             kDefaultOggBitRateItem);
     comboMaxRate = addCombo(2, QStringLiteral("Ogg BitRate Max:"), "comboMaxRate",
                             OggBitRateItems(), kDefaultOggBitRateItem);
-    comboWaveType = addCombo(3, QStringLiteral("Wave 编码器:"), "comboWaveType", WaveTypeItems(),
+    comboWaveType = addCombo(3, TShownText::tr("Wave 编码器:"), "comboWaveType", WaveTypeItems(),
                              kDefaultWaveTypeItem);
     grid->setColumnStretch(2, 1);
     page->addWidget(quality);
 
-    auto* info = new QGroupBox(QStringLiteral("文件信息"), mTabConvert);
+    auto* info = new QGroupBox(TShownText::tr("文件信息"), mTabConvert);
     auto* infoLayout = new QVBoxLayout(info);
-    chkAddTitle = new QCheckBox(QStringLiteral("为MP3添加名称标签"), info);
+    chkAddTitle = new QCheckBox(TShownText::tr("为MP3添加名称标签"), info);
     chkAddTitle->setObjectName(QStringLiteral("chkAddTitle"));
-    chkAddTrack = new QCheckBox(QStringLiteral("为MP3添加音轨标签"), info);
+    chkAddTrack = new QCheckBox(TShownText::tr("为MP3添加音轨标签"), info);
     chkAddTrack->setObjectName(QStringLiteral("chkAddTrack"));
-    chkAddAlbum = new QCheckBox(QStringLiteral("为MP3添加专辑标签"), info);
+    chkAddAlbum = new QCheckBox(TShownText::tr("为MP3添加专辑标签"), info);
     chkAddAlbum->setObjectName(QStringLiteral("chkAddAlbum"));
     edtAlbum = new QLineEdit(info);
     edtAlbum->setObjectName(QStringLiteral("edtAlbum"));
@@ -240,12 +241,12 @@ void TMainForm::CreateSettingsPage()
     infoLayout->addLayout(albumRow);
     page->addWidget(info);
 
-    auto* records = new QGroupBox(QStringLiteral("校验记录"), mTabConvert);
+    auto* records = new QGroupBox(TShownText::tr("校验记录"), mTabConvert);
     auto* recordsLayout = new QVBoxLayout(records);
-    chkRipLog = new QCheckBox(QStringLiteral("在文件旁写入提取日志"), records);
+    chkRipLog = new QCheckBox(TShownText::tr("在文件旁写入提取日志"), records);
     chkRipLog->setObjectName(QStringLiteral("chkRipLog"));
     chkRipLog->setChecked(true);
-    chkCueSheet = new QCheckBox(QStringLiteral("在文件旁写入 CUE 表"), records);
+    chkCueSheet = new QCheckBox(TShownText::tr("在文件旁写入 CUE 表"), records);
     chkCueSheet->setObjectName(QStringLiteral("chkCueSheet"));
     chkCueSheet->setChecked(true);
     recordsLayout->addWidget(chkRipLog);
@@ -254,9 +255,10 @@ void TMainForm::CreateSettingsPage()
     CreateNamesGroup(mTabConvert);
     page->addWidget(CreateReadingBox(mTabConvert));
     page->addWidget(CreateEncodingBox(mTabConvert));
+    page->addWidget(CreateLanguageBox(mTabConvert));
     page->addStretch();
 
-    btnSave = new QPushButton(QStringLiteral("保存设定"), mTabConvert);
+    btnSave = new QPushButton(TShownText::tr("保存设定"), mTabConvert);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     page->addWidget(btnSave);
 }
@@ -264,7 +266,7 @@ void TMainForm::CreateSettingsPage()
 void TMainForm::CreateStatusBar()
 {
     statusBar()->setFixedHeight(23);
-    lblNotice = new QLabel(text::kNotice, this);
+    lblNotice = new QLabel(Shown(text::kNotice), this);
     lblNotice->setObjectName(QStringLiteral("lblNotice"));
     statusBar()->addWidget(lblNotice);
     lblEx = new QLabel(this);

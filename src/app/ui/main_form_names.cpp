@@ -18,6 +18,7 @@
 #include "app/rip/names_on_rows.h"
 #include "app/rip/rip_components.h"
 #include "app/rip/setting_keys.h"
+#include "app/rip/shown_text.h"
 #include "app/rip/track_list_model.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/disc_model_reading.h"
@@ -68,7 +69,7 @@ metadata::TDiscNames::TAlbumField NamesField(TAlbumPanel::TField field)
 
 void TMainForm::CreateNamesGroup(QWidget* page)
 {
-    auto* names = new QGroupBox(QStringLiteral("名称与标签"), page);
+    auto* names = new QGroupBox(TShownText::tr("名称与标签"), page);
     auto* layout = new QVBoxLayout(names);
     // One row of boxes keeps the page within the window's height.
     auto* boxes = new QHBoxLayout;
@@ -78,17 +79,17 @@ void TMainForm::CreateNamesGroup(QWidget* page)
         boxes->addWidget(box);
         return box;
     };
-    chkAutoLookup = addBox(QStringLiteral("自动查询"), "chkAutoLookup");
-    chkFullTags = addBox(QStringLiteral("写入完整标签"), "chkFullTags");
-    chkEmbedCover = addBox(QStringLiteral("嵌入封面"), "chkEmbedCover");
+    chkAutoLookup = addBox(TShownText::tr("自动查询"), "chkAutoLookup");
+    chkFullTags = addBox(TShownText::tr("写入完整标签"), "chkFullTags");
+    chkEmbedCover = addBox(TShownText::tr("嵌入封面"), "chkEmbedCover");
     boxes->addStretch();
     layout->addLayout(boxes);
     auto* templateRow = new QHBoxLayout;
-    templateRow->addWidget(new QLabel(QStringLiteral("文件名模板:"), names));
+    templateRow->addWidget(new QLabel(TShownText::tr("文件名模板:"), names));
     edtFileNameTemplate = new QLineEdit(names);
     edtFileNameTemplate->setObjectName(QStringLiteral("edtFileNameTemplate"));
     edtFileNameTemplate->setToolTip(
-        QStringLiteral("{albumartist} {album} {year} {disc} {disctotal} {track:02} "
+        TShownText::tr("{albumartist} {album} {year} {disc} {disctotal} {track:02} "
                        "{tracktotal} {title} {artist}；\"/\" 分出子文件夹"));
     templateRow->addWidget(edtFileNameTemplate, 1);
     layout->addLayout(templateRow);
@@ -240,7 +241,7 @@ void TMainForm::SaveNameSettings()
     // stays and the user is told.
     const QString pattern = edtFileNameTemplate->text();
     if (const QString error = TemplateError(pattern); !error.isEmpty()) {
-        ShowErrorBox(this, QStringLiteral("文件名模板有误，未保存: ") + error);
+        ShowErrorBox(this, TShownText::tr("文件名模板有误，未保存: %1").arg(ShownMessage(error)));
         return;
     }
     Write(key::kFileNameTemplate, pattern);
@@ -249,7 +250,8 @@ void TMainForm::SaveNameSettings()
 void TMainForm::UpdateTemplateExample()
 {
     const QString pattern = edtFileNameTemplate->text();
-    lblTemplateExample->setText(metadata::FileNameTemplateExample(pattern, kNameRules));
+    lblTemplateExample->setText(
+        ShownMessage(metadata::FileNameTemplateExample(pattern, kNameRules)));
     lblTemplateExample->setStyleSheet(TemplateError(pattern).isEmpty()
                                           ? QStringLiteral("QLabel { color: #44546a; }")
                                           : QStringLiteral("QLabel { color: #b00000; }"));
@@ -263,13 +265,13 @@ void TMainForm::UpdateLookupEnabled()
     // differently: the rip keeps the names it started with.
     if (ripping_ && names_ && names_->Busy()) {
         names_->StopLookup();
-        ShowLookupStatus(QStringLiteral("查询已停止：提取已开始，使用当前名称"));
+        ShowLookupStatus(TShownText::tr("查询已停止：提取已开始，使用当前名称"));
     }
 }
 
 void TMainForm::ShowLookupStatus(const QString& text)
 {
-    lblLookupStatus->setText(text);
+    lblLookupStatus->setText(ShownMessage(text));
 }
 
 } // namespace sonfeld::app

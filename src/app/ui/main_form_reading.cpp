@@ -10,6 +10,7 @@
 #include "app/rip/reading_settings.h"
 #include "app/rip/rip_components.h"
 #include "app/rip/setting_keys.h"
+#include "app/rip/shown_text.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
 #include "message_box.h"
@@ -33,21 +34,21 @@ QString ChosenDriveName(TRipComponents& components)
 
 QWidget* TMainForm::CreateReadingBox(QWidget* parent)
 {
-    auto* box = new QGroupBox(QStringLiteral("读取"), parent);
+    auto* box = new QGroupBox(TShownText::tr("读取"), parent);
     auto* layout = new QFormLayout(box);
     comboReadingMode = new QComboBox(box);
     comboReadingMode->setObjectName(QStringLiteral("comboReadingMode"));
     for (TReadingMode mode : {TReadingMode::Secure, TReadingMode::FastVerify})
-        comboReadingMode->addItem(ReadingModeText(mode), ReadingModeValue(mode));
-    chkTestAndCopy = new QCheckBox(QStringLiteral("测试并复制"), box);
+        comboReadingMode->addItem(Shown(ReadingModeText(mode)), ReadingModeValue(mode));
+    chkTestAndCopy = new QCheckBox(TShownText::tr("测试并复制"), box);
     chkTestAndCopy->setObjectName(QStringLiteral("chkTestAndCopy"));
     spinReadOffset = new QSpinBox(box);
     spinReadOffset->setObjectName(QStringLiteral("spinReadOffset"));
     spinReadOffset->setRange(-kMaxReadOffset, kMaxReadOffset);
-    spinReadOffset->setSuffix(QStringLiteral(" 采样"));
-    layout->addRow(QStringLiteral("读取模式"), comboReadingMode);
+    spinReadOffset->setSuffix(TShownText::tr(" 采样"));
+    layout->addRow(TShownText::tr("读取模式"), comboReadingMode);
     layout->addRow(chkTestAndCopy);
-    layout->addRow(QStringLiteral("读取偏移"), spinReadOffset);
+    layout->addRow(TShownText::tr("读取偏移"), spinReadOffset);
     return box;
 }
 
@@ -75,11 +76,11 @@ void TMainForm::SaveReadingSettings()
 void TMainForm::OfferReadOffset(const QString& driveName, int offset)
 {
     const QString question =
-        QStringLiteral("本次提取的音轨均与 AccurateRip 不匹配，但在读取偏移 %1 采样处匹配。\n"
+        TShownText::tr("本次提取的音轨均与 AccurateRip 不匹配，但在读取偏移 %1 采样处匹配。\n"
                        "是否为驱动器“%2”保存读取偏移 %1？")
             .arg(offset)
             .arg(driveName);
-    if (ShowMessageBox({this, QMessageBox::Question, QStringLiteral("读取偏移"), question,
+    if (ShowMessageBox({this, QMessageBox::Question, TShownText::tr("读取偏移"), question,
                         QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes)
         Guarded(this, [&] { StoreReadOffsetOfDrive(driveName, offset); });
 }

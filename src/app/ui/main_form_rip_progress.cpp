@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "app/rip/shown_text.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
 #include "desktop_notice.h"
@@ -89,7 +90,7 @@ void TMainForm::ShowRipProgress()
     if (!ripProgress_.Active())
         return;
     const qint64 now = ripClock_.elapsed();
-    lblRipProgress->setText(RipProgressText(ripProgress_, now));
+    lblRipProgress->setText(ShownMessage(RipProgressText(ripProgress_, now)));
     setWindowTitle(QStringLiteral("%1% — ").arg(ripProgress_.Percent()) + text::kProgramName +
                    QLatin1Char(' ') + text::kVersion);
 }
@@ -103,8 +104,8 @@ void TMainForm::NotifyRipEnded()
     const int done = ripProgress_.TracksDone();
     const int ticked = ripProgress_.TracksTicked();
     ShowDesktopNotice(this, text::kProgramName,
-                      done == ticked ? text::kRipEndedAll.arg(ticked)
-                                     : text::kRipEndedSome.arg(done).arg(ticked));
+                      done == ticked ? Shown(text::kRipEndedAll).arg(ticked)
+                                     : Shown(text::kRipEndedSome).arg(done).arg(ticked));
 }
 
 } // namespace sonfeld::app

@@ -37,6 +37,7 @@ void TMainForm::MainTabControlActiveTabChange()
     chkCueSheet->setChecked(Read(key::kWriteCueSheet));
     LoadReadingSettings();
     LoadEncodingSettings();
+    LoadLanguageSetting();
     if (chkAddAlbum->isChecked())
         edtAlbum->setEnabled(true);
     LoadNameSettings();
@@ -57,6 +58,7 @@ void TMainForm::btnSaveClick()
     SaveNameSettings();
     SaveReadingSettings();
     SaveEncodingSettings();
+    SaveLanguageSetting();
 }
 
 void TMainForm::chkAddAlbumClick()

@@ -5,6 +5,7 @@
 
 #include "app/rip/metadata/disc_names.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/shown_text.h"
 #include "app/rip/track_list.h"
 #include "app/rip/track_list_model.h"
 #include "audio/cd/cd_in.h"
@@ -22,7 +23,7 @@ void TMainForm::FillDriveList()
     // No drive is preselected: the user picks one.
     if (cbDrive->count() > 0)
         cbDrive->setCurrentIndex(-1);
-    cbDrive->setPlaceholderText(cbDrive->count() == 0 ? text::kNoDrive : QString());
+    cbDrive->setPlaceholderText(cbDrive->count() == 0 ? Shown(text::kNoDrive) : QString());
 }
 
 void TMainForm::cbDriveSelect()

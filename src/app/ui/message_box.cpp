@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <exception>
 
+#include "app/rip/shown_text.h"
 #include "app/rip/texts.h"
 
 namespace sonfeld::app {
@@ -37,9 +38,14 @@ void SetMessageDisplay(TMessageDisplay display)
 
 QMessageBox::StandardButton ShowMessageBox(const TMessageRequest& request)
 {
+    // Messages from the rip work arrive as it made them: shown in the
+    // window's language here, while the log keeps them as they were.
+    TMessageRequest shown = request;
+    shown.Caption = ShownMessage(request.Caption);
+    shown.Text = ShownMessage(request.Text);
     if (MessageDisplay())
-        return MessageDisplay()(request);
-    QMessageBox box(request.Icon, request.Caption, request.Text, request.Buttons, request.Parent);
+        return MessageDisplay()(shown);
+    QMessageBox box(shown.Icon, shown.Caption, shown.Text, shown.Buttons, shown.Parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/rip/setting_keys.h"
+#include "app/rip/shown_text.h"
 #include "message_box.h"
 
 namespace sonfeld::app {
@@ -31,15 +32,15 @@ TfrmOP::TfrmOP(QWidget* parent)
     setObjectName(QStringLiteral("frmOP"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("选项"), this);
+    auto* group = new QGroupBox(TShownText::tr("选项"), this);
     auto* groupLayout = new QVBoxLayout(group);
-    chkEjectCD = Box(QStringLiteral("提取结束后自动弹出CD"), "chkEjectCD", group);
-    chkWizard = Box(QStringLiteral("启用智能向导"), "chkWizard", group);
+    chkEjectCD = Box(TShownText::tr("提取结束后自动弹出CD"), "chkEjectCD", group);
+    chkWizard = Box(TShownText::tr("启用智能向导"), "chkWizard", group);
     groupLayout->addWidget(chkEjectCD);
     groupLayout->addWidget(chkWizard);
     auto* cpuRow = new QHBoxLayout;
-    cpuRow->addWidget(new QLabel(QStringLiteral("CPU使用率"), group));
-    chkAutoCPU = Box(QStringLiteral("自动"), "chkAutoCPU", group);
+    cpuRow->addWidget(new QLabel(TShownText::tr("CPU使用率"), group));
+    chkAutoCPU = Box(TShownText::tr("自动"), "chkAutoCPU", group);
     cpuRow->addWidget(chkAutoCPU);
     tbCPUage = new QSlider(Qt::Horizontal, group);
     tbCPUage->setObjectName(QStringLiteral("tbCPUage"));
@@ -50,7 +51,7 @@ TfrmOP::TfrmOP(QWidget* parent)
     tbCPUage->setPageStep(1);
     cpuRow->addWidget(tbCPUage, 1);
     groupLayout->addLayout(cpuRow);
-    chkOverRide = Box(QStringLiteral("不覆盖同名文件"), "chkOverRide", group);
+    chkOverRide = Box(TShownText::tr("不覆盖同名文件"), "chkOverRide", group);
     groupLayout->addWidget(chkOverRide);
     chkSaveTitle = Box(QStringLiteral("Save list name"), "chkSaveTitle", group);
     chkSaveTitle->setEnabled(false);
@@ -60,9 +61,9 @@ TfrmOP::TfrmOP(QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    btnSave = new QPushButton(QStringLiteral("保存"), this);
+    btnSave = new QPushButton(TShownText::tr("保存"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnCancel = new QPushButton(QStringLiteral("取消"), this);
+    btnCancel = new QPushButton(TShownText::tr("取消"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     buttons->addWidget(btnSave);
     buttons->addWidget(btnCancel);
@@ -80,7 +81,7 @@ TfrmOP::TfrmOP(QWidget* parent)
 
 void TfrmOP::FormCreate()
 {
-    setWindowTitle(QStringLiteral("选项"));
+    setWindowTitle(TShownText::tr("选项"));
     // A store error abandons the loading where it stands; start-up goes on.
     Guarded(parentWidget(), [this] {
         chkEjectCD->setChecked(Read(key::kEjectCD));

@@ -13,6 +13,7 @@
 #include "app_style.h"
 #include "audio/cd/cd_audio_device.h"
 #include "audio/cd/cd_in.h"
+#include "interface_translation.h"
 #include "main_form.h"
 #include "message_box.h"
 #include "option_dialog.h"
@@ -54,7 +55,7 @@ int RunProgram(int argc, char** argv)
     QApplication application(argc, argv);
     application.setApplicationName(text::kProgramName);
     ApplyBlueTheme(application);
-    LoadQtTranslations(application);
+    InstallInterfaceLanguage(application);
     for (const QString& image : command.Images) {
         // An image that cannot be opened is reported; the others still come.
         Guarded(nullptr, [&] {

@@ -1,4 +1,5 @@
 #include "release_chooser.h"
+#include "app/rip/shown_text.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -16,15 +17,15 @@ TReleaseChooser::TReleaseChooser(const QList<TReleaseCandidate>& candidates, int
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("ReleaseChooser"));
-    setWindowTitle(QStringLiteral("选择发行版本"));
+    setWindowTitle(TShownText::tr("选择发行版本"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(
-        new QLabel(QStringLiteral("有多个发行版本与这张光盘相符，请选择一个:"), this));
+        new QLabel(TShownText::tr("有多个发行版本与这张光盘相符，请选择一个:"), this));
 
-    const QStringList headers = {QStringLiteral("艺术家"), QStringLiteral("标题"),
-                                 QStringLiteral("日期"),   QStringLiteral("国家"),
-                                 QStringLiteral("厂牌"),   QStringLiteral("目录号"),
-                                 QStringLiteral("条形码"), QStringLiteral("音轨数")};
+    const QStringList headers = {TShownText::tr("艺术家"), TShownText::tr("标题"),
+                                 TShownText::tr("日期"),   TShownText::tr("国家"),
+                                 TShownText::tr("厂牌"),   TShownText::tr("目录号"),
+                                 TShownText::tr("条形码"), TShownText::tr("音轨数")};
     list_ = new QTableWidget(static_cast<int>(candidates.size()), static_cast<int>(headers.size()),
                              this);
     list_->setObjectName(QStringLiteral("lstReleases"));
@@ -51,7 +52,7 @@ TReleaseChooser::TReleaseChooser(const QList<TReleaseCandidate>& candidates, int
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setText(QStringLiteral("OK"));
     ok->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(TShownText::tr("取消"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     // The list passes Enter on to the dialog, whose default button is OK; a

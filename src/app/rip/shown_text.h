@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+// Texts the window shows. The Chinese text is the source string: with no
+// translator installed every text reads exactly as written, and with the
+// English one (the "界面语言" setting) the window shows English. Texts the
+// program also compares, stores or writes (row statuses, the log, CUE sheets,
+// the command line's output) stay Chinese inside; only what is shown passes
+// through here.
+namespace sonfeld::app {
+
+// Window texts written at the place they are shown: TShownText::tr("…").
+struct TShownText {
+    Q_DECLARE_TR_FUNCTIONS(sonfeld)
+};
+
+// A text defined elsewhere and marked there with QT_TRANSLATE_NOOP("sonfeld", …),
+// in the window's language.
+QString Shown(const QString& chinese);
+
+// A message as the window shows it: a whole known text, or one made from a
+// known pattern ("无法保存封面“%1”。") whose arguments (file names, the
+// components' own messages) are kept as they are. Anything else unchanged.
+QString ShownMessage(const QString& message);
+
+} // namespace sonfeld::app
