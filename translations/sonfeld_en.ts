@@ -673,5 +673,13 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>提取结束：完成 %1/%2 首音轨。</source>
         <translation>Ripping ended: %1 of %2 tracks done.</translation>
     </message>
+    <message>
+        <source>备注:</source>
+        <translation>Comment:</translation>
+    </message>
+    <message>
+        <source>写入每条音轨的注释标签</source>
+        <translation>Written into every track&apos;s comment tag</translation>
+    </message>
 </context>
 </TS>

@@ -42,9 +42,9 @@ TAlbumPanel::TAlbumPanel(QWidget* parent) : QWidget(parent)
         if (field == TField::DiscNumber)
             details->addWidget(label("/"));
     }
-    details->addWidget(label("备注:"));
+    details->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "备注:")));
     QLineEdit* comment = AddEdit(TField::Comment, "edtComment");
-    comment->setToolTip(QStringLiteral("写入每条音轨的注释标签"));
+    comment->setToolTip(TShownText::tr("写入每条音轨的注释标签"));
     details->addWidget(comment, 2);
     details->addSpacing(12);
     lblSource_ = new QLabel(this);

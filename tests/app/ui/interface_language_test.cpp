@@ -151,9 +151,9 @@ TEST_F(InterfaceLanguageTest, InEnglishTheWindowIsEnglishAndARipStillWorks)
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(LanguageBoxTitle(), QStringLiteral("Interface language"));
     EXPECT_EQ(Form().comboInterfaceLanguage->currentText(), QStringLiteral("English"));
-    EXPECT_EQ(Form().comboReadingMode->currentText(), QStringLiteral("Secure mode"));
+    EXPECT_EQ(Form().comboReadingMode->currentText(), QStringLiteral("Fast and verified"));
     // The stored value behind the item stays the store's own.
-    EXPECT_EQ(Form().comboReadingMode->currentData().toString(), QStringLiteral("secure"));
+    EXPECT_EQ(Form().comboReadingMode->currentData().toString(), QStringLiteral("fastVerify"));
     Form().MainTabControl->setCurrentIndex(0);
 
     Form().OpenImage(QString::fromStdString((outDir_ / "song.wav").string()));
