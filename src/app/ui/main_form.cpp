@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -55,7 +56,14 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     CreateRipPage();
     CreateSettingsPage();
     MainTabControl->addTab(mTabCD, AppIcon("drive"), TShownText::tr("提取CD音乐"));
-    MainTabControl->addTab(mTabConvert, AppIcon("settings"), TShownText::tr("音乐设定"));
+    // The settings outgrow a small screen: they scroll rather than push the
+    // window (and its save button) past the screen's bottom.
+    auto* settingsScroll = new QScrollArea;
+    settingsScroll->setObjectName(QStringLiteral("settingsScroll"));
+    settingsScroll->setWidgetResizable(true);
+    settingsScroll->setFrameShape(QFrame::NoFrame);
+    settingsScroll->setWidget(mTabConvert);
+    MainTabControl->addTab(settingsScroll, AppIcon("settings"), TShownText::tr("音乐设定"));
     setCentralWidget(MainTabControl);
     CreateStatusBar();
     CreateImageCommands();
