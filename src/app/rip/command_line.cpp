@@ -190,30 +190,37 @@ void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& fold
                     const QString& extension, QTextStream& out)
 {
     auto lastShown = std::make_shared<std::map<int, int>>();
-    QObject::connect(&rows, &QAbstractItemModel::dataChanged, &queue,
-                     [&rows, &queue, &out, lastShown, folder, extension](const QModelIndex& from,
-                                                                         const QModelIndex&) {
-                         const int row = from.row();
-                         const QString label = rows.Label(row);
-                         if (from.column() == tlProg) {
-                             const int progress = rows.Progress(row);
-                             auto [step, inserted] = lastShown->try_emplace(row, -1);
-                             if (inserted)
-                                 out << label << " -> "
-                                     << (queue.CurrentTarget().isEmpty()
-                                             ? TargetFileName(folder, rows.Name(row), extension)
-                                             : queue.CurrentTarget())
-                                     << Qt::endl;
-                             if (progress / 10 != step->second / 10 ||
-                                 (progress == 100 && step->second != 100)) {
-                                 step->second = progress;
-                                 out << label << ": " << progress << "%" << Qt::endl;
-                             }
-                         } else if (from.column() == tlStatus &&
-                                    rows.Status(row) != TTrackStatus::Converting) {
-                             out << label << ": " << rows.StatusText(row) << Qt::endl;
-                         }
-                     });
+    // A status is printed when it changes: reading ahead refreshes the cell
+    // with every block.
+    auto lastStatus = std::make_shared<std::map<int, TTrackStatus>>();
+    QObject::connect(
+        &rows, &QAbstractItemModel::dataChanged, &queue,
+        [&rows, &queue, &out, lastShown, lastStatus, folder, extension](const QModelIndex& from,
+                                                                        const QModelIndex&) {
+            const int row = from.row();
+            const QString label = rows.Label(row);
+            if (from.column() == tlProg) {
+                const int progress = rows.Progress(row);
+                auto [step, inserted] = lastShown->try_emplace(row, -1);
+                if (inserted)
+                    out << label << " -> "
+                        << (queue.CurrentTarget().isEmpty()
+                                ? TargetFileName(folder, rows.Name(row), extension)
+                                : queue.CurrentTarget())
+                        << Qt::endl;
+                if (progress / 10 != step->second / 10 ||
+                    (progress == 100 && step->second != 100)) {
+                    step->second = progress;
+                    out << label << ": " << progress << "%" << Qt::endl;
+                }
+            } else if (from.column() == tlStatus && rows.Status(row) != TTrackStatus::Converting) {
+                auto [shown, inserted] = lastStatus->try_emplace(row, rows.Status(row));
+                if (!inserted && shown->second == rows.Status(row))
+                    return;
+                shown->second = rows.Status(row);
+                out << label << ": " << rows.StatusText(row) << Qt::endl;
+            }
+        });
 }
 
 // Prints each ripped track's verdict and CRC32 once both are known.

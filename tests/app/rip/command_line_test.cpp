@@ -205,6 +205,14 @@ TEST_F(CommandLineTest, EveryFormatRipsEveryTrack)
         ASSERT_EQ(Sonfeld(Rip(c.format)), 0) << out_ << err_;
         EXPECT_NE(out_.find("Track 3: 完成转换"), std::string::npos) << out_;
         EXPECT_NE(out_.find("3 of 3 tracks ripped"), std::string::npos) << out_;
+        // Each status once, however often reading ahead refreshes it.
+        for (const std::string line : {"Track 1: 正在读取\n", "Track 2: 完成转换\n"}) {
+            std::size_t count = 0;
+            for (std::size_t at = out_.find(line); at != std::string::npos;
+                 at = out_.find(line, at + 1))
+                ++count;
+            EXPECT_EQ(count, 1U) << line << out_;
+        }
         for (int track = 1; track <= 3; ++track) {
             const auto file = Out("Track" + std::to_string(track) + c.extension);
             const std::vector<std::uint8_t> decoded = FfmpegDecode(file, 2);
