@@ -681,5 +681,57 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>写入每条音轨的注释标签</source>
         <translation>Written into every track&apos;s comment tag</translation>
     </message>
+    <message>
+        <source>转换结束</source>
+        <translation>Ripping ended</translation>
+    </message>
+    <message>
+        <source>已转换 %1 首音轨（共 %2 首）。</source>
+        <translation>%1 of %2 tracks ripped.</translation>
+    </message>
+    <message>
+        <source>AccurateRip: %1 首验证准确，%2 首不匹配，%3 首无法校验。</source>
+        <translation>AccurateRip: %1 accurate, %2 mismatched, %3 could not be checked.</translation>
+    </message>
+    <message>
+        <source>%1 首未能转换:</source>
+        <translation>%1 track(s) not ripped:</translation>
+    </message>
+    <message>
+        <source>再次点击“提取CD音乐”会重新转换未能转换的音轨。</source>
+        <translation>Press &quot;Rip CD&quot; again to retry the tracks that were not ripped.</translation>
+    </message>
+    <message>
+        <source>不匹配的音轨可能读错了: 请清洁光盘、检查光驱的读取偏移，然后重新转换。</source>
+        <translation>Mismatched tracks may have been read wrong: clean the disc, check the drive&apos;s read offset and rip them again.</translation>
+    </message>
+    <message>
+        <source>输出文件夹: %1</source>
+        <translation>Output folder: %1</translation>
+    </message>
+    <message>
+        <source>日志: %1</source>
+        <translation>Log: %1</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>打开日志</source>
+        <translation>Open log</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>音轨没有读到结尾。</source>
+        <translation>The track was not read to its end.</translation>
+    </message>
+    <message>
+        <source>停止转换</source>
+        <translation>Stop ripping</translation>
+    </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QThread>
 #include <QTranslator>
+#include <algorithm>
 
 #include "app/rip/texts.h"
 #include "app/ui/app_style.h"
@@ -216,6 +217,19 @@ void WindowTest::PressStop()
 bool WindowTest::WaitForAllDone(int timeoutMs)
 {
     return WaitUntil([this] { return messages_.Count(app::text::kAllDone) > 0; }, timeoutMs);
+}
+
+bool WindowTest::WaitForRipEnd(int timeoutMs)
+{
+    return WaitUntil(
+        [this] {
+            return std::any_of(messages_.Messages.begin(), messages_.Messages.end(),
+                               [](const app::TMessageRequest& message) {
+                                   return message.Text == app::text::kAllDone ||
+                                          message.Caption == app::text::kRipEndedCaption;
+                               });
+        },
+        timeoutMs);
 }
 
 } // namespace sonfeld::test

@@ -150,6 +150,9 @@ protected:
     void PressStop();
     // Waits until "转换完成!" was shown; false on a timeout.
     bool WaitForAllDone(int timeoutMs = 60000);
+    // Waits until the queue's end was shown: "转换完成!" or the summary of a
+    // rip where a track failed or mismatched.
+    bool WaitForRipEnd(int timeoutMs = 60000);
     std::filesystem::path Output(const std::string& name) const { return outDir_ / name; }
     // The window's output of a format.
     template <class TOut> TOut& Output(const char* format)

@@ -83,6 +83,14 @@ public:
     }
     const metadata::TDiscNames* Names() const override { return &names_; }
 
+    void ShowRipSummary(const TRipSummary& summary) override
+    {
+        out_ << text::kRipEndedCaption << ":" << Qt::endl;
+        const QString retry = QStringLiteral("再次运行同一命令会重新转换未能转换的音轨。");
+        for (const QString& line : summary.Text(retry).split(QLatin1Char('\n')))
+            out_ << "  " << line << Qt::endl;
+    }
+
     void OfferReadOffset(const QString& driveName, int offset) override
     {
         out_ << "Read offset found for " << driveName << ": " << offset
@@ -302,6 +310,11 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         rows.SetName(rows.RowOfTrack(track), name);
     }
     if (!wanted.empty()) {
+        for (int track : wanted) {
+            if (track >= 1 && rows.IsData(rows.RowOfTrack(track)))
+                throw EUsageError("Track " + std::to_string(track) +
+                                  " is a data track (数据轨); only audio tracks can be ripped.");
+        }
         for (int row = 0; row < rows.rowCount(); ++row)
             rows.SetChecked(row, wanted.count(rows.TrackNumberOfRow(row)) > 0);
     }

@@ -19,6 +19,7 @@
 #include "reading_settings.h"
 #include "rip_components.h"
 #include "setting_keys.h"
+#include "shown_text.h"
 #include "texts.h"
 #include "track_list_model.h"
 #include "track_target.h"
@@ -126,9 +127,10 @@ void TRipQueue::RipCommand()
         return;
     }
     for (int row = 0; row < rows_.rowCount(); ++row) {
-        if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+        if (!ToRip(row))
             continue;
-        if (!folder_.Held()) {
+        const bool newQueue = !folder_.Held();
+        if (newQueue) {
             // A new queue: checked once, before its first track.
             const TOutputFormat* format = FindFormat(host_.FormatText());
             if (format != nullptr) {
@@ -143,9 +145,20 @@ void TRipQueue::RipCommand()
                 host_.ShowError(problem);
                 return;
             }
-            // An earlier queue still waiting for its verdicts is written as it stands.
+            // An earlier queue still waiting for its verdicts is written as it
+            // stands; its message is no longer wanted.
+            summary_.reset();
+            ejectAfter_ = false;
             if (unwritten_)
                 WriteRecords();
+            // The rows that failed before are tried again.
+            for (int other = 0; other < rows_.rowCount(); ++other) {
+                if (rows_.Checked(other) && rows_.Status(other) == TTrackStatus::Failed) {
+                    rows_.SetProgress(other, 0);
+                    rows_.SetStatus(other, TTrackStatus::NotConverted);
+                }
+            }
+            stopped_ = false;
             searchDrive_ = components_.ReadCDIn->CurrentDrive();
             verification_.StartQueue(searchDrive_);
             const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
@@ -162,9 +175,12 @@ void TRipQueue::RipCommand()
             queueTracks_.clear();
             queueFiles_.clear();
             coverFolders_.clear();
-            tagLibraryReported_ = false;
+            failures_.clear();
         }
-        host_.SelectRow(row);
+        // The pipelined queue takes all its rows at once; rows it takes on
+        // its way leave the selection where the user put it.
+        if (newQueue || !Pipelined())
+            host_.SelectRow(row);
         host_.SetRipping(true);
         ripped_ = true;
         if (const TOutputFormat* format = FindFormat(host_.FormatText());
@@ -175,15 +191,105 @@ void TRipQueue::RipCommand()
         StartTrackRip(rows_.TrackNumberOfRow(row));
         return;
     }
-    const bool ripped = ripped_;
-    GoIdle();
-    if (!ripped) {
+    FinishQueue();
+}
+
+bool TRipQueue::ToRip(int row) const
+{
+    if (!rows_.Checked(row))
+        return false;
+    // Within a queue a failed row stays failed; the next queue tries it again.
+    return rows_.Status(row) == TTrackStatus::NotConverted ||
+           (rows_.Status(row) == TTrackStatus::Failed && !folder_.Held());
+}
+
+int TRipQueue::RowOf(int track) const
+{
+    return rows_.RowOfTrack(track);
+}
+
+void TRipQueue::FinishQueue()
+{
+    if (!ripped_) {
+        GoIdle();
         host_.ShowMessage(text::kNothingToRip, text::kNothingToRipCaption);
         return;
     }
-    host_.ShowMessage(text::kAllDone, text::kAllDoneCaption);
-    if (Read(key::kEjectCD))
+    // Nothing runs or waits now: the rows are as the queue leaves them.
+    TRipSummary summary;
+    summary.Folder = record_.Folder;
+    summaryRipped_.clear();
+    for (int track : queueTracks_) {
+        const int row = RowOf(track);
+        ++summary.Tracks;
+        if (rows_.Status(row) == TTrackStatus::Converted) {
+            ++summary.Ripped;
+            summaryRipped_.push_back(track);
+            continue;
+        }
+        const auto failure = failures_.find(track);
+        summary.Failed.push_back({rows_.Label(row), failure != failures_.end()
+                                                        ? failure->second
+                                                        : rows_.StatusText(row)});
+    }
+    // A disc with tracks to try again stays in.
+    ejectAfter_ = summary.Failed.empty() && Read(key::kEjectCD);
+    lastLog_.clear();
+    // The records are written now or once the verdicts are in; the message
+    // follows them, with the verdicts and the log, once the window is idle.
+    GoIdle();
+    summary_ = summary;
+    if (!unwritten_)
+        ReportEnd();
+}
+
+void TRipQueue::ReportEnd()
+{
+    if (!summary_)
+        return;
+    TRipSummary summary = *summary_;
+    summary_.reset();
+    summary.LogFile = lastLog_;
+    for (int track : summaryRipped_) {
+        const auto found = verification_.Tracks().find(track);
+        if (found == verification_.Tracks().end() || !found->second.Verdict)
+            continue;
+        if (found->second.Verdict->status == verify::AccurateRipStatus::Match)
+            ++summary.Accurate;
+        else if (found->second.Verdict->status == verify::AccurateRipStatus::Mismatch)
+            ++summary.Mismatched;
+    }
+    const bool eject = ejectAfter_;
+    ejectAfter_ = false;
+    if (summary.Clean())
+        host_.ShowMessage(text::kAllDone, text::kAllDoneCaption);
+    else
+        host_.ShowRipSummary(summary);
+    if (eject)
         components_.ReadCDIn->Eject();
+}
+
+QString TRipSummary::Text(const QString& retryHint) const
+{
+    QStringList lines;
+    lines << Shown(text::kSummaryRipped).arg(Ripped).arg(Tracks);
+    if (Ripped > 0)
+        lines << Shown(text::kSummaryVerdicts)
+                     .arg(Accurate)
+                     .arg(Mismatched)
+                     .arg(Ripped - Accurate - Mismatched);
+    if (!Failed.empty()) {
+        lines << Shown(text::kSummaryFailed).arg(Failed.size());
+        for (const TFailed& failed : Failed)
+            lines << QStringLiteral("  %1: %2").arg(failed.Label, ShownMessage(failed.Reason));
+        lines << retryHint;
+    }
+    if (Mismatched > 0)
+        lines << Shown(text::kSummaryMismatch);
+    lines << Shown(text::kSummaryFolder).arg(Folder);
+    if (!LogFile.isEmpty())
+        lines << Shown(text::kSummaryLog).arg(LogFile);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString TRipQueue::SameFileNames(const TOutputFormat& format) const
@@ -197,15 +303,14 @@ QString TRipQueue::SameFileNames(const TOutputFormat& format) const
     const auto fileOf = [this, &format](int row) { return TargetOfRow(row, format).relative; };
     QStringList clashes;
     for (int row = 0; row < rows_.rowCount(); ++row) {
-        if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+        if (!ToRip(row))
             continue;
         const QString file = fileOf(row);
         if (file.isEmpty())
             continue;
         QStringList labels;
         for (int other = row + 1; other < rows_.rowCount(); ++other) {
-            if (rows_.Checked(other) && rows_.Status(other) == TTrackStatus::NotConverted &&
-                file.compare(fileOf(other), cs) == 0)
+            if (ToRip(other) && file.compare(fileOf(other), cs) == 0)
                 labels << rows_.Label(other);
         }
         if (!labels.isEmpty() && !clashes.join(QString()).contains(rows_.Label(row)))
@@ -232,7 +337,7 @@ bool TRipQueue::CheckRipSettings()
     const TOutputFormat* format = FindFormat(host_.FormatText());
     if (!folder.isEmpty() && format != nullptr && Read(key::kNoOverwrite)) {
         for (int row = 0; row < count; ++row) {
-            if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
+            if (!ToRip(row))
                 continue;
             const QString target = TargetOfRow(row, *format).path;
             if (!target.isEmpty() && FileExistsIgnoringCase(target)) {
@@ -262,7 +367,7 @@ void TRipQueue::StartTrackRip(int track)
     }
     TACSFileOut* available = components_.Output(*format);
     if (available == nullptr) {
-        FailTrack(row, components_.Unavailable(*format));
+        FailTrack(track, components_.Unavailable(*format));
         return;
     }
     TACSFileOut& output = *available;
@@ -281,19 +386,18 @@ void TRipQueue::StartTrackRip(int track)
         ApplyCompressionLevel(output, *level_);
     const TTrackTarget target = TargetOfRow(row, *format);
     if (!target.error.isEmpty()) {
-        FailTrack(row, target.error);
+        FailTrack(track, target.error);
         return;
     }
     // Sub-folders of the template: the temporary file goes beside its final
     // name, on the same file system.
     if (const QString problem = CreateTargetFolders(target.path); !problem.isEmpty()) {
-        FailTrack(row, problem);
+        FailTrack(track, problem);
         return;
     }
     queueFiles_[track] = target.relative;
     TRun run;
     run.Id = ++lastRun_;
-    run.Row = row;
     run.Track = track;
     run.Test = pass.Test;
     run.ReRead = reading_.ReRead(track);
@@ -330,16 +434,15 @@ TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const
                        format.ExtensionText());
 }
 
-QString TRipQueue::TagFinishedFile(const QString& temporary, int row)
+QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
 {
     if (!Read(key::kFullTags))
         return {};
-    if (!TagsLibraryAvailable()) {
-        if (!tagLibraryReported_)
-            host_.ShowRunError(QString::fromStdString(TagsLibraryMissingText()));
-        tagLibraryReported_ = true;
-        return {};
-    }
+    // Asked for full tags, a file without them is no finished track.
+    if (!TagsLibraryAvailable())
+        return QStringLiteral("无法写入标签：%1")
+            .arg(QString::fromStdString(TagsLibraryMissingText()));
+    const int row = RowOf(track);
     int trackTotal = 0;
     for (int other = 0; other < rows_.rowCount(); ++other)
         if (!rows_.IsData(other))
@@ -379,12 +482,12 @@ void TRipQueue::StopCommand()
     nextPass_.reset();
     if (awaiting_) {
         TOutputFolder::Discard(awaiting_->Temporary);
-        rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(RowOf(awaiting_->Track), TTrackStatus::Cancelled);
         awaiting_.reset();
     }
     for (const auto& [track, held] : held_) {
         TOutputFolder::Discard(held.Temporary);
-        rows_.SetStatus(held.Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(RowOf(track), TTrackStatus::Cancelled);
     }
     held_.clear();
     if (!piped_.empty()) {
@@ -419,10 +522,11 @@ void TRipQueue::OutputProgress(int run, int progress)
 {
     if (!run_ || run_->Id != run)
         return;
-    rows_.SetProgress(run_->Row, progress);
+    const int row = RowOf(run_->Track);
+    rows_.SetProgress(row, progress);
     const TTrackStatus status = run_->ReRead ? TTrackStatus::ReReading : TTrackStatus::Converting;
-    if (rows_.Status(run_->Row) != status)
-        rows_.SetStatus(run_->Row, status);
+    if (rows_.Status(row) != status)
+        rows_.SetStatus(row, status);
 }
 
 void TRipQueue::OutputDone(int run)
@@ -430,9 +534,15 @@ void TRipQueue::OutputDone(int run)
     if (!run_ || run_->Id != run)
         return;
     const TRun ended = *run_;
-    if (rows_.Progress(ended.Row) != 100) {
+    const int row = RowOf(ended.Track);
+    if (rows_.Progress(row) != 100) {
         TOutputFolder::Discard(ended.Temporary);
-        rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(row, TTrackStatus::Cancelled);
+        // Ended early without Stop: the others still go on.
+        if (!stopped_) {
+            failures_[ended.Track] = text::kEndedEarly;
+            Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
+        }
         EndRun();
         return;
     }
@@ -442,7 +552,7 @@ void TRipQueue::OutputDone(int run)
         // The test read leaves its CRC only.
         TOutputFolder::Discard(ended.Temporary);
         if (stopped_)
-            rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+            rows_.SetStatus(row, TTrackStatus::Cancelled);
         else
             nextPass_ = ended.Track;
         if (!stopped_)
@@ -454,7 +564,7 @@ void TRipQueue::OutputDone(int run)
     if (after == TReadingPlan::TAfterPass::AwaitVerdict && stopped_) {
         // An unconfirmed fast read is no track.
         TOutputFolder::Discard(ended.Temporary);
-        rows_.SetStatus(ended.Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(row, TTrackStatus::Cancelled);
         EndRun();
         return;
     }
@@ -472,18 +582,18 @@ void TRipQueue::OutputDone(int run)
 void TRipQueue::KeepTrack(const TRun& ended)
 {
     // Tagged before it gets its name: a file under a final name is complete.
-    if (const QString problem = TagFinishedFile(ended.Temporary, ended.Row); !problem.isEmpty()) {
+    if (const QString problem = TagFinishedFile(ended.Temporary, ended.Track); !problem.isEmpty()) {
         TOutputFolder::Discard(ended.Temporary);
-        FailTrack(ended.Row, problem);
+        FailTrack(ended.Track, problem);
         return;
     }
     if (const QString problem = TOutputFolder::Finish(ended.Temporary, ended.Target);
         !problem.isEmpty()) {
-        FailTrack(ended.Row, problem);
+        FailTrack(ended.Track, problem);
         return;
     }
     WriteCoverFile(ended.Target);
-    rows_.SetStatus(ended.Row, TTrackStatus::Converted);
+    rows_.SetStatus(RowOf(ended.Track), TTrackStatus::Converted);
     // A Stop that came while the last block was written still ends the queue.
     if (!stopped_)
         Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
@@ -502,7 +612,7 @@ void TRipQueue::FastReadJudged(int track)
         return;
     }
     TOutputFolder::Discard(judged.Temporary);
-    rows_.SetStatus(judged.Row, TTrackStatus::ReReading);
+    rows_.SetStatus(RowOf(judged.Track), TTrackStatus::ReReading);
     nextPass_ = track;
     Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
 }
@@ -512,9 +622,9 @@ void TRipQueue::OutputThreadException(int run, const QString& message)
     if (!run_ || run_->Id != run)
         return;
     TOutputFolder::Discard(run_->Temporary);
-    const int row = run_->Row;
+    const int track = run_->Track;
     run_.reset();
-    FailTrack(row, message);
+    FailTrack(track, message);
 }
 
 void TRipQueue::EndRun()
@@ -524,12 +634,20 @@ void TRipQueue::EndRun()
         GoIdle();
 }
 
-void TRipQueue::FailTrack(int row, const QString& message)
+void TRipQueue::MarkFailed(int track, const QString& reason)
 {
-    Timer1_.stop();
-    rows_.SetStatus(row, TTrackStatus::Failed);
-    host_.ShowRunError(message);
-    GoIdle();
+    failures_[track] = reason;
+    rows_.SetFailed(RowOf(track), reason);
+    host_.ShowRunError(reason);
+}
+
+void TRipQueue::FailTrack(int track, const QString& reason)
+{
+    MarkFailed(track, reason);
+    // The next ticked row follows as after a finished track.
+    if (!stopped_)
+        Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
+    EndRun();
 }
 
 void TRipQueue::GoIdle()
@@ -537,12 +655,12 @@ void TRipQueue::GoIdle()
     nextPass_.reset();
     if (awaiting_) {
         TOutputFolder::Discard(awaiting_->Temporary);
-        rows_.SetStatus(awaiting_->Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(RowOf(awaiting_->Track), TTrackStatus::Cancelled);
         awaiting_.reset();
     }
     for (const auto& [track, held] : held_) {
         TOutputFolder::Discard(held.Temporary);
-        rows_.SetStatus(held.Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(RowOf(track), TTrackStatus::Cancelled);
     }
     held_.clear();
     // A queue stopped while it waited for the lookup never started a row.
@@ -551,17 +669,21 @@ void TRipQueue::GoIdle()
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
-            const int row = rows_.RowOfTrack(track);
+            const int row = RowOf(track);
             const auto file = queueFiles_.find(track);
             const QString fileName =
                 file != queueFiles_.end()
                     ? file->second
                     : QFileInfo(TargetFileName(ended.Folder, rows_.Name(row), ended.Extension))
                           .fileName();
-            ended.Tracks.push_back(TRecordedTrack{
-                track, rows_.Name(row), fileName, rows_.StatusText(row),
-                rows_.Status(row) == TTrackStatus::Converted, reading_.TestCrc(track),
-                reading_.ReRead(track), reading_.Notes(track)});
+            QStringList notes = reading_.Notes(track);
+            if (const auto failure = failures_.find(track);
+                failure != failures_.end() && rows_.Status(row) != TTrackStatus::Converted)
+                notes << QStringLiteral("失败原因: ") + failure->second;
+            ended.Tracks.push_back(
+                TRecordedTrack{track, rows_.Name(row), fileName, rows_.StatusText(row),
+                               rows_.Status(row) == TTrackStatus::Converted,
+                               reading_.TestCrc(track), reading_.ReRead(track), notes});
         }
         queueTracks_.clear();
         ended.ReadingModeText = reading_.ModeText();
@@ -585,13 +707,25 @@ void TRipQueue::WriteRecords()
     unwritten_.reset();
     // Also runs from the event loop when the lookup answers: nothing may escape.
     try {
+        // The log takes a free name: the one that is new afterwards is it.
+        const QDir folder(record.Folder);
+        const QStringList logPattern{QStringLiteral("*.log")};
+        const QStringList logsBefore = folder.entryList(logPattern, QDir::Files);
         const QStringList problems = WriteRipRecords(record, verification_, Read(key::kWriteRipLog),
                                                      Read(key::kWriteCueSheet));
+        for (const QString& log : folder.entryList(logPattern, QDir::Files))
+            if (!logsBefore.contains(log))
+                lastLog_ = folder.filePath(log);
         if (!problems.isEmpty())
             host_.ShowRunError(problems.join(QLatin1Char(' ')));
         SearchOffsetAfter(record);
     } catch (const std::exception& e) {
         host_.ShowRunError(QString::fromUtf8(e.what()));
+    }
+    try {
+        ReportEnd();
+    } catch (const std::exception& e) {
+        host_.ShowError(QString::fromUtf8(e.what()));
     }
 }
 

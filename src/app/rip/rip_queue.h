@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "offset_search.h"
 #include "output_folder.h"
@@ -31,6 +32,27 @@ class TDiscNames;
 class TRipComponents;
 class TTrackListModel;
 struct TTrackTarget;
+
+// How a queue that ran to its end went, for the message at its end.
+struct TRipSummary {
+    struct TFailed {
+        QString Label;  // "Track 2"
+        QString Reason; // why it was not ripped
+    };
+    int Tracks = 0;     // the tracks the queue took
+    int Ripped = 0;     // ended "完成转换"
+    int Accurate = 0;   // proven accurate by AccurateRip
+    int Mismatched = 0; // AccurateRip knows the disc but not these sums
+    std::vector<TFailed> Failed;
+    QString Folder;
+    QString LogFile; // the queue's log; empty when none was written
+
+    // Every track ripped and none mismatched: "转换完成!" says it all.
+    bool Clean() const { return Ripped == Tracks && Mismatched == 0; }
+    // What happened and what to do about it, in the window's language;
+    // retryHint says how to try the failed tracks again.
+    QString Text(const QString& retryHint) const;
+};
 
 // What the rip queue needs from the window that carries it (the main window,
 // or the command-line mode standing in for one). UI thread.
@@ -66,6 +88,9 @@ public:
     // A rip whose tracks all mismatched matches at this read offset: offer to
     // store it for the drive.
     virtual void OfferReadOffset(const QString& driveName, int offset) = 0;
+    // The end of a queue where a track failed or mismatched (otherwise
+    // "转换完成!" is shown with ShowMessage).
+    virtual void ShowRipSummary(const TRipSummary& summary) = 0;
 };
 
 // The rip queue: turns the ticked rows still "未转换" into files through the
@@ -86,10 +111,14 @@ public:
               QObject* parent = nullptr);
     ~TRipQueue() override;
 
-    // The rip command: validate, then start the next ticked "未转换" row, or
-    // finish the queue ("转换完成!", eject when "ejectCD" is on; "没有需要转换的
-    // 音轨。" when it had nothing to do). Errors while starting a track are
-    // passed on; the controls then stay busy. Ignored while a track runs.
+    // The rip command: validate, then start the next ticked "未转换" row (a
+    // new queue also retries the ticked rows that failed), or finish the
+    // queue: "转换完成!" when every track was ripped and none mismatched,
+    // otherwise the summary, once the verdicts are in; the disc is ejected
+    // when "ejectCD" is on and no track failed; "没有需要转换的音轨。" when it
+    // had nothing to do. A track that fails does not stop the others. Errors
+    // while starting a track are passed on; the controls then stay busy.
+    // Ignored while a track runs.
     void RipCommand();
     // Stops the queue: no further track, the running one ends as "用户取消";
     // the queue is idle once it has ended.
@@ -145,9 +174,9 @@ private:
     // The file a row goes to, by the file-name template.
     TTrackTarget TargetOfRow(int row, const TOutputFormat& format) const;
     // With "写入完整标签" on, every tag of the names into the finished
-    // temporary file. Returns why it failed, or an empty text; a missing tag
-    // library only leaves the file untagged.
-    QString TagFinishedFile(const QString& temporary, int row);
+    // temporary file. Returns why it failed (a missing tag library too), or an
+    // empty text.
+    QString TagFinishedFile(const QString& temporary, int track);
     // The front cover once beside the files of a folder, never over a file there.
     void WriteCoverFile(const QString& target);
 
@@ -159,8 +188,18 @@ private:
     void FastReadJudged(int track);
     // The run is over: the controls go idle when Stop was pressed.
     void EndRun();
-    // A track that cannot start: its row fails visibly and the queue goes idle.
-    void FailTrack(int row, const QString& message);
+    // The track's row fails with the reason, kept for the queue's end.
+    void MarkFailed(int track, const QString& reason);
+    // One track at a time: the track failed, the queue goes on with the next.
+    void FailTrack(int track, const QString& reason);
+    // Whether a row is for the rip command to take: ticked and "未转换", or
+    // failed in an earlier queue.
+    bool ToRip(int row) const;
+    // No row is left: the queue ends with its message.
+    void FinishQueue();
+    // The message at the end, once the records are written.
+    void ReportEnd();
+    int RowOf(int track) const;
 
     // The pipelined queue (rip_queue_pipeline.cpp).
     bool Pipelined() const;
@@ -189,9 +228,9 @@ private:
     bool stopped_ = false; // Stop was pressed since the current track started
     bool ripped_ = false;  // the queue has started a track since it was last idle
 
+    // A run is keyed by its track: the rows may be sorted while it runs.
     struct TRun {
         int Id = 0;
-        int Row = 0;
         int Track = 0;
         bool Test = false;   // the pass of test and copy that only checksums
         bool ReRead = false; // the secure read after a fast one that was not confirmed
@@ -212,7 +251,6 @@ private:
     };
     std::unique_ptr<TRipPipeline> pipeline_;
     std::map<int, TPipedRun> piped_;
-    bool pipelineFailed_ = false; // a track failed: no more are added, no "转换完成!"
     // A fast pipelined queue waiting for the lookup, with its format.
     const TOutputFormat* lookupWait_ = nullptr;
     const TOutputFormat* pipelineFormat_ = nullptr; // the running pipelined queue's
@@ -232,7 +270,12 @@ private:
     std::vector<int> queueTracks_;      // the tracks it started, in order
     std::map<int, QString> queueFiles_; // each started track's file, below the folder
     std::set<QString> coverFolders_;    // the folders the queue has put a cover in
-    bool tagLibraryReported_ = false;   // the missing tag library was reported
+    std::map<int, QString> failures_;   // why each failed track of the queue failed
+    // The queue that ran to its end, waiting for its records before its message.
+    std::optional<TRipSummary> summary_;
+    std::vector<int> summaryRipped_; // its tracks ripped, whose verdicts it counts
+    bool ejectAfter_ = false;        // eject once the message was shown
+    QString lastLog_;                // the log the last records wrote
     std::optional<QString> template_;
     std::optional<int> level_;
     std::optional<TQueueRecord> unwritten_; // an ended queue waiting for its verdicts

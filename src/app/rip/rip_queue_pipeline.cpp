@@ -52,7 +52,6 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
         connect(pipeline_.get(), &TRipPipeline::Idle, this, &TRipQueue::PipelineIdle);
     }
     stopped_ = false;
-    pipelineFailed_ = false;
     pipelineFormat_ = &format;
     const auto& lookup = verification_.Lookup();
     if (reading_.Options().Mode == TReadingMode::FastVerify && !lookup) {
@@ -63,28 +62,23 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
     if (lookup)
         reading_.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
     std::vector<TPipelineTrack> tracks;
+    const bool available = components_.Output(format) != nullptr;
     for (int row = 0; row < rows_.rowCount(); ++row) {
         if (!rows_.Checked(row) || rows_.Status(row) != TTrackStatus::NotConverted)
             continue;
         const int track = rows_.TrackNumberOfRow(row);
-        if (components_.Output(format) == nullptr) {
-            // The format's library is missing: its first track fails with the reason.
-            queueTracks_.push_back(track);
-            FailTrack(row, components_.Unavailable(format));
-            return;
+        queueTracks_.push_back(track);
+        // A track that cannot start fails with the reason; the others go on.
+        if (!available) {
+            MarkFailed(track, components_.Unavailable(format));
+            continue;
         }
         QString problem;
         std::optional<TPipelineTrack> job = PipedJob(row, format, problem);
         if (!job) {
-            // As one track at a time would: the tracks before it are ripped,
-            // this one fails, none after it starts.
-            queueTracks_.push_back(track);
-            rows_.SetStatus(row, TTrackStatus::Failed);
-            host_.ShowRunError(problem);
-            pipelineFailed_ = true;
-            break;
+            MarkFailed(track, problem);
+            continue;
         }
-        queueTracks_.push_back(track);
         rows_.SetVerdict(row, QString());
         CurrentTrack_ = track;
         tracks.push_back(std::move(*job));
@@ -92,7 +86,7 @@ void TRipQueue::StartPipelinedQueue(const TOutputFormat& format)
     for (TPipelineTrack& job : tracks)
         pipeline_->Add(std::move(job));
     if (piped_.empty())
-        GoIdle();
+        FinishQueue();
 }
 
 std::optional<TPipelineTrack> TRipQueue::PipedJob(int row, const TOutputFormat& format,
@@ -110,7 +104,6 @@ std::optional<TPipelineTrack> TRipQueue::PipedJob(int row, const TOutputFormat& 
     queueFiles_[track] = target.relative;
     TRun run;
     run.Id = ++lastRun_;
-    run.Row = row;
     run.Track = track;
     run.ReRead = reading_.ReRead(track);
     run.Target = target.path;
@@ -154,12 +147,11 @@ void TRipQueue::PipelineLookupAnswered()
 
 void TRipQueue::PipelineReadProgress(int id, int /*percent*/)
 {
+    // The selection stays where the user put it.
     const auto found = piped_.find(id);
-    if (found != piped_.end() && !found->second.ReadDone) {
-        rows_.SetStatus(found->second.Run.Row,
+    if (found != piped_.end() && !found->second.ReadDone)
+        rows_.SetStatus(RowOf(found->second.Track),
                         found->second.Run.ReRead ? TTrackStatus::ReReading : TTrackStatus::Reading);
-        host_.SelectRow(found->second.Run.Row);
-    }
 }
 
 void TRipQueue::PipelineRead(int id, const TPipelineRead& read)
@@ -169,8 +161,9 @@ void TRipQueue::PipelineRead(int id, const TPipelineRead& read)
         return;
     found->second.ReadDone = true;
     found->second.Read = read;
-    if (read.Ok && rows_.Status(found->second.Run.Row) == TTrackStatus::Reading)
-        rows_.SetStatus(found->second.Run.Row, TTrackStatus::Converting);
+    const int row = RowOf(found->second.Track);
+    if (read.Ok && rows_.Status(row) == TTrackStatus::Reading)
+        rows_.SetStatus(row, TTrackStatus::Converting);
 }
 
 void TRipQueue::PipelineEncodeProgress(int id, int percent)
@@ -178,7 +171,7 @@ void TRipQueue::PipelineEncodeProgress(int id, int percent)
     const auto found = piped_.find(id);
     if (found == piped_.end())
         return;
-    const int row = found->second.Run.Row;
+    const int row = RowOf(found->second.Track);
     rows_.SetProgress(row, percent);
     if (found->second.Run.ReRead)
         rows_.SetStatus(row, TTrackStatus::ReReading);
@@ -194,7 +187,7 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
         return;
     const TPipedRun ended = found->second;
     piped_.erase(found);
-    const int row = ended.Run.Row;
+    const int row = RowOf(ended.Track);
     switch (end) {
     case TPipelineEnd::Done: {
         const std::optional<verify::TrackChecksums> sums =
@@ -225,9 +218,7 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
         break;
     case TPipelineEnd::Failed:
         TOutputFolder::Discard(ended.Run.Temporary);
-        rows_.SetStatus(row, TTrackStatus::Failed);
-        host_.ShowRunError(error);
-        pipelineFailed_ = true;
+        MarkFailed(ended.Track, error);
         break;
     case TPipelineEnd::Skipped:
         // Never encoded: the row is still to rip, and leaves no trace in the records.
@@ -243,19 +234,17 @@ void TRipQueue::PipelineTrackEnded(int id, TPipelineEnd end, const QString& erro
 void TRipQueue::KeepPipedTrack(const TRun& run)
 {
     // Tagged before it gets its name: a file under a final name is complete.
-    QString problem = TagFinishedFile(run.Temporary, run.Row);
+    QString problem = TagFinishedFile(run.Temporary, run.Track);
     if (problem.isEmpty())
         problem = TOutputFolder::Finish(run.Temporary, run.Target);
     if (!problem.isEmpty()) {
         TOutputFolder::Discard(run.Temporary);
-        rows_.SetStatus(run.Row, TTrackStatus::Failed);
-        host_.ShowRunError(problem);
-        pipelineFailed_ = true;
+        MarkFailed(run.Track, problem);
         return;
     }
     WriteCoverFile(run.Target);
-    rows_.SetProgress(run.Row, 100);
-    rows_.SetStatus(run.Row, TTrackStatus::Converted);
+    rows_.SetProgress(RowOf(run.Track), 100);
+    rows_.SetStatus(RowOf(run.Track), TTrackStatus::Converted);
 }
 
 void TRipQueue::PipedFastReadJudged(int track)
@@ -275,21 +264,20 @@ void TRipQueue::PipedFastReadJudged(int track)
         return;
     }
     TOutputFolder::Discard(judged.Temporary);
+    const int row = RowOf(track);
     if (stopped_ || pipelineFormat_ == nullptr) {
-        rows_.SetStatus(judged.Row, TTrackStatus::Cancelled);
+        rows_.SetStatus(row, TTrackStatus::Cancelled);
         settle();
         return;
     }
     // Read again securely behind the tracks already queued; the plan now
     // reads this track securely and records why.
-    rows_.SetProgress(judged.Row, 0);
-    rows_.SetStatus(judged.Row, TTrackStatus::ReReading);
+    rows_.SetProgress(row, 0);
+    rows_.SetStatus(row, TTrackStatus::ReReading);
     QString problem;
-    std::optional<TPipelineTrack> job = PipedJob(judged.Row, *pipelineFormat_, problem);
+    std::optional<TPipelineTrack> job = PipedJob(row, *pipelineFormat_, problem);
     if (!job) {
-        rows_.SetStatus(judged.Row, TTrackStatus::Failed);
-        host_.ShowRunError(problem);
-        pipelineFailed_ = true;
+        MarkFailed(track, problem);
         settle();
         return;
     }
@@ -300,7 +288,7 @@ void TRipQueue::PipelineIdle()
 {
     if (!piped_.empty() || !held_.empty())
         return;
-    if (stopped_ || pipelineFailed_) {
+    if (stopped_) {
         GoIdle();
         return;
     }

@@ -39,10 +39,34 @@ inline const QString kSameFileName =
 inline const QString kSameFileNameCaption =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "文件名重复"));
 
+// The end of a queue where a track failed or mismatched.
+inline const QString kRipEndedCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "转换结束"));
+inline const QString kSummaryRipped =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "已转换 %1 首音轨（共 %2 首）。"));
+inline const QString kSummaryVerdicts = QStringLiteral(
+    QT_TRANSLATE_NOOP("sonfeld", "AccurateRip: %1 首验证准确，%2 首不匹配，%3 首无法校验。"));
+inline const QString kSummaryFailed =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "%1 首未能转换:"));
+inline const QString kSummaryRetry =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "再次点击“提取CD音乐”会重新转换未能转换的音轨。"));
+inline const QString kSummaryMismatch = QStringLiteral(QT_TRANSLATE_NOOP(
+    "sonfeld", "不匹配的音轨可能读错了: 请清洁光盘、检查光驱的读取偏移，然后重新转换。"));
+inline const QString kSummaryFolder =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "输出文件夹: %1"));
+inline const QString kSummaryLog = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "日志: %1"));
+inline const QString kOpenFolder = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "打开文件夹"));
+inline const QString kOpenLog = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "打开日志"));
+inline const QString kCloseButton = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "关闭"));
+// A track whose read ended before its end without Stop.
+inline const QString kEndedEarly =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "音轨没有读到结尾。"));
+
 // Closing the main window.
 inline const QString kCloseQuestion =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "你是否确定停止转换?"));
 inline const QString kCloseCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "关闭应用程序?"));
+// Esc during a rip asks the same question first.
+inline const QString kStopCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "停止转换"));
 
 // Identity of the program.
 inline const QString kProgramName = QStringLiteral("Sonfeld");

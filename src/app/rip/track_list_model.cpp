@@ -40,6 +40,8 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
             return row.checked ? Qt::Checked : Qt::Unchecked;
         return {};
     }
+    if (role == Qt::ToolTipRole)
+        return row.failReason.isEmpty() ? QVariant() : QVariant(ShownMessage(row.failReason));
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (index.column()) {
@@ -297,7 +299,24 @@ void TTrackListModel::SetStatus(int row, TTrackStatus value)
     if (!Valid(row))
         return;
     rows_[static_cast<std::size_t>(row)].status = value;
+    if (value != TTrackStatus::Failed)
+        rows_[static_cast<std::size_t>(row)].failReason.clear();
     Changed(row, tlStatus);
+}
+
+void TTrackListModel::SetFailed(int row, const QString& reason)
+{
+    if (!Valid(row))
+        return;
+    rows_[static_cast<std::size_t>(row)].failReason = reason;
+    SetStatus(row, TTrackStatus::Failed);
+    // The tooltip stands on every cell of the row.
+    emit dataChanged(index(row, 0), index(row, kTrackColumnCount - 1), {Qt::ToolTipRole});
+}
+
+QString TTrackListModel::FailReason(int row) const
+{
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].failReason : QString();
 }
 
 QString TTrackListModel::Verdict(int row) const

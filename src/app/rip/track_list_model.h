@@ -86,7 +86,11 @@ public:
     void SetProgress(int row, int value);
     TTrackStatus Status(int row) const;
     QString StatusText(int row) const { return app::StatusText(Status(row)); }
+    // Any status but "转换失败" also clears the reason of an earlier failure.
     void SetStatus(int row, TTrackStatus value);
+    // "转换失败", with why: the row's tooltip.
+    void SetFailed(int row, const QString& reason);
+    QString FailReason(int row) const;
     // The AccurateRip verdict of the row's last rip; empty until it is known.
     QString Verdict(int row) const;
     void SetVerdict(int row, const QString& text);
@@ -113,6 +117,7 @@ private:
         QString timeText;
         int progress = 0;
         TTrackStatus status = TTrackStatus::NotConverted;
+        QString failReason;
         QString verdict;
     };
 

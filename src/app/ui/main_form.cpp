@@ -301,4 +301,22 @@ void TMainForm::ShowError(const QString& message)
     ShowErrorBox(this, message);
 }
 
+void TMainForm::ShowRipSummary(const TRipSummary& summary)
+{
+    TMessageRequest request{this, QMessageBox::Warning, text::kRipEndedCaption,
+                            summary.Text(Shown(text::kSummaryRetry)),
+                            QMessageBox::Open | QMessageBox::Close};
+    request.ButtonTexts = {{QMessageBox::Open, Shown(text::kOpenFolder)},
+                           {QMessageBox::Close, Shown(text::kCloseButton)}};
+    if (!summary.LogFile.isEmpty()) {
+        request.Buttons |= QMessageBox::Apply;
+        request.ButtonTexts.emplace_back(QMessageBox::Apply, Shown(text::kOpenLog));
+    }
+    const QMessageBox::StandardButton answer = ShowMessageBox(request);
+    if (answer == QMessageBox::Open)
+        OpenUrl(QUrl::fromLocalFile(summary.Folder));
+    else if (answer == QMessageBox::Apply)
+        OpenUrl(QUrl::fromLocalFile(summary.LogFile));
+}
+
 } // namespace sonfeld::app

@@ -115,6 +115,9 @@ public:
     // rebuilds the list; images are not polled.
     void PollMedia();
     void OfferReadOffset(const QString& driveName, int offset) override;
+    // The summary of a rip where a track failed or mismatched; offers to open
+    // the folder and the log.
+    void ShowRipSummary(const TRipSummary& summary) override;
 
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
@@ -256,6 +259,8 @@ private:
     void NotifyRipEnded();
     void SetUpKeyboard();
     bool TracksListKey(QKeyEvent* event);
+    // Esc during a rip: stops it once the user said yes.
+    void AskToStop();
     void SetTrackColumnWidths();
 
     // The disc's names outlive the queue, which reads them while it ends.

@@ -13,8 +13,10 @@
 #include <QToolButton>
 
 #include "app/rip/shown_text.h"
+#include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
 #include "main_form.h"
+#include "message_box.h"
 
 namespace sonfeld::app {
 
@@ -63,6 +65,8 @@ void TMainForm::SetUpKeyboard()
     QWidget::setTabOrder(edtDes, cbTrack);
     QWidget::setTabOrder(cbTrack, TracksList);
     TracksList->installEventFilter(this);
+    // Esc reaches the stop command through its shortcut, which asks first.
+    btnStopRip->installEventFilter(this);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
@@ -70,7 +74,22 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (watched == TracksList && event->type() == QEvent::KeyPress &&
         TracksListKey(static_cast<QKeyEvent*>(event)))
         return true;
+    if (watched == btnStopRip && event->type() == QEvent::Shortcut) {
+        if (btnStopRip->isEnabled())
+            Guarded(this, [this] { AskToStop(); });
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::AskToStop()
+{
+    // A key is pressed by mistake more easily than the stop button.
+    const auto answer = ShowMessageBox({this, QMessageBox::Question, text::kStopCaption,
+                                        text::kCloseQuestion, QMessageBox::Yes | QMessageBox::No});
+    // The rip may have ended while the question was open.
+    if (answer == QMessageBox::Yes && btnStopRip->isEnabled())
+        btnCDStopClick();
 }
 
 bool TMainForm::TracksListKey(QKeyEvent* event)

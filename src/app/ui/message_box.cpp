@@ -1,5 +1,6 @@
 #include "message_box.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <exception>
@@ -46,6 +47,9 @@ QMessageBox::StandardButton ShowMessageBox(const TMessageRequest& request)
     if (MessageDisplay())
         return MessageDisplay()(shown);
     QMessageBox box(shown.Icon, shown.Caption, shown.Text, shown.Buttons, shown.Parent);
+    for (const auto& [button, text] : shown.ButtonTexts)
+        if (QAbstractButton* made = box.button(button))
+            made->setText(text);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

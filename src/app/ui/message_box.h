@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -18,6 +20,8 @@ struct TMessageRequest {
     QString Caption;
     QString Text;
     QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
+    // Texts of our own for some of the buttons ("打开文件夹" on Open), as shown.
+    std::vector<std::pair<QMessageBox::StandardButton, QString>> ButtonTexts = {};
 };
 
 using TMessageDisplay = std::function<QMessageBox::StandardButton(const TMessageRequest&)>;

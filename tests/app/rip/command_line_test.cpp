@@ -37,8 +37,9 @@ protected:
         const std::string errFile = (logs_ / "stderr.txt").string();
         const std::string command =
             env_ + "XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) +
-            " QT_QPA_PLATFORM=offscreen " + ShellQuote(InProgramFolder("sonfeld")) + " " +
-            arguments + " 2>" + ShellQuote(errFile);
+            " QT_QPA_PLATFORM=offscreen " +
+            ShellQuote(program_.empty() ? InProgramFolder("sonfeld") : program_) + " " + arguments +
+            " 2>" + ShellQuote(errFile);
         out_.clear();
         const int status = RunCommand(command, &out_);
         const std::vector<std::uint8_t> err = ReadFileBytes(errFile);
@@ -95,7 +96,8 @@ protected:
     }
 
     std::string env_;
-    std::string server_; // the AccurateRipServer setting
+    std::string program_; // another copy of the program; empty: the build's
+    std::string server_;  // the AccurateRipServer setting
     // The lookup and cover servers' settings lines: closed unless a test serves them.
     std::string nameServers_ = ClosedNameServers();
 
@@ -282,13 +284,75 @@ TEST_F(CommandLineTest, CompressionLevelsFromTheStore)
     EXPECT_FALSE(std::filesystem::exists(Out("Track1.flac")));
 }
 
-TEST_F(CommandLineTest, ATrackThatFailsMakesTheExitNonZero)
+TEST_F(CommandLineTest, ATrackThatFailsMakesTheExitNonZeroAndTheOthersAreRipped)
 {
-    EXPECT_EQ(Sonfeld(Rip("FLAC", "--name 2=a/b")), 1);
-    EXPECT_NE(out_.find("Track 2: 转换失败"), std::string::npos) << out_;
-    EXPECT_NE(err_.find("a/b"), std::string::npos) << err_;
-    EXPECT_TRUE(std::filesystem::exists(Out("Track1.flac")));
-    EXPECT_FALSE(std::filesystem::exists(Out("Track3.flac")));
+    // A folder where Track 2's file should go: it cannot be saved, whatever its name.
+    std::filesystem::create_directories(Out("Track2.flac") / "mine");
+    for (const char* store : {"sequentialMode=1\n", ""}) {
+        SCOPED_TRACE(store);
+        Store(store);
+        EXPECT_EQ(Sonfeld(Rip("FLAC")), 1);
+        EXPECT_NE(out_.find("Track 2: 转换失败"), std::string::npos) << out_;
+        EXPECT_NE(err_.find("Track2.flac"), std::string::npos) << err_;
+        for (int track : {1, 3})
+            EXPECT_EQ(FfmpegDecode(Out("Track" + std::to_string(track) + ".flac")),
+                      disc_.TrackBytes(track))
+                << track;
+        // The summary, as the window shows it, before the count.
+        const std::size_t summary = out_.find("转换结束:\n  已转换 2 首音轨（共 3 首）。\n");
+        EXPECT_NE(summary, std::string::npos) << out_;
+        EXPECT_NE(out_.find("1 首未能转换:\n    Track 2: 无法把文件保存为", summary),
+                  std::string::npos)
+            << out_;
+        EXPECT_LT(summary, out_.find("2 of 3 tracks ripped"));
+        EXPECT_EQ(out_.find("转换完成!"), std::string::npos) << out_;
+        for (const auto& name : Files())
+            if (name != "Track2.flac")
+                std::filesystem::remove(Out(name));
+    }
+}
+
+TEST_F(CommandLineTest, ADataTrackAskedForByNumberIsABadArgument)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "data.bin", std::vector<std::uint8_t>(300 * 2352, 0x5A));
+    WriteFileBytes(dir.Path() / "audio.bin", std::vector<std::uint8_t>(300 * 2352, 7));
+    const std::filesystem::path cue = dir.Path() / "mixed.cue";
+    std::ofstream(cue) << "FILE data.bin BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n"
+                          "FILE audio.bin BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n";
+    const std::string rip = "--rip --image " + ShellQuote(cue.string()) + " --format Wav --out " +
+                            ShellQuote(out_dir_.Path().string());
+    EXPECT_EQ(Sonfeld(rip + " --tracks 1"), 2);
+    EXPECT_NE(err_.find("Track 1 is a data track (数据轨)"), std::string::npos) << err_;
+    EXPECT_EQ(out_.find("tracks ripped"), std::string::npos) << out_;
+    EXPECT_TRUE(Files().empty());
+    ASSERT_EQ(Sonfeld(rip + " --tracks 2"), 0) << out_ << err_;
+    EXPECT_NE(out_.find("1 of 1 tracks ripped"), std::string::npos) << out_;
+}
+
+TEST_F(CommandLineTest, TagsThatCannotBeWrittenFailTheTrack)
+{
+    // The program beside its CD library but without the tag library.
+    TempDir programs;
+    for (const char* file : {"sonfeld", "libcdrip.so"})
+        std::filesystem::copy_file(InProgramFolder(file), programs.Path() / file);
+    program_ = (programs.Path() / "sonfeld").string();
+    for (const char* store : {"sequentialMode=1\n", ""}) {
+        SCOPED_TRACE(store);
+        Store(store);
+        EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 1,2")), 1);
+        EXPECT_NE(err_.find("libsonfeld_tags.so library could not be loaded."), std::string::npos)
+            << err_;
+        EXPECT_NE(out_.find("Track 1: 转换失败"), std::string::npos) << out_;
+        EXPECT_NE(out_.find("Track 2: 转换失败"), std::string::npos) << out_;
+        EXPECT_NE(out_.find("0 of 2 tracks ripped"), std::string::npos) << out_;
+        // No file under its name, none left under a temporary one.
+        EXPECT_TRUE(Files().empty());
+    }
+    // Without full tags the same program rips.
+    Store("writeFullTags=0\n");
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 1")), 0) << err_;
+    EXPECT_EQ(FfmpegDecode(Out("Track1.flac")), disc_.TrackBytes(1));
 }
 
 TEST_F(CommandLineTest, AnExistingFileWithOverwritingOffIsRefused)

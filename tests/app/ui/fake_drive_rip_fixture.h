@@ -136,14 +136,15 @@ protected:
         Form().edtDes->setText(QString::fromStdString(outDir_.string()));
     }
 
-    // Rips every track to WAV and waits for the log, written once the verdicts are in.
+    // Rips every track to WAV and waits for the log, written once the verdicts
+    // are in, and for the end message that follows it.
     std::string RipAll()
     {
         if (!windows_.MainForm)
             PrepareRip();
         EXPECT_EQ(Rows().rowCount(), kTracks);
         PressRip();
-        EXPECT_TRUE(WaitForAllDone());
+        EXPECT_TRUE(WaitForRipEnd());
         EXPECT_TRUE(WaitUntil([this] { return std::filesystem::exists(Output("rip.log")); }));
         const std::vector<std::uint8_t> log = ReadFileBytes(Output("rip.log"));
         return std::string(log.begin(), log.end());

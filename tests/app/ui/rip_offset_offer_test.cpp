@@ -88,7 +88,7 @@ TEST_F(RipOffsetOfferTest, YesStoresTheOffsetAtWhichTheTracksMatch)
     const QString drive = QString::fromStdString(Form().Components().ReadCDIn->DriveName());
     messages_.QuestionAnswer = QMessageBox::Yes;
     PressRip();
-    ASSERT_TRUE(WaitForAllDone());
+    ASSERT_TRUE(WaitForRipEnd());
     const auto offered = [this] {
         for (const TMessageRequest& message : messages_.Messages)
             if (message.Icon == QMessageBox::Question)

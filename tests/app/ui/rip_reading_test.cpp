@@ -11,6 +11,7 @@
 #include <QTabWidget>
 
 #include "app/rip/reading_settings.h"
+#include "app/rip/texts.h"
 #include "fake_drive_rip_fixture.h"
 
 namespace sonfeld::test {
@@ -53,6 +54,13 @@ TEST_F(RipReadingTest, AFastReadAccurateRipRejectsIsReadOnceMoreSecurely)
     EXPECT_EQ(Occurrences(log, "快速读取与 AccurateRip 不匹配，已以安全模式重新读取"), 2) << log;
     EXPECT_EQ(Occurrences(log, "安全模式重新读取后仍未经 AccurateRip 确认，文件已保留"), 1) << log;
     EXPECT_NE(log.find("音轨 3: AccurateRip 不匹配"), std::string::npos) << log;
+    // The end says so, and what to do about it.
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Caption, text::kRipEndedCaption);
+    EXPECT_EQ(messages_.Messages[0].Text.section(QLatin1Char('\n'), 0, 1),
+              QStringLiteral("已转换 3 首音轨（共 3 首）。\n"
+                             "AccurateRip: 2 首验证准确，1 首不匹配，0 首无法校验。"));
+    EXPECT_TRUE(messages_.Messages[0].Text.contains(text::kSummaryMismatch));
 }
 
 TEST_F(RipReadingTest, WithoutTheDiscInTheDatabaseTheRestIsReadSecurely)

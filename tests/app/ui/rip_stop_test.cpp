@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QToolBar>
+#include <QtTest>
 
 #include "app/rip/rip_components.h"
 #include "app/rip/settings_store.h"
@@ -63,6 +64,35 @@ TEST_F(RipStopTest, StopDuringATrackCancelsItAndARipContinuesWithTheNext)
     EXPECT_EQ(FfmpegDecode(Output("Track2.wav")), disc_.TrackBytes(2));
     EXPECT_FALSE(Busy());
     EXPECT_FALSE(Form().ToolBarPaly->isVisible());
+}
+
+TEST_F(RipStopTest, EscAsksFirstAndStopsEvenFromTheFolderField)
+{
+    PressRip();
+    ASSERT_TRUE(WaitUntil([this] { return Running(0); }));
+    QApplication::setActiveWindow(&Form());
+    Form().edtDes->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), Form().edtDes);
+
+    messages_.QuestionAnswer = QMessageBox::No;
+    QTest::keyClick(Form().edtDes, Qt::Key_Escape);
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Text, text::kCloseQuestion);
+    EXPECT_EQ(messages_.Messages[0].Caption, text::kStopCaption);
+    EXPECT_TRUE(messages_.Messages[0].Buttons & QMessageBox::No);
+    EXPECT_TRUE(Busy());
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::Converting);
+
+    messages_.QuestionAnswer = QMessageBox::Yes;
+    QTest::keyClick(Form().edtDes, Qt::Key_Escape);
+    EXPECT_EQ(messages_.Messages.size(), 2u);
+    EXPECT_FALSE(Busy());
+    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Cancelled; }));
+    EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
+    // The stop button itself asks nothing; Esc while idle does nothing.
+    QTest::keyClick(Form().edtDes, Qt::Key_Escape);
+    EXPECT_EQ(messages_.Messages.size(), 2u);
 }
 
 TEST_F(RipStopTest, AStoppedReRipKeepsTheFinishedFile)
