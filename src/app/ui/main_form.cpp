@@ -167,11 +167,9 @@ bool TMainForm::FormCloseQuery()
                                         text::kCloseQuestion, QMessageBox::Yes | QMessageBox::No});
     if (answer != QMessageBox::Yes)
         return false;
-    Guarded(this, [this] {
-        if (TACSOutput* output = queue_->CurrentOutput())
-            output->Stop();
-    });
-    queue_->Timer1().stop();
+    // As "停止" does: the running track ends as "用户取消" and no other starts.
+    if (ripping_)
+        Guarded(this, [this] { queue_->StopCommand(); });
     // Without a drive that plays audio (a disc image) the player cannot be
     // stopped; the user asked to close, so that must not keep the window open.
     try {
