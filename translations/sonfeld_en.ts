@@ -681,5 +681,17 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>写入每条音轨的注释标签</source>
         <translation>Written into every track&apos;s comment tag</translation>
     </message>
+    <message>
+        <source>忘记此光盘的名称</source>
+        <translation>Forget this disc&apos;s names</translation>
+    </message>
+    <message>
+        <source>不再保留为这张光盘保存的名称、修改和所选发行版本</source>
+        <translation>No longer keep the names, edits and chosen release saved for this disc</translation>
+    </message>
+    <message>
+        <source>忘记为这张光盘保存的名称、所做的修改和所选的发行版本？</source>
+        <translation>Forget the names, the edits and the chosen release saved for this disc?</translation>
+    </message>
 </context>
 </TS>
