@@ -90,13 +90,10 @@ void TDiscNames::SetDisc(const disc::DiscModel& model)
 
 void TDiscNames::SetDisc(const TDiscKey& key, const TCdText& cdText)
 {
-    // Either may be our own, which Clear() empties.
-    const TDiscKey givenKey = key;
-    const TCdText given = cdText;
     Clear();
-    key_ = givenKey;
-    cdTextGiven_ = given;
-    cdText_ = MetadataFromCdText(given);
+    key_ = key;
+    cdTextGiven_ = cdText;
+    cdText_ = MetadataFromCdText(cdText);
     if (cdText_.album.album.value.isEmpty() && cdText_.album.albumArtist.value.isEmpty() &&
         cdText_.tracks.isEmpty())
         cdText_ = {};
@@ -226,7 +223,10 @@ void TDiscNames::Forget()
         TDiscMemory(store).Forget(key_.StorageId());
     }
     // As when the disc was first seen: its own CD-TEXT, nothing chosen.
-    SetDisc(key_, cdTextGiven_);
+    // Copies: SetDisc clears the members first.
+    const TDiscKey key = key_;
+    const TCdText cdText = cdTextGiven_;
+    SetDisc(key, cdText);
 }
 
 void TDiscNames::ForThisRunOnly()
