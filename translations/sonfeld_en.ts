@@ -733,5 +733,17 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>停止转换</source>
         <translation>Stop ripping</translation>
     </message>
+    <message>
+        <source>忘记此光盘的名称</source>
+        <translation>Forget this disc&apos;s names</translation>
+    </message>
+    <message>
+        <source>不再保留为这张光盘保存的名称、修改和所选发行版本</source>
+        <translation>No longer keep the names, edits and chosen release saved for this disc</translation>
+    </message>
+    <message>
+        <source>忘记为这张光盘保存的名称、所做的修改和所选的发行版本？</source>
+        <translation>Forget the names, the edits and the chosen release saved for this disc?</translation>
+    </message>
 </context>
 </TS>

@@ -42,8 +42,21 @@ void TCommandLineNames::Prepare(int drive, const TCommandLine& command, bool use
         return;
     }
     names_.SetDisc(*model);
-    if (userNames)
+    if (command.ForgetNames && names_.HasDisc()) {
+        names_.Forget();
+        out << "Forgot the names kept for disc " << names_.Key().StorageId() << "." << Qt::endl;
+    }
+    LookUp(command, out, err);
+    // The command's names are for this run: a later plain --rip of the disc
+    // gets what the window and the lookups gave it, not these.
+    if (userNames) {
+        names_.ForThisRunOnly();
         ApplyUserNames(command, static_cast<int>(model->tracks.size()));
+    }
+}
+
+void TCommandLineNames::LookUp(const TCommandLine& command, QTextStream& out, QTextStream& err)
+{
     if (!command.Lookup.value_or(Read(key::kAutoLookup)))
         return;
     const QMetaObject::Connection status =

@@ -17,15 +17,18 @@ class TCommandLineNames {
 public:
     TCommandLineNames();
 
-    // The names of the disc in drive (which must be the selected one). With
-    // userNames the command's names are set as typed by the user. Looks the
-    // disc up when asked (else as "自动查询" says) and waits, bounded by the
-    // lookups' time-outs. Raises EUsageError for a release that was not found.
+    // The names of the disc in drive (which must be the selected one). Forgets
+    // what was kept for the disc when the command says so; looks the disc up
+    // when asked (else as "自动查询" says) and waits, bounded by the lookups'
+    // time-outs. With userNames the command's names are then set over the
+    // lookup's as the user's, for this run only. Raises EUsageError for a
+    // release that was not found.
     void Prepare(int drive, const TCommandLine& command, bool userNames, QTextStream& out,
                  QTextStream& err);
     const metadata::TDiscNames& Names() const { return names_; }
 
 private:
+    void LookUp(const TCommandLine& command, QTextStream& out, QTextStream& err);
     void ApplyUserNames(const TCommandLine& command, int trackCount);
     void Wait();
 

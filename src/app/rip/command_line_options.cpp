@@ -99,6 +99,10 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Use release N when the lookup finds several (from 1, as "
                               "--list numbers them)"),
                QStringLiteral("N")),
+        Option({QStringLiteral("forget-names")},
+               QStringLiteral("先忘记为这张光盘保存的名称、修改和所选发行版本"),
+               QStringLiteral("First forget the names, edits and chosen release kept for the "
+                              "disc")),
         Option({QStringLiteral("require-accurate")},
                QStringLiteral("有音轨未经 AccurateRip 精确校验时以 1 退出"),
                QStringLiteral("Exit with 1 when a track is not proven accurate by AccurateRip")),
@@ -183,6 +187,7 @@ void ParseNameOptions(const QCommandLineParser& parser, TCommandLine& result)
         Refuse(QStringLiteral("--lookup and --no-lookup cannot go together."));
     if (lookup || noLookup)
         result.Lookup = lookup;
+    result.ForgetNames = parser.isSet(QStringLiteral("forget-names"));
     if (parser.isSet(QStringLiteral("release"))) {
         const int release =
             PositiveNumber(parser.value(QStringLiteral("release")), QStringLiteral("The release"));
@@ -306,6 +311,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));
+    if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
+        result.ForgetNames)
+        Refuse(QStringLiteral("--forget-names goes with --list or --rip."));
     if (result.Release && result.Lookup == false)
         Refuse(QStringLiteral("--release picks among the releases a lookup finds: it cannot go "
                               "with --no-lookup."));
@@ -335,22 +343,27 @@ QString UsageText()
         "      打开窗口；每个 CUE/BIN、TOC 或 NRG 镜像作为一个驱动器列出。\n"
         "      Opens the window; each CUE/BIN, TOC or NRG image is offered as a drive.\n"
         "  sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]\n"
+        "                [--forget-names]\n"
         "      列出驱动器和光盘上的音轨（标签、名称、时间），以及光盘的名称及其来源\n"
         "      （MusicBrainz、gnudb、CD-TEXT 或 手动）；有多个发行版本时一并列出。\n"
+        "      --forget-names 先忘记为光盘保存的名称、修改和所选发行版本。\n"
         "      Prints the drives and the tracks of the disc (label, name, time), the\n"
         "      disc's names and their source (MusicBrainz, gnudb, CD-TEXT or 手动),\n"
-        "      and the releases when several match.\n"
+        "      and the releases when several match. --forget-names first forgets\n"
+        "      the names, edits and chosen release kept for the disc.\n"
         "  sonfeld --rip (--image PATH | --drive N) --format FORMAT --out DIR\n"
         "              [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT]\n"
         "              [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]\n"
         "              [--disc N/M] [--comment TEXT] [--template TEXT]\n"
-        "              [--lookup | --no-lookup] [--release N]\n"
+        "              [--lookup | --no-lookup] [--release N] [--forget-names]\n"
         "      先查询光盘名称（除非 --no-lookup；默认取“自动查询”设置）并等待其结果，\n"
-        "      命令行给出的名称优先于查询结果；开启“写入完整标签”时写入全部标签。\n"
+        "      命令行给出的名称优先于查询结果，只用于本次提取，不为光盘保存；\n"
+        "      开启“写入完整标签”时写入全部标签。\n"
         "      Looks the disc's names up first (unless --no-lookup; by default as the\n"
         "      \"auto lookup\" setting says) and waits for them; names given on the\n"
-        "      command line win over the lookup. With \"full tags\" on, every tag the\n"
-        "      names give is written.\n"
+        "      command line win over the lookup, for this rip only: they are not\n"
+        "      kept for the disc. With \"full tags\" on, every tag the names give is\n"
+        "      written.\n"
         "      把音轨（默认全部）逐一提取到 DIR，文件名为 Track1、Track2……，可用\n"
         "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC 或 MP3。编码设置、标签和\n"
         "      选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"

@@ -14,13 +14,14 @@ namespace sonfeld::app {
 // The program's arguments:
 //   sonfeld [--image PATH]...                     the window, images offered as drives
 //   sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]
+//           [--forget-names]
 //           drives, the disc's rows and its names
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
 //           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
 //           [--disc N/M] [--comment TEXT] [--template TEXT] [--lookup | --no-lookup]
-//           [--release N] [--reading-mode secure|fast-verify] [--read-offset N] [--test-and-copy]
-//           [--level N]
+//           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
+//           [--read-offset N] [--test-and-copy] [--level N]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -35,7 +36,8 @@ struct TCommandLine {
     std::optional<QString> Album;
     // A track not proven accurate by AccurateRip fails the rip.
     bool RequireAccurate = false;
-    // Names given on the command line: they win over every lookup.
+    // Names given on the command line: they win over every lookup, for this
+    // run only.
     std::optional<QString> Artist;
     std::optional<QString> AlbumArtist;
     std::optional<QString> Year;
@@ -46,6 +48,7 @@ struct TCommandLine {
     std::optional<QString> Template; // instead of the stored file-name template
     std::optional<bool> Lookup;      // unset: the stored "自动查询"
     std::optional<int> Release;      // 1-based, among several releases
+    bool ForgetNames = false;        // drop what is kept for the disc first
     // Each replaces the stored setting (the drive's offset) for this rip.
     std::optional<TReadingMode> ReadingMode;
     std::optional<int> ReadOffset;

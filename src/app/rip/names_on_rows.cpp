@@ -12,6 +12,7 @@ void PutNamesOnRows(const metadata::TDiscMetadata& names, TTrackListModel& rows)
     // As the disc's own titles: a title given twice names the later tracks
     // with their number too, so no rip overwrites another's file.
     QSet<QString> used;
+    QSet<int> titled;
     for (const metadata::TTrackMetadata& track : names.tracks) {
         QString name = NameFromTitle(track.title.value);
         const int row = rows.RowOfTrack(track.number);
@@ -22,6 +23,14 @@ void PutNamesOnRows(const metadata::TDiscMetadata& names, TTrackListModel& rows)
             name += QStringLiteral(" (%1)").arg(track.number);
         used.insert(name);
         rows.SetTitle(row, name);
+        titled.insert(track.number);
+    }
+    // A track the names give no title takes its plain name again, not the
+    // title of a release or source shown before.
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const int track = rows.TrackNumberOfRow(row);
+        if (!rows.IsData(row) && !titled.contains(track))
+            rows.SetTitle(row, QStringLiteral("Track") + QString::number(track));
     }
 }
 

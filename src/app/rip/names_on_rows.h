@@ -2,8 +2,9 @@
 
 #include "metadata/disc_metadata.h"
 
-// The disc's names on the grid: a row's name is its track's title, unless the
-// user renamed the row. UI thread.
+// The disc's names on the grid: a row's name is its track's title, or its
+// plain name (Track1) when the names give none, unless the user renamed the
+// row. UI thread.
 namespace sonfeld::app {
 
 class TTrackListModel;

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace sonfeld::app {
@@ -22,6 +23,11 @@ TAlbumPanel::TAlbumPanel(QWidget* parent) : QWidget(parent)
     names->addWidget(AddEdit(TField::AlbumArtist, "edtAlbumArtist"), 2);
     names->addWidget(label(QT_TRANSLATE_NOOP("sonfeld", "专辑:")));
     names->addWidget(AddEdit(TField::Album, "edtAlbumTitle"), 3);
+    btnForgetNames_ = new QPushButton(TShownText::tr("忘记此光盘的名称"), this);
+    btnForgetNames_->setObjectName(QStringLiteral("btnForgetNames"));
+    btnForgetNames_->setToolTip(TShownText::tr("不再保留为这张光盘保存的名称、修改和所选发行版本"));
+    connect(btnForgetNames_, &QPushButton::clicked, this, &TAlbumPanel::ForgetRequested);
+    names->addWidget(btnForgetNames_);
     rows->addLayout(names);
 
     auto* details = new QHBoxLayout;

@@ -6,6 +6,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace sonfeld::app {
 
@@ -31,16 +32,21 @@ public:
 
     // The read-only state of a running rip.
     void SetReadOnly(bool value);
+    // "忘记此光盘的名称": asks for ForgetRequested; enabled while a disc is listed.
+    QPushButton* ForgetButton() const { return btnForgetNames_; }
 
 signals:
     // The user changed a box and left it (focus moved on or Enter).
     void FieldEdited(sonfeld::app::TAlbumPanel::TField field, const QString& text);
+    // The user pressed "忘记此光盘的名称" (not yet confirmed).
+    void ForgetRequested();
 
 private:
     QLineEdit* AddEdit(TField field, const char* objectName);
 
     QLineEdit* edits_[7] = {};
     QLabel* lblSource_ = nullptr;
+    QPushButton* btnForgetNames_ = nullptr;
 };
 
 } // namespace sonfeld::app

@@ -1,9 +1,13 @@
 #include "app_style.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
+#include <QEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
+#include <QSlider>
 #include <QStyleFactory>
 #include <QTranslator>
 
@@ -14,6 +18,53 @@ static void InitResources()
 }
 
 namespace sonfeld::app {
+
+namespace {
+
+// The boxes whose value a stray wheel would change; a scroll bar is the
+// page's own and always scrolls.
+bool IsValueBox(const QObject* object)
+{
+    return qobject_cast<const QAbstractSpinBox*>(object) != nullptr ||
+           qobject_cast<const QComboBox*>(object) != nullptr ||
+           qobject_cast<const QSlider*>(object) != nullptr;
+}
+
+class TWheelGuard final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish && IsValueBox(watched)) {
+            // The default, wheel focus, would let the wheel take the focus
+            // and with it the value.
+            auto* box = static_cast<QWidget*>(watched);
+            if (box->focusPolicy() == Qt::WheelFocus)
+                box->setFocusPolicy(Qt::StrongFocus);
+        } else if (event->type() == QEvent::Wheel && IsValueBox(watched) &&
+                   !static_cast<QWidget*>(watched)->hasFocus()) {
+            // Ignored and kept from the box: the application hands it on to
+            // the parents, the scrolling page among them.
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void GuardValueBoxesFromWheel(QApplication& application)
+{
+    const QString name = QStringLiteral("valueBoxWheelGuard");
+    if (application.findChild<QObject*>(name, Qt::FindDirectChildrenOnly) != nullptr)
+        return;
+    auto* guard = new TWheelGuard(&application);
+    guard->setObjectName(name);
+    application.installEventFilter(guard);
+}
 
 bool LoadQtTranslations(QApplication& application)
 {
@@ -38,6 +89,7 @@ void LoadResources()
 
 void ApplyBlueTheme(QApplication& application)
 {
+    GuardValueBoxesFromWheel(application);
     application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QPalette palette;
     palette.setColor(QPalette::Window, QColor(0xdf, 0xe9, 0xf5));

@@ -242,6 +242,8 @@ private:
     void ListDiscNames();
     void ShowDiscNames();
     void ChooseRelease();
+    // "忘记此光盘的名称", once the user confirmed it.
+    void ForgetDiscNames();
     void FormShow();
     bool FormCloseQuery();
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -165,6 +166,8 @@ void TMainForm::CreateDiscNames()
             [names](TAlbumPanel::TField field, const QString& text) {
                 names->SetAlbumField(NamesField(field), text);
             });
+    connect(AlbumPanel, &TAlbumPanel::ForgetRequested, this,
+            [this] { Guarded(this, [this] { ForgetDiscNames(); }); });
     connect(rows_.get(), &TTrackListModel::NameEdited, names, &metadata::TDiscNames::SetTrackTitle);
     connect(rows_.get(), &TTrackListModel::ArtistEdited, names,
             &metadata::TDiscNames::SetTrackArtist);
@@ -202,6 +205,21 @@ void TMainForm::ShowDiscNames()
             rows_->SetArtist(row, track.artist.value);
     }
     AlbumPanel->SetMetadata(names.album);
+}
+
+void TMainForm::ForgetDiscNames()
+{
+    if (ripping_ || !names_->HasDisc())
+        return;
+    const QString question =
+        TShownText::tr("忘记为这张光盘保存的名称、所做的修改和所选的发行版本？");
+    if (ShowMessageBox({this, QMessageBox::Question, TShownText::tr("忘记此光盘的名称"), question,
+                        QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes)
+        return;
+    names_->Forget();
+    // Listed anew, as the first time: rows renamed by the user get their
+    // names from the disc again, and "自动查询" looks it up.
+    RefreshTrackList();
 }
 
 void TMainForm::ChooseRelease()
@@ -261,6 +279,7 @@ void TMainForm::UpdateLookupEnabled()
 {
     btnLookup->setEnabled(!ripping_ && rows_->rowCount() > 0);
     AlbumPanel->SetReadOnly(ripping_);
+    AlbumPanel->ForgetButton()->setEnabled(!ripping_ && rows_->rowCount() > 0);
     // Names arriving halfway through a rip would name and tag its tracks
     // differently: the rip keeps the names it started with.
     if (ripping_ && names_ && names_->Busy()) {

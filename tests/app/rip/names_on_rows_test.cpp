@@ -40,6 +40,17 @@ TEST(NamesOnRowsTest, TitlesNameTheRowsTheUserDidNotRename)
     PutNamesOnRows(names, rows);
     EXPECT_EQ(rows.Name(0), "Dawn");
     EXPECT_EQ(rows.Name(1), "Mine");
+
+    // Names that give a track no title, or leave it out, give the row its
+    // plain name back.
+    names.tracks[0].title.value.clear();
+    names.tracks.removeLast();
+    names.tracks.removeLast();
+    PutNamesOnRows(names, rows);
+    EXPECT_EQ(rows.Name(0), "Track1");
+    EXPECT_EQ(rows.Name(1), "Mine");
+    EXPECT_EQ(rows.Name(2), "Track3");
+    EXPECT_EQ(rows.Name(3), "Track4");
 }
 
 } // namespace

@@ -255,6 +255,51 @@ TEST_F(NamesRipTest, ListShowsTheSourceAndTheReleasesToChooseFrom)
     EXPECT_NE(err_.find("There is no release 3"), std::string::npos) << err_;
 }
 
+TEST_F(NamesRipTest, NamesGivenOnTheCommandLineAreForThatRunOnly)
+{
+    ServeRelease(answers::OneReleaseJson());
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 1 --album Mine --genre Jazz --year 1999 --name 1=Solo "
+                                  "--comment 'just once'")),
+              0)
+        << out_ << err_;
+    const std::string tags = Reply("metaflac --export-tags-to=- " +
+                                   ShellQuote((out_dir_.Path() / "Solo.flac").string()));
+    EXPECT_NE(tags.find("ALBUM=Mine\n"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("GENRE=Jazz\n"), std::string::npos) << tags;
+
+    // The next plain rip has the looked-up names again, nothing of those.
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 1 --no-lookup")), 0) << out_ << err_;
+    const fs::path plain = out_dir_.Path() / "低潮 a1.flac";
+    ASSERT_TRUE(fs::exists(plain)) << out_ << ::testing::PrintToString(Files());
+    const std::string again = Reply("metaflac --export-tags-to=- " + ShellQuote(plain.string()));
+    EXPECT_NE(again.find("ALBUM=海港之光\n"), std::string::npos) << again;
+    EXPECT_NE(again.find("DATE=2001-02-03\n"), std::string::npos) << again;
+    for (const char* field : {"GENRE=", "COMMENT=", "Mine"})
+        EXPECT_EQ(again.find(field), std::string::npos) << field << "\n" << again;
+}
+
+TEST_F(NamesRipTest, ForgetNamesDropsTheReleaseKeptForTheDisc)
+{
+    ServeRelease(answers::TwoReleasesJson());
+    ASSERT_EQ(Sonfeld(List("--release 2")), 0) << err_;
+    ASSERT_EQ(Sonfeld(List("--no-lookup")), 0) << err_;
+    EXPECT_NE(out_.find("Album: 海港之光 (再发行)"), std::string::npos) << out_;
+
+    ASSERT_EQ(Sonfeld(List("--forget-names --no-lookup")), 0) << err_;
+    EXPECT_NE(out_.find("Forgot the names kept for disc " + answers::kDiscId.toStdString()),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("Names from: (none)"), std::string::npos) << out_;
+    ASSERT_EQ(Sonfeld(List()), 0) << err_;
+    EXPECT_NE(out_.find("* 1. "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Album: 海港之光\n"), std::string::npos) << out_;
+
+    EXPECT_EQ(Sonfeld("--forget-names"), 2);
+    EXPECT_NE(err_.find("--forget-names goes with --list or --rip"), std::string::npos) << err_;
+    ASSERT_EQ(Sonfeld("--help"), 0);
+    EXPECT_NE(out_.find("  --forget-names\n"), std::string::npos) << out_;
+}
+
 TEST_F(NamesRipTest, ATemplateNeverLeavesTheOutputFolder)
 {
     EXPECT_NE(Sonfeld(Rip("Wav", "--no-lookup --template '../{title}'")), 0);

@@ -4,7 +4,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -24,6 +27,22 @@ namespace {
 using namespace sonfeld::app;
 
 using SettingsPageTest = WindowTest;
+
+// One notch of the mouse wheel down over the middle of widget, handed on to
+// the parents while none takes it, as Qt hands on the mouse's own wheel events
+// (a synthetic one it gives only to its receiver).
+void WheelOver(QWidget* widget)
+{
+    QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    for (QWidget* receiver = widget; receiver != nullptr; receiver = receiver->parentWidget()) {
+        QWheelEvent event(at, receiver->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(receiver, &event);
+        if (event.isAccepted() || receiver->isWindow())
+            return;
+        at += receiver->pos();
+    }
+}
 
 TEST_F(SettingsPageTest, AnEmptyStoreShowsTheDefaults)
 {
@@ -98,6 +117,48 @@ TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
     EXPECT_TRUE(Form().chkSequentialMode->isChecked());
     EXPECT_TRUE(Form().chkAddAlbum->isChecked());
     EXPECT_TRUE(Form().edtAlbum->isEnabled());
+}
+
+TEST_F(SettingsPageTest, TheWheelTurnsOnlyABoxWithTheFocusAndElseScrollsThePage)
+{
+    OpenWindows();
+    Form().resize(720, 420);
+    Form().MainTabControl->setCurrentIndex(1);
+    QApplication::setActiveWindow(&Form());
+    QTest::qWait(1);
+    auto* page = Form().findChild<QScrollArea*>(QStringLiteral("settingsScroll"));
+    ASSERT_NE(page, nullptr);
+    QScrollBar* scroll = page->verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 0) << "the page must be able to scroll";
+    QSpinBox* offset = Form().spinReadOffset;
+    ASSERT_TRUE(offset->isEnabled());
+    QComboBox* rate = Form().comboRate;
+    QComboBox* drive = Form().cbDrive;
+    for (QWidget* box : std::initializer_list<QWidget*>{offset, rate, drive})
+        EXPECT_EQ(box->focusPolicy(), Qt::StrongFocus) << box->objectName().toStdString();
+
+    Form().btnSave->setFocus();
+    const int rateItem = rate->currentIndex();
+    const int scrolled = scroll->value();
+    WheelOver(offset);
+    EXPECT_EQ(offset->value(), 0);
+    EXPECT_GT(scroll->value(), scrolled);
+    WheelOver(rate);
+    EXPECT_EQ(rate->currentIndex(), rateItem);
+
+    // With the focus, the wheel is the box's.
+    offset->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([offset] { return offset->hasFocus(); }, 2000));
+    WheelOver(offset);
+    EXPECT_EQ(offset->value(), -1);
+
+    // The options dialog's track bar too.
+    TfrmOP& options = *windows_.Options;
+    options.show();
+    options.tbCPUage->setValue(2);
+    WheelOver(options.tbCPUage);
+    EXPECT_EQ(options.tbCPUage->value(), 2);
+    options.hide();
 }
 
 TEST_F(SettingsPageTest, AStoredTextThatIsNoItemLeavesTheSelection)

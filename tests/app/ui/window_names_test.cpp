@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <fstream>
@@ -202,6 +203,71 @@ TEST_F(WindowNamesTest, TheReleasePickedAmongSeveralIsAppliedAndRemembered)
     EXPECT_EQ(chooser_.preselected, 1);
     EXPECT_EQ(Rows().Name(0), QStringLiteral("低潮 b1"));
     EXPECT_EQ(Panel(TField::Album), QStringLiteral("海港之光 (再发行)"));
+}
+
+TEST_F(WindowNamesTest, AnotherReleaseReplacesEveryNameOfTheOneBeforeInTheWindowAndTheFiles)
+{
+    ServeRelease(answers::FullAndBareReleasesJson());
+    AnswerChooser(0);
+    OpenWindows();
+    ASSERT_TRUE(WaitUntil([this] { return chooser_.shown == 1 && !Form().Names()->Busy(); }));
+    ExpectReleaseA();
+
+    // Looked up again, the release without date, label, catalogue number and barcode.
+    AnswerChooser(1);
+    Form().btnLookup->trigger();
+    ASSERT_TRUE(WaitUntil([this] { return chooser_.shown == 2 && !Form().Names()->Busy(); }));
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("低潮 b1"));
+    EXPECT_EQ(Panel(TField::Album), QStringLiteral("海港之光 (再发行)"));
+    EXPECT_EQ(Panel(TField::Year), QString());
+
+    ChooseFormat(QStringLiteral("FLAC"));
+    Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+    PressRip();
+    ASSERT_TRUE(WaitForAllDone());
+    const auto file = outDir_ / "低潮 b1.flac";
+    ASSERT_TRUE(std::filesystem::exists(file)) << file;
+    std::string tags;
+    ASSERT_EQ(RunCommand("metaflac --export-tags-to=- " + ShellQuote(file.string()), &tags), 0);
+    EXPECT_NE(tags.find("ALBUM=海港之光 (再发行)\n"), std::string::npos) << tags;
+    for (const char* field : {"DATE=", "LABEL=", "CATALOGNUMBER=", "BARCODE="})
+        EXPECT_EQ(tags.find(field), std::string::npos) << field << tags;
+}
+
+TEST_F(WindowNamesTest, ForgettingTheDiscsNamesAsksAndListsItAsNew)
+{
+    ServeRelease(answers::OneReleaseJson());
+    OpenWindows();
+    ASSERT_TRUE(WaitForNames());
+    QPushButton* forget = Form().AlbumPanel->ForgetButton();
+    ASSERT_TRUE(forget->isEnabled());
+    ASSERT_TRUE(
+        Rows().setData(Rows().index(0, tlOutName), QStringLiteral("我的标题"), Qt::EditRole));
+    QLineEdit* genre = Form().AlbumPanel->Edit(TField::Genre);
+    genre->setText(QStringLiteral("爵士"));
+    genre->setModified(true);
+    emit genre->editingFinished();
+
+    messages_.QuestionAnswer = QMessageBox::No;
+    forget->click();
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    EXPECT_EQ(messages_.Messages[0].Caption, QStringLiteral("忘记此光盘的名称"));
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("我的标题"));
+    EXPECT_EQ(DiscRequests(), 1);
+
+    messages_.QuestionAnswer = QMessageBox::Yes;
+    forget->click();
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("Track1"));
+    EXPECT_EQ(Panel(TField::Genre), QString());
+    // Looked up anew, as a disc seen for the first time.
+    ASSERT_TRUE(WaitForNames());
+    EXPECT_EQ(DiscRequests(), 2);
+    ExpectReleaseA();
+    EXPECT_EQ(Panel(TField::Genre), QString());
+    Write(key::kAutoLookup, false);
+    Form().RefreshTrackList();
+    ExpectReleaseA();
+    EXPECT_FALSE(Form().Names()->Metadata().HasUserEdits());
 }
 
 TEST_F(WindowNamesTest, AFailedLookupKeepsTheNamesAndSaysItFailed)

@@ -88,31 +88,43 @@ bool TDiscMetadata::HasUserEdits() const
 
 namespace {
 
-void MergeFields(const QList<TTextField*>& into, const QList<const TTextField*>& from)
+void ApplyFields(const QList<TTextField*>& into, const QList<const TTextField*>& from)
 {
-    for (qsizetype i = 0; i < into.size() && i < from.size(); ++i) {
-        if (!into[i]->userEdited && !from[i]->value.isEmpty())
-            into[i]->value = from[i]->value;
+    for (qsizetype i = 0; i < into.size(); ++i) {
+        if (!into[i]->userEdited)
+            into[i]->value = i < from.size() ? from[i]->value : QString();
     }
+}
+
+void FillFromDisc(TTextField& field, const TTextField& disc)
+{
+    if (!field.userEdited && field.value.isEmpty())
+        field.value = disc.value;
 }
 
 } // namespace
 
-TDiscMetadata MergeLookup(const TDiscMetadata& current, const TDiscMetadata& found)
+TDiscMetadata ApplyLookup(const TDiscMetadata& current, const TDiscMetadata& found,
+                          const TDiscMetadata& disc)
 {
-    TDiscMetadata merged = current;
-    MergeFields(Fields(merged.album), Fields(found.album));
-    merged.album.source = found.album.source;
-    for (qsizetype i = 0; i < found.tracks.size(); ++i) {
-        if (i < merged.tracks.size()) {
-            MergeFields(Fields(merged.tracks[i]), Fields(found.tracks[i]));
-        } else {
-            merged.tracks.append(found.tracks[i]);
-        }
-        if (merged.tracks[i].number == 0)
-            merged.tracks[i].number = found.tracks[i].number;
+    TDiscMetadata applied = current;
+    ApplyFields(Fields(applied.album), Fields(found.album));
+    applied.album.source = found.album.source;
+    FillFromDisc(applied.album.barcode, disc.album.barcode);
+    const TTrackMetadata none;
+    for (qsizetype i = 0; i < qMax(applied.tracks.size(), found.tracks.size()); ++i) {
+        const TTrackMetadata& from = i < found.tracks.size() ? found.tracks[i] : none;
+        if (i < applied.tracks.size())
+            ApplyFields(Fields(applied.tracks[i]), Fields(from));
+        else
+            applied.tracks.append(from);
+        TTrackMetadata& track = applied.tracks[i];
+        if (track.number == 0)
+            track.number = from.number > 0 ? from.number : static_cast<int>(i + 1);
+        if (i < disc.tracks.size())
+            FillFromDisc(track.isrc, disc.tracks[i].isrc);
     }
-    return merged;
+    return applied;
 }
 
 } // namespace sonfeld::app::metadata

@@ -71,10 +71,14 @@ QList<const TTextField*> Fields(const TAlbumMetadata& album);
 QList<TTextField*> Fields(TTrackMetadata& track);
 QList<const TTextField*> Fields(const TTrackMetadata& track);
 
-// found applied over current: a field the user edited keeps its text; every
-// other field takes the found text when there is one. Tracks are paired by
-// position; tracks only current has stay as they are. The source becomes the
-// found one.
-TDiscMetadata MergeLookup(const TDiscMetadata& current, const TDiscMetadata& found);
+// found applied whole over current: every field the user did not edit takes
+// the found text, and is empty where found has none, so nothing of an earlier
+// release or source stays. Tracks are paired by position; the user's fields of
+// tracks found does not list stay too. The source becomes the found one.
+// disc holds what the disc itself carries (its MCN as the barcode, the
+// tracks' ISRCs): true of the disc whatever names it has, it stands where
+// found gives neither.
+TDiscMetadata ApplyLookup(const TDiscMetadata& current, const TDiscMetadata& found,
+                          const TDiscMetadata& disc = {});
 
 } // namespace sonfeld::app::metadata

@@ -92,6 +92,7 @@ void TDiscNames::SetDisc(const TDiscKey& key, const TCdText& cdText)
 {
     Clear();
     key_ = key;
+    cdTextGiven_ = cdText;
     cdText_ = MetadataFromCdText(cdText);
     if (cdText_.album.album.value.isEmpty() && cdText_.album.albumArtist.value.isEmpty() &&
         cdText_.tracks.isEmpty())
@@ -114,8 +115,9 @@ void TDiscNames::Clear()
     coverRunning_ = false;
     key_ = {};
     cdText_ = {};
+    cdTextGiven_ = {};
     metadata_ = {};
-    beforeLookup_ = {};
+    forThisRunOnly_ = false;
     candidates_.clear();
     chosenIndex_ = -1;
     lastStatus_ = TLookupStatus::NotFound;
@@ -143,7 +145,6 @@ void TDiscNames::Lookup()
     request.cdText = cdText_;
     QSettings store = OpenStore();
     request.chosenReleaseId = TDiscMemory(store).ChosenRelease(key_.StorageId());
-    beforeLookup_ = metadata_;
     lookupRunning_ = true;
     emit Status(QStringLiteral("正在查询光盘名称…"));
     lookup_->Start(request);
@@ -200,17 +201,37 @@ void TDiscNames::ChooseRelease(int index)
 {
     if (index < 0 || index >= candidates_.size())
         return;
-    TDiscMetadata base = beforeLookup_;
-    CopyUserEdits(metadata_, base);
-    metadata_ = ApplyCandidate(base, candidates_[index]);
+    // Applied whole over what is shown: nothing of the release shown before
+    // stays but what the user typed.
+    metadata_ = ApplyCandidate(metadata_, candidates_[index], cdText_);
     chosenIndex_ = index;
-    {
+    if (!forThisRunOnly_) {
         QSettings store = OpenStore();
         TDiscMemory(store).SaveChosenRelease(key_.StorageId(), candidates_[index].releaseId);
     }
     Remember();
     emit Changed();
     FetchCover();
+}
+
+void TDiscNames::Forget()
+{
+    if (!HasDisc())
+        return;
+    {
+        QSettings store = OpenStore();
+        TDiscMemory(store).Forget(key_.StorageId());
+    }
+    // As when the disc was first seen: its own CD-TEXT, nothing chosen.
+    // Copies: SetDisc clears the members first.
+    const TDiscKey key = key_;
+    const TCdText cdText = cdTextGiven_;
+    SetDisc(key, cdText);
+}
+
+void TDiscNames::ForThisRunOnly()
+{
+    forThisRunOnly_ = true;
 }
 
 bool TDiscNames::ReleaseRemembered() const
@@ -309,7 +330,7 @@ void TDiscNames::SetTrackArtist(int number, const QString& text)
 
 void TDiscNames::Remember()
 {
-    if (!HasDisc())
+    if (!HasDisc() || forThisRunOnly_)
         return;
     QSettings store = OpenStore();
     TDiscMemory(store).Save(key_.StorageId(), metadata_);

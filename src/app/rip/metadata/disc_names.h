@@ -21,7 +21,7 @@ namespace sonfeld::app::metadata {
 class TRequestSpacing;
 
 // The one owner of the selected disc's names: what the memory kept for it or
-// its CD-TEXT, lookups merged in without touching the user's edits, the
+// its CD-TEXT, lookups applied whole except for the user's edits, the
 // release chosen among several, and the front cover. Every change is kept per
 // disc ID in the settings store. Never starts the network by itself: the
 // caller decides when to Lookup(). UI thread.
@@ -65,6 +65,14 @@ public:
     const QList<TReleaseCandidate>& Candidates() const { return candidates_; }
     // The user picked a release for this disc before; lookups apply it again.
     bool ReleaseRemembered() const;
+
+    // Drops everything kept for the disc (the names, the user's edits, the
+    // chosen release) and shows the disc as when it was first seen: its own
+    // CD-TEXT, no lookup applied. A running lookup is abandoned.
+    void Forget();
+    // What is set from now on is for this run only: nothing more is kept for
+    // the disc (the command line's names). Ends with the next SetDisc.
+    void ForThisRunOnly();
     int ChosenIndex() const { return chosenIndex_; }
 
     // What the user typed: kept through every later lookup.
@@ -107,7 +115,8 @@ private:
     TDiscKey key_;
     TDiscMetadata cdText_;
     TDiscMetadata metadata_;
-    TDiscMetadata beforeLookup_; // what the last lookup was applied over
+    TCdText cdTextGiven_;
+    bool forThisRunOnly_ = false;
     QList<TReleaseCandidate> candidates_;
     int chosenIndex_ = -1;
     TLookupStatus lastStatus_ = TLookupStatus::NotFound;

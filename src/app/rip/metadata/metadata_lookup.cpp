@@ -30,7 +30,8 @@ private:
             found.status = TLookupStatus::Found;
             found.candidates = result.candidates;
             found.chosenIndex = ChosenCandidate(found.candidates, request_.chosenReleaseId);
-            found.metadata = ApplyCandidate(request_.current, found.candidates[found.chosenIndex]);
+            found.metadata = ApplyCandidate(request_.current, found.candidates[found.chosenIndex],
+                                            request_.cdText);
             if (found.candidates.size() > 1) {
                 found.message = QStringLiteral("MusicBrainz 找到 %1 个发行版本，已用第 %2 个")
                                     .arg(found.candidates.size())
@@ -53,7 +54,7 @@ private:
         TLookupResult done;
         if (gnudb.status == TLookupStatus::Found) {
             done.status = TLookupStatus::Found;
-            done.metadata = MergeLookup(request_.current, gnudb.metadata);
+            done.metadata = ApplyLookup(request_.current, gnudb.metadata, request_.cdText);
             done.message = QStringLiteral("已从 gnudb 取得名称");
             owner_.Report(this, done);
             return;
@@ -65,7 +66,7 @@ private:
         const bool useCdText = !request_.cdText.IsEmpty() &&
                                (shown == TMetadataSource::None || shown == TMetadataSource::CdText);
         if (useCdText)
-            done.metadata = MergeLookup(request_.current, request_.cdText);
+            done.metadata = ApplyLookup(request_.current, request_.cdText, request_.cdText);
         if (!musicBrainzFailure_.isEmpty() || gnudb.status == TLookupStatus::Failed) {
             done.status = TLookupStatus::Failed;
             done.message = !musicBrainzFailure_.isEmpty() ? musicBrainzFailure_ : gnudb.message;
@@ -116,9 +117,10 @@ void TMetadataLookup::Report(TRun* run, const TLookupResult& result)
     emit Finished(result);
 }
 
-TDiscMetadata ApplyCandidate(const TDiscMetadata& current, const TReleaseCandidate& candidate)
+TDiscMetadata ApplyCandidate(const TDiscMetadata& current, const TReleaseCandidate& candidate,
+                             const TDiscMetadata& cdText)
 {
-    return MergeLookup(current, candidate.metadata);
+    return ApplyLookup(current, candidate.metadata, cdText);
 }
 
 int ChosenCandidate(const QList<TReleaseCandidate>& candidates, const QString& releaseId)

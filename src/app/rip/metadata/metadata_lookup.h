@@ -27,8 +27,8 @@ struct TLookupResult {
     // Found: names from MusicBrainz or gnudb applied. NotFound: no service
     // knows the disc. Failed: no service could be asked.
     TLookupStatus status = TLookupStatus::Failed;
-    // The names to show: current with the found ones applied (the user's
-    // edits kept); CD-TEXT when nothing was found and nothing better was shown
+    // The names to show: the found ones applied whole over current (only the
+    // user's edits kept); CD-TEXT when nothing was found and nothing better was shown
     // before; else current unchanged.
     TDiscMetadata metadata;
     QList<TReleaseCandidate> candidates; // MusicBrainz releases, for the chooser
@@ -66,8 +66,10 @@ private:
     bool running_ = false;
 };
 
-// The release the user picked applied over current (the user's edits kept).
-TDiscMetadata ApplyCandidate(const TDiscMetadata& current, const TReleaseCandidate& candidate);
+// The release the user picked applied whole over current (the user's edits
+// kept); cdText gives the disc's own MCN and ISRCs where the release has none.
+TDiscMetadata ApplyCandidate(const TDiscMetadata& current, const TReleaseCandidate& candidate,
+                             const TDiscMetadata& cdText = {});
 
 // The candidate with that release ID, else 0 when there are candidates, else -1.
 int ChosenCandidate(const QList<TReleaseCandidate>& candidates, const QString& releaseId);

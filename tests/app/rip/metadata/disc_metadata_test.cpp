@@ -21,36 +21,63 @@ TDiscMetadata Found(const QString& album, const QStringList& titles)
     return found;
 }
 
-TEST(DiscMetadataTest, LookupsNeverOverwriteWhatTheUserTyped)
+TEST(DiscMetadataTest, ALookupReplacesEverythingButWhatTheUserTyped)
 {
     TDiscMetadata current =
-        Found(QStringLiteral("旧专辑"), {QStringLiteral("一"), QStringLiteral("二")});
+        Found(QStringLiteral("旧专辑"), {QStringLiteral("一"), QStringLiteral("二"),
+                                         QStringLiteral("三"), QStringLiteral("四")});
     current.album.album.SetByUser(QStringLiteral("我的专辑"));
     current.tracks[1].title.SetByUser(QStringLiteral("我的第二首"));
+    current.tracks[3].artist.SetByUser(QStringLiteral("我"));
     current.album.genre.value = QStringLiteral("Folk");
+    current.album.label.value = QStringLiteral("码头唱片");
+    current.album.barcode.value = QStringLiteral("4900000000017");
+    current.tracks[2].isrc.value = QStringLiteral("XXZZZ0100003");
 
     TDiscMetadata found =
         Found(QStringLiteral("海港之光"),
               {QStringLiteral("低潮"), QStringLiteral("港の灯り"), QStringLiteral("Café")});
-    TDiscMetadata merged = MergeLookup(current, found);
-    EXPECT_EQ(merged.album.album.value, QStringLiteral("我的专辑"));
-    EXPECT_TRUE(merged.album.album.userEdited);
-    EXPECT_EQ(merged.tracks[0].title.value, QStringLiteral("低潮"));
-    EXPECT_EQ(merged.tracks[1].title.value, QStringLiteral("我的第二首"));
-    ASSERT_EQ(merged.tracks.size(), 3);
-    EXPECT_EQ(merged.tracks[2].title.value, QStringLiteral("Café"));
-    EXPECT_EQ(merged.tracks[2].number, 3);
-    // A field the lookup does not know keeps its text.
-    EXPECT_EQ(merged.album.genre.value, QStringLiteral("Folk"));
-    EXPECT_EQ(merged.album.source, TMetadataSource::MusicBrainz);
+    found.album.source = TMetadataSource::Gnudb;
+    TDiscMetadata applied = ApplyLookup(current, found);
+    EXPECT_EQ(applied.album.album.value, QStringLiteral("我的专辑"));
+    EXPECT_TRUE(applied.album.album.userEdited);
+    EXPECT_EQ(applied.album.albumArtist.value, QStringLiteral("北方的艾达"));
+    EXPECT_EQ(applied.tracks[0].title.value, QStringLiteral("低潮"));
+    EXPECT_EQ(applied.tracks[1].title.value, QStringLiteral("我的第二首"));
+    EXPECT_EQ(applied.tracks[2].title.value, QStringLiteral("Café"));
+    // What the earlier names had and these do not is gone, but what the user typed.
+    EXPECT_TRUE(applied.album.genre.value.isEmpty());
+    EXPECT_TRUE(applied.album.label.value.isEmpty());
+    EXPECT_TRUE(applied.album.barcode.value.isEmpty());
+    EXPECT_TRUE(applied.tracks[2].isrc.value.isEmpty());
+    ASSERT_EQ(applied.tracks.size(), 4);
+    EXPECT_TRUE(applied.tracks[3].title.value.isEmpty());
+    EXPECT_EQ(applied.tracks[3].artist.value, QStringLiteral("我"));
+    EXPECT_EQ(applied.tracks[3].number, 4);
+    EXPECT_EQ(applied.album.source, TMetadataSource::Gnudb);
+
+    // The disc's own MCN and ISRCs stand where the names have none.
+    TDiscMetadata disc;
+    disc.album.barcode.value = QStringLiteral("0000000000017");
+    disc.album.album.value = QStringLiteral("CD-TEXT 专辑");
+    disc.tracks.resize(3);
+    disc.tracks[2].isrc.value = QStringLiteral("XXZZZ0100003");
+    applied = ApplyLookup(current, found, disc);
+    EXPECT_EQ(applied.album.barcode.value, QStringLiteral("0000000000017"));
+    EXPECT_EQ(applied.tracks[2].isrc.value, QStringLiteral("XXZZZ0100003"));
+    EXPECT_EQ(applied.album.album.value, QStringLiteral("我的专辑"));
+    found.album.barcode.value = QStringLiteral("4900000000017");
+    EXPECT_EQ(ApplyLookup(current, found, disc).album.barcode.value,
+              QStringLiteral("4900000000017"));
 
     // A second lookup still leaves the edits alone.
-    merged = MergeLookup(merged,
-                         Found(QStringLiteral("别的"), {QStringLiteral("x"), QStringLiteral("y")}));
-    EXPECT_EQ(merged.album.album.value, QStringLiteral("我的专辑"));
-    EXPECT_EQ(merged.tracks[1].title.value, QStringLiteral("我的第二首"));
-    EXPECT_EQ(merged.tracks[0].title.value, QStringLiteral("x"));
-    EXPECT_TRUE(merged.HasUserEdits());
+    applied = ApplyLookup(
+        applied, Found(QStringLiteral("别的"), {QStringLiteral("x"), QStringLiteral("y")}));
+    EXPECT_EQ(applied.album.album.value, QStringLiteral("我的专辑"));
+    EXPECT_EQ(applied.tracks[1].title.value, QStringLiteral("我的第二首"));
+    EXPECT_EQ(applied.tracks[0].title.value, QStringLiteral("x"));
+    EXPECT_TRUE(applied.tracks[2].title.value.isEmpty());
+    EXPECT_TRUE(applied.HasUserEdits());
 }
 
 TEST(DiscMetadataTest, YearAndSourceTexts)

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 
 #include "app/rip/metadata/disc_names.h"
+#include "app/rip/metadata/gnudb_lookup.h"
 #include "app/rip/metadata/lookup_options.h"
 #include "app/rip/metadata/request_spacing.h"
 #include "app/rip/setting_keys.h"
@@ -115,6 +116,83 @@ TEST_F(DiscNamesTest, TheChosenReleaseIsAppliedAgainByTheNextLookup)
     // With "嵌入封面" off no cover is asked for.
     for (const QString& target : server_.RequestedTargets())
         EXPECT_FALSE(target.startsWith(QStringLiteral("/release/"))) << target.toStdString();
+}
+
+TEST_F(DiscNamesTest, MusicBrainzAfterGnudbLeavesNothingOfGnudbsNames)
+{
+    Write(key::kEmbedCover, false);
+    const TLookupOptions options = StoredLookupOptions();
+    const auto gnudb = [&options](const QString& command) {
+        return GnudbTarget(options, command).toUtf8();
+    };
+    server_.Serve(("/ws/2/discid/" + kDiscId).toUtf8(),
+                  sonfeld::test::HttpReply{
+                      404, R"({"error":"Not Found"})", "application/json", {}, 0, false});
+    server_.Serve(gnudb(GnudbQueryCommand(Disc())),
+                  sonfeld::test::HttpReply{200, GnudbQueryFound(), "text/plain", {}, 0, false});
+    server_.Serve(gnudb(QStringLiteral("cddb read misc 0c000603")),
+                  sonfeld::test::HttpReply{200, GnudbEntry(), "text/plain", {}, 0, false});
+    auto names = Open();
+    ASSERT_TRUE(LookUp(*names));
+    ASSERT_EQ(names->Source(), TMetadataSource::Gnudb);
+    EXPECT_EQ(names->Metadata().album.date.value, "2001");
+    EXPECT_EQ(names->Metadata().album.genre.value, "Ambient");
+    EXPECT_FALSE(names->Metadata().album.comment.value.isEmpty());
+
+    // The release has a date but no genre and no comment.
+    Serve(FullAndBareReleasesJson());
+    names->SetAlbumField(F::AlbumArtist, QStringLiteral("Ada"));
+    ASSERT_TRUE(LookUp(*names));
+    ASSERT_EQ(names->Source(), TMetadataSource::MusicBrainz);
+    const TAlbumMetadata& album = names->Metadata().album;
+    EXPECT_EQ(album.date.value, "2001-02-03");
+    EXPECT_TRUE(album.genre.value.isEmpty()) << album.genre.value.toStdString();
+    EXPECT_TRUE(album.comment.value.isEmpty()) << album.comment.value.toStdString();
+    EXPECT_EQ(album.albumArtist.value, "Ada");
+
+    // The second release has no date, label, catalogue number or barcode.
+    names->ChooseRelease(1);
+    EXPECT_TRUE(album.date.value.isEmpty());
+    EXPECT_TRUE(album.label.value.isEmpty());
+    EXPECT_TRUE(album.catalogNumber.value.isEmpty());
+    EXPECT_TRUE(album.barcode.value.isEmpty());
+    EXPECT_TRUE(album.country.value.isEmpty());
+    EXPECT_EQ(album.albumArtist.value, "Ada");
+    EXPECT_EQ(names->Metadata().tracks[0].title.value, "低潮 b1");
+    // Kept so, for the disc.
+    EXPECT_TRUE(Open()->Metadata().album.barcode.value.isEmpty());
+}
+
+TEST_F(DiscNamesTest, ForgettingTheDiscDropsItsNamesEditsAndRelease)
+{
+    Write(key::kEmbedCover, false);
+    Serve(TwoReleasesJson());
+    auto names = Open();
+    ASSERT_TRUE(LookUp(*names));
+    names->ChooseRelease(1);
+    names->SetTrackTitle(2, QStringLiteral("我的标题"));
+    ASSERT_TRUE(Open()->ReleaseRemembered());
+
+    names->Forget();
+    EXPECT_EQ(names->Source(), TMetadataSource::CdText);
+    EXPECT_EQ(names->Metadata().tracks[1].title.value, "Two");
+    EXPECT_FALSE(names->Metadata().HasUserEdits());
+    EXPECT_FALSE(names->ReleaseRemembered());
+    EXPECT_TRUE(names->Candidates().isEmpty());
+    auto again = Open();
+    EXPECT_EQ(again->Metadata().tracks[1].title.value, "Two");
+    ASSERT_TRUE(LookUp(*again));
+    EXPECT_EQ(again->ChosenIndex(), 0);
+
+    // Names for this run only are shown, but not kept for the disc.
+    again->ForThisRunOnly();
+    again->SetAlbumField(F::Album, QStringLiteral("只此一次"));
+    again->ChooseRelease(1);
+    EXPECT_EQ(again->Metadata().album.album.value, "只此一次");
+    const auto third = Open();
+    EXPECT_EQ(third->Metadata().album.album.value, "海港之光");
+    EXPECT_FALSE(third->Metadata().HasUserEdits());
+    EXPECT_FALSE(third->ReleaseRemembered());
 }
 
 TEST_F(DiscNamesTest, AFailedLookupLeavesTheNamesAndSaysSo)

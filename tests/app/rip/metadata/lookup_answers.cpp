@@ -42,13 +42,23 @@ QByteArray Medium(int position, bool discListed, const QByteArray& prefix)
            prefix + R"(03","title":"Café Flood"}}]})";
 }
 
-QByteArray Release(const QString& id, const QByteArray& title, const QByteArray& media)
+// bare: no date, country, barcode, label or catalogue number.
+QByteArray Release(const QString& id, const QByteArray& title, const QByteArray& media,
+                   bool bare = false)
 {
     return R"({"id":")" + id.toUtf8() + R"(","title":")" + title +
-           R"(","date":"2001-02-03","country":"JP","barcode":"4900000000017",
+           (bare ? QByteArray(R"(",)")
+                 : QByteArray(
+                       R"(","date":"2001-02-03","country":"JP","barcode":"4900000000017",)")) +
+           R"(
   "artist-credit":[{"name":"北方的艾达","joinphrase":" & ","artist":{"id":"40000000-0000-4000-8000-00000000000a","name":"北方的艾达"}},
                    {"name":"潮汐","joinphrase":"","artist":{"id":"40000000-0000-4000-8000-00000000000c","name":"潮汐"}}],
-  "label-info":[{"catalog-number":null,"label":null},{"catalog-number":"TIDE-001","label":{"id":"50000000-0000-4000-8000-000000000001","name":"码头唱片"}}],
+  "label-info":)" +
+           (bare
+                ? QByteArray("[],")
+                : QByteArray(
+                      R"([{"catalog-number":null,"label":null},{"catalog-number":"TIDE-001","label":{"id":"50000000-0000-4000-8000-000000000001","name":"码头唱片"}}],)")) +
+           R"(
   "release-group":{"id":"60000000-0000-4000-8000-000000000001","title":"海港之光","primary-type":"Album"},
   "cover-art-archive":{"artwork":true,"front":true,"back":false,"count":1},
   "media":[)" +
@@ -68,6 +78,13 @@ QByteArray TwoReleasesJson()
     return R"({"id":"FiuY5Av_gk_xDo5F4mUh8h3j9Aw-","sectors":632,"offset-count":3,"offsets":[150,160,620],"releases":[)" +
            Release(kReleaseA, "海港之光", Medium(1, false, "a1") + "," + Medium(2, true, "a2")) +
            "," + Release(kReleaseB, "海港之光 (再发行)", Medium(1, true, "b1")) + "]}";
+}
+
+QByteArray FullAndBareReleasesJson()
+{
+    return R"({"id":"FiuY5Av_gk_xDo5F4mUh8h3j9Aw-","sectors":632,"offset-count":3,"offsets":[150,160,620],"releases":[)" +
+           Release(kReleaseA, "海港之光", Medium(1, true, "a1")) + "," +
+           Release(kReleaseB, "海港之光 (再发行)", Medium(1, true, "b1"), true) + "]}";
 }
 
 QByteArray DurationMatchJson()

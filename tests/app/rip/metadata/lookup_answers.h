@@ -28,6 +28,9 @@ QByteArray OneReleaseJson();
 // Two releases: A is a two-disc set whose second medium is this disc, B a
 // single disc.
 QByteArray TwoReleasesJson();
+// Two single-disc releases: A as in OneReleaseJson, B without date, country,
+// barcode, label or catalogue number.
+QByteArray FullAndBareReleasesJson();
 // The answer to a TOC lookup: found by durations, no disc IDs listed.
 QByteArray DurationMatchJson();
 
