@@ -1,5 +1,7 @@
 #include "settings_store.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
 #include <memory>
@@ -8,6 +10,45 @@ namespace sonfeld::app {
 
 namespace {
 
+// A settings file is a few kilobytes; anything this large is something else.
+constexpr qint64 kMaxSettingsBytes = 16 * 1024 * 1024;
+
+[[noreturn]] void Fail(const QString& message)
+{
+    throw ESettingsError(message.toStdString());
+}
+
+// The store's file, found without opening it: QSettings reads its file as it
+// is created, and would wait forever on a FIFO. A store that is no file
+// (the registry) has no such file.
+QString StoreFile()
+{
+    const QSettings probe(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tessaly"),
+                          QStringLiteral("CDRip.location"));
+    const QFileInfo file(probe.fileName());
+    if (!file.isAbsolute())
+        return {};
+    return file.dir().filePath(QStringLiteral("CDRip.") + file.suffix());
+}
+
+// Why the store's file cannot be read as settings, or an empty text.
+QString Unusable()
+{
+    const QString path = StoreFile();
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.exists())
+        return {};
+    if (!file.isFile())
+        return QStringLiteral("The settings file %1 is not a regular file; it is not read or "
+                              "written, and the defaults apply.")
+            .arg(path);
+    if (file.size() > kMaxSettingsBytes)
+        return QStringLiteral("The settings file %1 is over 16 MiB, too large to be settings; it "
+                              "is not read or written, and the defaults apply.")
+            .arg(path);
+    return {};
+}
+
 // Opening with creation allowed: the first write creates the key or file.
 std::unique_ptr<QSettings> Open()
 {
@@ -15,13 +56,16 @@ std::unique_ptr<QSettings> Open()
                                        QStringLiteral("Tessaly"), QStringLiteral("CDRip"));
 }
 
-[[noreturn]] void Fail(const QString& message)
-{
-    throw ESettingsError(message.toStdString());
-}
-
 QVariant Read(const QString& name)
 {
+    // Each value reads as absent; the reason is told once.
+    if (const QString reason = Unusable(); !reason.isEmpty()) {
+        static bool told = false;
+        if (!told)
+            qWarning("%s", qUtf8Printable(reason));
+        told = true;
+        return {};
+    }
     const auto settings = Open();
     QVariant value = settings->value(name);
     if (settings->status() != QSettings::NoError)
@@ -31,6 +75,8 @@ QVariant Read(const QString& name)
 
 void Write(const QString& name, const QVariant& value)
 {
+    if (const QString reason = Unusable(); !reason.isEmpty())
+        Fail(reason);
     const auto settings = Open();
     settings->setValue(name, value);
     // A value that never reached the disk must not look saved.
@@ -98,7 +144,8 @@ bool IsStored(const QString& name)
 
 QString SettingsLocation()
 {
-    return Open()->fileName();
+    const QString path = StoreFile();
+    return path.isEmpty() ? Open()->fileName() : path;
 }
 
 } // namespace sonfeld::app

@@ -431,6 +431,10 @@ TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
         EXPECT_EQ(refusal.rfind("无法打开光盘镜像: ", 0), 0u) << refusal;
         EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
     }
+    // A BIN given itself is read through its sheet by our reader as well.
+    WriteText(dir / "huge.cue", "FILE huge.bin BINARY\n" + one);
+    const std::string refusal = RefusalOf(dir / "huge.bin");
+    EXPECT_NE(refusal.find("longer than a CD can be"), std::string::npos) << refusal;
 }
 
 TEST(CueImageTest, AFileThatShrinksDuringTheRipEndsItSayingSo)

@@ -121,6 +121,15 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
+        // libcdio would open a BIN through the CUE sheet of its name with a
+        // reader of its own; ours reads that sheet instead.
+        if (char* sheet = cdio_is_binfile(path.c_str())) {
+            const std::string sheetPath = sheet;
+            cdio_free(sheet);
+            drive.cue = disc::CueImage::Open(sheetPath);
+            drive.driver = DRIVER_BINCUE;
+            return drive;
+        }
     } catch (const disc::DiscError& failure) {
         error = prefix + path + ": " + failure.what();
         return std::nullopt;
