@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 namespace sonfeld::app {
 
@@ -49,6 +52,16 @@ QString Unusable()
     return {};
 }
 
+// The file's content after a UTF-8 byte-order mark, when it starts with one.
+std::optional<QByteArray> BodyAfterByteOrderMark(const QString& path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.peek(3) != "\xEF\xBB\xBF")
+        return std::nullopt;
+    file.skip(3);
+    return file.readAll();
+}
+
 // Opening with creation allowed: the first write creates the key or file.
 std::unique_ptr<QSettings> Open()
 {
@@ -66,10 +79,22 @@ QVariant Read(const QString& name)
         told = true;
         return {};
     }
-    const auto settings = Open();
+    // QSettings takes a UTF-8 byte-order mark (as Windows editors write it)
+    // for part of the first line, so a "[General]" there is a format error.
+    // Such a file is read from a copy without the mark; nothing is written.
+    const QString path = StoreFile();
+    std::unique_ptr<QSettings> settings;
+    QTemporaryFile copy;
+    if (std::optional<QByteArray> body = BodyAfterByteOrderMark(path)) {
+        if (!copy.open() || copy.write(*body) != body->size() || !copy.flush())
+            Fail(QStringLiteral("The settings in %1 cannot be read.").arg(path));
+        settings = std::make_unique<QSettings>(copy.fileName(), QSettings::IniFormat);
+    } else {
+        settings = Open();
+    }
     QVariant value = settings->value(name);
     if (settings->status() != QSettings::NoError)
-        Fail(QStringLiteral("The settings in %1 cannot be read.").arg(settings->fileName()));
+        Fail(QStringLiteral("The settings in %1 cannot be read.").arg(SettingsLocation()));
     return value;
 }
 
@@ -77,6 +102,13 @@ void Write(const QString& name, const QVariant& value)
 {
     if (const QString reason = Unusable(); !reason.isEmpty())
         Fail(reason);
+    // The whole file is written anew anyway: the mark goes first.
+    const QString path = StoreFile();
+    if (std::optional<QByteArray> body = BodyAfterByteOrderMark(path)) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(*body) != body->size() || !file.commit())
+            Fail(QStringLiteral("The setting \"%1\" could not be saved to %2.").arg(name, path));
+    }
     const auto settings = Open();
     settings->setValue(name, value);
     // A value that never reached the disk must not look saved.

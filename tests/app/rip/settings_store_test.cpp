@@ -103,8 +103,10 @@ TEST(SettingsStoreTest, AFileWithAByteOrderMarkIsRead)
 TEST(SettingsStoreTest, AFifoOrAHugeFileIsNeitherReadNorOverwritten)
 {
     SettingsSandbox sandbox;
-    QFile::remove(sandbox.File());
-    ASSERT_EQ(mkfifo(sandbox.File().toLocal8Bit().constData(), 0600), 0);
+    // Named before it becomes a FIFO: finding the name opens the file.
+    const QString path = sandbox.File();
+    QFile::remove(path);
+    ASSERT_EQ(mkfifo(path.toLocal8Bit().constData(), 0600), 0);
     EXPECT_FALSE(ReadFlag(QStringLiteral("ejectCD")));
     EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), kAbsentSetting);
     try {
@@ -114,10 +116,10 @@ TEST(SettingsStoreTest, AFifoOrAHugeFileIsNeitherReadNorOverwritten)
         EXPECT_NE(std::string(error.what()).find("not a regular file"), std::string::npos)
             << error.what();
     }
-    EXPECT_FALSE(QFileInfo(sandbox.File()).isFile()) << "the FIFO was replaced";
+    EXPECT_FALSE(QFileInfo(path).isFile()) << "the FIFO was replaced";
 
-    QFile::remove(sandbox.File());
-    QFile file(sandbox.File());
+    QFile::remove(path);
+    QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[General]\nejectCD=1\n");
     ASSERT_TRUE(file.resize(17 * 1024 * 1024));
@@ -125,7 +127,7 @@ TEST(SettingsStoreTest, AFifoOrAHugeFileIsNeitherReadNorOverwritten)
     EXPECT_FALSE(ReadFlag(QStringLiteral("ejectCD")));
     EXPECT_THROW(WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br64")),
                  ESettingsError);
-    EXPECT_EQ(QFileInfo(sandbox.File()).size(), 17 * 1024 * 1024);
+    EXPECT_EQ(QFileInfo(path).size(), 17 * 1024 * 1024);
 }
 
 TEST(EncoderSettingsTest, NamesMapToTheEnumerations)

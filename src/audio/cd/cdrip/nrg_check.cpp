@@ -111,12 +111,10 @@ public:
         const int tracks = atOnce ? static_cast<int>(starts_.size()) : trackCount_;
         if (seen_.count("SINF") != 0 && sessionTracks_ != tracks)
             return "the NRG image's session holds a different number of tracks than it lists.";
-        if (atOnce) {
-            layout.known = true;
-            layout.firstTrack = firstTrack_;
-            layout.trackStarts = starts_;
-            layout.leadOut = leadOut_;
-        }
+        layout.known = true;
+        layout.firstTrack = atOnce ? firstTrack_ : 1;
+        layout.trackStarts = atOnce ? starts_ : std::vector<std::int32_t>{0};
+        layout.leadOut = atOnce ? leadOut_ : trackSectors_;
         return {};
     }
 
@@ -190,7 +188,7 @@ private:
             const std::uint64_t index0 = BigEndian(e + 18, n);
             const std::uint64_t index1 = BigEndian(e + 18 + n, n);
             const std::uint64_t end = BigEndian(e + 18 + 2 * n, n);
-            if (sectorBytes != 2048 && sectorBytes != 2336 && sectorBytes != 2352)
+            if (static_cast<std::uint64_t>(SectorBytesOfMode(e[14])) != sectorBytes)
                 return bad;
             if (index0 < previousEnd || index1 < index0 || end <= index1 || end > dataEnd_ ||
                 (index1 - index0) % sectorBytes != 0 || (end - index1) % sectorBytes != 0)
@@ -213,9 +211,13 @@ private:
     std::string Tracks(const std::vector<std::uint8_t>& body)
     {
         const std::size_t size = names_.trackEntryBytes;
-        if (body.empty() || body.size() % size != 0 ||
-            body.size() / size > static_cast<std::size_t>(disc::kMaxTracks))
+        if (body.empty() || body.size() % size != 0)
             return "the NRG image's " + std::string(names_.tracks) + " chunk is damaged.";
+        // libcdio lays such tracks out with a gap before each but the first,
+        // which the file does not hold and whose reads return stale memory.
+        if (body.size() / size > 1)
+            return "the NRG image was written track by track with more than one track, "
+                   "which cannot be read safely.";
         std::uint64_t previousEnd = 0;
         std::uint64_t sectors = 0;
         for (std::size_t at = 0; at < body.size(); at += size) {
@@ -230,8 +232,10 @@ private:
                 return "the NRG image's track " + std::to_string(trackCount_) +
                        " does not lie inside the file.";
             previousEnd = offset + length;
-            sectors += length / sectorBytes;
+            sectors += length / static_cast<std::uint64_t>(sectorBytes);
         }
+        trackSectors_ = static_cast<std::int32_t>(std::min<std::uint64_t>(
+            sectors, static_cast<std::uint64_t>(disc::kMaxDiscSectors) + 1));
         if (sectors > static_cast<std::uint64_t>(disc::kMaxDiscSectors))
             return "the NRG image describes a disc longer than a CD can be (99:59:74).";
         return {};
@@ -245,6 +249,7 @@ private:
     std::vector<std::int32_t> starts_;
     std::int32_t leadOut_ = 0;
     int trackCount_ = 0;
+    std::int32_t trackSectors_ = 0;
     int sessionTracks_ = 0;
 };
 
