@@ -260,6 +260,9 @@ TEST(BadImageTest, TocFilesLibcdioWouldMisreadAreRefused)
     ExpectRefusedQuickly(
         toc("fifo.toc", "CD_DA\nTRACK AUDIO\nFILE \"" + (dir / "fifo.bin").string() + "\" 0\n"),
         "not a regular file");
+    // libcdio would look in the current folder, not beside the TOC file.
+    ExpectRefusedQuickly(toc("relative.toc", "CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 0\n"),
+                         "give its full path");
     ExpectRefusedQuickly(toc("missing.toc", "CD_DA\nTRACK AUDIO\nFILE \"/nonexistent/x.bin\" 0\n"),
                          "does not exist");
     ExpectRefusedQuickly(toc("toolong.toc", "CD_DA\nTRACK AUDIO\nFILE " + bin + " 0 00:20:00\n"),

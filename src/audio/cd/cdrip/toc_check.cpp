@@ -129,7 +129,10 @@ struct TocTrack {
 
 class TocChecker {
 public:
-    explicit TocChecker(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+    TocChecker(std::vector<Token> tokens, std::filesystem::path folder)
+        : tokens_(std::move(tokens)), folder_(std::move(folder))
+    {
+    }
 
     std::string Run(ImageLayout& layout)
     {
@@ -296,6 +299,12 @@ private:
         const std::filesystem::path path(name);
         std::error_code error;
         const auto status = std::filesystem::status(path, error);
+        std::error_code besideError;
+        if (!name.empty() && path.is_relative() && !std::filesystem::exists(status) &&
+            std::filesystem::exists(folder_ / path, besideError))
+            Fail("names \"" + name +
+                 "\", which libcdio looks for in the current folder, not "
+                 "beside the TOC file; give its full path.");
         if (name.empty() || error || !std::filesystem::exists(status))
             Fail("names \"" + name + "\", which does not exist.");
         if (!std::filesystem::is_regular_file(status))
@@ -362,6 +371,7 @@ private:
     void Finish() const { CheckSource(); }
 
     std::vector<Token> tokens_;
+    std::filesystem::path folder_; // the TOC file's
     std::size_t next_ = 0;
     std::vector<TocTrack> tracks_;
     std::int64_t total_ = 0;
@@ -391,7 +401,7 @@ std::string CheckTocFile(const std::string& path, ImageLayout& layout)
     std::optional<std::vector<Token>> tokens = Tokens(text);
     if (!tokens)
         return "the TOC file is not a cdrdao TOC text.";
-    return TocChecker(std::move(*tokens)).Run(layout);
+    return TocChecker(std::move(*tokens), std::filesystem::path(path).parent_path()).Run(layout);
 }
 
 } // namespace sonfeld::cdrip
