@@ -216,6 +216,16 @@ TEST(BadImageTest, NrgImagesLibcdioCannotSurviveAreRefused)
     WriteFileBytes(dir / "shortcue.nrg", cues);
     ExpectRefusedQuickly((dir / "shortcue.nrg").string(), "CUES");
 
+    // A track of no sector size and an unknown mode must not be divided by.
+    Bytes sizeless = NrgImage({300});
+    const char* daox = "DAOX";
+    const auto dao = std::search(sizeless.begin(), sizeless.end(), daox, daox + 4) + 8 + 22;
+    dao[12] = 0;
+    dao[13] = 0;
+    dao[14] = 0x01;
+    WriteFileBytes(dir / "sizeless.nrg", sizeless);
+    ExpectRefusedQuickly((dir / "sizeless.nrg").string(), "DAOX chunk is damaged");
+
     // Chunks of every known kind in random order and sizes: each is refused
     // or survives libcdio (the child would die otherwise).
     std::mt19937 random(7);

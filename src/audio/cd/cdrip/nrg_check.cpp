@@ -121,7 +121,7 @@ public:
 private:
     std::string Cue(const std::vector<std::uint8_t>& body)
     {
-        const std::string bad = "the NRG image's " + std::string(names_.cue) + " chunk is damaged.";
+        std::string bad = "the NRG image's " + std::string(names_.cue) + " chunk is damaged.";
         // The lead-in, two entries (INDEX 00 and 01) a track, the lead-out.
         if (body.size() % 8 != 0 || body.size() / 8 < 4 || body.size() / 8 % 2 != 0)
             return bad;
@@ -166,7 +166,7 @@ private:
 
     std::string Dao(const std::vector<std::uint8_t>& body)
     {
-        const std::string bad = "the NRG image's " + std::string(names_.dao) + " chunk is damaged.";
+        std::string bad = "the NRG image's " + std::string(names_.dao) + " chunk is damaged.";
         if (starts_.empty())
             return "the NRG image's " + std::string(names_.dao) + " chunk comes before its " +
                    names_.cue + " chunk.";
@@ -175,9 +175,11 @@ private:
             return bad;
         const int first = body[20];
         const int last = body[21];
-        const auto count = static_cast<std::size_t>(last - first + 1);
-        if (first != firstTrack_ || last < first || count != starts_.size() ||
-            body.size() != kHeader + count * names_.daoEntryBytes)
+        if (first != firstTrack_ || last < first)
+            return "the NRG image's " + std::string(names_.dao) + " chunk does not match its " +
+                   names_.cue + " chunk.";
+        const auto count = static_cast<std::size_t>(last) - static_cast<std::size_t>(first) + 1;
+        if (count != starts_.size() || body.size() != kHeader + count * names_.daoEntryBytes)
             return "the NRG image's " + std::string(names_.dao) + " chunk does not match its " +
                    names_.cue + " chunk.";
         std::uint64_t previousEnd = 0;
@@ -188,7 +190,8 @@ private:
             const std::uint64_t index0 = BigEndian(e + 18, n);
             const std::uint64_t index1 = BigEndian(e + 18 + n, n);
             const std::uint64_t end = BigEndian(e + 18 + 2 * n, n);
-            if (static_cast<std::uint64_t>(SectorBytesOfMode(e[14])) != sectorBytes)
+            if (sectorBytes == 0 ||
+                static_cast<std::uint64_t>(SectorBytesOfMode(e[14])) != sectorBytes)
                 return bad;
             if (index0 < previousEnd || index1 < index0 || end <= index1 || end > dataEnd_ ||
                 (index1 - index0) % sectorBytes != 0 || (end - index1) % sectorBytes != 0)
@@ -313,7 +316,7 @@ std::string CheckNrgStructure(const std::string& path, bool footerRequired, Imag
         std::vector<std::uint8_t> body(static_cast<std::size_t>(length));
         if (!in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(length)))
             return "the NRG image cannot be read.";
-        if (const std::string reason = checker.Chunk(id, body); !reason.empty())
+        if (std::string reason = checker.Chunk(id, body); !reason.empty())
             return reason;
         at += length;
     }
