@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto& model = image->Model();
         std::vector<std::uint8_t> sector(2352);
         std::string error;
-        // Bounded: a sheet may describe up to 2^30 sectors of silence.
+        // Bounded: a sheet may describe a whole CD of silence.
         for (std::int32_t lsn = 0; lsn < model.leadOutLsn && lsn < 2000; ++lsn)
             image->ReadSectors(lsn, 1, sector.data(), error);
     } catch (const sonfeld::disc::DiscError&) {

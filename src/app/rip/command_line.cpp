@@ -276,8 +276,10 @@ int UnprovenTracks(const TRipVerification& verification)
 
 int RunCheckLog(const TCommandLine& command, QTextStream& out, QTextStream& err)
 {
-    const RipLogCheck result = CheckRipLogFile(command.LogFile);
-    (result == RipLogCheck::Intact ? out : err) << RipLogCheckMessage(result) << Qt::endl;
+    QString reason;
+    const RipLogCheck result = CheckRipLogFile(command.LogFile, &reason);
+    (result == RipLogCheck::Intact ? out : err)
+        << RipLogCheckMessage(result) << (reason.isEmpty() ? QString() : ": " + reason) << Qt::endl;
     return result == RipLogCheck::Intact ? 0 : 1;
 }
 

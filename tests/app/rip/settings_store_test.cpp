@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include "app/rip/encoder_settings.h"
 #include "app/rip/setting_keys.h"
@@ -81,6 +84,50 @@ TEST(SettingsStoreTest, StoredDefaultCountsAsAbsent)
     SettingsSandbox sandbox;
     WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("Default"));
     EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), kAbsentSetting);
+}
+
+TEST(SettingsStoreTest, AFileWithAByteOrderMarkIsRead)
+{
+    SettingsSandbox sandbox;
+    QFile file(sandbox.File());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("\xEF\xBB\xBF[General]\r\nejectCD=1\r\nMP3BitRate=br320\r\n");
+    file.close();
+    EXPECT_TRUE(ReadFlag(QStringLiteral("ejectCD")));
+    EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), QStringLiteral("br320"));
+    WriteSetting(QStringLiteral("OggMinRate"), QStringLiteral("br48"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), QStringLiteral("br320"));
+    EXPECT_EQ(ReadSetting(QStringLiteral("OggMinRate")), QStringLiteral("br48"));
+}
+
+TEST(SettingsStoreTest, AFifoOrAHugeFileIsNeitherReadNorOverwritten)
+{
+    SettingsSandbox sandbox;
+    // Named before it becomes a FIFO: finding the name opens the file.
+    const QString path = sandbox.File();
+    QFile::remove(path);
+    ASSERT_EQ(mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    EXPECT_FALSE(ReadFlag(QStringLiteral("ejectCD")));
+    EXPECT_EQ(ReadSetting(QStringLiteral("MP3BitRate")), kAbsentSetting);
+    try {
+        WriteFlag(QStringLiteral("ejectCD"), true);
+        ADD_FAILURE() << "a FIFO was written to";
+    } catch (const ESettingsError& error) {
+        EXPECT_NE(std::string(error.what()).find("not a regular file"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_FALSE(QFileInfo(path).isFile()) << "the FIFO was replaced";
+
+    QFile::remove(path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\nejectCD=1\n");
+    ASSERT_TRUE(file.resize(17 * 1024 * 1024));
+    file.close();
+    EXPECT_FALSE(ReadFlag(QStringLiteral("ejectCD")));
+    EXPECT_THROW(WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br64")),
+                 ESettingsError);
+    EXPECT_EQ(QFileInfo(path).size(), 17 * 1024 * 1024);
 }
 
 TEST(EncoderSettingsTest, NamesMapToTheEnumerations)

@@ -325,10 +325,64 @@ TEST(CueImageTest, TitlesInUtf8Latin1AndGb18030)
     }
 }
 
+TEST(CueImageTest, SheetsWithCrLineEndsInUtf16OrNotStartingAtTrackOneAreRead)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "a.bin", Sectors(900, 12));
+    const std::string sheet = "FILE \"a.bin\" BINARY\n  TRACK 05 AUDIO\n    TITLE \"Five\"\n"
+                              "    INDEX 01 00:00:00\n  TRACK 06 AUDIO\n    INDEX 01 00:04:00\n";
+    auto replaced = [&](const std::string& ending) {
+        std::string text;
+        for (char c : sheet)
+            text += c == '\n' ? ending : std::string(1, c);
+        return text;
+    };
+    auto utf16 = [](const std::string& text, bool little, bool mark) {
+        std::string wide = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+        for (char c : text)
+            wide += little ? std::string{c, '\0'} : std::string{'\0', c};
+        return wide;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"lf", sheet},
+        {"cr", replaced("\r")},
+        {"crlf", replaced("\r\n")},
+        {"utf16le", utf16(replaced("\r\n"), true, true)},
+        {"utf16be", utf16(sheet, false, false)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto cue = dir / (std::string(c.name) + ".cue");
+        WriteText(cue, c.bytes);
+        const disc::DiscModel model = LoadModel(cue);
+        ASSERT_EQ(model.tracks.size(), 2u);
+        EXPECT_EQ(model.tracks[0].number, 5);
+        EXPECT_EQ(model.tracks[1].number, 6);
+        EXPECT_EQ(model.tracks[0].text.title, "Five");
+        EXPECT_EQ(model.tracks[1].startLsn, 300);
+        EXPECT_EQ(model.leadOutLsn, 900);
+    }
+}
+
 TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
 {
     TempDir dir;
     WriteFileBytes(dir / "ok.bin", Sectors(400, 9));
+    // A float WAVE_FORMAT_EXTENSIBLE file: 32-bit float in 16-bit clothing.
+    std::string floatWav = std::string("RIFF\x64\x5C\x00\x00WAVEfmt \x28\0\0\0", 20) +
+                           std::string("\xFE\xFF\x02\x00\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0"
+                                       "\x16\0\x10\0\x03\0\0\0",
+                                       24) +
+                           // KSDATAFORMAT_SUBTYPE_IEEE_FLOAT
+                           std::string("\x03\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 16) +
+                           std::string("data\x40\x5C\0\0", 8) + std::string(23616, '\x01');
+    WriteText(dir / "float.wav", floatWav);
+    // Over 4 GiB of BIN without using the disk: 405 minutes of audio.
+    std::ofstream(dir / "huge.bin").close();
+    std::filesystem::resize_file(dir / "huge.bin", 1826092ULL * kSector);
     Bytes ragged = Sectors(400, 9);
     ragged.resize(ragged.size() - 1000);
     WriteFileBytes(dir / "ragged.bin", ragged);
@@ -359,6 +413,15 @@ TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
         {"binary", std::string("FILE ok.bin BINARY\n\0\x01\x02", 22) + one, "not a text file"},
         {"nosectors", "FILE ok.bin BINARY\n" + one + "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n",
          "Track 1 of the CUE sheet holds no sectors"},
+        {"past99",
+         "FILE ok.bin BINARY\n  TRACK 98 AUDIO\n    INDEX 01 00:00:00\n  TRACK 99 AUDIO\n"
+         "    INDEX 01 00:01:00\n  TRACK 100 AUDIO\n    INDEX 01 00:02:00\n",
+         "at most 99 tracks"},
+        {"float", "FILE float.wav WAVE\n" + one,
+         "\"float.wav\" is not 44100 Hz 16-bit stereo PCM audio."},
+        {"pregap", "FILE ok.bin BINARY\n  TRACK 01 AUDIO\n    PREGAP 999:59:74\n" + one.substr(17),
+         "longer than a CD can be (99:59:74)"},
+        {"hugebin", "FILE huge.bin BINARY\n" + one, "a disc of 405:47:67, longer than a CD"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -368,32 +431,35 @@ TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
         EXPECT_EQ(refusal.rfind("无法打开光盘镜像: ", 0), 0u) << refusal;
         EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
     }
+    // A BIN given itself is read through its sheet by our reader as well.
+    WriteText(dir / "huge.cue", "FILE huge.bin BINARY\n" + one);
+    const std::string refusal = RefusalOf(dir / "huge.bin");
+    EXPECT_NE(refusal.find("longer than a CD can be"), std::string::npos) << refusal;
 }
 
-TEST(CueImageTest, AFileThatFailsDuringTheRipEndsItWithAMessage)
+TEST(CueImageTest, AFileThatShrinksDuringTheRipEndsItSayingSo)
 {
     TempDir dir;
     WriteFileBytes(dir / "a.bin", Sectors(600, 11));
     WriteText(dir / "a.cue", "FILE a.bin BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
     int drive = 0;
     LoadModel(dir / "a.cue", &drive);
-    std::filesystem::resize_file(dir / "a.bin", 200 * kSector);
     const cdrip::Functions& api = cdrip::Api();
     api.SetActiveCDROM(drive);
     std::int32_t chunk = 75 * static_cast<std::int32_t>(kSector);
-    // The range is checked at its ends when it opens; the file shrank since.
-    if (api.OpenRipper(&chunk, 0, 600) == CR_OK) {
-        Bytes buffer(static_cast<std::size_t>(chunk));
-        std::int32_t status = CR_OK;
-        for (int i = 0; i < 10 && status == CR_OK; ++i) {
-            std::int32_t count = 0;
-            std::int32_t abort = 0;
-            status = api.RipChunk(buffer.data(), &count, &abort);
-        }
-        EXPECT_EQ(status, CR_ERROR);
-        api.CloseRipper();
+    ASSERT_EQ(api.OpenRipper(&chunk, 0, 600), CR_OK) << cdrip::LastError();
+    std::filesystem::resize_file(dir / "a.bin", 200 * kSector);
+    Bytes buffer(static_cast<std::size_t>(chunk));
+    std::int32_t status = CR_OK;
+    for (int i = 0; i < 10 && status == CR_OK; ++i) {
+        std::int32_t count = 0;
+        std::int32_t abort = 0;
+        status = api.RipChunk(buffer.data(), &count, &abort);
     }
-    EXPECT_NE(cdrip::LastError().find("a.bin"), std::string::npos) << cdrip::LastError();
+    EXPECT_EQ(status, CR_ERROR);
+    api.CloseRipper();
+    // Not a stale error number ("No such file or directory"): the file is short.
+    EXPECT_EQ(cdrip::LastError(), "镜像文件不完整: a.bin 缺少 400 个扇区");
 }
 
 } // namespace

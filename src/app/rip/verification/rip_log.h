@@ -78,7 +78,10 @@ enum class RipLogCheck {
 };
 
 RipLogCheck CheckRipLogText(const QByteArray& text);
-RipLogCheck CheckRipLogFile(const QString& path);
+// Reads only a regular file of at most 16 MiB (no log is larger); for
+// anything else, or a read that fails, Unreadable with reason (when given)
+// saying why.
+RipLogCheck CheckRipLogFile(const QString& path, QString* reason = nullptr);
 // An English sentence for the command line.
 QString RipLogCheckMessage(RipLogCheck result);
 

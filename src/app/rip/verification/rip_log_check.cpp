@@ -1,10 +1,17 @@
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 
 #include "rip_log.h"
 #include "rip_log_checksum.h"
 
 namespace sonfeld::app {
+
+namespace {
+
+constexpr qint64 kMaxRipLogBytes = 16 * 1024 * 1024;
+
+} // namespace
 
 QByteArray RipLogChecksumLine(const QByteArray& textAbove)
 {
@@ -24,14 +31,29 @@ RipLogCheck CheckRipLogText(const QByteArray& text)
                                                             : RipLogCheck::Altered;
 }
 
-RipLogCheck CheckRipLogFile(const QString& path)
+RipLogCheck CheckRipLogFile(const QString& path, QString* reason)
 {
+    auto unreadable = [reason](const QString& why) {
+        if (reason != nullptr)
+            *reason = why;
+        return RipLogCheck::Unreadable;
+    };
+    // A FIFO would be waited on forever, a device read until memory runs out.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return unreadable(QStringLiteral("%1 does not exist").arg(path));
+    if (!info.isFile())
+        return unreadable(QStringLiteral("%1 is not a regular file").arg(path));
+    if (info.size() > kMaxRipLogBytes)
+        return unreadable(QStringLiteral("%1 is over 16 MiB, too large to be a rip log").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return RipLogCheck::Unreadable;
-    const QByteArray text = file.readAll();
+        return unreadable(file.errorString());
+    const QByteArray text = file.read(kMaxRipLogBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return RipLogCheck::Unreadable;
+        return unreadable(file.errorString());
+    if (text.size() > kMaxRipLogBytes)
+        return unreadable(QStringLiteral("%1 is over 16 MiB, too large to be a rip log").arg(path));
     return CheckRipLogText(text);
 }
 

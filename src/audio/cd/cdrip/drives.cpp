@@ -12,6 +12,7 @@
 #include "cdio_log.h"
 #include "cdrip_api.h"
 #include "nrg_check.h"
+#include "toc_check.h"
 
 namespace sonfeld::cdrip {
 
@@ -80,6 +81,27 @@ bool IsCueSheet(const std::string& path)
            (extension[3] | 0x20) == 'e';
 }
 
+// Why the table libcdio read from an image cannot be used, or an empty text.
+std::string CheckImageLayout(CdIo_t* cdio, const ImageLayout& layout)
+{
+    const track_t first = cdio_get_first_track_num(cdio);
+    const track_t count = cdio_get_num_tracks(cdio);
+    if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
+        return "the image lists no tracks.";
+    std::vector<TocEntry> entries;
+    std::vector<std::int32_t> starts;
+    for (int track = first; track < first + count; ++track) {
+        const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(track));
+        entries.push_back({start, 0, static_cast<std::uint8_t>(track)});
+        starts.push_back(start);
+    }
+    const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
+    entries.push_back({leadOut, 0, 0xAA});
+    if (std::string reason = CheckTableOfContents(entries); !reason.empty())
+        return reason;
+    return CompareLayout(layout, first, starts, leadOut);
+}
+
 } // namespace
 
 std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
@@ -99,13 +121,26 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
+        // libcdio would open a BIN through the CUE sheet of its name with a
+        // reader of its own; ours reads that sheet instead.
+        if (char* sheet = cdio_is_binfile(path.c_str())) {
+            const std::string sheetPath = sheet;
+            cdio_free(sheet);
+            drive.cue = disc::CueImage::Open(sheetPath);
+            drive.driver = DRIVER_BINCUE;
+            return drive;
+        }
     } catch (const disc::DiscError& failure) {
         error = prefix + path + ": " + failure.what();
         return std::nullopt;
     }
-    // libcdio recognises NRG images by their footer, whatever their name.
-    if (const std::string reason = CheckNrgStructure(path, HasNrgExtension(path));
-        !reason.empty()) {
+    // libcdio recognises NRG images by their footer, whatever their name, and
+    // TOC files by their name.
+    ImageLayout layout;
+    std::string reason = CheckNrgStructure(path, HasNrgExtension(path), layout);
+    if (reason.empty() && HasTocExtension(path))
+        reason = CheckTocFile(path, layout);
+    if (!reason.empty()) {
         error = prefix + path + ": " + reason;
         return std::nullopt;
     }
@@ -113,18 +148,45 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
     ClearCdioLog();
     CdioHandle handle(cdio_open(path.c_str(), DRIVER_UNKNOWN));
     if (!handle || cdio_get_first_track_num(handle.Get()) == CDIO_INVALID_TRACK) {
-        const std::string reason = LastCdioMessage();
+        const std::string message = LastCdioMessage();
         error = prefix + path +
-                (reason.empty() ? ": not a disc image libcdio can read." : ": " + reason);
+                (message.empty() ? ": not a disc image libcdio can read." : ": " + message);
         return std::nullopt;
     }
     drive.driver = cdio_get_driver_id(handle.Get());
+    reason = CheckImageLayout(handle.Get(), layout);
+    if (!reason.empty()) {
+        error = prefix + path + ": " + reason;
+        return std::nullopt;
+    }
     return drive;
 }
 
 CdioHandle OpenDrive(const Drive& drive)
 {
     return CdioHandle(cdio_open(drive.device.c_str(), drive.driver));
+}
+
+std::string CheckTableOfContents(const std::vector<TocEntry>& entries)
+{
+    if (entries.size() < 2)
+        return "the table of contents lists no tracks.";
+    if (entries.size() - 1 > static_cast<std::size_t>(disc::kMaxTracks))
+        return "the table of contents lists " + std::to_string(entries.size() - 1) +
+               " tracks; a CD holds at most 99.";
+    for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
+        const TocEntry& entry = entries[i];
+        if (entry.trackNumber < 1 || entry.trackNumber > disc::kMaxTracks ||
+            (i > 0 && entry.trackNumber != entries[i - 1].trackNumber + 1))
+            return "the table of contents numbers its tracks out of order.";
+        if (entry.startSector < 0 || entries[i + 1].startSector <= entry.startSector)
+            return "track " + std::to_string(entry.trackNumber) +
+                   " starts at or past the next track or the end of the disc.";
+    }
+    if (entries.back().startSector > disc::kMaxDiscSectors)
+        return "the disc lasts " + std::to_string(entries.back().startSector / 4500) +
+               " minutes, longer than a CD can be (99:59:74).";
+    return {};
 }
 
 std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
@@ -172,6 +234,9 @@ std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
     if (leadOut == CDIO_INVALID_LSN)
         return std::nullopt;
     entries.push_back({leadOut, 0, 0xAA});
+    // A table no CD can have is not read from: its sectors are not there.
+    if (!CheckTableOfContents(entries).empty())
+        return std::nullopt;
     return entries;
 }
 

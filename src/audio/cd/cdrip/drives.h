@@ -61,6 +61,11 @@ std::vector<Drive> FindPhysicalDrives();
 // libcdio sees it. nullopt with error set ("无法打开光盘镜像: …") on failure.
 std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error);
 
+// Why a table of contents (tracks then lead-out) cannot be a CD's: no
+// tracks or more than 99, numbers that do not count up by one, starts that
+// do not rise, a disc longer than 99:59:74. Empty when it can.
+std::string CheckTableOfContents(const std::vector<TocEntry>& entries);
+
 // A fresh handle on the drive, so that a changed disc is seen; empty on failure.
 CdioHandle OpenDrive(const Drive& drive);
 // The table of contents of the disc in the drive (tracks then lead-out), or

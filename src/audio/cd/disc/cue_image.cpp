@@ -16,8 +16,6 @@ constexpr std::uintmax_t kMaxSheetBytes = 1 << 20;
 // Sectors between the audio of one session and the next session's first track:
 // a lead-out and a lead-in, plus the track's own 150-sector pregap.
 constexpr std::int64_t kLaterSessionGapSectors = 6900;
-// No disc address may come near the end of the 32-bit range.
-constexpr std::int64_t kMaxDiscSectors = 1LL << 30;
 
 std::filesystem::path Resolve(const std::filesystem::path& folder, const std::string& name)
 {
@@ -42,6 +40,14 @@ std::filesystem::path Resolve(const std::filesystem::path& folder, const std::st
             return it->path();
     }
     return path;
+}
+
+// mm:ss:ff of a sector count, with as many minutes as it takes.
+std::string DiscLengthText(std::int64_t sectors)
+{
+    auto two = [](std::int64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); };
+    return two(sectors / (60 * kSectorsPerSecond)) + ":" + two(sectors / kSectorsPerSecond % 60) +
+           ":" + two(sectors % kSectorsPerSecond);
 }
 
 } // namespace
@@ -109,7 +115,8 @@ void CueImage::Build(const CueSheet& sheet, const std::vector<std::string>& name
         if (count <= 0)
             return;
         if (lsn + count > kMaxDiscSectors)
-            throw DiscError("The CUE sheet describes a disc far longer than a CD.");
+            throw DiscError("The CUE sheet describes a disc of " + DiscLengthText(lsn + count) +
+                            ", longer than a CD can be (99:59:74).");
         segments_.push_back(
             {static_cast<std::int32_t>(lsn), static_cast<std::int32_t>(count), from, first});
         lsn += count;

@@ -72,17 +72,15 @@ class Parser {
 public:
     CueSheet Parse(const std::string& text)
     {
+        // Lines end in LF, CR LF or a lone CR (sheets from old Mac tools).
         std::size_t begin = 0;
         while (begin < text.size()) {
-            std::size_t end = text.find('\n', begin);
+            std::size_t end = text.find_first_of("\r\n", begin);
             if (end == std::string::npos)
                 end = text.size();
-            std::string line = text.substr(begin, end - begin);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
             ++lineNumber_;
-            Line(line);
-            begin = end + 1;
+            Line(text.substr(begin, end - begin));
+            begin = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         }
         Finish();
         return std::move(sheet_);
@@ -174,10 +172,10 @@ private:
             Fail("TRACK needs a number from 1 to 99 and a type.");
         if (sheet_.tracks.size() >= static_cast<std::size_t>(kMaxTracks) || number > kMaxTracks)
             Fail("a disc holds at most 99 tracks.");
-        const int expected = static_cast<int>(sheet_.tracks.size()) + 1;
-        if (number != expected)
+        // A disc may begin at any track number; from there they count up by one.
+        if (!sheet_.tracks.empty() && number != sheet_.tracks.back().number + 1)
             Fail("track " + std::to_string(number) + " follows track " +
-                 std::to_string(expected - 1) + "; tracks must count up from 1.");
+                 std::to_string(sheet_.tracks.back().number) + "; tracks must count up by one.");
         if (sheet_.files.empty())
             Fail("TRACK before any FILE.");
         CheckIndexOne();

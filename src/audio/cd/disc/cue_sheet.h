@@ -47,7 +47,8 @@ struct CueSheet {
 // Parses sheet bytes (any of the encodings DecodeSheetText accepts). Raises
 // DiscError with the reason for a sheet that cannot describe a disc: not
 // text, an unknown file type, a track without INDEX 01 or outside any FILE,
-// track numbers that do not count up from 1, more than 99 tracks, indexes
+// track numbers that do not count up by one (the first may be any of 1..99),
+// a number above 99, indexes
 // out of order within a track, malformed times.
 CueSheet ParseCueSheet(const std::string& bytes);
 

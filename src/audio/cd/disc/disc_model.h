@@ -15,6 +15,8 @@ constexpr std::int32_t kPregapSectors = 150;
 constexpr int kSectorBytes = 2352;
 constexpr int kSectorsPerSecond = 75;
 constexpr int kMaxTracks = 99;
+// The longest a CD can be: its length in MSF is at most 99:59:74.
+constexpr std::int32_t kMaxDiscSectors = (99 * 60 + 59) * kSectorsPerSecond + 74;
 // Session 1 lead-out + session 2 lead-in + data pregap of an enhanced CD.
 constexpr std::int32_t kSessionGapSectors = 11400;
 

@@ -1,5 +1,6 @@
 #include "image_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -24,6 +25,12 @@ std::uint16_t Le16(const std::uint8_t* p)
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
+constexpr std::uint16_t kWaveFormatPcm = 1;
+constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+// KSDATAFORMAT_SUBTYPE_PCM as stored: 00000001-0000-0010-8000-00AA00389B71.
+constexpr std::uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                            0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
 // Bytes [begin, begin + bytes) of a file on disk.
 class FileSpan : public ImageFile {
 public:
@@ -47,7 +54,9 @@ public:
         stream_.seekg(begin_ + offset);
         stream_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
         if (!stream_ || stream_.gcount() != static_cast<std::streamsize>(count)) {
-            error = "Cannot read " + path_.filename().string() + ": " + std::strerror(errno) + ".";
+            // A short read with no error behind it: the file shrank after it was opened.
+            error = stream_.bad() ? "Cannot read " + path_.filename().string() + "."
+                                  : IncompleteMessage(path_.filename().string(), MissingSectors());
             return false;
         }
         if (swap_) {
@@ -58,6 +67,15 @@ public:
     }
 
 private:
+    // Whole sectors between the file's end now and the end the sheet gives it.
+    std::int64_t MissingSectors() const
+    {
+        std::error_code error;
+        const auto now = static_cast<std::int64_t>(std::filesystem::file_size(path_, error));
+        const std::int64_t missing = begin_ + bytes_ - (error ? 0 : now);
+        return std::max<std::int64_t>((missing + kSectorBytes - 1) / kSectorBytes, 1);
+    }
+
     std::filesystem::path path_;
     std::int64_t begin_;
     std::int64_t bytes_;
@@ -88,12 +106,20 @@ std::unique_ptr<ImageFile> OpenWave(const std::filesystem::path& path, const std
         const std::int64_t size = Le32(header.data() + 4);
         const std::int64_t body = at + 8;
         if (std::memcmp(header.data(), "fmt ", 4) == 0) {
-            std::array<std::uint8_t, 16> fmt{};
-            if (size < 16 || !in.read(reinterpret_cast<char*>(fmt.data()), fmt.size()))
+            std::array<std::uint8_t, 40> fmt{};
+            const auto wanted = static_cast<std::streamsize>(std::min<std::int64_t>(size, 40));
+            if (size < 16 || !in.read(reinterpret_cast<char*>(fmt.data()), wanted))
                 NotCdAudio(name);
             const std::uint16_t tag = Le16(fmt.data());
-            if ((tag != 1 && tag != 0xFFFE) || Le16(fmt.data() + 2) != 2 ||
-                Le32(fmt.data() + 4) != 44100 || Le16(fmt.data() + 14) != 16)
+            if ((tag != kWaveFormatPcm && tag != kWaveFormatExtensible) ||
+                Le16(fmt.data() + 2) != 2 || Le32(fmt.data() + 4) != 44100 ||
+                Le16(fmt.data() + 14) != 16)
+                NotCdAudio(name);
+            // An extensible format says what its samples are in its sub-format:
+            // 16-bit containers may hold float or compressed data as well.
+            if (tag == kWaveFormatExtensible &&
+                (size < 40 || Le16(fmt.data() + 16) < 22 || Le16(fmt.data() + 18) != 16 ||
+                 std::memcmp(fmt.data() + 24, kPcmSubFormat, sizeof kPcmSubFormat) != 0))
                 NotCdAudio(name);
             formatSeen = true;
         } else if (std::memcmp(header.data(), "data", 4) == 0) {

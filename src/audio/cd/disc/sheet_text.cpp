@@ -35,10 +35,10 @@ std::string Latin1ToUtf8(const std::string& bytes)
     return text;
 }
 
-// GB18030 through iconv; false when the bytes are not valid GB18030.
-bool Gb18030ToUtf8(const std::string& bytes, std::string& out)
+// Through iconv from the named encoding; false when the bytes are not valid in it.
+bool ConvertToUtf8(const char* encoding, const std::string& bytes, std::string& out)
 {
-    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    iconv_t cd = iconv_open("UTF-8", encoding);
     if (reinterpret_cast<std::intptr_t>(cd) == -1)
         return false;
     std::string input = bytes;
@@ -78,6 +78,32 @@ bool LooksLikeChinese(const std::string& bytes)
         }
     }
     return high > 0 && paired * 4 >= high * 3;
+}
+
+// UTF-16 as Windows tools write it: with a byte order mark, or without one
+// but with the zero high byte of ASCII on most other bytes. The mark, if
+// any, stays in the text and comes out of iconv as a UTF-8 one.
+const char* Utf16Encoding(const std::string& bytes)
+{
+    if (bytes.size() < 2 || bytes.size() % 2 != 0)
+        return nullptr;
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0)
+        return "UTF-16LE";
+    if (bytes.compare(0, 2, "\xFE\xFF") == 0)
+        return "UTF-16BE";
+    std::size_t evenZeros = 0;
+    std::size_t oddZeros = 0;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        evenZeros += bytes[i] == '\0' ? 1 : 0;
+        oddZeros += bytes[i + 1] == '\0' ? 1 : 0;
+    }
+    // The commands are ASCII, so most characters of any sheet have one.
+    const std::size_t units = bytes.size() / 2;
+    if (oddZeros * 2 >= units && evenZeros == 0)
+        return "UTF-16LE";
+    if (evenZeros * 2 >= units && oddZeros == 0)
+        return "UTF-16BE";
+    return nullptr;
 }
 
 } // namespace
@@ -125,6 +151,12 @@ bool IsValidUtf8(const std::string& bytes)
 std::string DecodeSheetText(const std::string& bytes)
 {
     std::string body = bytes;
+    if (const char* wide = Utf16Encoding(body)) {
+        std::string converted;
+        if (!ConvertToUtf8(wide, body, converted))
+            throw DiscError(kNotText);
+        body = std::move(converted);
+    }
     if (body.size() >= 3 && body.compare(0, 3, "\xEF\xBB\xBF") == 0)
         body.erase(0, 3);
     for (char c : body) {
@@ -134,7 +166,7 @@ std::string DecodeSheetText(const std::string& bytes)
     if (IsValidUtf8(body))
         return body;
     std::string converted;
-    if (LooksLikeChinese(body) && Gb18030ToUtf8(body, converted))
+    if (LooksLikeChinese(body) && ConvertToUtf8("GB18030", body, converted))
         return converted;
     return Latin1ToUtf8(body);
 }

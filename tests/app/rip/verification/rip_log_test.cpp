@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace sonfeld::app {
 namespace {
 
@@ -136,6 +138,28 @@ TEST(RipLogTest, AnyChangeToTheWrittenLogIsCaught)
     EXPECT_FALSE(WriteRipLog(dir.filePath(QStringLiteral("no/such/folder/rip.log")), AccurateDisc(),
                              &error));
     EXPECT_TRUE(error.contains(QStringLiteral("could not be written")));
+}
+
+TEST(RipLogTest, OnlyARegularFileOfLogSizeIsRead)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo.log"));
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const QString large = dir.filePath(QStringLiteral("large.log"));
+    QFile file(large);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(17 * 1024 * 1024));
+    file.close();
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {{fifo, "not a regular file"},
+                 {QStringLiteral("/dev/zero"), "not a regular file"},
+                 {large, "too large to be a rip log"}};
+    for (const auto& c : cases) {
+        QString reason;
+        EXPECT_EQ(CheckRipLogFile(c.path, &reason), RipLogCheck::Unreadable) << c.reason;
+        EXPECT_TRUE(reason.contains(QLatin1String(c.reason))) << reason.toStdString();
+    }
 }
 
 } // namespace
