@@ -316,6 +316,12 @@ TEST_F(CommandLineTest, NamesAreCleanedShortenedAndKeptInsideTheFolder)
     EXPECT_EQ(SheetFiles(Out(".._.._.._x.cue")), std::vector<std::string>{file});
     EXPECT_EQ(Sonfeld("--check-log " + ShellQuote(Out(".._.._.._x.log").string())), 0) << err_;
 
+    // Names that differ only in case are one file on FAT and NTFS.
+    std::filesystem::remove_all(out_dir_.Path());
+    EXPECT_EQ(Sonfeld(Rip("Wav", "--name 1=Intro --name 2=intro")), 1) << out_;
+    EXPECT_NE(out_.find("Track 1、Track 2"), std::string::npos) << out_;
+    EXPECT_FALSE(std::filesystem::exists(out_dir_.Path())) << out_;
+
     // 86 and 90 characters of 3 bytes: each name fits the file system, and
     // the real path, its template's folder included, is printed.
     std::string title;
@@ -325,7 +331,6 @@ TEST_F(CommandLineTest, NamesAreCleanedShortenedAndKeptInsideTheFolder)
             title += "港";
         album += "湾";
     }
-    std::filesystem::remove_all(out_dir_.Path());
     ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 2 --name '2=" + title + "' --album '" + album +
                                       "' --template '{album}/{title}'")),
               0)
