@@ -19,11 +19,10 @@ inline QString StripControls(const QString& text, bool keepLineBreaks = false)
         const char16_t code = c.unicode();
         const bool lineBreak = code == u'\n' || code == u'\r' || code == u'\t' || code == 0x0b ||
                                code == 0x0c || code == 0x85 || code == 0x2028 || code == 0x2029;
-        if (keepLineBreaks && code == u'\n')
-            plain += c;
-        else if (lineBreak)
+        const bool kept = keepLineBreaks && code == u'\n';
+        if (lineBreak && !kept)
             plain += QLatin1Char(' ');
-        else if (code >= 0x20 && (code < 0x7f || code > 0x9f))
+        else if (kept || (code >= 0x20 && (code < 0x7f || code > 0x9f)))
             plain += c;
     }
     return plain;
