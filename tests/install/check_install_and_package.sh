@@ -151,7 +151,7 @@ grep -qE '^ *Track 2 +Two ' <<<"$out" || fail "--list does not show the second t
 mkdir -p "$work/out"
 "$sonfeld" --rip --image "$work/disc.cue" --format Ape --tracks 1 --out "$work/out" \
   >"$work/rip.log" 2>&1 || fail "sonfeld --rip --format Ape fails: $(cat "$work/rip.log")"
-[ -s "$work/out/One.ape" ] || fail "the APE rip wrote no One.ape (the CD-TEXT title of track 1)"
+[ -s "$work/out/01 One.ape" ] || fail "the APE rip wrote no \"01 One.ape\" (the CD-TEXT title of track 1)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -19,6 +19,7 @@
 #include "local_path.h"
 #include "names_on_rows.h"
 #include "output_formats.h"
+#include "plain_text.h"
 #include "rip_components.h"
 #include "rip_queue.h"
 #include "stop_signals.h"
@@ -31,9 +32,10 @@ namespace sonfeld::app {
 
 namespace {
 
+// Also keeps a name's control characters (escape sequences) off the terminal.
 QString OneLine(QString text)
 {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+    return StripControls(text.replace(QStringLiteral("\r\n"), QStringLiteral(" "))).trimmed();
 }
 
 // Stands in for the main window: the folder, format and album come from the
@@ -148,10 +150,11 @@ void PrintRows(const TTrackListModel& rows, QTextStream& out)
     // The name column widens for long names (CD-TEXT titles) so the times stay aligned.
     qsizetype nameWidth = 11;
     for (int row = 0; row < rows.rowCount(); ++row)
-        nameWidth = std::max(nameWidth, rows.Name(row).size());
+        nameWidth = std::max(nameWidth, StripControls(rows.Name(row)).size());
     for (int row = 0; row < rows.rowCount(); ++row)
-        out << "  " << rows.Label(row).leftJustified(10) << rows.Name(row).leftJustified(nameWidth)
-            << " " << rows.TimeText(row) << Qt::endl;
+        out << "  " << rows.Label(row).leftJustified(10)
+            << StripControls(rows.Name(row)).leftJustified(nameWidth) << " " << rows.TimeText(row)
+            << Qt::endl;
 }
 
 int RunList(const TCommandLine& command, TRipComponents& components, QTextStream& out,
@@ -186,7 +189,7 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
             continue;
         if (const std::optional<disc::DiscModel> model = ReadDiscModel(drive)) {
             for (const std::string& line : DiscListLines(*model))
-                out << "  " << QString::fromStdString(line) << Qt::endl;
+                out << "  " << StripControls(QString::fromStdString(line)) << Qt::endl;
         }
         PrintNames(discNames.Names(), out);
     }
@@ -194,8 +197,7 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
 }
 
 // Prints each track's progress in steps of ten and its final status.
-void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& folder,
-                    const QString& extension, QTextStream& out)
+void ReportProgress(TTrackListModel& rows, TRipQueue& queue, QTextStream& out)
 {
     auto lastShown = std::make_shared<std::map<int, int>>();
     // A status is printed when it changes: reading ahead refreshes the cell
@@ -203,19 +205,16 @@ void ReportProgress(TTrackListModel& rows, TRipQueue& queue, const QString& fold
     auto lastStatus = std::make_shared<std::map<int, TTrackStatus>>();
     QObject::connect(
         &rows, &QAbstractItemModel::dataChanged, &queue,
-        [&rows, &queue, &out, lastShown, lastStatus, folder, extension](const QModelIndex& from,
-                                                                        const QModelIndex&) {
+        [&rows, &queue, &out, lastShown, lastStatus](const QModelIndex& from, const QModelIndex&) {
             const int row = from.row();
             const QString label = rows.Label(row);
             if (from.column() == tlProg) {
                 const int progress = rows.Progress(row);
                 auto [step, inserted] = lastShown->try_emplace(row, -1);
-                if (inserted)
-                    out << label << " -> "
-                        << (queue.CurrentTarget().isEmpty()
-                                ? TargetFileName(folder, rows.Name(row), extension)
-                                : queue.CurrentTarget())
-                        << Qt::endl;
+                // The file as the queue names it, its template's folders included.
+                if (const QString target = queue.TargetPathOfRow(row);
+                    inserted && !target.isEmpty())
+                    out << label << " -> " << StripControls(target) << Qt::endl;
                 if (progress / 10 != step->second / 10 ||
                     (progress == 100 && step->second != 100)) {
                     step->second = progress;
@@ -342,7 +341,7 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         reading.TestAndCopy = reading.TestAndCopy || command.TestAndCopy;
         queue.SetReadingOptions(reading);
     }
-    ReportProgress(rows, queue, folder, format.ExtensionText(), out);
+    ReportProgress(rows, queue, out);
     ReportVerdicts(rows, queue, out);
     // Ctrl+C and a termination request act as "停止": the running track ends
     // and its partial file goes.

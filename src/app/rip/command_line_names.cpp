@@ -6,6 +6,7 @@
 
 #include "audio/cd/disc_model_reading.h"
 #include "command_line_options.h"
+#include "plain_text.h"
 #include "setting_keys.h"
 
 namespace sonfeld::app {
@@ -61,7 +62,7 @@ void TCommandLineNames::LookUp(const TCommandLine& command, QTextStream& out, QT
         return;
     const QMetaObject::Connection status =
         QObject::connect(&names_, &TDiscNames::Status, [&out](const QString& message) {
-            out << "Lookup: " << message << Qt::endl;
+            out << "Lookup: " << StripControls(message) << Qt::endl;
         });
     names_.Lookup();
     Wait();
@@ -124,16 +125,17 @@ void PrintNames(const TDiscNames& names, QTextStream& out)
     const QString source = metadata::SourceText(album.source);
     out << "  Names from: " << (source.isEmpty() ? QStringLiteral("(none)") : source) << Qt::endl;
     if (!album.albumArtist.value.isEmpty())
-        out << "  Album artist: " << album.albumArtist.value << Qt::endl;
+        out << "  Album artist: " << StripControls(album.albumArtist.value) << Qt::endl;
     if (!album.album.value.isEmpty())
-        out << "  Album: " << album.album.value << Qt::endl;
+        out << "  Album: " << StripControls(album.album.value) << Qt::endl;
     if (!album.date.value.isEmpty())
-        out << "  Date: " << album.date.value << Qt::endl;
+        out << "  Date: " << StripControls(album.date.value) << Qt::endl;
     if (!album.genre.value.isEmpty())
-        out << "  Genre: " << album.genre.value << Qt::endl;
+        out << "  Genre: " << StripControls(album.genre.value) << Qt::endl;
     if (!album.discNumber.value.isEmpty())
-        out << "  Disc: " << album.discNumber.value
-            << (album.discTotal.value.isEmpty() ? QString() : "/" + album.discTotal.value)
+        out << "  Disc: " << StripControls(album.discNumber.value)
+            << (album.discTotal.value.isEmpty() ? QString()
+                                                : "/" + StripControls(album.discTotal.value))
             << Qt::endl;
     const std::pair<const char*, const QString*> releaseFields[] = {
         {"Label", &album.label.value},
@@ -143,14 +145,15 @@ void PrintNames(const TDiscNames& names, QTextStream& out)
     };
     for (const auto& [caption, value] : releaseFields)
         if (!value->isEmpty())
-            out << "  " << caption << ": " << *value << Qt::endl;
+            out << "  " << caption << ": " << StripControls(*value) << Qt::endl;
     for (const metadata::TTrackMetadata& track : metadata.tracks) {
         if (track.title.value.isEmpty() && track.artist.value.isEmpty())
             continue;
         out << "  Track " << track.number << ": "
-            << (track.title.value.isEmpty() ? QStringLiteral("(no title)") : track.title.value);
+            << (track.title.value.isEmpty() ? QStringLiteral("(no title)")
+                                            : StripControls(track.title.value));
         if (!track.artist.value.isEmpty())
-            out << " / " << track.artist.value;
+            out << " / " << StripControls(track.artist.value);
         out << Qt::endl;
     }
     if (names.Candidates().size() < 2)
@@ -159,9 +162,10 @@ void PrintNames(const TDiscNames& names, QTextStream& out)
     for (qsizetype i = 0; i < names.Candidates().size(); ++i) {
         const metadata::TReleaseCandidate& release = names.Candidates()[i];
         out << "  " << (i == names.ChosenIndex() ? "* " : "  ") << i + 1 << ". "
-            << Joined({release.artist, release.title}) << " ("
-            << Joined({release.date, release.country, release.label, release.catalogNumber,
-                       release.barcode, QStringLiteral("%1 tracks").arg(release.trackCount)})
+            << StripControls(Joined({release.artist, release.title})) << " ("
+            << StripControls(
+                   Joined({release.date, release.country, release.label, release.catalogNumber,
+                           release.barcode, QStringLiteral("%1 tracks").arg(release.trackCount)}))
             << ")" << Qt::endl;
     }
 }

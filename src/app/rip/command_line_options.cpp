@@ -175,7 +175,7 @@ void ParseNameOptions(const QCommandLineParser& parser, TCommandLine& result)
     }
     if (const std::optional<QString> pattern = TextOption(parser, QStringLiteral("template"))) {
         const QString example =
-            metadata::FileNameTemplateExample(*pattern, metadata::TNameRules::Posix);
+            metadata::FileNameTemplateExample(*pattern, metadata::kPortableNames);
         if (example.startsWith(QStringLiteral("模板有误")))
             Refuse(
                 QStringLiteral("--template \"%1\" cannot name files: %2").arg(*pattern, example));

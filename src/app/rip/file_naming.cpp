@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "local_path.h"
+#include "metadata/file_name_template.h"
+#include "plain_text.h"
 
 namespace sonfeld::app {
 
@@ -20,46 +22,55 @@ QString AddTrailingSeparator(const QString& folder)
 
 QString TargetFileName(const QString& folder, const QString& name, const QString& extension)
 {
-    return folder + PathSeparator() + SafeFileName(name) + extension;
+    return folder + PathSeparator() + metadata::FitName(SafeFileName(name), extension) + extension;
 }
 
 QString NameFromTitle(const QString& title)
 {
-    QString name = SafeFileName(title.simplified());
-    for (QChar& c : name) {
-        if (!FileNameProblem(QString(c)).isEmpty())
-            c = QLatin1Char('_');
-    }
-    return name;
+    return SafeFileName(title.simplified());
 }
 
 QString SafeFileName(const QString& name)
 {
-    QString safe = name;
-    for (QChar& c : safe) {
-        // NUL stays: it is refused, not replaced.
-        if (c != QChar(u'\0') && (c.unicode() < 0x20 || c.unicode() == 0x7f))
-            c = QLatin1Char('_');
-    }
-    return safe;
+    return metadata::PortableName(name);
 }
 
 QString FileNameProblem(const QString& name)
 {
+    if (!SafeFileName(name).isEmpty())
+        return {};
     if (name.isEmpty())
         return QStringLiteral("名称为空，不能用作文件名。");
-    QString forbidden = QStringLiteral("/");
-    forbidden += QChar(u'\0');
-#ifdef Q_OS_WIN
-    forbidden += QStringLiteral("\\:*?\"<>|");
-#endif
-    for (const QChar c : name) {
-        if (forbidden.contains(c)) {
-            const QString shown = c == QChar(u'\0') ? QStringLiteral("NUL") : QString(c);
-            return QStringLiteral("名称“%1”含有字符 %2，不能用作文件名。").arg(name, shown);
-        }
-    }
-    return {};
+    return QStringLiteral("名称“%1”不能用作文件名。").arg(QuotedInMessage(name));
+}
+
+QString NameKey(const QString& name)
+{
+    return name.toCaseFolded();
+}
+
+QString UniqueName(const QString& name, int number, QSet<QString>& used)
+{
+    QString unique = name;
+    if (used.contains(NameKey(unique)))
+        unique = QStringLiteral("%1 (%2)").arg(name).arg(number);
+    for (int n = 2; used.contains(NameKey(unique)); ++n)
+        unique = QStringLiteral("%1 (%2)").arg(name).arg(n);
+    used.insert(NameKey(unique));
+    return unique;
+}
+
+QString RecordFileName(const QString& folder, const QString& album, const QString& extension)
+{
+    // As a title becomes a row's name.
+    QString base = NameFromTitle(album);
+    if (base.isEmpty())
+        base = QStringLiteral("rip");
+    const QDir dir(folder);
+    QString name = metadata::FitName(base, extension);
+    for (int n = 2; FileExistsIgnoringCase(dir.filePath(name + extension)); ++n)
+        name = metadata::FitName(QStringLiteral("%1 (%2)").arg(base).arg(n), extension);
+    return dir.filePath(name + extension);
 }
 
 bool FileExistsIgnoringCase(const QString& path)

@@ -1,12 +1,15 @@
 #include "full_tags.h"
 
+#include "plain_text.h"
+
 namespace sonfeld::app {
 
 namespace {
 
+// No control character reaches a tag: a player shows it or sends it to a terminal.
 std::string Utf8(const QString& text)
 {
-    return text.trimmed().toStdString();
+    return StripControls(text).trimmed().toStdString();
 }
 
 int Number(const QString& text)
@@ -40,7 +43,7 @@ TrackTags FullTagsOf(const metadata::TDiscNames* names, int track, int trackTota
     tags.label = Utf8(album.label.value);
     tags.catalogNumber = Utf8(album.catalogNumber.value);
     tags.barcode = Utf8(album.barcode.value);
-    tags.comment = Utf8(album.comment.value);
+    tags.comment = StripControls(album.comment.value, true).trimmed().toStdString();
     tags.musicBrainzAlbumId = Utf8(album.releaseId.value);
     tags.musicBrainzAlbumArtistId = Utf8(album.albumArtistId.value);
     if (!tags.musicBrainzAlbumId.empty())

@@ -16,6 +16,7 @@
 #include "full_tags.h"
 #include "local_path.h"
 #include "metadata/disc_names.h"
+#include "plain_text.h"
 #include "reading_settings.h"
 #include "rip_components.h"
 #include "setting_keys.h"
@@ -294,11 +295,8 @@ QString TRipSummary::Text(const QString& retryHint) const
 
 QString TRipQueue::SameFileNames(const TOutputFormat& format) const
 {
-#ifdef Q_OS_WIN
+    // Names that differ only in case are one file on FAT, NTFS and SMB.
     const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
-#else
-    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
-#endif
     // A row whose template fails has no file: it fails on its own when reached.
     const auto fileOf = [this, &format](int row) { return TargetOfRow(row, format).relative; };
     QStringList clashes;
@@ -417,12 +415,18 @@ TTrackTags TRipQueue::TagsOf(int track) const
 {
     TTrackTags tags;
     if (Read(key::kId3Title))
-        tags.Title = rows_.Name(rows_.RowOfTrack(track));
+        tags.Title = StripControls(rows_.Name(rows_.RowOfTrack(track)));
     if (Read(key::kId3Track))
         tags.Track = QString::number(track);
     if (Read(key::kId3Album) && !host_.AlbumText().isEmpty())
-        tags.Album = host_.AlbumText();
+        tags.Album = StripControls(host_.AlbumText());
     return tags;
+}
+
+QString TRipQueue::TargetPathOfRow(int row) const
+{
+    const TOutputFormat* format = FindFormat(host_.FormatText());
+    return format != nullptr ? TargetOfRow(row, *format).path : QString();
 }
 
 TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const

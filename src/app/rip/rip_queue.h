@@ -140,6 +140,8 @@ public:
     TACSOutput* CurrentOutput() const { return CurrentOutput_; }
     // The final file of the running track; empty while none runs.
     QString CurrentTarget() const { return run_ ? run_->Target : QString(); }
+    // The file a row is ripped to, as the queue names it; empty when it cannot be named.
+    QString TargetPathOfRow(int row) const;
     QTimer& Timer1() { return Timer1_; }
     // A file-name template for this queue instead of the stored one (the
     // command line's); nothing: the stored one.

@@ -6,6 +6,7 @@
 
 #include "audio/cd/disc/disc_ids.h"
 #include "file_naming.h"
+#include "plain_text.h"
 #include "rip_verification.h"
 #include "texts.h"
 #include "verification/cue_sheet.h"
@@ -13,16 +14,6 @@
 
 namespace sonfeld::app {
 namespace {
-
-// A free "<base><extension>" in folder, counting up when taken.
-QString FreeName(const QString& folder, const QString& base, const QString& extension)
-{
-    const QDir dir(folder);
-    QString path = dir.filePath(base + extension);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(extension));
-    return path;
-}
 
 QString ReadingModeText(TCDReadMode mode)
 {
@@ -34,11 +25,12 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
     RipLog log;
     log.programVersion = text::kProgramName + QLatin1Char(' ') + text::kVersion;
     log.date = QDateTime::currentDateTime();
-    log.driveName = record.DriveName;
+    // No text may start a line of its own in the log (a forged summary).
+    log.driveName = StripControls(record.DriveName);
     log.readOffset = record.ReadOffset;
     log.readingMode = record.ReadingModeText.isEmpty() ? ReadingModeText(record.ReadMode)
                                                        : record.ReadingModeText;
-    log.albumTitle = record.Album;
+    log.albumTitle = StripControls(record.Album);
     if (const auto id = verification.DiscId())
         log.accurateRipId = AccurateRipIdText(*id);
     if (const auto& model = verification.Disc()) {
@@ -52,7 +44,7 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
     for (const TRecordedTrack& recorded : record.Tracks) {
         RipLogTrack track;
         track.number = recorded.Number;
-        track.fileName = recorded.FileName;
+        track.fileName = StripControls(recorded.FileName);
         track.ripped = recorded.Ripped;
         track.status = recorded.Status;
         track.testCrc = recorded.TestCrc;
@@ -121,18 +113,17 @@ QStringList WriteRipRecords(const TQueueRecord& record, const TRipVerification& 
                             bool writeLog, bool writeCueSheet)
 {
     QStringList problems;
-    const QString base =
-        record.Album.trimmed().isEmpty() ? QStringLiteral("rip") : SafeFileName(record.Album);
     if (writeLog) {
         QString error;
-        if (!WriteRipLog(FreeName(record.Folder, base, QStringLiteral(".log")),
+        if (!WriteRipLog(RecordFileName(record.Folder, record.Album, QStringLiteral(".log")),
                          MakeLog(record, verification), &error))
             problems << QStringLiteral("The rip log could not be written: %1").arg(error);
     }
     const CueSheet sheet = MakeCueSheet(record, verification);
     if (writeCueSheet && !sheet.tracks.empty()) {
         QString error;
-        if (!WriteCueSheet(FreeName(record.Folder, base, QStringLiteral(".cue")), sheet, &error))
+        if (!WriteCueSheet(RecordFileName(record.Folder, record.Album, QStringLiteral(".cue")),
+                           sheet, &error))
             problems << QStringLiteral("The CUE sheet could not be written: %1").arg(error);
     }
     return problems;

@@ -28,9 +28,8 @@ void AddModelRows(const disc::DiscModel& disc, TTrackListModel& model)
         record.Data = track.data;
         if (!track.data)
             record.Name = NameFromTitle(QString::fromStdString(track.text.title));
-        if (!record.Name.isEmpty() && used.contains(record.Name))
-            record.Name += QStringLiteral(" (%1)").arg(track.number);
-        used.insert(record.Name);
+        if (!record.Name.isEmpty())
+            record.Name = UniqueName(record.Name, track.number, used);
         model.AddTrackRow(record);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,12 +34,7 @@ namespace {
 
 using metadata::TNameRules;
 
-constexpr TNameRules kNameRules =
-#ifdef Q_OS_WIN
-    TNameRules::Windows;
-#else
-    TNameRules::Posix;
-#endif
+constexpr TNameRules kNameRules = metadata::kPortableNames;
 
 // What is wrong with the template itself; empty when it is usable. Every
 // field is filled, so an error here is never one of a particular track.
@@ -87,12 +83,20 @@ void TMainForm::CreateNamesGroup(QWidget* page)
     layout->addLayout(boxes);
     auto* templateRow = new QHBoxLayout;
     templateRow->addWidget(new QLabel(TShownText::tr("文件名模板:"), names));
-    edtFileNameTemplate = new QLineEdit(names);
+    // Ready templates to choose from; the box stays free to type in.
+    auto* templates = new QComboBox(names);
+    templates->setObjectName(QStringLiteral("cbFileNameTemplate"));
+    templates->setEditable(true);
+    templates->setInsertPolicy(QComboBox::NoInsert);
+    templates->addItems(metadata::kFileNameTemplateChoices);
+    edtFileNameTemplate = new QLineEdit(templates);
     edtFileNameTemplate->setObjectName(QStringLiteral("edtFileNameTemplate"));
-    edtFileNameTemplate->setToolTip(
+    templates->setLineEdit(edtFileNameTemplate);
+    templates->setCompleter(nullptr); // typing is not completed behind the user's back
+    templates->setToolTip(
         TShownText::tr("{albumartist} {album} {year} {disc} {disctotal} {track:02} "
                        "{tracktotal} {title} {artist}；\"/\" 分出子文件夹"));
-    templateRow->addWidget(edtFileNameTemplate, 1);
+    templateRow->addWidget(templates, 1);
     layout->addLayout(templateRow);
     lblTemplateExample = new QLabel(names);
     lblTemplateExample->setObjectName(QStringLiteral("lblTemplateExample"));

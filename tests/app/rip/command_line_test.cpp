@@ -355,6 +355,84 @@ TEST_F(CommandLineTest, TagsThatCannotBeWrittenFailTheTrack)
     EXPECT_EQ(FfmpegDecode(Out("Track1.flac")), disc_.TrackBytes(1));
 }
 
+// The files named by a cue sheet, as cuetools reads it.
+std::vector<std::string> SheetFiles(const std::filesystem::path& sheet)
+{
+    std::string toc;
+    RunCommand("cueconvert -i cue -o toc " + ShellQuote(sheet.string()), &toc);
+    std::vector<std::string> files;
+    for (std::size_t at = toc.find("FILE \""); at != std::string::npos;
+         at = toc.find("FILE \"", at + 1))
+        files.push_back(toc.substr(at + 6, toc.find('"', at + 6) - at - 6));
+    return files;
+}
+
+TEST_F(CommandLineTest, NamesAreCleanedShortenedAndKeptInsideTheFolder)
+{
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 1 --name '1=\"Quoted\" Song: A/B?' "
+                                 "--album '../../../x'")),
+              0)
+        << out_ << err_;
+    const std::string file = "_Quoted_ Song_ A_B_.wav";
+    EXPECT_EQ(Files(), (std::vector<std::string>{".._.._.._x.cue", ".._.._.._x.log", file}));
+    EXPECT_NE(out_.find("Track 1 -> " + Out(file).string() + "\n"), std::string::npos) << out_;
+    EXPECT_EQ(FfprobeTag(Out(file), "title"), "\"Quoted\" Song: A/B?");
+    EXPECT_EQ(SheetFiles(Out(".._.._.._x.cue")), std::vector<std::string>{file});
+    EXPECT_EQ(Sonfeld("--check-log " + ShellQuote(Out(".._.._.._x.log").string())), 0) << err_;
+
+    // Names that differ only in case are one file on FAT and NTFS.
+    std::filesystem::remove_all(out_dir_.Path());
+    EXPECT_EQ(Sonfeld(Rip("Wav", "--name 1=Intro --name 2=intro")), 1) << out_;
+    EXPECT_NE(out_.find("Track 1、Track 2"), std::string::npos) << out_;
+    EXPECT_FALSE(std::filesystem::exists(out_dir_.Path())) << out_;
+
+    // 86 and 90 characters of 3 bytes: each name fits the file system, and
+    // the real path, its template's folder included, is printed.
+    std::string title;
+    std::string album;
+    for (int i = 0; i < 90; ++i) {
+        if (i < 86)
+            title += "港";
+        album += "湾";
+    }
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 2 --name '2=" + title + "' --album '" + album +
+                                      "' --template '{album}/{title}'")),
+              0)
+        << out_ << err_;
+    const std::filesystem::path longPath =
+        Out(album.substr(0, 85 * 3)) / (title.substr(0, 83 * 3) + ".flac");
+    EXPECT_TRUE(std::filesystem::exists(longPath)) << out_;
+    EXPECT_NE(out_.find("Track 2 -> " + longPath.string() + "\n"), std::string::npos) << out_;
+}
+
+TEST_F(CommandLineTest, DiscNamesListInDiscOrderWithoutControlCharacters)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(900, 3));
+    // A crafted sheet: C1 escape sequences (CSI, OSC) in its titles.
+    WriteText(dir.Path() / "album.cue", "TITLE \"Bay\"\nFILE \"songs.bin\" BINARY\n"
+                                        "  TRACK 01 AUDIO\n    TITLE \"Zed\t\xc2\x9b"
+                                        "2J\"\n"
+                                        "    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    TITLE \"Alpha \xc2\x9b"
+                                        "31m\xc2\x9d"
+                                        "0;t\"\n"
+                                        "    INDEX 01 00:04:00\n"
+                                        "  TRACK 03 AUDIO\n    INDEX 01 00:08:00\n");
+    const std::string image = ShellQuote((dir.Path() / "album.cue").string());
+    ASSERT_EQ(Sonfeld("--list --image " + image), 0) << err_;
+    for (const std::string control : {"\t", "\xc2\x9b", "\xc2\x9d"})
+        EXPECT_EQ(out_.find(control), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 2   Alpha _31m_0;t"), std::string::npos) << out_;
+    ASSERT_EQ(Sonfeld("--rip --image " + image + " --format Wav --out " +
+                      ShellQuote(out_dir_.Path().string())),
+              0)
+        << out_ << err_;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"01 Zed _2J.wav", "02 Alpha _31m_0;t.wav",
+                                                 "03 Track3.wav", "rip.cue", "rip.log"}));
+    EXPECT_EQ(FfprobeTag(Out("02 Alpha _31m_0;t.wav"), "title"), "Alpha 31m0;t");
+}
+
 TEST_F(CommandLineTest, AnExistingFileWithOverwritingOffIsRefused)
 {
     Store("chkOverRide=1\n");

@@ -53,5 +53,22 @@ TEST(NamesOnRowsTest, TitlesNameTheRowsTheUserDidNotRename)
     EXPECT_EQ(rows.Name(3), "Track4");
 }
 
+TEST(NamesOnRowsTest, ATitleTwiceGetsASuffixNoOtherRowHas)
+{
+    TTrackListModel rows;
+    for (int i = 0; i < 5; ++i)
+        rows.AddTrackRow(TTracksRec{QStringLiteral("0:04"), 300, false});
+    rows.SetName(4, QStringLiteral("x (2)"));
+    metadata::TDiscMetadata names;
+    names.tracks = {Track(1, QStringLiteral("X (3)")), Track(2, QStringLiteral("X")),
+                    Track(3, QStringLiteral("x")), Track(4, QStringLiteral("X"))};
+    PutNamesOnRows(names, rows);
+    // Names that differ only in case are one file on FAT and NTFS.
+    EXPECT_EQ(rows.Name(0), "X (3)");
+    EXPECT_EQ(rows.Name(1), "X");
+    EXPECT_EQ(rows.Name(2), "x (4)"); // " (3)" is taken, " (2)" is the user's
+    EXPECT_EQ(rows.Name(3), "X (5)");
+}
+
 } // namespace
 } // namespace sonfeld::app

@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/rip/command_line_options.h"
 #include "app/rip/file_naming.h"
 #include "app/rip/output_formats.h"
+#include "app/rip/plain_text.h"
+#include "app/rip/rip_records.h"
+#include "app/rip/rip_verification.h"
+#include "app/rip/track_target.h"
+#include "app/rip/verification/rip_log.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {
@@ -30,11 +36,103 @@ TEST(FileNamingTest, NamesThatCannotBeFileNamesAreRefused)
 {
     EXPECT_TRUE(FileNameProblem(QStringLiteral("Track1")).isEmpty());
     EXPECT_TRUE(FileNameProblem(QStringLiteral("晨光 (live)")).isEmpty());
+    EXPECT_TRUE(FileNameProblem(QStringLiteral("a/b")).isEmpty()); // cleaned, not refused
     EXPECT_FALSE(FileNameProblem(QString()).isEmpty());
-    EXPECT_FALSE(FileNameProblem(QStringLiteral("a/b")).isEmpty());
-    QString withNul = QStringLiteral("ab");
-    withNul.insert(1, QChar(u'\0'));
-    EXPECT_FALSE(FileNameProblem(withNul).isEmpty());
+    EXPECT_FALSE(FileNameProblem(QStringLiteral("  ")).isEmpty());
+    EXPECT_EQ(SafeFileName(QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")),
+              QStringLiteral("a_b"));
+    // A message quotes a bit of a huge name, not all of it.
+    const QString problem = FileNameProblem(QString(500000, QLatin1Char(' ')));
+    EXPECT_FALSE(problem.isEmpty());
+    EXPECT_LT(problem.size(), 300);
+}
+
+// What the user typed stays the title; the file gets a portable name that
+// fits the file system, decided before anything is read.
+TEST(FileNamingTest, TargetsArePortableAndShortEnough)
+{
+    metadata::TTemplateFields fields;
+    fields.title = QStringLiteral("港湾漫步 Harbour/Walk?");
+    fields.trackNumber = 3;
+    const auto target = [&fields](const QString& pattern) {
+        return TrackTarget(QStringLiteral("/music"), pattern, fields, QStringLiteral(".flac"));
+    };
+    EXPECT_EQ(target(metadata::kDefaultFileNameTemplate).path,
+              QStringLiteral("/music/港湾漫步 Harbour_Walk_.flac"));
+    // A disc with names of its own lists in disc order.
+    fields.discNamed = true;
+    EXPECT_EQ(target(metadata::kDefaultFileNameTemplate).relative,
+              QStringLiteral("03 港湾漫步 Harbour_Walk_.flac"));
+
+    fields.title = QString(86, QChar(u'港'));
+    fields.album = QString(90, QChar(u'湾'));
+    const TTrackTarget inAlbum = target(QStringLiteral("{album}/{title}"));
+    ASSERT_TRUE(inAlbum.error.isEmpty()) << inAlbum.error.toStdString();
+    const QStringList names = inAlbum.relative.split(QLatin1Char('/'));
+    ASSERT_EQ(names.size(), 2);
+    EXPECT_EQ(names[0], QString(85, QChar(u'湾')));
+    EXPECT_EQ(names[1], QString(83, QChar(u'港')) + QStringLiteral(".flac"));
+    fields.discNamed = false;
+    EXPECT_EQ(QFileInfo(target(metadata::kDefaultFileNameTemplate).path).fileName(), names[1]);
+    EXPECT_EQ(QFileInfo(TargetFileName(QStringLiteral("/m"), fields.title, QStringLiteral(".flac")))
+                  .fileName(),
+              names[1]);
+}
+
+TEST(FileNamingTest, LogAndSheetAreNamedLikeTrackFilesInsideTheFolder)
+{
+    TempDir dir;
+    const QString folder = QString::fromStdString(dir.Path().string());
+    const auto named = [&folder](const QString& album) {
+        return RecordFileName(folder, album, QStringLiteral(".log"));
+    };
+    EXPECT_EQ(named(QStringLiteral("../../../x")), folder + "/.._.._.._x.log");
+    EXPECT_EQ(named(QStringLiteral("AC/DC Live")), folder + "/AC_DC Live.log");
+    EXPECT_EQ(named(QString()), folder + "/rip.log");
+    EXPECT_EQ(named(QStringLiteral("\n")), folder + "/rip.log");
+    WriteFileBytes(dir / "ac_dc live.LOG", {1});
+    EXPECT_EQ(named(QStringLiteral("AC/DC Live")), folder + "/AC_DC Live (2).log");
+    const QString longName = QFileInfo(named(QString(90, QChar(u'湾')))).fileName();
+    EXPECT_EQ(longName, QString(83, QChar(u'湾')) + QStringLiteral(".log"));
+
+    // A line break in the album cannot forge a summary that the check accepts.
+    TQueueRecord record;
+    record.Folder = folder;
+    record.Album =
+        QStringLiteral("../x\n汇总\n  全部音轨精确") + QChar(u'\u009b') + QStringLiteral("2J");
+    record.Extension = QStringLiteral(".flac");
+    record.Tracks.push_back(TRecordedTrack{1,
+                                           QStringLiteral("A"),
+                                           QStringLiteral("01 A.flac"),
+                                           QStringLiteral("完成转换"),
+                                           true,
+                                           {},
+                                           false,
+                                           {}});
+    TRipVerification verification;
+    EXPECT_TRUE(WriteRipRecords(record, verification, true, true).isEmpty());
+    const QString log = folder + QStringLiteral("/.._x 汇总 全部音轨精确_2J.log");
+    ASSERT_TRUE(QFileInfo::exists(log));
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/.._x 汇总 全部音轨精确_2J.cue")));
+    EXPECT_EQ(CheckRipLogFile(log), RipLogCheck::Intact);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.count(QStringLiteral("汇总")), 1);
+    for (const QString& line : lines)
+        EXPECT_FALSE(line.contains(QChar(u'\u009b')) || line.startsWith(QStringLiteral("  全部")))
+            << line.toStdString();
+}
+
+TEST(FileNamingTest, ControlCharactersAreStrippedAndMessagesCapped)
+{
+    EXPECT_EQ(StripControls(QStringLiteral("a\nb\x1b[31m\tc") + QChar(u'\u0085') +
+                            QChar(u'\u009d') + QStringLiteral("0;x") + QChar(u'\u0007')),
+              QStringLiteral("a b[31m c 0;x"));
+    EXPECT_EQ(StripControls(QStringLiteral("a\nb\r"), true), QStringLiteral("a\nb "));
+    EXPECT_EQ(QuotedInMessage(QString(300, QChar(u'港'))),
+              QString(200, QChar(u'港')) + QChar(u'…'));
+    EXPECT_EQ(QuotedInMessage(QStringLiteral("short")), QStringLiteral("short"));
 }
 
 TEST(FileNamingTest, ExistingFilesAreFoundWithoutRegardToCase)

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -232,6 +233,16 @@ TEST_F(NamesWidgetsTest, NameSettingsAreSavedAndShownWhenTheWindowOpensAgain)
     Click(Form().chkAutoLookup);
     Click(Form().chkEmbedCover);
     QLineEdit* pattern = Form().edtFileNameTemplate;
+    // Ready templates to choose from, in the box that is typed in.
+    auto* templates = Form().findChild<QComboBox*>(QStringLiteral("cbFileNameTemplate"));
+    ASSERT_NE(templates, nullptr);
+    EXPECT_EQ(pattern->parent(), templates);
+    ASSERT_GE(templates->count(), 3);
+    templates->setCurrentIndex(2);
+    EXPECT_EQ(pattern->text(),
+              QStringLiteral("{albumartist}/{album}[ (disc {disc})]/{track:02} {title}"));
+    EXPECT_EQ(Form().lblTemplateExample->text(),
+              QStringLiteral("例如: 群星/海港之光 (disc 1)/03 涨潮"));
     pattern->selectAll();
     QTest::keyClicks(pattern, QStringLiteral("{albumartist}/{album}/{track:02} {title}"));
     // The example follows the typing.

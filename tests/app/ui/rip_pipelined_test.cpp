@@ -103,15 +103,14 @@ TEST_F(RipPipelinedTest, StopEndsEveryRowAndLeavesNoPartialOrSpooledFile)
 TEST_F(RipPipelinedTest, ANameThatCannotBeAFileFailsItsRowAndTheOtherRowsFinish)
 {
     Ready(QStringLiteral("Wav"), 0);
-    Rows().SetName(2, QStringLiteral("A/B"));
+    Rows().SetName(2, QStringLiteral("  ")); // nothing is left of it
     PressRip();
     ASSERT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
     EXPECT_EQ(Rows().Status(0), TTrackStatus::Converted);
     EXPECT_EQ(Rows().Status(1), TTrackStatus::Converted);
     EXPECT_EQ(Rows().Status(2), TTrackStatus::Failed);
     EXPECT_EQ(Rows().Status(3), TTrackStatus::Converted);
-    EXPECT_TRUE(Form().lblEx->text().contains(QStringLiteral("A/B")));
-    EXPECT_FALSE(std::filesystem::exists(outDir_ / "A"));
+    EXPECT_TRUE(Form().lblEx->text().contains(QStringLiteral("不能用作文件名")));
     EXPECT_TRUE(Leftovers().empty());
 }
 

@@ -3,6 +3,8 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include "app/rip/plain_text.h"
+
 namespace sonfeld::app {
 namespace {
 
@@ -15,13 +17,13 @@ QString Msf(qint64 sectors)
         .arg(sectors % 75, 2, 10, QLatin1Char('0'));
 }
 
-// Cue sheets have no escapes: a double quote would end the text early.
-QString Quoted(QString text)
+// Cue sheets have no escapes: a double quote would end the text early, and a
+// line break would start a command of its own.
+QString Quoted(const QString& text)
 {
-    text.replace(QLatin1Char('"'), QLatin1Char('\''));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    QString plain = StripControls(text);
+    plain.replace(QLatin1Char('"'), QLatin1Char('\''));
+    return QLatin1Char('"') + plain + QLatin1Char('"');
 }
 
 bool AllZeros(const QString& text)

@@ -13,7 +13,9 @@ namespace sonfeld::app {
 // the next track's index 01 (the next track's gap is appended to this file).
 struct CueTrack {
     int number = 0;
-    QString fileName; // as the sheet names it, normally without a folder
+    // Relative to the sheet, "/" between folders. File names are portable
+    // (no '"', no control character), so the FILE line names the file exactly.
+    QString fileName;
     QString performer;
     QString title;
     QString isrc;                      // 12 characters; empty or all zeros: none

@@ -133,5 +133,19 @@ TEST(CueSheetTest, LayoutAndEncoding)
     EXPECT_TRUE(text.contains(expectedTracks)) << text.toStdString();
 }
 
+TEST(CueSheetTest, NoTextStartsALineOfItsOwn)
+{
+    CueSheet sheet = ThreeTracks(QStringLiteral("a\nFILE \"evil.wav\" WAVE\r\x1b[2J") +
+                                 QChar(u'\u009b') + QStringLiteral("1m"));
+    sheet.title = QStringLiteral("Bay\n  TRACK 09 AUDIO");
+    const QByteArray text = FormatCueSheet(sheet);
+    EXPECT_TRUE(text.contains("    TITLE \"a FILE 'evil.wav' WAVE [2J1m\"\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("TITLE \"Bay   TRACK 09 AUDIO\"\n")) << text.toStdString();
+    EXPECT_FALSE(text.contains("\x1b"));
+    EXPECT_FALSE(text.contains("\xc2\x9b"));
+    EXPECT_EQ(text.count("FILE \""), 3);
+}
+
 } // namespace
 } // namespace sonfeld::app
