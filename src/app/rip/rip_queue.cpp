@@ -138,14 +138,15 @@ void TRipQueue::RipCommand()
                     return;
                 }
             }
+            // An earlier queue still waiting for its verdicts is written as it
+            // stands, and lets its folder go.
+            if (unwritten_)
+                WriteRecords();
             if (const QString problem = folder_.Acquire(host_.FolderText()); !problem.isEmpty()) {
                 GoIdle();
                 host_.ShowError(problem);
                 return;
             }
-            // An earlier queue still waiting for its verdicts is written as it stands.
-            if (unwritten_)
-                WriteRecords();
             searchDrive_ = components_.ReadCDIn->CurrentDrive();
             verification_.StartQueue(searchDrive_);
             const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
@@ -290,6 +291,12 @@ void TRipQueue::StartTrackRip(int track)
         FailTrack(row, problem);
         return;
     }
+    QString temporaryProblem;
+    const QString temporary = folder_.TemporaryFor(target.path, &temporaryProblem);
+    if (temporary.isEmpty()) {
+        FailTrack(row, temporaryProblem);
+        return;
+    }
     queueFiles_[track] = target.relative;
     TRun run;
     run.Id = ++lastRun_;
@@ -298,7 +305,7 @@ void TRipQueue::StartTrackRip(int track)
     run.Test = pass.Test;
     run.ReRead = reading_.ReRead(track);
     run.Target = target.path;
-    run.Temporary = folder_.TemporaryFor(run.Target);
+    run.Temporary = temporary;
     output.SetFileName(LocalPath(run.Temporary).toStdString());
     if (format->ApplyTags != nullptr)
         format->ApplyTags(output, TagsOf(track));
@@ -361,15 +368,10 @@ void TRipQueue::WriteCoverFile(const QString& target)
     if (!coverFolders_.insert(folder).second)
         return;
     const bool png = names->Cover().mimeType == QStringLiteral("image/png");
-    QFile file(
-        QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg")));
-    // NewOnly: a file of the user's under that name stays as it is.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return;
-    if (file.write(names->Cover().data) != names->Cover().data.size() || !file.flush()) {
-        file.remove();
-        host_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(file.fileName()));
-    }
+    const QString path =
+        QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg"));
+    if (!WriteCoverFileOnce(path, names->Cover().data))
+        host_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(path));
 }
 
 void TRipQueue::StopCommand()
@@ -547,7 +549,6 @@ void TRipQueue::GoIdle()
     held_.clear();
     // A queue stopped while it waited for the lookup never started a row.
     lookupWait_ = nullptr;
-    folder_.Release();
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
@@ -570,11 +571,14 @@ void TRipQueue::GoIdle()
         const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),
                                            [](const TRecordedTrack& t) { return t.Ripped; });
         if (anyRipped) {
+            // The folder stays locked until its log and sheet are written.
             unwritten_ = ended;
+            folder_.HandOver(unwrittenFolder_);
             if (!verification_.Pending())
                 WriteRecords();
         }
     }
+    folder_.Release();
     ripped_ = false;
     host_.SetRipping(false);
 }
@@ -587,10 +591,15 @@ void TRipQueue::WriteRecords()
     try {
         const QStringList problems = WriteRipRecords(record, verification_, Read(key::kWriteRipLog),
                                                      Read(key::kWriteCueSheet));
-        if (!problems.isEmpty())
+        unwrittenFolder_.Release();
+        if (!problems.isEmpty()) {
+            recordsFailed_ = true;
             host_.ShowRunError(problems.join(QLatin1Char(' ')));
+        }
         SearchOffsetAfter(record);
     } catch (const std::exception& e) {
+        unwrittenFolder_.Release();
+        recordsFailed_ = true;
         host_.ShowRunError(QString::fromUtf8(e.what()));
     }
 }

@@ -3,12 +3,16 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <filesystem>
+#include <system_error>
 
 #include "audio/cd/disc/disc_ids.h"
 #include "file_naming.h"
+#include "local_path.h"
 #include "rip_verification.h"
 #include "texts.h"
 #include "verification/cue_sheet.h"
+#include "verification/record_file.h"
 #include "verification/rip_log.h"
 
 namespace sonfeld::app {
@@ -19,7 +23,13 @@ QString FreeName(const QString& folder, const QString& base, const QString& exte
 {
     const QDir dir(folder);
     QString path = dir.filePath(base + extension);
-    for (int n = 2; QFileInfo::exists(path); ++n)
+    // By the folder's bytes, and a link counts as taken even when it leads nowhere.
+    const auto taken = [](const QString& candidate) {
+        std::error_code error;
+        return std::filesystem::exists(
+            std::filesystem::symlink_status(FileSystemPath(candidate), error));
+    };
+    for (int n = 2; taken(path); ++n)
         path = dir.filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(extension));
     return path;
 }
@@ -123,17 +133,23 @@ QStringList WriteRipRecords(const TQueueRecord& record, const TRipVerification& 
     QStringList problems;
     const QString base =
         record.Album.trimmed().isEmpty() ? QStringLiteral("rip") : SafeFileName(record.Album);
+    // Through a temporary file and a rename, by the folder's exact bytes:
+    // a full disk or a name the local encoding cannot spell is reported,
+    // never left as an empty or misplaced file.
     if (writeLog) {
+        const QString path = FreeName(record.Folder, base, QStringLiteral(".log"));
         QString error;
-        if (!WriteRipLog(FreeName(record.Folder, base, QStringLiteral(".log")),
-                         MakeLog(record, verification), &error))
-            problems << QStringLiteral("The rip log could not be written: %1").arg(error);
+        if (!WriteRecordFile(LocalPath(path), FormatRipLog(MakeLog(record, verification)), &error))
+            problems
+                << QStringLiteral("The rip log \"%1\" could not be written: %2").arg(path, error);
     }
     const CueSheet sheet = MakeCueSheet(record, verification);
     if (writeCueSheet && !sheet.tracks.empty()) {
+        const QString path = FreeName(record.Folder, base, QStringLiteral(".cue"));
         QString error;
-        if (!WriteCueSheet(FreeName(record.Folder, base, QStringLiteral(".cue")), sheet, &error))
-            problems << QStringLiteral("The CUE sheet could not be written: %1").arg(error);
+        if (!WriteRecordFile(LocalPath(path), FormatCueSheet(sheet), &error))
+            problems
+                << QStringLiteral("The CUE sheet \"%1\" could not be written: %2").arg(path, error);
     }
     return problems;
 }
