@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -106,8 +107,10 @@ bool CreateExclusively(const QString& path, int* failure)
 #endif
 }
 
-// A JPEG or PNG file read whole: its first bytes and its end marker.
-bool WholeImage(const QString& path)
+// What a killed write of an image leaves: an empty file, or the start of a
+// JPEG or PNG without its end marker. Anything else (a whole image, a file
+// of the user's) is kept.
+bool CutOffImage(const QString& path)
 {
     std::FILE* file = std::fopen(LocalPath(path).constData(), "rb");
     if (file == nullptr)
@@ -118,13 +121,16 @@ bool WholeImage(const QString& path)
     const bool tailRead = std::fseek(file, -static_cast<long>(sizeof tail), SEEK_END) == 0 &&
                           std::fread(tail, 1, sizeof tail, file) == sizeof tail;
     std::fclose(file);
-    if (headRead < 3 || !tailRead)
-        return false;
+    static const unsigned char kJpeg[3] = {0xFF, 0xD8, 0xFF};
     static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
-        return tail[10] == 0xFF && tail[11] == 0xD9;
-    if (headRead == sizeof head && std::memcmp(head, kPng, sizeof kPng) == 0)
-        return std::memcmp(tail + 4, "IEND", 4) == 0;
+    const bool jpeg = std::memcmp(head, kJpeg, std::min(headRead, sizeof kJpeg)) == 0;
+    const bool png = std::memcmp(head, kPng, std::min(headRead, sizeof kPng)) == 0;
+    if (headRead == 0)
+        return true;
+    if (jpeg)
+        return !tailRead || tail[10] != 0xFF || tail[11] != 0xD9;
+    if (png)
+        return !tailRead || std::memcmp(tail + 4, "IEND", 4) != 0;
     return false;
 }
 
@@ -268,7 +274,7 @@ bool WriteCoverFileOnce(const QString& path, const QByteArray& data)
     std::error_code error;
     const auto status = std::filesystem::symlink_status(FileSystemPath(path), error);
     if (std::filesystem::exists(status) &&
-        (!std::filesystem::is_regular_file(status) || WholeImage(path)))
+        (!std::filesystem::is_regular_file(status) || !CutOffImage(path)))
         return true;
     return WriteRecordFile(LocalPath(path), data, nullptr);
 }

@@ -54,9 +54,9 @@ private:
 };
 
 // Writes a cover image file at path, completely or not at all (through a
-// temporary file), unless a whole image is there already: a file of the
-// user's stays, an empty or cut-off one left by a killed rip is replaced,
-// and a link is left alone. False when it could not be written.
+// temporary file), unless a file is there already: a file of the user's
+// stays, an empty or cut-off image left by a killed rip is replaced, and a
+// link is left alone. False when it could not be written.
 bool WriteCoverFileOnce(const QString& path, const QByteArray& data);
 
 } // namespace sonfeld::app

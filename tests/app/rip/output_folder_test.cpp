@@ -140,10 +140,12 @@ TEST(OutputFolderTest, CoverFileIsWrittenWholeOrKept)
     const std::vector<std::uint8_t> jpegBytes(jpeg.begin(), jpeg.end());
     const std::vector<std::uint8_t> users = {0xFF, 0xD8, 0xFF, 'u', 's', 'e', 'r',  's',
                                              ' ',  'c',  'o',  'v', 'e', 'r', 0xFF, 0xD9};
+    const std::vector<std::uint8_t> text = {'m', 'i', 'n', 'e'};
 
     WriteFileBytes(dir / "empty.jpg", {});
     WriteFileBytes(dir / "cut.jpg", {jpegBytes.begin(), jpegBytes.begin() + 40});
     WriteFileBytes(dir / "users.jpg", users);
+    WriteFileBytes(dir / "text.jpg", text);
     WriteFileBytes(dir / "elsewhere", kKeep);
     fs::create_symlink(dir / "elsewhere", dir / "link.jpg");
     for (const char* name : {"empty.jpg", "cut.jpg", "new.jpg"}) {
@@ -152,6 +154,8 @@ TEST(OutputFolderTest, CoverFileIsWrittenWholeOrKept)
     }
     EXPECT_TRUE(WriteCoverFileOnce(Q(dir / "users.jpg"), jpeg));
     EXPECT_EQ(ReadFileBytes(dir / "users.jpg"), users);
+    EXPECT_TRUE(WriteCoverFileOnce(Q(dir / "text.jpg"), jpeg));
+    EXPECT_EQ(ReadFileBytes(dir / "text.jpg"), text);
     EXPECT_TRUE(WriteCoverFileOnce(Q(dir / "link.jpg"), jpeg));
     EXPECT_EQ(ReadFileBytes(dir / "elsewhere"), kKeep);
     EXPECT_FALSE(WriteCoverFileOnce(Q(dir / "missing" / "cover.jpg"), jpeg));
