@@ -247,10 +247,10 @@ QString TOutputFolder::TemporaryFor(const QString& finalName, QString* problem)
     }
     const QString suffix = target.suffix().isEmpty() ? QString() : "." + target.suffix();
     for (int attempt = 0; attempt < 10000; ++attempt) {
-        const QString candidate = target.dir().filePath(QStringLiteral(".sonfeld-%1-%2.part%3")
-                                                            .arg(QCoreApplication::applicationPid())
-                                                            .arg(++count_)
-                                                            .arg(suffix));
+        QString candidate = target.dir().filePath(QStringLiteral(".sonfeld-%1-%2.part%3")
+                                                      .arg(QCoreApplication::applicationPid())
+                                                      .arg(++count_)
+                                                      .arg(suffix));
         // Its spool file is named after it and must be free as well.
         if (candidate == finalName || Taken(candidate + QStringLiteral(".pcm")))
             continue;
