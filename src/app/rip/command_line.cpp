@@ -288,6 +288,9 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
 {
     TRipComponents& components = *owned;
     const TOutputFormat& format = *FindFormat(command.Format, Qt::CaseInsensitive);
+    // From the first line printed: a reader that goes away (… | head) or a
+    // signal during the lookup must not kill the program either.
+    TStopSignals stopSignals;
     const QString folder = QDir::cleanPath(QDir().absoluteFilePath(command.OutputFolder));
 
     TTrackListModel rows;
@@ -345,17 +348,21 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     ReportVerdicts(rows, queue, out);
     // Ctrl+C and a termination request act as "停止": the running track ends
     // and its partial file goes.
-    TStopSignals stopSignals;
-    QObject::connect(&stopSignals, &TStopSignals::Raised, &queue, [&queue, &err] {
-        err << "Interrupted: stopping the running track." << Qt::endl;
+    QObject::connect(&stopSignals, &TStopSignals::Raised, &queue, [&queue, &err, &stopSignals] {
+        err << (stopSignals.ReaderGone()
+                    ? "The output's reader went away: stopping the running track."
+                    : "Interrupted: stopping the running track.")
+            << Qt::endl;
         queue.StopCommand();
     });
-    try {
-        queue.RipCommand();
-    } catch (const std::exception& e) {
-        host.ShowError(QString::fromUtf8(e.what()));
+    if (!stopSignals.WasRaised()) {
+        try {
+            queue.RipCommand();
+        } catch (const std::exception& e) {
+            host.ShowError(QString::fromUtf8(e.what()));
+        }
+        host.WaitUntilIdle();
     }
-    host.WaitUntilIdle();
     if (!stopSignals.WasRaised()) {
         WaitForVerdicts(queue.Verification());
         // An offset search after a rip that matched nowhere: its answer is printed.
@@ -381,14 +388,15 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     }
     out << ripped << " of " << requested << " tracks ripped into " << folder << Qt::endl;
     if (stopSignals.WasRaised())
-        return kInterruptedExit;
+        return stopSignals.ReaderGone() ? kReaderGoneExit : kInterruptedExit;
     if (command.RequireAccurate) {
         if (const int unproven = UnprovenTracks(queue.Verification()); unproven > 0) {
             err << unproven << " ripped track(s) not proven accurate." << Qt::endl;
             return 1;
         }
     }
-    return !host.Failed() && ripped == requested ? 0 : 1;
+    // A log or sheet that could not be written is a failed rip too.
+    return !host.Failed() && !queue.RecordsFailed() && ripped == requested ? 0 : 1;
 }
 
 } // namespace

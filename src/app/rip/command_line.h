@@ -12,9 +12,13 @@ struct TCommandLine;
 // settings). Needs a QCoreApplication; runs its event loop while ripping.
 //
 // Exit codes: 0 when every requested track ended "完成转换" (or the list was
-// printed); 1 when a track did not, or an error stopped the work; 2 for bad
-// arguments; 130 when SIGINT or SIGTERM stopped the rip.
+// printed); 1 when a track did not, an error stopped the work, or the log or
+// CUE sheet could not be written; 2 for bad arguments; 130 when SIGINT,
+// SIGTERM, SIGHUP or SIGXFSZ stopped the rip; 141 when standard output's
+// reader went away.
 inline constexpr int kInterruptedExit = 130;
+// Standard output's reader went away (a broken pipe), as a shell reports it.
+inline constexpr int kReaderGoneExit = 141;
 
 int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& err);
 

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+#include <utility>
+
 namespace sonfeld::app {
 
 TFolderLock::TFolderLock() = default;
@@ -21,6 +23,11 @@ TFolderLock::TFolderLock() = default;
 TFolderLock::~TFolderLock()
 {
     Unlock();
+}
+
+TFolderLock::TFolderLock(TFolderLock&& other) noexcept
+{
+    *this = std::move(other);
 }
 
 #ifdef Q_OS_UNIX
@@ -32,9 +39,25 @@ TFolderLock::TResult TFolderLock::Lock(const QString& lockFile)
     // The program before us may remove the file between our open and our
     // lock: the lock counts only when it is on the file under the name.
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // Never through a link: a link planted under our name would make us
+        // write into whatever file it points at.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0)
+            continue;
         if (fd < 0)
             return TResult::Failed;
+        struct stat opened {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(fd);
+            return TResult::Failed;
+        }
+        if (opened.st_nlink > 1) {
+            // A hard link to another file: that file is not ours to write.
+            ::close(fd);
+            if (::unlink(path.c_str()) != 0)
+                return TResult::Failed;
+            continue;
+        }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const bool inUse = errno == EWOULDBLOCK;
             ::close(fd);
@@ -75,6 +98,27 @@ bool TFolderLock::Held() const
     return fd_ >= 0;
 }
 
+TFolderLock& TFolderLock::operator=(TFolderLock&& other) noexcept
+{
+    if (this != &other) {
+        Unlock();
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        other.path_.clear();
+    }
+    return *this;
+}
+
+bool TFolderLock::HeldElsewhere(const QString& lockFile)
+{
+    const int fd = ::open(FileSystemPath(lockFile).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 #else
 
 TFolderLock::TResult TFolderLock::Lock(const QString& lockFile)
@@ -97,6 +141,26 @@ void TFolderLock::Unlock()
 bool TFolderLock::Held() const
 {
     return lock_ != nullptr;
+}
+
+TFolderLock& TFolderLock::operator=(TFolderLock&& other) noexcept
+{
+    if (this != &other) {
+        Unlock();
+        lock_ = std::move(other.lock_);
+    }
+    return *this;
+}
+
+bool TFolderLock::HeldElsewhere(const QString& lockFile)
+{
+    QLockFile probe(lockFile);
+    probe.setStaleLockTime(0);
+    if (probe.tryLock(0)) {
+        probe.unlock();
+        return false;
+    }
+    return probe.error() == QLockFile::LockFailedError;
 }
 
 #endif

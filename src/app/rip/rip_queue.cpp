@@ -141,17 +141,17 @@ void TRipQueue::RipCommand()
                     return;
                 }
             }
+            // An earlier queue still waiting for its verdicts is written as it
+            // stands, and lets its folder go; its message is no longer wanted.
+            summary_.reset();
+            ejectAfter_ = false;
+            if (unwritten_)
+                WriteRecords();
             if (const QString problem = folder_.Acquire(host_.FolderText()); !problem.isEmpty()) {
                 GoIdle();
                 host_.ShowError(problem);
                 return;
             }
-            // An earlier queue still waiting for its verdicts is written as it
-            // stands; its message is no longer wanted.
-            summary_.reset();
-            ejectAfter_ = false;
-            if (unwritten_)
-                WriteRecords();
             // The rows that failed before are tried again.
             for (int other = 0; other < rows_.rowCount(); ++other) {
                 if (rows_.Checked(other) && rows_.Status(other) == TTrackStatus::Failed) {
@@ -393,6 +393,12 @@ void TRipQueue::StartTrackRip(int track)
         FailTrack(track, problem);
         return;
     }
+    QString temporaryProblem;
+    const QString temporary = folder_.TemporaryFor(target.path, &temporaryProblem);
+    if (temporary.isEmpty()) {
+        FailTrack(track, temporaryProblem);
+        return;
+    }
     queueFiles_[track] = target.relative;
     TRun run;
     run.Id = ++lastRun_;
@@ -400,7 +406,7 @@ void TRipQueue::StartTrackRip(int track)
     run.Test = pass.Test;
     run.ReRead = reading_.ReRead(track);
     run.Target = target.path;
-    run.Temporary = folder_.TemporaryFor(run.Target);
+    run.Temporary = temporary;
     output.SetFileName(LocalPath(run.Temporary).toStdString());
     if (format->ApplyTags != nullptr)
         format->ApplyTags(output, TagsOf(track));
@@ -468,15 +474,10 @@ void TRipQueue::WriteCoverFile(const QString& target)
     if (!coverFolders_.insert(folder).second)
         return;
     const bool png = names->Cover().mimeType == QStringLiteral("image/png");
-    QFile file(
-        QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg")));
-    // NewOnly: a file of the user's under that name stays as it is.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return;
-    if (file.write(names->Cover().data) != names->Cover().data.size() || !file.flush()) {
-        file.remove();
-        host_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(file.fileName()));
-    }
+    const QString path =
+        QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg"));
+    if (!WriteCoverFileOnce(path, names->Cover().data))
+        host_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(path));
 }
 
 void TRipQueue::StopCommand()
@@ -669,7 +670,6 @@ void TRipQueue::GoIdle()
     held_.clear();
     // A queue stopped while it waited for the lookup never started a row.
     lookupWait_ = nullptr;
-    folder_.Release();
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
@@ -696,11 +696,14 @@ void TRipQueue::GoIdle()
         const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),
                                            [](const TRecordedTrack& t) { return t.Ripped; });
         if (anyRipped) {
+            // The folder stays locked until its log and sheet are written.
             unwritten_ = ended;
+            folder_.HandOver(unwrittenFolder_);
             if (!verification_.Pending())
                 WriteRecords();
         }
     }
+    folder_.Release();
     ripped_ = false;
     host_.SetRipping(false);
 }
@@ -717,13 +720,18 @@ void TRipQueue::WriteRecords()
         const QStringList logsBefore = folder.entryList(logPattern, QDir::Files);
         const QStringList problems = WriteRipRecords(record, verification_, Read(key::kWriteRipLog),
                                                      Read(key::kWriteCueSheet));
+        unwrittenFolder_.Release();
         for (const QString& log : folder.entryList(logPattern, QDir::Files))
             if (!logsBefore.contains(log))
                 lastLog_ = folder.filePath(log);
-        if (!problems.isEmpty())
+        if (!problems.isEmpty()) {
+            recordsFailed_ = true;
             host_.ShowRunError(problems.join(QLatin1Char(' ')));
+        }
         SearchOffsetAfter(record);
     } catch (const std::exception& e) {
+        unwrittenFolder_.Release();
+        recordsFailed_ = true;
         host_.ShowRunError(QString::fromUtf8(e.what()));
     }
     try {

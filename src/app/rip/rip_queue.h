@@ -156,6 +156,8 @@ public:
     const TReadingPlan& Reading() const { return reading_; }
     // Looks for the drive's read offset after a rip whose tracks all mismatched.
     TOffsetSearch& OffsetSearch() { return offsetSearch_; }
+    // Whether a log or CUE sheet this queue had to write could not be written.
+    bool RecordsFailed() const { return recordsFailed_; }
 
 private:
     void Timer1Timer();
@@ -281,6 +283,8 @@ private:
     std::optional<QString> template_;
     std::optional<int> level_;
     std::optional<TQueueRecord> unwritten_; // an ended queue waiting for its verdicts
+    TOutputFolder unwrittenFolder_;         // its folder, held until its records are written
+    bool recordsFailed_ = false;            // a log or sheet could not be written
 };
 
 } // namespace sonfeld::app

@@ -101,13 +101,16 @@ std::optional<TPipelineTrack> TRipQueue::PipedJob(int row, const TOutputFormat& 
         problem = CreateTargetFolders(target.path);
     if (!problem.isEmpty())
         return std::nullopt;
+    const QString temporary = folder_.TemporaryFor(target.path, &problem);
+    if (temporary.isEmpty())
+        return std::nullopt;
     queueFiles_[track] = target.relative;
     TRun run;
     run.Id = ++lastRun_;
     run.Track = track;
     run.ReRead = reading_.ReRead(track);
     run.Target = target.path;
-    run.Temporary = folder_.TemporaryFor(run.Target);
+    run.Temporary = temporary;
 
     TPipelineTrack job;
     job.Id = run.Id;

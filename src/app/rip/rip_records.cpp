@@ -3,13 +3,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <filesystem>
+#include <system_error>
 
 #include "audio/cd/disc/disc_ids.h"
 #include "file_naming.h"
+#include "local_path.h"
 #include "plain_text.h"
 #include "rip_verification.h"
 #include "texts.h"
 #include "verification/cue_sheet.h"
+#include "verification/record_file.h"
 #include "verification/rip_log.h"
 
 namespace sonfeld::app {
@@ -113,18 +117,23 @@ QStringList WriteRipRecords(const TQueueRecord& record, const TRipVerification& 
                             bool writeLog, bool writeCueSheet)
 {
     QStringList problems;
+    // Through a temporary file and a rename, by the folder's exact bytes:
+    // a full disk or a name the local encoding cannot spell is reported,
+    // never left as an empty or misplaced file.
     if (writeLog) {
+        const QString path = RecordFileName(record.Folder, record.Album, QStringLiteral(".log"));
         QString error;
-        if (!WriteRipLog(RecordFileName(record.Folder, record.Album, QStringLiteral(".log")),
-                         MakeLog(record, verification), &error))
-            problems << QStringLiteral("The rip log could not be written: %1").arg(error);
+        if (!WriteRecordFile(LocalPath(path), FormatRipLog(MakeLog(record, verification)), &error))
+            problems
+                << QStringLiteral("The rip log \"%1\" could not be written: %2").arg(path, error);
     }
     const CueSheet sheet = MakeCueSheet(record, verification);
     if (writeCueSheet && !sheet.tracks.empty()) {
+        const QString path = RecordFileName(record.Folder, record.Album, QStringLiteral(".cue"));
         QString error;
-        if (!WriteCueSheet(RecordFileName(record.Folder, record.Album, QStringLiteral(".cue")),
-                           sheet, &error))
-            problems << QStringLiteral("The CUE sheet could not be written: %1").arg(error);
+        if (!WriteRecordFile(LocalPath(path), FormatCueSheet(sheet), &error))
+            problems
+                << QStringLiteral("The CUE sheet \"%1\" could not be written: %2").arg(path, error);
     }
     return problems;
 }

@@ -6,6 +6,10 @@
 #include <system_error>
 #include <utility>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace sonfeld {
 
 bool SpoolBudget::TryTake(std::size_t bytes)
@@ -62,8 +66,20 @@ void PcmSpool::Write(const std::uint8_t* data, std::size_t size)
 void PcmSpool::SpillLocked(const std::uint8_t* data, std::size_t size)
 {
     if (!spill_.is_open()) {
-        spill_.open(spillFile_, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-        if (!spill_) {
+        // Created new, never through a link planted under the name, so the
+        // spill stays in its folder; a stale file of the same name goes first.
+        int fd = -1;
+        for (int attempt = 0; fd < 0 && attempt < 3; ++attempt) {
+            fd = ::open(spillFile_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0600);
+            if (fd < 0 && (errno != EEXIST || ::unlink(spillFile_.c_str()) != 0))
+                break;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+            spill_.open(spillFile_, std::ios::in | std::ios::out | std::ios::binary);
+        }
+        if (fd < 0 || !spill_) {
             failure_ = "Cannot create file \"" + spillFile_.string() + "\". " +
                        std::generic_category().message(errno);
             changed_.notify_all();

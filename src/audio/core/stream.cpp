@@ -49,7 +49,9 @@ TFileStream::TFileStream(std::string fileName, Mode mode) : fileName_(std::move(
 {
     int flags = O_CLOEXEC;
     switch (mode) {
-    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    // Never written through a link planted under the name: it would lead the
+    // output out of its folder.
+    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
     case Mode::OpenRead: flags |= O_RDONLY; break;
     case Mode::OpenReadWrite: flags |= O_RDWR; break;
     }

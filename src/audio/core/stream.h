@@ -40,7 +40,7 @@ public:
 class TFileStream final : public TStream {
 public:
     enum class Mode {
-        Create,        // create or empty the file, read and write
+        Create,        // create or empty the file (never through a link), read and write
         OpenRead,      // existing file, read only, others may read and write
         OpenReadWrite, // existing file, read and write, others may only read
     };

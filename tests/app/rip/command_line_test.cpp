@@ -65,20 +65,26 @@ protected:
 
     // Starts a slow rip of track 1 (100 ms before each block) as its own
     // process and waits until it is under way.
-    void StartSlowRip(QProcess& process)
+    void StartSlowRip(QProcess& process, const QStringList& more = {},
+                      QProcess::ProcessChannelMode channels = QProcess::MergedChannels)
     {
         Store("CPU_INT=100\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                            QString::fromStdString(config_.Path().string()));
         process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QString::fromStdString(InProgramFolder("sonfeld")),
-                      {QStringLiteral("--rip"), QStringLiteral("--image"),
-                       QString::fromStdString(disc_.cue.string()), QStringLiteral("--format"),
-                       QStringLiteral("Wav"), QStringLiteral("--out"),
-                       QString::fromStdString(out_dir_.Path().string()), QStringLiteral("--tracks"),
-                       QStringLiteral("1")});
+        process.setProcessChannelMode(channels);
+        const QStringList arguments = QStringList{QStringLiteral("--rip"),
+                                                  QStringLiteral("--image"),
+                                                  QString::fromStdString(disc_.cue.string()),
+                                                  QStringLiteral("--format"),
+                                                  QStringLiteral("Wav"),
+                                                  QStringLiteral("--out"),
+                                                  QString::fromStdString(out_dir_.Path().string()),
+                                                  QStringLiteral("--tracks"),
+                                                  QStringLiteral("1")} +
+                                      more;
+        process.start(QString::fromStdString(InProgramFolder("sonfeld")), arguments);
         ASSERT_TRUE(process.waitForStarted());
         QByteArray seen;
         while (!seen.contains("Track 1: 1") && process.waitForReadyRead(20000))
@@ -521,6 +527,113 @@ TEST_F(CommandLineTest, ASecondProgramCannotRipIntoAFolderInUse)
     EXPECT_EQ(Files(), (std::vector<std::string>{"Track2.flac", "rip.cue", "rip.log"}));
 }
 
+TEST_F(CommandLineTest, HangupAndASecondTerminationStopCleanly)
+{
+    QProcess rip;
+    StartSlowRip(rip);
+    ::kill(static_cast<pid_t>(rip.processId()), SIGHUP);
+    ASSERT_TRUE(rip.waitForFinished(20000));
+    EXPECT_EQ(rip.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(rip.exitCode(), 130);
+    EXPECT_TRUE(Files().empty());
+
+    // The second once the first has stopped the track, while the program winds up.
+    QProcess again;
+    StartSlowRip(again);
+    ::kill(static_cast<pid_t>(again.processId()), SIGTERM);
+    QByteArray seen;
+    while (!seen.contains("用户取消") && again.waitForReadyRead(20000))
+        seen += again.readAll();
+    ::kill(static_cast<pid_t>(again.processId()), SIGTERM);
+    ASSERT_TRUE(again.waitForFinished(20000));
+    EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(again.exitCode(), 130);
+    // Whatever the second one left, the next rip clears.
+    Store("");
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 2")), 0) << err_;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Track2.wav", "rip.cue", "rip.log"}));
+}
+
+// sonfeld --rip … | head: the reader going away stops the rip cleanly.
+TEST_F(CommandLineTest, AReaderThatGoesAwayStopsTheRip)
+{
+    Store("CPU_INT=100\n");
+    const std::filesystem::path status = logs_ / "status.txt";
+    std::string shown;
+    RunCommand("{ XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) + " " +
+                   ShellQuote(InProgramFolder("sonfeld")) + " " + Rip("Wav", "--tracks 1") + " 2>" +
+                   ShellQuote((logs_ / "err.txt").string()) + "; echo $? >" +
+                   ShellQuote(status.string()) + "; } | head -n 1",
+               &shown);
+    const std::vector<std::uint8_t> code = ReadFileBytes(status);
+    const std::vector<std::uint8_t> err = ReadFileBytes(logs_ / "err.txt");
+    // Exited by itself, not killed by the signal (which a shell also shows as 141).
+    EXPECT_EQ(std::string(code.begin(), code.end()), "141\n") << shown;
+    const std::string errText(err.begin(), err.end());
+    EXPECT_NE(errText.find("reader went away"), std::string::npos) << errText;
+    EXPECT_TRUE(Files().empty());
+}
+
+// Links planted in the folder lead nowhere outside it.
+TEST_F(CommandLineTest, PlantedLinksAreNotFollowedOutOfTheFolder)
+{
+    TempDir elsewhere;
+    WriteFileBytes(elsewhere / "victim", {'k', 'e', 'e', 'p'});
+    std::filesystem::create_symlink(elsewhere / "victim", Out(".sonfeld.lock"));
+    std::filesystem::create_symlink(elsewhere / "log", Out("rip.log"));
+    std::filesystem::create_symlink(elsewhere / "cue", Out("rip.cue"));
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 1")), 0) << err_;
+    EXPECT_EQ(ReadFileBytes(elsewhere / "victim"), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(std::filesystem::exists(elsewhere / "log"));
+    EXPECT_FALSE(std::filesystem::exists(elsewhere / "cue"));
+    std::vector<std::string> regular;
+    for (const std::string& name : Files())
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(Out(name))))
+            regular.push_back(name);
+    EXPECT_EQ(regular, (std::vector<std::string>{"Track1.wav", "rip (2).cue", "rip (2).log"}));
+}
+
+// A rip into a folder below one that a running rip writes into (through its
+// template) is refused, and takes nothing of the running one's.
+TEST_F(CommandLineTest, ARipIntoAFolderBelowARunningRipIsRefused)
+{
+    QProcess outer;
+    StartSlowRip(outer, {QStringLiteral("--template"), QStringLiteral("sub/{title}")});
+    std::vector<std::string> before;
+    for (const auto& entry : std::filesystem::directory_iterator(Out("sub")))
+        before.push_back(entry.path().filename().string());
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(Sonfeld("--rip --image " + ShellQuote(disc_.cue.string()) +
+                      " --format Wav --tracks 2 --out " + ShellQuote(Out("sub").string())),
+              1);
+    EXPECT_NE(err_.find("另一个 Sonfeld"), std::string::npos) << err_;
+    for (const std::string& name : before)
+        EXPECT_TRUE(std::filesystem::exists(Out("sub") / name)) << name;
+    ::kill(static_cast<pid_t>(outer.processId()), SIGTERM);
+    ASSERT_TRUE(outer.waitForFinished(20000));
+    EXPECT_EQ(outer.exitCode(), 130);
+}
+
+// A killed rip's spool files, also in template sub-folders, go with the next rip there.
+TEST_F(CommandLineTest, TheLeftoversOfAKilledRipGoAlsoInSubFolders)
+{
+    QProcess killed;
+    killed.start(QStringLiteral("true"));
+    ASSERT_TRUE(killed.waitForFinished());
+    const std::string pid = std::to_string(killed.processId());
+    std::filesystem::create_directories(Out("sub"));
+    for (const std::string& name :
+         {".sonfeld-" + pid + "-1.part.mp3.pcm", "sub/.sonfeld-" + pid + "-2.part.wav",
+          "sub/.sonfeld-" + pid + "-2.part.wav.pcm"})
+        WriteFileBytes(Out(name), std::vector<std::uint8_t>(1000, 1));
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--tracks 1 --template sub/{title}")), 0) << err_;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"rip.cue", "rip.log", "sub"}));
+    std::vector<std::string> below;
+    for (const auto& entry : std::filesystem::directory_iterator(Out("sub")))
+        below.push_back(entry.path().filename().string());
+    EXPECT_EQ(below, std::vector<std::string>{"Track1.wav"});
+}
+
 TEST_F(CommandLineTest, AKilledRipLeavesNoPartialFileAndTheNextRipClearsUp)
 {
     QProcess rip;
@@ -577,7 +690,8 @@ TEST_F(CommandLineTest, AFolderNamedByBytesThatAreNotUtf8IsUsedAsGiven)
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Track1.wav", "Track2.wav"}));
+    // The log and the sheet too, in the same folder.
+    EXPECT_EQ(names, (std::vector<std::string>{"Track1.wav", "Track2.wav", "rip.cue", "rip.log"}));
     EXPECT_EQ(FfmpegDecode(folder / "Track2.wav"), disc_.TrackBytes(2));
 
     // With overwriting off, the files are found in that same folder.

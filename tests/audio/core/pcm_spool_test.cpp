@@ -120,5 +120,29 @@ TEST(PcmSpoolTest, FailureCancelAndAnUnwritableSpillEndTheWaitWithAReason)
     }
 }
 
+// The spill file is created new: a link planted under its name is replaced,
+// never written through.
+TEST(PcmSpoolTest, TheSpillFileNeverGoesThroughALink)
+{
+    test::TempDir dir;
+    test::WriteFileBytes(dir / "elsewhere", {'k', 'e', 'e', 'p'});
+    std::filesystem::create_symlink(dir / "elsewhere", dir / "spill.pcm");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.pcm");
+    SpoolBudget budget(0);
+    for (const char* name : {"spill.pcm", "dangling.pcm"}) {
+        PcmSpool spool(budget, dir / name);
+        const std::uint8_t bytes[3] = {1, 2, 3};
+        spool.Write(bytes, sizeof bytes);
+        spool.Finish();
+        std::uint8_t back[3] = {};
+        ASSERT_EQ(spool.Read(back, sizeof back), sizeof back);
+        EXPECT_EQ(back[2], 3);
+        EXPECT_FALSE(std::filesystem::is_symlink(dir / name)) << name;
+    }
+    EXPECT_EQ(test::ReadFileBytes(dir / "elsewhere"),
+              (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
+}
+
 } // namespace
 } // namespace sonfeld

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "audio/core/acs_exception.h"
 #include "audio/core/stream.h"
@@ -67,6 +69,22 @@ TEST(FileStream, FullDiskIsReportedNotSwallowed)
         EXPECT_EQ(std::string(e.what()),
                   "Cannot write to file \"/dev/full\". No space left on device");
     }
+}
+
+// A link planted where a file is created leads out of the folder: refused,
+// and what it points at stays as it was.
+TEST(FileStream, CreatingNeverWritesThroughALink)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "elsewhere", {'k', 'e', 'e', 'p'});
+    std::filesystem::create_symlink(dir / "elsewhere", dir / "planted.wav");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.wav");
+    for (const char* name : {"planted.wav", "dangling.wav"}) {
+        EXPECT_THROW(TFileStream((dir / name).string(), TFileStream::Mode::Create), EWriteFailed)
+            << name;
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "elsewhere"), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
 }
 
 TEST(MemoryStream, ReadWriteSeek)

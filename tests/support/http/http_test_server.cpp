@@ -152,7 +152,10 @@ private:
         QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
                           ReasonPhrase(reply.status) + "\r\n";
         head += "Content-Type: " + reply.contentType + "\r\n";
-        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+        head += "Content-Length: " +
+                QByteArray::number(reply.announcedLength >= 0 ? reply.announcedLength
+                                                              : reply.body.size()) +
+                "\r\n";
         for (const auto& [name, value] : reply.headers)
             head += name + ": " + value + "\r\n";
         head += "Connection: close\r\n\r\n";

@@ -22,6 +22,9 @@ struct HttpReply {
     int delayMs = 0;
     // Closes the connection without any answer (a broken server).
     bool dropConnection = false;
+    // Sent as Content-Length instead of the body's size when not negative: a
+    // server that announces more than it sends.
+    qint64 announcedLength = -1;
 };
 
 // One request as the server received it.

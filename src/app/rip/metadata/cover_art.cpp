@@ -35,7 +35,7 @@ void FetchFrontCover(QNetworkAccessManager& network, const TLookupOptions& optio
     const QUrl url(TrimmedBase(options.coverArtServer) + QStringLiteral("/release/") +
                    QString::fromLatin1(QUrl::toPercentEncoding(releaseId, "-")) +
                    QStringLiteral("/front-500"));
-    HttpGet(network, url, options.userAgent, options.timeoutMs, context,
+    HttpGet(network, url, options.userAgent, options.timeoutMs, kCoverAnswerLimit, context,
             [done = std::move(done)](const THttpAnswer& answer) {
                 TCoverArt cover;
                 if (answer.failure == THttpAnswer::TFailure::None && answer.status == 404) {

@@ -31,6 +31,8 @@ const QStringList& TrackKeys()
     return keys;
 }
 
+constexpr int kMaxTracks = 99;
+
 // Disc IDs are made of letters, digits, ".", "_" and "-"; anything else is
 // escaped so an odd ID cannot reach into another group.
 QString DiscGroup(const QString& discId)
@@ -79,7 +81,7 @@ TDiscMemory::TDiscMemory(QSettings& settings) : settings_(settings)
 {
 }
 
-void TDiscMemory::Save(const QString& discId, const TDiscMetadata& metadata)
+void TDiscMemory::Save(const QString& discId, const TDiscMetadata& metadata, int discTracks)
 {
     if (discId.isEmpty())
         return;
@@ -89,11 +91,15 @@ void TDiscMemory::Save(const QString& discId, const TDiscMetadata& metadata)
     if (!chosen.isEmpty())
         settings_.setValue(kChosenReleaseKey, chosen);
     settings_.setValue(kSourceKey, SourceText(metadata.album.source));
-    settings_.setValue(kTrackCountKey, metadata.tracks.size());
+    // A disc has at most 99 tracks: an answer listing more must not fill the
+    // settings file with names no disc uses.
+    const qsizetype trackCount =
+        qMin<qsizetype>(metadata.tracks.size(), qBound(0, discTracks, kMaxTracks));
+    settings_.setValue(kTrackCountKey, trackCount);
     settings_.beginGroup(kAlbumGroup);
     WriteFields(settings_, AlbumKeys(), Fields(metadata.album));
     settings_.endGroup();
-    for (qsizetype i = 0; i < metadata.tracks.size(); ++i) {
+    for (qsizetype i = 0; i < trackCount; ++i) {
         settings_.beginGroup(kTrackGroupPrefix + QString::number(i + 1));
         WriteFields(settings_, TrackKeys(), Fields(metadata.tracks[i]));
         settings_.endGroup();
@@ -113,7 +119,7 @@ std::optional<TDiscMetadata> TDiscMemory::Load(const QString& discId) const
     }
     TDiscMetadata metadata;
     metadata.album.source = SourceFromText(settings_.value(kSourceKey).toString());
-    const int trackCount = qBound(0, settings_.value(kTrackCountKey).toInt(), 99);
+    const int trackCount = qBound(0, settings_.value(kTrackCountKey).toInt(), kMaxTracks);
     settings_.beginGroup(kAlbumGroup);
     ReadFields(settings_, AlbumKeys(), Fields(metadata.album));
     settings_.endGroup();

@@ -25,8 +25,10 @@ class TDiscMemory {
 public:
     explicit TDiscMemory(QSettings& settings);
 
-    // Replaces what was kept for the disc. An empty disc ID keeps nothing.
-    void Save(const QString& discId, const TDiscMetadata& metadata);
+    // Replaces what was kept for the disc: its album and its first
+    // discTracks tracks (a disc has at most 99), whatever else the names
+    // list. An empty disc ID keeps nothing.
+    void Save(const QString& discId, const TDiscMetadata& metadata, int discTracks = 99);
     std::optional<TDiscMetadata> Load(const QString& discId) const;
 
     // The MusicBrainz release ID the user chose among several.

@@ -333,7 +333,9 @@ void TDiscNames::Remember()
     if (!HasDisc() || forThisRunOnly_)
         return;
     QSettings store = OpenStore();
-    TDiscMemory(store).Save(key_.StorageId(), metadata_);
+    // Data tracks count too: the names go by track number.
+    const int discTracks = qMax(key_.trackCount, static_cast<int>(key_.freedbOffsets.size()));
+    TDiscMemory(store).Save(key_.StorageId(), metadata_, discTracks > 0 ? discTracks : 99);
 }
 
 } // namespace sonfeld::app::metadata

@@ -59,7 +59,7 @@ void LookupGnudb(QNetworkAccessManager& network, const TLookupOptions& options,
     const QString base = TrimmedBase(options.gnudbServer);
     const QUrl queryUrl(base + GnudbTarget(options, GnudbQueryCommand(disc)));
     QPointer<QNetworkAccessManager> guardedNetwork(&network);
-    HttpGet(network, queryUrl, options.userAgent, options.timeoutMs, context,
+    HttpGet(network, queryUrl, options.userAgent, options.timeoutMs, kGnudbAnswerLimit, context,
             [=, done = std::move(done)](const THttpAnswer& answer) mutable {
                 TGnudbResult result;
                 if (answer.failure != THttpAnswer::TFailure::None || answer.status != 200) {
@@ -82,7 +82,7 @@ void LookupGnudb(QNetworkAccessManager& network, const TLookupOptions& options,
                 const QString read =
                     QStringLiteral("cddb read %1 %2").arg(Word(match.category), Word(match.discId));
                 HttpGet(*guardedNetwork, QUrl(base + GnudbTarget(options, read)), options.userAgent,
-                        options.timeoutMs, context,
+                        options.timeoutMs, kGnudbAnswerLimit, context,
                         [match, done = std::move(done)](const THttpAnswer& entryAnswer) {
                             TGnudbResult entryResult;
                             if (entryAnswer.failure != THttpAnswer::TFailure::None ||

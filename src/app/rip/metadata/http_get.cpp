@@ -8,7 +8,8 @@
 namespace sonfeld::app::metadata {
 
 void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& userAgent,
-             int timeoutMs, QObject* context, std::function<void(const THttpAnswer&)> done)
+             int timeoutMs, qint64 maxBytes, QObject* context,
+             std::function<void(const THttpAnswer&)> done)
 {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
@@ -28,11 +29,31 @@ void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& use
     });
     limit->start(timeoutMs);
 
+    // A hostile or broken server must not fill the memory: the transfer ends
+    // as soon as the answer is known to be too large.
+    const auto tooLarge = [reply] {
+        if (!reply->isFinished() && !reply->property("sonfeldTooLarge").toBool()) {
+            reply->setProperty("sonfeldTooLarge", true);
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, maxBytes, tooLarge] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maxBytes)
+            tooLarge();
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, maxBytes, tooLarge] {
+        if (reply->bytesAvailable() > maxBytes)
+            tooLarge();
+    });
+
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     QObject::connect(reply, &QNetworkReply::finished, context, [reply, done = std::move(done)] {
         THttpAnswer answer;
         answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->property("sonfeldTimedOut").toBool()) {
+        if (reply->property("sonfeldTooLarge").toBool()) {
+            answer.failure = THttpAnswer::TFailure::TooLarge;
+        } else if (reply->property("sonfeldTimedOut").toBool()) {
             answer.failure = THttpAnswer::TFailure::Timeout;
         } else if (answer.status == 0) {
             answer.failure = THttpAnswer::TFailure::Network;
@@ -51,6 +72,8 @@ QString FailureText(const QString& service, const THttpAnswer& answer)
         return QStringLiteral("查询失败: %1 无响应（超时）").arg(service);
     case THttpAnswer::TFailure::Network:
         return QStringLiteral("查询失败: 无法连接 %1").arg(service);
+    case THttpAnswer::TFailure::TooLarge:
+        return QStringLiteral("查询失败: %1 回答过大").arg(service);
     case THttpAnswer::TFailure::None: break;
     }
     if (answer.status == 503)

@@ -12,18 +12,28 @@ class QObject;
 namespace sonfeld::app::metadata {
 
 struct THttpAnswer {
-    enum class TFailure { None, Timeout, Network };
+    enum class TFailure { None, Timeout, Network, TooLarge };
     TFailure failure = TFailure::None; // None: the server answered, whatever its status
     int status = 0;
     QByteArray body;
     QByteArray contentType;
 };
 
+// The most each kind of answer may bring; a larger one is dropped unread.
+inline constexpr qint64 kMusicBrainzAnswerLimit = 8 * 1024 * 1024;
+inline constexpr qint64 kGnudbAnswerLimit = 1024 * 1024;
+// Below 16 MiB by the room FLAC's picture block needs for its own fields, so
+// every format can hold a cover that arrives.
+inline constexpr qint64 kCoverAnswerLimit = 16 * 1024 * 1024 - 64 * 1024;
+
 // A GET that follows redirects (never from https to http), sends the
-// User-Agent, and gives up after timeoutMs. done runs once on the caller's
-// thread, unless context is destroyed first. Never blocks.
+// User-Agent, and gives up after timeoutMs, or as soon as the body is known to
+// pass maxBytes (by its Content-Length or by what arrived): TooLarge, with no
+// body. done runs once on the caller's thread, unless context is destroyed
+// first. Never blocks.
 void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& userAgent,
-             int timeoutMs, QObject* context, std::function<void(const THttpAnswer&)> done);
+             int timeoutMs, qint64 maxBytes, QObject* context,
+             std::function<void(const THttpAnswer&)> done);
 
 // "查询失败: 无法连接 <service>" and its kin for an answer that brought nothing
 // usable; service is the name the user knows ("MusicBrainz", "gnudb", ...).

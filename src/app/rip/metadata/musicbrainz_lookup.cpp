@@ -28,8 +28,8 @@ void Request(QNetworkAccessManager& network, TRequestSpacing& spacing,
     spacing.Enqueue(context, [=, done = std::move(done)]() mutable {
         if (guardedNetwork.isNull())
             return;
-        HttpGet(*guardedNetwork, url, options.userAgent, options.timeoutMs, context,
-                [=, done = std::move(done)](const THttpAnswer& answer) mutable {
+        HttpGet(*guardedNetwork, url, options.userAgent, options.timeoutMs, kMusicBrainzAnswerLimit,
+                context, [=, done = std::move(done)](const THttpAnswer& answer) mutable {
                     TMusicBrainzResult result;
                     result.byDurations = withToc;
                     if (answer.failure == THttpAnswer::TFailure::None && answer.status == 404) {

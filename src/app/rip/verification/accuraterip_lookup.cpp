@@ -26,6 +26,7 @@ void AccurateRipLookup::Start(const QString& serverBase, const AccurateRipDiscId
     disc_ = disc;
     timeoutMs_ = timeoutMs;
     timedOut_ = false;
+    tooLarge_ = false;
     running_ = true;
     const quint64 generation = ++generation_;
 
@@ -56,6 +57,17 @@ void AccurateRipLookup::Start(const QString& serverBase, const AccurateRipDiscId
                       QStringLiteral("Sonfeld/%1").arg(QCoreApplication::applicationVersion()));
     reply_ = manager_->get(request);
     connect(reply_, &QNetworkReply::finished, this, &AccurateRipLookup::ReplyFinished);
+    // Ended as soon as the answer is known to be too large, before it fills the memory.
+    connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
+        const QVariant length =
+            reply_ ? reply_->header(QNetworkRequest::ContentLengthHeader) : QVariant();
+        if (length.isValid() && length.toLongLong() > kAnswerLimit)
+            TooLarge();
+    });
+    connect(reply_, &QNetworkReply::readyRead, this, [this] {
+        if (reply_ && reply_->bytesAvailable() > kAnswerLimit)
+            TooLarge();
+    });
     timer_.start(timeoutMs_);
 }
 
@@ -80,6 +92,14 @@ void AccurateRipLookup::TimedOut()
     reply_->abort(); // finished follows, and reports the time-out
 }
 
+void AccurateRipLookup::TooLarge()
+{
+    if (!reply_ || tooLarge_ || timedOut_)
+        return;
+    tooLarge_ = true;
+    reply_->abort(); // finished follows, and reports it
+}
+
 void AccurateRipLookup::ReplyFinished()
 {
     auto* reply = qobject_cast<QNetworkReply*>(sender());
@@ -99,6 +119,10 @@ AccurateRipLookupResult AccurateRipLookup::ResultFromReply()
     if (timedOut_) {
         result.error = QStringLiteral("No answer from the AccurateRip server within %1 s")
                            .arg(timeoutMs_ / 1000.0);
+        return result;
+    }
+    if (tooLarge_) {
+        result.error = QStringLiteral("AccurateRip 回答过大 (超过 %1 字节)").arg(kAnswerLimit);
         return result;
     }
     const QVariant statusAttribute = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);

@@ -39,6 +39,8 @@ class AccurateRipLookup : public QObject {
 
 public:
     static constexpr int kDefaultTimeoutMs = 10000;
+    // A disc's file is a few kilobytes; anything past this is not one.
+    static constexpr qint64 kAnswerLimit = 1024 * 1024;
 
     explicit AccurateRipLookup(QObject* parent = nullptr);
     ~AccurateRipLookup() override;
@@ -55,6 +57,7 @@ private:
     void Cancel();
     void ReplyFinished();
     void TimedOut();
+    void TooLarge();
     void Finish(const AccurateRipLookupResult& result);
     AccurateRipLookupResult ResultFromReply();
 
@@ -65,6 +68,7 @@ private:
     QUrl url_;
     int timeoutMs_ = kDefaultTimeoutMs;
     bool timedOut_ = false;
+    bool tooLarge_ = false;
     bool running_ = false;
     quint64 generation_ = 0; // tells a queued failure of an older Start apart
 };

@@ -1,6 +1,8 @@
 #include "cue_sheet.h"
 
-#include <QSaveFile>
+#include "record_file.h"
+
+#include <QFile>
 #include <QStringList>
 
 #include "app/rip/plain_text.h"
@@ -112,12 +114,11 @@ QByteArray FormatCueSheet(const CueSheet& sheet)
 
 bool WriteCueSheet(const QString& path, const CueSheet& sheet, QString* error)
 {
-    QSaveFile file(path);
-    const QByteArray text = FormatCueSheet(sheet);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    QString reason;
+    if (!WriteRecordFile(QFile::encodeName(path), FormatCueSheet(sheet), &reason)) {
         if (error != nullptr)
-            *error = QStringLiteral("The cue sheet \"%1\" could not be written: %2")
-                         .arg(path, file.errorString());
+            *error =
+                QStringLiteral("The cue sheet \"%1\" could not be written: %2").arg(path, reason);
         return false;
     }
     return true;

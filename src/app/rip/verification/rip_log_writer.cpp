@@ -1,7 +1,7 @@
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
+#include "record_file.h"
 #include "rip_log.h"
 #include "rip_log_checksum.h"
 
@@ -165,12 +165,10 @@ QByteArray FormatRipLog(const RipLog& log)
 
 bool WriteRipLog(const QString& path, const RipLog& log, QString* error)
 {
-    QSaveFile file(path);
-    const QByteArray text = FormatRipLog(log);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    QString reason;
+    if (!WriteRecordFile(QFile::encodeName(path), FormatRipLog(log), &reason)) {
         if (error != nullptr)
-            *error = QStringLiteral("The log \"%1\" could not be written: %2")
-                         .arg(path, file.errorString());
+            *error = QStringLiteral("The log \"%1\" could not be written: %2").arg(path, reason);
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "app/rip/metadata/cover_art.h"
+#include "app/rip/metadata/http_get.h"
 #include "lookup_test_support.h"
 #include "support/http/http_test_server.h"
 
@@ -63,6 +64,17 @@ TEST_F(CoverArtTest, MissingCoverAndWrongBytesAreClearStatuses)
     const TCoverArt html = Fetch(kRelease);
     EXPECT_EQ(html.status, TCoverArt::TStatus::Failed);
     EXPECT_FALSE(html.message.isEmpty());
+
+    // A cover past its cap (which leaves room in every format) is dropped.
+    QByteArray huge = QByteArray::fromHex("ffd8ffe000104a464946");
+    huge.append(QByteArray(kCoverAnswerLimit + 1 - huge.size(), 'j'));
+    server_.Serve("/release/" + kRelease.toLatin1() + "/front-500",
+                  HttpReply{200, huge, "image/jpeg", {}, 0, false});
+    const TCoverArt tooLarge = Fetch(kRelease);
+    EXPECT_EQ(tooLarge.status, TCoverArt::TStatus::Failed);
+    EXPECT_TRUE(tooLarge.data.isEmpty());
+    EXPECT_EQ(tooLarge.message, QStringLiteral("查询失败: Cover Art Archive 回答过大"));
+    EXPECT_LT(kCoverAnswerLimit, 16 * 1024 * 1024);
 
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");
     EXPECT_EQ(ImageMimeType(png), QStringLiteral("image/png"));

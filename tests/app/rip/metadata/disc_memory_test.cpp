@@ -62,6 +62,30 @@ TEST(DiscMemoryTest, EditsAndTheChosenReleaseSurviveAReload)
     EXPECT_TRUE(memory.ChosenRelease(disc).isEmpty());
 }
 
+// An answer listing far more tracks than the disc has keeps only the disc's.
+TEST(DiscMemoryTest, OnlyTheDiscsOwnTracksAreKept)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath(QStringLiteral("discs.ini"));
+    TDiscMetadata metadata = Edited();
+    for (int i = 0; i < 500; ++i)
+        metadata.tracks.append(metadata.tracks.first());
+    QSettings settings(file, QSettings::IniFormat);
+    TDiscMemory memory(settings);
+    memory.Save(QStringLiteral("a"), metadata, 2);
+    memory.Save(QStringLiteral("b"), metadata);
+    EXPECT_EQ(memory.Load(QStringLiteral("a"))->tracks.size(), 2);
+    EXPECT_EQ(memory.Load(QStringLiteral("b"))->tracks.size(), 99);
+    settings.sync();
+    EXPECT_FALSE(settings.childGroups().isEmpty());
+    settings.beginGroup(kDiscsGroup + QStringLiteral("/a"));
+    EXPECT_EQ(settings.childGroups().size(), 3); // Album, Track1, Track2
+    settings.endGroup();
+    settings.beginGroup(kDiscsGroup + QStringLiteral("/b"));
+    EXPECT_EQ(settings.childGroups().size(), 100);
+}
+
 TEST(DiscMemoryTest, AnOddDiscIdStaysInItsOwnGroup)
 {
     QTemporaryDir folder;

@@ -1,3 +1,4 @@
+#include "app/rip/metadata/http_get.h"
 #include "app/rip/metadata/metadata_lookup.h"
 #include "app/rip/metadata/request_spacing.h"
 #include "lookup_answers.h"
@@ -275,6 +276,34 @@ TEST_F(MetadataLookupFailureTest, MalformedAnswers)
     server_.Serve(kGnudbQuery, Text(test::GnudbQueryFound()));
     server_.Serve(kGnudbRead, Text("210 misc 0c000603\r\n\x01\x02 garbage\r\n.\r\n"));
     ExpectFailure(Run(Shown()), QStringLiteral("查询失败: gnudb 的回答无法识别"));
+}
+
+// A larger answer is dropped as soon as it passes its cap, by what arrived or
+// by what the server announced, and never read as names.
+TEST_F(MetadataLookupFailureTest, AnswersPastTheirCapAreTooLarge)
+{
+    const QByteArray json = test::OneReleaseJson();
+    server_.Serve(kExactTarget,
+                  Json(json + QByteArray(kMusicBrainzAnswerLimit + 1 - json.size(), ' ')));
+    server_.Serve(kGnudbQuery, Text("202 No match\r\n"));
+    ExpectFailure(Run(Shown()), QStringLiteral("查询失败: MusicBrainz 回答过大"));
+
+    HttpReply announced = Json(json);
+    announced.announcedLength = qint64(1) << 40;
+    server_.Serve(kExactTarget, announced);
+    ExpectFailure(Run(Shown()), QStringLiteral("查询失败: MusicBrainz 回答过大"));
+
+    server_.Serve(kExactTarget, Json(kNotFound, 404));
+    server_.Serve(kTocTarget, Json(kNotFound, 404));
+    const QByteArray found = test::GnudbQueryFound();
+    server_.Serve(kGnudbQuery, Text(found + QByteArray(kGnudbAnswerLimit + 1 - found.size(), '#')));
+    ExpectFailure(Run(Shown()), QStringLiteral("查询失败: gnudb 回答过大"));
+
+    server_.Serve(kGnudbQuery, Text(found));
+    QByteArray entry = test::GnudbEntry();
+    entry.insert(entry.indexOf('\n') + 1, QByteArray(kGnudbAnswerLimit, '#') + "\r\n");
+    server_.Serve(kGnudbRead, Text(entry));
+    ExpectFailure(Run(Shown()), QStringLiteral("查询失败: gnudb 回答过大"));
 }
 
 TEST_F(MetadataLookupTest, AStartedLookupCanBeAbandoned)

@@ -144,6 +144,17 @@ TEST(AccurateRipLookupTest, FailuresAreReportedAsSuch)
     server.Serve("/empty" + kDiscPath, HttpReply{200, "", "text/plain", {}, 0, false});
     server.Serve("/broken" + kDiscPath, HttpReply{500, "oops", "text/plain", {}, 0, false});
     server.Serve("/dropped" + kDiscPath, HttpReply{200, "", "text/plain", {}, 0, true});
+    // Past the cap, as sent or as announced: dropped, never read as a match.
+    const QByteArray file = DatabaseFile({{{9, 0x04bc6b08}, {9, 0x1}, {9, 0x2}}});
+    server.Serve("/large" + kDiscPath,
+                 HttpReply{200,
+                           file.repeated(AccurateRipLookup::kAnswerLimit / file.size() + 1),
+                           "",
+                           {},
+                           0,
+                           false});
+    server.Serve("/announced" + kDiscPath,
+                 HttpReply{200, file, "", {}, 0, false, AccurateRipLookup::kAnswerLimit + 1});
     const AccurateRipDiscId other{3, 0x111, 0x222, 0x333};
     server.Serve("/other" + kDiscPath,
                  HttpReply{200, DatabaseFile({{{9, 0x04bc6b08}}}, other), "", {}, 0, false});
@@ -158,6 +169,8 @@ TEST(AccurateRipLookupTest, FailuresAreReportedAsSuch)
         {server.BaseUrl() + "/broken", "HTTP 500"},
         {server.BaseUrl() + "/dropped", "Could not reach"},
         {server.BaseUrl() + "/other", "another disc"},
+        {server.BaseUrl() + "/large", "回答过大"},
+        {server.BaseUrl() + "/announced", "回答过大"},
         {QStringLiteral("http://127.0.0.1:%1").arg(test::UnusedLocalPort()), "Could not reach"},
         {QStringLiteral("not a server"), "not valid"},
         {QString(), "not valid"},

@@ -8,6 +8,10 @@
 
 #include <sys/stat.h>
 
+#include <QDir>
+
+#include "support/file_size_limit.h"
+
 namespace sonfeld::app {
 namespace {
 
@@ -160,6 +164,28 @@ TEST(RipLogTest, OnlyARegularFileOfLogSizeIsRead)
         EXPECT_EQ(CheckRipLogFile(c.path, &reason), RipLogCheck::Unreadable) << c.reason;
         EXPECT_TRUE(reason.contains(QLatin1String(c.reason))) << reason.toStdString();
     }
+}
+
+// A full disk: the write fails, is reported, and leaves neither an empty or
+// cut-off log nor its temporary file; an earlier log under the name stays whole.
+TEST(RipLogTest, AFullDiskIsReportedAndLeavesNothingBehind)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rip.log"));
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier\n");
+    earlier.close();
+    QString error;
+    {
+        const test::FileSizeLimit full(64);
+        EXPECT_FALSE(WriteRipLog(path, AccurateDisc(), &error));
+    }
+    EXPECT_TRUE(error.contains(QStringLiteral("could not be written"))) << error.toStdString();
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), QByteArray("earlier\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("rip.log")});
 }
 
 } // namespace

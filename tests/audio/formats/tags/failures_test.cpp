@@ -103,6 +103,11 @@ TEST_F(TagFailures, BadInputIsRefusedWithAReason)
     wrongType.coverMimeType = "image/png";
     cases.push_back({"JPEG said to be PNG", file_.string(), wrongType,
                      "The cover image's type image/png does not match its bytes."});
+    // One byte more than a FLAC picture block's 24-bit length can hold.
+    TrackTags huge = tags_;
+    huge.cover.resize((std::size_t{1} << 24) - 32 - huge.coverMimeType.size(), 0x42);
+    cases.push_back({"cover too large for FLAC", file_.string(), huge,
+                     "The cover image is too large for a FLAC picture block."});
     TrackTags negative = tags_;
     negative.discNumber = -1;
     cases.push_back({"negative disc", file_.string(), negative, "The disc number is negative."});

@@ -61,10 +61,20 @@ bool IsFrontCover(const TagLib::FLAC::Picture* picture)
     return picture->type() == TagLib::FLAC::Picture::FrontCover;
 }
 
+// Type, MIME length, description length, width, height, depth, colours and
+// data length: the picture block's fields besides the MIME type and the data.
+constexpr std::size_t kPictureFieldBytes = 32;
+// A metadata block's length has 24 bits: a larger picture would be cut off.
+constexpr std::size_t kMaxFlacBlockBytes = (std::size_t{1} << 24) - 1;
+
 } // namespace
 
 void WriteFlacTags(const std::string& path, const TrackFields& fields)
 {
+    if (!fields.cover.empty() &&
+        fields.cover.size() > kMaxFlacBlockBytes - kPictureFieldBytes - fields.coverMimeType.size())
+        throw TagError(SONFELD_TAGS_INVALID_ARGUMENT,
+                       "The cover image is too large for a FLAC picture block.");
     TagLib::FLAC::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
     RequireValid(file, "FLAC");
     FillComment(*file.xiphComment(true), fields);
