@@ -1,7 +1,15 @@
 # What `cmake --install` puts under CMAKE_INSTALL_PREFIX: the program in bin/,
 # our own run-time libraries in lib/sonfeld/, and in share/ the help page, the
-# menu entry, its icons, the AppStream metainfo and the man page.
+# menu entry, its icons, the AppStream metainfo, the gzipped man page and the
+# copyright file.
 include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/Metainfo.cmake)
+
+# The project's web address, for the metainfo's home page and screenshots and
+# the package's Homepage. Left empty, both go without.
+set(SONFELD_HOMEPAGE "" CACHE STRING "The project's web address (https://...), if it has one")
+# The one id of the metainfo file and component.
+set(SONFELD_APPSTREAM_ID org.sonfeld.sonfeld)
 
 if(NOT TARGET sonfeld)
   return()
@@ -17,7 +25,10 @@ set(data_dir ${PROJECT_SOURCE_DIR}/data)
 # whatever is found through the loader must come from our own folder.
 set_target_properties(sonfeld PROPERTIES INSTALL_RPATH "$ORIGIN/../${SONFELD_INSTALL_PRIVATE_LIBDIR}")
 install(TARGETS sonfeld RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-foreach(library cdrip sonfeld_ape)
+# Every library of ours that the program loads by file name (libcdrip.so,
+# libsonfeld_ape.so, libsonfeld_tags.so): the install test checks the list
+# against the file names in the sources.
+foreach(library cdrip sonfeld_ape sonfeld_tags)
   if(TARGET ${library})
     install(TARGETS ${library} LIBRARY DESTINATION ${SONFELD_INSTALL_PRIVATE_LIBDIR})
   endif()
@@ -27,9 +38,24 @@ endforeach()
 install(DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/help/ DESTINATION ${SONFELD_INSTALL_HELPDIR})
 
 install(FILES ${data_dir}/sonfeld.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${data_dir}/org.example.sonfeld.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${data_dir}/sonfeld.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(metainfo ${CMAKE_BINARY_DIR}/data/${SONFELD_APPSTREAM_ID}.metainfo.xml)
+sonfeld_write_metainfo(${data_dir}/${SONFELD_APPSTREAM_ID}.metainfo.xml.in ${metainfo}
+                       ${PROJECT_VERSION} ${SONFELD_RELEASE_DATE} "${SONFELD_HOMEPAGE}")
+install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${data_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonfeld)
+
+# The man page carries the version; Debian wants it gzipped (-n: no time
+# stamp, so the same sources give the same file).
+configure_file(${data_dir}/sonfeld.1.in ${CMAKE_BINARY_DIR}/data/sonfeld.1 @ONLY)
+find_program(SONFELD_GZIP gzip REQUIRED)
+set(man_gz ${CMAKE_BINARY_DIR}/data/sonfeld.1.gz)
+add_custom_command(OUTPUT ${man_gz}
+  COMMAND ${SONFELD_GZIP} -9 -n -k -f ${CMAKE_BINARY_DIR}/data/sonfeld.1
+  DEPENDS ${CMAKE_BINARY_DIR}/data/sonfeld.1
+  VERBATIM)
+add_custom_target(sonfeld_man_page ALL DEPENDS ${man_gz})
+add_dependencies(sonfeld sonfeld_man_page)
+install(FILES ${man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The icon: the hand-drawn SVG, and PNGs rendered from it for the sizes menus ask for.
 set(icon_svg ${data_dir}/icons/sonfeld.svg)

@@ -6,10 +6,12 @@ endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sonfeld)
-# The version the program shows in its window and with --version.
-set(CPACK_PACKAGE_VERSION 1.0.2.16)
+# The project's version, as the program shows it in its window and with --version.
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Sonfeld developers")
-set(CPACK_PACKAGE_CONTACT "Sonfeld developers <support@sonfeld.example.org>")
+# "Name <mail>" of whoever builds the package for a distribution.
+set(SONFELD_MAINTAINER "Sonfeld developers" CACHE STRING "The Debian package's maintainer")
+set(CPACK_PACKAGE_CONTACT "${SONFELD_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio CD ripper with a Chinese interface")
 set(CPACK_PACKAGE_DESCRIPTION
     "Sonfeld lists the tracks of an audio CD, reads the chosen ones with full \
@@ -21,7 +23,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://sonfeld.example.org")
+if(SONFELD_HOMEPAGE)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${SONFELD_HOMEPAGE}")
+endif()
 # The libraries the program and libcdrip.so link, with their versions, come
 # from dpkg-shlibdeps; the list below is what it cannot see: the libraries the
 # bindings load by file name (libmp3lame.so.0, libFLAC.so.12, libvorbis.so.0,

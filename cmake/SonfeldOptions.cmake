@@ -54,6 +54,10 @@ function(sonfeld_add_test name)
     message(FATAL_ERROR "sonfeld_add_test(${name}): give exactly one label")
   endif()
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABELS} DISCOVERY_TIMEOUT 60)
+  # For the target threaded_tests, which the ThreadSanitizer build builds alone.
+  if(ARG_LABELS STREQUAL "threads")
+    set_property(GLOBAL APPEND PROPERTY SONFELD_THREADED_TESTS ${name})
+  endif()
 endfunction()
 
 # Adds the folder dir (relative to the current source folder) unless its last

@@ -1,6 +1,7 @@
 #include "command_line_options.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "encoder_settings.h"
@@ -206,11 +207,20 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     // The parser expects the program name first.
     if (!parser.parse(QStringList{text::kProgramName.toLower()} + arguments))
         Refuse(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        Refuse(
-            QStringLiteral("Unknown argument \"%1\".").arg(parser.positionalArguments().first()));
-
     TCommandLine result;
+    // A file named alone is an image, as the menu entry and file managers pass
+    // it; a disc's folder or cdda: address (a CD inserted) just opens the window.
+    QStringList positionalImages;
+    QString discNamed;
+    for (const QString& argument : parser.positionalArguments()) {
+        const QFileInfo file(argument);
+        if (file.isFile())
+            positionalImages << argument;
+        else if (file.isDir() || argument.startsWith(QStringLiteral("cdda:")))
+            discNamed = argument;
+        else
+            Refuse(QStringLiteral("Unknown argument \"%1\".").arg(argument));
+    }
     // The modes in the order given, so the message names the one that clashes.
     bool modeGiven = false;
     for (const QString& name : parser.optionNames()) {
@@ -234,7 +244,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         result.Mode = *mode;
     }
 
-    result.Images = parser.values(QStringLiteral("image"));
+    result.Images = parser.values(QStringLiteral("image")) + positionalImages;
+    if (!discNamed.isEmpty() && result.Mode != TCommandLine::TMode::Window)
+        Refuse(QStringLiteral("Unknown argument \"%1\".").arg(discNamed));
     if (parser.isSet(QStringLiteral("drive")))
         result.Drive =
             PositiveNumber(parser.value(QStringLiteral("drive")), QStringLiteral("The drive"));
@@ -339,7 +351,7 @@ QString UsageText()
         "Sonfeld rips audio CDs.\n"
         "\n"
         "用法 / Usage:\n"
-        "  sonfeld [--image PATH]...\n"
+        "  sonfeld [--image PATH]... [PATH]...\n"
         "      打开窗口；每个 CUE/BIN、TOC 或 NRG 镜像作为一个驱动器列出。\n"
         "      Opens the window; each CUE/BIN, TOC or NRG image is offered as a drive.\n"
         "  sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]\n"

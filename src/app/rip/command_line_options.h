@@ -12,7 +12,7 @@
 namespace sonfeld::app {
 
 // The program's arguments:
-//   sonfeld [--image PATH]...                     the window, images offered as drives
+//   sonfeld [--image PATH]... [PATH]...           the window, images offered as drives
 //   sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]
 //           [--forget-names]
 //           drives, the disc's rows and its names
@@ -63,7 +63,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// arguments without the program name. Raises EUsageError.
+// arguments without the program name. A file named without an option is an
+// image, as with --image. Raises EUsageError.
 TCommandLine ParseCommandLine(const QStringList& arguments);
 // The --help text, in Chinese and in English.
 QString UsageText();

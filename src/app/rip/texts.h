@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "sonfeld_version.h"
+
 // The program's own texts, shown exactly as they stand. Kept in one place so
 // the window, the rip queue and the command-line mode say the same thing.
 namespace sonfeld::app::text {
@@ -70,7 +72,7 @@ inline const QString kStopCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", 
 
 // Identity of the program.
 inline const QString kProgramName = QStringLiteral("Sonfeld");
-inline const QString kVersion = QStringLiteral("1.0.2.16");
+inline const QString kVersion = QStringLiteral(SONFELD_PROGRAM_VERSION);
 inline const QString kNotice = QStringLiteral(
     QT_TRANSLATE_NOOP("sonfeld", "Sonfeld 音频CD提取工具 · 自由软件 · © Sonfeld 开发者"));
 inline const QString kWebAddress = QStringLiteral("https://sonfeld.example.org");

@@ -47,6 +47,7 @@ int RunProgram(int argc, char** argv)
     if (command.Mode != TCommandLine::TMode::Window) {
         QCoreApplication application(argc, argv);
         application.setApplicationName(text::kProgramName);
+        application.setApplicationVersion(text::kVersion);
         QTextStream out(stdout);
         QTextStream err(stderr);
         return RunCommandLine(command, out, err);
@@ -54,6 +55,7 @@ int RunProgram(int argc, char** argv)
 
     QApplication application(argc, argv);
     application.setApplicationName(text::kProgramName);
+    application.setApplicationVersion(text::kVersion);
     ApplyBlueTheme(application);
     InstallInterfaceLanguage(application);
     for (const QString& image : command.Images) {

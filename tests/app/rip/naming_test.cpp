@@ -7,12 +7,14 @@
 
 #include "app/rip/command_line_options.h"
 #include "app/rip/file_naming.h"
+#include "app/rip/metadata/lookup_options.h"
 #include "app/rip/output_formats.h"
 #include "app/rip/plain_text.h"
 #include "app/rip/rip_records.h"
 #include "app/rip/rip_verification.h"
 #include "app/rip/track_target.h"
 #include "app/rip/verification/rip_log.h"
+#include "app/rip/texts.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {
@@ -190,6 +192,38 @@ TEST(CommandLineOptionsTest, BadArgumentsAreRefusedWithAReason)
     };
     for (const QStringList& arguments : bad)
         EXPECT_THROW(ParseCommandLine(arguments), EUsageError) << arguments.join(' ').toStdString();
+}
+
+TEST(CommandLineOptionsTest, AFileNamedAloneIsAnImageAsTheMenuEntryPassesIt)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "disc.cue", {'F'});
+    const QString cue = QString::fromStdString((dir / "disc.cue").string());
+    const QString folder = QString::fromStdString(dir.Path().string());
+    const TCommandLine window = ParseCommandLine({cue});
+    EXPECT_EQ(window.Mode, TCommandLine::TMode::Window);
+    EXPECT_EQ(window.Images, QStringList{cue});
+    EXPECT_EQ(ParseCommandLine({"--image", "a.cue", cue}).Images, (QStringList{"a.cue", cue}));
+    EXPECT_EQ(ParseCommandLine({"--list", cue}).Images, QStringList{cue});
+    // A disc's folder or cdda: address, as for an inserted CD, opens the window.
+    EXPECT_TRUE(ParseCommandLine({folder}).Images.isEmpty());
+    EXPECT_TRUE(ParseCommandLine({"cdda://sr0"}).Images.isEmpty());
+    try {
+        ParseCommandLine({cue + "-missing"});
+        ADD_FAILURE() << "a missing file must be refused";
+    } catch (const EUsageError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Unknown argument \"" + (cue + "-missing").toStdString() + "\".");
+    }
+    EXPECT_THROW(ParseCommandLine({"--list", folder}), EUsageError);
+}
+
+// The window, the about box, the rip log and --version show text::kVersion;
+// the lookups must say the same version.
+TEST(CommandLineOptionsTest, TheLookupsUseTheProgramsVersion)
+{
+    EXPECT_EQ(VersionText(), QStringLiteral("Sonfeld ") + text::kVersion + QLatin1Char('\n'));
+    EXPECT_EQ(metadata::DefaultUserAgent(), metadata::MakeUserAgent(text::kVersion));
 }
 
 } // namespace

@@ -100,9 +100,11 @@ TEST(InputPump, StoppedPumpAndEarlyEndingEncoderNeverHang)
     {
         // The pump stops before the source ends: the encoder fails, not waits.
         PumpedRun run(MakePcm(Signal::Music, 400000), 1 << 22);
-        run.source.maxChunk = 64;
+        run.source.holdAt = 64000;
         run.Start();
+        run.source.WaitUntilHeld();
         run.pump->Stop();
+        run.source.OpenGate();
         OutputRunner runner(run.output);
         ASSERT_TRUE(runner.RunAndWait(std::chrono::seconds(30)));
         run.pump->Wait();

@@ -61,19 +61,18 @@ TEST(Pipeline, SecondRunWhileBusyIsRefusedAndFirstGoesOn)
 {
     const auto pcm = Pcm(20000);
     TMemoryInput input(pcm);
-    input.maxChunk = 100;
+    input.holdAt = 4000; // the first run waits there until the second was refused
     TRecordingOutput output;
     output.SetInput(&input);
-    output.SetDelay(20);
     OutputRunner runner(output);
     output.Run();
     try {
         output.Run();
-        FAIL() << "a second Run must be refused";
+        ADD_FAILURE() << "a second Run must be refused";
     } catch (const EACSException& e) {
         EXPECT_STREQ(e.what(), "Component is buisy");
     }
-    output.SetDelay(0);
+    input.OpenGate();
     ASSERT_TRUE(runner.WaitForEnds(1));
     EXPECT_EQ(runner.doneCount, 1);
     EXPECT_EQ(output.Data(), pcm);
@@ -255,9 +254,11 @@ TEST(Pipeline, WorkerKeepsCyclingWhenNotSuspendedWhenIdle)
     OutputRunner runner(output);
     ASSERT_TRUE(runner.RunAndWait());
     const int calls = output.blockCalls;
-    // The idle worker goes on calling OutputBlock, which returns at once.
-    for (int i = 0; i < 1000 && output.blockCalls < calls + 50; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The idle worker goes on calling OutputBlock, which returns at once. The
+    // time limit only ends a test that would otherwise hang.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (output.blockCalls < calls + 50 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
     EXPECT_GE(output.blockCalls, calls + 50);
     EXPECT_EQ(output.Status(), osIdle);
     ASSERT_TRUE(runner.RunAndWait());
@@ -328,7 +329,8 @@ TEST(Pipeline, DestroyingARunningOutputWindsTheRunUp)
         output.blockBytes = 100;
         output.SetDelay(10); // thousands of cycles: the run is surely still going
         output.Run();
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        while (input.readCount < 1)
+            std::this_thread::yield();
         ASSERT_TRUE(output.Busy());
         // The destructor must stop the worker, finish the run and close the input.
     }

@@ -329,15 +329,15 @@ TEST_F(MACOutTest, StopFinishesTheFileOverWhatWasHandedOver)
     TMACOut output;
     TMemoryInput input(pcm);
     input.maxChunk = 4096;
+    input.holdAt = 100000;
     output.SetInput(&input);
-    output.SetDelay(10);
     const auto file = dir_ / "stopped.ape";
     output.SetFileName(file.string());
     OutputRunner runner(output);
     output.Run();
-    while (input.Position() < 100000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    input.WaitUntilHeld();
     output.Stop();
+    input.OpenGate();
     ASSERT_TRUE(runner.WaitForEnds(1));
     EXPECT_EQ(runner.doneCount, 1);
     const Decoded decoded = FfmpegCrcDecode(file);
