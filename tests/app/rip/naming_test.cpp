@@ -12,9 +12,9 @@
 #include "app/rip/plain_text.h"
 #include "app/rip/rip_records.h"
 #include "app/rip/rip_verification.h"
+#include "app/rip/texts.h"
 #include "app/rip/track_target.h"
 #include "app/rip/verification/rip_log.h"
-#include "app/rip/texts.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {

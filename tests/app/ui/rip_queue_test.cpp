@@ -249,8 +249,7 @@ TEST_F(RipQueueTest, AFailedTrackLeavesNothingUnderItsName)
     for (const auto& entry : std::filesystem::directory_iterator(outDir_))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    std::vector<std::string> expected{"Track1.wav", "Track2.wav", album + ".cue",
-                                      album + ".log"};
+    std::vector<std::string> expected{"Track1.wav", "Track2.wav", album + ".cue", album + ".log"};
     EXPECT_TRUE(std::filesystem::is_empty(Output("Track2.wav")));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
