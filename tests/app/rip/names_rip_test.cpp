@@ -264,13 +264,13 @@ TEST_F(NamesRipTest, NamesGivenOnTheCommandLineAreForThatRunOnly)
               0)
         << out_ << err_;
     const std::string tags = Reply("metaflac --export-tags-to=- " +
-                                   ShellQuote((out_dir_.Path() / "Solo.flac").string()));
+                                   ShellQuote((out_dir_.Path() / "01 Solo.flac").string()));
     EXPECT_NE(tags.find("ALBUM=Mine\n"), std::string::npos) << tags;
     EXPECT_NE(tags.find("GENRE=Jazz\n"), std::string::npos) << tags;
 
     // The next plain rip has the looked-up names again, nothing of those.
     ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 1 --no-lookup")), 0) << out_ << err_;
-    const fs::path plain = out_dir_.Path() / "低潮 a1.flac";
+    const fs::path plain = out_dir_.Path() / "01 低潮 a1.flac";
     ASSERT_TRUE(fs::exists(plain)) << out_ << ::testing::PrintToString(Files());
     const std::string again = Reply("metaflac --export-tags-to=- " + ShellQuote(plain.string()));
     EXPECT_NE(again.find("ALBUM=海港之光\n"), std::string::npos) << again;

@@ -225,7 +225,7 @@ TEST_F(WindowNamesTest, AnotherReleaseReplacesEveryNameOfTheOneBeforeInTheWindow
     Form().edtDes->setText(QString::fromStdString(outDir_.string()));
     PressRip();
     ASSERT_TRUE(WaitForAllDone());
-    const auto file = outDir_ / "低潮 b1.flac";
+    const auto file = outDir_ / "01 低潮 b1.flac";
     ASSERT_TRUE(std::filesystem::exists(file)) << file;
     std::string tags;
     ASSERT_EQ(RunCommand("metaflac --export-tags-to=- " + ShellQuote(file.string()), &tags), 0);
