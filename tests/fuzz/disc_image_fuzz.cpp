@@ -28,19 +28,37 @@ const std::filesystem::path& Image()
                       ("image-fuzz-" + std::to_string(static_cast<long>(getpid())));
         std::filesystem::create_directories(folder);
         std::ofstream(folder / "a.bin", std::ios::binary) << std::string(2352 * 40, '\x11');
-        // libcdio takes a TOC file's names from the current folder.
-        std::filesystem::current_path(folder);
         cdio_loglevel_default = CDIO_LOG_ERROR;
         return folder / (std::string("image") + IMAGE_SUFFIX);
     }();
     return image;
 }
 
+// libcdio takes a TOC file's names from the current folder, so each input is
+// checked and read from the image's folder; the fuzzer's own folder comes
+// back afterwards, since it reads its corpus and writes its findings by
+// relative paths.
+class InImageFolder {
+public:
+    explicit InImageFolder(const std::filesystem::path& image)
+        : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(image.parent_path());
+    }
+    ~InImageFolder() { std::filesystem::current_path(previous_); }
+    InImageFolder(const InImageFolder&) = delete;
+    InImageFolder& operator=(const InImageFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::filesystem::path& image = Image();
+    const InImageFolder inFolder(image);
     std::ofstream(image, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     sonfeld::cdrip::ImageLayout layout;
