@@ -26,6 +26,27 @@
 #include "track_target.h"
 
 namespace sonfeld::app {
+namespace {
+
+// The names the log and the sheet show: the album's, and each track's performer.
+void RecordNames(TQueueRecord& record, const metadata::TDiscNames* names)
+{
+    if (names == nullptr)
+        return;
+    const metadata::TDiscMetadata& shown = names->Metadata();
+    record.AlbumArtist = shown.album.albumArtist.value.trimmed();
+    record.AlbumTitle = shown.album.album.value.trimmed();
+    record.Date = shown.album.date.value.trimmed();
+    record.Genre = shown.album.genre.value.trimmed();
+    for (TRecordedTrack& track : record.Tracks) {
+        track.Artist = record.AlbumArtist;
+        for (const metadata::TTrackMetadata& entry : shown.tracks)
+            if (entry.number == track.Number && !entry.artist.value.trimmed().isEmpty())
+                track.Artist = entry.artist.value.trimmed();
+    }
+}
+
+} // namespace
 
 TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueueHost& host,
                      QObject* parent)
@@ -171,6 +192,10 @@ void TRipQueue::RipCommand()
                                    reading_.Options().ReadOffset,
                                    reading_.Options().Mode == TReadingMode::FastVerify ? rmFast
                                                                                        : rmSecure,
+                                   {},
+                                   {},
+                                   {},
+                                   {},
                                    {},
                                    {}};
             queueTracks_.clear();
@@ -684,13 +709,19 @@ void TRipQueue::GoIdle()
             if (const auto failure = failures_.find(track);
                 failure != failures_.end() && rows_.Status(row) != TTrackStatus::Converted)
                 notes << QStringLiteral("失败原因: ") + failure->second;
-            ended.Tracks.push_back(
-                TRecordedTrack{track, rows_.Name(row), fileName, rows_.StatusText(row),
-                               rows_.Status(row) == TTrackStatus::Converted,
-                               reading_.TestCrc(track), reading_.ReRead(track), notes});
+            ended.Tracks.push_back(TRecordedTrack{track,
+                                                  rows_.Name(row),
+                                                  fileName,
+                                                  rows_.StatusText(row),
+                                                  rows_.Status(row) == TTrackStatus::Converted,
+                                                  reading_.TestCrc(track),
+                                                  reading_.ReRead(track),
+                                                  notes,
+                                                  {}});
         }
         queueTracks_.clear();
         ended.ReadingModeText = reading_.ModeText();
+        RecordNames(ended, host_.Names());
         // A queue that left no file leaves no log either: a stopped rip leaves
         // the folder as it was.
         const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),

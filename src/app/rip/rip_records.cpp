@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -24,22 +25,48 @@ QString ReadingModeText(TCDReadMode mode)
     return mode == rmFast ? QStringLiteral("快速模式") : QStringLiteral("安全模式");
 }
 
+// A ripped track's gap whose audio is in no file: the track before it on the
+// disc was not ripped, so the sheet can only mark the gap's length.
+QString GapInNoFile(const TQueueRecord& record, const disc::Track& onDisc)
+{
+    if (onDisc.PregapSectors() <= 0 || onDisc.number <= 1)
+        return {};
+    const auto ripped = [&record](int number) {
+        return std::any_of(
+            record.Tracks.begin(), record.Tracks.end(),
+            [number](const TRecordedTrack& t) { return t.Number == number && t.Ripped; });
+    };
+    if (!ripped(onDisc.number) || ripped(onDisc.number - 1))
+        return {};
+    const qint64 gap = onDisc.PregapSectors();
+    return QStringLiteral(
+               "间隙 %1:%2.%3 在未抓取的音轨 %4 之后，不在任何文件中，CUE 表以 PREGAP 标出")
+        .arg(gap / (75 * 60), 2, 10, QLatin1Char('0'))
+        .arg(gap / 75 % 60, 2, 10, QLatin1Char('0'))
+        .arg(gap % 75, 2, 10, QLatin1Char('0'))
+        .arg(onDisc.number - 1);
+}
+
 RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
 {
     RipLog log;
-    log.programVersion = text::kProgramName + QLatin1Char(' ') + text::kVersion;
+    log.programVersion = text::kVersion;
     log.date = QDateTime::currentDateTime();
     // No text may start a line of its own in the log (a forged summary).
     log.driveName = StripControls(record.DriveName);
     log.readOffset = record.ReadOffset;
     log.readingMode = record.ReadingModeText.isEmpty() ? ReadingModeText(record.ReadMode)
                                                        : record.ReadingModeText;
-    log.albumTitle = StripControls(record.Album);
+    log.albumTitle = StripControls(record.Album.isEmpty() ? record.AlbumTitle : record.Album);
+    log.albumPerformer = StripControls(record.AlbumArtist);
+    log.releaseDate = StripControls(record.Date);
+    log.genre = StripControls(record.Genre);
     if (const auto id = verification.DiscId())
         log.accurateRipId = AccurateRipIdText(*id);
     if (const auto& model = verification.Disc()) {
         log.freedbId = QString::fromStdString(disc::FreedbIdText(disc::ComputeFreedbId(*model)));
         log.musicBrainzId = QString::fromStdString(disc::MusicBrainzId(*model));
+        log.catalog = StripControls(QString::fromStdString(model->mcn));
         for (const disc::Track& track : model->tracks)
             log.toc.push_back(RipLogTocEntry{track.number, track.startLsn, track.Sectors(),
                                              track.PregapSectors(), !track.data});
@@ -53,6 +80,14 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
         track.status = recorded.Status;
         track.testCrc = recorded.TestCrc;
         track.readingNotes = recorded.ReadingNotes;
+        track.performer = StripControls(recorded.Artist);
+        if (const disc::Track* onDisc =
+                verification.Disc() ? verification.Disc()->FindTrack(recorded.Number) : nullptr) {
+            track.isrc = StripControls(QString::fromStdString(onDisc->isrc));
+            track.preEmphasis = onDisc->preEmphasis;
+            if (const QString gap = GapInNoFile(record, *onDisc); !gap.isEmpty())
+                track.sheetNotes << gap;
+        }
         const auto found = verification.Tracks().find(recorded.Number);
         if (recorded.Ripped && found != verification.Tracks().end()) {
             const TTrackVerification& verified = found->second;
@@ -81,7 +116,11 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
 CueSheet MakeCueSheet(const TQueueRecord& record, const TRipVerification& verification)
 {
     CueSheet sheet;
-    sheet.title = record.Album;
+    sheet.title = record.Album.isEmpty() ? record.AlbumTitle : record.Album;
+    sheet.performer = record.AlbumArtist;
+    sheet.date = record.Date;
+    sheet.genre = record.Genre;
+    sheet.program = text::kProgramName + QLatin1Char(' ') + text::kVersion;
     sheet.fileType = record.Extension.compare(QStringLiteral(".mp3"), Qt::CaseInsensitive) == 0
                          ? QStringLiteral("MP3")
                          : QStringLiteral("WAVE");
@@ -97,6 +136,7 @@ CueSheet MakeCueSheet(const TQueueRecord& record, const TRipVerification& verifi
         track.number = recorded.Number;
         track.fileName = recorded.FileName;
         track.title = recorded.Title;
+        track.performer = recorded.Artist;
         const auto found = verification.Tracks().find(recorded.Number);
         if (found != verification.Tracks().end())
             track.fileSectors = found->second.Checksums.samples / verify::kSamplesPerSector;

@@ -21,6 +21,7 @@ struct TRecordedTrack {
     std::optional<quint32> TestCrc; // the test read's, with test and copy
     bool ReRead = false;            // read again securely after a fast read
     QStringList ReadingNotes;       // how it was read, for the log
+    QString Artist;                 // the track's performer, when names are known
 };
 
 // What a queue's log and CUE sheet are made of besides the verification.
@@ -33,6 +34,11 @@ struct TQueueRecord {
     TCDReadMode ReadMode = rmSecure;
     QString ReadingModeText; // the log's reading mode line; from ReadMode when empty
     std::vector<TRecordedTrack> Tracks;
+    // The album's names for the log and the sheet, when known.
+    QString AlbumArtist;
+    QString AlbumTitle; // shown when Album (the album box) is empty
+    QString Date;
+    QString Genre;
 };
 
 // "<album>.log" and "<album>.cue" (or "rip.log" and "rip.cue" without an

@@ -172,6 +172,47 @@ TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
     EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04"), std::string::npos) << out_;
 }
 
+TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
+{
+    TempDir dir;
+    // Track 2's 2 s gap follows track 1, which is not ripped: no file holds it.
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(1500, 3));
+    WriteText(dir.Path() / "album.cue",
+              "PERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"
+              "FILE \"songs.bin\" BINARY\n"
+              "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    ISRC CNA121600007\n"
+              "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
+              "  TRACK 03 AUDIO\n    PERFORMER \"Ben South\"\n    INDEX 01 00:16:00\n");
+    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote((dir.Path() / "album.cue").string()) +
+                      " --format wav --tracks 2,3 --out " + ShellQuote(out_dir_.Path().string())),
+              0)
+        << err_;
+    const auto read = [this](const std::string& name) {
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(Out(name));
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const std::string sheet = read("rip.cue");
+    EXPECT_NE(sheet.find("REM COMMENT \"Sonfeld 1."), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("\nPERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"),
+              std::string::npos)
+        << sheet;
+    EXPECT_EQ(sheet.find("INDEX 00"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("  TRACK 02 AUDIO\n    ISRC CNA121600007\n    TITLE \"Track2\"\n"
+                         "    PERFORMER \"Ada North\"\n    PREGAP 00:02:00\n"),
+              std::string::npos)
+        << sheet;
+    EXPECT_NE(sheet.find("    PERFORMER \"Ben South\"\n"), std::string::npos) << sheet;
+
+    const std::string log = read("rip.log");
+    EXPECT_NE(log.find("Sonfeld 1."), std::string::npos) << log;
+    EXPECT_EQ(log.find("Sonfeld Sonfeld"), std::string::npos) << log;
+    for (const char* expected :
+         {"专辑: Ada North / Harbour Lights\n", "  ISRC: CNA121600007\n", "  演唱者: Ben South\n",
+          "间隙 00:02.00 在未抓取的音轨 1 之后", "  纠正: 共 0 次\n"})
+        EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
+}
+
 TEST_F(CommandLineTest, ListShowsTheLastAudioTrackOfAnEnhancedCdWithoutTheSessionGap)
 {
     TempDir dir;

@@ -110,6 +110,7 @@ TEST(FileNamingTest, LogAndSheetAreNamedLikeTrackFilesInsideTheFolder)
                                            true,
                                            {},
                                            false,
+                                           {},
                                            {}});
     TRipVerification verification;
     EXPECT_TRUE(WriteRipRecords(record, verification, true, true).isEmpty());

@@ -28,6 +28,14 @@ QString Quoted(const QString& text)
     return QLatin1Char('"') + plain + QLatin1Char('"');
 }
 
+// A REM value of one word goes bare, as sheets usually have it ("REM DATE 1999").
+QString RemValue(const QString& text)
+{
+    const QString plain = StripControls(text).trimmed();
+    return plain.contains(QLatin1Char(' ')) || plain.contains(QLatin1Char('"')) ? Quoted(plain)
+                                                                                : plain;
+}
+
 bool AllZeros(const QString& text)
 {
     for (QChar c : text)
@@ -79,9 +87,13 @@ void AppendTrackHeader(QStringList& lines, const CueTrack& track)
 QByteArray FormatCueSheet(const CueSheet& sheet)
 {
     QStringList lines;
+    if (!RemValue(sheet.genre).isEmpty())
+        lines << QStringLiteral("REM GENRE ") + RemValue(sheet.genre);
+    if (!RemValue(sheet.date).isEmpty())
+        lines << QStringLiteral("REM DATE ") + RemValue(sheet.date);
     if (!sheet.freedbId.isEmpty())
         lines << QStringLiteral("REM DISCID ") + sheet.freedbId.toUpper();
-    lines << QStringLiteral("REM COMMENT \"Sonfeld\"");
+    lines << QStringLiteral("REM COMMENT ") + Quoted(sheet.program);
     if (ValidCatalog(sheet.catalog))
         lines << QStringLiteral("CATALOG ") + sheet.catalog;
     if (!sheet.performer.isEmpty())
@@ -94,7 +106,7 @@ QByteArray FormatCueSheet(const CueSheet& sheet)
     for (const CueTrack& track : sheet.tracks) {
         const qint64 gap = qMax<qint64>(track.pregapSectors, 0);
         const QString file = QStringLiteral("FILE %1 %2").arg(Quoted(track.fileName), fileType);
-        if (previous != nullptr && gap > 0) {
+        if (previous != nullptr && previous->number == track.number - 1 && gap > 0) {
             // The gap was ripped at the end of the previous file.
             AppendTrackHeader(lines, track);
             lines << QStringLiteral("    INDEX 00 ") +

@@ -28,6 +28,9 @@ struct CueTrack {
 struct CueSheet {
     QString performer;
     QString title;
+    QString date;                                // REM DATE, as the names give it
+    QString genre;                               // REM GENRE
+    QString program = QStringLiteral("Sonfeld"); // REM COMMENT: who wrote the sheet
     QString catalog;  // the disc's 13-digit MCN; empty or all zeros: none
     QString freedbId; // REM DISCID
     QString fileType = QStringLiteral("WAVE");
@@ -35,8 +38,9 @@ struct CueSheet {
 };
 
 // The sheet as UTF-8 without a byte order mark. A gap shows as the track's
-// INDEX 00 inside the previous track's FILE; the first track's gap (audio
-// before its index 01 that no file holds) as PREGAP.
+// INDEX 00 inside the previous track's FILE when that file is the track just
+// before it on the disc; a gap no file holds (the first track's, or one after
+// a track left out of the rip) as PREGAP.
 QByteArray FormatCueSheet(const CueSheet& sheet);
 bool WriteCueSheet(const QString& path, const CueSheet& sheet, QString* error);
 

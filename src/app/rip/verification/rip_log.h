@@ -42,6 +42,10 @@ struct RipLogTrack {
     QStringList readingNotes; // re-reads and other facts of how it was read
     bool ripped = false;      // the file is complete and kept
     QString status;           // the row's final status text
+    QString performer;
+    QString isrc;                    // as the disc's subchannel gives it; empty: none
+    std::optional<bool> preEmphasis; // unknown: not written
+    QStringList sheetNotes;          // what the CUE sheet could not show as on the disc
 };
 
 // Everything one rip's log tells; the rip queue fills it in.
@@ -56,6 +60,9 @@ struct RipLog {
     QString musicBrainzId;
     QString albumPerformer;
     QString albumTitle;
+    QString releaseDate;
+    QString genre;
+    QString catalog; // the disc's media catalogue number
     std::vector<RipLogTocEntry> toc;
     std::vector<RipLogTrack> tracks;
 };

@@ -71,6 +71,13 @@ void AppendTrack(QStringList& lines, const RipLogTrack& track)
 {
     lines << QString() << QStringLiteral("音轨 %1").arg(track.number)
           << QStringLiteral("  文件: %1").arg(OrUnknown(track.fileName));
+    if (!track.performer.isEmpty())
+        lines << QStringLiteral("  演唱者: %1").arg(track.performer);
+    if (!track.isrc.isEmpty())
+        lines << QStringLiteral("  ISRC: %1").arg(track.isrc);
+    if (track.preEmphasis)
+        lines << QStringLiteral("  预加重: %1")
+                     .arg(*track.preEmphasis ? QStringLiteral("是") : QStringLiteral("否"));
     if (track.checksums) {
         const verify::TrackChecksums& sums = *track.checksums;
         lines << QStringLiteral("  峰值: %1 %").arg(sums.PeakPercent(), 0, 'f', 1);
@@ -103,6 +110,8 @@ void AppendTrack(QStringList& lines, const RipLogTrack& track)
     }
     for (const QString& note : track.readingNotes)
         lines << QStringLiteral("  读取: %1").arg(note);
+    for (const QString& note : track.sheetNotes)
+        lines << QStringLiteral("  CUE 表: %1").arg(note);
     lines << QStringLiteral("  状态: %1").arg(OrUnknown(track.status));
 }
 
@@ -146,7 +155,15 @@ QByteArray FormatRipLog(const RipLog& log)
           << QStringLiteral("freedb 光盘 ID: %1").arg(OrUnknown(log.freedbId))
           << QStringLiteral("MusicBrainz 光盘 ID: %1").arg(OrUnknown(log.musicBrainzId));
     if (!log.albumPerformer.isEmpty() || !log.albumTitle.isEmpty())
-        lines << QStringLiteral("专辑: %1 / %2").arg(log.albumPerformer, log.albumTitle);
+        lines << (log.albumPerformer.isEmpty()
+                      ? QStringLiteral("专辑: %1").arg(log.albumTitle)
+                      : QStringLiteral("专辑: %1 / %2").arg(log.albumPerformer, log.albumTitle));
+    if (!log.releaseDate.isEmpty())
+        lines << QStringLiteral("发行日期: %1").arg(log.releaseDate);
+    if (!log.genre.isEmpty())
+        lines << QStringLiteral("流派: %1").arg(log.genre);
+    if (!log.catalog.isEmpty())
+        lines << QStringLiteral("光盘目录号 (MCN): %1").arg(log.catalog);
     lines << QString();
     AppendToc(lines, log);
     for (const RipLogTrack& track : log.tracks)
@@ -158,6 +175,10 @@ QByteArray FormatRipLog(const RipLog& log)
     else
         for (const QString& problem : problems)
             lines << QStringLiteral("  ") + problem;
+    qint64 corrections = 0;
+    for (const RipLogTrack& track : log.tracks)
+        corrections += track.paranoia.corrections;
+    lines << QStringLiteral("  纠正: 共 %1 次").arg(corrections);
     lines << QString();
     const QByteArray above = lines.join(QLatin1Char('\n')).toUtf8() + '\n';
     return above + RipLogChecksumLine(above);

@@ -12,7 +12,8 @@ AccurateRipVerdict VerifyTrack(const std::vector<AccurateRipPressing>& pressings
     const auto index = static_cast<std::size_t>(tocTrackNumber - 1);
     bool anyEntry = false;
     for (const AccurateRipPressing& pressing : pressings) {
-        if (index >= pressing.tracks.size() || pressing.tracks[index].Empty())
+        // No rip ever agreed with an entry of confidence 0: it proves nothing.
+        if (index >= pressing.tracks.size() || pressing.tracks[index].confidence == 0)
             continue;
         anyEntry = true;
         const AccurateRipTrackEntry& entry = pressing.tracks[index];

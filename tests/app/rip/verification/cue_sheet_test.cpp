@@ -116,7 +116,11 @@ TEST(CueSheetTest, LayoutAndEncoding)
     EXPECT_FALSE(text.startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(text.contains("TITLE \"晨光\"\n"));
     EXPECT_FALSE(text.contains("CATALOG"));
-    EXPECT_TRUE(text.startsWith("REM DISCID 0C000603\n"));
+    EXPECT_TRUE(text.startsWith("REM DISCID 0C000603\nREM COMMENT \"Sonfeld\"\n"));
+    sheet.genre = QStringLiteral("Pop Rock");
+    sheet.date = QStringLiteral("1999");
+    EXPECT_TRUE(FormatCueSheet(sheet).startsWith(
+        "REM GENRE \"Pop Rock\"\nREM DATE 1999\nREM DISCID 0C000603\n"));
     const QByteArray expectedTracks = "FILE \"01.flac\" WAVE\n"
                                       "  TRACK 01 AUDIO\n"
                                       "    ISRC XXZZZ0100001\n"

@@ -85,9 +85,10 @@ TEST(AccurateRipVerdictTest, BestMatchOverAllPressings)
 {
     std::vector<std::uint8_t> bytes;
     // Track 1: v1 in pressing 1 (confidence 3), v2 in pressing 2 (confidence 9).
-    // Track 2: only sums of other rips. Track 3: no entry with data.
-    PutRecord(bytes, {{3, 0x1111, 0}, {5, 0x2222, 0}, {0, 0, 0}});
-    PutRecord(bytes, {{9, 0xaaaa, 0}, {4, 0x3333, 0}, {0, 0, 0}});
+    // Track 2: only sums of other rips. Track 3: no entry with data, and one
+    // whose confidence is 0.
+    PutRecord(bytes, {{3, 0x1111, 0}, {5, 0x2222, 0}, {0, 0, 0}, {0, 0x5555, 0}});
+    PutRecord(bytes, {{9, 0xaaaa, 0}, {4, 0x3333, 0}, {0, 0, 0}, {0, 0, 0}});
     const auto file = ParseAccurateRipDatabase(bytes.data(), bytes.size());
     ASSERT_TRUE(file.Ok());
 
@@ -107,7 +108,9 @@ TEST(AccurateRipVerdictTest, BestMatchOverAllPressings)
 
     // A silent track sums to 0; an empty entry must not count as its match.
     EXPECT_EQ(VerifyTrack(file.pressings, 3, 0, 0).status, AccurateRipStatus::NotInDatabase);
-    EXPECT_EQ(VerifyTrack(file.pressings, 4, 0x1111, 0xaaaa).status,
+    EXPECT_EQ(VerifyTrack(file.pressings, 4, 0x5555, 0x5555).status,
+              AccurateRipStatus::NotInDatabase);
+    EXPECT_EQ(VerifyTrack(file.pressings, 5, 0x1111, 0xaaaa).status,
               AccurateRipStatus::NotInDatabase);
     EXPECT_EQ(VerifyTrack({}, 1, 0x1111, 0xaaaa).status, AccurateRipStatus::NotInDatabase);
 }
