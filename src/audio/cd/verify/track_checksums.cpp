@@ -1,10 +1,107 @@
 #include "track_checksums.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <cstring>
 
-#include "crc32.h"
+#include "audio/core/crc32.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace sonfeld::verify {
+
+namespace {
+
+// Small enough to stay in the first-level cache between the passes over it.
+constexpr std::size_t kBlockSamples = 4096;
+
+std::uint32_t SampleWord(const std::uint8_t* bytes)
+{
+    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+std::int16_t Value16(const std::uint8_t* bytes)
+{
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
+}
+
+struct BlockScan {
+    int peak = 0;
+    bool hasNull = false;
+};
+
+// The largest magnitude among the block's 16-bit values, and whether any is zero.
+BlockScan Scan(const std::uint8_t* pcm, std::size_t samples)
+{
+    int high = 0;
+    int low = 0;
+    bool hasNull = false;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    __m128i maxima = _mm_setzero_si128();
+    __m128i minima = _mm_setzero_si128();
+    __m128i nulls = _mm_setzero_si128();
+    for (; i + 4 <= samples; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pcm + 4 * i));
+        maxima = _mm_max_epi16(maxima, v);
+        minima = _mm_min_epi16(minima, v);
+        nulls = _mm_or_si128(nulls, _mm_cmpeq_epi16(v, _mm_setzero_si128()));
+    }
+    std::int16_t lanes[8];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), maxima);
+    high = *std::max_element(lanes, lanes + 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), minima);
+    low = *std::min_element(lanes, lanes + 8);
+    hasNull = _mm_movemask_epi8(nulls) != 0;
+#endif
+    for (; i < samples; ++i)
+        for (int channel = 0; channel < 2; ++channel) {
+            const int value = Value16(pcm + 4 * i + 2 * channel);
+            high = std::max(high, value);
+            low = std::min(low, value);
+            hasNull = hasNull || value == 0;
+        }
+    return {std::max(high, -low), hasNull};
+}
+
+// Adds index * word over the samples, index counting up from first; the low
+// halves of the 64-bit products go to low, the high halves to high.
+void WeightedSums(const std::uint8_t* pcm, std::size_t samples, std::uint32_t first,
+                  std::uint32_t& low, std::uint32_t& high)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Lanes 0 and 2 of sums add the products' low halves, lanes 1 and 3 their
+    // high halves, each modulo 2^32 as the checksums are.
+    __m128i sums = _mm_setzero_si128();
+    __m128i index = _mm_setr_epi32(static_cast<int>(first), static_cast<int>(first + 1),
+                                   static_cast<int>(first + 2), static_cast<int>(first + 3));
+    const __m128i four = _mm_set1_epi32(4);
+    for (; i + 4 <= samples; i += 4) {
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pcm + 4 * i));
+        const __m128i even = _mm_mul_epu32(words, index);
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(words, 32), _mm_srli_epi64(index, 32));
+        sums = _mm_add_epi32(sums, _mm_add_epi32(even, odd));
+        index = _mm_add_epi32(index, four);
+    }
+    std::uint32_t lanes[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sums);
+    low += lanes[0] + lanes[2];
+    high += lanes[1] + lanes[3];
+#endif
+    for (; i < samples; ++i) {
+        const std::uint64_t product =
+            static_cast<std::uint64_t>(first + static_cast<std::uint32_t>(i)) *
+            SampleWord(pcm + 4 * i);
+        low += static_cast<std::uint32_t>(product);
+        high += static_cast<std::uint32_t>(product >> 32);
+    }
+}
+
+} // namespace
 
 TrackChecksumAccumulator::TrackChecksumAccumulator(std::int64_t trackSamples, TrackPlace place)
     : trackSamples_(trackSamples < 0 ? 0 : trackSamples),
@@ -16,59 +113,78 @@ TrackChecksumAccumulator::TrackChecksumAccumulator(std::int64_t trackSamples, Tr
 void TrackChecksumAccumulator::Add(const void* pcm, std::size_t bytes)
 {
     const auto* data = static_cast<const std::uint8_t*>(pcm);
-    for (std::size_t i = 0; i < bytes; ++i)
-        crcState_ = Crc32Step(crcState_, data[i]);
-
     std::size_t used = 0;
     if (partialBytes_ > 0) {
         while (partialBytes_ < kBytesPerSample && used < bytes)
             partial_[partialBytes_++] = data[used++];
         if (partialBytes_ < kBytesPerSample)
             return;
-        AddSample(partial_.data());
+        AddSamples(partial_.data(), 1);
         partialBytes_ = 0;
     }
-    for (; used + kBytesPerSample <= bytes; used += kBytesPerSample)
-        AddSample(data + used);
+    const std::size_t whole = (bytes - used) / kBytesPerSample;
+    AddSamples(data + used, whole);
+    used += whole * kBytesPerSample;
     while (used < bytes)
         partial_[partialBytes_++] = data[used++];
 }
 
-void TrackChecksumAccumulator::AddSample(const std::uint8_t* bytes)
+void TrackChecksumAccumulator::AddSamples(const std::uint8_t* pcm, std::size_t count)
 {
-    ++samples_;
-    const std::int64_t i = samples_; // AccurateRip's multiplier counts from 1
-    const std::uint32_t word =
-        static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-        (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-    if (i >= windowFrom_ && i <= windowTo_) {
-        const std::uint64_t product = static_cast<std::uint64_t>(i) * word;
-        v1_ += static_cast<std::uint32_t>(product);
-        highSum_ += static_cast<std::uint32_t>(product >> 32);
+    while (count > 0) {
+        const std::size_t n = std::min(count, kBlockSamples);
+        AddBlock(pcm, n);
+        pcm += n * kBytesPerSample;
+        count -= n;
     }
-    const std::int64_t offsetStart = static_cast<std::int64_t>(kOffsetSector) * kSamplesPerSector;
-    if (i > offsetStart && i <= offsetStart + kSamplesPerSector)
-        offsetSum_ += static_cast<std::uint32_t>(i - offsetStart) * word;
+}
 
-    for (int channel = 0; channel < 2; ++channel) {
-        const std::uint8_t low = bytes[2 * channel];
-        const std::uint8_t high = bytes[2 * channel + 1];
-        const auto value = static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
-        const int magnitude = std::abs(static_cast<int>(value));
-        if (magnitude > peak_)
-            peak_ = magnitude;
-        if (value != 0) {
-            crcNoNullState_ = Crc32Step(crcNoNullState_, low);
-            crcNoNullState_ = Crc32Step(crcNoNullState_, high);
-        }
+void TrackChecksumAccumulator::AddBlock(const std::uint8_t* pcm, std::size_t count)
+{
+    const std::size_t bytes = count * kBytesPerSample;
+    const BlockScan scan = Scan(pcm, count);
+    peak_ = std::max(peak_, scan.peak);
+    if (scan.hasNull) {
+        crc_ = Crc32(crc_, pcm, bytes);
+        std::array<std::uint8_t, kBlockSamples * kBytesPerSample> kept;
+        std::size_t keptBytes = 0;
+        for (std::size_t i = 0; i < bytes; i += 2)
+            if ((pcm[i] | pcm[i + 1]) != 0) {
+                kept[keptBytes++] = pcm[i];
+                kept[keptBytes++] = pcm[i + 1];
+            }
+        crcNoNulls_ = Crc32(crcNoNulls_, kept.data(), keptBytes);
+    } else {
+        // One pass over the bytes serves both CRCs.
+        const std::uint32_t blockCrc = Crc32(pcm, bytes);
+        crc_ = Crc32Combine(crc_, blockCrc, bytes);
+        crcNoNulls_ = Crc32Combine(crcNoNulls_, blockCrc, bytes);
     }
+
+    // AccurateRip's multiplier counts samples from 1.
+    const std::int64_t first = samples_ + 1;
+    const std::int64_t last = samples_ + static_cast<std::int64_t>(count);
+    const std::int64_t from = std::max(first, windowFrom_);
+    const std::int64_t to = std::min(last, windowTo_);
+    if (from <= to)
+        WeightedSums(pcm + (from - first) * kBytesPerSample,
+                     static_cast<std::size_t>(to - from + 1), static_cast<std::uint32_t>(from), v1_,
+                     highSum_);
+    const std::int64_t offsetStart = static_cast<std::int64_t>(kOffsetSector) * kSamplesPerSector;
+    const std::int64_t offsetFrom = std::max(first, offsetStart + 1);
+    const std::int64_t offsetTo = std::min(last, offsetStart + kSamplesPerSector);
+    for (std::int64_t i = offsetFrom; i <= offsetTo; ++i)
+        offsetSum_ += static_cast<std::uint32_t>(i - offsetStart) *
+                      SampleWord(pcm + (i - first) * kBytesPerSample);
+    samples_ = last;
 }
 
 TrackChecksums TrackChecksumAccumulator::Result() const
 {
     TrackChecksums result;
-    result.crc32 = ~crcState_;
-    result.crc32WithoutNulls = ~crcNoNullState_;
+    // Bytes of an unfinished sample count for the CRC alone.
+    result.crc32 = Crc32(crc_, partial_.data(), static_cast<std::size_t>(partialBytes_));
+    result.crc32WithoutNulls = crcNoNulls_;
     result.accurateRipV1 = v1_;
     result.accurateRipV2 = v1_ + highSum_;
     if (samples_ >= static_cast<std::int64_t>(kOffsetSector + 1) * kSamplesPerSector)
