@@ -5,8 +5,8 @@
 
 #include "audio/core/crc32.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace sonfeld::verify {
@@ -29,76 +29,117 @@ std::int16_t Value16(const std::uint8_t* bytes)
 }
 
 struct BlockScan {
-    int peak = 0;
+    int high = 0; // largest 16-bit value
+    int low = 0;  // smallest
     bool hasNull = false;
 };
 
-// The largest magnitude among the block's 16-bit values, and whether any is zero.
-BlockScan Scan(const std::uint8_t* pcm, std::size_t samples)
+void ScanRest(const std::uint8_t* pcm, std::size_t from, std::size_t samples, BlockScan& scan)
 {
-    int high = 0;
-    int low = 0;
-    bool hasNull = false;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    __m128i maxima = _mm_setzero_si128();
-    __m128i minima = _mm_setzero_si128();
-    __m128i nulls = _mm_setzero_si128();
-    for (; i + 4 <= samples; i += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pcm + 4 * i));
-        maxima = _mm_max_epi16(maxima, v);
-        minima = _mm_min_epi16(minima, v);
-        nulls = _mm_or_si128(nulls, _mm_cmpeq_epi16(v, _mm_setzero_si128()));
-    }
-    std::int16_t lanes[8];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), maxima);
-    high = *std::max_element(lanes, lanes + 8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), minima);
-    low = *std::min_element(lanes, lanes + 8);
-    hasNull = _mm_movemask_epi8(nulls) != 0;
-#endif
-    for (; i < samples; ++i)
+    for (std::size_t i = from; i < samples; ++i)
         for (int channel = 0; channel < 2; ++channel) {
             const int value = Value16(pcm + 4 * i + 2 * channel);
-            high = std::max(high, value);
-            low = std::min(low, value);
-            hasNull = hasNull || value == 0;
+            scan.high = std::max(scan.high, value);
+            scan.low = std::min(scan.low, value);
+            scan.hasNull = scan.hasNull || value == 0;
         }
-    return {std::max(high, -low), hasNull};
 }
 
-// Adds index * word over the samples, index counting up from first; the low
-// halves of the 64-bit products go to low, the high halves to high.
-void WeightedSums(const std::uint8_t* pcm, std::size_t samples, std::uint32_t first,
-                  std::uint32_t& low, std::uint32_t& high)
+// Adds index * word over samples from … samples - 1, the multiplier counting
+// up from first; the low halves of the 64-bit products go to low, the high
+// halves to high.
+void SumRest(const std::uint8_t* pcm, std::size_t from, std::size_t samples, std::uint32_t first,
+             std::uint32_t& low, std::uint32_t& high)
 {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Lanes 0 and 2 of sums add the products' low halves, lanes 1 and 3 their
-    // high halves, each modulo 2^32 as the checksums are.
-    __m128i sums = _mm_setzero_si128();
-    __m128i index = _mm_setr_epi32(static_cast<int>(first), static_cast<int>(first + 1),
-                                   static_cast<int>(first + 2), static_cast<int>(first + 3));
-    const __m128i four = _mm_set1_epi32(4);
-    for (; i + 4 <= samples; i += 4) {
-        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pcm + 4 * i));
-        const __m128i even = _mm_mul_epu32(words, index);
-        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(words, 32), _mm_srli_epi64(index, 32));
-        sums = _mm_add_epi32(sums, _mm_add_epi32(even, odd));
-        index = _mm_add_epi32(index, four);
-    }
-    std::uint32_t lanes[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sums);
-    low += lanes[0] + lanes[2];
-    high += lanes[1] + lanes[3];
-#endif
-    for (; i < samples; ++i) {
+    for (std::size_t i = from; i < samples; ++i) {
         const std::uint64_t product =
             static_cast<std::uint64_t>(first + static_cast<std::uint32_t>(i)) *
             SampleWord(pcm + 4 * i);
         low += static_cast<std::uint32_t>(product);
         high += static_cast<std::uint32_t>(product >> 32);
     }
+}
+
+#if defined(__x86_64__)
+
+// The same with eight samples per step.
+__attribute__((target("avx2"))) BlockScan ScanWide(const std::uint8_t* pcm, std::size_t samples)
+{
+    __m256i maxima = _mm256_setzero_si256();
+    __m256i minima = _mm256_setzero_si256();
+    __m256i nulls = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; i + 8 <= samples; i += 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pcm + 4 * i));
+        maxima = _mm256_max_epi16(maxima, v);
+        minima = _mm256_min_epi16(minima, v);
+        nulls = _mm256_or_si256(nulls, _mm256_cmpeq_epi16(v, _mm256_setzero_si256()));
+    }
+    std::int16_t lanes[16];
+    BlockScan scan;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), maxima);
+    scan.high = *std::max_element(lanes, lanes + 16);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), minima);
+    scan.low = *std::min_element(lanes, lanes + 16);
+    scan.hasNull = _mm256_movemask_epi8(nulls) != 0;
+    ScanRest(pcm, i, samples, scan);
+    return scan;
+}
+
+__attribute__((target("avx2"))) void SumWide(const std::uint8_t* pcm, std::size_t samples,
+                                             std::uint32_t first, std::uint32_t& low,
+                                             std::uint32_t& high)
+{
+    // The even 32-bit lanes add the products' low halves, the odd lanes their
+    // high halves, each modulo 2^32 as the checksums are.
+    __m256i sums = _mm256_setzero_si256();
+    __m256i index = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(first)),
+                                     _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256i eight = _mm256_set1_epi32(8);
+    std::size_t i = 0;
+    for (; i + 8 <= samples; i += 8) {
+        const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pcm + 4 * i));
+        const __m256i even = _mm256_mul_epu32(words, index);
+        const __m256i odd =
+            _mm256_mul_epu32(_mm256_srli_epi64(words, 32), _mm256_srli_epi64(index, 32));
+        sums = _mm256_add_epi32(sums, _mm256_add_epi32(even, odd));
+        index = _mm256_add_epi32(index, eight);
+    }
+    std::uint32_t lanes[8];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), sums);
+    low += lanes[0] + lanes[2] + lanes[4] + lanes[6];
+    high += lanes[1] + lanes[3] + lanes[5] + lanes[7];
+    SumRest(pcm, i, samples, first, low, high);
+}
+
+bool Wide()
+{
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide;
+}
+
+#endif
+
+// The largest and smallest 16-bit values of the block, and whether any is zero.
+BlockScan Scan(const std::uint8_t* pcm, std::size_t samples)
+{
+#if defined(__x86_64__)
+    if (Wide())
+        return ScanWide(pcm, samples);
+#endif
+    BlockScan scan;
+    ScanRest(pcm, 0, samples, scan);
+    return scan;
+}
+
+void WeightedSums(const std::uint8_t* pcm, std::size_t samples, std::uint32_t first,
+                  std::uint32_t& low, std::uint32_t& high)
+{
+#if defined(__x86_64__)
+    if (Wide())
+        return SumWide(pcm, samples, first, low, high);
+#endif
+    SumRest(pcm, 0, samples, first, low, high);
 }
 
 } // namespace
@@ -143,7 +184,7 @@ void TrackChecksumAccumulator::AddBlock(const std::uint8_t* pcm, std::size_t cou
 {
     const std::size_t bytes = count * kBytesPerSample;
     const BlockScan scan = Scan(pcm, count);
-    peak_ = std::max(peak_, scan.peak);
+    peak_ = std::max({peak_, scan.high, -scan.low});
     if (scan.hasNull) {
         crc_ = Crc32(crc_, pcm, bytes);
         std::array<std::uint8_t, kBlockSamples * kBytesPerSample> kept;

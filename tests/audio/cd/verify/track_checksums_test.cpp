@@ -155,9 +155,9 @@ TEST(TrackChecksumsTest, AccurateRipSkipsFiveSectorsAtTheDiscsEdgesOnly)
     }
 }
 
-// The portable and the folding CRC paths and the combining of two CRCs,
-// against the bit-by-bit definition, at every length and alignment up to
-// a few folding steps and across long runs.
+// The CRC's table, narrow and wide folding paths (under 64, from 64 and from
+// 256 bytes) and the combining of two CRCs, against the bit-by-bit
+// definition at every length and alignment up to a few folding steps.
 TEST(Crc32Test, AgreesWithTheBitwiseDefinitionAndCombines)
 {
     const std::string digits = "123456789";
