@@ -142,6 +142,32 @@ void WeightedSums(const std::uint8_t* pcm, std::size_t samples, std::uint32_t fi
     SumRest(pcm, 0, samples, first, low, high);
 }
 
+// crc continued over the block's 16-bit values that are not zero: the runs
+// between zeros go to the CRC whole.
+std::uint32_t CrcWithoutNulls(std::uint32_t crc, const std::uint8_t* pcm, std::size_t bytes)
+{
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < bytes) {
+        if (i + 8 <= bytes) {
+            // Four values at once; the expression is nonzero exactly when one of them is zero.
+            std::uint64_t v = 0;
+            std::memcpy(&v, pcm + i, 8);
+            if (((v - 0x0001000100010001u) & ~v & 0x8000800080008000u) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if ((pcm[i] | pcm[i + 1]) == 0) {
+            if (i > runStart)
+                crc = Crc32(crc, pcm + runStart, i - runStart);
+            runStart = i + 2;
+        }
+        i += 2;
+    }
+    return Crc32(crc, pcm + runStart, bytes - runStart);
+}
+
 } // namespace
 
 TrackChecksumAccumulator::TrackChecksumAccumulator(std::int64_t trackSamples, TrackPlace place)
@@ -187,14 +213,7 @@ void TrackChecksumAccumulator::AddBlock(const std::uint8_t* pcm, std::size_t cou
     peak_ = std::max({peak_, scan.high, -scan.low});
     if (scan.hasNull) {
         crc_ = Crc32(crc_, pcm, bytes);
-        std::array<std::uint8_t, kBlockSamples * kBytesPerSample> kept;
-        std::size_t keptBytes = 0;
-        for (std::size_t i = 0; i < bytes; i += 2)
-            if ((pcm[i] | pcm[i + 1]) != 0) {
-                kept[keptBytes++] = pcm[i];
-                kept[keptBytes++] = pcm[i + 1];
-            }
-        crcNoNulls_ = Crc32(crcNoNulls_, kept.data(), keptBytes);
+        crcNoNulls_ = CrcWithoutNulls(crcNoNulls_, pcm, bytes);
     } else {
         // One pass over the bytes serves both CRCs.
         const std::uint32_t blockCrc = Crc32(pcm, bytes);
