@@ -7,6 +7,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/verify/offset_detection.h"
 #include "audio/cd/verify/track_checksums.h"
+#include "audio/core/vector_state.h"
 
 namespace sonfeld::app {
 
@@ -97,6 +98,7 @@ void TOffsetSearch::Start(const TOffsetSearchRequest& request)
     stop_.store(false);
     const quint64 generation = ++generation_;
     thread_.reset(QThread::create([this, request, generation] {
+        ClearVectorState();
         std::optional<int> offset;
         QString error;
         try {

@@ -5,6 +5,7 @@
 
 #include "audio/core/input.h"
 #include "audio/core/pcm_spool.h"
+#include "audio/core/vector_state.h"
 
 namespace sonfeld {
 
@@ -44,6 +45,7 @@ void TInputPump::Wait()
 
 void TInputPump::Run()
 {
+    ClearVectorState();
     std::vector<std::uint8_t> block(kBlockBytes);
     std::string error;
     bool ok = false;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "acs_exception.h"
+#include "vector_state.h"
 
 namespace sonfeld {
 
@@ -121,6 +122,8 @@ void TACSOutput::Run()
         throw EACSException("Input is not assigned");
     InputLock.unlock();
     const bool inputWasOpen = input->Busy();
+    // The encoders set up their libraries here, on the caller's thread.
+    ClearVectorState();
     try {
         PrepareOutput();
     } catch (const std::exception& error) {

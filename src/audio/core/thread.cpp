@@ -1,5 +1,7 @@
 #include "thread.h"
 
+#include "vector_state.h"
+
 namespace sonfeld {
 
 namespace {
@@ -32,6 +34,7 @@ TThread::~TThread()
 
 void TThread::Body()
 {
+    ClearVectorState();
     {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return !suspended_.load(); });

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <thread>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 #include "audio/core/component.h"
 #include "audio/core/converter.h"
 #include "audio/core/thread.h"
@@ -12,6 +16,44 @@
 using namespace sonfeld;
 
 namespace {
+
+#if defined(__x86_64__)
+// Whether XGETBV with ECX = 1 tells which register states are in use.
+bool CanSeeVectorState()
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0 ||
+        __get_cpuid_max(0, nullptr) < 0xD)
+        return false;
+    __cpuid_count(0xD, 1, a, b, c, d);
+    return (a & (1u << 2)) != 0;
+}
+
+// Bit 2 of the in-use mask: the AVX registers' upper halves hold data.
+bool UpperHalvesInUse()
+{
+    unsigned low = 0;
+    unsigned high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(1));
+    return (low & 4u) != 0;
+}
+
+// What a library using 256-bit registers leaves behind.
+void DirtyUpperHalves()
+{
+    static const float one = 1.0f;
+    __asm__ volatile("vbroadcastss %0, %%ymm7" : : "m"(one) : "xmm7");
+}
+
+class TVectorProbe final : public TThread {
+public:
+    TVectorProbe() : TThread(false) {}
+    std::atomic<bool> dirtyAtStart{true};
+
+protected:
+    void Execute() override { dirtyAtStart.store(UpperHalvesInUse()); }
+};
+#endif
 
 class TWatcher : public TComponent {
 public:
@@ -122,4 +164,21 @@ TEST(Thread, CreatedSuspendedResumedAndSuspendingItself)
     TThread::WaitFinished(finished);
     EXPECT_TRUE(thread.Finished());
     EXPECT_EQ(thread.rounds, 2);
+}
+
+TEST(Thread, StartsWithTheVectorRegistersUpperHalvesUnused)
+{
+#if defined(__x86_64__)
+    if (!CanSeeVectorState())
+        GTEST_SKIP() << "the CPU cannot tell the vector registers' state";
+    DirtyUpperHalves();
+    ASSERT_TRUE(UpperHalvesInUse());
+    auto* probe = new TVectorProbe;
+    const auto finished = probe->FinishedFlag();
+    TThread::WaitFinished(finished);
+    EXPECT_FALSE(probe->dirtyAtStart.load());
+    delete probe;
+#else
+    GTEST_SKIP() << "only x86 has the AVX state";
+#endif
 }

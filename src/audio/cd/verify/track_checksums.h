@@ -56,14 +56,16 @@ public:
     std::int64_t TrackSamples() const { return trackSamples_; }
 
 private:
-    void AddSample(const std::uint8_t* bytes);
+    // Whole samples, in blocks: the sums run over arrays, not one call per sample.
+    void AddSamples(const std::uint8_t* pcm, std::size_t count);
+    void AddBlock(const std::uint8_t* pcm, std::size_t count);
 
     std::int64_t trackSamples_;
     std::int64_t windowFrom_; // 1-based, inclusive
     std::int64_t windowTo_;   // 1-based, inclusive
     std::int64_t samples_ = 0;
-    std::uint32_t crcState_ = 0xFFFFFFFFu;
-    std::uint32_t crcNoNullState_ = 0xFFFFFFFFu;
+    std::uint32_t crc_ = 0; // of every whole sample so far
+    std::uint32_t crcNoNulls_ = 0;
     std::uint32_t v1_ = 0;
     std::uint32_t highSum_ = 0;
     std::uint32_t offsetSum_ = 0;

@@ -1,9 +1,12 @@
-#include "audio/cd/verify/crc32.h"
 #include "audio/cd/verify/track_checksums.h"
+
+#include "audio/core/crc32.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 #include "reference_checksums.h"
 
@@ -12,6 +15,7 @@ namespace {
 
 using test::GeneratedPcm;
 using test::Reference;
+using test::ReferenceCrc32;
 
 // Feeds pcm in pieces of random sizes (many of them ending inside a sample).
 TrackChecksums Stream(const std::vector<std::uint8_t>& pcm, long long trackSamples,
@@ -88,9 +92,96 @@ TEST(TrackChecksumsTest, MatchThePublishedValuesOfTheSyntheticDisc)
             EXPECT_EQ(*sums.offsetSectorSum, 0x01f88527u);
         }
     }
-    Crc32 whole;
-    whole.Update(disc.data(), disc.size());
-    EXPECT_EQ(whole.Value(), 0x611f43d0u);
+    EXPECT_EQ(Crc32(disc.data(), disc.size()), 0x611f43d0u);
+}
+
+// Every split of the stream into two pieces near a place where the block code
+// changes course: inside a sample, at each lane of a vector step, at the
+// internal block size, at the AccurateRip windows' edges and around sector 450.
+TEST(TrackChecksumsTest, BlockBoundariesAtEveryPositionClassChangeNothing)
+{
+    const long long n = 451 * 588 + 37;
+    const auto pcm = GeneratedPcm(n, 21);
+    std::vector<long long> splits;
+    for (long long s = 0; s < 64; ++s)
+        splits.push_back(s);
+    const long long offsetStart = 450LL * 588;
+    for (long long edge : {2940LL, 4096LL, 8192LL, offsetStart, offsetStart + 588, n - 2940})
+        for (long long d = -8; d <= 8; ++d)
+            splits.push_back(edge * 4 + d);
+    for (const TrackPlace place : {TrackPlace{true, true}, TrackPlace{false, false}}) {
+        const auto expected = Reference(pcm, place.firstAudioTrack, place.lastAudioTrack);
+        for (long long split : splits) {
+            TrackChecksumAccumulator accumulator(n, place);
+            accumulator.Add(pcm.data(), static_cast<std::size_t>(split));
+            accumulator.Add(pcm.data() + split, pcm.size() - static_cast<std::size_t>(split));
+            const TrackChecksums got = accumulator.Result();
+            ASSERT_EQ(got.crc32, expected.crc32) << "split at byte " << split;
+            ASSERT_EQ(got.crc32WithoutNulls, expected.crc32WithoutNulls) << split;
+            ASSERT_EQ(got.accurateRipV1, expected.v1) << split;
+            ASSERT_EQ(got.accurateRipV2, expected.v2) << split;
+            ASSERT_EQ(got.offsetSectorSum.value_or(0), expected.sector450) << split;
+            ASSERT_EQ(got.peak, expected.peak) << split;
+        }
+    }
+}
+
+// AccurateRip leaves out the first five sectors but one sample of a disc's
+// first track and the last five sectors of its last, and nothing in between.
+TEST(TrackChecksumsTest, AccurateRipSkipsFiveSectorsAtTheDiscsEdgesOnly)
+{
+    const long long n = 20 * 588;
+    const auto base = GeneratedPcm(n, 5);
+    const auto sumsWithSampleChanged = [&](long long sample, TrackPlace place) {
+        auto pcm = base;
+        if (sample > 0)
+            pcm[4 * (sample - 1)] ^= 0x5A;
+        TrackChecksumAccumulator accumulator(n, place);
+        accumulator.Add(pcm.data(), pcm.size());
+        return accumulator.Result();
+    };
+    for (const TrackPlace place :
+         {TrackPlace{true, false}, TrackPlace{false, true}, TrackPlace{false, false}}) {
+        const auto unchanged = sumsWithSampleChanged(0, place);
+        // 1-based samples on both sides of each edge window.
+        for (long long sample : {1LL, 2939LL, 2940LL, n - 2940, n - 2939, n}) {
+            const bool skipped = (place.firstAudioTrack && sample < 2940) ||
+                                 (place.lastAudioTrack && sample > n - 2940);
+            const auto changed = sumsWithSampleChanged(sample, place);
+            EXPECT_EQ(changed.accurateRipV1 == unchanged.accurateRipV1, skipped) << sample;
+            EXPECT_EQ(changed.accurateRipV2 == unchanged.accurateRipV2, skipped) << sample;
+            EXPECT_NE(changed.crc32, unchanged.crc32) << sample;
+        }
+    }
+}
+
+// The CRC's table, narrow and wide folding paths (under 64, from 64 and from
+// 256 bytes) and the combining of two CRCs, against the bit-by-bit
+// definition at every length and alignment up to a few folding steps.
+TEST(Crc32Test, AgreesWithTheBitwiseDefinitionAndCombines)
+{
+    const std::string digits = "123456789";
+    EXPECT_EQ(Crc32(digits.data(), digits.size()), 0xCBF43926u);
+    std::vector<std::uint8_t> data(70000);
+    std::mt19937 random(99);
+    for (auto& byte : data)
+        byte = static_cast<std::uint8_t>(random());
+    for (std::size_t at = 0; at < 16; ++at)
+        for (std::size_t size = 0; size < 300; ++size) {
+            const std::vector<std::uint8_t> piece(data.begin() + at, data.begin() + at + size);
+            ASSERT_EQ(Crc32(piece.data(), piece.size()), ReferenceCrc32(piece))
+                << "at " << at << " size " << size;
+        }
+    const std::uint32_t whole = ReferenceCrc32(data);
+    EXPECT_EQ(Crc32(data.data(), data.size()), whole);
+    std::uniform_int_distribution<std::size_t> cut(0, data.size());
+    for (int round = 0; round < 50; ++round) {
+        const std::size_t split = round < 2 ? round * data.size() : cut(random);
+        const std::uint32_t head = Crc32(data.data(), split);
+        const std::uint32_t tail = Crc32(data.data() + split, data.size() - split);
+        ASSERT_EQ(Crc32(head, data.data() + split, data.size() - split), whole) << split;
+        ASSERT_EQ(Crc32Combine(head, tail, data.size() - split), whole) << split;
+    }
 }
 
 TEST(TrackChecksumsTest, PeakAndCompletenessReportWhatCame)

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ape_test_files.h"
-#include "crc32.h"
+#include "audio/core/crc32.h"
 #include "frame_encoder.h"
 #include "md5.h"
 #include "nn_filter.h"
@@ -22,7 +22,7 @@
 namespace sonfeld::test::ape {
 namespace {
 
-using sonfeld::ape::Crc32;
+using sonfeld::Crc32;
 using sonfeld::ape::FrameEncoder;
 using sonfeld::ape::Md5;
 using sonfeld::ape::NNFilter;
@@ -31,22 +31,12 @@ using sonfeld::ape::ResidualCoder;
 
 TEST(ApeChecksums, CrcAndMd5MatchTheirCheckValues)
 {
-    const std::string digits = "123456789";
-    EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size()),
-              0xCBF43926u);
+    // The frame keeps the CRC shifted right by one (the library's own CRC is tested in core).
     const std::uint8_t block[] = {0xD2, 0x04, 0x1F, 0xEF}; // ch0 = 1234, ch1 = -4321
     EXPECT_EQ(Crc32(block, 4) >> 1, 0x2BFFFBD2u);
-    // A long run takes the eight-byte path; it must agree with byte steps.
     std::vector<std::uint8_t> data(1001);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::uint8_t b : data) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k)
-            crc = (crc & 1) != 0 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-    }
-    EXPECT_EQ(Crc32(data.data(), data.size()), crc ^ 0xFFFFFFFFu);
 
     Md5 md5;
     EXPECT_EQ(Hex(md5.Final().data(), 16), "d41d8cd98f00b204e9800998ecf8427e");

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "crc32.h"
+#include "audio/core/crc32.h"
 
 namespace sonfeld::ape {
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "audio/core/vector_state.h"
 #include "mac_library_api.h"
 
 namespace sonfeld::ape {
@@ -63,6 +64,7 @@ void FramePipeline::Stop()
 
 void FramePipeline::Work(FrameEncoder& encoder)
 {
+    ClearVectorState();
     std::unique_lock lock(mutex_);
     for (;;) {
         queued_.wait(lock, [this] { return stopping_ || taken_ < submitted_; });
