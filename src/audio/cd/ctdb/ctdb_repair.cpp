@@ -203,6 +203,31 @@ bool ApplyRepair(const CtdbRepairPlan& plan, std::uint8_t* audio, std::size_t si
     return true;
 }
 
+std::int64_t ApplyRepairToPiece(const CtdbRepairPlan& plan, std::int64_t firstByte,
+                                std::uint8_t* piece, std::size_t size)
+{
+    if (!plan.proven)
+        return -1;
+    const std::int64_t end = firstByte + static_cast<std::int64_t>(size);
+    auto it =
+        std::lower_bound(plan.corrections.begin(), plan.corrections.end(), firstByte / 2 - 1,
+                         [](const CtdbCorrection& c, std::int64_t word) { return c.word < word; });
+    std::int64_t applied = 0;
+    for (; it != plan.corrections.end() && 2 * it->word < end; ++it) {
+        bool touched = false;
+        for (int b = 0; b < 2; ++b) {
+            const std::int64_t at = 2 * it->word + b;
+            if (at < firstByte || at >= end)
+                continue;
+            piece[static_cast<std::size_t>(at - firstByte)] ^=
+                static_cast<std::uint8_t>(it->mask >> (8 * b));
+            touched = true;
+        }
+        applied += touched ? 1 : 0;
+    }
+    return applied;
+}
+
 std::vector<std::pair<std::int64_t, std::int64_t>> AffectedSectors(const CtdbRepairPlan& plan)
 {
     std::vector<std::pair<std::int64_t, std::int64_t>> ranges;

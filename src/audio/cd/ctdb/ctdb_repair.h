@@ -75,6 +75,13 @@ CtdbRepairPlan PlanRepair(const CtdbStreamAnalysis& rip, const CtdbEntry& entry,
 // when the plan is not proven or does not fit the buffer.
 bool ApplyRepair(const CtdbRepairPlan& plan, std::uint8_t* audio, std::size_t size);
 
+// The same for one piece of that audio (a track's file, a buffer read from
+// it) beginning at byte `firstByte` of the analysed audio: only the
+// corrections inside the piece are applied. The number applied, or -1 and
+// nothing touched when the plan is not proven.
+std::int64_t ApplyRepairToPiece(const CtdbRepairPlan& plan, std::int64_t firstByte,
+                                std::uint8_t* piece, std::size_t size);
+
 // The sectors (from the first sample of the analysed audio) that a plan
 // changes, merged into ranges [first, last] when closer than 5 sectors.
 std::vector<std::pair<std::int64_t, std::int64_t>> AffectedSectors(const CtdbRepairPlan& plan);

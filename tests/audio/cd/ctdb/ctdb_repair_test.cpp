@@ -124,7 +124,15 @@ TEST(CtdbRepair, DamagedRipsAtThreeOffsetsAreRepairedAndProven)
         EXPECT_GT(differing, 5000);
         EXPECT_FALSE(AffectedSectors(plan).empty());
 
+        // Applied piece by piece (odd sizes, words split between pieces) it is the same.
+        std::vector<std::uint8_t> inPieces = rip;
+        std::int64_t applied = 0;
+        for (std::size_t at = 0, n = 1; at < inPieces.size(); at += n, n = n * 3 % 999983 + 1)
+            applied += ApplyRepairToPiece(plan, static_cast<std::int64_t>(at), inPieces.data() + at,
+                                          std::min(n, inPieces.size() - at));
+        EXPECT_GE(applied, static_cast<std::int64_t>(plan.corrections.size()));
         ASSERT_TRUE(ApplyRepair(plan, rip.data(), rip.size()));
+        EXPECT_EQ(inPieces, rip);
         EXPECT_EQ(WindowCrc(rip, check.offset), kDiscCrc);
         // The corrected audio is the clean one inside the window.
         const std::size_t begin = static_cast<std::size_t>((5880 + check.offset) * 4);
@@ -155,6 +163,7 @@ TEST(CtdbRepair, WithoutProofNothingChanges)
     EXPECT_NE(plan.reason.find("too many differences"), std::string::npos) << plan.reason;
     EXPECT_TRUE(plan.corrections.empty());
     EXPECT_FALSE(ApplyRepair(plan, rip.data(), rip.size()));
+    EXPECT_EQ(ApplyRepairToPiece(plan, 0, rip.data(), rip.size()), -1);
     EXPECT_EQ(rip, before);
 
     // Decodable differences that do not give the entry's CRC are no proof.
