@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "app/rip/setting_keys.h"
+#include "app/rip/verification/ctdb_repair_job.h"
+#include "audio/cd/ctdb/ctdb_stream.h"
 #include "support/http/http_test_server.h"
 
 namespace sonfeld::app {
@@ -198,6 +202,132 @@ TEST(CtdbRecoveryTest, RangesPartialAndWholeAnswers)
     const int before = static_cast<int>(server.Requests().size());
     EXPECT_FALSE(Fetch(url, 8, 8, 16)->ok);
     EXPECT_EQ(server.Requests().size(), before);
+}
+
+// A 300-sector disc of noise, its entry and recovery data, and a rip with
+// three bad words in column 100 (more than npar 4 can fix) and a few others.
+struct DamagedDisc {
+    ctdb::CtdbToc toc = *ctdb::ParseCtdbToc("0:300");
+    std::vector<std::uint8_t> clean, rip;
+    ctdb::CtdbEntry entry;
+    QByteArray record;
+    std::shared_ptr<ctdb::CtdbStreamAnalysis> analysis;
+
+    DamagedDisc()
+    {
+        clean.resize(300 * 588 * 4);
+        std::uint32_t x = 12345;
+        for (auto& b : clean) {
+            x = x * 1664525u + 1013904223u;
+            b = static_cast<std::uint8_t>(x >> 24);
+        }
+        ctdb::CtdbStreamAnalysis reference(ctdb::CtdbLayout::FromToc(toc));
+        reference.Update(clean.data(), clean.size());
+        entry.crc32 = reference.DiscCrc(0);
+        entry.confidence = 3;
+        entry.npar = 16;
+        entry.stride = 5880;
+        entry.tocText = "0:300";
+        entry.toc = toc;
+        record.resize(static_cast<qsizetype>(ctdb::RecoveryBytes(16)));
+        for (int c = 0; c < ctdb::kStrideWords; ++c) {
+            std::uint16_t s[16];
+            reference.Syndromes(0, c, 16, s);
+            if (c == 0)
+                entry.syndromes.assign(s, s + 8);
+            for (int i = 0; i < 16; ++i) {
+                const qsizetype at = 2 * (i * ctdb::kStrideWords + c);
+                record[at] = static_cast<char>(s[i] & 0xFF);
+                record[at + 1] = static_cast<char>(s[i] >> 8);
+            }
+        }
+        rip = clean;
+        for (const std::int64_t word : {5 * 11760 + 100, 10 * 11760 + 100, 15 * 11760 + 100,
+                                        7 * 11760 + 3001, 20 * 11760 + 9999})
+            rip[static_cast<std::size_t>(2 * word)] ^= 0x21;
+        analysis = std::make_shared<ctdb::CtdbStreamAnalysis>(ctdb::CtdbLayout::FromToc(toc));
+        analysis->Update(rip.data(), rip.size());
+    }
+};
+
+std::optional<CtdbRepairResult> Repair(HttpTestServer& server, const DamagedDisc& disc,
+                                       const std::function<void()>& afterFirstRequest = {})
+{
+    CtdbRepairJob job;
+    std::optional<CtdbRepairResult> result;
+    QObject::connect(&job, &CtdbRepairJob::Finished,
+                     [&](const CtdbRepairResult& r) { result = r; });
+    job.Start(QUrl(server.BaseUrl() + QStringLiteral("/parity/7")), disc.entry, 0, disc.analysis,
+              5000);
+    bool switched = false;
+    const QDeadlineTimer deadline(20000);
+    while (!result && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!switched && afterFirstRequest && server.Requests().size() == 1) {
+            afterFirstRequest();
+            switched = true;
+        }
+    }
+    EXPECT_FALSE(job.Running());
+    return result;
+}
+
+TEST(CtdbRepairJobTest, FetchesMoreRecoveryDataUntilTheRepairIsProven)
+{
+    Application();
+    const DamagedDisc disc;
+    {
+        // Answered in ranges: npar 4 is not enough, npar 8 is.
+        HttpTestServer server;
+        server.Serve(
+            "/parity/7",
+            HttpReply{206, disc.record.left(94080), "application/octet-stream", {}, 0, false});
+        const auto result = Repair(server, disc, [&] {
+            server.Serve(
+                "/parity/7",
+                HttpReply{
+                    206, disc.record.mid(94080, 94080), "application/octet-stream", {}, 0, false});
+        });
+        ASSERT_TRUE(result);
+        ASSERT_TRUE(result->plan.proven) << result->plan.reason << result->error.toStdString();
+        EXPECT_EQ(result->plan.npar, 8);
+        EXPECT_EQ(result->plan.corrections.size(), 5u);
+        ASSERT_EQ(server.Requests().size(), 2);
+        EXPECT_EQ(server.Requests()[0].headers.value("range"), "bytes=0-94079");
+        EXPECT_EQ(server.Requests()[1].headers.value("range"), "bytes=94080-188159");
+        std::vector<std::uint8_t> repaired = disc.rip;
+        ASSERT_TRUE(ctdb::ApplyRepair(result->plan, repaired.data(), repaired.size()));
+        EXPECT_EQ(repaired, disc.clean);
+    }
+    {
+        // A server that ignores ranges: one request, every step tried.
+        HttpTestServer server;
+        server.Serve("/parity/7",
+                     HttpReply{200, disc.record, "application/octet-stream", {}, 0, false});
+        const auto result = Repair(server, disc);
+        ASSERT_TRUE(result && result->plan.proven);
+        EXPECT_EQ(result->plan.npar, 8);
+        EXPECT_EQ(server.Requests().size(), 1);
+    }
+    {
+        // Recovery data of other audio: no proof at any step, and a failed fetch says why.
+        HttpTestServer server;
+        QByteArray other = disc.record;
+        other[2 * 11760 * 5 + 200] = static_cast<char>(other[2 * 11760 * 5 + 200] ^ 0x10);
+        for (qsizetype i = 2; i < other.size(); i += 2 * 11760)
+            other[i] = static_cast<char>(other[i] ^ 0x77);
+        server.Serve("/parity/7", HttpReply{200, other, "application/octet-stream", {}, 0, false});
+        const auto result = Repair(server, disc);
+        ASSERT_TRUE(result);
+        EXPECT_FALSE(result->plan.proven);
+        EXPECT_FALSE(result->plan.reason.empty());
+        EXPECT_TRUE(result->plan.corrections.empty());
+        server.Serve("/parity/7", HttpReply{404, "", "text/html", {}, 0, false});
+        const auto missing = Repair(server, disc);
+        ASSERT_TRUE(missing);
+        EXPECT_FALSE(missing->plan.proven);
+        EXPECT_FALSE(missing->error.isEmpty());
+    }
 }
 
 } // namespace
