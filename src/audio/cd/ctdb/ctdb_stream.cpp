@@ -63,12 +63,11 @@ CtdbStreamAnalysis::CtdbStreamAnalysis(CtdbLayout layout, int npar)
     multiplyLow_.resize(static_cast<std::size_t>(npar_) * 256);
     multiplyHigh_.resize(static_cast<std::size_t>(npar_) * 256);
     for (int i = 0; i < npar_; ++i)
-        for (int b = 0; b < 256; ++b) {
+        for (std::size_t b = 0; b < 256; ++b) {
             const std::uint16_t a = gf::Exp(i);
-            multiplyLow_[static_cast<std::size_t>(i * 256 + b)] =
-                gf::Mul(a, static_cast<std::uint16_t>(b));
-            multiplyHigh_[static_cast<std::size_t>(i * 256 + b)] =
-                gf::Mul(a, static_cast<std::uint16_t>(b << 8));
+            const std::size_t at = static_cast<std::size_t>(i) * 256 + b;
+            multiplyLow_[at] = gf::Mul(a, static_cast<std::uint16_t>(b));
+            multiplyHigh_[at] = gf::Mul(a, static_cast<std::uint16_t>(b << 8));
         }
 }
 
@@ -154,11 +153,11 @@ void CtdbStreamAnalysis::AddWords(const std::uint8_t* bytes, std::size_t words)
             continue;
         const auto column = static_cast<std::size_t>(word % kStrideWords);
         std::uint16_t* s = &syndromes_[column * static_cast<std::size_t>(npar_)];
-        for (int i = 0; i < npar_; ++i) {
+        const std::uint16_t* low = multiplyLow_.data();
+        const std::uint16_t* high = multiplyHigh_.data();
+        for (int i = 0; i < npar_; ++i, low += 256, high += 256) {
             const std::uint16_t v = s[i];
-            s[i] = static_cast<std::uint16_t>(
-                multiplyLow_[static_cast<std::size_t>(i * 256 + (v & 0xFF))] ^
-                multiplyHigh_[static_cast<std::size_t>(i * 256 + (v >> 8))] ^ value);
+            s[i] = static_cast<std::uint16_t>(low[v & 0xFF] ^ high[v >> 8] ^ value);
         }
     }
     wordsAdded_ = word;
