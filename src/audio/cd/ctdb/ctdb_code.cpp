@@ -8,7 +8,7 @@ namespace gf {
 
 namespace {
 
-constexpr int kOrder = 65535;
+constexpr std::size_t kOrder = 65535;
 constexpr std::uint32_t kFieldPolynomial = 0x1100B;
 
 struct Tables {
@@ -17,10 +17,10 @@ struct Tables {
     Tables() : exp(2 * kOrder), log(kOrder + 1, 0)
     {
         std::uint32_t x = 1;
-        for (int i = 0; i < kOrder; ++i) {
-            exp[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(x);
-            exp[static_cast<std::size_t>(i + kOrder)] = static_cast<std::uint16_t>(x);
-            log[x] = i;
+        for (std::size_t i = 0; i < kOrder; ++i) {
+            exp[i] = static_cast<std::uint16_t>(x);
+            exp[i + kOrder] = static_cast<std::uint16_t>(x);
+            log[x] = static_cast<int>(i);
             x <<= 1;
             if (x & 0x10000u)
                 x ^= kFieldPolynomial;
@@ -41,7 +41,7 @@ std::uint16_t Mul(std::uint16_t a, std::uint16_t b)
     if (a == 0 || b == 0)
         return 0;
     const Tables& t = T();
-    return t.exp[static_cast<std::size_t>(t.log[a] + t.log[b])];
+    return t.exp[static_cast<std::size_t>(t.log[a]) + static_cast<std::size_t>(t.log[b])];
 }
 
 std::uint16_t Div(std::uint16_t a, std::uint16_t b)
@@ -49,14 +49,15 @@ std::uint16_t Div(std::uint16_t a, std::uint16_t b)
     if (a == 0)
         return 0;
     const Tables& t = T();
-    return t.exp[static_cast<std::size_t>(t.log[a] - t.log[b] + kOrder)];
+    return t.exp[static_cast<std::size_t>(t.log[a]) + kOrder - static_cast<std::size_t>(t.log[b])];
 }
 
 std::uint16_t Exp(long long e)
 {
-    e %= kOrder;
+    constexpr auto order = static_cast<long long>(kOrder);
+    e %= order;
     if (e < 0)
-        e += kOrder;
+        e += order;
     return T().exp[static_cast<std::size_t>(e)];
 }
 
@@ -172,7 +173,7 @@ std::optional<std::vector<RsError>> RsDecode(const std::uint16_t* s, int count, 
     std::vector<std::uint16_t> omega(static_cast<std::size_t>(count), 0);
     for (int i = 0; i < count; ++i)
         for (int j = 0; j <= degree && i + j < count; ++j)
-            omega[static_cast<std::size_t>(i + j)] ^=
+            omega[static_cast<std::size_t>(i) + static_cast<std::size_t>(j)] ^=
                 gf::Mul(s[i], lambda[static_cast<std::size_t>(j)]);
     // Formal derivative: only the odd powers remain.
     std::vector<std::uint16_t> derivative(static_cast<std::size_t>(degree), 0);
