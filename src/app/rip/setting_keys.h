@@ -46,6 +46,8 @@ inline constexpr TFlagKey kId3Album{"addId3Album", false};
 // fetched from below it), and the log and CUE sheet written next to the files.
 inline constexpr TTextKey kAccurateRipServer{"AccurateRipServer",
                                              "http://www.accuraterip.com/accuraterip"};
+// The CTDB's base address; lookups and recovery data paths go below it.
+inline constexpr TTextKey kCtdbServer{"CTDBServer", "http://db.cuetools.net"};
 inline constexpr TFlagKey kWriteRipLog{"writeRipLog", true};
 inline constexpr TFlagKey kWriteCueSheet{"writeCueSheet", true};
 // How tracks are read: "secure" (full paranoia on every sector) or
