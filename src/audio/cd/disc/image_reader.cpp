@@ -104,7 +104,7 @@ std::unique_ptr<ImageReader> OpenImageReader(const std::filesystem::path& path)
         return OpenCueReader(path);
     if (HasExtension(path, ".toc"))
         return OpenTocImage(path);
-    if (HasNeroFooter(path))
+    if (HasExtension(path, ".nrg") || HasNeroFooter(path))
         return OpenNrgImage(path);
     return nullptr;
 }

@@ -53,7 +53,8 @@ private:
 };
 
 // The image at path read by our own readers: a CUE sheet, a cdrdao TOC file
-// (by its name) or an NRG image (by its Nero footer, whatever its name).
+// (by its name) or an NRG image (by its name, or by its Nero footer whatever
+// its name).
 // nullptr for a file that is none of them; DiscError with the reason for one
 // that cannot be read.
 std::unique_ptr<ImageReader> OpenImageReader(const std::filesystem::path& path);
