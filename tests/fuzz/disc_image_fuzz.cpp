@@ -1,23 +1,17 @@
-// The NRG and TOC checks on arbitrary files (IMAGE_SUFFIX picks which): the
-// input is written as an image beside a small BIN file it may name, checked,
-// and whatever the check lets through is opened and listed by libcdio, which
-// must then survive it and agree with the check's table of contents.
+// Our TOC and NRG readers on arbitrary files (IMAGE_SUFFIX picks which): the
+// input is written as an image beside small files a TOC may name (a.bin, raw
+// audio; b.wav), opened as the program opens images, and every audio sector
+// of its model is read. ASan catches any read outside the files' buffers.
 
 #include <unistd.h>
 
-#include <cdio/cdio.h>
-#include <cdio/cdtext.h>
-#include <cdio/logging.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "nrg_check.h"
-#include "toc_check.h"
+#include "audio/cd/disc/image_reader.h"
 
 namespace {
 
@@ -28,66 +22,46 @@ const std::filesystem::path& Image()
                       ("image-fuzz-" + std::to_string(static_cast<long>(getpid())));
         std::filesystem::create_directories(folder);
         std::ofstream(folder / "a.bin", std::ios::binary) << std::string(2352 * 40, '\x11');
-        cdio_loglevel_default = CDIO_LOG_ERROR;
+        std::string wav = "RIFF";
+        auto u32 = [&](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                wav += static_cast<char>(v >> (8 * i));
+        };
+        const std::uint32_t data = 2352 * 10 + 12;
+        u32(36 + data);
+        wav += "WAVEfmt ";
+        u32(16);
+        u32(0x00020001); // PCM, two channels
+        u32(44100);
+        u32(44100 * 4);
+        u32(0x00100004); // 4-byte frames of 16-bit samples
+        wav += "data";
+        u32(data);
+        wav += std::string(data, '\x22');
+        std::ofstream(folder / "b.wav", std::ios::binary) << wav;
         return folder / (std::string("image") + IMAGE_SUFFIX);
     }();
     return image;
 }
-
-// libcdio takes a TOC file's names from the current folder, so each input is
-// checked and read from the image's folder; the fuzzer's own folder comes
-// back afterwards, since it reads its corpus and writes its findings by
-// relative paths.
-class InImageFolder {
-public:
-    explicit InImageFolder(const std::filesystem::path& image)
-        : previous_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(image.parent_path());
-    }
-    ~InImageFolder() { std::filesystem::current_path(previous_); }
-    InImageFolder(const InImageFolder&) = delete;
-    InImageFolder& operator=(const InImageFolder&) = delete;
-
-private:
-    std::filesystem::path previous_;
-};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::filesystem::path& image = Image();
-    const InImageFolder inFolder(image);
     std::ofstream(image, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    sonfeld::cdrip::ImageLayout layout;
-    const std::string path = image.string();
-    // As the library does: the NRG check on every image, the TOC check on TOC files.
-    const bool toc = std::string(IMAGE_SUFFIX) == ".toc";
-    std::string reason = sonfeld::cdrip::CheckNrgStructure(path, !toc, layout);
-    if (reason.empty() && toc)
-        reason = sonfeld::cdrip::CheckTocFile(path, layout);
-    if (!reason.empty())
-        return 0;
-    CdIo_t* cdio = cdio_open(path.c_str(), DRIVER_UNKNOWN);
-    if (cdio == nullptr)
-        return 0;
-    const track_t first = cdio_get_first_track_num(cdio);
-    const track_t count = cdio_get_num_tracks(cdio);
-    std::vector<std::int32_t> starts;
-    if (first != CDIO_INVALID_TRACK && count != CDIO_INVALID_TRACK) {
-        for (int track = first; track < first + count; ++track)
-            starts.push_back(cdio_get_track_lsn(cdio, static_cast<track_t>(track)));
-        const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
-        // Where libcdio agrees with the check, every sector it lists is read.
-        if (sonfeld::cdrip::CompareLayout(layout, first, starts, leadOut).empty()) {
-            std::vector<std::uint8_t> sector(2352);
-            for (lsn_t lsn = 0; lsn < leadOut && lsn < 2000; ++lsn)
-                cdio_read_audio_sectors(cdio, sector.data(), lsn, 1);
-        }
+    try {
+        auto reader = sonfeld::disc::OpenImageReader(image);
+        if (!reader)
+            return 0;
+        const auto& model = reader->Model();
+        std::vector<std::uint8_t> sectors(2352 * 3);
+        std::string error;
+        // Bounded: an image may describe a whole CD of silence.
+        for (std::int32_t lsn = 0; lsn < model.leadOutLsn && lsn < 2000; lsn += 2)
+            reader->ReadSectors(lsn, 3, sectors.data(), error);
+    } catch (const sonfeld::disc::DiscError&) {
     }
-    cdio_get_cdtext(cdio);
-    cdio_destroy(cdio);
     return 0;
 }

@@ -18,6 +18,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/core/acs_exception.h"
 #include "support/disc_fixture.h"
+#include "support/image_writers.h"
 
 namespace sonfeld::test {
 namespace {
@@ -95,75 +96,16 @@ void ExpectAccepted(const std::string& path)
     EXPECT_EQ(result.message, "(accepted)");
 }
 
-using Bytes = std::vector<std::uint8_t>;
-
-void BigEndian(Bytes& to, std::uint64_t value, int bytes)
+// Audio tracks of the given sectors, written at once, with the chunks given.
+Bytes NrgOfSectors(const std::vector<int>& sectors,
+                   const std::vector<std::pair<const char*, Bytes>>& extra = {})
 {
-    for (int i = bytes - 1; i >= 0; --i)
-        to.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void Chunk(Bytes& to, const char* id, const Bytes& body)
-{
-    to.insert(to.end(), id, id + 4);
-    BigEndian(to, body.size(), 4);
-    to.insert(to.end(), body.begin(), body.end());
-}
-
-// A Nero image (the newer format) of audio tracks of the given sectors,
-// written at once: CUEX, DAOX, then the chunks given, SINF and END!.
-Bytes NrgImage(const std::vector<int>& sectors,
-               const std::vector<std::pair<const char*, Bytes>>& extra = {})
-{
-    Bytes image;
-    std::vector<std::uint64_t> offsets;
-    for (std::size_t t = 0; t < sectors.size(); ++t) {
-        offsets.push_back(image.size());
-        image.resize(image.size() + static_cast<std::size_t>(sectors[t]) * 2352,
-                     static_cast<std::uint8_t>(t + 1));
-    }
-    offsets.push_back(image.size());
-    const std::uint64_t chain = image.size();
-    auto entry = [](Bytes& to, int track, int index, std::int32_t lsn) {
-        to.push_back(1);
-        to.push_back(
-            static_cast<std::uint8_t>(track == 0xAA ? 0xAA : track / 10 * 16 + track % 10));
-        to.push_back(static_cast<std::uint8_t>(index));
-        to.push_back(0);
-        BigEndian(to, static_cast<std::uint32_t>(lsn), 4);
-    };
-    Bytes cue;
-    entry(cue, 0, 0, -150);
-    std::int32_t lsn = 0;
-    for (std::size_t t = 0; t < sectors.size(); ++t) {
-        entry(cue, static_cast<int>(t + 1), 0, t == 0 ? -150 : lsn);
-        entry(cue, static_cast<int>(t + 1), 1, lsn);
-        lsn += sectors[t];
-    }
-    entry(cue, 0xAA, 1, lsn);
-    Bytes dao(4 + 14 + 2, 0);
-    dao.push_back(1);
-    dao.push_back(static_cast<std::uint8_t>(sectors.size()));
-    for (std::size_t t = 0; t < sectors.size(); ++t) {
-        dao.resize(dao.size() + 12, 0);
-        BigEndian(dao, 2352, 2);
-        BigEndian(dao, 0x07000001, 4);
-        BigEndian(dao, offsets[t], 8);
-        BigEndian(dao, offsets[t], 8);
-        BigEndian(dao, offsets[t + 1], 8);
-    }
-    Chunk(image, "CUEX", cue);
-    Chunk(image, "DAOX", dao);
-    for (const auto& [id, body] : extra)
-        Chunk(image, id, body);
-    Bytes tracks;
-    BigEndian(tracks, sectors.size(), 4);
-    Chunk(image, "SINF", tracks);
-    Chunk(image, "END!", {});
-    const char footer[] = "NER5";
-    image.insert(image.end(), footer, footer + 4);
-    BigEndian(image, chain, 8);
-    return image;
+    NrgSpec spec;
+    for (std::size_t t = 0; t < sectors.size(); ++t)
+        spec.tracks.emplace_back(static_cast<std::size_t>(sectors[t]) * 2352,
+                                 static_cast<std::uint8_t>(t + 1));
+    spec.extra = extra;
+    return NrgImage(spec);
 }
 
 TEST(BadImageTest, FoldersPipesEmptyPathsAndBrokenNrgAreRefused)
@@ -193,41 +135,41 @@ TEST(BadImageTest, FoldersPipesEmptyPathsAndBrokenNrgAreRefused)
     ExpectRefusedQuickly((dir / "far.img").string());
 }
 
-TEST(BadImageTest, NrgImagesLibcdioCannotSurviveAreRefused)
+TEST(BadImageTest, BrokenNrgImagesAreRefusedAndCdTextIsRead)
 {
     LoadRealLibraryWithImages({});
     TempDir dir;
-    WriteFileBytes(dir / "plain.nrg", NrgImage({300, 400}));
+    WriteFileBytes(dir / "plain.nrg", NrgOfSectors({300, 400}));
     ExpectAccepted((dir / "plain.nrg").string());
 
-    // CD-TEXT, even an empty one, makes libcdio free its memory twice.
-    WriteFileBytes(dir / "cdtext.nrg", NrgImage({300, 400}, {{"CDTX", Bytes(36, 0)}}));
-    ExpectRefusedQuickly((dir / "cdtext.nrg").string(), "CD-TEXT");
-    // A cue chunk too short for one entry: libcdio's loop runs off its end.
-    Bytes shortCue = NrgImage({300});
+    // CD-TEXT, even an empty one, made libcdio free its memory twice.
+    WriteFileBytes(dir / "cdtext.nrg", NrgOfSectors({300, 400}, {{"CDTX", Bytes(36, 0)}}));
+    ExpectAccepted((dir / "cdtext.nrg").string());
+    // A cue chunk too short for one entry: libcdio's loop ran off its end.
+    Bytes shortCue = NrgOfSectors({300});
     const char* cuex = "CUEX";
     const auto at = std::search(shortCue.begin(), shortCue.end(), cuex, cuex + 4);
     Bytes cues(shortCue.begin(), at);
-    Chunk(cues, "CUES", Bytes(4, 0));
-    Chunk(cues, "END!", {});
+    AppendChunk(cues, "CUES", Bytes(4, 0));
+    AppendChunk(cues, "END!", {});
     const char footer[] = "NERO";
     cues.insert(cues.end(), footer, footer + 4);
-    BigEndian(cues, static_cast<std::uint64_t>(at - shortCue.begin()), 4);
+    AppendBigEndian(cues, static_cast<std::uint64_t>(at - shortCue.begin()), 4);
     WriteFileBytes(dir / "shortcue.nrg", cues);
     ExpectRefusedQuickly((dir / "shortcue.nrg").string(), "CUES");
 
     // A track of no sector size and an unknown mode must not be divided by.
-    Bytes sizeless = NrgImage({300});
+    Bytes sizeless = NrgOfSectors({300});
     const char* daox = "DAOX";
     const auto dao = std::search(sizeless.begin(), sizeless.end(), daox, daox + 4) + 8 + 22;
     dao[12] = 0;
     dao[13] = 0;
     dao[14] = 0x01;
     WriteFileBytes(dir / "sizeless.nrg", sizeless);
-    ExpectRefusedQuickly((dir / "sizeless.nrg").string(), "DAOX chunk is damaged");
+    ExpectRefusedQuickly((dir / "sizeless.nrg").string(), "damaged DAOX chunk");
 
     // Chunks of every known kind in random order and sizes: each is refused
-    // or survives libcdio (the child would die otherwise).
+    // or read (the child would die otherwise).
     std::mt19937 random(7);
     const char* ids[] = {"CUEX", "DAOX", "CDTX", "SINF", "MTYP", "ETN2", "CUES", "DAOI"};
     for (int round = 0; round < 60; ++round) {
@@ -238,11 +180,11 @@ TEST(BadImageTest, NrgImagesLibcdioCannotSurviveAreRefused)
             Bytes body(random() % 4 == 0 ? 36 : random() % 120, 0);
             for (auto& b : body)
                 b = static_cast<std::uint8_t>(random() % 3 == 0 ? random() : 0);
-            Chunk(image, ids[random() % std::size(ids)], body);
+            AppendChunk(image, ids[random() % std::size(ids)], body);
         }
-        Chunk(image, "END!", {});
+        AppendChunk(image, "END!", {});
         image.insert(image.end(), {'N', 'E', 'R', '5'});
-        BigEndian(image, chain, 8);
+        AppendBigEndian(image, chain, 8);
         const auto path = dir / ("random" + std::to_string(round) + ".nrg");
         WriteFileBytes(path, image);
         const ChildResult result = AddImageInChild(path.string(), std::chrono::seconds(10));
@@ -251,7 +193,7 @@ TEST(BadImageTest, NrgImagesLibcdioCannotSurviveAreRefused)
     }
 }
 
-TEST(BadImageTest, TocFilesLibcdioWouldMisreadAreRefused)
+TEST(BadImageTest, BrokenTocFilesAreRefusedQuickly)
 {
     LoadRealLibraryWithImages({});
     TempDir dir;
@@ -265,27 +207,20 @@ TEST(BadImageTest, TocFilesLibcdioWouldMisreadAreRefused)
     ExpectAccepted(toc("plain.toc", "CD_DA\nTRACK AUDIO\nFILE " + bin +
                                         " 0 00:04:00\nTRACK AUDIO\nFILE " + bin +
                                         " 00:04:00 00:05:00\n"));
+    // Three lines that made libcdio divide by a sector size it did not know yet.
     ExpectRefusedQuickly(toc("nomode.toc", "CD_DA\nTRACK\nDATAFILE " + bin + " 00:02:00\n"),
                          "without a mode");
     ExpectRefusedQuickly(
         toc("fifo.toc", "CD_DA\nTRACK AUDIO\nFILE \"" + (dir / "fifo.bin").string() + "\" 0\n"),
         "not a regular file");
-    // libcdio would look in the current folder, not beside the TOC file.
-    ExpectRefusedQuickly(toc("relative.toc", "CD_DA\nTRACK AUDIO\nFILE \"a.bin\" 0\n"),
-                         "give its full path");
     ExpectRefusedQuickly(toc("missing.toc", "CD_DA\nTRACK AUDIO\nFILE \"/nonexistent/x.bin\" 0\n"),
-                         "does not exist");
+                         "不存在");
     ExpectRefusedQuickly(toc("toolong.toc", "CD_DA\nTRACK AUDIO\nFILE " + bin + " 0 00:20:00\n"),
-                         "which holds 1000");
-    // The last track without a length runs to the end of the file, which
-    // libcdio measures from the file's start: a track past the file's end.
-    ExpectRefusedQuickly(toc("open.toc", "CD_DA\nTRACK AUDIO\nFILE " + bin +
-                                             " 0 00:04:00\nTRACK AUDIO\nFILE " + bin +
-                                             " 00:04:00\n"),
-                         "its files do not hold");
+                         "缺少 500 个扇区");
     ExpectRefusedQuickly(
         toc("startpast.toc", "CD_DA\nTRACK AUDIO\nFILE " + bin + " 0 00:04:00\nSTART 00:05:00\n"),
-        "START past the end");
+        "past its end");
+    ExpectRefusedQuickly(toc("fifofile.toc", "CD_DA\nTRACK AUDIO\nFIFO \"x\" 00:04:00\n"), "FIFO");
     std::string hundred = "CD_DA\n";
     for (int t = 0; t < 100; ++t)
         hundred += "TRACK AUDIO\nFILE " + bin + " " + std::to_string(t * 5880) + " 588\n";

@@ -1,7 +1,7 @@
 // Read-offset correction and the reading modes through the real CR_ library:
-// a CUE image (our reader) and a cdrdao TOC image of the same audio (read by
-// libcdio through paranoia), ripped with offsets either way and compared with
-// the slice of the image's audio the offset selects, worked out here.
+// a CUE image and a cdrdao TOC image of the same audio (both through our own
+// readers), ripped with offsets either way and compared with the slice of the
+// image's audio the offset selects, worked out here.
 
 #include <gtest/gtest.h>
 
@@ -44,9 +44,14 @@ std::string Msf(std::int64_t sectors)
     return text;
 }
 
-// The same tracks as a cdrdao TOC image over the CUE image's BIN file.
+// The same tracks as a cdrdao TOC image over a raw copy of the CUE image's
+// BIN file, big-endian as cdrdao's raw files are.
 std::filesystem::path WriteToc(const DiscFixture& disc)
 {
+    std::vector<std::uint8_t> raw = disc.bin;
+    for (std::size_t i = 0; i + 1 < raw.size(); i += 2)
+        std::swap(raw[i], raw[i + 1]);
+    WriteFileBytes(disc.dir / "disc.cdr", raw);
     auto toc = disc.dir / "disc.toc";
     std::ofstream out(toc);
     out << "CD_DA\n";
@@ -55,8 +60,8 @@ std::filesystem::path WriteToc(const DiscFixture& disc)
             track.number < static_cast<int>(disc.layout.tracks.size())
                 ? disc.layout.tracks[static_cast<std::size_t>(track.number)].start
                 : disc.layout.leadOut;
-        out << "\nTRACK AUDIO\nFILE \"" << (disc.dir / "disc.bin").string() << "\" "
-            << Msf(track.start) << ' ' << Msf(end - track.start) << '\n';
+        out << "\nTRACK AUDIO\nFILE \"disc.cdr\" " << Msf(track.start) << ' '
+            << Msf(end - track.start) << '\n';
     }
     return toc;
 }

@@ -6,7 +6,7 @@
 #include <cdio/disc.h>
 #include <cdio/track.h>
 
-#include "audio/cd/disc/cue_image.h"
+#include "audio/cd/disc/image_reader.h"
 #include "cdrip_api.h"
 
 namespace sonfeld::cdrip {
@@ -94,8 +94,8 @@ std::optional<disc::DiscModel> ReadWithCdio(const Drive& drive, std::string& err
 
 std::optional<disc::DiscModel> ReadDiscModel(const Drive& drive, std::string& error)
 {
-    if (drive.cue)
-        return drive.cue->Model();
+    if (drive.reader)
+        return drive.reader->Model();
     return ReadWithCdio(drive, error);
 }
 

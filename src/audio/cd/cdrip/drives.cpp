@@ -8,11 +8,9 @@
 
 #include <filesystem>
 
-#include "audio/cd/disc/cue_image.h"
+#include "audio/cd/disc/image_reader.h"
 #include "cdio_log.h"
 #include "cdrip_api.h"
-#include "nrg_check.h"
-#include "toc_check.h"
 
 namespace sonfeld::cdrip {
 
@@ -74,32 +72,19 @@ std::vector<Drive> FindPhysicalDrives()
 
 namespace {
 
-bool IsCueSheet(const std::string& path)
-{
-    const std::string extension = std::filesystem::path(path).extension().string();
-    return extension.size() == 4 && (extension[1] | 0x20) == 'c' && (extension[2] | 0x20) == 'u' &&
-           (extension[3] | 0x20) == 'e';
-}
-
 // Why the table libcdio read from an image cannot be used, or an empty text.
-std::string CheckImageLayout(CdIo_t* cdio, const ImageLayout& layout)
+std::string CheckImageLayout(CdIo_t* cdio)
 {
     const track_t first = cdio_get_first_track_num(cdio);
     const track_t count = cdio_get_num_tracks(cdio);
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK || count == 0)
         return "the image lists no tracks.";
     std::vector<TocEntry> entries;
-    std::vector<std::int32_t> starts;
-    for (int track = first; track < first + count; ++track) {
-        const lsn_t start = cdio_get_track_lsn(cdio, static_cast<track_t>(track));
-        entries.push_back({start, 0, static_cast<std::uint8_t>(track)});
-        starts.push_back(start);
-    }
-    const lsn_t leadOut = cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK);
-    entries.push_back({leadOut, 0, 0xAA});
-    if (std::string reason = CheckTableOfContents(entries); !reason.empty())
-        return reason;
-    return CompareLayout(layout, first, starts, leadOut);
+    for (int track = first; track < first + count; ++track)
+        entries.push_back({cdio_get_track_lsn(cdio, static_cast<track_t>(track)), 0,
+                           static_cast<std::uint8_t>(track)});
+    entries.push_back({cdio_get_track_lsn(cdio, CDIO_CDROM_LEADOUT_TRACK), 0, 0xAA});
+    return CheckTableOfContents(entries);
 }
 
 } // namespace
@@ -116,8 +101,10 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
     Drive drive{path, path, true, DRIVER_UNKNOWN, nullptr};
     try {
         disc::CheckReadableFile(path, path);
-        if (IsCueSheet(path)) {
-            drive.cue = disc::CueImage::Open(path);
+        // CUE and TOC files by their names, NRG images by their footer:
+        // libcdio never reads these, whatever the reading mode.
+        if (auto reader = disc::OpenImageReader(path)) {
+            drive.reader = std::move(reader);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
@@ -126,22 +113,12 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
         if (char* sheet = cdio_is_binfile(path.c_str())) {
             const std::string sheetPath = sheet;
             cdio_free(sheet);
-            drive.cue = disc::CueImage::Open(sheetPath);
+            drive.reader = disc::OpenCueReader(sheetPath);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
     } catch (const disc::DiscError& failure) {
         error = prefix + path + ": " + failure.what();
-        return std::nullopt;
-    }
-    // libcdio recognises NRG images by their footer, whatever their name, and
-    // TOC files by their name.
-    ImageLayout layout;
-    std::string reason = CheckNrgStructure(path, HasNrgExtension(path), layout);
-    if (reason.empty() && HasTocExtension(path))
-        reason = CheckTocFile(path, layout);
-    if (!reason.empty()) {
-        error = prefix + path + ": " + reason;
         return std::nullopt;
     }
     InstallCdioLogHandler();
@@ -154,8 +131,7 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
         return std::nullopt;
     }
     drive.driver = cdio_get_driver_id(handle.Get());
-    reason = CheckImageLayout(handle.Get(), layout);
-    if (!reason.empty()) {
+    if (const std::string reason = CheckImageLayout(handle.Get()); !reason.empty()) {
         error = prefix + path + ": " + reason;
         return std::nullopt;
     }
@@ -191,8 +167,8 @@ std::string CheckTableOfContents(const std::vector<TocEntry>& entries)
 
 std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
 {
-    if (drive.cue) {
-        const disc::DiscModel& model = drive.cue->Model();
+    if (drive.reader) {
+        const disc::DiscModel& model = drive.reader->Model();
         std::vector<TocEntry> entries;
         for (const disc::Track& track : model.tracks) {
             const auto control =
@@ -242,7 +218,7 @@ std::optional<std::vector<TocEntry>> ReadTableOfContents(const Drive& drive)
 
 bool MediaLoaded(const Drive& drive)
 {
-    if (drive.cue)
+    if (drive.reader)
         return true;
     CdioHandle handle = OpenDrive(drive);
     return handle && cdio_get_first_track_num(handle.Get()) != CDIO_INVALID_TRACK;

@@ -9,7 +9,7 @@
 #include <cdio/cdio.h>
 
 namespace sonfeld::disc {
-class CueImage;
+class ImageReader;
 }
 
 namespace sonfeld::cdrip {
@@ -20,8 +20,8 @@ struct Drive {
     std::string device; // device path or image path, as libcdio opens it
     bool image = false;
     driver_id_t driver = DRIVER_UNKNOWN;
-    // A CUE image, read by our own reader instead of libcdio.
-    std::shared_ptr<disc::CueImage> cue;
+    // A CUE, TOC or NRG image, read by our own readers instead of libcdio.
+    std::shared_ptr<disc::ImageReader> reader;
 };
 
 // One entry of a table of contents, the lead-out included.
@@ -56,8 +56,8 @@ private:
 
 // The physical drives libcdio finds, named by vendor, model, revision and path.
 std::vector<Drive> FindPhysicalDrives();
-// The image at path as a drive: a CUE sheet through our reader, other images
-// through libcdio. Anything but a regular readable file is refused before
+// The image at path as a drive: CUE, TOC and NRG images through our readers,
+// other images through libcdio. Anything but a regular readable file is refused before
 // libcdio sees it. nullopt with error set ("无法打开光盘镜像: …") on failure.
 std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error);
 

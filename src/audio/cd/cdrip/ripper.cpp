@@ -9,7 +9,7 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
-#include "audio/cd/disc/cue_image.h"
+#include "audio/cd/disc/image_reader.h"
 
 namespace sonfeld::cdrip {
 
@@ -86,13 +86,13 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
         error_ = "The range of sectors to read is empty.";
         return false;
     }
-    if (drive.cue) {
+    if (drive.reader) {
         // Reading the first sector proves the range holds audio and the files are there.
         std::vector<std::uint8_t> probe(kSectorBytes);
-        if (!drive.cue->ReadSectors(start, 1, probe.data(), error_) ||
-            (end - start > 1 && !drive.cue->ReadSectors(end - 1, 1, probe.data(), error_)))
+        if (!drive.reader->ReadSectors(start, 1, probe.data(), error_) ||
+            (end - start > 1 && !drive.reader->ReadSectors(end - 1, 1, probe.data(), error_)))
             return false;
-        image_ = drive.cue;
+        image_ = drive.reader;
     } else if (!OpenParanoia(drive)) {
         return false;
     }

@@ -14,8 +14,8 @@ typedef struct cdrom_paranoia_s cdrom_paranoia_t;
 
 namespace sonfeld::cdrip {
 
-// Reads a range of audio sectors of one drive through libcdio-paranoia (a CUE
-// image: from its files), in secure mode with full verification, in fast mode
+// Reads a range of audio sectors of one drive through libcdio-paranoia (a CUE,
+// TOC or NRG image: from its files), in secure mode with full verification, in fast mode
 // without. A sector that paranoia gives up within the retry bound is a
 // failure, never silently copied. The drive's read offset is corrected here,
 // above paranoia and the image reader alike, since paranoia's own offset
@@ -55,9 +55,10 @@ private:
     bool ReadSectors(std::int32_t first, int count, std::uint8_t* out);
     bool ReadParanoiaSectors(std::int32_t first, int count, std::uint8_t* out);
 
-    // A CUE image has no read errors to verify away: its sectors come
-    // straight from the files, and the statistics stay those of a clean read.
-    std::shared_ptr<disc::CueImage> image_;
+    // An image read by our own readers has no read errors to verify away: its
+    // sectors come straight from the files, whatever the reading mode, and
+    // the statistics stay those of a clean read.
+    std::shared_ptr<disc::ImageReader> image_;
     cdrom_drive_t* drive_ = nullptr;
     cdrom_paranoia_t* paranoia_ = nullptr;
     std::int32_t start_ = 0;
