@@ -158,7 +158,8 @@ private:
             file.type = CueFileType::Binary;
         else if (type == "MOTOROLA")
             file.type = CueFileType::Motorola;
-        else if (type == "WAVE" || type == "FLAC")
+        // An MP3 is opened only to be refused as lossy, with that reason.
+        else if (type == "WAVE" || type == "FLAC" || type == "MP3")
             file.type = CueFileType::Wave;
         else
             Fail("files of type " + type + " cannot be read.");
