@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "audio/cd/disc/cue_image.h"
+#include "audio/cd/disc/embedded_sheet.h"
 #include "cdio_log.h"
 #include "cdrip_api.h"
 #include "nrg_check.h"
@@ -118,6 +119,11 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
         disc::CheckReadableFile(path, path);
         if (IsCueSheet(path)) {
             drive.cue = disc::CueImage::Open(path);
+            drive.driver = DRIVER_BINCUE;
+            return drive;
+        }
+        if (disc::MayEmbedSheet(path)) {
+            drive.cue = disc::CueImage::OpenEmbedded(path);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
