@@ -6,6 +6,7 @@
 #include <cdio/mmc.h>
 #include <cdio/track.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "audio/cd/disc/cue_image.h"
@@ -117,13 +118,16 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
     Drive drive{path, path, true, DRIVER_UNKNOWN, nullptr};
     try {
         disc::CheckReadableFile(path, path);
+        // A sheet encoding the user gave wins over the guess.
+        const char* given = std::getenv("SONFELD_CUE_ENCODING");
+        const std::string encoding = given != nullptr ? given : "";
         if (IsCueSheet(path)) {
-            drive.cue = disc::CueImage::Open(path);
+            drive.cue = disc::CueImage::Open(path, encoding);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
         if (disc::MayEmbedSheet(path)) {
-            drive.cue = disc::CueImage::OpenEmbedded(path);
+            drive.cue = disc::CueImage::OpenEmbedded(path, encoding);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
@@ -132,7 +136,7 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
         if (char* sheet = cdio_is_binfile(path.c_str())) {
             const std::string sheetPath = sheet;
             cdio_free(sheet);
-            drive.cue = disc::CueImage::Open(sheetPath);
+            drive.cue = disc::CueImage::Open(sheetPath, encoding);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
