@@ -41,6 +41,11 @@ struct Image {
     int apeLevel = 0;
 };
 
+void PrintTo(const Image& image, std::ostream* out)
+{
+    *out << image.name;
+}
+
 std::string Label(const testing::TestParamInfo<Image>& info)
 {
     std::string label = info.param.name;
@@ -103,6 +108,18 @@ TEST_P(DecodedImageTest, SectorsAnywhereAndAWholeRipEqualAFullDecode)
         ASSERT_TRUE(std::equal(read.begin(), read.end(), decoded.begin() + offset))
             << "read of " << count << " bytes at " << offset;
     }
+
+    // Read in order, as a rip reads, each frame is decoded once.
+    auto fresh = disc::OpenImageFile(file, disc::CueFileType::Wave, GetParam().name);
+    Bytes whole(decoded.size());
+    for (std::size_t at = 0; at < whole.size(); at += 13 * kSector) {
+        const std::size_t count = std::min(13 * kSector, whole.size() - at);
+        std::string error;
+        ASSERT_TRUE(fresh->Read(static_cast<std::int64_t>(at), count, whole.data() + at, error))
+            << error;
+    }
+    EXPECT_TRUE(whole == decoded);
+    EXPECT_EQ(disc::DecodedSamples(*fresh), kSamples);
 
     const std::filesystem::path cue = dir_ / "disc.cue";
     WriteText(cue, "FILE \"" + GetParam().name +

@@ -68,6 +68,7 @@ public:
     DecodedFile& operator=(const DecodedFile&) = delete;
 
     std::int64_t Bytes() const override { return totalSamples_ * 4; }
+    std::int64_t DecodedSamples() const { return decodedSamples_; }
 
     bool Read(std::int64_t offset, std::size_t count, std::uint8_t* out,
               std::string& error) override
@@ -303,6 +304,7 @@ private:
             }
         }
         next_ = start + static_cast<std::int64_t>(samples);
+        decodedSamples_ += static_cast<std::int64_t>(samples);
         cachedBytes_ += frame.pcm.size();
         cache_.push_back(std::move(frame));
         while (cache_.size() > 1 && cachedBytes_ > kCacheBytes) {
@@ -338,6 +340,7 @@ private:
     std::int64_t next_ = -1; // the sample after the decoder's last frame; -1 unknown
     std::deque<Frame> cache_;
     std::size_t cachedBytes_ = 0;
+    std::int64_t decodedSamples_ = 0;
 };
 
 } // namespace
@@ -377,6 +380,12 @@ DecodedKind SniffDecodedKind(const std::filesystem::path& path)
         (byte(0) == 0xFF && (byte(1) & 0xE0) == 0xE0))
         return DecodedKind::Other;
     return DecodedKind::None;
+}
+
+std::int64_t DecodedSamples(const ImageFile& file)
+{
+    const auto* decoded = dynamic_cast<const DecodedFile*>(&file);
+    return decoded != nullptr ? decoded->DecodedSamples() : -1;
 }
 
 std::unique_ptr<ImageFile> OpenDecodedImageFile(const std::filesystem::path& path, DecodedKind kind,

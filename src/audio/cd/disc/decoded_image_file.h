@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -27,6 +28,11 @@ DecodedKind SniffDecodedKind(const std::filesystem::path& path);
 // 44100 Hz 16-bit stereo, or a FFmpeg library that cannot be loaded (named).
 std::unique_ptr<ImageFile> OpenDecodedImageFile(const std::filesystem::path& path, DecodedKind kind,
                                                 const std::string& nameInSheet);
+
+// Samples the file has decoded since it was opened (to check that reading it
+// in order decodes each frame once); -1 for a file not opened by
+// OpenDecodedImageFile.
+std::int64_t DecodedSamples(const ImageFile& file);
 
 // "有损格式不能作为光盘镜像"
 extern const char* const kLossyImageMessage;
