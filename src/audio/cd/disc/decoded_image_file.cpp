@@ -47,14 +47,16 @@ public:
         : util_(CurrentBinding<AvUtilEntryPoints>()), codec_(CurrentBinding<AvCodecEntryPoints>()),
           format_(CurrentBinding<AvFormatEntryPoints>()), name_(name)
     {
-        for (const std::string& missing :
-             {util_->Loaded() ? std::string() : util_->ShownName(),
-              codec_->Loaded() ? std::string() : codec_->ShownName(),
-              format_->Loaded() ? std::string() : format_->ShownName()}) {
-            if (!missing.empty())
-                throw DiscError("\"" + name + "\" is " + KindName(kind) + " file, and " + missing +
-                                " could not be loaded to decode it.");
-        }
+        std::string missing;
+        if (!util_->Loaded())
+            missing = util_->ShownName();
+        else if (!codec_->Loaded())
+            missing = codec_->ShownName();
+        else if (!format_->Loaded())
+            missing = format_->ShownName();
+        if (!missing.empty())
+            throw DiscError("\"" + name + "\" is " + KindName(kind) + " file, and " + missing +
+                            " could not be loaded to decode it.");
         try {
             Open(path, kind);
         } catch (...) {
@@ -92,9 +94,8 @@ public:
             }
             const bool ahead = next_ >= 0 && sample >= next_ && sample - next_ < kForwardSamples;
             if (!(ahead ? DecodeNext(error) : SeekTo(sample, error))) {
-                error = "Cannot decode \"" + name_ + "\" at sample " + std::to_string(sample) +
-                        (error.empty() ? "." : ": " + error);
                 next_ = -1;
+                error = DecodeFailure(sample, error);
                 return false;
             }
         }
@@ -102,6 +103,13 @@ public:
     }
 
 private:
+    std::string DecodeFailure(std::int64_t sample, const std::string& reason) const
+    {
+        std::string text = "Cannot decode \"" + name_ + "\" at sample " + std::to_string(sample);
+        text += reason.empty() ? "." : ": " + reason;
+        return text;
+    }
+
     struct Frame {
         std::int64_t start = 0;
         std::vector<std::uint8_t> pcm;
