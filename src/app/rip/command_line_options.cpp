@@ -42,6 +42,11 @@ QList<QCommandLineOption> Options()
                QStringLiteral("把 CUE/BIN、TOC 或 NRG 光盘镜像当作驱动器（可重复）"),
                QStringLiteral("Offer a CUE/BIN, TOC or NRG disc image as a drive (repeatable)"),
                QStringLiteral("PATH")),
+        Option({QStringLiteral("cue-encoding")},
+               QStringLiteral("CUE 表的文字编码，如 GB18030、Big5、Shift-JIS（默认自动识别）"),
+               QStringLiteral("Text encoding of CUE sheets, such as GB18030, Big5 or Shift-JIS "
+                              "(guessed by default)"),
+               QStringLiteral("ENCODING")),
         Option({QStringLiteral("list")}, QStringLiteral("列出驱动器、光盘上的音轨和光盘 ID"),
                QStringLiteral("Print the drives, the tracks of the disc and its IDs")),
         Option({QStringLiteral("rip")}, QStringLiteral("不打开窗口，直接提取音轨"),
@@ -245,6 +250,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     }
 
     result.Images = parser.values(QStringLiteral("image")) + positionalImages;
+    // The CD library reads the sheets in this process and takes the encoding
+    // from the environment, as it takes images from it.
+    if (parser.isSet(QStringLiteral("cue-encoding")))
+        qputenv("SONFELD_CUE_ENCODING", parser.value(QStringLiteral("cue-encoding")).toUtf8());
     if (!discNamed.isEmpty() && result.Mode != TCommandLine::TMode::Window)
         Refuse(QStringLiteral("Unknown argument \"%1\".").arg(discNamed));
     if (parser.isSet(QStringLiteral("drive")))

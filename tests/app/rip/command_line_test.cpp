@@ -213,6 +213,20 @@ TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
         EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
 }
 
+TEST_F(CommandLineTest, CueEncodingOverridesTheGuessedOne)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(300, 3));
+    // "晨光" in Big5: as GB18030, which a guess prefers on so little text, it is other text.
+    WriteText(dir.Path() / "album.cue", "FILE \"songs.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                                        "    TITLE \"\xB1\xE1\xA5\xFA\"\n    INDEX 01 00:00:00\n");
+    const std::string list = "--list --image " + ShellQuote((dir.Path() / "album.cue").string());
+    ASSERT_EQ(Sonfeld(list), 0) << err_;
+    EXPECT_EQ(out_.find("\"晨光\""), std::string::npos) << out_;
+    ASSERT_EQ(Sonfeld(list + " --cue-encoding Big5"), 0) << err_;
+    EXPECT_NE(out_.find("\n  [1] - 0:04  \"晨光\"\n"), std::string::npos) << out_;
+}
+
 TEST_F(CommandLineTest, ListShowsTheLastAudioTrackOfAnEnhancedCdWithoutTheSessionGap)
 {
     TempDir dir;

@@ -127,8 +127,11 @@ CDRIP_API int32_t CDRIP_CALL CR_GetCDRipVersion(void);
 // Makes a disc image (CUE/BIN, cdrdao TOC, NRG) a drive, after the drives
 // already listed. Before CR_Init the path is remembered for it. Returns CR_OK,
 // or CR_ERROR when the image cannot be opened (CR_GetLastError tells why).
-// CUE sheets are read by the library itself; anything that is not a regular
-// readable file is refused before libcdio sees it.
+// CUE sheets are read by the library itself, in the text encoding the
+// environment variable SONFELD_CUE_ENCODING names or else in the one guessed;
+// a FLAC, APE or WavPack file carrying its own sheet opens as the disc it
+// describes. Anything that is not a regular readable file is refused before
+// libcdio sees it.
 CDRIP_API int32_t CDRIP_CALL CR_AddImage(const char* path);
 
 CDRIP_API int32_t CDRIP_CALL CR_GetNumCDROM(void);

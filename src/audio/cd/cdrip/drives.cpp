@@ -6,8 +6,10 @@
 #include <cdio/mmc.h>
 #include <cdio/track.h>
 
+#include <cstdlib>
 #include <filesystem>
 
+#include "audio/cd/disc/embedded_sheet.h"
 #include "audio/cd/disc/image_reader.h"
 #include "cdio_log.h"
 #include "cdrip_api.h"
@@ -101,10 +103,18 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
     Drive drive{path, path, true, DRIVER_UNKNOWN, nullptr};
     try {
         disc::CheckReadableFile(path, path);
+        // A sheet encoding the user gave wins over the guess.
+        const char* given = std::getenv("SONFELD_CUE_ENCODING");
+        const std::string encoding = given != nullptr ? given : "";
         // CUE and TOC files by their names, NRG images by their footer:
         // libcdio never reads these, whatever the reading mode.
-        if (auto reader = disc::OpenImageReader(path)) {
+        if (auto reader = disc::OpenImageReader(path, encoding)) {
             drive.reader = std::move(reader);
+            drive.driver = DRIVER_BINCUE;
+            return drive;
+        }
+        if (disc::MayEmbedSheet(path)) {
+            drive.reader = disc::OpenEmbeddedSheetReader(path, encoding);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }
@@ -113,7 +123,7 @@ std::optional<Drive> OpenImageDrive(const std::string& path, std::string& error)
         if (char* sheet = cdio_is_binfile(path.c_str())) {
             const std::string sheetPath = sheet;
             cdio_free(sheet);
-            drive.reader = disc::OpenCueReader(sheetPath);
+            drive.reader = disc::OpenCueReader(sheetPath, encoding);
             drive.driver = DRIVER_BINCUE;
             return drive;
         }

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cue_sheet.h"
+#include "embedded_sheet.h"
 
 namespace sonfeld::disc {
 
@@ -67,11 +68,33 @@ std::string ReadSheetBytes(const std::filesystem::path& sheet)
     return bytes;
 }
 
-std::unique_ptr<CueImage> CueImage::Open(const std::filesystem::path& sheetPath)
+std::unique_ptr<CueImage> CueImage::Open(const std::filesystem::path& sheetPath,
+                                         const std::string& encoding)
 {
-    const CueSheet sheet = ParseCueSheet(ReadSheetBytes(sheetPath));
+    return FromSheet(ParseCueSheet(ReadSheetBytes(sheetPath), encoding), sheetPath.parent_path(),
+                     nullptr);
+}
+
+std::unique_ptr<CueImage> CueImage::OpenEmbedded(const std::filesystem::path& audio,
+                                                 const std::string& encoding)
+{
+    const std::string shown = audio.string();
+    CheckReadableFile(audio, shown);
+    const std::string bytes = ReadEmbeddedSheet(audio);
+    if (bytes.empty())
+        throw DiscError("\"" + shown + "\" holds no CUE sheet.");
+    const CueSheet sheet = ParseCueSheet(bytes, encoding);
+    if (sheet.files.size() != 1)
+        throw DiscError("The CUE sheet in \"" + shown + "\" names more than one file.");
+    return FromSheet(sheet, audio.parent_path(), &audio);
+}
+
+std::unique_ptr<CueImage> CueImage::FromSheet(const CueSheet& sheet,
+                                              const std::filesystem::path& folder,
+                                              const std::filesystem::path* onlyFile)
+{
     std::unique_ptr<CueImage> image(new CueImage);
-    const std::filesystem::path folder = sheetPath.parent_path();
+    image->encoding_ = sheet.encoding;
 
     std::vector<int> sectorBytes(sheet.files.size(), 0);
     for (const CueTrack& track : sheet.tracks) {
@@ -88,8 +111,12 @@ std::unique_ptr<CueImage> CueImage::Open(const std::filesystem::path& sheetPath)
         const CueFile& file = sheet.files[f];
         if (sectorBytes[f] == 0)
             sectorBytes[f] = kSectorBytes;
-        auto opened = OpenImageFile(Resolve(folder, file.name), file.type, file.name);
-        if (file.type != CueFileType::Wave && opened->Bytes() % sectorBytes[f] != 0)
+        auto opened =
+            onlyFile != nullptr
+                ? OpenImageFile(*onlyFile, CueFileType::Wave, onlyFile->filename().string())
+                : OpenImageFile(Resolve(folder, file.name), file.type, file.name);
+        if (onlyFile == nullptr && file.type != CueFileType::Wave &&
+            opened->Bytes() % sectorBytes[f] != 0)
             throw DiscError(IncompleteMessage(file.name, 1));
         image->files_.push_back(std::move(opened));
         names.push_back(file.name);
@@ -202,6 +229,22 @@ void CueImage::Build(const CueSheet& sheet, const std::vector<std::string>& name
         if (track.Sectors() <= 0)
             throw DiscError("Track " + std::to_string(track.number) +
                             " of the CUE sheet holds no sectors.");
+    }
+    // An audio file that ends inside a sector: the track ending with it is
+    // padded with silence there.
+    for (std::size_t f = 0; f < files_.size(); ++f) {
+        const std::int64_t missing = fileSectors[f] * sectorBytes[f] - files_[f]->Bytes();
+        if (missing <= 0 || sectorBytes[f] != kSectorBytes)
+            continue;
+        for (const Segment& segment : segments_) {
+            if (segment.file != static_cast<int>(f) ||
+                segment.fileSector + segment.sectors != fileSectors[f])
+                continue;
+            for (Track& track : model_.tracks) {
+                if (!track.data && track.endLsn == segment.lsn + segment.sectors)
+                    track.paddingSamples = static_cast<std::int32_t>(missing / 4);
+            }
+        }
     }
     model_.firstSessionEndLsn =
         sessionEnds.empty() ? model_.leadOutLsn : static_cast<std::int32_t>(sessionEnds.front());

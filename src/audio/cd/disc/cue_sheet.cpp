@@ -158,7 +158,8 @@ private:
             file.type = CueFileType::Binary;
         else if (type == "MOTOROLA")
             file.type = CueFileType::Motorola;
-        else if (type == "WAVE" || type == "FLAC")
+        // An MP3 is opened only to be refused as lossy, with that reason.
+        else if (type == "WAVE" || type == "FLAC" || type == "MP3")
             file.type = CueFileType::Wave;
         else
             Fail("files of type " + type + " cannot be read.");
@@ -301,9 +302,13 @@ std::int64_t ParseCueTime(const std::string& text)
     return (static_cast<std::int64_t>(parts[0]) * 60 + parts[1]) * kSectorsPerSecond + parts[2];
 }
 
-CueSheet ParseCueSheet(const std::string& bytes)
+CueSheet ParseCueSheet(const std::string& bytes, const std::string& encoding)
 {
-    return Parser().Parse(DecodeSheetText(bytes));
+    SheetEncoding used;
+    const std::string text = DecodeSheetText(bytes, encoding, &used);
+    CueSheet sheet = Parser().Parse(text);
+    sheet.encoding = used;
+    return sheet;
 }
 
 } // namespace sonfeld::disc

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "disc_model.h"
+#include "sheet_text.h"
 
 namespace sonfeld::disc {
 
@@ -42,6 +43,7 @@ struct CueSheet {
     std::vector<CueTrack> tracks;
     std::string catalog;
     CdText text;
+    SheetEncoding encoding; // what the text was read as
 };
 
 // Parses sheet bytes (any of the encodings DecodeSheetText accepts). Raises
@@ -50,7 +52,8 @@ struct CueSheet {
 // track numbers that do not count up by one (the first may be any of 1..99),
 // a number above 99, indexes
 // out of order within a track, malformed times.
-CueSheet ParseCueSheet(const std::string& bytes);
+// A non-empty encoding overrides the guess (see DecodeSheetText).
+CueSheet ParseCueSheet(const std::string& bytes, const std::string& encoding = {});
 
 // "mm:ss:ff" to sectors; -1 when malformed (frames 75 and over, seconds 60 and over).
 std::int64_t ParseCueTime(const std::string& text);

@@ -57,6 +57,10 @@ struct Track {
     bool fourChannel = false;
     std::string isrc; // empty when unknown
     CdText text;
+    // Samples of silence that fill the track's last sector past the end of
+    // the audio an image holds (0..587): read as part of the sector, and cut
+    // from the track's file so it holds exactly the audio.
+    std::int32_t paddingSamples = 0;
 
     std::int32_t Sectors() const { return endLsn - startLsn; }
     std::int32_t PregapSectors() const { return startLsn - pregapLsn; }

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "decoded_image_file.h"
 #include "flac_file.h"
 
 namespace sonfeld::disc {
@@ -188,6 +189,8 @@ std::unique_ptr<ImageFile> OpenImageFile(const std::filesystem::path& path, CueF
     case CueFileType::Wave:
         if (StartsWith(path, "fLaC", 4))
             return OpenFlacFile(path, nameInSheet);
+        if (const DecodedKind kind = SniffDecodedKind(path); kind != DecodedKind::None)
+            return OpenDecodedImageFile(path, kind, nameInSheet);
         return OpenWave(path, nameInSheet, bytes);
     }
     throw DiscError("\"" + nameInSheet + "\" has an unknown type.");

@@ -93,15 +93,23 @@ bool RunImage::ReadSectors(std::int32_t lsn, int count, std::uint8_t* out, std::
     return true;
 }
 
-std::unique_ptr<ImageReader> OpenCueReader(const std::filesystem::path& sheet)
+std::unique_ptr<ImageReader> OpenCueReader(const std::filesystem::path& sheet,
+                                           const std::string& encoding)
 {
-    return std::make_unique<CueReader>(CueImage::Open(sheet));
+    return std::make_unique<CueReader>(CueImage::Open(sheet, encoding));
 }
 
-std::unique_ptr<ImageReader> OpenImageReader(const std::filesystem::path& path)
+std::unique_ptr<ImageReader> OpenEmbeddedSheetReader(const std::filesystem::path& audio,
+                                                     const std::string& encoding)
+{
+    return std::make_unique<CueReader>(CueImage::OpenEmbedded(audio, encoding));
+}
+
+std::unique_ptr<ImageReader> OpenImageReader(const std::filesystem::path& path,
+                                             const std::string& encoding)
 {
     if (HasExtension(path, ".cue"))
-        return OpenCueReader(path);
+        return OpenCueReader(path, encoding);
     if (HasExtension(path, ".toc"))
         return OpenTocImage(path);
     if (HasExtension(path, ".nrg") || HasNeroFooter(path))

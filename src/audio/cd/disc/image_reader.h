@@ -57,8 +57,14 @@ private:
 // its name).
 // nullptr for a file that is none of them; DiscError with the reason for one
 // that cannot be read.
-std::unique_ptr<ImageReader> OpenImageReader(const std::filesystem::path& path);
+// A non-empty encoding overrides the guess of a CUE sheet's text encoding.
+std::unique_ptr<ImageReader> OpenImageReader(const std::filesystem::path& path,
+                                             const std::string& encoding = {});
 // The CUE sheet at path, through our reader.
-std::unique_ptr<ImageReader> OpenCueReader(const std::filesystem::path& sheet);
+std::unique_ptr<ImageReader> OpenCueReader(const std::filesystem::path& sheet,
+                                           const std::string& encoding = {});
+// A FLAC, APE or WavPack file that carries its own CUE sheet.
+std::unique_ptr<ImageReader> OpenEmbeddedSheetReader(const std::filesystem::path& audio,
+                                                     const std::string& encoding = {});
 
 } // namespace sonfeld::disc

@@ -76,6 +76,8 @@ std::string ModelToText(const DiscModel& model)
             << '\n';
         if (!t.isrc.empty())
             out << "isrc " << t.isrc << '\n';
+        if (t.paddingSamples != 0)
+            out << "pad " << t.paddingSamples << '\n';
         WriteText(out, "ttext", t.text);
     }
     return out.str();
@@ -113,6 +115,11 @@ std::optional<DiscModel> ParseModelText(const std::string& text)
             t.copyPermitted = (flags & 2) != 0;
             t.fourChannel = (flags & 4) != 0;
             model.tracks.push_back(t);
+        } else if (key == "pad") {
+            if (model.tracks.empty() || !(fields >> model.tracks.back().paddingSamples) ||
+                model.tracks.back().paddingSamples < 0 ||
+                model.tracks.back().paddingSamples >= kSectorBytes / 4)
+                return std::nullopt;
         } else if (key == "isrc" || key == "ttext") {
             if (model.tracks.empty())
                 return std::nullopt;

@@ -1,5 +1,7 @@
 #include "sheet_text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <vector>
@@ -55,29 +57,72 @@ bool ConvertToUtf8(const char* encoding, const std::string& bytes, std::string& 
     return true;
 }
 
-// Chinese text in GB18030 is mostly two-byte characters whose lead and trail
-// bytes are both in 0xA1..0xFE (GB2312's area). Latin-1 accented words rarely
-// pair like that, so requiring most high bytes to form such pairs keeps
-// "Café" Latin-1 while "晨光" in GB18030 is recognised.
-bool LooksLikeChinese(const std::string& bytes)
+// How well bytes read as double-byte text in one encoding: the share of its
+// characters (pairs, and high bytes left alone) that fall among the common
+// characters of the language it is used for. Latin-1 accented words rarely
+// pair like that, so "Café" stays Latin-1 while "晨光" is Chinese.
+struct DoubleByteCode {
+    const char* shown;
+    const char* iconvName;
+    bool (*lead)(unsigned c);
+    bool (*trail)(unsigned c);
+    bool (*common)(unsigned lead, unsigned trail);
+};
+
+const DoubleByteCode kDoubleByteCodes[] = {
+    // GB2312's area: level-1 hanzi, punctuation, kana.
+    {"GB18030", "GB18030", [](unsigned c) { return c >= 0x81 && c <= 0xFE; },
+     [](unsigned c) { return c >= 0x40 && c != 0x7F && c <= 0xFE; },
+     [](unsigned l, unsigned t) {
+         return t >= 0xA1 && ((l >= 0xB0 && l <= 0xD7) || (l >= 0xA1 && l <= 0xA5));
+     }},
+    // Big5's frequent characters (A440..C67E) and its punctuation rows.
+    {"Big5", "CP950", [](unsigned c) { return c >= 0x81 && c <= 0xFE; },
+     [](unsigned c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0xA1 && c <= 0xFE); },
+     [](unsigned l, unsigned) { return l >= 0xA1 && l <= 0xC6 && l != 0xA3; }},
+    // Shift-JIS: punctuation, kana and level-1 kanji (8140..989E).
+    {"Shift-JIS", "CP932",
+     [](unsigned c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); },
+     [](unsigned c) { return c >= 0x40 && c != 0x7F && c <= 0xFC; },
+     [](unsigned l, unsigned) { return l >= 0x81 && l <= 0x98 && l != 0x85 && l != 0x86; }},
+};
+
+double CommonShare(const DoubleByteCode& code, const std::string& bytes)
 {
-    std::size_t high = 0;
-    std::size_t paired = 0;
+    std::size_t units = 0;
+    std::size_t common = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x80)
             continue;
-        const auto next = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
-        if (c >= 0x81 && c <= 0xFE && next >= 0x40 && next != 0x7F && next <= 0xFE) {
-            high += 2;
-            if (c >= 0xA1 && next >= 0xA1)
-                paired += 2;
+        ++units;
+        const unsigned next = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+        if (code.lead(c) && code.trail(next)) {
+            common += code.common(c, next) ? 1 : 0;
             ++i;
-        } else {
-            ++high;
         }
     }
-    return high > 0 && paired * 4 >= high * 3;
+    return units == 0 ? 0.0 : static_cast<double>(common) / static_cast<double>(units);
+}
+
+std::string Canonical(const std::string& name)
+{
+    std::string key;
+    for (char c : name) {
+        if (c != '-' && c != '_' && c != ' ')
+            key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (key == "gbk" || key == "gb2312" || key == "cp936" || key == "gb18030")
+        return "GB18030";
+    if (key == "big5" || key == "cp950")
+        return "CP950";
+    if (key == "shiftjis" || key == "sjis" || key == "cp932" || key == "windows31j")
+        return "CP932";
+    if (key == "latin1" || key == "iso88591")
+        return "ISO-8859-1";
+    if (key == "utf8")
+        return "UTF-8";
+    return name;
 }
 
 // UTF-16 as Windows tools write it: with a byte order mark, or without one
@@ -99,9 +144,10 @@ const char* Utf16Encoding(const std::string& bytes)
     }
     // The commands are ASCII, so most characters of any sheet have one.
     const std::size_t units = bytes.size() / 2;
-    if (oddZeros * 2 >= units && evenZeros == 0)
+    // Characters such as U+4E00 have a zero byte of their own: a few are allowed.
+    if (oddZeros * 2 >= units && evenZeros * 16 <= units)
         return "UTF-16LE";
-    if (evenZeros * 2 >= units && oddZeros == 0)
+    if (evenZeros * 2 >= units && oddZeros * 16 <= units)
         return "UTF-16BE";
     return nullptr;
 }
@@ -148,26 +194,69 @@ bool IsValidUtf8(const std::string& bytes)
     return true;
 }
 
-std::string DecodeSheetText(const std::string& bytes)
+std::string DecodeSheetText(const std::string& bytes, const std::string& encoding,
+                            SheetEncoding* used)
 {
+    SheetEncoding local;
+    SheetEncoding& result = used != nullptr ? *used : local;
+    result = {};
+    const auto checkText = [](const std::string& text) {
+        for (char c : text) {
+            if (IsTextControl(static_cast<unsigned char>(c)))
+                throw DiscError(kNotText);
+        }
+    };
+    if (!encoding.empty()) {
+        std::string body = bytes;
+        const std::string iconvName = Canonical(encoding);
+        if (iconvName == "UTF-8" && body.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            body.erase(0, 3);
+        std::string converted;
+        if (!ConvertToUtf8(iconvName.c_str(), body, converted))
+            throw DiscError("The CUE sheet cannot be read as " + encoding + ".");
+        if (converted.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            converted.erase(0, 3);
+        checkText(converted);
+        result.name = encoding;
+        return converted;
+    }
     std::string body = bytes;
+    result.name = "UTF-8";
     if (const char* wide = Utf16Encoding(body)) {
         std::string converted;
         if (!ConvertToUtf8(wide, body, converted))
             throw DiscError(kNotText);
         body = std::move(converted);
+        result.name = wide;
     }
     if (body.size() >= 3 && body.compare(0, 3, "\xEF\xBB\xBF") == 0)
         body.erase(0, 3);
-    for (char c : body) {
-        if (IsTextControl(static_cast<unsigned char>(c)))
-            throw DiscError(kNotText);
-    }
+    checkText(body);
     if (IsValidUtf8(body))
         return body;
-    std::string converted;
-    if (LooksLikeChinese(body) && ConvertToUtf8("GB18030", body, converted))
-        return converted;
+    // The double-byte encoding whose common characters the bytes pair into
+    // most; a near tie is only a guess.
+    double best = 0.0;
+    double second = 0.0;
+    std::string bestText;
+    for (const DoubleByteCode& code : kDoubleByteCodes) {
+        const double share = CommonShare(code, body);
+        std::string converted;
+        if (share <= best || !ConvertToUtf8(code.iconvName, body, converted)) {
+            second = std::max(second, std::min(share, best));
+            continue;
+        }
+        second = best;
+        best = share;
+        bestText = std::move(converted);
+        result.name = code.shown;
+    }
+    if (best >= 0.75) {
+        result.certain = best - second >= 0.2;
+        return bestText;
+    }
+    result.name = "Latin-1";
+    result.certain = best == 0.0;
     return Latin1ToUtf8(body);
 }
 
