@@ -38,7 +38,7 @@ struct FakeDrive {
     std::set<int32_t> refused;
     std::map<int32_t, int32_t> flaky; // sector -> wrong reads left
     std::set<int32_t> wrongThisRip;
-    CR_RipOptions options{0, CR_READ_SECURE};
+    CR_RipOptions options{0, CR_READ_SECURE, 0, 0};
     CR_RipStatistics statistics{0, 0, 0, -1};
     std::map<std::pair<int32_t, int32_t>, int32_t> problems; // (sector, kind) -> count
 };
@@ -69,7 +69,7 @@ void ResetLocked(FakeDrive& f)
     f.refused.clear();
     f.flaky.clear();
     f.wrongThisRip.clear();
-    f.options = {0, CR_READ_SECURE};
+    f.options = {0, CR_READ_SECURE, 0, 0};
     f.statistics = {0, 0, 0, -1};
     f.problems.clear();
 }
@@ -293,7 +293,7 @@ int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
     ++f.counters.openRipperCalls;
     f.counters.lastStart = start;
     f.counters.lastEnd = end;
-    f.options = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE};
+    f.options = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE, 0, 0};
     f.counters.lastReadMode = options != nullptr ? options->ReadMode : -1;
     f.counters.lastReadOffset = f.options.ReadOffset;
     ++(f.options.ReadMode == CR_READ_FAST ? f.counters.fastOpenCalls : f.counters.secureOpenCalls);
@@ -324,9 +324,14 @@ int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_
 {
     std::lock_guard guard(Fake().lock);
     const FakeDrive& f = Fake();
-    *report = {f.options.ReadMode,      f.options.ReadOffset,
-               f.statistics.Corrected,  f.statistics.Uncorrected,
-               f.statistics.ReadErrors, static_cast<int32_t>(f.problems.size())};
+    *report = {f.options.ReadMode,
+               f.options.ReadOffset,
+               f.statistics.Corrected,
+               f.statistics.Uncorrected,
+               f.statistics.ReadErrors,
+               static_cast<int32_t>(f.problems.size()),
+               f.options.ReadMode != CR_READ_FAST ? 1 : 0,
+               0};
     int32_t stored = 0;
     for (const auto& [key, count] : f.problems) {
         if (stored >= capacity)

@@ -203,11 +203,13 @@ TEST(ReadOffsetLimitsTest, OffsetsBeyondFiveSectorsAndUnknownModesAreRefused)
     const auto& api = cdrip::Api();
     ASSERT_NE(api.OpenRipperWithOptions, nullptr);
     std::int32_t chunk = 2352 * 10;
-    const CR_RipOptions tooFar{2941, CR_READ_SECURE};
+    const CR_RipOptions tooFar{2941, CR_READ_SECURE, 0, 0};
     EXPECT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, &tooFar), CR_ERROR);
     EXPECT_NE(cdrip::LastError().find("2941"), std::string::npos);
-    const CR_RipOptions unknownMode{0, 7};
+    const CR_RipOptions unknownMode{0, 7, 0, 0};
     EXPECT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, &unknownMode), CR_ERROR);
+    const CR_RipOptions negativeRereads{0, CR_READ_SECURE, -1, 0};
+    EXPECT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, &negativeRereads), CR_ERROR);
     // Without options a rip is today's: secure at offset 0.
     ASSERT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, nullptr), CR_OK);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunk));
