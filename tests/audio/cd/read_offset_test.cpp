@@ -159,13 +159,18 @@ TEST_P(ReadOffsetTest, FastAndSecureRunsOfOneTrackGiveTheSameAudio)
     input.SetReadMode(rmFast);
     EXPECT_TRUE(RipTrack(input, 2) == expected);
     EXPECT_EQ(input.RipReport().Mode, rmFast);
+    // One read proves nothing, but a CUE image is read from its files.
+    EXPECT_EQ(input.RipReport().Proven, std::get<0>(GetParam()) == ImageKind::Cue);
     // The re-read is a run of its own: its report starts from nothing.
-    input.SetReadMode(rmSecure);
-    EXPECT_TRUE(RipTrack(input, 2) == expected);
-    const TCDRipReport report = input.RipReport();
-    EXPECT_EQ(report.Mode, rmSecure);
-    EXPECT_EQ(report.ReadOffset, offset);
-    EXPECT_TRUE(report.Problems.empty());
+    for (const TCDReadMode mode : {rmSecure, rmOldDrive}) {
+        input.SetReadMode(mode);
+        EXPECT_TRUE(RipTrack(input, 2) == expected) << "mode " << mode;
+        const TCDRipReport report = input.RipReport();
+        EXPECT_EQ(report.Mode, mode);
+        EXPECT_EQ(report.ReadOffset, offset);
+        EXPECT_TRUE(report.Problems.empty());
+        EXPECT_TRUE(report.Proven);
+    }
 }
 
 // Offsets of one sample and of several sectors, both ways; 587 and 588
