@@ -118,6 +118,13 @@ void TCDIn::SetReadMode(TCDReadMode value)
     readMode_ = value;
 }
 
+void TCDIn::SetMaxRereads(int value)
+{
+    if (Busy())
+        throw EACSException(kBusy);
+    maxRereads_ = std::max(value, 0);
+}
+
 TCDRipReport TCDIn::RipReport()
 {
     TCDRipReport result;
@@ -143,7 +150,11 @@ TCDRipReport TCDIn::RipReport()
     // A rip may have ended between the two calls; only what both saw counts.
     problems.resize(
         std::min(problems.size(), static_cast<std::size_t>(std::max(report.ProblemCount, 0))));
-    result.Mode = report.ReadMode == CR_READ_FAST ? rmFast : rmSecure;
+    result.Mode = report.ReadMode == CR_READ_FAST        ? rmFast
+                  : report.ReadMode == CR_READ_OLD_DRIVE ? rmOldDrive
+                                                         : rmSecure;
+    result.Proven = report.Proven != 0;
+    result.Suspicious = report.Suspicious;
     result.ReadOffset = report.ReadOffset;
     result.Corrected = report.Corrected;
     result.Uncorrected = report.Uncorrected;
@@ -296,8 +307,8 @@ std::int32_t TCDIn::OpenRipper(std::int64_t start, std::int64_t end)
     const auto first = static_cast<std::int32_t>(start);
     const auto last = static_cast<std::int32_t>(end);
     if (api.OpenRipperWithOptions != nullptr) {
-        const CR_RipOptions options{readOffset_,
-                                    readMode_ == rmFast ? CR_READ_FAST : CR_READ_SECURE};
+        const CR_RipOptions options{readOffset_, static_cast<std::int32_t>(readMode_), maxRereads_,
+                                    0};
         return api.OpenRipperWithOptions(&chunkSize_, first, last, &options);
     }
     return api.OpenRipper(&chunkSize_, first, last);

@@ -62,6 +62,11 @@ public:
     // Secure by default; busy during a run.
     TCDReadMode ReadMode() const { return readMode_; }
     void SetReadMode(TCDReadMode value);
+    // Secure and old-drive modes: re-reads of a sector whose reads differ
+    // before it is reported suspicious; 0 (the default) lets the library
+    // choose (16). Busy during a run.
+    int MaxRereads() const { return maxRereads_; }
+    void SetMaxRereads(int value);
     // The current or last run's reading mode, offset and problems, as the
     // library reports them. Re-reading a range in secure mode after a fast run
     // is simply another run: nothing of the earlier run is reused.
@@ -98,6 +103,7 @@ private:
     int endTrack_ = 0;
     int readOffset_ = 0;
     TCDReadMode readMode_ = rmSecure;
+    int maxRereads_ = 0;
     std::array<std::uint8_t, kChunkBytes> chunk_{}; // the worker's, during a run
     std::int32_t chunkSize_ = kChunkBytes;
 };

@@ -47,16 +47,19 @@ constexpr std::int64_t MSFToFrames(const TMSF& msf)
     return MSFToFrames(msf.Minute, msf.Second, msf.Frame);
 }
 
-// How a rip reads: secure verifies every sector (paranoia), fast does not and
-// leaves checking the result to the caller.
-enum TCDReadMode { rmSecure = 0, rmFast = 1 };
+// How a rip reads: secure reads every sector twice past the drive's cache and
+// re-reads what differs, fast reads once and leaves checking the result to
+// the caller, old drive takes paranoia's overlap matching and checks it
+// against plain reads (for drives that drift). The values are the library's.
+enum TCDReadMode { rmSecure = 0, rmFast = 1, rmOldDrive = 2 };
 
 // The largest read offset the CD input accepts, in samples either way.
 constexpr int kMaxReadOffset = 2940;
 
 // A sector the drive had trouble with during a run.
 struct TCDSectorProblem {
-    enum Kind { Corrected = 1, ReadError = 2, Uncorrected = 3 };
+    // Suspicious: no two reads agreed; the rip went on with the first read.
+    enum Kind { Corrected = 1, ReadError = 2, Uncorrected = 3, Suspicious = 4 };
     std::int32_t Sector = 0; // LSN as read, the read offset included
     Kind Problem = Corrected;
     std::int32_t Count = 0; // reports for this sector and kind
@@ -70,6 +73,9 @@ struct TCDRipReport {
     int Corrected = 0;
     int Uncorrected = 0;
     int ReadErrors = 0;
+    // Every sector was read twice alike (or came from a CUE image's files).
+    bool Proven = false;
+    int Suspicious = 0;                     // sectors of kind Suspicious
     std::vector<TCDSectorProblem> Problems; // in sector order
 };
 

@@ -4,14 +4,17 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "audio/cd/cdrip/cdrip_api.h"
+#include "audio/cd/cdrip/secure_reader.h"
 #include "audio/cd/disc/model_text.h"
 #include "fake_cdrip_control.h"
+#include "fake_drive_model.h"
 
 namespace {
 
@@ -38,9 +41,14 @@ struct FakeDrive {
     std::set<int32_t> refused;
     std::map<int32_t, int32_t> flaky; // sector -> wrong reads left
     std::set<int32_t> wrongThisRip;
-    CR_RipOptions options{0, CR_READ_SECURE};
+    CR_RipOptions options{0, CR_READ_SECURE, 0, 0};
     CR_RipStatistics statistics{0, 0, 0, -1};
     std::map<std::pair<int32_t, int32_t>, int32_t> problems; // (sector, kind) -> count
+    // The drive model and the reader of the rip in progress over it.
+    std::vector<uint8_t> modelDisc;
+    std::unique_ptr<sonfeld::test::FakeDriveModel> model;
+    std::unique_ptr<sonfeld::cdrip::ProblemLog> modelProblems;
+    std::unique_ptr<sonfeld::cdrip::SecureReader> modelReader;
 };
 
 FakeDrive& Fake()
@@ -69,9 +77,22 @@ void ResetLocked(FakeDrive& f)
     f.refused.clear();
     f.flaky.clear();
     f.wrongThisRip.clear();
-    f.options = {0, CR_READ_SECURE};
+    f.options = {0, CR_READ_SECURE, 0, 0};
     f.statistics = {0, 0, 0, -1};
     f.problems.clear();
+    f.modelReader.reset();
+    f.modelProblems.reset();
+    f.model.reset();
+    f.modelDisc.clear();
+}
+
+// The rip's report from the model's reader.
+void TakeModelReport(FakeDrive& f)
+{
+    f.statistics = f.modelProblems->Statistics();
+    f.problems.clear();
+    for (const CR_SectorProblem& problem : f.modelProblems->Problems())
+        f.problems[{problem.Sector, problem.Kind}] = problem.Count;
 }
 
 void Report(FakeDrive& f, int32_t sector, int32_t kind)
@@ -164,6 +185,33 @@ FAKE_EXPORT void FakeCR_SetFlakySectors(const int32_t* sectors, int32_t count, i
     Fake().flaky.clear();
     for (int32_t i = 0; i < count; ++i)
         Fake().flaky[sectors[i]] = reads;
+}
+
+FAKE_EXPORT void FakeCR_SetDriveModel(const FakeCR_DriveModel* model)
+{
+    std::lock_guard guard(Fake().lock);
+    FakeDrive& f = Fake();
+    f.modelReader.reset();
+    f.modelProblems.reset();
+    f.model.reset();
+    f.modelDisc.clear();
+    if (model == nullptr)
+        return;
+    const int32_t sectors = f.starts.back();
+    f.modelDisc.resize(static_cast<std::size_t>(sectors) * 2352);
+    for (int32_t lsn = 0; lsn < sectors; ++lsn)
+        for (int32_t k = 0; k < 2352; ++k)
+            f.modelDisc[static_cast<std::size_t>(lsn) * 2352 + static_cast<std::size_t>(k)] =
+                FakeCR_PatternByte(lsn, k);
+    sonfeld::test::DriveModelSettings settings;
+    settings.seed = model->seed;
+    settings.cacheSectors = model->cacheSectors;
+    settings.readAheadSectors = model->readAheadSectors;
+    settings.bitErrorRate = model->bitErrorRate;
+    settings.jitterRate = model->jitterRate;
+    settings.c2 = model->c2 != 0;
+    settings.weak.insert(model->weak, model->weak + model->weakCount);
+    f.model = std::make_unique<sonfeld::test::FakeDriveModel>(f.modelDisc, settings);
 }
 
 extern "C" {
@@ -293,7 +341,7 @@ int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
     ++f.counters.openRipperCalls;
     f.counters.lastStart = start;
     f.counters.lastEnd = end;
-    f.options = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE};
+    f.options = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE, 0, 0};
     f.counters.lastReadMode = options != nullptr ? options->ReadMode : -1;
     f.counters.lastReadOffset = f.options.ReadOffset;
     ++(f.options.ReadMode == CR_READ_FAST ? f.counters.fastOpenCalls : f.counters.secureOpenCalls);
@@ -312,6 +360,20 @@ int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
     f.end = end;
     f.chunksDelivered = 0;
     f.ripping = true;
+    f.modelReader.reset();
+    f.modelProblems.reset();
+    if (f.model) {
+        f.modelProblems = std::make_unique<sonfeld::cdrip::ProblemLog>();
+        if (f.options.ReadMode != CR_READ_FAST) {
+            sonfeld::cdrip::SecureSettings settings;
+            if (f.options.MaxRereads > 0)
+                settings.maxRereads = f.options.MaxRereads;
+            if (f.options.CacheSectors > 0)
+                settings.cacheSectors = f.options.CacheSectors;
+            f.modelReader = std::make_unique<sonfeld::cdrip::SecureReader>(
+                *f.model, nullptr, *f.modelProblems, end, 0, f.starts.back(), settings);
+        }
+    }
     return CR_OK;
 }
 
@@ -324,9 +386,17 @@ int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_
 {
     std::lock_guard guard(Fake().lock);
     const FakeDrive& f = Fake();
-    *report = {f.options.ReadMode,      f.options.ReadOffset,
-               f.statistics.Corrected,  f.statistics.Uncorrected,
-               f.statistics.ReadErrors, static_cast<int32_t>(f.problems.size())};
+    *report = {f.options.ReadMode,
+               f.options.ReadOffset,
+               f.statistics.Corrected,
+               f.statistics.Uncorrected,
+               f.statistics.ReadErrors,
+               static_cast<int32_t>(f.problems.size()),
+               f.options.ReadMode != CR_READ_FAST &&
+                       (!f.modelProblems || f.modelProblems->Suspicious() == 0)
+                   ? 1
+                   : 0,
+               f.modelProblems ? f.modelProblems->Suspicious() : 0};
     int32_t stored = 0;
     for (const auto& [key, count] : f.problems) {
         if (stored >= capacity)
@@ -357,6 +427,20 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* count, int32_t*)
         return f.failWithZeroBytes ? CR_OK : CR_ERROR;
     }
     const int32_t sectors = std::min(f.chunkSectors, f.end - f.next);
+    if (f.model && sectors > 0) {
+        const bool read = f.modelReader ? f.modelReader->Read(f.next, sectors, buffer)
+                                        : f.model->Read(f.next, sectors, buffer, nullptr);
+        TakeModelReport(f);
+        if (!read) {
+            f.lastError = f.modelReader ? f.modelReader->Error()
+                                        : "Sector " + std::to_string(f.next) + " was refused.";
+            return CR_ERROR;
+        }
+        f.next += sectors;
+        ++f.chunksDelivered;
+        *count = sectors * 2352;
+        return CR_OK;
+    }
     for (int32_t s = 0; s < sectors; ++s) {
         const int32_t lsn = f.next + s;
         const bool wrong = (f.unstable.contains(lsn) && f.options.ReadMode == CR_READ_FAST) ||

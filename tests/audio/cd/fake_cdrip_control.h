@@ -51,6 +51,23 @@ typedef void (*FakeCR_SetRefusedSectorsFn)(const int32_t* sectors, int32_t count
 // Sectors the drive gets wrong, in any mode, on the first reads rips whose
 // range holds them; later rips read them right.
 typedef void (*FakeCR_SetFlakySectorsFn)(const int32_t* sectors, int32_t count, int32_t reads);
+
+// The drive as a model under the library's own secure reader: a cache with
+// read-ahead, seeded bit errors, sectors never read right (weak), C2 flags
+// and jitter. Secure and old-drive rips then read every sector twice past the
+// cache and report what never agreed; fast rips read once, errors and all.
+struct FakeCR_DriveModel {
+    uint32_t seed;
+    int32_t cacheSectors;
+    int32_t readAheadSectors;
+    double bitErrorRate;
+    double jitterRate;
+    int32_t c2;
+    const int32_t* weak;
+    int32_t weakCount;
+};
+// nullptr goes back to the scripted drive above.
+typedef void (*FakeCR_SetDriveModelFn)(const FakeCR_DriveModel* model);
 }
 
 // The byte a wrong read of an unstable sector delivers instead.

@@ -33,6 +33,7 @@ public:
             control_->Resolve<FakeCR_SetUnstableSectorsFn>("FakeCR_SetUnstableSectors");
         SetRefusedSectors =
             control_->Resolve<FakeCR_SetRefusedSectorsFn>("FakeCR_SetRefusedSectors");
+        SetDriveModel = control_->Resolve<FakeCR_SetDriveModelFn>("FakeCR_SetDriveModel");
         if (Reset != nullptr)
             Reset();
     }
@@ -41,7 +42,7 @@ public:
     {
         return loaded_ && Reset && SetDrives && SetMediaLoaded && SetTocResult && SetToc &&
                FailAfterChunks && GetCounters && SetLastSession && SetTitle && SetUnstableSectors &&
-               SetRefusedSectors;
+               SetRefusedSectors && SetDriveModel;
     }
 
     FakeCR_Counters Counters() const
@@ -62,6 +63,7 @@ public:
     FakeCR_SetTitleFn SetTitle = nullptr;
     FakeCR_SetUnstableSectorsFn SetUnstableSectors = nullptr;
     FakeCR_SetRefusedSectorsFn SetRefusedSectors = nullptr;
+    FakeCR_SetDriveModelFn SetDriveModel = nullptr;
 
 private:
     std::string path_;

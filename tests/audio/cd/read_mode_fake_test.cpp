@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -92,6 +93,43 @@ TEST_F(ReadModeFakeTest, FastReadingGetsAnUnstableDriveWrongAndASecureReReadRigh
     // Track 1 holds no unstable sector: fast is right there.
     input.SetReadMode(rmFast);
     EXPECT_TRUE(WrongSectors(RipTrack(1), 1).empty());
+}
+
+TEST_F(ReadModeFakeTest, ADriveWithACacheAndErrorsGivesExactAudioOrReportsEverySuspiciousSector)
+{
+    const std::int32_t weak[] = {123};
+    const FakeCR_DriveModel model{3, 300, 32, 0.02, 0.02, 1, weak, 1};
+    fake.SetDriveModel(&model);
+
+    // One read a sector: the drive's errors pass unnoticed.
+    input.SetReadMode(rmFast);
+    EXPECT_GT(WrongSectors(RipTrack(1), 1).size(), 3u);
+    EXPECT_FALSE(input.RipReport().Proven);
+    EXPECT_TRUE(input.RipReport().Problems.empty());
+
+    for (const TCDReadMode mode : {rmSecure, rmOldDrive}) {
+        input.SetReadMode(mode);
+        EXPECT_EQ(WrongSectors(RipTrack(1), 1), (std::vector<std::int32_t>{123}));
+        TCDRipReport report = input.RipReport();
+        EXPECT_EQ(report.Mode, mode);
+        EXPECT_FALSE(report.Proven);
+        EXPECT_EQ(report.Suspicious, 1);
+        EXPECT_GT(report.Corrected, 0);
+        EXPECT_EQ(std::count_if(report.Problems.begin(), report.Problems.end(),
+                                [](const TCDSectorProblem& p) {
+                                    return p.Problem == TCDSectorProblem::Suspicious;
+                                }),
+                  1);
+        EXPECT_NE(std::find(report.Problems.begin(), report.Problems.end(),
+                            TCDSectorProblem{123, TCDSectorProblem::Suspicious, 1}),
+                  report.Problems.end());
+
+        EXPECT_TRUE(WrongSectors(RipTrack(2), 2).empty());
+        report = input.RipReport();
+        EXPECT_TRUE(report.Proven);
+        EXPECT_EQ(report.Suspicious, 0);
+    }
+    EXPECT_EQ(fake.Counters().lastReadMode, CR_READ_OLD_DRIVE);
 }
 
 TEST_F(ReadModeFakeTest, ReadErrorsAreReportedPerRunWithTheirSectors)

@@ -164,13 +164,18 @@ TEST_P(ReadOffsetTest, FastAndSecureRunsOfOneTrackGiveTheSameAudio)
     input.SetReadMode(rmFast);
     EXPECT_TRUE(RipTrack(input, 2) == expected);
     EXPECT_EQ(input.RipReport().Mode, rmFast);
+    // One read proves nothing, but a CUE image is read from its files.
+    EXPECT_EQ(input.RipReport().Proven, std::get<0>(GetParam()) == ImageKind::Cue);
     // The re-read is a run of its own: its report starts from nothing.
-    input.SetReadMode(rmSecure);
-    EXPECT_TRUE(RipTrack(input, 2) == expected);
-    const TCDRipReport report = input.RipReport();
-    EXPECT_EQ(report.Mode, rmSecure);
-    EXPECT_EQ(report.ReadOffset, offset);
-    EXPECT_TRUE(report.Problems.empty());
+    for (const TCDReadMode mode : {rmSecure, rmOldDrive}) {
+        input.SetReadMode(mode);
+        EXPECT_TRUE(RipTrack(input, 2) == expected) << "mode " << mode;
+        const TCDRipReport report = input.RipReport();
+        EXPECT_EQ(report.Mode, mode);
+        EXPECT_EQ(report.ReadOffset, offset);
+        EXPECT_TRUE(report.Problems.empty());
+        EXPECT_TRUE(report.Proven);
+    }
 }
 
 // Offsets of one sample and of several sectors, both ways; 587 and 588
@@ -208,11 +213,13 @@ TEST(ReadOffsetLimitsTest, OffsetsBeyondFiveSectorsAndUnknownModesAreRefused)
     const auto& api = cdrip::Api();
     ASSERT_NE(api.OpenRipperWithOptions, nullptr);
     std::int32_t chunk = 2352 * 10;
-    const CR_RipOptions tooFar{2941, CR_READ_SECURE};
+    const CR_RipOptions tooFar{2941, CR_READ_SECURE, 0, 0};
     EXPECT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, &tooFar), CR_ERROR);
     EXPECT_NE(cdrip::LastError().find("2941"), std::string::npos);
-    const CR_RipOptions unknownMode{0, 7};
+    const CR_RipOptions unknownMode{0, 7, 0, 0};
     EXPECT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, &unknownMode), CR_ERROR);
+    const CR_RipOptions negativeRereads{0, CR_READ_SECURE, -1, 0};
+    EXPECT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, &negativeRereads), CR_ERROR);
     // Without options a rip is today's: secure at offset 0.
     ASSERT_EQ(api.OpenRipperWithOptions(&chunk, 0, 300, nullptr), CR_OK);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunk));

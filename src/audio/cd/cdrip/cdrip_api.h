@@ -65,11 +65,19 @@ typedef struct CR_RipStatistics {
     int32_t LastProblemSector; // LSN of the last correction or failure, -1 when none
 } CR_RipStatistics;
 
-// How a rip reads. Secure: paranoia verifies every sector and retries what
-// does not match. Fast: paranoia's verification is off and the drive is asked
-// for its full speed; a wrong sample is then only caught by checking the
-// result. Images read the same either way.
-enum { CR_READ_SECURE = 0, CR_READ_FAST = 1 };
+// How a rip reads. Secure: every sector is read at least twice, on passes
+// that defeat the drive's cache, and compared by checksum; where the reads
+// differ (or the drive flags C2 errors) the sector is re-read until two reads
+// agree, up to CR_RipOptions.MaxRereads, and a sector that never agrees is
+// reported CR_PROBLEM_SUSPICIOUS. Fast: one plain read at the drive's full
+// speed; a wrong sample is then only caught by checking the result. Old
+// drive: paranoia's overlap matching, for drives that drift, with its result
+// compared against plain reads as in secure mode. CUE images are read from
+// their files in every mode.
+enum { CR_READ_SECURE = 0, CR_READ_FAST = 1, CR_READ_OLD_DRIVE = 2 };
+
+// Re-reads of a sector whose reads differ, when CR_RipOptions.MaxRereads is 0.
+enum { CR_DEFAULT_MAX_REREADS = 16 };
 
 // The largest read offset a rip accepts, in samples either way (five sectors).
 enum { CR_MAX_READ_OFFSET = 2940 };
@@ -83,7 +91,14 @@ typedef struct CR_RipOptions {
     // disc's first sector or past the end of its audio is delivered as zero
     // samples. 0 reads exactly the sectors asked for.
     int32_t ReadOffset;
-    int32_t ReadMode; // CR_READ_SECURE or CR_READ_FAST
+    int32_t ReadMode; // CR_READ_SECURE, CR_READ_FAST or CR_READ_OLD_DRIVE
+    // Secure and old-drive modes: re-reads of a sector whose reads differ
+    // before it is reported suspicious; 0: CR_DEFAULT_MAX_REREADS.
+    int32_t MaxRereads;
+    // Sectors read elsewhere between two reads of a sector, so that the
+    // second does not come from the drive's cache; 0: the library's default
+    // (2048 sectors, 4.8 MB, above common drives' caches).
+    int32_t CacheSectors;
 } CR_RipOptions;
 
 // Kinds of the sector problems CR_GetRipReport lists.
@@ -91,6 +106,9 @@ enum {
     CR_PROBLEM_CORRECTED = 1,   // verification repaired something in the sector
     CR_PROBLEM_READ_ERROR = 2,  // the drive refused a read of the sector
     CR_PROBLEM_UNCORRECTED = 3, // the sector was given up
+    // Secure and old-drive modes: no two reads of the sector agreed within
+    // the re-reads; the rip goes on with the first read, unproven.
+    CR_PROBLEM_SUSPICIOUS = 4,
 };
 
 // One sector paranoia reported a problem with, during the current or last rip.
@@ -102,12 +120,17 @@ typedef struct CR_SectorProblem {
 
 // The current or last rip as a whole: how it was read and what went wrong.
 typedef struct CR_RipReport {
-    int32_t ReadMode;     // CR_READ_SECURE or CR_READ_FAST
+    int32_t ReadMode;     // CR_READ_*
     int32_t ReadOffset;   // samples
     int32_t Corrected;    // as in CR_RipStatistics
     int32_t Uncorrected;  // as in CR_RipStatistics
     int32_t ReadErrors;   // as in CR_RipStatistics
     int32_t ProblemCount; // entries of the sector list (sector and kind distinct)
+    // 1 when every sector handed out so far was read twice with the same
+    // checksum (secure and old-drive modes, no suspicious sector), or came
+    // straight from a CUE image's files; 0 otherwise (fast mode always).
+    int32_t Proven;
+    int32_t Suspicious; // sectors reported CR_PROBLEM_SUSPICIOUS
 } CR_RipReport;
 
 // Packed table-of-contents entry, returned by value as 64 bits:
@@ -151,7 +174,8 @@ CDRIP_API int32_t CDRIP_CALL CR_GetDriveInfo(int32_t index, CR_DriveParameters* 
 // and written back.
 CDRIP_API int32_t CDRIP_CALL CR_OpenRipper(int32_t* chunkSize, int32_t start, int32_t end);
 // CR_OpenRipper with options (nullptr: offset 0, secure). CR_ERROR for an
-// offset beyond CR_MAX_READ_OFFSET or an unknown mode. Every rip starts
+// offset beyond CR_MAX_READ_OFFSET, an unknown mode or negative re-reads or
+// cache sectors. Every rip starts
 // afresh: nothing read by an earlier rip is reused.
 CDRIP_API int32_t CDRIP_CALL CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start,
                                                       int32_t end, const CR_RipOptions* options);

@@ -38,7 +38,9 @@ struct Library {
     std::vector<TocEntry> modelToc;
     std::unique_ptr<Ripper> ripper;
     CR_RipStatistics lastStatistics{0, 0, 0, -1};
-    CR_RipOptions lastOptions{0, CR_READ_SECURE};
+    CR_RipOptions lastOptions{0, CR_READ_SECURE, 0, 0};
+    bool lastProven = false;
+    std::int32_t lastSuspicious = 0;
     std::vector<CR_SectorProblem> lastProblems;
     std::int32_t lastCurrentSector = 0;
     std::string lastError;
@@ -118,6 +120,8 @@ void EndRip(Library& library)
     library.lastStatistics = library.ripper->Statistics();
     library.lastOptions = library.ripper->Options();
     library.lastProblems = library.ripper->Problems().Problems();
+    library.lastProven = library.ripper->Proven();
+    library.lastSuspicious = library.ripper->Problems().Suspicious();
     library.lastCurrentSector = library.ripper->CurrentSector();
     library.ripper.reset();
 }
@@ -267,13 +271,19 @@ int32_t CR_OpenRipperWithOptions(int32_t* chunkSize, int32_t start, int32_t end,
     Library& library = TheLibrary();
     std::lock_guard guard(library.lock);
     EndRip(library);
-    const CR_RipOptions chosen = options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE};
+    const CR_RipOptions chosen =
+        options != nullptr ? *options : CR_RipOptions{0, CR_READ_SECURE, 0, 0};
     if (chosen.ReadOffset < -CR_MAX_READ_OFFSET || chosen.ReadOffset > CR_MAX_READ_OFFSET) {
         library.lastError = "The read offset " + std::to_string(chosen.ReadOffset) +
                             " is outside -2940 .. 2940 samples.";
         return CR_ERROR;
     }
-    if (chosen.ReadMode != CR_READ_SECURE && chosen.ReadMode != CR_READ_FAST) {
+    if (chosen.MaxRereads < 0 || chosen.CacheSectors < 0) {
+        library.lastError = "Re-reads and cache sectors cannot be negative.";
+        return CR_ERROR;
+    }
+    if (chosen.ReadMode != CR_READ_SECURE && chosen.ReadMode != CR_READ_FAST &&
+        chosen.ReadMode != CR_READ_OLD_DRIVE) {
         library.lastError = "Unknown reading mode " + std::to_string(chosen.ReadMode) + ".";
         return CR_ERROR;
     }
@@ -371,8 +381,13 @@ int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_
     const CR_RipOptions options = library.ripper ? library.ripper->Options() : library.lastOptions;
     const std::vector<CR_SectorProblem> list =
         library.ripper ? library.ripper->Problems().Problems() : library.lastProblems;
-    *report = {options.ReadMode,       options.ReadOffset,    statistics.Corrected,
-               statistics.Uncorrected, statistics.ReadErrors, static_cast<int32_t>(list.size())};
+    const bool proven = library.ripper ? library.ripper->Proven() : library.lastProven;
+    const std::int32_t suspicious =
+        library.ripper ? library.ripper->Problems().Suspicious() : library.lastSuspicious;
+    *report = {options.ReadMode,      options.ReadOffset,
+               statistics.Corrected,  statistics.Uncorrected,
+               statistics.ReadErrors, static_cast<int32_t>(list.size()),
+               proven ? 1 : 0,        suspicious};
     if (problems != nullptr && capacity > 0)
         std::copy_n(list.begin(),
                     std::min<std::size_t>(list.size(), static_cast<std::size_t>(capacity)),

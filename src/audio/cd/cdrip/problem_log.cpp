@@ -8,6 +8,10 @@ void ProblemLog::Add(std::int32_t sector, int kind)
     case CR_PROBLEM_CORRECTED: ++statistics_.Corrected; break;
     case CR_PROBLEM_READ_ERROR: ++statistics_.ReadErrors; break;
     case CR_PROBLEM_UNCORRECTED: ++statistics_.Uncorrected; break;
+    case CR_PROBLEM_SUSPICIOUS:
+        if (!counts_.contains({sector, kind}))
+            ++suspicious_;
+        break;
     default: return;
     }
     statistics_.LastProblemSector = sector;

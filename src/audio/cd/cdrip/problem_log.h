@@ -19,11 +19,14 @@ public:
     void MarkFailure(std::int32_t sector) { statistics_.LastProblemSector = sector; }
 
     const CR_RipStatistics& Statistics() const { return statistics_; }
+    // Sectors reported CR_PROBLEM_SUSPICIOUS.
+    std::int32_t Suspicious() const { return suspicious_; }
     // In sector order, then by kind.
     std::vector<CR_SectorProblem> Problems() const;
 
 private:
     CR_RipStatistics statistics_{0, 0, 0, -1};
+    std::int32_t suspicious_ = 0;
     std::map<std::pair<std::int32_t, int>, std::int32_t> counts_;
 };
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <vector>
 
+#include <cdio/mmc_ll_cmds.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
@@ -52,6 +54,94 @@ int ParanoiaMode(std::int32_t readMode)
                                     : PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
 }
 
+void ToLittleEndian(std::uint8_t* data, std::size_t bytes)
+{
+    if constexpr (std::endian::native == std::endian::big) {
+        for (std::size_t b = 0; b + 1 < bytes; b += 2)
+            std::swap(data[b], data[b + 1]);
+    }
+}
+
+// Plain reads of the drive, without paranoia's matching. Where the drive
+// gives C2 error pointers through MMC READ CD, they come with the audio; a
+// drive or image that refuses that command is read plainly from then on.
+class PlainDriveSource : public SectorSource {
+public:
+    PlainDriveSource(cdrom_drive_t* drive, bool tryC2)
+        : drive_(drive), c2_(tryC2 ? C2::Unknown : C2::Off)
+    {
+    }
+
+    bool Read(std::int32_t first, int count, std::uint8_t* out, std::uint8_t* c2) override
+    {
+        if (c2 != nullptr)
+            std::memset(c2, 0, static_cast<std::size_t>(count));
+        const int step = std::max(drive_->nsectors, 1);
+        for (int done = 0; done < count;) {
+            const int n = std::min(step, count - done);
+            std::uint8_t* target = out + static_cast<std::size_t>(done) * kSectorBytes;
+            if (c2 != nullptr && c2_ != C2::Off && ReadWithC2(first + done, n, target, c2 + done)) {
+                done += n;
+                continue;
+            }
+            if (cdio_cddap_read(drive_, target, first + done, n) != n)
+                return false;
+            // The plain read works where READ CD with C2 did not: no pointers here.
+            if (c2_ == C2::Unknown && c2 != nullptr)
+                c2_ = C2::Off;
+            ToLittleEndian(target, static_cast<std::size_t>(n) * kSectorBytes);
+            done += n;
+        }
+        return true;
+    }
+
+private:
+    static constexpr int kC2Bytes = 294; // one bit per byte of the sector
+
+    bool ReadWithC2(std::int32_t first, int n, std::uint8_t* out, std::uint8_t* flags)
+    {
+        constexpr int block = kSectorBytes + kC2Bytes;
+        buffer_.resize(static_cast<std::size_t>(n) * block);
+        if (mmc_read_cd(drive_->p_cdio, buffer_.data(), first, CDIO_MMC_READ_TYPE_CDDA, false,
+                        false, 0, true, false, 1, 0, block,
+                        static_cast<std::uint32_t>(n)) != DRIVER_OP_SUCCESS)
+            return false;
+        c2_ = C2::On;
+        for (int i = 0; i < n; ++i) {
+            const std::uint8_t* sector = buffer_.data() + static_cast<std::size_t>(i) * block;
+            // READ CD delivers CD-DA samples little-endian, whatever the host.
+            std::memcpy(out + static_cast<std::size_t>(i) * kSectorBytes, sector, kSectorBytes);
+            flags[i] = std::any_of(sector + kSectorBytes, sector + block,
+                                   [](std::uint8_t bits) { return bits != 0; })
+                           ? 1
+                           : 0;
+        }
+        return true;
+    }
+
+    enum class C2 { Unknown, On, Off };
+    cdrom_drive_t* drive_;
+    C2 c2_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+// paranoia's verified stream as the first pass of the old-drive mode.
+class ParanoiaSource : public SectorSource {
+public:
+    using Reader = std::function<bool(std::int32_t, int, std::uint8_t*)>;
+    explicit ParanoiaSource(Reader read) : read_(std::move(read)) {}
+
+    bool Read(std::int32_t first, int count, std::uint8_t* out, std::uint8_t* c2) override
+    {
+        if (c2 != nullptr)
+            std::memset(c2, 0, static_cast<std::size_t>(count));
+        return read_(first, count, out);
+    }
+
+private:
+    Reader read_;
+};
+
 } // namespace
 
 Ripper::~Ripper()
@@ -62,6 +152,9 @@ Ripper::~Ripper()
 void Ripper::Close()
 {
     window_.reset();
+    secure_.reset();
+    paranoiaSource_.reset();
+    plainSource_.reset();
     image_.reset();
     if (paranoia_ != nullptr)
         cdio_paranoia_free(paranoia_);
@@ -79,6 +172,7 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
     problems_ = ProblemLog{};
     error_.clear();
     options_ = options;
+    driveIsImage_ = drive.image;
     start_ = start;
     end_ = end;
     chunkSectors_ = std::max(chunkSectors, 1);
@@ -99,7 +193,40 @@ bool Ripper::Open(const Drive& drive, std::int32_t start, std::int32_t end, int 
     FindReadableRegion(start);
     window_ =
         std::make_unique<ReadWindow>(start, end, options.ReadOffset, readableFirst_, readableEnd_);
+    if (!image_ && options.ReadMode != CR_READ_FAST)
+        StartSecureReader(end);
     return true;
+}
+
+void Ripper::StartSecureReader(std::int32_t end)
+{
+    // Physical drives may give C2 pointers; an image read through libcdio has none.
+    plainSource_ = std::make_unique<PlainDriveSource>(drive_, !driveIsImage_);
+    if (options_.ReadMode == CR_READ_OLD_DRIVE)
+        paranoiaSource_ = std::make_unique<ParanoiaSource>(
+            [this](std::int32_t first, int count, std::uint8_t* out) {
+                return ReadParanoiaSectors(first, count, out);
+            });
+    // The last sector the read window asks for, the offset included.
+    const std::int64_t lastSample =
+        static_cast<std::int64_t>(end) * ReadWindow::kSamplesPerSector + options_.ReadOffset - 1;
+    std::int32_t spanEnd = static_cast<std::int32_t>((lastSample + ReadWindow::kSamplesPerSector) /
+                                                     ReadWindow::kSamplesPerSector);
+    spanEnd = std::max(std::min(spanEnd, readableEnd_), end);
+    SecureSettings settings;
+    if (options_.MaxRereads > 0)
+        settings.maxRereads = options_.MaxRereads;
+    if (options_.CacheSectors > 0)
+        settings.cacheSectors = options_.CacheSectors;
+    secure_ = std::make_unique<SecureReader>(*plainSource_, paranoiaSource_.get(), problems_,
+                                             spanEnd, readableFirst_, readableEnd_, settings);
+}
+
+bool Ripper::Proven() const
+{
+    if (image_)
+        return true;
+    return secure_ && secure_->Proven();
 }
 
 bool Ripper::OpenParanoia(const Drive& drive)
@@ -126,6 +253,9 @@ bool Ripper::OpenParanoia(const Drive& drive)
         Close();
         return false;
     }
+    // Secure mode reads plainly and checks by itself.
+    if (options_.ReadMode == CR_READ_SECURE)
+        return true;
     paranoia_ = cdio_paranoia_init(drive_);
     if (paranoia_ == nullptr) {
         error_ = "Cannot set up verified reading of " + drive.device + ".";
@@ -179,6 +309,13 @@ void Ripper::FindReadableRegion(std::int32_t start)
 
 bool Ripper::ReadSectors(std::int32_t first, int count, std::uint8_t* out)
 {
+    if (secure_) {
+        if (secure_->Read(first, count, out))
+            return true;
+        error_ = secure_->Error();
+        problems_.MarkFailure(problems_.Statistics().LastProblemSector);
+        return false;
+    }
     if (image_) {
         if (!image_->ReadSectors(first, count, out, error_)) {
             problems_.MarkFailure(first);
@@ -215,10 +352,7 @@ bool Ripper::ReadParanoiaSectors(std::int32_t first, int count, std::uint8_t* ou
         }
         std::uint8_t* target = out + static_cast<std::size_t>(i) * kSectorBytes;
         std::memcpy(target, samples, kSectorBytes);
-        if constexpr (std::endian::native == std::endian::big) {
-            for (int b = 0; b < kSectorBytes; b += 2)
-                std::swap(target[b], target[b + 1]);
-        }
+        ToLittleEndian(target, kSectorBytes);
         ++paranoiaNext_;
     }
     return true;

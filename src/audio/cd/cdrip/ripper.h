@@ -8,16 +8,21 @@
 #include "drives.h"
 #include "problem_log.h"
 #include "read_window.h"
+#include "secure_reader.h"
 
 typedef struct cdrom_drive_s cdrom_drive_t;
 typedef struct cdrom_paranoia_s cdrom_paranoia_t;
 
 namespace sonfeld::cdrip {
 
-// Reads a range of audio sectors of one drive through libcdio-paranoia (a CUE,
-// TOC or NRG image: from its files), in secure mode with full verification, in fast mode
-// without. A sector that paranoia gives up within the retry bound is a
-// failure, never silently copied. The drive's read offset is corrected here,
+// Reads a range of audio sectors of one drive (a CUE, TOC or NRG image: from
+// its files, whatever the mode).
+// Secure mode reads every sector twice past the drive's cache and re-reads
+// what differs (SecureReader); old-drive mode takes the first pass from
+// libcdio-paranoia's overlap matching and checks it the same way; fast mode
+// reads once through paranoia with its verification off. A sector that stays
+// unreadable within the retry bound is a failure, never silently copied; one
+// whose reads never agree is reported suspicious. The drive's read offset is corrected here,
 // above paranoia and the image reader alike, since paranoia's own offset
 // handling fails beyond one sector. One ripper is used by one thread at a time
 // (the library's lock guarantees it); each rip opens the drive afresh, so
@@ -42,6 +47,8 @@ public:
 
     const CR_RipStatistics& Statistics() const { return problems_.Statistics(); }
     const ProblemLog& Problems() const { return problems_; }
+    // Every sector handed out was read twice alike, or came from a CUE image's files.
+    bool Proven() const;
     const CR_RipOptions& Options() const { return options_; }
     std::int32_t CurrentSector() const;
     int PercentCompleted() const;
@@ -54,6 +61,7 @@ private:
     void FindReadableRegion(std::int32_t start);
     bool ReadSectors(std::int32_t first, int count, std::uint8_t* out);
     bool ReadParanoiaSectors(std::int32_t first, int count, std::uint8_t* out);
+    void StartSecureReader(std::int32_t end);
 
     // An image read by our own readers has no read errors to verify away: its
     // sectors come straight from the files, whatever the reading mode, and
@@ -67,8 +75,12 @@ private:
     std::int32_t readableEnd_ = 0;
     std::int32_t paranoiaNext_ = -1; // the sector paranoia reads next; -1 before the first seek
     int chunkSectors_ = 1;
-    CR_RipOptions options_{0, CR_READ_SECURE};
+    bool driveIsImage_ = false;
+    CR_RipOptions options_{0, CR_READ_SECURE, 0, 0};
     std::unique_ptr<ReadWindow> window_;
+    std::unique_ptr<SectorSource> plainSource_;
+    std::unique_ptr<SectorSource> paranoiaSource_;
+    std::unique_ptr<SecureReader> secure_;
     ProblemLog problems_;
     std::string error_;
 };
