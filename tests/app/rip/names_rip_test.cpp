@@ -391,6 +391,38 @@ TEST_F(NamesRipTest, CdTextSongwriterOrComposerIsTheComposer)
     }
 }
 
+TEST_F(NamesRipTest, GnudbHelloNamesTheUserOnlyAsTheySetIt)
+{
+    const auto hello = [this] { // of the latest query
+        std::string last = "(no gnudb query)";
+        for (const QString& target : server_.RequestedTargets())
+            if (target.contains(QStringLiteral("cddb+query")))
+                last = target.mid(target.indexOf(QStringLiteral("hello="))).toStdString();
+        return last;
+    };
+    Sonfeld(List("--lookup"));
+    EXPECT_EQ(hello().rfind("hello=sonfeld+sonfeld.example.org+Sonfeld+", 0), 0U) << hello();
+    Store("GnudbUser=ada\nGnudbHost=example.org\n");
+    Sonfeld(List("--lookup"));
+    EXPECT_NE(hello().find("hello=ada+example.org+Sonfeld+"), std::string::npos) << hello();
+}
+
+TEST_F(NamesRipTest, Id3v23ByOptionOrSetting)
+{
+    const auto version = [this] {
+        const auto bytes = ReadFileBytes(out_dir_.Path() / "1.mp3");
+        return bytes.size() > 3 ? int{bytes[3]} : -1;
+    };
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--no-lookup --tracks 1 --template '{track}'")), 0) << err_;
+    EXPECT_EQ(version(), 4);
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--no-lookup --tracks 1 --template '{track}' --id3v2.3")), 0)
+        << err_;
+    EXPECT_EQ(version(), 3);
+    Store("id3Version=2.3\n");
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--no-lookup --tracks 1 --template '{track}'")), 0) << err_;
+    EXPECT_EQ(version(), 3);
+}
+
 TEST_F(NamesRipTest, ATemplateNeverLeavesTheOutputFolder)
 {
     EXPECT_NE(Sonfeld(Rip("Wav", "--no-lookup --template '../{title}'")), 0);
