@@ -62,7 +62,7 @@ struct TGnudbReads {
     std::function<void(const TGnudbResult&)> done;
 };
 
-void ReadNext(std::shared_ptr<TGnudbReads> reads, qsizetype index)
+void ReadNext(const std::shared_ptr<TGnudbReads>& reads, qsizetype index)
 {
     if (index >= reads->matches.size() || reads->network.isNull()) {
         TGnudbResult& result = reads->result;
