@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (match.category.isEmpty() || match.discId.isEmpty())
             abort();
     }
-    const TXmcdEntry entry = ParseCddbReadAnswer(answer, QStringLiteral("misc"));
+    const TXmcdEntry entry = ParseCddbReadAnswer(answer);
     if (entry.metadata.tracks.size() > 99)
         abort();
     if (entry.valid && entry.code != 210)

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "full_tags.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -336,6 +338,8 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     TRipQueue queue(components, rows, host);
     queue.SetFileNameTemplate(command.Template);
     queue.SetCompressionLevel(command.Level);
+    if (command.Id3v23)
+        SetId3VersionForThisRun(3);
     if (command.ReadingMode || command.ReadOffset || command.TestAndCopy) {
         TReadingOptions reading =
             StoredReadingOptions(QString::fromStdString(components.ReadCDIn->DriveName()));

@@ -86,8 +86,17 @@ void TCommandLineNames::LookUp(const TCommandLine& command, QTextStream& out, QT
 void TCommandLineNames::ApplyUserNames(const TCommandLine& command, int trackCount)
 {
     using F = TDiscNames::TAlbumField;
-    if (command.AlbumArtist)
+    if (command.AlbumArtist) {
+        // Tracks credited to the old album artist follow it to the new one.
+        const QString old = names_.Metadata().album.albumArtist.value;
+        QList<int> following;
+        for (const metadata::TTrackMetadata& track : names_.Metadata().tracks)
+            if (!old.isEmpty() && track.artist.value == old)
+                following.append(track.number);
         names_.SetAlbumField(F::AlbumArtist, *command.AlbumArtist);
+        for (const int track : following)
+            names_.SetTrackArtist(track, *command.AlbumArtist);
+    }
     if (command.Album)
         names_.SetAlbumField(F::Album, *command.Album);
     if (command.Year)
@@ -165,7 +174,8 @@ void PrintNames(const TDiscNames& names, QTextStream& out)
             << StripControls(Joined({release.artist, release.title})) << " ("
             << StripControls(
                    Joined({release.date, release.country, release.label, release.catalogNumber,
-                           release.barcode, QStringLiteral("%1 tracks").arg(release.trackCount)}))
+                           release.barcode, QStringLiteral("%1 tracks").arg(release.trackCount),
+                           release.note}))
             << ")" << Qt::endl;
     }
 }

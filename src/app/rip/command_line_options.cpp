@@ -129,6 +129,16 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Compression level: FLAC 0-8 (5 by default), Ape 1000, 2000, "
                               "3000 or 4000"),
                QStringLiteral("N")),
+        Option({QStringLiteral("id3v2.3")},
+               QStringLiteral("MP3 和 WAV 的 ID3 标签写成 ID3v2.3（供旧播放器读取）"),
+               QStringLiteral("Write the ID3 tags of MP3 and WAV files as ID3v2.3 (for older "
+                              "players)")),
+        Option({QStringLiteral("replaygain")},
+               QStringLiteral("写入 ReplayGain 音轨和专辑增益（默认取“ReplayGain”设置）"),
+               QStringLiteral("Write ReplayGain track and album gain (default: the "
+                              "\"ReplayGain\" setting)")),
+        Option({QStringLiteral("no-replaygain")}, QStringLiteral("不写入 ReplayGain"),
+               QStringLiteral("Do not write ReplayGain")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
@@ -194,6 +204,12 @@ void ParseNameOptions(const QCommandLineParser& parser, TCommandLine& result)
     if (lookup || noLookup)
         result.Lookup = lookup;
     result.ForgetNames = parser.isSet(QStringLiteral("forget-names"));
+    result.Id3v23 = parser.isSet(QStringLiteral("id3v2.3"));
+    const bool replayGain = parser.isSet(QStringLiteral("replaygain"));
+    if (replayGain && parser.isSet(QStringLiteral("no-replaygain")))
+        Refuse(QStringLiteral("--replaygain and --no-replaygain cannot go together."));
+    if (replayGain || parser.isSet(QStringLiteral("no-replaygain")))
+        result.ReplayGain = replayGain;
     if (parser.isSet(QStringLiteral("release"))) {
         const int release =
             PositiveNumber(parser.value(QStringLiteral("release")), QStringLiteral("The release"));
@@ -318,17 +334,18 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     result.LogFile = parser.value(QStringLiteral("check-log"));
     ParseNameOptions(parser, result);
 
-    const bool ripOptions = !result.Format.isEmpty() || !result.OutputFolder.isEmpty() ||
-                            !result.Tracks.empty() || !result.Names.empty() || result.Album ||
-                            result.RequireAccurate || result.Artist || result.AlbumArtist ||
-                            result.Year || result.Genre || result.DiscNumber || result.Comment ||
-                            result.Template || result.ReadingMode || result.ReadOffset ||
-                            result.TestAndCopy || result.Level;
+    const bool ripOptions =
+        !result.Format.isEmpty() || !result.OutputFolder.isEmpty() || !result.Tracks.empty() ||
+        !result.Names.empty() || result.Album || result.RequireAccurate || result.Artist ||
+        result.AlbumArtist || result.Year || result.Genre || result.DiscNumber || result.Comment ||
+        result.Template || result.ReadingMode || result.ReadOffset || result.TestAndCopy ||
+        result.Level || result.Id3v23 || result.ReplayGain.has_value();
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
         Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
                               "--album-artist, --year, --genre, --disc, --comment, --template, "
                               "--require-accurate, --reading-mode, --read-offset, "
-                              "--test-and-copy and --level go with --rip."));
+                              "--test-and-copy, --level, --id3v2.3 and --replaygain go with "
+                              "--rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));

@@ -53,8 +53,10 @@ struct TCommandLine {
     std::optional<TReadingMode> ReadingMode;
     std::optional<int> ReadOffset;
     bool TestAndCopy = false;
-    std::optional<int> Level; // the format's compression level for this rip
-    QString LogFile;          // --check-log
+    std::optional<int> Level;       // the format's compression level for this rip
+    bool Id3v23 = false;            // ID3v2.3 instead of the stored "ID3 版本"
+    std::optional<bool> ReplayGain; // unset: the stored "ReplayGain"
+    QString LogFile;                // --check-log
 };
 
 // Raised for arguments that make no sense, with the reason.

@@ -14,4 +14,9 @@ namespace sonfeld::app {
 TrackTags FullTagsOf(const metadata::TDiscNames* names, int track, int trackTotal,
                      const QString& rowName, const QString& albumText, bool withCover);
 
+// The ID3v2 version of MP3 files and WAV ID3 chunks: 3 when "ID3 版本" is
+// "2.3", else 4; a version set for this run wins.
+int Id3VersionForTags();
+void SetId3VersionForThisRun(int version);
+
 } // namespace sonfeld::app

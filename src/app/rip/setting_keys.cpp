@@ -38,12 +38,12 @@ void CheckStoredSettings()
          {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite, key::kSaveTitle,
           key::kId3Title, key::kId3Track, key::kId3Album, key::kWriteRipLog, key::kWriteCueSheet,
           key::kTestAndCopy, key::kAutoLookup, key::kFullTags, key::kEmbedCover,
-          key::kSequentialMode})
+          key::kSequentialMode, key::kReplayGain})
         Read(flag);
     for (const TTextKey& text :
          {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType,
           key::kAccurateRipServer, key::kReadingMode, key::kFileNameTemplate,
-          key::kInterfaceLanguage, key::kRecentImages})
+          key::kInterfaceLanguage, key::kRecentImages, key::kId3Version})
         Read(text);
     Read(key::kCpuLevel);
     Read(key::kFlacLevel);

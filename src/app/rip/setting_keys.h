@@ -63,6 +63,10 @@ inline constexpr TFlagKey kAutoLookup{"autoLookup", true};
 inline constexpr TFlagKey kFullTags{"writeFullTags", true};
 inline constexpr TFlagKey kEmbedCover{"embedCover", true};
 inline constexpr TTextKey kFileNameTemplate{"FileNameTemplate", "{title}"};
+// "ID3 版本": "2.4", or "2.3" for older players. "ReplayGain": track and
+// album gain measured while ripping.
+inline constexpr TTextKey kId3Version{"id3Version", "2.4"};
+inline constexpr TFlagKey kReplayGain{"replayGain", true};
 // The window: its language ("zh_CN" or "en"); the queue one track after the
 // other with a pause between (else reading and encoding overlap).
 inline constexpr TTextKey kInterfaceLanguage{"interfaceLanguage", "zh_CN"};

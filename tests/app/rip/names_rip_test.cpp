@@ -301,6 +301,128 @@ TEST_F(NamesRipTest, ForgetNamesDropsTheReleaseKeptForTheDisc)
     EXPECT_NE(out_.find("  --forget-names\n"), std::string::npos) << out_;
 }
 
+// A release of various artists with everything libraries group and sort by.
+const QByteArray kLibraryRelease = R"({"id":"FiuY5Av_gk_xDo5F4mUh8h3j9Aw-","releases":[{
+ "id":"10000000-0000-4000-8000-0000000000c1","title":"合集","date":"2003","country":"TW",
+ "status":"Official","text-representation":{"language":"zho","script":"Hani"},
+ "artist-credit":[{"name":"Various Artists","joinphrase":"","artist":{
+   "id":"89ad4ac3-39f7-470e-963a-56509c546377","name":"Various Artists","sort-name":"Various Artists"}}],
+ "release-group":{"id":"60000000-0000-4000-8000-0000000000c1","primary-type":"Album",
+   "secondary-types":["Compilation"],"first-release-date":"1999-05-01"},
+ "media":[{"position":1,"format":"CD","title":"夜之卷","track-count":3,
+  "discs":[{"id":"FiuY5Av_gk_xDo5F4mUh8h3j9Aw-"}],
+  "tracks":[
+   {"id":"20000000-0000-4000-8000-0000000000c1","position":1,"title":"一",
+    "artist-credit":[
+     {"name":"Ada North","joinphrase":" & ","artist":{"id":"40000000-0000-4000-8000-0000000000c1","name":"Ada North","sort-name":"North, Ada"}},
+     {"name":"潮汐","joinphrase":"","artist":{"id":"40000000-0000-4000-8000-0000000000c2","name":"潮汐","sort-name":"Chaoxi"}}],
+    "recording":{"id":"30000000-0000-4000-8000-0000000000c1","title":"一","isrcs":["XXZZZ0300001","XXZZZ0300002"]}},
+   {"id":"20000000-0000-4000-8000-0000000000c2","position":2,"title":"二",
+    "recording":{"id":"30000000-0000-4000-8000-0000000000c2","title":"二","isrcs":[]}},
+   {"id":"20000000-0000-4000-8000-0000000000c3","position":3,"title":"三",
+    "recording":{"id":"30000000-0000-4000-8000-0000000000c3","title":"三","isrcs":[]}}]}]}]})";
+
+TEST_F(NamesRipTest, LibraryFieldsComeThroughAndFollowTheUsersAlbumArtist)
+{
+    ServeRelease(kLibraryRelease);
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 1,2 --template '{track}'")), 0) << out_ << err_;
+    std::string tags =
+        Reply("metaflac --export-tags-to=- " + ShellQuote((out_dir_.Path() / "1.flac").string()));
+    for (const std::string expected :
+         {"ARTIST=Ada North & 潮汐",
+          "ARTISTS=Ada North",
+          "ARTISTS=潮汐",
+          "ARTISTSORT=North, Ada & Chaoxi",
+          "ALBUMARTIST=Various Artists",
+          "ALBUMARTISTSORT=Various Artists",
+          "COMPILATION=1",
+          "MUSICBRAINZ_ARTISTID=40000000-0000-4000-8000-0000000000c1",
+          "MUSICBRAINZ_ARTISTID=40000000-0000-4000-8000-0000000000c2",
+          "MUSICBRAINZ_ALBUMARTISTID=89ad4ac3-39f7-470e-963a-56509c546377",
+          "MUSICBRAINZ_RELEASEGROUPID=60000000-0000-4000-8000-0000000000c1",
+          "RELEASECOUNTRY=TW",
+          "RELEASESTATUS=official",
+          "RELEASETYPE=album",
+          "RELEASETYPE=compilation",
+          "MEDIA=CD",
+          "DISCSUBTITLE=夜之卷",
+          "ORIGINALDATE=1999-05-01",
+          "SCRIPT=Hani",
+          "ISRC=XXZZZ0300001",
+          "ISRC=XXZZZ0300002"})
+        EXPECT_NE(tags.find(expected + "\n"), std::string::npos) << expected << "\n" << tags;
+
+    // A new album artist: the tracks credited to the old one follow it, and
+    // the IDs, sort name and compilation mark of the old one are gone.
+    fs::remove_all(out_dir_.Path());
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--tracks 1,2 --template '{track}' --album-artist Us")), 0)
+        << out_ << err_;
+    const std::string second =
+        Reply("metaflac --export-tags-to=- " + ShellQuote((out_dir_.Path() / "2.flac").string()));
+    EXPECT_NE(second.find("ALBUMARTIST=Us\n"), std::string::npos) << second;
+    EXPECT_NE(second.find("ARTIST=Us\n"), std::string::npos) << second;
+    for (const char* gone :
+         {"MUSICBRAINZ_ALBUMARTISTID", "MUSICBRAINZ_ARTISTID", "ALBUMARTISTSORT", "COMPILATION"})
+        EXPECT_EQ(second.find(gone), std::string::npos) << gone << "\n" << second;
+    tags =
+        Reply("metaflac --export-tags-to=- " + ShellQuote((out_dir_.Path() / "1.flac").string()));
+    EXPECT_NE(tags.find("ARTIST=Ada North & 潮汐\n"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("MUSICBRAINZ_ARTISTID=40000000-0000-4000-8000-0000000000c2\n"),
+              std::string::npos)
+        << tags;
+}
+
+TEST_F(NamesRipTest, CdTextSongwriterOrComposerIsTheComposer)
+{
+    std::ofstream(image_ / "disc.cue") << "FILE \"disc.bin\" BINARY\n"
+                                          "  TRACK 01 AUDIO\n    TITLE \"一\"\n"
+                                          "    SONGWRITER \"写歌的人\"\n    INDEX 01 00:00:00\n"
+                                          "  TRACK 02 AUDIO\n    TITLE \"二\"\n"
+                                          "    SONGWRITER \"别人\"\n    COMPOSER \"作曲者\"\n"
+                                          "    INDEX 01 00:00:10\n"
+                                          "  TRACK 03 AUDIO\n    INDEX 01 00:06:20\n";
+    ASSERT_EQ(Sonfeld(Rip("FLAC", "--no-lookup --tracks 1,2 --template '{track}'")), 0)
+        << out_ << err_;
+    for (const auto& [file, composer] : std::vector<std::pair<std::string, std::string>>{
+             {"1.flac", "写歌的人"}, {"2.flac", "作曲者"}}) {
+        const std::string tags =
+            Reply("metaflac --export-tags-to=- " + ShellQuote((out_dir_.Path() / file).string()));
+        EXPECT_NE(tags.find("COMPOSER=" + composer + "\n"), std::string::npos) << tags;
+    }
+}
+
+TEST_F(NamesRipTest, GnudbHelloNamesTheUserOnlyAsTheySetIt)
+{
+    const auto hello = [this] { // of the latest query
+        std::string last = "(no gnudb query)";
+        for (const QString& target : server_.RequestedTargets())
+            if (target.contains(QStringLiteral("cddb+query")))
+                last = target.mid(target.indexOf(QStringLiteral("hello="))).toStdString();
+        return last;
+    };
+    Sonfeld(List("--lookup"));
+    EXPECT_EQ(hello().rfind("hello=sonfeld+sonfeld.example.org+Sonfeld+", 0), 0U) << hello();
+    Store("GnudbUser=ada\nGnudbHost=example.org\n");
+    Sonfeld(List("--lookup"));
+    EXPECT_NE(hello().find("hello=ada+example.org+Sonfeld+"), std::string::npos) << hello();
+}
+
+TEST_F(NamesRipTest, Id3v23ByOptionOrSetting)
+{
+    const auto version = [this] {
+        const auto bytes = ReadFileBytes(out_dir_.Path() / "1.mp3");
+        return bytes.size() > 3 ? int{bytes[3]} : -1;
+    };
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--no-lookup --tracks 1 --template '{track}'")), 0) << err_;
+    EXPECT_EQ(version(), 4);
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--no-lookup --tracks 1 --template '{track}' --id3v2.3")), 0)
+        << err_;
+    EXPECT_EQ(version(), 3);
+    Store("id3Version=2.3\n");
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--no-lookup --tracks 1 --template '{track}'")), 0) << err_;
+    EXPECT_EQ(version(), 3);
+}
+
 TEST_F(NamesRipTest, ATemplateNeverLeavesTheOutputFolder)
 {
     EXPECT_NE(Sonfeld(Rip("Wav", "--no-lookup --template '../{title}'")), 0);

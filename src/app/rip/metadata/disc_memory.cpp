@@ -11,23 +11,38 @@ namespace {
 // Key names in the order of Fields(); changing one loses what was kept under it.
 const QStringList& AlbumKeys()
 {
-    static const QStringList keys = {
-        QStringLiteral("AlbumArtist"),    QStringLiteral("Album"),
-        QStringLiteral("Date"),           QStringLiteral("Genre"),
-        QStringLiteral("DiscNumber"),     QStringLiteral("DiscTotal"),
-        QStringLiteral("Label"),          QStringLiteral("CatalogNumber"),
-        QStringLiteral("Barcode"),        QStringLiteral("Country"),
-        QStringLiteral("Comment"),        QStringLiteral("ReleaseId"),
-        QStringLiteral("ReleaseGroupId"), QStringLiteral("AlbumArtistId")};
+    static const QStringList keys = {QStringLiteral("AlbumArtist"),
+                                     QStringLiteral("Album"),
+                                     QStringLiteral("Date"),
+                                     QStringLiteral("Genre"),
+                                     QStringLiteral("DiscNumber"),
+                                     QStringLiteral("DiscTotal"),
+                                     QStringLiteral("Label"),
+                                     QStringLiteral("CatalogNumber"),
+                                     QStringLiteral("Barcode"),
+                                     QStringLiteral("Country"),
+                                     QStringLiteral("Comment"),
+                                     QStringLiteral("ReleaseId"),
+                                     QStringLiteral("ReleaseGroupId"),
+                                     QStringLiteral("AlbumArtistId"),
+                                     QStringLiteral("AlbumArtistSort"),
+                                     QStringLiteral("ReleaseStatus"),
+                                     QStringLiteral("ReleaseType"),
+                                     QStringLiteral("Media"),
+                                     QStringLiteral("DiscSubtitle"),
+                                     QStringLiteral("OriginalDate"),
+                                     QStringLiteral("Script"),
+                                     QStringLiteral("Compilation")};
     return keys;
 }
 
 const QStringList& TrackKeys()
 {
     static const QStringList keys = {
-        QStringLiteral("Title"),          QStringLiteral("Artist"),
-        QStringLiteral("Isrc"),           QStringLiteral("RecordingId"),
-        QStringLiteral("ReleaseTrackId"), QStringLiteral("ArtistId")};
+        QStringLiteral("Title"),       QStringLiteral("Artist"),         QStringLiteral("Isrc"),
+        QStringLiteral("RecordingId"), QStringLiteral("ReleaseTrackId"), QStringLiteral("ArtistId"),
+        QStringLiteral("Artists"),     QStringLiteral("ArtistSort"),     QStringLiteral("Composer"),
+        QStringLiteral("Isrcs")};
     return keys;
 }
 

@@ -28,10 +28,14 @@ QString TAlbumMetadata::Year() const
 
 QList<TTextField*> Fields(TAlbumMetadata& album)
 {
-    return {&album.albumArtist,    &album.album,        &album.date,    &album.genre,
-            &album.discNumber,     &album.discTotal,    &album.label,   &album.catalogNumber,
-            &album.barcode,        &album.country,      &album.comment, &album.releaseId,
-            &album.releaseGroupId, &album.albumArtistId};
+    return {&album.albumArtist,    &album.album,         &album.date,
+            &album.genre,          &album.discNumber,    &album.discTotal,
+            &album.label,          &album.catalogNumber, &album.barcode,
+            &album.country,        &album.comment,       &album.releaseId,
+            &album.releaseGroupId, &album.albumArtistId, &album.albumArtistSort,
+            &album.releaseStatus,  &album.releaseType,   &album.media,
+            &album.discSubtitle,   &album.originalDate,  &album.script,
+            &album.compilation};
 }
 
 QList<const TTextField*> Fields(const TAlbumMetadata& album)
@@ -44,8 +48,9 @@ QList<const TTextField*> Fields(const TAlbumMetadata& album)
 
 QList<TTextField*> Fields(TTrackMetadata& track)
 {
-    return {&track.title,       &track.artist,         &track.isrc,
-            &track.recordingId, &track.releaseTrackId, &track.artistId};
+    return {&track.title,          &track.artist,   &track.isrc,    &track.recordingId,
+            &track.releaseTrackId, &track.artistId, &track.artists, &track.artistSort,
+            &track.composer,       &track.isrcs};
 }
 
 QList<const TTextField*> Fields(const TTrackMetadata& track)
@@ -121,8 +126,10 @@ TDiscMetadata ApplyLookup(const TDiscMetadata& current, const TDiscMetadata& fou
         TTrackMetadata& track = applied.tracks[i];
         if (track.number == 0)
             track.number = from.number > 0 ? from.number : static_cast<int>(i + 1);
-        if (i < disc.tracks.size())
+        if (i < disc.tracks.size()) {
             FillFromDisc(track.isrc, disc.tracks[i].isrc);
+            FillFromDisc(track.composer, disc.tracks[i].composer);
+        }
     }
     return applied;
 }

@@ -39,7 +39,15 @@ struct TAlbumMetadata {
     TTextField comment; // the xmcd EXTD text
     TTextField releaseId;
     TTextField releaseGroupId;
-    TTextField albumArtistId;
+    TTextField albumArtistId; // every artist of the credit, one per line
+    TTextField albumArtistSort;
+    TTextField releaseStatus; // "official", ...
+    TTextField releaseType;   // the primary type and the secondary ones, one per line
+    TTextField media;         // the inserted medium's format, "CD"
+    TTextField discSubtitle;  // the inserted medium's title
+    TTextField originalDate;  // the release group's first release
+    TTextField script;        // "Latn", "Hani", ...
+    TTextField compilation;   // "1" for an album of various artists
     TMetadataSource source = TMetadataSource::None;
 
     // The first four characters of the date when they are a year, else empty.
@@ -50,11 +58,18 @@ struct TTrackMetadata {
     int number = 0; // position on the disc, from 1
     TTextField title;
     TTextField artist;
-    TTextField isrc;
+    TTextField isrc; // the first, or the one the disc carries
     TTextField recordingId;
     TTextField releaseTrackId;
-    TTextField artistId;
+    TTextField artistId; // every artist of the credit, one per line
+    TTextField artists;  // each artist's name, one per line
+    TTextField artistSort;
+    TTextField composer;
+    TTextField isrcs; // every ISRC of the recording, one per line
 };
+
+// MusicBrainz's "Various Artists".
+inline constexpr const char* kVariousArtistsId = "89ad4ac3-39f7-470e-963a-56509c546377";
 
 struct TDiscMetadata {
     TAlbumMetadata album;

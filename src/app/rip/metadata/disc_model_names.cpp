@@ -35,6 +35,13 @@ TCdText CdTextOf(const disc::DiscModel& model)
         text.trackTitles << QString::fromStdString(track.text.title);
         text.trackPerformers << QString::fromStdString(track.text.performer);
         text.trackIsrcs << QString::fromStdString(track.isrc);
+        // Songwriter and composer both say who wrote it; the disc's own stand for every track.
+        std::string composer = track.text.composer;
+        for (const std::string* other :
+             {&track.text.songwriter, &model.text.composer, &model.text.songwriter})
+            if (composer.empty())
+                composer = *other;
+        text.trackComposers << QString::fromStdString(composer);
     }
     return text;
 }

@@ -73,6 +73,8 @@ TLookupOptions StoredLookupOptions()
     options.musicBrainzServer = StoredServer(kMusicBrainzServerKey, kDefaultMusicBrainzServer);
     options.gnudbServer = StoredServer(kGnudbServerKey, kDefaultGnudbServer);
     options.coverArtServer = StoredServer(kCoverArtServerKey, kDefaultCoverArtServer);
+    options.gnudbUser = StoredServer(kGnudbUserKey, options.gnudbUser);
+    options.gnudbHost = StoredServer(kGnudbHostKey, options.gnudbHost);
     return options;
 }
 
@@ -285,6 +287,12 @@ void TDiscNames::EndBusy()
 
 void TDiscNames::SetAlbumField(TAlbumField field, const QString& text)
 {
+    TAlbumMetadata& album = metadata_.album;
+    if (field == TAlbumField::AlbumArtist && text != album.albumArtist.value) {
+        // The IDs and sort name were the old artist's; a later lookup must not bring them back.
+        for (TTextField* of : {&album.albumArtistId, &album.albumArtistSort, &album.compilation})
+            of->SetByUser(QString());
+    }
     AlbumField(metadata_.album, field).SetByUser(text);
     if (metadata_.album.source == TMetadataSource::None)
         metadata_.album.source = TMetadataSource::Manual;
@@ -321,7 +329,11 @@ void TDiscNames::SetTrackArtist(int number, const QString& text)
 {
     if (number < 1)
         return;
-    Track(number).artist.SetByUser(text);
+    TTrackMetadata& track = Track(number);
+    if (text != track.artist.value)
+        for (TTextField* of : {&track.artistId, &track.artists, &track.artistSort})
+            of->SetByUser(QString());
+    track.artist.SetByUser(text);
     if (metadata_.album.source == TMetadataSource::None)
         metadata_.album.source = TMetadataSource::Manual;
     Remember();

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <memory>
+
 namespace sonfeld::app::metadata {
 
 namespace {
@@ -40,10 +42,63 @@ QString GnudbTarget(const TLookupOptions& options, const QString& command)
     QString cmd = command;
     cmd.replace(QLatin1Char(' '), QLatin1Char('+'));
     const QString hello = QStringList{Word(options.gnudbUser), Word(options.gnudbHost),
-                                      QStringLiteral("Sonfeld"), Word(options.clientVersion)}
+                                      Word(options.clientName), Word(options.clientVersion)}
                               .join(QLatin1Char('+'));
     return QStringLiteral("/~cddb/cddb.cgi?cmd=%1&hello=%2&proto=6").arg(cmd, hello);
 }
+
+namespace {
+
+// Reads the matches one after the other; the first failure that is not
+// "no such entry" is kept for when no entry at all could be read.
+struct TGnudbReads {
+    QPointer<QNetworkAccessManager> network;
+    TLookupOptions options;
+    QString base;
+    QObject* context = nullptr;
+    bool inexact = false;
+    QList<TCddbMatch> matches;
+    TGnudbResult result;
+    std::function<void(const TGnudbResult&)> done;
+};
+
+void ReadNext(const std::shared_ptr<TGnudbReads>& reads, qsizetype index)
+{
+    if (index >= reads->matches.size() || reads->network.isNull()) {
+        TGnudbResult& result = reads->result;
+        if (!result.candidates.isEmpty()) {
+            result.status = TLookupStatus::Found;
+            result.metadata = result.candidates.first().metadata;
+            result.message.clear();
+        } else if (result.message.isEmpty()) {
+            result.status = TLookupStatus::NotFound;
+        }
+        reads->done(result);
+        return;
+    }
+    const TCddbMatch match = reads->matches[index];
+    const QString read =
+        QStringLiteral("cddb read %1 %2").arg(Word(match.category), Word(match.discId));
+    HttpGet(*reads->network, QUrl(reads->base + GnudbTarget(reads->options, read)),
+            reads->options.userAgent, reads->options.timeoutMs, kGnudbAnswerLimit, reads->context,
+            [reads, match, index](const THttpAnswer& answer) {
+                if (answer.failure != THttpAnswer::TFailure::None || answer.status != 200) {
+                    if (reads->result.message.isEmpty())
+                        reads->result.message = FailureText(kService, answer);
+                } else {
+                    const TXmcdEntry entry = ParseCddbReadAnswer(answer.body);
+                    if (entry.valid) {
+                        reads->result.candidates.append(
+                            {match.category, match.discId, reads->inexact, entry.metadata});
+                    } else if (entry.code != 401 && reads->result.message.isEmpty()) {
+                        reads->result.message = UnreadableAnswerText(kService);
+                    }
+                }
+                ReadNext(reads, index + 1);
+            });
+}
+
+} // namespace
 
 void LookupGnudb(QNetworkAccessManager& network, const TLookupOptions& options,
                  const TDiscKey& disc, QObject* context,
@@ -56,53 +111,34 @@ void LookupGnudb(QNetworkAccessManager& network, const TLookupOptions& options,
         done(result);
         return;
     }
-    const QString base = TrimmedBase(options.gnudbServer);
-    const QUrl queryUrl(base + GnudbTarget(options, GnudbQueryCommand(disc)));
-    QPointer<QNetworkAccessManager> guardedNetwork(&network);
+    auto reads = std::make_shared<TGnudbReads>();
+    reads->network = &network;
+    reads->options = options;
+    reads->base = TrimmedBase(options.gnudbServer);
+    reads->context = context;
+    reads->done = std::move(done);
+    const QUrl queryUrl(reads->base + GnudbTarget(options, GnudbQueryCommand(disc)));
     HttpGet(network, queryUrl, options.userAgent, options.timeoutMs, kGnudbAnswerLimit, context,
-            [=, done = std::move(done)](const THttpAnswer& answer) mutable {
-                TGnudbResult result;
+            [reads](const THttpAnswer& answer) {
                 if (answer.failure != THttpAnswer::TFailure::None || answer.status != 200) {
-                    result.message = FailureText(kService, answer);
-                    done(result);
+                    reads->result.message = FailureText(kService, answer);
+                    reads->done(reads->result);
                     return;
                 }
                 const TCddbQueryAnswer query = ParseCddbQueryAnswer(answer.body);
                 if (query.code == 202) {
-                    result.status = TLookupStatus::NotFound;
-                    done(result);
+                    reads->result.status = TLookupStatus::NotFound;
+                    reads->done(reads->result);
                     return;
                 }
-                if (query.matches.isEmpty() || guardedNetwork.isNull()) {
-                    result.message = UnreadableAnswerText(kService);
-                    done(result);
+                if (query.matches.isEmpty()) {
+                    reads->result.message = UnreadableAnswerText(kService);
+                    reads->done(reads->result);
                     return;
                 }
-                const TCddbMatch match = query.matches.first();
-                const QString read =
-                    QStringLiteral("cddb read %1 %2").arg(Word(match.category), Word(match.discId));
-                HttpGet(*guardedNetwork, QUrl(base + GnudbTarget(options, read)), options.userAgent,
-                        options.timeoutMs, kGnudbAnswerLimit, context,
-                        [match, done = std::move(done)](const THttpAnswer& entryAnswer) {
-                            TGnudbResult entryResult;
-                            if (entryAnswer.failure != THttpAnswer::TFailure::None ||
-                                entryAnswer.status != 200) {
-                                entryResult.message = FailureText(kService, entryAnswer);
-                                done(entryResult);
-                                return;
-                            }
-                            const TXmcdEntry entry =
-                                ParseCddbReadAnswer(entryAnswer.body, match.category);
-                            if (entry.code == 401) {
-                                entryResult.status = TLookupStatus::NotFound;
-                            } else if (!entry.valid) {
-                                entryResult.message = UnreadableAnswerText(kService);
-                            } else {
-                                entryResult.status = TLookupStatus::Found;
-                                entryResult.metadata = entry.metadata;
-                            }
-                            done(entryResult);
-                        });
+                reads->inexact = query.Inexact();
+                reads->matches = query.matches.mid(0, kMaxGnudbCandidates);
+                ReadNext(reads, 0);
             });
 }
 

@@ -14,6 +14,11 @@ inline const QString kDefaultGnudbServer = QStringLiteral("https://gnudb.gnudb.o
 inline const QString kCoverArtServerKey = QStringLiteral("CoverArtServer");
 inline const QString kDefaultCoverArtServer = QStringLiteral("https://coverartarchive.org");
 
+// The name and host gnudb's "hello" gives, when the user set them; else
+// neutral ones that say nothing about the user.
+inline const QString kGnudbUserKey = QStringLiteral("GnudbUser");
+inline const QString kGnudbHostKey = QStringLiteral("GnudbHost");
+
 inline const QString kContactAddress = QStringLiteral("support@sonfeld.example.org");
 
 // "Sonfeld/<version> ( support@sonfeld.example.org )", as MusicBrainz asks
@@ -33,6 +38,7 @@ struct TLookupOptions {
     // a client by them.
     QString gnudbUser = QStringLiteral("sonfeld");
     QString gnudbHost = QStringLiteral("sonfeld.example.org");
+    QString clientName = QStringLiteral("Sonfeld");
     QString clientVersion = BuildVersion();
 };
 

@@ -7,6 +7,25 @@
 
 namespace sonfeld::app::metadata {
 
+namespace {
+
+// A gnudb entry as the release chooser lists it. Its ID names the entry, so a
+// choice is remembered; the names carry no release ID, so no cover is asked for.
+TReleaseCandidate GnudbCandidate(const TGnudbCandidate& entry)
+{
+    TReleaseCandidate candidate;
+    candidate.releaseId = QStringLiteral("gnudb:%1/%2").arg(entry.category, entry.discId);
+    candidate.artist = entry.metadata.album.albumArtist.value;
+    candidate.title = entry.metadata.album.album.value;
+    candidate.date = entry.metadata.album.date.value;
+    candidate.trackCount = static_cast<int>(entry.metadata.tracks.size());
+    candidate.note = entry.inexact ? kInexactMatchText : QString();
+    candidate.metadata = entry.metadata;
+    return candidate;
+}
+
+} // namespace
+
 // One lookup's replies are tied to this object: abandoning the lookup
 // deletes it, and with it every callback still waiting.
 class TMetadataLookup::TRun final : public QObject {
@@ -54,6 +73,22 @@ private:
         TLookupResult done;
         if (gnudb.status == TLookupStatus::Found) {
             done.status = TLookupStatus::Found;
+            // Several matches, or one by track lengths only, are offered for choosing.
+            if (gnudb.candidates.size() > 1 || gnudb.candidates.value(0).inexact) {
+                for (const TGnudbCandidate& entry : gnudb.candidates)
+                    done.candidates.append(GnudbCandidate(entry));
+                done.chosenIndex = ChosenCandidate(done.candidates, request_.chosenReleaseId);
+                done.metadata = ApplyCandidate(request_.current, done.candidates[done.chosenIndex],
+                                               request_.cdText);
+                done.message =
+                    done.candidates.size() > 1
+                        ? QStringLiteral("gnudb 找到 %1 个条目，已用第 %2 个")
+                              .arg(done.candidates.size())
+                              .arg(done.chosenIndex + 1)
+                        : QStringLiteral("已从 gnudb 取得名称（%1）").arg(kInexactMatchText);
+                owner_.Report(this, done);
+                return;
+            }
             done.metadata = ApplyLookup(request_.current, gnudb.metadata, request_.cdText);
             done.message = QStringLiteral("已从 gnudb 取得名称");
             owner_.Report(this, done);
@@ -150,6 +185,7 @@ TDiscMetadata MetadataFromCdText(const TCdText& cdText)
         if (track.artist.value.isEmpty())
             track.artist.value = metadata.album.albumArtist.value;
         track.isrc.value = cdText.trackIsrcs.value(i).trimmed();
+        track.composer.value = cdText.trackComposers.value(i).trimmed();
         metadata.tracks.append(track);
     }
     return metadata;

@@ -31,7 +31,7 @@ struct TLookupResult {
     // user's edits kept); CD-TEXT when nothing was found and nothing better was shown
     // before; else current unchanged.
     TDiscMetadata metadata;
-    QList<TReleaseCandidate> candidates; // MusicBrainz releases, for the chooser
+    QList<TReleaseCandidate> candidates; // MusicBrainz releases or gnudb entries, for the chooser
     int chosenIndex = -1;                // the one applied, -1 when none
     QString message;                     // for the status bar
 };
@@ -83,6 +83,7 @@ struct TCdText {
     QStringList trackTitles; // track 1 first
     QStringList trackPerformers;
     QStringList trackIsrcs;
+    QStringList trackComposers; // the composer, else the songwriter
 };
 TDiscMetadata MetadataFromCdText(const TCdText& cdText);
 

@@ -4,14 +4,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QStringList>
 
 namespace sonfeld::app::metadata {
 
 namespace {
 
 struct TCredit {
-    QString name;    // the names joined with their join phrases
-    QString firstId; // the first artist's MBID
+    QString name;     // the names joined with their join phrases
+    QString sortName; // the artists' sort names joined the same way
+    QStringList ids;  // every artist's MBID
+    QStringList names;
 };
 
 TCredit JoinCredit(const QJsonArray& credit)
@@ -23,11 +26,24 @@ TCredit JoinCredit(const QJsonArray& credit)
         QString name = part.value(QLatin1String("name")).toString();
         if (name.isEmpty())
             name = artist.value(QLatin1String("name")).toString();
-        joined.name += name + part.value(QLatin1String("joinphrase")).toString();
-        if (joined.firstId.isEmpty())
-            joined.firstId = artist.value(QLatin1String("id")).toString();
+        QString sortName = artist.value(QLatin1String("sort-name")).toString();
+        if (sortName.isEmpty())
+            sortName = name;
+        const QString join = part.value(QLatin1String("joinphrase")).toString();
+        joined.name += name + join;
+        joined.sortName += sortName + join;
+        const QString id = artist.value(QLatin1String("id")).toString();
+        if (!id.isEmpty() && !joined.ids.contains(id))
+            joined.ids.append(id);
+        if (!name.isEmpty())
+            joined.names.append(name);
     }
     return joined;
+}
+
+QString Lines(const QStringList& values)
+{
+    return values.join(QLatin1Char('\n'));
 }
 
 bool MediumListsDisc(const QJsonObject& medium, const QString& discId)
@@ -92,10 +108,16 @@ TTrackMetadata MapTrack(const QJsonObject& track, int fallbackNumber, const TCre
         credit = recording.value(QLatin1String("artist-credit")).toArray();
     const TCredit artist = credit.isEmpty() ? albumCredit : JoinCredit(credit);
     mapped.artist.value = artist.name;
-    mapped.artistId.value = artist.firstId;
-    const QJsonArray isrcs = recording.value(QLatin1String("isrcs")).toArray();
+    mapped.artistId.value = Lines(artist.ids);
+    mapped.artists.value = Lines(artist.names);
+    mapped.artistSort.value = artist.sortName;
+    QStringList isrcs;
+    for (const auto& isrc : recording.value(QLatin1String("isrcs")).toArray())
+        if (!isrc.toString().isEmpty())
+            isrcs.append(isrc.toString());
     if (!isrcs.isEmpty())
-        mapped.isrc.value = isrcs.first().toString();
+        mapped.isrc.value = isrcs.first();
+    mapped.isrcs.value = Lines(isrcs);
     mapped.recordingId.value = recording.value(QLatin1String("id")).toString();
     mapped.releaseTrackId.value = track.value(QLatin1String("id")).toString();
     return mapped;
@@ -122,7 +144,24 @@ TReleaseCandidate MapRelease(const QJsonObject& release, const QString& discId, 
     TAlbumMetadata& album = candidate.metadata.album;
     album.source = TMetadataSource::MusicBrainz;
     album.albumArtist.value = candidate.artist;
-    album.albumArtistId.value = credit.firstId;
+    album.albumArtistId.value = Lines(credit.ids);
+    album.albumArtistSort.value = credit.sortName;
+    if (credit.ids.contains(QLatin1String(kVariousArtistsId)))
+        album.compilation.value = QStringLiteral("1");
+    album.releaseStatus.value = release.value(QLatin1String("status")).toString().toLower();
+    album.script.value = release.value(QLatin1String("text-representation"))
+                             .toObject()
+                             .value(QLatin1String("script"))
+                             .toString();
+    const QJsonObject group = release.value(QLatin1String("release-group")).toObject();
+    QStringList types;
+    if (!group.value(QLatin1String("primary-type")).toString().isEmpty())
+        types.append(group.value(QLatin1String("primary-type")).toString().toLower());
+    for (const auto& type : group.value(QLatin1String("secondary-types")).toArray())
+        if (!type.toString().isEmpty())
+            types.append(type.toString().toLower());
+    album.releaseType.value = Lines(types);
+    album.originalDate.value = group.value(QLatin1String("first-release-date")).toString();
     album.album.value = candidate.title;
     album.date.value = candidate.date;
     album.country.value = candidate.country;
@@ -130,10 +169,7 @@ TReleaseCandidate MapRelease(const QJsonObject& release, const QString& discId, 
     album.label.value = candidate.label;
     album.catalogNumber.value = candidate.catalogNumber;
     album.releaseId.value = candidate.releaseId;
-    album.releaseGroupId.value = release.value(QLatin1String("release-group"))
-                                     .toObject()
-                                     .value(QLatin1String("id"))
-                                     .toString();
+    album.releaseGroupId.value = group.value(QLatin1String("id")).toString();
 
     const QJsonArray media = release.value(QLatin1String("media")).toArray();
     const qsizetype chosen = MatchingMedium(media, discId, trackCount);
@@ -144,6 +180,8 @@ TReleaseCandidate MapRelease(const QJsonObject& release, const QString& discId, 
     const int position = medium.value(QLatin1String("position")).toInt();
     album.discNumber.value = QString::number(position > 0 ? position : chosen + 1);
     album.discTotal.value = QString::number(media.size());
+    album.media.value = medium.value(QLatin1String("format")).toString();
+    album.discSubtitle.value = medium.value(QLatin1String("title")).toString();
     const QJsonArray tracks = medium.value(QLatin1String("tracks")).toArray();
     for (qsizetype i = 0; i < tracks.size(); ++i) {
         candidate.metadata.tracks.append(

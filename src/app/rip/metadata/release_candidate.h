@@ -19,6 +19,7 @@ struct TReleaseCandidate {
     QString barcode;
     int trackCount = 0; // of the medium that matches the disc
     bool hasFrontCover = false;
+    QString note; // "按时长近似匹配" for a gnudb entry matched by track lengths only
     TDiscMetadata metadata;
 };
 

@@ -91,7 +91,7 @@ TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer)
     return parsed;
 }
 
-TDiscMetadata ParseXmcd(const QString& entry, const QString& category)
+TDiscMetadata ParseXmcd(const QString& entry)
 {
     // Repeated keys are one value split over lines; join before unescaping so
     // an escape cut at a line end still reads right.
@@ -117,8 +117,6 @@ TDiscMetadata ParseXmcd(const QString& entry, const QString& category)
     album.album.value = albumTitle;
     album.date.value = Unescape(values.value("DYEAR")).trimmed();
     album.genre.value = Unescape(values.value("DGENRE")).trimmed();
-    if (album.genre.value.isEmpty())
-        album.genre.value = category;
     album.comment.value = Unescape(values.value("EXTD")).trimmed();
     if (album.date.value.isEmpty()) {
         // Older entries keep the year in the extended text as "YEAR: 1999".
@@ -136,6 +134,8 @@ TDiscMetadata ParseXmcd(const QString& entry, const QString& category)
             trackCount = qMax(trackCount, qMin(match.captured(1).toInt() + 1, kMaxTracks));
     }
     const bool compilation = IsVariousArtists(albumArtist);
+    if (compilation)
+        album.compilation.value = QStringLiteral("1");
     for (int i = 0; i < trackCount; ++i) {
         TTrackMetadata track;
         track.number = i + 1;
@@ -154,7 +154,7 @@ TDiscMetadata ParseXmcd(const QString& entry, const QString& category)
     return metadata;
 }
 
-TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer, const QString& category)
+TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer)
 {
     TXmcdEntry entry;
     const QString text = QString::fromUtf8(answer);
@@ -169,7 +169,7 @@ TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer, const QString& category
     const QRegularExpressionMatch match = end.match(body);
     if (match.hasMatch())
         body.truncate(match.capturedStart());
-    entry.metadata = ParseXmcd(body, category);
+    entry.metadata = ParseXmcd(body);
     entry.valid = !entry.metadata.album.album.value.isEmpty() || !entry.metadata.tracks.isEmpty();
     return entry;
 }

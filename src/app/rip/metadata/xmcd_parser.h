@@ -20,6 +20,7 @@ struct TCddbMatch {
 struct TCddbQueryAnswer {
     int code = 0; // 200 one match, 210/211 several, 202 none, else a failure; 0 = unreadable
     QList<TCddbMatch> matches;
+    bool Inexact() const { return code == 211; } // matched by track lengths only
 };
 
 TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer);
@@ -31,10 +32,12 @@ struct TXmcdEntry {
 };
 
 // The answer to "cddb read": status line, then the entry up to a "." line.
-// category is the genre when the entry has no DGENRE.
-TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer, const QString& category = {});
+// The category ("data", "misc") is the server's filing, not a genre: an entry
+// without DGENRE has no genre.
+TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer);
 
 // Just the entry's KEY=value lines (no status line), for files and tests.
-TDiscMetadata ParseXmcd(const QString& entry, const QString& category = {});
+// "Various" as the artist makes the album a compilation.
+TDiscMetadata ParseXmcd(const QString& entry);
 
 } // namespace sonfeld::app::metadata

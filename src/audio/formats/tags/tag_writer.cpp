@@ -21,7 +21,13 @@ bool TrackTags::Empty() const
            musicBrainzAlbumId.empty() && musicBrainzReleaseTrackId.empty() &&
            musicBrainzRecordingId.empty() && musicBrainzArtistId.empty() &&
            musicBrainzAlbumArtistId.empty() && musicBrainzDiscId.empty() && label.empty() &&
-           catalogNumber.empty() && barcode.empty() && comment.empty() && cover.empty();
+           catalogNumber.empty() && barcode.empty() && comment.empty() && cover.empty() &&
+           artists.empty() && artistSort.empty() && albumArtistSort.empty() && composer.empty() &&
+           musicBrainzReleaseGroupId.empty() && releaseCountry.empty() && releaseStatus.empty() &&
+           releaseType.empty() && media.empty() && discSubtitle.empty() && originalDate.empty() &&
+           script.empty() && !compilation && replayGainTrackGain.empty() &&
+           replayGainTrackPeak.empty() && replayGainAlbumGain.empty() &&
+           replayGainAlbumPeak.empty();
 }
 
 namespace {
@@ -54,6 +60,24 @@ SonfeldTrackTags ToC(const TrackTags& t)
     c.catalogNumber = t.catalogNumber.c_str();
     c.barcode = t.barcode.c_str();
     c.comment = t.comment.c_str();
+    c.artists = t.artists.c_str();
+    c.artistSort = t.artistSort.c_str();
+    c.albumArtistSort = t.albumArtistSort.c_str();
+    c.composer = t.composer.c_str();
+    c.musicBrainzReleaseGroupId = t.musicBrainzReleaseGroupId.c_str();
+    c.releaseCountry = t.releaseCountry.c_str();
+    c.releaseStatus = t.releaseStatus.c_str();
+    c.releaseType = t.releaseType.c_str();
+    c.media = t.media.c_str();
+    c.discSubtitle = t.discSubtitle.c_str();
+    c.originalDate = t.originalDate.c_str();
+    c.script = t.script.c_str();
+    c.compilation = t.compilation ? 1 : 0;
+    c.id3Version = t.id3Version;
+    c.replayGainTrackGain = t.replayGainTrackGain.c_str();
+    c.replayGainTrackPeak = t.replayGainTrackPeak.c_str();
+    c.replayGainAlbumGain = t.replayGainAlbumGain.c_str();
+    c.replayGainAlbumPeak = t.replayGainAlbumPeak.c_str();
     return c;
 }
 

@@ -165,6 +165,45 @@ TEST_F(MetadataLookupTest, GnudbAnswersWhenMusicBrainzHasNothing)
     EXPECT_EQ(server_.RequestedTargets().size(), 4);
 }
 
+TEST_F(MetadataLookupTest, SeveralOrInexactGnudbMatchesAreOfferedAsChoices)
+{
+    server_.Serve(kExactTarget, Json(kNotFound, 404));
+    server_.Serve(kTocTarget, Json(R"({"release-count":0,"release-offset":0,"releases":[]})"));
+    const QByteArray readRock =
+        "/~cddb/cddb.cgi?cmd=cddb+read+rock+0c000604&hello=ada+example.org+Sonfeld+0.1&proto=6";
+    server_.Serve(kGnudbRead, Text(test::GnudbEntry()));
+    server_.Serve(readRock, Text("210 rock 0c000604\r\nDTITLE=Various / 别的\r\nDGENRE=\r\n"
+                                 "TTITLE0=甲 / 一\r\n.\r\n"));
+    for (const int code : {210, 211}) {
+        SCOPED_TRACE(code);
+        server_.Serve(kGnudbQuery,
+                      Text(QByteArray::number(code) + " several\r\nmisc 0c000603 A / B\r\n"
+                                                      "rock 0c000604 Various / 别的\r\n.\r\n"));
+        const TLookupResult result = Run(Request());
+        EXPECT_EQ(result.status, TLookupStatus::Found);
+        ASSERT_EQ(result.candidates.size(), 2);
+        EXPECT_EQ(result.chosenIndex, 0);
+        EXPECT_EQ(result.message, QStringLiteral("gnudb 找到 2 个条目，已用第 1 个"));
+        EXPECT_EQ(result.metadata.album.album.value, QStringLiteral("海港之光"));
+        const TReleaseCandidate& second = result.candidates[1];
+        EXPECT_EQ(second.title, QStringLiteral("别的"));
+        EXPECT_EQ(second.note, code == 211 ? QStringLiteral("按时长近似匹配") : QString());
+        EXPECT_EQ(second.metadata.album.compilation.value, QStringLiteral("1"));
+        EXPECT_TRUE(second.metadata.album.genre.value.isEmpty()); // not the category "rock"
+        // A remembered choice is applied.
+        TLookupRequest again = Request();
+        again.chosenReleaseId = second.releaseId;
+        const TLookupResult chosen = Run(again);
+        EXPECT_EQ(chosen.chosenIndex, 1);
+        EXPECT_EQ(chosen.metadata.album.album.value, QStringLiteral("别的"));
+    }
+    // One inexact match alone is applied, and says so.
+    server_.Serve(kGnudbQuery, Text("211 close\r\nmisc 0c000603 A / B\r\n.\r\n"));
+    const TLookupResult one = Run(Request());
+    EXPECT_EQ(one.candidates.size(), 1);
+    EXPECT_EQ(one.message, QStringLiteral("已从 gnudb 取得名称（按时长近似匹配）"));
+}
+
 TEST_F(MetadataLookupTest, CdTextWhenNoServiceKnowsTheDisc)
 {
     server_.Serve(kExactTarget, Json(kNotFound, 404));

@@ -29,8 +29,10 @@ TEST(MusicBrainzMappingTest, MapsTheReleaseAndTheMediumOfTheDisc)
     EXPECT_EQ(disc.album.discTotal.value, QStringLiteral("2"));
     EXPECT_EQ(disc.album.releaseGroupId.value,
               QStringLiteral("60000000-0000-4000-8000-000000000001"));
+    // Every artist of a credit, one per line.
     EXPECT_EQ(disc.album.albumArtistId.value,
-              QStringLiteral("40000000-0000-4000-8000-00000000000a"));
+              QStringLiteral("40000000-0000-4000-8000-00000000000a\n"
+                             "40000000-0000-4000-8000-00000000000c"));
     ASSERT_EQ(disc.tracks.size(), 3);
     EXPECT_EQ(disc.tracks[0].title.value, QStringLiteral("低潮 a2"));
     EXPECT_EQ(disc.tracks[0].isrc.value, QStringLiteral("XXZZZ0100001"));
@@ -38,7 +40,9 @@ TEST(MusicBrainzMappingTest, MapsTheReleaseAndTheMediumOfTheDisc)
     EXPECT_EQ(disc.tracks[0].releaseTrackId.value, QStringLiteral("20000000-0000-4000-8000-a201"));
     EXPECT_EQ(disc.tracks[1].artist.value, QStringLiteral("Zoë Ñandú feat. 潮汐"));
     EXPECT_EQ(disc.tracks[1].artistId.value,
-              QStringLiteral("40000000-0000-4000-8000-00000000000b"));
+              QStringLiteral("40000000-0000-4000-8000-00000000000b\n"
+                             "40000000-0000-4000-8000-00000000000c"));
+    EXPECT_EQ(disc.tracks[1].artists.value, QStringLiteral("Zoë Ñandú\n潮汐"));
     EXPECT_TRUE(disc.tracks[1].isrc.value.isEmpty());
     // No credit on the track: the release's.
     EXPECT_EQ(disc.tracks[2].artist.value, QStringLiteral("北方的艾达 & 潮汐"));

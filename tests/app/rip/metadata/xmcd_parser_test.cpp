@@ -8,7 +8,7 @@ namespace {
 
 TEST(XmcdParserTest, ReadsTheEntryWithContinuationsAndEscapes)
 {
-    const TXmcdEntry entry = ParseCddbReadAnswer(test::GnudbEntry(), QStringLiteral("misc"));
+    const TXmcdEntry entry = ParseCddbReadAnswer(test::GnudbEntry());
     EXPECT_EQ(entry.code, 210);
     ASSERT_TRUE(entry.valid);
     const TDiscMetadata& disc = entry.metadata;
@@ -31,11 +31,12 @@ TEST(XmcdParserTest, CompilationsSplitTrackArtistsAndOldEntriesKeepTheYearInExtd
                                                         "TTITLE0=甲 / 第一首\n"
                                                         "TTITLE1=No Artist Here\n"
                                                         "EXTD=YEAR: 1998 ID3G: 12\n"
-                                                        "TTITLE1=\\\\ end\n"),
-                                         QStringLiteral("rock"));
+                                                        "TTITLE1=\\\\ end\n"));
     EXPECT_EQ(disc.album.albumArtist.value, QStringLiteral("Various"));
+    EXPECT_EQ(disc.album.compilation.value, QStringLiteral("1"));
     EXPECT_EQ(disc.album.date.value, QStringLiteral("1998"));
-    EXPECT_EQ(disc.album.genre.value, QStringLiteral("rock"));
+    // No DGENRE: no genre, whatever category the server files the entry under.
+    EXPECT_TRUE(disc.album.genre.value.isEmpty());
     ASSERT_EQ(disc.tracks.size(), 2);
     EXPECT_EQ(disc.tracks[0].artist.value, QStringLiteral("甲"));
     EXPECT_EQ(disc.tracks[0].title.value, QStringLiteral("第一首"));
@@ -45,6 +46,7 @@ TEST(XmcdParserTest, CompilationsSplitTrackArtistsAndOldEntriesKeepTheYearInExtd
     const TDiscMetadata plain = ParseXmcd(QStringLiteral("DTITLE=Solo\nTTITLE0=A/B"));
     EXPECT_EQ(plain.album.albumArtist.value, QStringLiteral("Solo"));
     EXPECT_EQ(plain.album.album.value, QStringLiteral("Solo"));
+    EXPECT_TRUE(plain.album.compilation.value.isEmpty());
     EXPECT_EQ(plain.tracks.value(0).title.value, QStringLiteral("A/B"));
 }
 

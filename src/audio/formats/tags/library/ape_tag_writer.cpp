@@ -1,4 +1,6 @@
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <taglib/apefile.h>
 #include <taglib/apeitem.h>
@@ -37,30 +39,56 @@ void WriteApeTags(const std::string& path, const TrackFields& f)
     TagLib::APE::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
     RequireValid(file, "APE");
     TagLib::APE::Tag& tag = *file.APETag(true);
-    const std::pair<const char*, std::string> items[] = {
-        {"Title", f.title},
-        {"Artist", f.artist},
-        {"Album Artist", f.albumArtist},
-        {"Album", f.album},
-        {"Track", NumberText(f.trackNumber, f.trackTotal)},
-        {"Disc", NumberText(f.discNumber, f.discTotal)},
-        {"Year", f.date},
-        {"Genre", f.genre},
-        {"ISRC", f.isrc},
-        {"MUSICBRAINZ_ALBUMID", f.musicBrainzAlbumId},
-        {"MUSICBRAINZ_RELEASETRACKID", f.musicBrainzReleaseTrackId},
-        {"MUSICBRAINZ_TRACKID", f.musicBrainzRecordingId},
-        {"MUSICBRAINZ_ARTISTID", f.musicBrainzArtistId},
-        {"MUSICBRAINZ_ALBUMARTISTID", f.musicBrainzAlbumArtistId},
-        {"MUSICBRAINZ_DISCID", f.musicBrainzDiscId},
-        {"Label", f.label},
-        {"CatalogNumber", f.catalogNumber},
-        {"Barcode", f.barcode},
-        {"Comment", f.comment},
+    auto one = [](const std::string& value) {
+        return value.empty() ? std::vector<std::string>() : std::vector<std::string>{value};
     };
-    for (const auto& [key, value] : items)
-        if (!value.empty())
-            tag.addValue(key, Utf8(value), true);
+    const std::pair<const char*, std::vector<std::string>> items[] = {
+        {"Title", one(f.title)},
+        {"Artist", one(f.artist)},
+        {"Artists", f.artists},
+        {"ArtistSort", one(f.artistSort)},
+        {"Album Artist", one(f.albumArtist)},
+        {"AlbumArtistSort", one(f.albumArtistSort)},
+        {"Album", one(f.album)},
+        {"Composer", one(f.composer)},
+        {"Track", one(NumberText(f.trackNumber, f.trackTotal))},
+        {"Disc", one(NumberText(f.discNumber, f.discTotal))},
+        {"DiscSubtitle", one(f.discSubtitle)},
+        {"Media", one(f.media)},
+        {"Year", one(f.date)},
+        {"OriginalDate", one(f.originalDate)},
+        {"Genre", one(f.genre)},
+        {"ISRC", f.isrcs},
+        {"Compilation", one(f.compilation ? "1" : "")},
+        {"RELEASECOUNTRY", one(f.releaseCountry)},
+        {"MUSICBRAINZ_ALBUMSTATUS", one(f.releaseStatus)},
+        {"MUSICBRAINZ_ALBUMTYPE", f.releaseType},
+        {"Script", one(f.script)},
+        {"MUSICBRAINZ_ALBUMID", one(f.musicBrainzAlbumId)},
+        {"MUSICBRAINZ_RELEASEGROUPID", one(f.musicBrainzReleaseGroupId)},
+        {"MUSICBRAINZ_RELEASETRACKID", one(f.musicBrainzReleaseTrackId)},
+        {"MUSICBRAINZ_TRACKID", one(f.musicBrainzRecordingId)},
+        {"MUSICBRAINZ_ARTISTID", f.artistIds},
+        {"MUSICBRAINZ_ALBUMARTISTID", f.albumArtistIds},
+        {"MUSICBRAINZ_DISCID", one(f.musicBrainzDiscId)},
+        {"Label", one(f.label)},
+        {"CatalogNumber", one(f.catalogNumber)},
+        {"Barcode", one(f.barcode)},
+        {"Comment", one(f.comment)},
+        {"REPLAYGAIN_TRACK_GAIN", one(f.replayGainTrackGain)},
+        {"REPLAYGAIN_TRACK_PEAK", one(f.replayGainTrackPeak)},
+        {"REPLAYGAIN_ALBUM_GAIN", one(f.replayGainAlbumGain)},
+        {"REPLAYGAIN_ALBUM_PEAK", one(f.replayGainAlbumPeak)},
+    };
+    // Several values make one item holding a list.
+    for (const auto& [key, values] : items) {
+        if (values.empty())
+            continue;
+        TagLib::StringList list;
+        for (const std::string& value : values)
+            list.append(Utf8(value));
+        tag.setItem(key, TagLib::APE::Item(key, list));
+    }
     if (!f.cover.empty())
         tag.setItem(kFrontCoverKey, FrontCoverItem(f));
     RequireSaved(file.save());

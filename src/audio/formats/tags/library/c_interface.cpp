@@ -28,10 +28,10 @@ int Fail(int code, const char* text, char* message, std::size_t messageSize)
     return code;
 }
 
-void ForgetPast(const char*& field, std::size_t offset, std::size_t givenSize)
+template <typename T> void ForgetPast(T& field, std::size_t offset, std::size_t givenSize)
 {
     if (offset + sizeof(field) > givenSize)
-        field = nullptr;
+        field = T{};
 }
 
 } // namespace
@@ -60,6 +60,26 @@ SONFELD_TAGS_EXPORT int SONFELD_TAGS_CALL sonfeld_tags_write(const char* path,
     ForgetPast(known.catalogNumber, offsetof(SonfeldTrackTags, catalogNumber), given);
     ForgetPast(known.barcode, offsetof(SonfeldTrackTags, barcode), given);
     ForgetPast(known.comment, offsetof(SonfeldTrackTags, comment), given);
+#define SONFELD_FORGET_PAST(field) ForgetPast(known.field, offsetof(SonfeldTrackTags, field), given)
+    SONFELD_FORGET_PAST(artists);
+    SONFELD_FORGET_PAST(artistSort);
+    SONFELD_FORGET_PAST(albumArtistSort);
+    SONFELD_FORGET_PAST(composer);
+    SONFELD_FORGET_PAST(musicBrainzReleaseGroupId);
+    SONFELD_FORGET_PAST(releaseCountry);
+    SONFELD_FORGET_PAST(releaseStatus);
+    SONFELD_FORGET_PAST(releaseType);
+    SONFELD_FORGET_PAST(media);
+    SONFELD_FORGET_PAST(discSubtitle);
+    SONFELD_FORGET_PAST(originalDate);
+    SONFELD_FORGET_PAST(script);
+    SONFELD_FORGET_PAST(compilation);
+    SONFELD_FORGET_PAST(id3Version);
+    SONFELD_FORGET_PAST(replayGainTrackGain);
+    SONFELD_FORGET_PAST(replayGainTrackPeak);
+    SONFELD_FORGET_PAST(replayGainAlbumGain);
+    SONFELD_FORGET_PAST(replayGainAlbumPeak);
+#undef SONFELD_FORGET_PAST
     try {
         sonfeld::tags::TagFile(path, sonfeld::tags::FieldsFromC(known));
         return SONFELD_TAGS_OK;

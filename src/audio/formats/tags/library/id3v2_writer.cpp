@@ -1,7 +1,9 @@
 #include "id3v2_writer.h"
 
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
@@ -25,21 +27,50 @@ TagLib::ByteVector Bytes(const std::string& text)
     return TagLib::ByteVector(text.data(), static_cast<unsigned int>(text.size()));
 }
 
-void SetText(Tag& tag, const char* frameId, const std::string& value)
+// Several values: separate strings in ID3v2.4, one text joined with " / " in
+// ID3v2.3, which has no separator of its own.
+TagLib::StringList Values(const std::vector<std::string>& values, int version)
 {
-    if (value.empty())
+    TagLib::StringList list;
+    if (version == 3) {
+        std::string joined;
+        for (const std::string& value : values)
+            joined += (joined.empty() ? "" : " / ") + value;
+        list.append(Utf8(joined));
+        return list;
+    }
+    for (const std::string& value : values)
+        list.append(Utf8(value));
+    return list;
+}
+
+std::vector<std::string> One(const std::string& value)
+{
+    return value.empty() ? std::vector<std::string>() : std::vector<std::string>{value};
+}
+
+// UTF-8 frames become UTF-16 when TagLib renders ID3v2.3.
+void SetText(Tag& tag, const char* frameId, const std::vector<std::string>& values, int version)
+{
+    if (values.empty())
         return;
     tag.removeFrames(frameId);
     auto frame =
         std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(frameId, TagLib::String::UTF8);
-    frame->setText(Utf8(value));
+    frame->setText(Values(values, version));
     tag.addFrame(frame.release());
 }
 
-// Descriptions are compared without case: other writers spell them upper-case.
-void SetUserText(Tag& tag, const char* description, const std::string& value)
+void SetText(Tag& tag, const char* frameId, const std::string& value)
 {
-    if (value.empty())
+    SetText(tag, frameId, One(value), 4);
+}
+
+// Descriptions are compared without case: other writers spell them upper-case.
+void SetUserText(Tag& tag, const char* description, const std::vector<std::string>& values,
+                 int version)
+{
+    if (values.empty())
         return;
     const TagLib::String wanted = TagLib::String(description).upper();
     const TagLib::ID3v2::FrameList existing = tag.frameList("TXXX");
@@ -49,8 +80,13 @@ void SetUserText(Tag& tag, const char* description, const std::string& value)
             tag.removeFrame(frame, true);
     }
     auto frame = std::make_unique<TagLib::ID3v2::UserTextIdentificationFrame>(
-        description, TagLib::StringList(Utf8(value)), TagLib::String::UTF8);
+        description, Values(values, version), TagLib::String::UTF8);
     tag.addFrame(frame.release());
+}
+
+void SetUserText(Tag& tag, const char* description, const std::string& value)
+{
+    SetUserText(tag, description, One(value), 4);
 }
 
 // The plain comment, the one without a description; comments other
@@ -116,15 +152,34 @@ void FillId3v2Tag(Tag& tag, const TrackFields& f)
     SetText(tag, "TPOS", NumberText(f.discNumber, f.discTotal));
     SetText(tag, "TDRC", f.date);
     SetText(tag, "TCON", f.genre);
-    SetText(tag, "TSRC", f.isrc);
+    const int v = f.id3Version;
+    SetText(tag, "TSRC", f.isrcs, v);
+    SetText(tag, "TSOP", f.artistSort);
+    SetText(tag, "TSO2", f.albumArtistSort);
+    SetText(tag, "TCOM", f.composer);
+    SetText(tag, "TMED", f.media);
+    SetText(tag, "TSST", f.discSubtitle);
+    SetText(tag, "TDOR", f.originalDate);
+    SetText(tag, "TCMP", f.compilation ? "1" : "");
+    SetUserText(tag, "ARTISTS", f.artists, v);
+    SetUserText(tag, "SCRIPT", f.script);
+    SetUserText(tag, "MusicBrainz Album Release Country", f.releaseCountry);
+    SetUserText(tag, "MusicBrainz Album Status", f.releaseStatus);
+    SetUserText(tag, "MusicBrainz Album Type", f.releaseType, v);
     SetUserText(tag, "MusicBrainz Album Id", f.musicBrainzAlbumId);
+    SetUserText(tag, "MusicBrainz Release Group Id", f.musicBrainzReleaseGroupId);
     SetUserText(tag, "MusicBrainz Release Track Id", f.musicBrainzReleaseTrackId);
-    SetUserText(tag, "MusicBrainz Artist Id", f.musicBrainzArtistId);
-    SetUserText(tag, "MusicBrainz Album Artist Id", f.musicBrainzAlbumArtistId);
+    SetUserText(tag, "MusicBrainz Artist Id", f.artistIds, v);
+    SetUserText(tag, "MusicBrainz Album Artist Id", f.albumArtistIds, v);
     SetUserText(tag, "MusicBrainz Disc Id", f.musicBrainzDiscId);
     SetText(tag, "TPUB", f.label);
     SetUserText(tag, "CATALOGNUMBER", f.catalogNumber);
     SetUserText(tag, "BARCODE", f.barcode);
+    // Lower-case, as the players that read ReplayGain from ID3 look for it.
+    SetUserText(tag, "replaygain_track_gain", f.replayGainTrackGain);
+    SetUserText(tag, "replaygain_track_peak", f.replayGainTrackPeak);
+    SetUserText(tag, "replaygain_album_gain", f.replayGainAlbumGain);
+    SetUserText(tag, "replaygain_album_peak", f.replayGainAlbumPeak);
     SetComment(tag, f.comment);
     SetRecordingId(tag, f.musicBrainzRecordingId);
     SetFrontCover(tag, f);

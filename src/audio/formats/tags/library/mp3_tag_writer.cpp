@@ -26,7 +26,8 @@ void WriteMp3Tags(const std::string& path, const TrackFields& fields)
     FillId3v2Tag(*file.ID3v2Tag(true), fields);
     // ID3v1 is left as the encoder wrote it: it holds Latin-1 only, and
     // copying these texts into it would mangle every other script.
-    RequireSaved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
+    RequireSaved(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
+                           fields.id3Version == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4,
                            TagLib::File::DoNotDuplicate));
 }
 

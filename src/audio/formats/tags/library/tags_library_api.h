@@ -35,6 +35,7 @@ enum SonfeldTagsResult {
 };
 
 // Texts are zero-terminated UTF-8; a null or empty text is not written.
+// Fields marked "lines" may hold several values, one per line.
 // Numbers of 0 are not written; a total without its number is not written.
 struct SonfeldTrackTags {
     uint32_t structSize; // sizeof(struct SonfeldTrackTags), so the layout can grow
@@ -44,7 +45,7 @@ struct SonfeldTrackTags {
     const char* albumArtist;
     const char* date; // yyyy or yyyy-mm-dd
     const char* genre;
-    const char* isrc;
+    const char* isrc; // lines
     int32_t trackNumber;
     int32_t trackTotal;
     int32_t discNumber;
@@ -52,8 +53,8 @@ struct SonfeldTrackTags {
     const char* musicBrainzAlbumId; // the release
     const char* musicBrainzReleaseTrackId;
     const char* musicBrainzRecordingId;
-    const char* musicBrainzArtistId;
-    const char* musicBrainzAlbumArtistId;
+    const char* musicBrainzArtistId;      // lines
+    const char* musicBrainzAlbumArtistId; // lines
     const char* musicBrainzDiscId;
     const uint8_t* cover; // front cover, JPEG or PNG bytes
     size_t coverSize;
@@ -63,6 +64,25 @@ struct SonfeldTrackTags {
     const char* catalogNumber;
     const char* barcode;
     const char* comment;
+    // Added later again, under the same rule.
+    const char* artists; // lines
+    const char* artistSort;
+    const char* albumArtistSort;
+    const char* composer;
+    const char* musicBrainzReleaseGroupId;
+    const char* releaseCountry;
+    const char* releaseStatus;
+    const char* releaseType; // lines
+    const char* media;
+    const char* discSubtitle;
+    const char* originalDate;
+    const char* script;
+    int32_t compilation; // 1: an album of various artists
+    int32_t id3Version;  // 3 or 4; 0: 4
+    const char* replayGainTrackGain;
+    const char* replayGainTrackPeak;
+    const char* replayGainAlbumGain;
+    const char* replayGainAlbumPeak;
 };
 
 // The structSize of the first layout, which ended with coverMimeType: the

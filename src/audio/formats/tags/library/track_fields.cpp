@@ -90,7 +90,86 @@ std::string CoverMimeType(const std::vector<std::uint8_t>& cover, const std::str
     return detected;
 }
 
+std::uint32_t BigEndian(const std::vector<std::uint8_t>& b, std::size_t at, int bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | b[at + static_cast<std::size_t>(i)];
+    return value;
+}
+
+// Width, height and bits per pixel from a PNG's IHDR chunk.
+void PngSize(const std::vector<std::uint8_t>& png, TrackFields& f)
+{
+    if (png.size() < 29 || std::memcmp(png.data() + 12, "IHDR", 4) != 0)
+        return;
+    const int bitDepth = png[24];
+    int channels = 0;
+    switch (png[25]) {
+    case 0: channels = 1; break; // grey
+    case 2: channels = 3; break; // RGB
+    case 3: channels = 1; break; // palette: the depth of an index
+    case 4: channels = 2; break; // grey and alpha
+    case 6: channels = 4; break; // RGBA
+    default: return;
+    }
+    f.coverWidth = static_cast<int>(BigEndian(png, 16, 4) & 0x7FFFFFFF);
+    f.coverHeight = static_cast<int>(BigEndian(png, 20, 4) & 0x7FFFFFFF);
+    f.coverDepth = bitDepth * channels;
+}
+
+// Width, height and bits per pixel from a JPEG's start-of-frame segment.
+void JpegSize(const std::vector<std::uint8_t>& jpeg, TrackFields& f)
+{
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size()) {
+        if (jpeg[at] != 0xFF)
+            return;
+        const std::uint8_t marker = jpeg[at + 1];
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) // end, or the scan: no frame header came
+            return;
+        const std::size_t length = BigEndian(jpeg, at + 2, 2);
+        const bool startOfFrame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (startOfFrame) {
+            if (length < 8 || at + 10 > jpeg.size())
+                return;
+            f.coverDepth = jpeg[at + 4] * jpeg[at + 9];
+            f.coverHeight = static_cast<int>(BigEndian(jpeg, at + 5, 2));
+            f.coverWidth = static_cast<int>(BigEndian(jpeg, at + 7, 2));
+            return;
+        }
+        at += 2 + length;
+    }
+}
+
 } // namespace
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
 
 TrackFields FieldsFromC(const SonfeldTrackTags& tags)
 {
@@ -121,7 +200,35 @@ TrackFields FieldsFromC(const SonfeldTrackTags& tags)
             throw TagError(SONFELD_TAGS_INVALID_ARGUMENT, "The cover image has no bytes.");
         f.cover.assign(tags.cover, tags.cover + tags.coverSize);
         f.coverMimeType = CoverMimeType(f.cover, Text(tags.coverMimeType, "cover type"));
+        if (f.coverMimeType == "image/png")
+            PngSize(f.cover, f);
+        else
+            JpegSize(f.cover, f);
     }
+    f.artists = Lines(Text(tags.artists, "artists"));
+    f.artistSort = Text(tags.artistSort, "artist sort name");
+    f.albumArtistSort = Text(tags.albumArtistSort, "album artist sort name");
+    f.composer = Text(tags.composer, "composer");
+    f.musicBrainzReleaseGroupId =
+        Text(tags.musicBrainzReleaseGroupId, "MusicBrainz release group id");
+    f.releaseCountry = Text(tags.releaseCountry, "release country");
+    f.releaseStatus = Text(tags.releaseStatus, "release status");
+    f.releaseType = Lines(Text(tags.releaseType, "release type"));
+    f.media = Text(tags.media, "medium format");
+    f.discSubtitle = Text(tags.discSubtitle, "disc subtitle");
+    f.originalDate = Text(tags.originalDate, "original date");
+    f.script = Text(tags.script, "script");
+    f.compilation = tags.compilation != 0;
+    if (tags.id3Version != 0 && tags.id3Version != 3 && tags.id3Version != 4)
+        throw TagError(SONFELD_TAGS_INVALID_ARGUMENT, "The ID3v2 version must be 3 or 4.");
+    f.id3Version = tags.id3Version == 3 ? 3 : 4;
+    f.replayGainTrackGain = Text(tags.replayGainTrackGain, "ReplayGain track gain");
+    f.replayGainTrackPeak = Text(tags.replayGainTrackPeak, "ReplayGain track peak");
+    f.replayGainAlbumGain = Text(tags.replayGainAlbumGain, "ReplayGain album gain");
+    f.replayGainAlbumPeak = Text(tags.replayGainAlbumPeak, "ReplayGain album peak");
+    f.isrcs = Lines(f.isrc);
+    f.artistIds = Lines(f.musicBrainzArtistId);
+    f.albumArtistIds = Lines(f.musicBrainzAlbumArtistId);
     return f;
 }
 

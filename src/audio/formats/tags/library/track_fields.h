@@ -34,6 +34,30 @@ struct TrackFields {
     std::string comment;
     std::vector<std::uint8_t> cover;
     std::string coverMimeType; // always set when cover is not empty
+    int coverWidth = 0;        // from the image's header; 0 when not known
+    int coverHeight = 0;
+    int coverDepth = 0; // bits per pixel
+    std::vector<std::string> artists;
+    std::string artistSort;
+    std::string albumArtistSort;
+    std::string composer;
+    std::string musicBrainzReleaseGroupId;
+    std::string releaseCountry;
+    std::string releaseStatus;
+    std::vector<std::string> releaseType;
+    std::string media;
+    std::string discSubtitle;
+    std::string originalDate;
+    std::string script;
+    bool compilation = false;
+    int id3Version = 4;
+    std::string replayGainTrackGain;
+    std::string replayGainTrackPeak;
+    std::string replayGainAlbumGain;
+    std::string replayGainAlbumPeak;
+    std::vector<std::string> isrcs; // every value of isrc
+    std::vector<std::string> artistIds;
+    std::vector<std::string> albumArtistIds;
 };
 
 // A failure with the code the C interface returns.
@@ -52,6 +76,9 @@ TrackFields FieldsFromC(const SonfeldTrackTags& tags);
 
 // "n" or "n/N"; empty when n is 0.
 std::string NumberText(int number, int total);
+// The values of a "lines" text: one per line, blank lines left out.
+std::vector<std::string> Lines(const std::string& text);
+
 // The number alone; empty when it is 0.
 std::string NumberOnly(int number);
 

@@ -1,7 +1,9 @@
 #include "format_writers.h"
 
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
@@ -16,34 +18,60 @@ namespace sonfeld::tags {
 
 namespace {
 
+std::vector<std::string> One(const std::string& value)
+{
+    return value.empty() ? std::vector<std::string>() : std::vector<std::string>{value};
+}
+
 void FillComment(TagLib::Ogg::XiphComment& comment, const TrackFields& f)
 {
-    const std::pair<const char*, std::string> fields[] = {
-        {"TITLE", f.title},
-        {"ARTIST", f.artist},
-        {"ALBUMARTIST", f.albumArtist},
-        {"ALBUM", f.album},
-        {"TRACKNUMBER", NumberOnly(f.trackNumber)},
-        {"TRACKTOTAL", f.trackNumber > 0 ? NumberOnly(f.trackTotal) : std::string()},
-        {"DISCNUMBER", NumberOnly(f.discNumber)},
-        {"DISCTOTAL", f.discNumber > 0 ? NumberOnly(f.discTotal) : std::string()},
-        {"DATE", f.date},
-        {"GENRE", f.genre},
-        {"ISRC", f.isrc},
-        {"MUSICBRAINZ_ALBUMID", f.musicBrainzAlbumId},
-        {"MUSICBRAINZ_RELEASETRACKID", f.musicBrainzReleaseTrackId},
-        {"MUSICBRAINZ_TRACKID", f.musicBrainzRecordingId},
-        {"MUSICBRAINZ_ARTISTID", f.musicBrainzArtistId},
-        {"MUSICBRAINZ_ALBUMARTISTID", f.musicBrainzAlbumArtistId},
-        {"MUSICBRAINZ_DISCID", f.musicBrainzDiscId},
-        {"LABEL", f.label},
-        {"CATALOGNUMBER", f.catalogNumber},
-        {"BARCODE", f.barcode},
-        {"COMMENT", f.comment},
+    const std::pair<const char*, std::vector<std::string>> fields[] = {
+        {"TITLE", One(f.title)},
+        {"ARTIST", One(f.artist)},
+        {"ARTISTS", f.artists},
+        {"ARTISTSORT", One(f.artistSort)},
+        {"ALBUMARTIST", One(f.albumArtist)},
+        {"ALBUMARTISTSORT", One(f.albumArtistSort)},
+        {"ALBUM", One(f.album)},
+        {"COMPOSER", One(f.composer)},
+        {"TRACKNUMBER", One(NumberOnly(f.trackNumber))},
+        {"TRACKTOTAL", One(f.trackNumber > 0 ? NumberOnly(f.trackTotal) : std::string())},
+        {"DISCNUMBER", One(NumberOnly(f.discNumber))},
+        {"DISCTOTAL", One(f.discNumber > 0 ? NumberOnly(f.discTotal) : std::string())},
+        {"DISCSUBTITLE", One(f.discSubtitle)},
+        {"MEDIA", One(f.media)},
+        {"DATE", One(f.date)},
+        {"ORIGINALDATE", One(f.originalDate)},
+        {"GENRE", One(f.genre)},
+        {"ISRC", f.isrcs},
+        {"COMPILATION", One(f.compilation ? "1" : "")},
+        {"RELEASECOUNTRY", One(f.releaseCountry)},
+        {"RELEASESTATUS", One(f.releaseStatus)},
+        {"RELEASETYPE", f.releaseType},
+        {"SCRIPT", One(f.script)},
+        {"MUSICBRAINZ_ALBUMID", One(f.musicBrainzAlbumId)},
+        {"MUSICBRAINZ_RELEASEGROUPID", One(f.musicBrainzReleaseGroupId)},
+        {"MUSICBRAINZ_RELEASETRACKID", One(f.musicBrainzReleaseTrackId)},
+        {"MUSICBRAINZ_TRACKID", One(f.musicBrainzRecordingId)},
+        {"MUSICBRAINZ_ARTISTID", f.artistIds},
+        {"MUSICBRAINZ_ALBUMARTISTID", f.albumArtistIds},
+        {"MUSICBRAINZ_DISCID", One(f.musicBrainzDiscId)},
+        {"LABEL", One(f.label)},
+        {"CATALOGNUMBER", One(f.catalogNumber)},
+        {"BARCODE", One(f.barcode)},
+        {"COMMENT", One(f.comment)},
+        {"REPLAYGAIN_TRACK_GAIN", One(f.replayGainTrackGain)},
+        {"REPLAYGAIN_TRACK_PEAK", One(f.replayGainTrackPeak)},
+        {"REPLAYGAIN_ALBUM_GAIN", One(f.replayGainAlbumGain)},
+        {"REPLAYGAIN_ALBUM_PEAK", One(f.replayGainAlbumPeak)},
     };
-    for (const auto& [key, value] : fields)
-        if (!value.empty())
-            comment.addField(key, Utf8(value), true);
+    for (const auto& [key, values] : fields) {
+        if (values.empty())
+            continue;
+        comment.removeFields(key);
+        for (const std::string& value : values)
+            comment.addField(key, Utf8(value), false);
+    }
 }
 
 std::unique_ptr<TagLib::FLAC::Picture> FrontCover(const TrackFields& f)
@@ -51,6 +79,9 @@ std::unique_ptr<TagLib::FLAC::Picture> FrontCover(const TrackFields& f)
     auto picture = std::make_unique<TagLib::FLAC::Picture>();
     picture->setType(TagLib::FLAC::Picture::FrontCover);
     picture->setMimeType(f.coverMimeType);
+    picture->setWidth(f.coverWidth);
+    picture->setHeight(f.coverHeight);
+    picture->setColorDepth(f.coverDepth);
     picture->setData(TagLib::ByteVector(reinterpret_cast<const char*>(f.cover.data()),
                                         static_cast<unsigned int>(f.cover.size())));
     return picture;

@@ -19,17 +19,18 @@ void WriteWavTags(const std::string& path, const TrackFields& fields)
     // The INFO subset common players understand; the ID3 chunk carries the rest.
     // ITRK is set by name: TagLib's own track setter writes IPRT.
     const std::pair<const char*, std::string> info[] = {
-        {"INAM", fields.title},   {"IART", fields.artist}, {"IPRD", fields.album},
-        {"ICRD", fields.date},    {"IGNR", fields.genre},  {"ITRK", NumberOnly(fields.trackNumber)},
-        {"ICMT", fields.comment},
+        {"INAM", fields.title},   {"IART", fields.artist},
+        {"IPRD", fields.album},   {"ICRD", fields.date},
+        {"IGNR", fields.genre},   {"ITRK", NumberOnly(fields.trackNumber)},
+        {"ICMT", fields.comment}, {"IMUS", fields.composer},
     };
     TagLib::RIFF::Info::Tag& infoTag = *file.InfoTag();
     for (const auto& [id, value] : info)
         if (!value.empty())
             infoTag.setFieldText(id, Utf8(value));
     FillId3v2Tag(*file.ID3v2Tag(), fields);
-    RequireSaved(
-        file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4));
+    RequireSaved(file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripNone,
+                           fields.id3Version == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4));
 }
 
 } // namespace sonfeld::tags

@@ -1,0 +1,195 @@
+#include "replay_gain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <ebur128.h>
+
+#include "audio/core/library_binding.h"
+#include "tag_writer.h"
+
+namespace sonfeld {
+
+namespace {
+
+#define SONFELD_EBUR128_ENTRY_POINTS(X)                                                            \
+    X(ebur128_init)                                                                                \
+    X(ebur128_destroy)                                                                             \
+    X(ebur128_add_frames_short)                                                                    \
+    X(ebur128_loudness_global)                                                                     \
+    X(ebur128_loudness_global_multiple)                                                            \
+    X(ebur128_sample_peak)
+
+struct Ebur128EntryPoints {
+    SONFELD_EBUR128_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
+    {
+        return SONFELD_LIBRARY_FILE("ebur128.dll", "libebur128.so.1");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        SONFELD_EBUR128_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
+    }
+};
+
+constexpr double kReferenceLoudness = -18.0; // LUFS
+
+} // namespace
+
+bool ReplayGainAvailable()
+{
+    return CurrentBinding<Ebur128EntryPoints>()->Loaded();
+}
+
+std::string ReplayGainMissingText()
+{
+    return CurrentBinding<Ebur128EntryPoints>()->NotLoadedMessage();
+}
+
+bool BindReplayGainLibrary(const std::string& fileName)
+{
+    return LoadBinding<Ebur128EntryPoints>(fileName);
+}
+
+std::string DefaultReplayGainLibrary()
+{
+    return Ebur128EntryPoints::DefaultFileName();
+}
+
+std::string GainText(double gain)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f dB", gain);
+    return text;
+}
+
+std::string PeakText(double peak)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", peak);
+    return text;
+}
+
+struct ReplayGainMeter::State {
+    std::shared_ptr<const BoundLibrary<Ebur128EntryPoints>> library; // kept loaded while measuring
+    ebur128_state* meter = nullptr;
+    unsigned channels = 0;
+    std::vector<std::uint8_t> partial; // the start of a frame the last block cut off
+    std::vector<std::int16_t> samples;
+
+    ~State()
+    {
+        if (meter != nullptr)
+            library->entry().ebur128_destroy(&meter);
+    }
+};
+
+ReplayGainMeter::ReplayGainMeter(int channels, unsigned sampleRate)
+    : state_(std::make_unique<State>())
+{
+    state_->library = CurrentBinding<Ebur128EntryPoints>();
+    state_->library->RequireLoaded();
+    state_->channels = static_cast<unsigned>(std::max(channels, 1));
+    state_->meter = state_->library->entry().ebur128_init(
+        state_->channels, sampleRate, EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
+    if (state_->meter == nullptr)
+        throw ELibraryNotLoaded("The loudness meter could not be set up.");
+}
+
+ReplayGainMeter::~ReplayGainMeter() = default;
+
+void ReplayGainMeter::Add(const void* pcm, std::size_t bytes)
+{
+    State& s = *state_;
+    const std::size_t frameBytes = 2 * s.channels;
+    const auto* in = static_cast<const std::uint8_t*>(pcm);
+    std::vector<std::uint8_t>& joined = s.partial;
+    joined.insert(joined.end(), in, in + bytes);
+    const std::size_t frames = joined.size() / frameBytes;
+    if (frames == 0)
+        return;
+    s.samples.resize(frames * s.channels);
+    for (std::size_t i = 0; i < s.samples.size(); ++i)
+        s.samples[i] = static_cast<std::int16_t>(joined[2 * i] | (joined[2 * i + 1] << 8));
+    s.library->entry().ebur128_add_frames_short(s.meter, s.samples.data(), frames);
+    joined.erase(joined.begin(), joined.begin() + static_cast<std::ptrdiff_t>(frames * frameBytes));
+}
+
+namespace {
+
+double Peak(const BoundLibrary<Ebur128EntryPoints>& library, ebur128_state* meter,
+            unsigned channels)
+{
+    double peak = 0;
+    for (unsigned c = 0; c < channels; ++c) {
+        double channelPeak = 0;
+        if (library.entry().ebur128_sample_peak(meter, c, &channelPeak) == EBUR128_SUCCESS)
+            peak = std::max(peak, channelPeak);
+    }
+    return peak;
+}
+
+ReplayGainValues Values(double loudness, double peak)
+{
+    // Silence has no loudness: -inf, which no tag can hold.
+    if (!std::isfinite(loudness))
+        return {};
+    return {kReferenceLoudness - loudness, peak, true};
+}
+
+} // namespace
+
+ReplayGainValues ReplayGainMeter::Track() const
+{
+    const State& s = *state_;
+    double loudness = 0;
+    if (s.library->entry().ebur128_loudness_global(s.meter, &loudness) != EBUR128_SUCCESS)
+        return {};
+    return Values(loudness, Peak(*s.library, s.meter, s.channels));
+}
+
+ReplayGainValues ReplayGainMeter::Album(const std::vector<const ReplayGainMeter*>& tracks)
+{
+    if (tracks.empty())
+        return {};
+    std::vector<ebur128_state*> meters;
+    double peak = 0;
+    for (const ReplayGainMeter* track : tracks) {
+        meters.push_back(track->state_->meter);
+        peak = std::max(
+            peak, Peak(*track->state_->library, track->state_->meter, track->state_->channels));
+    }
+    double loudness = 0;
+    if (tracks.front()->state_->library->entry().ebur128_loudness_global_multiple(
+            meters.data(), meters.size(), &loudness) != EBUR128_SUCCESS)
+        return {};
+    return Values(loudness, peak);
+}
+
+std::vector<std::string> WriteAlbumGain(const std::vector<std::string>& files,
+                                        const ReplayGainValues& album, int id3Version,
+                                        const std::function<void(std::size_t)>& beforeFile)
+{
+    std::vector<std::string> failures;
+    if (!album.valid)
+        return failures;
+    TrackTags tags;
+    tags.replayGainAlbumGain = GainText(album.gain);
+    tags.replayGainAlbumPeak = PeakText(album.peak);
+    tags.id3Version = id3Version;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (beforeFile)
+            beforeFile(i);
+        // The tag library writes a copy and renames it over the file.
+        const TagWriteResult result = WriteTags(files[i], tags);
+        if (!result.written)
+            failures.push_back(files[i] + ": " + result.message);
+    }
+    return failures;
+}
+
+} // namespace sonfeld
