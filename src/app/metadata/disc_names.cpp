@@ -12,18 +12,10 @@ namespace sonfeld::app::metadata {
 
 namespace {
 
-QString StoredServer(const QString& key, const QString& fallback)
+QString StoredServer(const TTextKey& key)
 {
-    const QString text = ReadSetting(key).trimmed();
-    return text.isEmpty() || text == kAbsentSetting ? fallback : text;
-}
-
-// The application's settings store, opened for one visit as every other
-// access to it is.
-QSettings OpenStore()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tessaly"),
-                     QStringLiteral("CDRip"));
+    const QString text = Read(key).trimmed();
+    return text.isEmpty() ? QString::fromUtf8(key.Default) : text;
 }
 
 TTextField& AlbumField(TAlbumMetadata& album, TDiscNames::TAlbumField field)
@@ -70,9 +62,9 @@ void CopyUserEdits(const TDiscMetadata& from, TDiscMetadata& to)
 TLookupOptions StoredLookupOptions()
 {
     TLookupOptions options;
-    options.musicBrainzServer = StoredServer(kMusicBrainzServerKey, kDefaultMusicBrainzServer);
-    options.gnudbServer = StoredServer(kGnudbServerKey, kDefaultGnudbServer);
-    options.coverArtServer = StoredServer(kCoverArtServerKey, kDefaultCoverArtServer);
+    options.musicBrainzServer = StoredServer(key::kMusicBrainzServer);
+    options.gnudbServer = StoredServer(key::kGnudbServer);
+    options.coverArtServer = StoredServer(key::kCoverArtServer);
     return options;
 }
 
@@ -97,8 +89,8 @@ void TDiscNames::SetDisc(const TDiscKey& key, const TCdText& cdText)
     if (cdText_.album.album.value.isEmpty() && cdText_.album.albumArtist.value.isEmpty() &&
         cdText_.tracks.isEmpty())
         cdText_ = {};
-    QSettings store = OpenStore();
-    if (const std::optional<TDiscMetadata> kept = TDiscMemory(store).Load(key_.StorageId()))
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    if (const std::optional<TDiscMetadata> kept = TDiscMemory(*store).Load(key_.StorageId()))
         metadata_ = *kept;
     else
         metadata_ = cdText_;
@@ -143,8 +135,8 @@ void TDiscNames::Lookup()
     request.disc = key_;
     request.current = metadata_;
     request.cdText = cdText_;
-    QSettings store = OpenStore();
-    request.chosenReleaseId = TDiscMemory(store).ChosenRelease(key_.StorageId());
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    request.chosenReleaseId = TDiscMemory(*store).ChosenRelease(key_.StorageId());
     lookupRunning_ = true;
     emit Status(QStringLiteral("正在查询光盘名称…"));
     lookup_->Start(request);
@@ -206,8 +198,8 @@ void TDiscNames::ChooseRelease(int index)
     metadata_ = ApplyCandidate(metadata_, candidates_[index], cdText_);
     chosenIndex_ = index;
     if (!forThisRunOnly_) {
-        QSettings store = OpenStore();
-        TDiscMemory(store).SaveChosenRelease(key_.StorageId(), candidates_[index].releaseId);
+        const std::unique_ptr<QSettings> store = OpenSettingsStore();
+        TDiscMemory(*store).SaveChosenRelease(key_.StorageId(), candidates_[index].releaseId);
     }
     Remember();
     emit Changed();
@@ -219,8 +211,8 @@ void TDiscNames::Forget()
     if (!HasDisc())
         return;
     {
-        QSettings store = OpenStore();
-        TDiscMemory(store).Forget(key_.StorageId());
+        const std::unique_ptr<QSettings> store = OpenSettingsStore();
+        TDiscMemory(*store).Forget(key_.StorageId());
     }
     // As when the disc was first seen: its own CD-TEXT, nothing chosen.
     // Copies: SetDisc clears the members first.
@@ -238,8 +230,8 @@ bool TDiscNames::ReleaseRemembered() const
 {
     if (!HasDisc())
         return false;
-    QSettings store = OpenStore();
-    return !TDiscMemory(store).ChosenRelease(key_.StorageId()).isEmpty();
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    return !TDiscMemory(*store).ChosenRelease(key_.StorageId()).isEmpty();
 }
 
 void TDiscNames::FetchCover()
@@ -332,10 +324,10 @@ void TDiscNames::Remember()
 {
     if (!HasDisc() || forThisRunOnly_)
         return;
-    QSettings store = OpenStore();
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
     // Data tracks count too: the names go by track number.
     const int discTracks = qMax(key_.trackCount, static_cast<int>(key_.freedbOffsets.size()));
-    TDiscMemory(store).Save(key_.StorageId(), metadata_, discTracks > 0 ? discTracks : 99);
+    TDiscMemory(*store).Save(key_.StorageId(), metadata_, discTracks > 0 ? discTracks : 99);
 }
 
 } // namespace sonfeld::app::metadata

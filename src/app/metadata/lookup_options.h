@@ -2,17 +2,17 @@
 
 #include <QString>
 
+#include "app/settings/setting_keys.h"
+
 // Where the lookups go and how they present themselves. The application keeps
-// the three base addresses as text settings under these names; each service's
-// own path is appended to them.
+// the three base addresses as text settings (key::kMusicBrainzServer,
+// key::kGnudbServer, key::kCoverArtServer); each service's own path is
+// appended to them.
 namespace sonfeld::app::metadata {
 
-inline const QString kMusicBrainzServerKey = QStringLiteral("MusicBrainzServer");
-inline const QString kDefaultMusicBrainzServer = QStringLiteral("https://musicbrainz.org");
-inline const QString kGnudbServerKey = QStringLiteral("GnudbServer");
-inline const QString kDefaultGnudbServer = QStringLiteral("https://gnudb.gnudb.org");
-inline const QString kCoverArtServerKey = QStringLiteral("CoverArtServer");
-inline const QString kDefaultCoverArtServer = QStringLiteral("https://coverartarchive.org");
+inline const QString kDefaultMusicBrainzServer = QString::fromUtf8(key::kMusicBrainzServer.Default);
+inline const QString kDefaultGnudbServer = QString::fromUtf8(key::kGnudbServer.Default);
+inline const QString kDefaultCoverArtServer = QString::fromUtf8(key::kCoverArtServer.Default);
 
 inline const QString kContactAddress = QStringLiteral("support@sonfeld.example.org");
 

@@ -12,14 +12,10 @@ QString InterfaceLanguageValue(TInterfaceLanguage language)
 
 TInterfaceLanguage StoredInterfaceLanguage()
 {
-    const QString value = Read(key::kInterfaceLanguage);
-    for (TInterfaceLanguage language : {TInterfaceLanguage::Chinese, TInterfaceLanguage::English})
-        if (value == InterfaceLanguageValue(language))
-            return language;
-    throw ESettingsError(QStringLiteral("The interface language \"%1\" is neither \"zh_CN\" nor "
-                                        "\"en\".")
-                             .arg(value)
-                             .toStdString());
+    // The key takes no other value.
+    return Read(key::kInterfaceLanguage) == InterfaceLanguageValue(TInterfaceLanguage::English)
+               ? TInterfaceLanguage::English
+               : TInterfaceLanguage::Chinese;
 }
 
 void StoreInterfaceLanguage(TInterfaceLanguage language)

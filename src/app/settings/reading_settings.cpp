@@ -1,23 +1,11 @@
 #include "reading_settings.h"
 
-#include <QUrl>
 #include <stdexcept>
 
 #include "setting_keys.h"
 #include "settings_store.h"
 
 namespace sonfeld::app {
-
-namespace {
-
-// Drive names hold spaces and slashes; the store's groups split at slashes.
-QString OffsetName(const QString& driveName)
-{
-    return QStringLiteral("ReadOffsets/") +
-           QString::fromLatin1(QUrl::toPercentEncoding(driveName.trimmed()));
-}
-
-} // namespace
 
 QString ReadingModeValue(TReadingMode mode)
 {
@@ -34,14 +22,10 @@ QString ReadingModeText(TReadingMode mode)
 
 TReadingMode StoredReadingMode()
 {
-    const QString value = Read(key::kReadingMode);
-    for (TReadingMode mode : {TReadingMode::Secure, TReadingMode::FastVerify})
-        if (value == ReadingModeValue(mode))
-            return mode;
-    throw ESettingsError(QStringLiteral("The reading mode \"%1\" is neither \"secure\" nor "
-                                        "\"fastVerify\".")
-                             .arg(value)
-                             .toStdString());
+    // The key takes no other value.
+    return Read(key::kReadingMode) == ReadingModeValue(TReadingMode::FastVerify)
+               ? TReadingMode::FastVerify
+               : TReadingMode::Secure;
 }
 
 void StoreReadingMode(TReadingMode mode)
@@ -51,7 +35,7 @@ void StoreReadingMode(TReadingMode mode)
 
 int ReadOffsetOfDrive(const QString& driveName)
 {
-    const QString text = ReadSetting(OffsetName(driveName));
+    const QString text = ReadSetting(key::kReadOffset.For(driveName));
     if (text == kAbsentSetting)
         return 0;
     bool ok = false;
@@ -69,7 +53,7 @@ void StoreReadOffsetOfDrive(const QString& driveName, int samples)
 {
     if (samples < -kMaxReadOffset || samples > kMaxReadOffset)
         throw std::invalid_argument("The read offset is out of range.");
-    WriteSetting(OffsetName(driveName), QString::number(samples));
+    WriteSetting(key::kReadOffset.For(driveName), QString::number(samples));
 }
 
 TReadingOptions StoredReadingOptions(const QString& driveName)

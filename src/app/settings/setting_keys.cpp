@@ -1,12 +1,53 @@
 #include "setting_keys.h"
 
-#include <stdexcept>
+#include <QStringList>
+#include <QUrl>
+#include <algorithm>
 
-#include "interface_language.h"
-#include "reading_settings.h"
 #include "settings_store.h"
 
 namespace sonfeld::app {
+
+namespace {
+
+// Every key, enrolled as it is constructed. A function's static, so it is
+// there before the first key, whatever the order the files start in.
+struct TAllKeys {
+    std::vector<const TFlagKey*> Flags;
+    std::vector<const TTextKey*> Texts;
+    std::vector<const TNumberKey*> Numbers;
+};
+
+TAllKeys& AllKeys()
+{
+    static TAllKeys keys;
+    return keys;
+}
+
+} // namespace
+
+TFlagKey::TFlagKey(const char* name, bool fallback) : Name(name), Default(fallback)
+{
+    AllKeys().Flags.push_back(this);
+}
+
+TTextKey::TTextKey(const char* name, const char* fallback, const char* what,
+                   std::initializer_list<const char*> choices)
+    : Name(name), Default(fallback), What(what), Choices(choices)
+{
+    AllKeys().Texts.push_back(this);
+}
+
+TNumberKey::TNumberKey(const char* name, int fallback) : Name(name), Default(fallback)
+{
+    AllKeys().Numbers.push_back(this);
+}
+
+QString TDriveKey::For(const QString& driveName) const
+{
+    return QLatin1String(Name) + QLatin1Char('/') +
+           QString::fromLatin1(QUrl::toPercentEncoding(driveName.trimmed()));
+}
 
 bool Read(const TFlagKey& key)
 {
@@ -17,7 +58,19 @@ bool Read(const TFlagKey& key)
 QString Read(const TTextKey& key)
 {
     const QString text = ReadSetting(QLatin1String(key.Name));
-    return text == kAbsentSetting ? QString::fromUtf8(key.Default) : text;
+    if (text == kAbsentSetting)
+        return QString::fromUtf8(key.Default);
+    if (key.Choices.empty() ||
+        std::any_of(key.Choices.begin(), key.Choices.end(),
+                    [&](const char* choice) { return text == QLatin1String(choice); }))
+        return text;
+    QStringList quoted;
+    for (const char* choice : key.Choices)
+        quoted << QStringLiteral("\"%1\"").arg(QLatin1String(choice));
+    throw ESettingsError(
+        QStringLiteral("The %1 \"%2\" is neither %3.")
+            .arg(QLatin1String(key.What), text, quoted.join(QStringLiteral(" nor ")))
+            .toStdString());
 }
 
 int Read(const TNumberKey& key)
@@ -28,28 +81,18 @@ int Read(const TNumberKey& key)
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
     if (!ok)
-        throw std::invalid_argument("\"" + text.toStdString() + "\" is not a decimal integer.");
+        throw ESettingsError("\"" + text.toStdString() + "\" is not a decimal integer.");
     return value;
 }
 
 void CheckStoredSettings()
 {
-    for (const TFlagKey& flag :
-         {key::kEjectCD, key::kWizard, key::kAutoCpu, key::kNoOverwrite, key::kSaveTitle,
-          key::kId3Title, key::kId3Track, key::kId3Album, key::kWriteRipLog, key::kWriteCueSheet,
-          key::kTestAndCopy, key::kAutoLookup, key::kFullTags, key::kEmbedCover,
-          key::kSequentialMode})
-        Read(flag);
-    for (const TTextKey& text :
-         {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType,
-          key::kAccurateRipServer, key::kReadingMode, key::kFileNameTemplate,
-          key::kInterfaceLanguage, key::kRecentImages})
-        Read(text);
-    Read(key::kCpuLevel);
-    Read(key::kFlacLevel);
-    Read(key::kApeLevel);
-    StoredReadingMode();
-    StoredInterfaceLanguage();
+    for (const TFlagKey* flag : AllKeys().Flags)
+        Read(*flag);
+    for (const TTextKey* text : AllKeys().Texts)
+        Read(*text);
+    for (const TNumberKey* number : AllKeys().Numbers)
+        Read(*number);
 }
 
 void Write(const TFlagKey& key, bool value)

@@ -174,6 +174,11 @@ bool IsStored(const QString& name)
     return Read(name).isValid();
 }
 
+std::unique_ptr<QSettings> OpenSettingsStore()
+{
+    return Open();
+}
+
 QString SettingsLocation()
 {
     const QString path = StoreFile();

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <stdexcept>
+
+class QSettings;
 
 // The per-user settings store: named values under organisation "Tessaly",
 // application "CDRip", in the platform's native format (the registry key
@@ -31,6 +34,11 @@ void WriteSetting(const QString& name, const QString& value);
 
 // Whether a value of that name is stored at all.
 bool IsStored(const QString& name);
+
+// The store itself, for one visit by a part that keeps a group of values of
+// its own (the memory of each disc's names); every other value goes through
+// setting_keys.h.
+std::unique_ptr<QSettings> OpenSettingsStore();
 
 // Where the store lives (a file name, or the registry key), for messages.
 QString SettingsLocation();

@@ -28,9 +28,9 @@ class DiscNamesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WriteSetting(kMusicBrainzServerKey, server_.BaseUrl());
-        WriteSetting(kGnudbServerKey, server_.BaseUrl());
-        WriteSetting(kCoverArtServerKey, server_.BaseUrl());
+        Write(key::kMusicBrainzServer, server_.BaseUrl());
+        Write(key::kGnudbServer, server_.BaseUrl());
+        Write(key::kCoverArtServer, server_.BaseUrl());
     }
 
     void Serve(const QByteArray& json)

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "app/formats/encoder_settings.h"
+#include "app/settings/reading_settings.h"
 #include "app/settings/setting_keys.h"
 #include "app/settings/settings_store.h"
 #include "settings_sandbox.h"
@@ -159,7 +160,28 @@ TEST(SettingKeysTest, KeysReadTheirDefaultsUntilAValueIsStored)
     EXPECT_EQ(Read(key::kCpuLevel), 3);
     EXPECT_TRUE(ReadFlag(QStringLiteral("ejectCD")));
     WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("abc"));
-    EXPECT_THROW(Read(key::kCpuLevel), std::invalid_argument);
+    EXPECT_THROW(Read(key::kCpuLevel), ESettingsError);
+}
+
+// Every key is checked before a rip, whichever file defines it, and a key with
+// choices takes no other value.
+TEST(SettingKeysTest, TheStoredCheckReadsEveryKey)
+{
+    SettingsSandbox sandbox;
+    EXPECT_NO_THROW(CheckStoredSettings());
+    WriteSetting(QStringLiteral("APECompressionLevel"), QStringLiteral("loud"));
+    EXPECT_THROW(CheckStoredSettings(), ESettingsError);
+    Write(key::kApeLevel, 2000);
+    WriteSetting(QStringLiteral("readingMode"), QStringLiteral("slow"));
+    try {
+        CheckStoredSettings();
+        ADD_FAILURE() << "a reading mode that is no choice passed";
+    } catch (const ESettingsError& error) {
+        EXPECT_STREQ(error.what(),
+                     "The reading mode \"slow\" is neither \"secure\" nor \"fastVerify\".");
+    }
+    StoreReadingMode(TReadingMode::Secure);
+    EXPECT_NO_THROW(CheckStoredSettings());
 }
 
 } // namespace

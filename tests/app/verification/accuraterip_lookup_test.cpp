@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "app/verification/accuraterip_report.h"
-#include "app/verification/accuraterip_server.h"
 #include "support/http/http_test_server.h"
 
 namespace sonfeld::app {
@@ -89,8 +88,6 @@ TEST(AccurateRipPathTest, FoldersComeFromTheLastDigitsOfId1)
     EXPECT_EQ(AccurateRipFilePath(enhanced),
               QStringLiteral("/9/1/4/dBAR-010-00164419-00b9f6e2-9e11600b.bin"));
     EXPECT_EQ(AccurateRipIdText(enhanced), QStringLiteral("010-00164419-00b9f6e2-9e11600b"));
-    EXPECT_EQ(kAccurateRipServerSetting, QStringLiteral("AccurateRipServer"));
-    EXPECT_EQ(kDefaultAccurateRipServer, QStringLiteral("http://www.accuraterip.com/accuraterip"));
 }
 
 TEST(AccurateRipLookupTest, KnownDiscGivesMatchAndMismatchPerTrack)
