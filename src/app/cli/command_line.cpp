@@ -16,7 +16,7 @@
 #include "app/queue/rip_queue.h"
 #include "app/text/plain_text.h"
 #include "app/text/texts.h"
-#include "app/tracks/names_on_rows.h"
+#include "app/tracks/row_names.h"
 #include "app/tracks/track_list.h"
 #include "app/tracks/track_list_model.h"
 #include "app/verification/rip_log.h"

@@ -20,7 +20,7 @@
 #include "app/queue/rip_components.h"
 #include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
-#include "app/tracks/names_on_rows.h"
+#include "app/tracks/row_names.h"
 #include "app/tracks/track_list_model.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/disc_model_reading.h"

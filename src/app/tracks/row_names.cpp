@@ -1,4 +1,4 @@
-#include "names_on_rows.h"
+#include "row_names.h"
 
 #include <QSet>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tracks/names_on_rows.h"
+#include "app/tracks/row_names.h"
 #include "app/tracks/track_list_model.h"
 
 namespace sonfeld::app {
