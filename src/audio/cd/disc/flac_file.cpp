@@ -8,21 +8,16 @@
 
 #include <FLAC/stream_decoder.h>
 
-#include "audio/core/dynamic_library.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld::disc {
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kLibFLAC = "libFLAC.dll";
-#else
-constexpr const char* kLibFLAC = "libFLAC.so.12";
-#endif
-
-// libFLAC's stream decoder, resolved by name; the header supplies types only.
-struct FlacDecoderApi {
-    DynamicLibrary library{kLibFLAC};
+// libFLAC's stream decoder, loaded at run time by file name; the header
+// supplies types only. Each file keeps the library loaded until its decoder
+// is deleted, since an image can outlive every other static at program exit.
+struct FlacDecoderEntryPoints {
     decltype(&::FLAC__stream_decoder_new) create = nullptr;
     decltype(&::FLAC__stream_decoder_delete) destroy = nullptr;
     decltype(&::FLAC__stream_decoder_init_file) initFile = nullptr;
@@ -31,43 +26,34 @@ struct FlacDecoderApi {
     decltype(&::FLAC__stream_decoder_seek_absolute) seek = nullptr;
     decltype(&::FLAC__stream_decoder_flush) flush = nullptr;
     decltype(&::FLAC__stream_decoder_get_state) state = nullptr;
-    bool ready = false;
 
-    FlacDecoderApi()
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName()
     {
-        if (!library.Loaded())
-            return;
-        create = library.Resolve<decltype(create)>("FLAC__stream_decoder_new");
-        destroy = library.Resolve<decltype(destroy)>("FLAC__stream_decoder_delete");
-        initFile = library.Resolve<decltype(initFile)>("FLAC__stream_decoder_init_file");
-        readMetadata = library.Resolve<decltype(readMetadata)>(
-            "FLAC__stream_decoder_process_until_end_of_metadata");
-        processSingle =
-            library.Resolve<decltype(processSingle)>("FLAC__stream_decoder_process_single");
-        seek = library.Resolve<decltype(seek)>("FLAC__stream_decoder_seek_absolute");
-        flush = library.Resolve<decltype(flush)>("FLAC__stream_decoder_flush");
-        state = library.Resolve<decltype(state)>("FLAC__stream_decoder_get_state");
-        ready = create && destroy && initFile && readMetadata && processSingle && seek && flush &&
-                state;
+        return SONFELD_LIBRARY_FILE("libFLAC.dll", "libFLAC.so.12");
+    }
+    void Resolve(EntryPointResolver& resolver)
+    {
+        resolver.Required(create, "FLAC__stream_decoder_new");
+        resolver.Required(destroy, "FLAC__stream_decoder_delete");
+        resolver.Required(initFile, "FLAC__stream_decoder_init_file");
+        resolver.Required(readMetadata, "FLAC__stream_decoder_process_until_end_of_metadata");
+        resolver.Required(processSingle, "FLAC__stream_decoder_process_single");
+        resolver.Required(seek, "FLAC__stream_decoder_seek_absolute");
+        resolver.Required(flush, "FLAC__stream_decoder_flush");
+        resolver.Required(state, "FLAC__stream_decoder_get_state");
     }
 };
-
-// Shared: an image can outlive every other static at program exit, so each
-// file keeps the library loaded until its decoder is deleted.
-std::shared_ptr<const FlacDecoderApi> SharedApi()
-{
-    static const auto api = std::make_shared<const FlacDecoderApi>();
-    return api;
-}
+using FlacDecoderApi = BoundLibrary<FlacDecoderEntryPoints>;
 
 class FlacFile : public ImageFile {
 public:
     FlacFile(const std::filesystem::path& path, const std::string& name)
-        : api_(SharedApi()), name_(name)
+        : api_(CurrentBinding<FlacDecoderEntryPoints>()), name_(name)
     {
         const FlacDecoderApi& api = *api_;
-        if (!api.ready)
-            throw DiscError("\"" + name + "\" is a FLAC file, and " + std::string(kLibFLAC) +
+        if (!api.Loaded())
+            throw DiscError("\"" + name + "\" is a FLAC file, and " + api.FileName() +
                             " could not be loaded to decode it.");
         decoder_ = api.create();
         if (decoder_ == nullptr ||
@@ -97,7 +83,7 @@ public:
               std::string& error) override
     {
         const FlacDecoderApi& api = *api_;
-        if (api.processSingle == nullptr || api.seek == nullptr || api.flush == nullptr) {
+        if (!api.Loaded()) {
             error = "libFLAC is not loaded.";
             return false;
         }
