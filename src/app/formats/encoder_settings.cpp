@@ -75,23 +75,6 @@ void ApplyFlacSettings(TFLACOut& flac)
     flac.SetCompressionLevel(level);
 }
 
-QList<int> CompressionLevels(const QString& formatName)
-{
-    if (formatName.compare(QStringLiteral("FLAC"), Qt::CaseInsensitive) == 0)
-        return {0, 1, 2, 3, 4, 5, 6, 7, 8};
-    if (formatName.compare(QStringLiteral("Ape"), Qt::CaseInsensitive) == 0)
-        return {1000, 2000, 3000, 4000};
-    return {};
-}
-
-void ApplyCompressionLevel(TACSFileOut& output, int level)
-{
-    if (auto* flac = dynamic_cast<TFLACOut*>(&output))
-        flac->SetCompressionLevel(level);
-    else if (auto* ape = dynamic_cast<TMACOut*>(&output))
-        ape->SetCompressionLevel(level);
-}
-
 void ApplyApeSettings(TMACOut& ape)
 {
     const int level = Read(key::kApeLevel);

@@ -43,10 +43,4 @@ void ApplyWaveSettings(TWaveOut& wave);
 void ApplyFlacSettings(TFLACOut& flac);
 void ApplyApeSettings(TMACOut& ape);
 
-// The levels a format offers (FLAC 0 to 8, APE 1000 to 4000 by thousands);
-// empty for a format without levels.
-QList<int> CompressionLevels(const QString& formatName);
-// Puts a level the format offers into its output; other outputs stay as they are.
-void ApplyCompressionLevel(TACSFileOut& output, int level);
-
 } // namespace sonfeld::app

@@ -41,13 +41,22 @@ void ApplyId3Tags(TMP3Out& mp3, const TTrackTags& tags)
         mp3.SetId3TagAlbum(tags.Album->toStdString());
 }
 
+template <class TOut> void Level(TACSFileOut& output, int level)
+{
+    static_cast<TOut&>(output).SetCompressionLevel(level);
+}
+
+// FLAC's presets (libFLAC's default 5) and APE's levels.
+constexpr std::array kFlacLevels = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+constexpr std::array kApeLevels = {1000, 2000, 3000, 4000};
+
 // clang-format off
 const std::array kFormats = {
-    TOutputFormat{"Ape",  ".ape",  "MACOutput",  TTagKind::None,  Make<TMACOut>,    Settings<TMACOut, ApplyApeSettings>,       nullptr},
-    TOutputFormat{"Wav",  ".wav",  "WaveOutput", TTagKind::None,  Make<TWaveOut>,   Settings<TWaveOut, ApplyWaveSettings>,     nullptr},
-    TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr},
-    TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr},
-    TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>},
+    TOutputFormat{"Ape",  ".ape",  "MACOutput",  TTagKind::None,  Make<TMACOut>,    Settings<TMACOut, ApplyApeSettings>,       nullptr,                     "WAVE", kApeLevels,  Level<TMACOut>},
+    TOutputFormat{"Wav",  ".wav",  "WaveOutput", TTagKind::None,  Make<TWaveOut>,   Settings<TWaveOut, ApplyWaveSettings>,     nullptr,                     "WAVE", {},          nullptr},
+    TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr,                     "WAVE", {},          nullptr},
+    TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr,                     "WAVE", kFlacLevels, Level<TFLACOut>},
+    TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>, "MP3",  {},          nullptr},
 };
 // clang-format on
 
@@ -73,6 +82,14 @@ const TOutputFormat* FindFormat(const QString& name, Qt::CaseSensitivity cs)
             return &format;
     }
     return nullptr;
+}
+
+QList<int> CompressionLevels(const QString& formatName)
+{
+    const TOutputFormat* format = FindFormat(formatName, Qt::CaseInsensitive);
+    return format != nullptr
+               ? QList<int>(format->CompressionLevels.begin(), format->CompressionLevels.end())
+               : QList<int>();
 }
 
 } // namespace sonfeld::app

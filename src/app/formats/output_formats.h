@@ -38,6 +38,12 @@ struct TOutputFormat {
     void (*ApplySettings)(TACSFileOut& output);
     // Null when Tags is None.
     void (*ApplyTags)(TACSFileOut& output, const TTrackTags& tags);
+    // The FILE type a CUE sheet gives its files ("WAVE" or "MP3").
+    const char* CueFileType;
+    // The compression levels the settings page and --level offer, and how one
+    // is set on the output; empty and null for a format without levels.
+    std::span<const int> CompressionLevels;
+    void (*ApplyCompressionLevel)(TACSFileOut& output, int level);
 
     QString NameText() const { return QString::fromLatin1(Name); }
     QString ExtensionText() const { return QString::fromLatin1(Extension); }
@@ -48,5 +54,8 @@ std::span<const TOutputFormat> OutputFormats();
 QStringList FormatNames();
 // The format of that name; nothing for any other text.
 const TOutputFormat* FindFormat(const QString& name, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+// The levels the format of that name (in any case) offers; empty for a
+// format without levels or any other text.
+QList<int> CompressionLevels(const QString& formatName);
 
 } // namespace sonfeld::app

@@ -164,6 +164,8 @@ void TRipQueue::RipCommand()
             verification_.StartQueue(searchDrive_);
             const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
             reading_.StartQueue(readingOptions_ ? *readingOptions_ : StoredReadingOptions(drive));
+            const QString cueFileType =
+                format != nullptr ? QString::fromLatin1(format->CueFileType) : QString();
             record_ = TQueueRecord{host_.FolderText(),
                                    host_.AlbumText(),
                                    format != nullptr ? format->ExtensionText() : QString(),
@@ -172,7 +174,8 @@ void TRipQueue::RipCommand()
                                    reading_.Options().Mode == TReadingMode::FastVerify ? rmFast
                                                                                        : rmSecure,
                                    {},
-                                   {}};
+                                   {},
+                                   cueFileType};
             queueTracks_.clear();
             queueFiles_.clear();
             coverFolders_.clear();
@@ -380,8 +383,8 @@ void TRipQueue::StartTrackRip(int track)
     components_.ReadCDIn->SetReadOffset(reading_.Options().ReadOffset);
     if (!Read(key::kAutoCpu))
         output.SetDelay(Read(key::kCpuLevel));
-    if (level_)
-        ApplyCompressionLevel(output, *level_);
+    if (level_ && format->ApplyCompressionLevel != nullptr)
+        format->ApplyCompressionLevel(output, *level_);
     const TTrackTarget target = TargetOfRow(row, *format);
     if (!target.error.isEmpty()) {
         FailTrack(track, target.error);

@@ -121,8 +121,8 @@ std::optional<TPipelineTrack> TRipQueue::PipedJob(int row, const TOutputFormat& 
     job.Output = format.MakeOutput();
     if (format.ApplySettings != nullptr)
         format.ApplySettings(*job.Output);
-    if (level_)
-        ApplyCompressionLevel(*job.Output, *level_);
+    if (level_ && format.ApplyCompressionLevel != nullptr)
+        format.ApplyCompressionLevel(*job.Output, *level_);
     if (!Read(key::kAutoCpu))
         job.Output->SetDelay(Read(key::kCpuLevel));
     if (format.ApplyTags != nullptr)

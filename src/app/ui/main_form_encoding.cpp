@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "app/formats/encoder_settings.h"
+#include "app/formats/output_formats.h"
 #include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
 #include "main_form.h"

@@ -82,9 +82,7 @@ CueSheet MakeCueSheet(const TQueueRecord& record, const TRipVerification& verifi
 {
     CueSheet sheet;
     sheet.title = record.Album;
-    sheet.fileType = record.Extension.compare(QStringLiteral(".mp3"), Qt::CaseInsensitive) == 0
-                         ? QStringLiteral("MP3")
-                         : QStringLiteral("WAVE");
+    sheet.fileType = record.CueFileType.isEmpty() ? QStringLiteral("WAVE") : record.CueFileType;
     const auto& model = verification.Disc();
     if (model) {
         sheet.catalog = QString::fromStdString(model->mcn);

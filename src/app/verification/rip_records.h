@@ -33,6 +33,7 @@ struct TQueueRecord {
     TCDReadMode ReadMode = rmSecure;
     QString ReadingModeText; // the log's reading mode line; from ReadMode when empty
     std::vector<TRecordedTrack> Tracks;
+    QString CueFileType; // the CUE sheet's FILE type for the format, "WAVE" when empty
 };
 
 // "<album>.log" and "<album>.cue" (or "rip.log" and "rip.cue" without an

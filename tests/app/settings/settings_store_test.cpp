@@ -9,9 +9,11 @@
 #include <sys/stat.h>
 
 #include "app/formats/encoder_settings.h"
+#include "app/formats/output_formats.h"
 #include "app/settings/reading_settings.h"
 #include "app/settings/setting_keys.h"
 #include "app/settings/settings_store.h"
+#include "audio/formats/flac/flac_out.h"
 #include "settings_sandbox.h"
 
 namespace sonfeld::test {
@@ -145,6 +147,24 @@ TEST(EncoderSettingsTest, NamesMapToTheEnumerations)
     EXPECT_EQ(static_cast<int>(*OggBitRateOf(QStringLiteral("br48"))), 2);
     EXPECT_EQ(OggBitRateOf(QStringLiteral("brAutoSelect")), brAutoSelect);
     EXPECT_FALSE(OggBitRateOf(QStringLiteral("BR48")).has_value());
+}
+
+// The format table alone says which formats have levels and how a CUE sheet
+// names their files; a level reaches only the output of its own format.
+TEST(EncoderSettingsTest, TheFormatTableGivesLevelsAndCueFileTypes)
+{
+    EXPECT_EQ(CompressionLevels(QStringLiteral("flac")), QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(CompressionLevels(QStringLiteral("APE")), QList<int>({1000, 2000, 3000, 4000}));
+    EXPECT_TRUE(CompressionLevels(QStringLiteral("MP3")).isEmpty());
+    EXPECT_TRUE(CompressionLevels(QStringLiteral("Opus")).isEmpty());
+    for (const TOutputFormat& format : OutputFormats()) {
+        EXPECT_STREQ(format.CueFileType,
+                     format.NameText() == QStringLiteral("MP3") ? "MP3" : "WAVE");
+        EXPECT_EQ(format.ApplyCompressionLevel != nullptr, !format.CompressionLevels.empty());
+    }
+    const std::unique_ptr<TACSFileOut> flac = FindFormat(QStringLiteral("FLAC"))->MakeOutput();
+    FindFormat(QStringLiteral("FLAC"))->ApplyCompressionLevel(*flac, 8);
+    EXPECT_EQ(static_cast<TFLACOut&>(*flac).CompressionLevel(), 8);
 }
 
 TEST(SettingKeysTest, KeysReadTheirDefaultsUntilAValueIsStored)
