@@ -17,32 +17,23 @@ namespace {
 // libFLAC's stream decoder, loaded at run time by file name; the header
 // supplies types only. Each file keeps the library loaded until its decoder
 // is deleted, since an image can outlive every other static at program exit.
-struct FlacDecoderEntryPoints {
-    decltype(&::FLAC__stream_decoder_new) create = nullptr;
-    decltype(&::FLAC__stream_decoder_delete) destroy = nullptr;
-    decltype(&::FLAC__stream_decoder_init_file) initFile = nullptr;
-    decltype(&::FLAC__stream_decoder_process_until_end_of_metadata) readMetadata = nullptr;
-    decltype(&::FLAC__stream_decoder_process_single) processSingle = nullptr;
-    decltype(&::FLAC__stream_decoder_seek_absolute) seek = nullptr;
-    decltype(&::FLAC__stream_decoder_flush) flush = nullptr;
-    decltype(&::FLAC__stream_decoder_get_state) state = nullptr;
+#define FLAC_DECODER_CALLS(X)                                                                      \
+    X(FLAC__stream_decoder_new)                                                                    \
+    X(FLAC__stream_decoder_delete)                                                                 \
+    X(FLAC__stream_decoder_init_file)                                                              \
+    X(FLAC__stream_decoder_process_until_end_of_metadata)                                          \
+    X(FLAC__stream_decoder_process_single)                                                         \
+    X(FLAC__stream_decoder_seek_absolute)                                                          \
+    X(FLAC__stream_decoder_flush)                                                                  \
+    X(FLAC__stream_decoder_get_state)
 
+constexpr const char* kLibFlacFile = SONFELD_LIBRARY_FILE("libFLAC.dll", "libFLAC.so.12");
+
+struct FlacDecoderEntryPoints {
+    FLAC_DECODER_CALLS(SONFELD_ENTRY_POINT_FIELD)
     static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("libFLAC.dll", "libFLAC.so.12");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        resolver.Required(create, "FLAC__stream_decoder_new");
-        resolver.Required(destroy, "FLAC__stream_decoder_delete");
-        resolver.Required(initFile, "FLAC__stream_decoder_init_file");
-        resolver.Required(readMetadata, "FLAC__stream_decoder_process_until_end_of_metadata");
-        resolver.Required(processSingle, "FLAC__stream_decoder_process_single");
-        resolver.Required(seek, "FLAC__stream_decoder_seek_absolute");
-        resolver.Required(flush, "FLAC__stream_decoder_flush");
-        resolver.Required(state, "FLAC__stream_decoder_get_state");
-    }
+    static std::string DefaultFileName() { return kLibFlacFile; }
+    void Resolve(EntryPointResolver& resolver) { FLAC_DECODER_CALLS(SONFELD_REQUIRED_ENTRY_POINT) }
 };
 using FlacDecoderApi = BoundLibrary<FlacDecoderEntryPoints>;
 
@@ -55,11 +46,12 @@ public:
         if (!api.Loaded())
             throw DiscError("\"" + name + "\" is a FLAC file, and " + api.FileName() +
                             " could not be loaded to decode it.");
-        decoder_ = api.create();
+        decoder_ = api.FLAC__stream_decoder_new();
         if (decoder_ == nullptr ||
-            api.initFile(decoder_, path.string().c_str(), &FlacFile::OnWrite, &FlacFile::OnMetadata,
-                         &FlacFile::OnError, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
-            !api.readMetadata(decoder_) || !streamInfoSeen_) {
+            api.FLAC__stream_decoder_init_file(decoder_, path.string().c_str(), &FlacFile::OnWrite,
+                                               &FlacFile::OnMetadata, &FlacFile::OnError,
+                                               this) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+            !api.FLAC__stream_decoder_process_until_end_of_metadata(decoder_) || !streamInfoSeen_) {
             Release();
             throw DiscError("\"" + name + "\" cannot be read as a FLAC file.");
         }
@@ -105,11 +97,11 @@ public:
             const std::uint64_t startBefore = pendingStart_;
             bool ok = false;
             if (sample == end && !pending_.empty()) {
-                ok = api.processSingle(decoder_);
+                ok = api.FLAC__stream_decoder_process_single(decoder_);
             } else {
-                ok = api.seek(decoder_, sample);
+                ok = api.FLAC__stream_decoder_seek_absolute(decoder_, sample);
                 if (!ok)
-                    api.flush(decoder_);
+                    api.FLAC__stream_decoder_flush(decoder_);
             }
             const bool advanced = pending_.size() != before || pendingStart_ != startBefore;
             if (!ok || decodeFailed_ || !advanced) {
@@ -124,8 +116,8 @@ public:
 private:
     void Release()
     {
-        if (decoder_ != nullptr && api_->destroy != nullptr)
-            api_->destroy(decoder_);
+        if (decoder_ != nullptr && api_->FLAC__stream_decoder_delete != nullptr)
+            api_->FLAC__stream_decoder_delete(decoder_);
         decoder_ = nullptr;
     }
 
