@@ -1,4 +1,4 @@
-#include "app/ui/program_start.h"
+#include "program_start.h"
 
 int main(int argc, char** argv)
 {

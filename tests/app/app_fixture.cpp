@@ -10,7 +10,7 @@
 #include <QTranslator>
 #include <algorithm>
 
-#include "app/rip/texts.h"
+#include "app/text/texts.h"
 #include "app/ui/app_style.h"
 #include "app/ui/interface_translation.h"
 

@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/rip/rip_components.h"
-#include "app/rip/track_list_model.h"
+#include "app/program_start.h"
+#include "app/queue/rip_components.h"
+#include "app/tracks/track_list_model.h"
 #include "app/ui/main_form.h"
 #include "app/ui/message_box.h"
-#include "app/ui/program_start.h"
 #include "audio/cd/cd_audio_device.h"
-#include "rip/settings_sandbox.h"
+#include "settings_sandbox.h"
 #include "support/disc_fixture.h"
 
 namespace sonfeld::test {

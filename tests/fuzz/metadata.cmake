@@ -3,7 +3,7 @@
 if(NOT TARGET sonfeld_metadata_parsers)
   find_package(Qt6 QUIET COMPONENTS Core)
   if(Qt6Core_FOUND)
-    include(${PROJECT_SOURCE_DIR}/src/app/rip/metadata/parsers.cmake)
+    include(${PROJECT_SOURCE_DIR}/src/app/metadata/parsers.cmake)
   endif()
 endif()
 if(TARGET sonfeld_metadata_parsers)

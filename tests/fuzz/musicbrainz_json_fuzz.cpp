@@ -1,6 +1,6 @@
 // Any bytes as the answer to a disc ID lookup: mapped without crashing, and
 // every candidate's tracks numbered.
-#include "app/rip/metadata/musicbrainz_mapping.h"
+#include "app/metadata/musicbrainz_mapping.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Any bytes as gnudb's answers to "cddb query" and "cddb read": parsed
 // without crashing, and never more tracks than a disc holds.
-#include "app/rip/metadata/xmcd_parser.h"
+#include "app/metadata/xmcd_parser.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
 #include "app_style.h"
 #include "message_box.h"
 

@@ -1,5 +1,5 @@
 #include "album_panel.h"
-#include "app/rip/shown_text.h"
+#include "app/text/shown_text.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "app/rip/metadata/disc_metadata.h"
+#include "app/metadata/disc_metadata.h"
 
 class QLabel;
 class QLineEdit;

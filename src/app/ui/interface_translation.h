@@ -3,7 +3,7 @@
 #include <QTranslator>
 #include <memory>
 
-#include "app/rip/interface_language.h"
+#include "app/settings/interface_language.h"
 
 class QApplication;
 

@@ -17,12 +17,12 @@
 #include <QToolBar>
 
 #include "about_box.h"
-#include "app/rip/metadata/disc_names.h"
-#include "app/rip/metadata/request_spacing.h"
-#include "app/rip/rip_components.h"
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
-#include "app/rip/track_list_model.h"
+#include "app/metadata/disc_names.h"
+#include "app/metadata/request_spacing.h"
+#include "app/queue/rip_components.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
+#include "app/tracks/track_list_model.h"
 #include "app_icons.h"
 #include "app_style.h"
 #include "audio/cd/cd_audio_device.h"

@@ -8,8 +8,8 @@
 
 #include "audio/cd/cd_audio_device.h"
 
-#include "app/rip/rip_progress.h"
-#include "app/rip/rip_queue.h"
+#include "app/queue/rip_progress.h"
+#include "app/queue/rip_queue.h"
 
 class QAction;
 class QCheckBox;

@@ -7,10 +7,10 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/rip/drive_kind.h"
-#include "app/rip/rip_components.h"
-#include "app/rip/shown_text.h"
-#include "app/rip/track_list_model.h"
+#include "app/queue/rip_components.h"
+#include "app/text/shown_text.h"
+#include "app/tracks/drive_kind.h"
+#include "app/tracks/track_list_model.h"
 #include "app_icons.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"

@@ -9,9 +9,10 @@
 #include <QLabel>
 #include <algorithm>
 
-#include "app/rip/encoder_settings.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/shown_text.h"
+#include "app/formats/encoder_settings.h"
+#include "app/formats/output_formats.h"
+#include "app/settings/setting_keys.h"
+#include "app/text/shown_text.h"
 #include "main_form.h"
 
 namespace sonfeld::app {

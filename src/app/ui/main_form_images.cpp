@@ -12,12 +12,12 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/rip/disc_image_files.h"
-#include "app/rip/drive_kind.h"
-#include "app/rip/local_path.h"
-#include "app/rip/recent_images.h"
-#include "app/rip/rip_components.h"
-#include "app/rip/shown_text.h"
+#include "app/files/local_path.h"
+#include "app/queue/rip_components.h"
+#include "app/settings/recent_images.h"
+#include "app/text/shown_text.h"
+#include "app/tracks/disc_image_files.h"
+#include "app/tracks/drive_kind.h"
 #include "app_icons.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"

@@ -12,9 +12,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
-#include "app/rip/track_list_model.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
+#include "app/tracks/track_list_model.h"
 #include "main_form.h"
 #include "message_box.h"
 

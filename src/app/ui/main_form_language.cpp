@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "app/rip/interface_language.h"
-#include "app/rip/settings_store.h"
-#include "app/rip/shown_text.h"
+#include "app/settings/interface_language.h"
+#include "app/settings/settings_store.h"
+#include "app/text/shown_text.h"
 #include "main_form.h"
 
 namespace sonfeld::app {

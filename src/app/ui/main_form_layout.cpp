@@ -18,12 +18,12 @@
 #include <QVBoxLayout>
 
 #include "album_panel.h"
-#include "app/rip/encoder_settings.h"
-#include "app/rip/output_formats.h"
-#include "app/rip/rip_components.h"
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
-#include "app/rip/track_list_model.h"
+#include "app/formats/encoder_settings.h"
+#include "app/formats/output_formats.h"
+#include "app/queue/rip_components.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
+#include "app/tracks/track_list_model.h"
 #include "app_icons.h"
 #include "main_form.h"
 #include "progress_delegate.h"

@@ -1,6 +1,6 @@
 // The hidden player tool bar's commands.
 
-#include "app/rip/rip_components.h"
+#include "app/queue/rip_components.h"
 #include "audio/cd/cd_player.h"
 #include "main_form.h"
 

@@ -7,10 +7,10 @@
 #include <QGroupBox>
 #include <QSpinBox>
 
-#include "app/rip/reading_settings.h"
-#include "app/rip/rip_components.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/shown_text.h"
+#include "app/queue/rip_components.h"
+#include "app/settings/reading_settings.h"
+#include "app/settings/setting_keys.h"
+#include "app/text/shown_text.h"
 #include "audio/cd/cd_in.h"
 #include "main_form.h"
 #include "message_box.h"

@@ -6,9 +6,9 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
-#include "app/rip/track_list_model.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
+#include "app/tracks/track_list_model.h"
 #include "desktop_notice.h"
 #include "main_form.h"
 #include "window_texts.h"

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include "app/rip/setting_keys.h"
+#include "app/settings/setting_keys.h"
 #include "main_form.h"
 
 namespace sonfeld::app {

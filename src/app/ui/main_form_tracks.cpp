@@ -3,11 +3,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "app/rip/metadata/disc_names.h"
-#include "app/rip/rip_components.h"
-#include "app/rip/shown_text.h"
-#include "app/rip/track_list.h"
-#include "app/rip/track_list_model.h"
+#include "app/metadata/disc_names.h"
+#include "app/queue/rip_components.h"
+#include "app/text/shown_text.h"
+#include "app/tracks/track_list.h"
+#include "app/tracks/track_list_model.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
 #include "main_form.h"

@@ -5,8 +5,8 @@
 #include <QFileDialog>
 #include <exception>
 
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
 
 namespace sonfeld::app {
 

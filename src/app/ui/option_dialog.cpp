@@ -8,8 +8,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "app/rip/setting_keys.h"
-#include "app/rip/shown_text.h"
+#include "app/settings/setting_keys.h"
+#include "app/text/shown_text.h"
 #include "message_box.h"
 
 namespace sonfeld::app {

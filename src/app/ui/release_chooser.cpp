@@ -1,5 +1,5 @@
 #include "release_chooser.h"
-#include "app/rip/shown_text.h"
+#include "app/text/shown_text.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

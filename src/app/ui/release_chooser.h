@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QList>
 
-#include "app/rip/metadata/release_candidate.h"
+#include "app/metadata/release_candidate.h"
 
 class QTableWidget;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
 #include "app_fixture.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/cd/fake_cdrip_control.h"

@@ -17,12 +17,12 @@
 #include <filesystem>
 #include <set>
 
-#include "app/rip/interface_language.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
-#include "app/rip/shown_text.h"
-#include "app/rip/texts.h"
-#include "app/rip/track_status.h"
+#include "app/settings/interface_language.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
+#include "app/text/shown_text.h"
+#include "app/text/texts.h"
+#include "app/tracks/track_status.h"
 #include "app/ui/interface_translation.h"
 #include "app_fixture.h"
 #include "support/http/http_test_server.h"

@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
 #include "app/ui/about_box.h"
 #include "app/ui/app_style.h"
 #include "app/ui/option_dialog.h"

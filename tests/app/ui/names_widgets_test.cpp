@@ -14,10 +14,10 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "app/rip/metadata/disc_names.h"
-#include "app/rip/metadata/release_candidate.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
+#include "app/metadata/disc_names.h"
+#include "app/metadata/release_candidate.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
 #include "app/ui/album_panel.h"
 #include "app/ui/release_chooser.h"
 #include "app_fixture.h"

@@ -12,10 +12,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
-#include "app/rip/track_list_model.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
+#include "app/tracks/track_list_model.h"
 #include "app_fixture.h"
 
 namespace sonfeld::test {

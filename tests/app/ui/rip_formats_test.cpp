@@ -4,8 +4,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
 #include "app_fixture.h"
 #include "support/signals.h"
 

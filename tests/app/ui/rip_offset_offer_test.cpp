@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <cstdio>
 
-#include "app/rip/reading_settings.h"
-#include "app/rip/setting_keys.h"
+#include "app/settings/reading_settings.h"
+#include "app/settings/setting_keys.h"
 #include "app_fixture.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/verify/reference_checksums.h"

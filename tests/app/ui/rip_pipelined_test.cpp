@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <filesystem>
 
-#include "app/rip/settings_store.h"
-#include "app/rip/track_list_model.h"
+#include "app/settings/settings_store.h"
+#include "app/tracks/track_list_model.h"
 #include "app_fixture.h"
 
 namespace sonfeld::test {

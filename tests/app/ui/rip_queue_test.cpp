@@ -10,10 +10,10 @@
 #include <QToolBar>
 #include <algorithm>
 
-#include "app/rip/rip_components.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
+#include "app/queue/rip_components.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
 #include "app_fixture.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cdrip_binding.h"

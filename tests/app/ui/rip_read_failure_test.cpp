@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
 #include "app_fixture.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/cd/fake_cdrip_control.h"

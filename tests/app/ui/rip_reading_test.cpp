@@ -10,8 +10,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "app/rip/reading_settings.h"
-#include "app/rip/texts.h"
+#include "app/settings/reading_settings.h"
+#include "app/text/texts.h"
 #include "fake_drive_rip_fixture.h"
 
 namespace sonfeld::test {

@@ -7,9 +7,9 @@
 #include <QToolBar>
 #include <QtTest>
 
-#include "app/rip/rip_components.h"
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
+#include "app/queue/rip_components.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
 #include "app_fixture.h"
 #include "audio/formats/wave/wave_out.h"
 

@@ -8,11 +8,11 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include "app/rip/metadata/disc_names.h"
-#include "app/rip/metadata/release_candidate.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
-#include "app/rip/texts.h"
+#include "app/metadata/disc_names.h"
+#include "app/metadata/release_candidate.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
+#include "app/text/texts.h"
 #include "app/ui/about_box.h"
 #include "app/ui/album_panel.h"
 #include "app/ui/option_dialog.h"

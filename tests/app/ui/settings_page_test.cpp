@@ -11,9 +11,9 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/rip/rip_components.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
+#include "app/queue/rip_components.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
 #include "app/ui/about_box.h"
 #include "app/ui/option_dialog.h"
 #include "app_fixture.h"

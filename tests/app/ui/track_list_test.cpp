@@ -9,8 +9,8 @@
 #include <QToolBar>
 #include <fstream>
 
-#include "app/rip/rip_components.h"
-#include "app/rip/texts.h"
+#include "app/queue/rip_components.h"
+#include "app/text/texts.h"
 #include "app_fixture.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"

@@ -16,8 +16,8 @@
 #include <QTimer>
 #include <fstream>
 
-#include "app/rip/recent_images.h"
-#include "app/rip/setting_keys.h"
+#include "app/settings/recent_images.h"
+#include "app/settings/setting_keys.h"
 #include "app/ui/window_texts.h"
 #include "app_fixture.h"
 #include "audio/cd/cdrip_binding.h"

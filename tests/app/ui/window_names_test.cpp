@@ -10,13 +10,13 @@
 #include <QTimer>
 #include <fstream>
 
-#include "app/rip/metadata/disc_names.h"
-#include "app/rip/setting_keys.h"
-#include "app/rip/settings_store.h"
+#include "app/metadata/disc_names.h"
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
 #include "app/ui/album_panel.h"
 #include "app/ui/release_chooser.h"
 #include "app_fixture.h"
-#include "rip/metadata/lookup_answers.h"
+#include "metadata/lookup_answers.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
 

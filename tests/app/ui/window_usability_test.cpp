@@ -17,7 +17,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/rip/track_list_model.h"
+#include "app/tracks/track_list_model.h"
 #include "app/ui/desktop_notice.h"
 #include "app/ui/progress_delegate.h"
 #include "app_fixture.h"

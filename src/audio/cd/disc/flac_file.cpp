@@ -8,72 +8,50 @@
 
 #include <FLAC/stream_decoder.h>
 
-#include "audio/core/dynamic_library.h"
+#include "audio/core/library_binding.h"
 
 namespace sonfeld::disc {
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kLibFLAC = "libFLAC.dll";
-#else
-constexpr const char* kLibFLAC = "libFLAC.so.12";
-#endif
+// libFLAC's stream decoder, loaded at run time by file name; the header
+// supplies types only. Each file keeps the library loaded until its decoder
+// is deleted, since an image can outlive every other static at program exit.
+#define FLAC_DECODER_CALLS(X)                                                                      \
+    X(FLAC__stream_decoder_new)                                                                    \
+    X(FLAC__stream_decoder_delete)                                                                 \
+    X(FLAC__stream_decoder_init_file)                                                              \
+    X(FLAC__stream_decoder_process_until_end_of_metadata)                                          \
+    X(FLAC__stream_decoder_process_single)                                                         \
+    X(FLAC__stream_decoder_seek_absolute)                                                          \
+    X(FLAC__stream_decoder_flush)                                                                  \
+    X(FLAC__stream_decoder_get_state)
 
-// libFLAC's stream decoder, resolved by name; the header supplies types only.
-struct FlacDecoderApi {
-    DynamicLibrary library{kLibFLAC};
-    decltype(&::FLAC__stream_decoder_new) create = nullptr;
-    decltype(&::FLAC__stream_decoder_delete) destroy = nullptr;
-    decltype(&::FLAC__stream_decoder_init_file) initFile = nullptr;
-    decltype(&::FLAC__stream_decoder_process_until_end_of_metadata) readMetadata = nullptr;
-    decltype(&::FLAC__stream_decoder_process_single) processSingle = nullptr;
-    decltype(&::FLAC__stream_decoder_seek_absolute) seek = nullptr;
-    decltype(&::FLAC__stream_decoder_flush) flush = nullptr;
-    decltype(&::FLAC__stream_decoder_get_state) state = nullptr;
-    bool ready = false;
+constexpr const char* kLibFlacFile = SONFELD_LIBRARY_FILE("libFLAC.dll", "libFLAC.so.12");
 
-    FlacDecoderApi()
-    {
-        if (!library.Loaded())
-            return;
-        create = library.Resolve<decltype(create)>("FLAC__stream_decoder_new");
-        destroy = library.Resolve<decltype(destroy)>("FLAC__stream_decoder_delete");
-        initFile = library.Resolve<decltype(initFile)>("FLAC__stream_decoder_init_file");
-        readMetadata = library.Resolve<decltype(readMetadata)>(
-            "FLAC__stream_decoder_process_until_end_of_metadata");
-        processSingle =
-            library.Resolve<decltype(processSingle)>("FLAC__stream_decoder_process_single");
-        seek = library.Resolve<decltype(seek)>("FLAC__stream_decoder_seek_absolute");
-        flush = library.Resolve<decltype(flush)>("FLAC__stream_decoder_flush");
-        state = library.Resolve<decltype(state)>("FLAC__stream_decoder_get_state");
-        ready = create && destroy && initFile && readMetadata && processSingle && seek && flush &&
-                state;
-    }
+struct FlacDecoderEntryPoints {
+    FLAC_DECODER_CALLS(SONFELD_ENTRY_POINT_FIELD)
+    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
+    static std::string DefaultFileName() { return kLibFlacFile; }
+    void Resolve(EntryPointResolver& resolver) { FLAC_DECODER_CALLS(SONFELD_REQUIRED_ENTRY_POINT) }
 };
-
-// Shared: an image can outlive every other static at program exit, so each
-// file keeps the library loaded until its decoder is deleted.
-std::shared_ptr<const FlacDecoderApi> SharedApi()
-{
-    static const auto api = std::make_shared<const FlacDecoderApi>();
-    return api;
-}
+using FlacDecoderApi = BoundLibrary<FlacDecoderEntryPoints>;
 
 class FlacFile : public ImageFile {
 public:
     FlacFile(const std::filesystem::path& path, const std::string& name)
-        : api_(SharedApi()), name_(name)
+        : api_(CurrentBinding<FlacDecoderEntryPoints>()), name_(name)
     {
         const FlacDecoderApi& api = *api_;
-        if (!api.ready)
-            throw DiscError("\"" + name + "\" is a FLAC file, and " + std::string(kLibFLAC) +
+        if (!api.Loaded())
+            throw DiscError("\"" + name + "\" is a FLAC file, and " + api.FileName() +
                             " could not be loaded to decode it.");
-        decoder_ = api.create();
+        decoder_ = api.FLAC__stream_decoder_new();
         if (decoder_ == nullptr ||
-            api.initFile(decoder_, path.string().c_str(), &FlacFile::OnWrite, &FlacFile::OnMetadata,
-                         &FlacFile::OnError, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
-            !api.readMetadata(decoder_) || !streamInfoSeen_) {
+            api.FLAC__stream_decoder_init_file(decoder_, path.string().c_str(), &FlacFile::OnWrite,
+                                               &FlacFile::OnMetadata, &FlacFile::OnError,
+                                               this) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+            !api.FLAC__stream_decoder_process_until_end_of_metadata(decoder_) || !streamInfoSeen_) {
             Release();
             throw DiscError("\"" + name + "\" cannot be read as a FLAC file.");
         }
@@ -97,7 +75,7 @@ public:
               std::string& error) override
     {
         const FlacDecoderApi& api = *api_;
-        if (api.processSingle == nullptr || api.seek == nullptr || api.flush == nullptr) {
+        if (!api.Loaded()) {
             error = "libFLAC is not loaded.";
             return false;
         }
@@ -119,11 +97,11 @@ public:
             const std::uint64_t startBefore = pendingStart_;
             bool ok = false;
             if (sample == end && !pending_.empty()) {
-                ok = api.processSingle(decoder_);
+                ok = api.FLAC__stream_decoder_process_single(decoder_);
             } else {
-                ok = api.seek(decoder_, sample);
+                ok = api.FLAC__stream_decoder_seek_absolute(decoder_, sample);
                 if (!ok)
-                    api.flush(decoder_);
+                    api.FLAC__stream_decoder_flush(decoder_);
             }
             const bool advanced = pending_.size() != before || pendingStart_ != startBefore;
             if (!ok || decodeFailed_ || !advanced) {
@@ -138,8 +116,8 @@ public:
 private:
     void Release()
     {
-        if (decoder_ != nullptr && api_->destroy != nullptr)
-            api_->destroy(decoder_);
+        if (decoder_ != nullptr && api_->FLAC__stream_decoder_delete != nullptr)
+            api_->FLAC__stream_decoder_delete(decoder_);
         decoder_ = nullptr;
     }
 

@@ -3,16 +3,13 @@
 #include <array>
 #include <filesystem>
 
-#include "audio/core/dynamic_library.h"
+#include "audio/core/library_binding.h"
 #include "library/tags_library_api.h"
 
 namespace sonfeld {
 
-#if defined(_WIN32)
-const char* const kTagsLibraryFileName = "sonfeld_tags.dll";
-#else
-const char* const kTagsLibraryFileName = "libsonfeld_tags.so";
-#endif
+const char* const kTagsLibraryFileName =
+    SONFELD_LIBRARY_FILE("sonfeld_tags.dll", "libsonfeld_tags.so");
 
 bool TrackTags::Empty() const
 {
@@ -83,22 +80,38 @@ SonfeldTrackTags ToC(const TrackTags& t)
 
 } // namespace
 
+namespace {
+
+// Our tag library's one entry point. Named in messages by its file name
+// alone, as it is looked for by full path.
+struct TagsEntryPoints {
+    proc_sonfeld_tags_write write = nullptr;
+
+    static constexpr LibraryNaming kNaming = LibraryNaming::FileNameOnly;
+    void Resolve(EntryPointResolver& resolver) { resolver.Required(write, "sonfeld_tags_write"); }
+};
+
+} // namespace
+
+struct TagWriter::Library : BoundLibrary<TagsEntryPoints> {
+    explicit Library(const std::string& path) : BoundLibrary(path, TagsEntryPoints::kNaming) {}
+};
+
 TagWriter::TagWriter(const std::string& libraryPath)
-    : library_(std::make_unique<DynamicLibrary>(libraryPath))
+    : library_(std::make_unique<const Library>(libraryPath))
 {
-    write_ = library_->Symbol("sonfeld_tags_write");
 }
 
 TagWriter::~TagWriter() = default;
 
 bool TagWriter::Loaded() const
 {
-    return write_ != nullptr;
+    return library_->Loaded();
 }
 
 std::string TagWriter::LibraryFileName() const
 {
-    return std::filesystem::path(library_->FileName()).filename().string();
+    return library_->ShownName();
 }
 
 TagWriteResult TagWriter::Write(const std::string& path, const TrackTags& tags) const
@@ -107,11 +120,10 @@ TagWriteResult TagWriter::Write(const std::string& path, const TrackTags& tags) 
     if (tags.Empty())
         return {true, {}};
     if (!Loaded())
-        return {false, LibraryFileName() + " library could not be loaded."};
-    const auto write = reinterpret_cast<proc_sonfeld_tags_write>(write_);
+        return {false, library_->NotLoadedMessage()};
     const SonfeldTrackTags cTags = ToC(tags);
     std::array<char, 1024> message{};
-    const int code = write(path.c_str(), &cTags, message.data(), message.size());
+    const int code = library_->write(path.c_str(), &cTags, message.data(), message.size());
     if (code == SONFELD_TAGS_OK)
         return {true, {}};
     return {false, message[0] != '\0'
@@ -142,7 +154,7 @@ bool TagsLibraryAvailable()
 
 std::string TagsLibraryMissingText()
 {
-    return ProgramTagWriter().LibraryFileName() + " library could not be loaded.";
+    return LibraryNotLoadedMessage(ProgramTagWriter().LibraryFileName());
 }
 
 } // namespace sonfeld

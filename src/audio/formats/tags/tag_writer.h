@@ -7,8 +7,6 @@
 
 namespace sonfeld {
 
-class DynamicLibrary;
-
 struct TagWriteResult {
     bool written = false;
     std::string message; // why not, when written is false
@@ -37,8 +35,8 @@ public:
     TagWriteResult Write(const std::string& path, const TrackTags& tags) const;
 
 private:
-    std::unique_ptr<DynamicLibrary> library_;
-    void* write_ = nullptr; // the library's sonfeld_tags_write
+    struct Library; // the library's binding (library_binding.h)
+    std::unique_ptr<const Library> library_;
 };
 
 // The library's file name, looked for in the program's own folder.

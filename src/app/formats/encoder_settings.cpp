@@ -1,0 +1,87 @@
+#include "encoder_settings.h"
+
+#include "app/settings/setting_keys.h"
+#include "app/settings/settings_store.h"
+#include "audio/formats/ape/mac_out.h"
+#include "audio/formats/flac/flac_out.h"
+#include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/vorbis/vorbis_out.h"
+#include "audio/formats/wave/wave_out.h"
+
+namespace sonfeld::app {
+
+QStringList Mp3BitRateItems()
+{
+    QStringList items;
+    for (std::string_view name : kMP3BitRateNames)
+        items << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    return items;
+}
+
+QStringList OggBitRateItems()
+{
+    QStringList items;
+    for (int value = brAutoSelect; value <= br499; ++value) {
+        const std::string_view name = VorbisBitRateName(static_cast<TVorbisBitRate>(value));
+        items << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return items;
+}
+
+QStringList WaveTypeItems()
+{
+    return {QStringLiteral("RAW PCM"), QStringLiteral("DVI IMA ADPCM")};
+}
+
+std::optional<TMP3BitRate> Mp3BitRateOf(const QString& name)
+{
+    const qsizetype index = Mp3BitRateItems().indexOf(name);
+    if (index < 0)
+        return std::nullopt;
+    return static_cast<TMP3BitRate>(index);
+}
+
+std::optional<TVorbisBitRate> OggBitRateOf(const QString& name)
+{
+    return VorbisBitRateFromName(name.toStdString());
+}
+
+void ApplyMp3Settings(TMP3Out& mp3)
+{
+    if (const auto rate = Mp3BitRateOf(Read(key::kMp3BitRate)))
+        mp3.SetBitRate(*rate);
+}
+
+void ApplyVorbisSettings(TVorbisOut& ogg)
+{
+    if (const auto rate = OggBitRateOf(Read(key::kOggMinRate)))
+        ogg.SetMinimumBitrate(*rate);
+    if (const auto rate = OggBitRateOf(Read(key::kOggMaxRate)))
+        ogg.SetDesiredMaximumBitrate(*rate);
+}
+
+void ApplyWaveSettings(TWaveOut& wave)
+{
+    // Only the one list text selects the lossy encoding.
+    wave.SetWavType(Read(key::kWaveType) == QStringLiteral("DVI IMA ADPCM") ? wtDVIADPCM : wtPCM);
+}
+
+void ApplyFlacSettings(TFLACOut& flac)
+{
+    const int level = Read(key::kFlacLevel);
+    if (level < 0 || level > 8)
+        throw ESettingsError("The FLAC compression level " + std::to_string(level) +
+                             " is not one of 0 to 8.");
+    flac.SetCompressionLevel(level);
+}
+
+void ApplyApeSettings(TMACOut& ape)
+{
+    const int level = Read(key::kApeLevel);
+    if (level % 1000 != 0 || level < 1000 || level > 4000)
+        throw ESettingsError("The APE compression level " + std::to_string(level) +
+                             " is not one of 1000, 2000, 3000 and 4000.");
+    ape.SetCompressionLevel(level);
+}
+
+} // namespace sonfeld::app

@@ -1,0 +1,22 @@
+#include "track_status.h"
+
+#include "app/text/texts.h"
+
+namespace sonfeld::app {
+
+QString StatusText(TTrackStatus status)
+{
+    switch (status) {
+    case TTrackStatus::NotConverted: return text::kNotConverted;
+    case TTrackStatus::Reading: return text::kReading;
+    case TTrackStatus::Converting: return text::kConverting;
+    case TTrackStatus::Converted: return text::kConverted;
+    case TTrackStatus::Cancelled: return text::kCancelled;
+    case TTrackStatus::Failed: return text::kFailed;
+    case TTrackStatus::DataTrack: return text::kDataTrack;
+    case TTrackStatus::ReReading: return text::kReReading;
+    }
+    return {};
+}
+
+} // namespace sonfeld::app
