@@ -51,8 +51,8 @@ QList<QCommandLineOption> Options()
                QStringLiteral("The drive numbered N, as --list numbers them (from 0)"),
                QStringLiteral("N")),
         Option({QStringLiteral("format")},
-               QStringLiteral("输出格式：Ape、Wav、Ogg、FLAC 或 MP3（不分大小写）"),
-               QStringLiteral("Output format: Ape, Wav, Ogg, FLAC or MP3 (any case)"),
+               QStringLiteral("输出格式：Ape、Wav、Ogg、FLAC、MP3 或 Opus（不分大小写）"),
+               QStringLiteral("Output format: Ape, Wav, Ogg, FLAC, MP3 or Opus (any case)"),
                QStringLiteral("FORMAT")),
         Option({QStringLiteral("out")}, QStringLiteral("输出目录"), QStringLiteral("Output folder"),
                QStringLiteral("DIR")),
@@ -337,7 +337,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         if (result.Images.isEmpty() && !result.Drive)
             Refuse(QStringLiteral("--rip needs --image PATH or --drive N."));
         if (result.Format.isEmpty() || !FindFormat(result.Format, Qt::CaseInsensitive))
-            Refuse(QStringLiteral("--rip needs --format Ape, Wav, Ogg, FLAC or MP3."));
+            Refuse(QStringLiteral("--rip needs --format Ape, Wav, Ogg, FLAC, MP3 or Opus."));
         if (result.OutputFolder.isEmpty())
             Refuse(QStringLiteral("--rip needs --out DIR."));
     }
@@ -377,12 +377,12 @@ QString UsageText()
         "      kept for the disc. With \"full tags\" on, every tag the names give is\n"
         "      written.\n"
         "      把音轨（默认全部）逐一提取到 DIR，文件名为 Track1、Track2……，可用\n"
-        "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC 或 MP3。编码设置、标签和\n"
+        "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC、MP3 或 Opus。编码设置、标签和\n"
         "      选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"
         "      只有每条音轨都提取成功时，退出码才是 0。\n"
         "      Rips the tracks (all by default) one after another into DIR, named\n"
         "      Track1, Track2 ... unless --name renames them. FORMAT is Ape, Wav,\n"
-        "      Ogg, FLAC or MP3. Encoder settings, tags and options come from the\n"
+        "      Ogg, FLAC, MP3 or Opus. Encoder settings, tags and options come from the\n"
         "      settings saved in the window (the album tag only when the album tag\n"
         "      option is saved on). Exits with 0 only when every track was ripped.\n"
         "      每条音轨完成后显示其 AccurateRip 校验结果和 CRC32；给出\n"

@@ -3,6 +3,7 @@
 #include "audio/formats/ape/mac_out.h"
 #include "audio/formats/flac/flac_out.h"
 #include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/opus/opus_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_out.h"
 #include "setting_keys.h"
@@ -99,6 +100,20 @@ void ApplyApeSettings(TMACOut& ape)
         throw ESettingsError("The APE compression level " + std::to_string(level) +
                              " is not one of 1000, 2000, 3000 and 4000.");
     ape.SetCompressionLevel(level);
+}
+
+void ApplyOpusSettings(TOpusOut& opus)
+{
+    const int rate = Read(key::kOpusBitRate);
+    if (rate < TOpusOut::kMinBitRate || rate > TOpusOut::kMaxBitRate)
+        throw ESettingsError("The Opus bit rate " + std::to_string(rate) +
+                             " kbit/s is not one of 64 to 256.");
+    opus.SetBitRate(rate);
+}
+
+QList<int> OpusBitRateItems()
+{
+    return {64, 96, 128, 160, 192, 224, 256};
 }
 
 } // namespace sonfeld::app

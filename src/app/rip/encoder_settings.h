@@ -12,6 +12,7 @@ class TACSFileOut;
 class TFLACOut;
 class TMACOut;
 class TMP3Out;
+class TOpusOut;
 class TVorbisOut;
 class TWaveOut;
 } // namespace sonfeld
@@ -42,6 +43,10 @@ void ApplyWaveSettings(TWaveOut& wave);
 // a level out of range raises ESettingsError naming it.
 void ApplyFlacSettings(TFLACOut& flac);
 void ApplyApeSettings(TMACOut& ape);
+// "OpusBitRate" (64 to 256 kbit/s); a rate out of range raises ESettingsError.
+void ApplyOpusSettings(TOpusOut& opus);
+// The rates the settings page offers for Opus, in kbit/s.
+QList<int> OpusBitRateItems();
 
 // The levels a format offers (FLAC 0 to 8, APE 1000 to 4000 by thousands);
 // empty for a format without levels.

@@ -5,6 +5,7 @@
 #include "audio/formats/ape/mac_out.h"
 #include "audio/formats/flac/flac_out.h"
 #include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/opus/opus_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_out.h"
 #include "encoder_settings.h"
@@ -48,6 +49,7 @@ const std::array kFormats = {
     TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr},
     TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr},
     TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>},
+    TOutputFormat{"Opus", ".opus", "OpusOutput", TTagKind::None,  Make<TOpusOut>,   Settings<TOpusOut, ApplyOpusSettings>,     nullptr},
 };
 // clang-format on
 

@@ -41,13 +41,14 @@ void CheckStoredSettings()
           key::kSequentialMode})
         Read(flag);
     for (const TTextKey& text :
-         {key::kMp3BitRate, key::kOggMinRate, key::kOggMaxRate, key::kWaveType,
+         {key::kMp3BitRate, key::kMp3Quality, key::kOggMinRate, key::kOggMaxRate, key::kWaveType,
           key::kAccurateRipServer, key::kReadingMode, key::kFileNameTemplate,
           key::kInterfaceLanguage, key::kRecentImages})
         Read(text);
     Read(key::kCpuLevel);
     Read(key::kFlacLevel);
     Read(key::kApeLevel);
+    Read(key::kOpusBitRate);
     StoredReadingMode();
     StoredInterfaceLanguage();
 }

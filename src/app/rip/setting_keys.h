@@ -39,6 +39,10 @@ inline constexpr TTextKey kMp3BitRate{"MP3BitRate", "br128"};
 inline constexpr TTextKey kOggMinRate{"OggMinRate", "brAutoSelect"};
 inline constexpr TTextKey kOggMaxRate{"OggMaxRate", "brAutoSelect"};
 inline constexpr TTextKey kWaveType{"wtWaveType", "RAW PCM"};
+// Opus's average bit rate in kbit/s (64 to 256); MP3's VBR preset ("V0",
+// "V2" or "V4"; empty: the constant "MP3BitRate").
+inline constexpr TNumberKey kOpusBitRate{"OpusBitRate", 160};
+inline constexpr TTextKey kMp3Quality{"mp3Quality", ""};
 inline constexpr TFlagKey kId3Title{"addId3Title", false};
 inline constexpr TFlagKey kId3Track{"addId3Track", false};
 inline constexpr TFlagKey kId3Album{"addId3Album", false};

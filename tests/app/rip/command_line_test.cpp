@@ -252,6 +252,45 @@ TEST_F(CommandLineTest, ChosenTracksNamesAndTagsFromTheStore)
     EXPECT_NE(out_.find("2 of 2 tracks ripped"), std::string::npos) << out_;
 }
 
+// Opus files hold each track exactly (its length at 48 kHz, to the one frame
+// a granule position can tell), at the stored bit rate, with the tags as
+// Vorbis comments.
+TEST_F(CommandLineTest, OpusRipsAreGaplessTaggedAndAtTheStoredRate)
+{
+    if (!ToolAvailable("opusinfo") || !ToolAvailable("opusdec"))
+        GTEST_SKIP() << "opus-tools missing";
+    Store("OpusBitRate=64\n");
+    ASSERT_EQ(Sonfeld(Rip("opus", "--album 示例 --artist 某人 --name 2=晚灯")), 0) << out_ << err_;
+    for (int track = 1; track <= 3; ++track) {
+        const auto file = Out(track == 2 ? "晚灯.opus" : "Track" + std::to_string(track) + ".opus");
+        SCOPED_TRACE(file.string());
+        std::string info;
+        ASSERT_EQ(RunCommand("opusinfo " + ShellQuote(file.string()) + " 2>&1", &info), 0) << info;
+        EXPECT_EQ(info.find("WARNING"), std::string::npos) << info;
+        const auto raw = file.string() + ".raw";
+        ASSERT_EQ(RunCommand("opusdec --quiet --rate 48000 " + ShellQuote(file.string()) + " " +
+                             ShellQuote(raw)),
+                  0);
+        const double frames48 = static_cast<double>(ReadFileBytes(raw).size() / 4);
+        const double exact =
+            static_cast<double>(disc_.TrackBytes(track).size() / 4) * 48000.0 / 44100.0;
+        EXPECT_LE(std::abs(frames48 - exact), 1.0) << frames48 << " vs " << exact;
+        EXPECT_EQ(FfprobeTag(file, "album", true), "示例");
+        EXPECT_EQ(FfprobeTag(file, "artist", true), "某人");
+        EXPECT_EQ(FfprobeTag(file, "track", true), std::to_string(track));
+        EXPECT_EQ(FfprobeTag(file, "title", true),
+                  track == 2 ? "晚灯" : "Track" + std::to_string(track));
+    }
+    // 64 kbit/s on average: far below the default's 160.
+    const double seconds = static_cast<double>(disc_.TrackBytes(1).size()) / 176400.0;
+    EXPECT_LT(ReadFileBytes(Out("Track1.opus")).size() * 8.0 / 1000.0 / seconds, 100.0);
+
+    Store("OpusBitRate=300\n");
+    EXPECT_NE(Sonfeld(Rip("Opus", "--tracks 1")), 0);
+    EXPECT_NE(err_.find("The Opus bit rate 300 kbit/s is not one of 64 to 256."), std::string::npos)
+        << err_;
+}
+
 TEST_F(CommandLineTest, AdpcmFromTheStore)
 {
     Store("wtWaveType=DVI IMA ADPCM\n");
