@@ -8,9 +8,9 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6svg6 qt6-translations-l10n qt6-l10n-tools fonts-noto-cjk xvfb xauth
-  libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev
+  libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev libopusenc-dev
   libcdio-dev libcdio-paranoia-dev libtag1-dev
-  ffmpeg sox flac vorbis-tools lame cd-paranoia cuetools
+  ffmpeg sox flac vorbis-tools opus-tools lame cd-paranoia cuetools
   librsvg2-bin desktop-file-utils appstream
 )
 
