@@ -124,6 +124,11 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Compression level: FLAC 0-8 (5 by default), Ape 1000, 2000, "
                               "3000 or 4000"),
                QStringLiteral("N")),
+        Option({QStringLiteral("mp3-vbr")},
+               QStringLiteral("MP3 以 LAME 的可变码率预设 V0、V2 或 V4 编码（N 为 0、2 或 4）"),
+               QStringLiteral("Encode MP3 with LAME's variable bit-rate preset V0, V2 or V4 "
+                              "(N is 0, 2 or 4)"),
+               QStringLiteral("N")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
@@ -306,6 +311,17 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
                        .arg(text, result.Format));
         result.Level = level;
     }
+    if (parser.isSet(QStringLiteral("mp3-vbr"))) {
+        // Carried as MP3's level: the rip puts it into the output as the others' levels.
+        const QString text = parser.value(QStringLiteral("mp3-vbr"));
+        bool ok = false;
+        const int preset = text.trimmed().toInt(&ok, 10);
+        if (result.Format.compare(QStringLiteral("MP3"), Qt::CaseInsensitive) != 0)
+            Refuse(QStringLiteral("--mp3-vbr goes with --format MP3."));
+        if (!ok || !Mp3VbrPresets().contains(preset))
+            Refuse(QStringLiteral("--mp3-vbr \"%1\" is not 0, 2 or 4.").arg(text));
+        result.Level = preset;
+    }
     result.LogFile = parser.value(QStringLiteral("check-log"));
     ParseNameOptions(parser, result);
 
@@ -319,7 +335,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
                               "--album-artist, --year, --genre, --disc, --comment, --template, "
                               "--require-accurate, --reading-mode, --read-offset, "
-                              "--test-and-copy and --level go with --rip."));
+                              "--test-and-copy, --level and --mp3-vbr go with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));

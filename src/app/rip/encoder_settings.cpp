@@ -29,6 +29,16 @@ QStringList OggBitRateItems()
     return items;
 }
 
+QStringList Mp3QualityItems()
+{
+    return {QStringLiteral("V0"), QStringLiteral("V2"), QStringLiteral("V4")};
+}
+
+QList<int> Mp3VbrPresets()
+{
+    return {0, 2, 4};
+}
+
 QStringList WaveTypeItems()
 {
     return {QStringLiteral("RAW PCM"), QStringLiteral("DVI IMA ADPCM")};
@@ -51,6 +61,11 @@ void ApplyMp3Settings(TMP3Out& mp3)
 {
     if (const auto rate = Mp3BitRateOf(Read(key::kMp3BitRate)))
         mp3.SetBitRate(*rate);
+    const QString quality = Read(key::kMp3Quality);
+    if (quality.isEmpty())
+        mp3.SetVbrQuality(std::nullopt);
+    else if (const qsizetype preset = Mp3QualityItems().indexOf(quality); preset >= 0)
+        mp3.SetVbrQuality(Mp3VbrPresets().at(preset));
 }
 
 void ApplyVorbisSettings(TVorbisOut& ogg)
@@ -91,6 +106,8 @@ void ApplyCompressionLevel(TACSFileOut& output, int level)
         flac->SetCompressionLevel(level);
     else if (auto* ape = dynamic_cast<TMACOut*>(&output))
         ape->SetCompressionLevel(level);
+    else if (auto* mp3 = dynamic_cast<TMP3Out*>(&output))
+        mp3->SetVbrQuality(level);
 }
 
 void ApplyApeSettings(TMACOut& ape)

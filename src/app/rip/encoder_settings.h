@@ -22,9 +22,13 @@ class TWaveOut;
 namespace sonfeld::app {
 
 // The items of the page's combos, in order; the stored values are these texts.
-QStringList Mp3BitRateItems();                    // "br8" .. "br320"
-QStringList OggBitRateItems();                    // "brAutoSelect", "br45" .. "br499"
-QStringList WaveTypeItems();                      // "RAW PCM", "DVI IMA ADPCM"
+QStringList Mp3BitRateItems(); // "br8" .. "br320"
+QStringList OggBitRateItems(); // "brAutoSelect", "br45" .. "br499"
+QStringList WaveTypeItems();   // "RAW PCM", "DVI IMA ADPCM"
+// "质量": LAME's VBR presets "V0", "V2", "V4" (stored as "mp3Quality"; none
+// keeps "MP3BitRate"), and their numbers 0, 2, 4.
+QStringList Mp3QualityItems();
+QList<int> Mp3VbrPresets();
 inline constexpr int kDefaultMp3BitRateItem = 11; // "br128"
 inline constexpr int kDefaultOggBitRateItem = 0;  // "brAutoSelect"
 inline constexpr int kDefaultWaveTypeItem = 0;    // "RAW PCM"
@@ -33,8 +37,8 @@ inline constexpr int kDefaultWaveTypeItem = 0;    // "RAW PCM"
 std::optional<TMP3BitRate> Mp3BitRateOf(const QString& name);
 std::optional<TVorbisBitRate> OggBitRateOf(const QString& name);
 
-// Put the stored "MP3BitRate", "OggMinRate", "OggMaxRate" and "wtWaveType"
-// into an output; a value of an unknown name leaves the output as it is.
+// Put the stored "MP3BitRate" and "mp3Quality", "OggMinRate", "OggMaxRate" and
+// "wtWaveType" into an output; a value of an unknown name leaves the output as it is.
 // Raise ESettingsError for a value of the wrong kind.
 void ApplyMp3Settings(TMP3Out& mp3);
 void ApplyVorbisSettings(TVorbisOut& ogg);
@@ -51,7 +55,8 @@ QList<int> OpusBitRateItems();
 // The levels a format offers (FLAC 0 to 8, APE 1000 to 4000 by thousands);
 // empty for a format without levels.
 QList<int> CompressionLevels(const QString& formatName);
-// Puts a level the format offers into its output; other outputs stay as they are.
+// Puts a level the format offers into its output (for MP3, the VBR preset of
+// --mp3-vbr); other outputs stay as they are.
 void ApplyCompressionLevel(TACSFileOut& output, int level);
 
 } // namespace sonfeld::app

@@ -291,6 +291,47 @@ TEST_F(CommandLineTest, OpusRipsAreGaplessTaggedAndAtTheStoredRate)
         << err_;
 }
 
+// The stored "质量" and --mp3-vbr choose LAME's VBR presets; each file's
+// header tells its exact length.
+TEST_F(CommandLineTest, Mp3VbrPresetsFromTheStoreAndTheCommandLine)
+{
+    if (!ToolAvailable("lame"))
+        GTEST_SKIP() << "lame missing";
+    const auto vbrHeader = [](const std::filesystem::path& file) {
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(file);
+        return std::string(bytes.begin(), bytes.end()).find("Xing") != std::string::npos;
+    };
+    const auto lameSamples = [&](const std::filesystem::path& file) {
+        const auto wav = file.string() + ".wav";
+        EXPECT_EQ(RunCommand("lame --quiet --decode " + ShellQuote(file.string()) + " " +
+                             ShellQuote(wav)),
+                  0);
+        return ReadFileBytes(wav).size() - 44;
+    };
+    Store("mp3Quality=V4\n");
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--tracks 1")), 0) << err_;
+    EXPECT_TRUE(vbrHeader(Out("Track1.mp3")));
+    EXPECT_EQ(lameSamples(Out("Track1.mp3")), disc_.TrackBytes(1).size());
+    const auto v4 = std::filesystem::file_size(Out("Track1.mp3"));
+
+    // The command line wins over the store for this rip.
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--tracks 1 --mp3-vbr 0")), 0) << err_;
+    EXPECT_TRUE(vbrHeader(Out("Track1.mp3")));
+    EXPECT_GT(std::filesystem::file_size(Out("Track1.mp3")), v4);
+    EXPECT_EQ(lameSamples(Out("Track1.mp3")), disc_.TrackBytes(1).size());
+
+    // Without a preset the constant rate stays, with its "Info" header.
+    Store("");
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--tracks 2")), 0) << err_;
+    EXPECT_FALSE(vbrHeader(Out("Track2.mp3")));
+    EXPECT_EQ(FfprobeValue(Out("Track2.mp3"), "bit_rate"), "128000");
+
+    EXPECT_EQ(Sonfeld(Rip("MP3", "--tracks 1 --mp3-vbr 3")), 2);
+    EXPECT_NE(err_.find("--mp3-vbr \"3\" is not 0, 2 or 4."), std::string::npos) << err_;
+    EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 1 --mp3-vbr 2")), 2);
+    EXPECT_NE(err_.find("--mp3-vbr goes with --format MP3."), std::string::npos) << err_;
+}
+
 TEST_F(CommandLineTest, AdpcmFromTheStore)
 {
     Store("wtWaveType=DVI IMA ADPCM\n");
