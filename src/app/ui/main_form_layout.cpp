@@ -21,6 +21,7 @@
 #include "app/rip/encoder_settings.h"
 #include "app/rip/output_formats.h"
 #include "app/rip/rip_components.h"
+#include "app/rip/setting_keys.h"
 #include "app/rip/shown_text.h"
 #include "app/rip/texts.h"
 #include "app/rip/track_list_model.h"
@@ -219,6 +220,14 @@ void TMainForm::CreateSettingsPage()
                             OggBitRateItems(), kDefaultOggBitRateItem);
     comboWaveType = addCombo(3, TShownText::tr("Wave 编码器:"), "comboWaveType", WaveTypeItems(),
                              kDefaultWaveTypeItem);
+    comboMp3Quality = addCombo(4, TShownText::tr("质量"), "comboMp3Quality", {}, -1);
+    comboMp3Quality->addItem(TShownText::tr("固定码率"), QString());
+    for (const QString& preset : Mp3QualityItems())
+        comboMp3Quality->addItem(preset, preset);
+    comboOpusRate = addCombo(5, TShownText::tr("Opus 码率"), "comboOpusRate", {}, -1);
+    for (const int rate : OpusBitRateItems())
+        comboOpusRate->addItem(QString::number(rate), rate);
+    comboOpusRate->setCurrentIndex(comboOpusRate->findData(key::kOpusBitRate.Default));
     grid->setColumnStretch(2, 1);
     page->addWidget(quality);
 
