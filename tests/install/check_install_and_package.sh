@@ -147,6 +147,12 @@ for option in $options; do
   grep -qF -- "\\-\\-${option#--}" <<<"$man" || fail "the man page lacks $option"
 done
 
+step "the man page lists every exit status of the command line"
+for status in 0 1 2 $(sed -nE 's/.*constexpr int k[A-Za-z]+Exit = ([0-9]+);.*/\1/p' \
+    "$source/src/app/rip/command_line.h"); do
+  grep -qx "\.B $status" <<<"$man" || fail "the man page lacks the exit status $status"
+done
+
 step "libraries found from the installed path"
 readelf -d "$usr/bin/sonfeld" | grep -E 'R(UN)?PATH' | grep -qF '[$ORIGIN/../lib/sonfeld]' ||
   fail "bin/sonfeld has no RUNPATH to \$ORIGIN/../lib/sonfeld"

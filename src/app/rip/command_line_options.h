@@ -68,6 +68,8 @@ public:
 TCommandLine ParseCommandLine(const QStringList& arguments);
 // The --help text, in Chinese and in English.
 QString UsageText();
+// The line after a usage error's reason.
+inline constexpr const char* kSeeHelp = "see sonfeld --help";
 // The --version text: the program name, its version and a line break.
 QString VersionText();
 

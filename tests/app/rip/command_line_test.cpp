@@ -534,6 +534,7 @@ TEST_F(CommandLineTest, BadArgumentsAndMissingImages)
     EXPECT_NE(err_.find("--image"), std::string::npos) << err_;
     EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 7")), 2);
     EXPECT_NE(err_.find("no track 7"), std::string::npos) << err_;
+    EXPECT_TRUE(err_.ends_with("\nsee sonfeld --help\n")) << err_;
     EXPECT_EQ(Sonfeld("--rip --image /nonexistent/x.cue --format Wav --out " +
                       ShellQuote(out_dir_.Path().string())),
               1);
@@ -559,9 +560,11 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
         EXPECT_NE(out_.find("Sonfeld rips audio CDs."), std::string::npos) << out_;
         EXPECT_NE(out_.find("输出目录\n      Output folder\n"), std::string::npos) << out_;
     }
+    // A usage error: its reason on one line, then where the help is.
     EXPECT_EQ(Sonfeld("--version --list"), 2);
     EXPECT_NE(err_.find("cannot be combined"), std::string::npos) << err_;
-    EXPECT_NE(err_.find("用法 / Usage"), std::string::npos) << err_;
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 2) << err_;
+    EXPECT_TRUE(err_.ends_with(".\nsee sonfeld --help\n")) << err_;
 }
 
 TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)
