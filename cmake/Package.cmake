@@ -29,12 +29,12 @@ endif()
 # The libraries the program and libcdrip.so link, with their versions, come
 # from dpkg-shlibdeps; the list below is what it cannot see: the libraries the
 # bindings load by file name (libmp3lame.so.0, libFLAC.so.12, libvorbis.so.0,
-# libvorbisenc.so.2, libvorbisfile.so.3, libogg.so.0), the Qt parts and data
+# libvorbisenc.so.2, libvorbisfile.so.3, libogg.so.0, libopusenc.so.0), the Qt parts and data
 # the program needs beyond what it links (the SVG icon engine among them), and
 # the font for the Chinese texts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libmp3lame0, libmpg123-0, libflac12, libvorbis0a, libvorbisenc2, libvorbisfile3, libogg0, \
+    "libmp3lame0, libmpg123-0, libflac12, libvorbis0a, libvorbisenc2, libvorbisfile3, libogg0, libopusenc0, \
 libqt6network6 (>= 6.4), libqt6svg6, libtag1v5, qt6-translations-l10n, fonts-noto-cjk")
 # FFmpeg's libraries decode APE, WavPack, TTA and ALAC disc images; without
 # them only those images are refused.

@@ -8,10 +8,10 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6svg6 qt6-translations-l10n qt6-l10n-tools fonts-noto-cjk xvfb xauth
-  libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev
+  libmpg123-dev libmp3lame-dev libflac-dev libogg-dev libvorbis-dev libopusenc-dev
   libcdio-dev libcdio-paranoia-dev libtag1-dev libebur128-dev
   libavformat-dev libavcodec-dev libavutil-dev
-  ffmpeg sox flac vorbis-tools lame cd-paranoia cuetools cdrdao wavpack python3-mutagen eyed3
+  ffmpeg sox flac vorbis-tools opus-tools lame cd-paranoia cuetools cdrdao wavpack python3-mutagen eyed3
   librsvg2-bin desktop-file-utils appstream
 )
 

@@ -745,5 +745,17 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>忘记为这张光盘保存的名称、所做的修改和所选的发行版本？</source>
         <translation>Forget the names, the edits and the chosen release saved for this disc?</translation>
     </message>
+    <message>
+        <source>质量</source>
+        <translation>MP3 quality</translation>
+    </message>
+    <message>
+        <source>固定码率</source>
+        <translation>Constant bit rate</translation>
+    </message>
+    <message>
+        <source>Opus 码率</source>
+        <translation>Opus bit rate</translation>
+    </message>
 </context>
 </TS>

@@ -40,7 +40,8 @@ int RunProgram(int argc, char** argv)
         command = ParseCommandLine(arguments);
     } catch (const EUsageError& e) {
         QTextStream err(stderr);
-        err << QString::fromUtf8(e.what()) << "\n\n" << UsageText();
+        // The reason alone: the whole help would bury it.
+        err << QString::fromUtf8(e.what()) << "\n" << kSeeHelp << "\n";
         return 2;
     }
 

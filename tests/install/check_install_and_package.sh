@@ -56,7 +56,7 @@ tags_of() {
 # title, artist, album and track number.
 rip_every_format() {
   local program=$1 where=$2 format file tags
-  for format in Ape Wav Ogg FLAC MP3; do
+  for format in Ape Wav Ogg FLAC MP3 Opus; do
     local out="$work/rips/$where/$format"
     mkdir -p "$out"
     if ! "$program" --rip --image "$disc" --format "$format" --tracks 2 --out "$out" --no-lookup \
@@ -147,6 +147,12 @@ for option in $options; do
   grep -qF -- "\\-\\-${option#--}" <<<"$man" || fail "the man page lacks $option"
 done
 
+step "the man page lists every exit status of the command line"
+for status in 0 1 2 $(sed -nE 's/.*constexpr int k[A-Za-z]+Exit = ([0-9]+);.*/\1/p' \
+    "$source/src/app/cli/command_line.h"); do
+  grep -qx "\.B $status" <<<"$man" || fail "the man page lacks the exit status $status"
+done
+
 step "libraries found from the installed path"
 readelf -d "$usr/bin/sonfeld" | grep -E 'R(UN)?PATH' | grep -qF '[$ORIGIN/../lib/sonfeld]' ||
   fail "bin/sonfeld has no RUNPATH to \$ORIGIN/../lib/sonfeld"
@@ -180,7 +186,7 @@ owner_of() {
   done
 }
 depends_on() { tr ',' '\n' <<<"$depends" | sed -E 's/^ *//; s/ .*//' | grep -xF "$1" >/dev/null; }
-for package in libmp3lame0 libflac12 libvorbis0a libvorbisenc2 libvorbisfile3 libogg0 \
+for package in libmp3lame0 libflac12 libvorbis0a libvorbisenc2 libvorbisfile3 libogg0 libopusenc0 \
     libmpg123-0 libcdio19 libcdio-cdda2 libcdio-paranoia2 libqt6core6 libqt6gui6 libqt6widgets6 \
     libqt6network6 libtag1v5 qt6-translations-l10n fonts-noto-cjk; do
   depends_on "$package" || fail "the package does not depend on $package"

@@ -423,7 +423,7 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
             return RunList(command, *components, out, err);
         return RunRip(command, std::move(components), out, err);
     } catch (const EUsageError& e) {
-        err << QString::fromUtf8(e.what()) << Qt::endl;
+        err << QString::fromUtf8(e.what()) << "\n" << kSeeHelp << Qt::endl;
         return 2;
     } catch (const std::exception& e) {
         err << "Error: " << QString::fromUtf8(e.what()) << Qt::endl;

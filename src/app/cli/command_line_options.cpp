@@ -56,8 +56,8 @@ QList<QCommandLineOption> Options()
                QStringLiteral("The drive numbered N, as --list numbers them (from 0)"),
                QStringLiteral("N")),
         Option({QStringLiteral("format")},
-               QStringLiteral("输出格式：Ape、Wav、Ogg、FLAC 或 MP3（不分大小写）"),
-               QStringLiteral("Output format: Ape, Wav, Ogg, FLAC or MP3 (any case)"),
+               QStringLiteral("输出格式：Ape、Wav、Ogg、FLAC、MP3 或 Opus（不分大小写）"),
+               QStringLiteral("Output format: Ape, Wav, Ogg, FLAC, MP3 or Opus (any case)"),
                QStringLiteral("FORMAT")),
         Option({QStringLiteral("out")}, QStringLiteral("输出目录"), QStringLiteral("Output folder"),
                QStringLiteral("DIR")),
@@ -139,6 +139,11 @@ QList<QCommandLineOption> Options()
                               "\"ReplayGain\" setting)")),
         Option({QStringLiteral("no-replaygain")}, QStringLiteral("不写入 ReplayGain"),
                QStringLiteral("Do not write ReplayGain")),
+        Option({QStringLiteral("mp3-vbr")},
+               QStringLiteral("MP3 以 LAME 的可变码率预设 V0、V2 或 V4 编码（N 为 0、2 或 4）"),
+               QStringLiteral("Encode MP3 with LAME's variable bit-rate preset V0, V2 or V4 "
+                              "(N is 0, 2 or 4)"),
+               QStringLiteral("N")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
@@ -331,6 +336,17 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
                        .arg(text, result.Format));
         result.Level = level;
     }
+    if (parser.isSet(QStringLiteral("mp3-vbr"))) {
+        // Carried as MP3's level: the rip puts it into the output as the others' levels.
+        const QString text = parser.value(QStringLiteral("mp3-vbr"));
+        bool ok = false;
+        const int preset = text.trimmed().toInt(&ok, 10);
+        if (result.Format.compare(QStringLiteral("MP3"), Qt::CaseInsensitive) != 0)
+            Refuse(QStringLiteral("--mp3-vbr goes with --format MP3."));
+        if (!ok || !Mp3VbrPresets().contains(preset))
+            Refuse(QStringLiteral("--mp3-vbr \"%1\" is not 0, 2 or 4.").arg(text));
+        result.Level = preset;
+    }
     result.LogFile = parser.value(QStringLiteral("check-log"));
     ParseNameOptions(parser, result);
 
@@ -344,8 +360,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
                               "--album-artist, --year, --genre, --disc, --comment, --template, "
                               "--require-accurate, --reading-mode, --read-offset, "
-                              "--test-and-copy, --level, --id3v2.3 and --replaygain go with "
-                              "--rip."));
+                              "--test-and-copy, --level, --mp3-vbr, --id3v2.3 and --replaygain go "
+                              "with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));
@@ -363,7 +379,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         if (result.Images.isEmpty() && !result.Drive)
             Refuse(QStringLiteral("--rip needs --image PATH or --drive N."));
         if (result.Format.isEmpty() || !FindFormat(result.Format, Qt::CaseInsensitive))
-            Refuse(QStringLiteral("--rip needs --format Ape, Wav, Ogg, FLAC or MP3."));
+            Refuse(QStringLiteral("--rip needs --format Ape, Wav, Ogg, FLAC, MP3 or Opus."));
         if (result.OutputFolder.isEmpty())
             Refuse(QStringLiteral("--rip needs --out DIR."));
     }
@@ -403,12 +419,12 @@ QString UsageText()
         "      kept for the disc. With \"full tags\" on, every tag the names give is\n"
         "      written.\n"
         "      把音轨（默认全部）逐一提取到 DIR，文件名为 Track1、Track2……，可用\n"
-        "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC 或 MP3。编码设置、标签和\n"
+        "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC、MP3 或 Opus。编码设置、标签和\n"
         "      选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"
         "      只有每条音轨都提取成功时，退出码才是 0。\n"
         "      Rips the tracks (all by default) one after another into DIR, named\n"
         "      Track1, Track2 ... unless --name renames them. FORMAT is Ape, Wav,\n"
-        "      Ogg, FLAC or MP3. Encoder settings, tags and options come from the\n"
+        "      Ogg, FLAC, MP3 or Opus. Encoder settings, tags and options come from the\n"
         "      settings saved in the window (the album tag only when the album tag\n"
         "      option is saved on). Exits with 0 only when every track was ripped.\n"
         "      每条音轨完成后显示其 AccurateRip 校验结果和 CRC32；给出\n"

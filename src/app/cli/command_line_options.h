@@ -21,7 +21,7 @@ namespace sonfeld::app {
 //           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
 //           [--disc N/M] [--comment TEXT] [--template TEXT] [--lookup | --no-lookup]
 //           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
-//           [--read-offset N] [--test-and-copy] [--level N]
+//           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -70,6 +70,8 @@ public:
 TCommandLine ParseCommandLine(const QStringList& arguments);
 // The --help text, in Chinese and in English.
 QString UsageText();
+// The line after a usage error's reason.
+inline constexpr const char* kSeeHelp = "see sonfeld --help";
 // The --version text: the program name, its version and a line break.
 QString VersionText();
 

@@ -5,6 +5,7 @@
 #include "audio/formats/ape/mac_out.h"
 #include "audio/formats/flac/flac_out.h"
 #include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/opus/opus_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_out.h"
 
@@ -26,6 +27,16 @@ QStringList OggBitRateItems()
         items << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     }
     return items;
+}
+
+QStringList Mp3QualityItems()
+{
+    return {QStringLiteral("V0"), QStringLiteral("V2"), QStringLiteral("V4")};
+}
+
+QList<int> Mp3VbrPresets()
+{
+    return {0, 2, 4};
 }
 
 QStringList WaveTypeItems()
@@ -50,6 +61,11 @@ void ApplyMp3Settings(TMP3Out& mp3)
 {
     if (const auto rate = Mp3BitRateOf(Read(key::kMp3BitRate)))
         mp3.SetBitRate(*rate);
+    const QString quality = Read(key::kMp3Quality);
+    if (quality.isEmpty())
+        mp3.SetVbrQuality(std::nullopt);
+    else if (const qsizetype preset = Mp3QualityItems().indexOf(quality); preset >= 0)
+        mp3.SetVbrQuality(Mp3VbrPresets().at(preset));
 }
 
 void ApplyVorbisSettings(TVorbisOut& ogg)
@@ -82,6 +98,20 @@ void ApplyApeSettings(TMACOut& ape)
         throw ESettingsError("The APE compression level " + std::to_string(level) +
                              " is not one of 1000, 2000, 3000 and 4000.");
     ape.SetCompressionLevel(level);
+}
+
+void ApplyOpusSettings(TOpusOut& opus)
+{
+    const int rate = Read(key::kOpusBitRate);
+    if (rate < TOpusOut::kMinBitRate || rate > TOpusOut::kMaxBitRate)
+        throw ESettingsError("The Opus bit rate " + std::to_string(rate) +
+                             " kbit/s is not one of 64 to 256.");
+    opus.SetBitRate(rate);
+}
+
+QList<int> OpusBitRateItems()
+{
+    return {64, 96, 128, 160, 192, 224, 256};
 }
 
 } // namespace sonfeld::app

@@ -12,6 +12,7 @@ class TACSFileOut;
 class TFLACOut;
 class TMACOut;
 class TMP3Out;
+class TOpusOut;
 class TVorbisOut;
 class TWaveOut;
 } // namespace sonfeld
@@ -21,9 +22,13 @@ class TWaveOut;
 namespace sonfeld::app {
 
 // The items of the page's combos, in order; the stored values are these texts.
-QStringList Mp3BitRateItems();                    // "br8" .. "br320"
-QStringList OggBitRateItems();                    // "brAutoSelect", "br45" .. "br499"
-QStringList WaveTypeItems();                      // "RAW PCM", "DVI IMA ADPCM"
+QStringList Mp3BitRateItems(); // "br8" .. "br320"
+QStringList OggBitRateItems(); // "brAutoSelect", "br45" .. "br499"
+QStringList WaveTypeItems();   // "RAW PCM", "DVI IMA ADPCM"
+// "质量": LAME's VBR presets "V0", "V2", "V4" (stored as "mp3Quality"; none
+// keeps "MP3BitRate"), and their numbers 0, 2, 4.
+QStringList Mp3QualityItems();
+QList<int> Mp3VbrPresets();
 inline constexpr int kDefaultMp3BitRateItem = 11; // "br128"
 inline constexpr int kDefaultOggBitRateItem = 0;  // "brAutoSelect"
 inline constexpr int kDefaultWaveTypeItem = 0;    // "RAW PCM"
@@ -32,8 +37,8 @@ inline constexpr int kDefaultWaveTypeItem = 0;    // "RAW PCM"
 std::optional<TMP3BitRate> Mp3BitRateOf(const QString& name);
 std::optional<TVorbisBitRate> OggBitRateOf(const QString& name);
 
-// Put the stored "MP3BitRate", "OggMinRate", "OggMaxRate" and "wtWaveType"
-// into an output; a value of an unknown name leaves the output as it is.
+// Put the stored "MP3BitRate" and "mp3Quality", "OggMinRate", "OggMaxRate" and
+// "wtWaveType" into an output; a value of an unknown name leaves the output as it is.
 // Raise ESettingsError for a value of the wrong kind.
 void ApplyMp3Settings(TMP3Out& mp3);
 void ApplyVorbisSettings(TVorbisOut& ogg);
@@ -42,5 +47,9 @@ void ApplyWaveSettings(TWaveOut& wave);
 // a level out of range raises ESettingsError naming it.
 void ApplyFlacSettings(TFLACOut& flac);
 void ApplyApeSettings(TMACOut& ape);
+// "OpusBitRate" (64 to 256 kbit/s); a rate out of range raises ESettingsError.
+void ApplyOpusSettings(TOpusOut& opus);
+// The rates the settings page offers for Opus, in kbit/s.
+QList<int> OpusBitRateItems();
 
 } // namespace sonfeld::app

@@ -5,6 +5,7 @@
 #include "audio/formats/ape/mac_out.h"
 #include "audio/formats/flac/flac_out.h"
 #include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/opus/opus_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_out.h"
 #include "encoder_settings.h"
@@ -46,6 +47,12 @@ template <class TOut> void Level(TACSFileOut& output, int level)
     static_cast<TOut&>(output).SetCompressionLevel(level);
 }
 
+// MP3 has no levels of its own to offer; a run's --mp3-vbr comes this way.
+void Mp3VbrLevel(TACSFileOut& output, int preset)
+{
+    static_cast<TMP3Out&>(output).SetVbrQuality(preset);
+}
+
 // FLAC's presets (libFLAC's default 5) and APE's levels.
 constexpr std::array kFlacLevels = {0, 1, 2, 3, 4, 5, 6, 7, 8};
 constexpr std::array kApeLevels = {1000, 2000, 3000, 4000};
@@ -56,7 +63,8 @@ const std::array kFormats = {
     TOutputFormat{"Wav",  ".wav",  "WaveOutput", TTagKind::None,  Make<TWaveOut>,   Settings<TWaveOut, ApplyWaveSettings>,     nullptr,                     "WAVE", {},          nullptr},
     TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr,                     "WAVE", {},          nullptr},
     TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr,                     "WAVE", kFlacLevels, Level<TFLACOut>},
-    TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>, "MP3",  {},          nullptr},
+    TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>, "MP3",  {},          Mp3VbrLevel},
+    TOutputFormat{"Opus", ".opus", "OpusOutput", TTagKind::None,  Make<TOpusOut>,   Settings<TOpusOut, ApplyOpusSettings>,     nullptr,                     "WAVE", {},          nullptr},
 };
 // clang-format on
 

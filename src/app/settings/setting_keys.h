@@ -59,6 +59,10 @@ inline const TTextKey kMp3BitRate{"MP3BitRate", "br128"};
 inline const TTextKey kOggMinRate{"OggMinRate", "brAutoSelect"};
 inline const TTextKey kOggMaxRate{"OggMaxRate", "brAutoSelect"};
 inline const TTextKey kWaveType{"wtWaveType", "RAW PCM"};
+// Opus's average bit rate in kbit/s (64 to 256); MP3's VBR preset ("V0",
+// "V2" or "V4"; empty: the constant "MP3BitRate").
+inline const TNumberKey kOpusBitRate{"OpusBitRate", 160};
+inline const TTextKey kMp3Quality{"mp3Quality", ""};
 inline const TFlagKey kId3Title{"addId3Title", false};
 inline const TFlagKey kId3Track{"addId3Track", false};
 inline const TFlagKey kId3Album{"addId3Album", false};

@@ -181,6 +181,8 @@ public:
     QComboBox* comboMinRate = nullptr;
     QComboBox* comboMaxRate = nullptr;
     QComboBox* comboWaveType = nullptr;
+    QComboBox* comboMp3Quality = nullptr; // "质量": a VBR preset, or none for "MP3 BitRate"
+    QComboBox* comboOpusRate = nullptr;
     QCheckBox* chkAddTitle = nullptr;
     QCheckBox* chkAddTrack = nullptr;
     QCheckBox* chkAddAlbum = nullptr;

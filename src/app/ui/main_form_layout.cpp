@@ -21,6 +21,7 @@
 #include "app/formats/encoder_settings.h"
 #include "app/formats/output_formats.h"
 #include "app/queue/rip_components.h"
+#include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
 #include "app/text/texts.h"
 #include "app/tracks/track_list_model.h"
@@ -219,6 +220,14 @@ void TMainForm::CreateSettingsPage()
                             OggBitRateItems(), kDefaultOggBitRateItem);
     comboWaveType = addCombo(3, TShownText::tr("Wave 编码器:"), "comboWaveType", WaveTypeItems(),
                              kDefaultWaveTypeItem);
+    comboMp3Quality = addCombo(4, TShownText::tr("质量"), "comboMp3Quality", {}, -1);
+    comboMp3Quality->addItem(TShownText::tr("固定码率"), QString());
+    for (const QString& preset : Mp3QualityItems())
+        comboMp3Quality->addItem(preset, preset);
+    comboOpusRate = addCombo(5, TShownText::tr("Opus 码率"), "comboOpusRate", {}, -1);
+    for (const int rate : OpusBitRateItems())
+        comboOpusRate->addItem(QString::number(rate), rate);
+    comboOpusRate->setCurrentIndex(comboOpusRate->findData(key::kOpusBitRate.Default));
     grid->setColumnStretch(2, 1);
     page->addWidget(quality);
 

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "app/settings/setting_keys.h"
 #include "main_form.h"
@@ -30,6 +31,9 @@ void TMainForm::MainTabControlActiveTabChange()
     SelectStored(*comboMinRate, key::kOggMinRate);
     SelectStored(*comboMaxRate, key::kOggMaxRate);
     SelectStored(*comboWaveType, key::kWaveType);
+    comboMp3Quality->setCurrentIndex(
+        std::max(0, comboMp3Quality->findData(Read(key::kMp3Quality))));
+    comboOpusRate->setCurrentIndex(comboOpusRate->findData(Read(key::kOpusBitRate)));
     chkAddTitle->setChecked(Read(key::kId3Title));
     chkAddTrack->setChecked(Read(key::kId3Track));
     chkAddAlbum->setChecked(Read(key::kId3Album));
@@ -50,6 +54,9 @@ void TMainForm::btnSaveClick()
     Write(key::kOggMinRate, comboMinRate->currentText());
     Write(key::kOggMaxRate, comboMaxRate->currentText());
     Write(key::kWaveType, comboWaveType->currentText());
+    Write(key::kMp3Quality, comboMp3Quality->currentData().toString());
+    if (comboOpusRate->currentIndex() >= 0)
+        Write(key::kOpusBitRate, comboOpusRate->currentData().toInt());
     Write(key::kId3Title, chkAddTitle->isChecked());
     Write(key::kId3Track, chkAddTrack->isChecked());
     Write(key::kId3Album, chkAddAlbum->isChecked());

@@ -307,6 +307,86 @@ TEST_F(CommandLineTest, ChosenTracksNamesAndTagsFromTheStore)
     EXPECT_NE(out_.find("2 of 2 tracks ripped"), std::string::npos) << out_;
 }
 
+// Opus files hold each track exactly (its length at 48 kHz, to the one frame
+// a granule position can tell), at the stored bit rate, with the tags as
+// Vorbis comments.
+TEST_F(CommandLineTest, OpusRipsAreGaplessTaggedAndAtTheStoredRate)
+{
+    if (!ToolAvailable("opusinfo") || !ToolAvailable("opusdec"))
+        GTEST_SKIP() << "opus-tools missing";
+    Store("OpusBitRate=64\n");
+    ASSERT_EQ(Sonfeld(Rip("opus", "--album 示例 --artist 某人 --name 2=晚灯")), 0) << out_ << err_;
+    for (int track = 1; track <= 3; ++track) {
+        const auto file = Out(track == 2 ? "晚灯.opus" : "Track" + std::to_string(track) + ".opus");
+        SCOPED_TRACE(file.string());
+        std::string info;
+        ASSERT_EQ(RunCommand("opusinfo " + ShellQuote(file.string()) + " 2>&1", &info), 0) << info;
+        EXPECT_EQ(info.find("WARNING"), std::string::npos) << info;
+        const auto raw = file.string() + ".raw";
+        ASSERT_EQ(RunCommand("opusdec --quiet --rate 48000 " + ShellQuote(file.string()) + " " +
+                             ShellQuote(raw)),
+                  0);
+        const double frames48 = static_cast<double>(ReadFileBytes(raw).size() / 4);
+        const double exact =
+            static_cast<double>(disc_.TrackBytes(track).size() / 4) * 48000.0 / 44100.0;
+        EXPECT_LE(std::abs(frames48 - exact), 1.0) << frames48 << " vs " << exact;
+        EXPECT_EQ(FfprobeTag(file, "album", true), "示例");
+        EXPECT_EQ(FfprobeTag(file, "artist", true), "某人");
+        EXPECT_EQ(FfprobeTag(file, "track", true), std::to_string(track));
+        EXPECT_EQ(FfprobeTag(file, "title", true),
+                  track == 2 ? "晚灯" : "Track" + std::to_string(track));
+    }
+    // 64 kbit/s on average: far below the default's 160.
+    const double seconds = static_cast<double>(disc_.TrackBytes(1).size()) / 176400.0;
+    EXPECT_LT(ReadFileBytes(Out("Track1.opus")).size() * 8.0 / 1000.0 / seconds, 100.0);
+
+    Store("OpusBitRate=300\n");
+    EXPECT_NE(Sonfeld(Rip("Opus", "--tracks 1")), 0);
+    EXPECT_NE(err_.find("The Opus bit rate 300 kbit/s is not one of 64 to 256."), std::string::npos)
+        << err_;
+}
+
+// The stored "质量" and --mp3-vbr choose LAME's VBR presets; each file's
+// header tells its exact length.
+TEST_F(CommandLineTest, Mp3VbrPresetsFromTheStoreAndTheCommandLine)
+{
+    if (!ToolAvailable("lame"))
+        GTEST_SKIP() << "lame missing";
+    const auto vbrHeader = [](const std::filesystem::path& file) {
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(file);
+        return std::string(bytes.begin(), bytes.end()).find("Xing") != std::string::npos;
+    };
+    const auto lameSamples = [&](const std::filesystem::path& file) {
+        const auto wav = file.string() + ".wav";
+        EXPECT_EQ(RunCommand("lame --quiet --decode " + ShellQuote(file.string()) + " " +
+                             ShellQuote(wav)),
+                  0);
+        return ReadFileBytes(wav).size() - 44;
+    };
+    Store("mp3Quality=V4\n");
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--tracks 1")), 0) << err_;
+    EXPECT_TRUE(vbrHeader(Out("Track1.mp3")));
+    EXPECT_EQ(lameSamples(Out("Track1.mp3")), disc_.TrackBytes(1).size());
+    const auto v4 = std::filesystem::file_size(Out("Track1.mp3"));
+
+    // The command line wins over the store for this rip.
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--tracks 1 --mp3-vbr 0")), 0) << err_;
+    EXPECT_TRUE(vbrHeader(Out("Track1.mp3")));
+    EXPECT_GT(std::filesystem::file_size(Out("Track1.mp3")), v4);
+    EXPECT_EQ(lameSamples(Out("Track1.mp3")), disc_.TrackBytes(1).size());
+
+    // Without a preset the constant rate stays, with its "Info" header.
+    Store("");
+    ASSERT_EQ(Sonfeld(Rip("MP3", "--tracks 2")), 0) << err_;
+    EXPECT_FALSE(vbrHeader(Out("Track2.mp3")));
+    EXPECT_EQ(FfprobeValue(Out("Track2.mp3"), "bit_rate"), "128000");
+
+    EXPECT_EQ(Sonfeld(Rip("MP3", "--tracks 1 --mp3-vbr 3")), 2);
+    EXPECT_NE(err_.find("--mp3-vbr \"3\" is not 0, 2 or 4."), std::string::npos) << err_;
+    EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 1 --mp3-vbr 2")), 2);
+    EXPECT_NE(err_.find("--mp3-vbr goes with --format MP3."), std::string::npos) << err_;
+}
+
 TEST_F(CommandLineTest, AdpcmFromTheStore)
 {
     Store("wtWaveType=DVI IMA ADPCM\n");
@@ -509,6 +589,7 @@ TEST_F(CommandLineTest, BadArgumentsAndMissingImages)
     EXPECT_NE(err_.find("--image"), std::string::npos) << err_;
     EXPECT_EQ(Sonfeld(Rip("FLAC", "--tracks 7")), 2);
     EXPECT_NE(err_.find("no track 7"), std::string::npos) << err_;
+    EXPECT_TRUE(err_.ends_with("\nsee sonfeld --help\n")) << err_;
     EXPECT_EQ(Sonfeld("--rip --image /nonexistent/x.cue --format Wav --out " +
                       ShellQuote(out_dir_.Path().string())),
               1);
@@ -534,9 +615,11 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
         EXPECT_NE(out_.find("Sonfeld rips audio CDs."), std::string::npos) << out_;
         EXPECT_NE(out_.find("输出目录\n      Output folder\n"), std::string::npos) << out_;
     }
+    // A usage error: its reason on one line, then where the help is.
     EXPECT_EQ(Sonfeld("--version --list"), 2);
     EXPECT_NE(err_.find("cannot be combined"), std::string::npos) << err_;
-    EXPECT_NE(err_.find("用法 / Usage"), std::string::npos) << err_;
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 2) << err_;
+    EXPECT_TRUE(err_.ends_with(".\nsee sonfeld --help\n")) << err_;
 }
 
 TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)

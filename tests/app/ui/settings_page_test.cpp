@@ -18,6 +18,7 @@
 #include "app/ui/option_dialog.h"
 #include "app_fixture.h"
 #include "audio/formats/mp3/mp3_out.h"
+#include "audio/formats/opus/opus_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_out.h"
 
@@ -161,6 +162,31 @@ TEST_F(SettingsPageTest, TheWheelTurnsOnlyABoxWithTheFocusAndElseScrollsThePage)
     options.hide();
 }
 
+// "质量" keeps the constant rate unless a preset is picked; "Opus 码率" starts
+// at 160. Both are saved and loaded again with the page.
+TEST_F(SettingsPageTest, TheMp3QualityAndOpusRateItemsSaveAndLoad)
+{
+    OpenWindows();
+    Form().MainTabControl->setCurrentIndex(1);
+    EXPECT_EQ(Form().comboMp3Quality->currentText(), QStringLiteral("固定码率"));
+    EXPECT_EQ(Form().comboMp3Quality->count(), 4);
+    EXPECT_EQ(Form().comboOpusRate->currentText(), QStringLiteral("160"));
+    Form().comboMp3Quality->setCurrentText(QStringLiteral("V0"));
+    Form().comboOpusRate->setCurrentText(QStringLiteral("96"));
+    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_EQ(ReadSetting(QStringLiteral("mp3Quality")), QStringLiteral("V0"));
+    EXPECT_EQ(Read(key::kOpusBitRate), 96);
+
+    Form().comboMp3Quality->setCurrentIndex(0);
+    Form().MainTabControl->setCurrentIndex(0);
+    Form().MainTabControl->setCurrentIndex(1);
+    EXPECT_EQ(Form().comboMp3Quality->currentText(), QStringLiteral("V0"));
+    EXPECT_EQ(Form().comboOpusRate->currentText(), QStringLiteral("96"));
+    Form().comboMp3Quality->setCurrentIndex(0);
+    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_EQ(ReadSetting(QStringLiteral("mp3Quality")), QString());
+}
+
 TEST_F(SettingsPageTest, AStoredTextThatIsNoItemLeavesTheSelection)
 {
     WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br999"));
@@ -175,8 +201,12 @@ TEST_F(SettingsPageTest, StoredEncoderSettingsReachTheOutputsAtStart)
     WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br320"));
     WriteSetting(QStringLiteral("OggMinRate"), QStringLiteral("br48"));
     WriteSetting(QStringLiteral("wtWaveType"), QStringLiteral("DVI IMA ADPCM"));
+    WriteSetting(QStringLiteral("mp3Quality"), QStringLiteral("V2"));
+    WriteSetting(QStringLiteral("OpusBitRate"), QStringLiteral("224"));
     OpenWindows();
     EXPECT_EQ(Output<TMP3Out>("MP3").BitRate(), TMP3BitRate::br320);
+    EXPECT_EQ(Output<TMP3Out>("MP3").VbrQuality(), 2);
+    EXPECT_EQ(Output<TOpusOut>("Opus").BitRate(), 224);
     EXPECT_EQ(Output<TWaveOut>("Wav").WavType(), wtDVIADPCM);
     // The Ogg output refuses a minimum above its automatic nominal rate.
     EXPECT_EQ(Output<TVorbisOut>("Ogg").MinimumBitrate(), brAutoSelect);

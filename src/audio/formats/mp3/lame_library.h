@@ -18,6 +18,8 @@ struct LameEntryPoints {
     decltype(&::lame_set_in_samplerate) set_in_samplerate = nullptr;
     decltype(&::lame_set_num_channels) set_num_channels = nullptr;
     decltype(&::lame_set_brate) set_brate = nullptr;
+    decltype(&::lame_set_VBR) set_VBR = nullptr;
+    decltype(&::lame_set_VBR_q) set_VBR_q = nullptr;
     decltype(&::lame_init_params) init_params = nullptr;
     decltype(&::lame_encode_buffer) encode_buffer = nullptr;
     decltype(&::lame_encode_buffer_interleaved) encode_buffer_interleaved = nullptr;
@@ -50,6 +52,8 @@ struct LameEntryPoints {
         resolver.Required(set_in_samplerate, "lame_set_in_samplerate");
         resolver.Required(set_num_channels, "lame_set_num_channels");
         resolver.Required(set_brate, "lame_set_brate");
+        resolver.Required(set_VBR, "lame_set_VBR");
+        resolver.Required(set_VBR_q, "lame_set_VBR_q");
         resolver.Required(init_params, "lame_init_params");
         resolver.Required(encode_buffer, "lame_encode_buffer");
         resolver.Required(encode_buffer_interleaved, "lame_encode_buffer_interleaved");

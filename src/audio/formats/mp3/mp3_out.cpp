@@ -35,6 +35,9 @@ void TMP3Out::CheckSettings(TACSInput& input)
     // Anything else would be encoded as noise; refuse it instead.
     if ((bits != 8 && bits != 16) || (channels != 1 && channels != 2))
         throw EBadSettings("MP3 output needs 8- or 16-bit PCM with one or two channels.");
+    if (vbrQuality_ && (*vbrQuality_ < 0 || *vbrQuality_ > 9))
+        throw EBadSettings("The MP3 VBR preset " + std::to_string(*vbrQuality_) +
+                           " is not one of 0 to 9.");
 }
 
 void TMP3Out::StartEncoding(TACSInput& input)
@@ -58,7 +61,13 @@ void TMP3Out::StartEncoding(TACSInput& input)
                                : kUnknownSampleCount);
     lame_->set_in_samplerate(handle, rate);
     lame_->set_num_channels(handle, 2);
-    lame_->set_brate(handle, MP3BitRateKbps(bitRate_));
+    if (vbrQuality_) {
+        // As LAME's own -V presets: the default VBR method at that quality.
+        lame_->set_VBR(handle, vbr_default);
+        lame_->set_VBR_q(handle, *vbrQuality_);
+    } else {
+        lame_->set_brate(handle, MP3BitRateKbps(bitRate_));
+    }
     // Before the parameters are fixed, so the library builds an ID3v2 tag
     // (which can hold any text) for the start, not only ID3v1 for the end.
     HandTagsToEncoder();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@
 
 namespace sonfeld {
 
-// Writes an MP3 file at a constant bit rate through LAME. The output is always
+// Writes an MP3 file through LAME, at a constant bit rate or with one of
+// LAME's variable bit-rate presets. The output is always
 // two-channel: a one-channel input is encoded as two identical channels.
 //
 // Input: 16-bit (or 8-bit) PCM with one or two channels at a rate LAME
@@ -38,6 +40,10 @@ public:
 
     TMP3BitRate BitRate() const { return bitRate_; }
     void SetBitRate(TMP3BitRate value) { bitRate_ = value; }
+    // LAME's variable bit-rate preset -V 0 (best) to 9; it replaces BitRate.
+    // Unset: the constant BitRate.
+    std::optional<int> VbrQuality() const { return vbrQuality_; }
+    void SetVbrQuality(std::optional<int> value) { vbrQuality_ = value; }
 
     // Tag texts in UTF-8; an empty text leaves its field out.
     const std::string& Id3TagTitle() const { return id3TagTitle_; }
@@ -82,6 +88,7 @@ private:
 
     std::shared_ptr<const LameLibrary> lame_;
     TMP3BitRate bitRate_ = TMP3BitRate::br128;
+    std::optional<int> vbrQuality_;
     std::string id3TagTitle_;
     std::string id3TagArtist_;
     std::string id3TagAlbum_;

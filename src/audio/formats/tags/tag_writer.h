@@ -12,7 +12,7 @@ struct TagWriteResult {
     std::string message; // why not, when written is false
 };
 
-// Writes tags into complete audio files (FLAC, Ogg Vorbis, MP3, APE, WAV, by
+// Writes tags into complete audio files (FLAC, Ogg Vorbis, Ogg Opus, MP3, APE, WAV, by
 // extension) through our tag library, loaded at run time. A library that
 // cannot be loaded (or whose own libraries are missing) only means untagged
 // files: Write then reports "<file name> library could not be loaded." and

@@ -241,3 +241,67 @@ TEST(Mp3OutLibrary, MissingLibraryIsNamedInTheMessage)
     ASSERT_TRUE(LoadBinding<LameEntryPoints>());
     EXPECT_NO_THROW(TMP3Out());
 }
+
+// LAME's -V presets give variable bit rates that fall with the preset, and a
+// completed Xing/LAME header: ffprobe takes the exact length from it, and
+// ffmpeg and LAME's own decoder give back exactly the source's samples.
+TEST(Mp3Out, VbrPresetsWriteAXingHeaderOfTheRightLength)
+{
+    if (!ToolAvailable("lame"))
+        GTEST_SKIP() << "lame missing";
+    TempDir dir;
+    const int frames = 6 * kRate + 321;
+    const auto pcm = MakePcm(Signal::Music, frames);
+    std::uintmax_t lastSize = 0;
+    for (const int preset : {0, 2, 4}) {
+        SCOPED_TRACE(preset);
+        TMemoryInput input(pcm);
+        TMP3Out output;
+        output.SetVbrQuality(preset);
+        const auto file = dir / ("v" + std::to_string(preset) + ".mp3");
+        const auto run = RunToFile(output, input, file);
+        ASSERT_EQ(run.done, 1) << run.error;
+        ASSERT_EQ(run.errors, 0) << run.error;
+
+        const auto bytes = ReadFileBytes(file);
+        const std::string text(bytes.begin(), bytes.end());
+        const std::size_t xing = text.find("Xing");
+        ASSERT_LT(xing, 64U) << "no VBR header in the first frame";
+        const auto be32 = [&](std::size_t at) {
+            return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+                   (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+        };
+        ASSERT_EQ(be32(xing + 4) & 3U, 3U) << "frame and byte counts";
+        const std::uint32_t mpegFrames = be32(xing + 8);
+        EXPECT_EQ(be32(xing + 12), bytes.size()) << "the stream's byte count";
+        // The LAME extension follows at a fixed place: delay and padding, 12 bits each.
+        const std::size_t lame = xing + 120;
+        ASSERT_EQ(text.substr(lame, 4), "LAME");
+        const std::uint32_t delay =
+            (std::uint32_t{bytes[lame + 21]} << 4) | (bytes[lame + 22] >> 4);
+        const std::uint32_t padding = ((bytes[lame + 22] & 0x0FU) << 8) | bytes[lame + 23];
+        // Counted frames less delay and padding: the source, to the sample.
+        EXPECT_EQ(mpegFrames * 1152 - delay - padding, static_cast<std::uint32_t>(frames));
+        if (lastSize > 0) {
+            EXPECT_LT(bytes.size(), lastSize) << "a lower preset should give a smaller file";
+        }
+        lastSize = bytes.size();
+
+        // ffprobe counts whole frames, from the header's count.
+        const double duration = std::stod(FfprobeValue(file, "format=duration"));
+        EXPECT_NEAR(duration, mpegFrames * 1152.0 / kRate, 0.0005);
+        EXPECT_EQ(FfmpegDecode(file).size(), pcm.size());
+        const auto wav = dir / ("v" + std::to_string(preset) + ".wav");
+        ASSERT_EQ(RunCommand("lame --quiet --decode " + ShellQuote(file.string()) + " " +
+                             ShellQuote(wav.string())),
+                  0);
+        EXPECT_EQ(ReadFileBytes(wav).size(), 44 + pcm.size());
+    }
+    // Out of range is refused before anything is written.
+    TMemoryInput input(pcm);
+    TMP3Out output;
+    output.SetVbrQuality(10);
+    const auto run = RunToFile(output, input, dir / "bad.mp3");
+    EXPECT_EQ(run.errors, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad.mp3"));
+}

@@ -136,6 +136,36 @@ TEST_F(TagsRoundTrip, OggVorbisGetsVorbisCommentsAndBlockPicture)
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
 }
 
+TEST_F(TagsRoundTrip, OggOpusGetsVorbisCommentsAndBlockPicture)
+{
+    if (!ToolAvailable("opusenc") || !ToolAvailable("opusinfo"))
+        GTEST_SKIP() << "opus-tools is not installed";
+    const TrackTags tags = FullTags(png_);
+    const fs::path file = TaggedFile(Format::Opus, "opus", tags);
+    ASSERT_FALSE(file.empty());
+
+    std::string listed;
+    ASSERT_EQ(RunCommand("opusinfo " + ShellQuote(file.string()), &listed), 0) << listed;
+    // opusinfo indents each comment with a tab.
+    std::string lines;
+    for (std::size_t at = 0; at < listed.size();) {
+        const std::size_t end = std::min(listed.find('\n', at), listed.size());
+        if (listed[at] == '\t')
+            lines += listed.substr(at + 1, end - at - 1) + "\n";
+        at = end + 1;
+    }
+    auto fields = ParseCommentLines(lines);
+    EXPECT_EQ(fields["TITLE"], std::vector<std::string>{tags.title});
+    EXPECT_EQ(fields["ARTIST"], std::vector<std::string>{tags.artist});
+    EXPECT_EQ(fields["ALBUM"], std::vector<std::string>{tags.album});
+    EXPECT_EQ(fields["TRACKNUMBER"], std::vector<std::string>{"3"});
+    EXPECT_EQ(fields["TRACKTOTAL"], std::vector<std::string>{"12"});
+    EXPECT_EQ(fields["MUSICBRAINZ_TRACKID"], std::vector<std::string>{tags.musicBrainzRecordingId});
+    EXPECT_EQ(fields["COMMENT"], std::vector<std::string>{tags.comment});
+    EXPECT_EQ(fields["METADATA_BLOCK_PICTURE"].size(), 1U);
+    EXPECT_EQ(FfmpegCover(file, dir_.Path()), png_);
+}
+
 TEST_F(TagsRoundTrip, Mp3KeepsTheEncodersFramesAndBecomesId3v24)
 {
     const TrackTags tags = FullTags(jpeg_);

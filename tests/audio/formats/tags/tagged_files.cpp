@@ -19,6 +19,7 @@ const char* Extension(Format format)
     switch (format) {
     case Format::Flac: return ".flac";
     case Format::OggVorbis: return ".ogg";
+    case Format::Opus: return ".opus";
     case Format::Mp3: return ".mp3";
     case Format::Ape: return ".ape";
     case Format::Wav: return ".wav";
@@ -40,6 +41,7 @@ fs::path EncodeTestFile(Format format, const fs::path& folder, const std::string
     switch (format) {
     case Format::Flac: status = RunCommand("flac -s -f -o " + out + " " + in); break;
     case Format::OggVorbis: status = RunCommand("oggenc -Q -o " + out + " " + in); break;
+    case Format::Opus: status = RunCommand("opusenc --quiet " + in + " " + out); break;
     case Format::Mp3:
         status = RunCommand("lame --silent --add-id3v2 --tt Old --tc old --tv TCOM=kept " + in +
                             " " + out);

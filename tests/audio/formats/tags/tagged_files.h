@@ -12,10 +12,10 @@
 // helpers around the independent readers that check them.
 namespace sonfeld::test::tags {
 
-enum class Format { Flac, OggVorbis, Mp3, Ape, Wav };
+enum class Format { Flac, OggVorbis, Opus, Mp3, Ape, Wav };
 
 // Encodes a second of music into folder/stem.<extension> with the format's
-// own encoder (flac, oggenc, lame, our APE library, sox). The MP3 gets the
+// own encoder (flac, oggenc, opusenc, lame, our APE library, sox). The MP3 gets the
 // encoder's own ID3v2 tag with the title "Old", the comment "old" and the
 // composer "kept".
 // Empty on failure.

@@ -40,6 +40,8 @@ Writer WriterFor(const fs::path& path)
         return WriteFlacTags;
     if (extension == ".ogg" || extension == ".oga")
         return WriteOggVorbisTags;
+    if (extension == ".opus")
+        return WriteOpusTags;
     if (extension == ".mp3")
         return WriteMp3Tags;
     if (extension == ".ape")

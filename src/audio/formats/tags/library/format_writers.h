@@ -14,6 +14,8 @@ namespace sonfeld::tags {
 void WriteFlacTags(const std::string& path, const TrackFields& fields);
 // Vorbis comments, the picture in METADATA_BLOCK_PICTURE.
 void WriteOggVorbisTags(const std::string& path, const TrackFields& fields);
+// The same in an Ogg Opus file.
+void WriteOpusTags(const std::string& path, const TrackFields& fields);
 // ID3v2.4; an ID3v1 tag already at the end stays as it is.
 void WriteMp3Tags(const std::string& path, const TrackFields& fields);
 // APEv2.

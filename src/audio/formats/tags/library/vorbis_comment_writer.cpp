@@ -7,6 +7,7 @@
 
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
+#include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
@@ -119,12 +120,18 @@ void WriteFlacTags(const std::string& path, const TrackFields& fields)
     RequireSaved(file.save());
 }
 
-void WriteOggVorbisTags(const std::string& path, const TrackFields& fields)
+namespace {
+
+// Ogg Vorbis and Ogg Opus carry the same comment header: fields, and the
+// picture in METADATA_BLOCK_PICTURE.
+template <class OggFile>
+void WriteOggComments(const std::string& path, const TrackFields& fields, const char* kind)
 {
-    TagLib::Ogg::Vorbis::File file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
-    RequireValid(file, "Ogg Vorbis");
+    OggFile file(TagLibFileName(path), true, TagLib::AudioProperties::Fast);
+    RequireValid(file, kind);
     if (file.tag() == nullptr)
-        throw TagError(SONFELD_TAGS_UNREADABLE_FILE, "The Ogg Vorbis file has no comment header.");
+        throw TagError(SONFELD_TAGS_UNREADABLE_FILE,
+                       std::string("The ") + kind + " file has no comment header.");
     TagLib::Ogg::XiphComment& comment = *file.tag();
     FillComment(comment, fields);
     if (!fields.cover.empty()) {
@@ -134,6 +141,18 @@ void WriteOggVorbisTags(const std::string& path, const TrackFields& fields)
         comment.addPicture(FrontCover(fields).release());
     }
     RequireSaved(file.save());
+}
+
+} // namespace
+
+void WriteOggVorbisTags(const std::string& path, const TrackFields& fields)
+{
+    WriteOggComments<TagLib::Ogg::Vorbis::File>(path, fields, "Ogg Vorbis");
+}
+
+void WriteOpusTags(const std::string& path, const TrackFields& fields)
+{
+    WriteOggComments<TagLib::Ogg::Opus::File>(path, fields, "Ogg Opus");
 }
 
 } // namespace sonfeld::tags
