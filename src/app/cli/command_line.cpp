@@ -1,7 +1,5 @@
 #include "command_line.h"
 
-#include "full_tags.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -14,6 +12,7 @@
 #include "app/files/file_naming.h"
 #include "app/files/local_path.h"
 #include "app/formats/output_formats.h"
+#include "app/metadata/full_tags.h"
 #include "app/queue/rip_components.h"
 #include "app/queue/rip_queue.h"
 #include "app/text/plain_text.h"

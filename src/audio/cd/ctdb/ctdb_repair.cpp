@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/cd/verify/crc32.h"
+#include "audio/core/crc32.h"
 #include "ctdb_code.h"
 #include "ctdb_crc.h"
 
@@ -173,8 +173,10 @@ CtdbRepairPlan PlanRepair(const CtdbStreamAnalysis& rip, const CtdbEntry& entry,
     std::uint32_t crc = plan.crcBefore;
     const std::int64_t windowEnd = rip.DiscWindowEnd(offset);
     for (const CtdbCorrection& correction : plan.corrections) {
-        std::uint32_t raw = verify::Crc32Step(0, static_cast<std::uint8_t>(correction.mask & 0xFF));
-        raw = verify::Crc32Step(raw, static_cast<std::uint8_t>(correction.mask >> 8));
+        // The change's CRC from a zero state, without the inversions.
+        const std::uint8_t change[2] = {static_cast<std::uint8_t>(correction.mask & 0xFF),
+                                        static_cast<std::uint8_t>(correction.mask >> 8)};
+        const std::uint32_t raw = ~Crc32(0xFFFFFFFFu, change, sizeof change);
         const std::int64_t after = windowEnd - (2 * correction.word + 2);
         crc ^= CrcMultiply(CrcShiftOperator(static_cast<std::uint64_t>(after)), raw);
     }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/cd/verify/crc32.h"
+#include "audio/core/crc32.h"
 #include "ctdb_code.h"
 #include "ctdb_crc.h"
 
@@ -107,8 +107,8 @@ void CtdbStreamAnalysis::Update(const std::uint8_t* data, std::size_t size)
             piece = std::min<std::size_t>(piece, static_cast<std::size_t>(next - at));
         else
             piece = std::min<std::size_t>(piece, 4);
-        for (std::size_t i = 0; i < piece; ++i)
-            crcState_ = verify::Crc32Step(crcState_, data[done + i]);
+        // The running state is kept without its final inversion.
+        crcState_ = ~Crc32(~crcState_, data + done, piece);
         done += piece;
     }
     // The final position (N samples) when it is wanted.

@@ -8,7 +8,7 @@
 #include "audio/cd/ctdb/ctdb_crc.h"
 #include "audio/cd/ctdb/ctdb_repair.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
-#include "audio/cd/verify/crc32.h"
+#include "audio/core/crc32.h"
 #include "test_audio.h"
 
 namespace sonfeld::ctdb {
@@ -20,10 +20,8 @@ using test::TestImage;
 std::uint32_t PlainCrc(const std::vector<std::uint8_t>& bytes, std::int64_t beginSample,
                        std::int64_t endSample)
 {
-    verify::Crc32 crc;
-    crc.Update(bytes.data() + beginSample * 4,
-               static_cast<std::size_t>((endSample - beginSample) * 4));
-    return crc.Value();
+    return Crc32(bytes.data() + beginSample * 4,
+                 static_cast<std::size_t>((endSample - beginSample) * 4));
 }
 
 std::vector<std::uint16_t> Words(const std::string& base64)

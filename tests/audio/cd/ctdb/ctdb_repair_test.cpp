@@ -2,7 +2,7 @@
 
 #include "audio/cd/ctdb/ctdb_repair.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
-#include "audio/cd/verify/crc32.h"
+#include "audio/core/crc32.h"
 #include "test_audio.h"
 
 namespace sonfeld::ctdb {
@@ -73,11 +73,9 @@ void Damage(std::vector<std::uint8_t>& rip)
 
 std::uint32_t WindowCrc(const std::vector<std::uint8_t>& rip, int offset)
 {
-    verify::Crc32 crc;
     const std::int64_t begin = (5880 + offset) * 4;
     const std::int64_t end = (kSamples - 6468 + offset) * 4;
-    crc.Update(rip.data() + begin, static_cast<std::size_t>(end - begin));
-    return crc.Value();
+    return Crc32(rip.data() + begin, static_cast<std::size_t>(end - begin));
 }
 
 // Tries npar 4, 8 and 16 in turn, as the recovery data is fetched.
