@@ -91,7 +91,8 @@ void ReadNext(const std::shared_ptr<TGnudbReads>& reads, qsizetype index)
                         reads->result.candidates.append(
                             {match.category, match.discId, reads->inexact, entry.metadata});
                     } else if (entry.code != 401 && reads->result.message.isEmpty()) {
-                        reads->result.message = UnreadableAnswerText(kService);
+                        reads->result.message = entry.overBudget ? AnswerTooLargeText(kService)
+                                                                 : UnreadableAnswerText(kService);
                     }
                 }
                 ReadNext(reads, index + 1);
@@ -132,7 +133,8 @@ void LookupGnudb(QNetworkAccessManager& network, const TLookupOptions& options,
                     return;
                 }
                 if (query.matches.isEmpty()) {
-                    reads->result.message = UnreadableAnswerText(kService);
+                    reads->result.message = query.overBudget ? AnswerTooLargeText(kService)
+                                                             : UnreadableAnswerText(kService);
                     reads->done(reads->result);
                     return;
                 }

@@ -72,8 +72,7 @@ QString FailureText(const QString& service, const THttpAnswer& answer)
         return QStringLiteral("查询失败: %1 无响应（超时）").arg(service);
     case THttpAnswer::TFailure::Network:
         return QStringLiteral("查询失败: 无法连接 %1").arg(service);
-    case THttpAnswer::TFailure::TooLarge:
-        return QStringLiteral("查询失败: %1 回答过大").arg(service);
+    case THttpAnswer::TFailure::TooLarge: return AnswerTooLargeText(service);
     case THttpAnswer::TFailure::None: break;
     }
     if (answer.status == 503)
@@ -84,6 +83,11 @@ QString FailureText(const QString& service, const THttpAnswer& answer)
 QString UnreadableAnswerText(const QString& service)
 {
     return QStringLiteral("查询失败: %1 的回答无法识别").arg(service);
+}
+
+QString AnswerTooLargeText(const QString& service)
+{
+    return QStringLiteral("查询失败: %1 回答过大").arg(service);
 }
 
 } // namespace sonfeld::app::metadata

@@ -39,5 +39,7 @@ void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& use
 // usable; service is the name the user knows ("MusicBrainz", "gnudb", ...).
 QString FailureText(const QString& service, const THttpAnswer& answer);
 QString UnreadableAnswerText(const QString& service);
+// An answer over its size cap, or one whose reading took longer than its budget.
+QString AnswerTooLargeText(const QString& service);
 
 } // namespace sonfeld::app::metadata

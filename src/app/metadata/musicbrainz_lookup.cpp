@@ -51,7 +51,8 @@ void Request(QNetworkAccessManager& network, TRequestSpacing& spacing,
                     const TMusicBrainzMapping mapping =
                         MapDiscIdAnswer(answer.body, disc.musicBrainzDiscId, disc.trackCount);
                     if (!mapping.valid) {
-                        result.message = UnreadableAnswerText(kService);
+                        result.message = mapping.overBudget ? AnswerTooLargeText(kService)
+                                                            : UnreadableAnswerText(kService);
                         done(result);
                         return;
                     }

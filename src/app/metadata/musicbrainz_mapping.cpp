@@ -192,7 +192,8 @@ TReleaseCandidate MapRelease(const QJsonObject& release, const QString& discId, 
 
 } // namespace
 
-TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId, int trackCount)
+TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId, int trackCount,
+                                    const TParseBudget& budget)
 {
     TMusicBrainzMapping mapping;
     QJsonParseError error{};
@@ -209,6 +210,12 @@ TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discI
     }
     mapping.valid = true;
     for (const auto& release : releases.toArray()) {
+        if (budget.Spent()) {
+            mapping = TMusicBrainzMapping{};
+            mapping.overBudget = true;
+            mapping.problem = QStringLiteral("reading the answer took too long");
+            return mapping;
+        }
         if (release.isObject())
             mapping.candidates.append(MapRelease(release.toObject(), discId, trackCount));
     }

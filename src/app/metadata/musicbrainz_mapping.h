@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parse_budget.h"
 #include "release_candidate.h"
 
 #include <QByteArray>
@@ -12,14 +13,16 @@
 namespace sonfeld::app::metadata {
 
 struct TMusicBrainzMapping {
-    bool valid = false; // false: not JSON, or not the shape of a disc ID answer
-    QString problem;    // why it is not valid, for the log
+    bool valid = false;      // false: not JSON, or not the shape of a disc ID answer
+    bool overBudget = false; // reading it took longer than its budget: not valid
+    QString problem;         // why it is not valid, for the log
     QList<TReleaseCandidate> candidates;
 };
 
 // discId picks the medium that was inserted; when no medium lists it (a
 // match found by TOC), the first medium with trackCount tracks is taken, else
 // the only or first CD.
-TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId, int trackCount);
+TMusicBrainzMapping MapDiscIdAnswer(const QByteArray& json, const QString& discId, int trackCount,
+                                    const TParseBudget& budget = TParseBudget());
 
 } // namespace sonfeld::app::metadata

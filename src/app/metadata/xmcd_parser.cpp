@@ -69,7 +69,7 @@ bool IsVariousArtists(const QString& artist)
 
 } // namespace
 
-TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer)
+TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer, const TParseBudget& budget)
 {
     TCddbQueryAnswer parsed;
     const QStringList lines = Lines(QString::fromUtf8(answer));
@@ -85,19 +85,31 @@ TCddbQueryAnswer ParseCddbQueryAnswer(const QByteArray& answer)
     if (parsed.code == 200) {
         addMatch(lines.first().mid(4));
     } else if (parsed.code == 210 || parsed.code == 211) {
-        for (qsizetype i = 1; i < lines.size() && lines[i] != QLatin1String("."); ++i)
+        for (qsizetype i = 1; i < lines.size() && lines[i] != QLatin1String("."); ++i) {
+            if (budget.Spent()) {
+                parsed.matches.clear();
+                parsed.overBudget = true;
+                break;
+            }
             addMatch(lines[i]);
+        }
     }
     return parsed;
 }
 
-TDiscMetadata ParseXmcd(const QString& entry)
+namespace {
+
+TDiscMetadata ParseXmcdWithin(const QString& entry, const TParseBudget& budget, bool& overBudget)
 {
     // Repeated keys are one value split over lines; join before unescaping so
     // an escape cut at a line end still reads right.
     QMap<QString, QString> values;
     QStringList order;
     for (const QString& line : Lines(entry)) {
+        if (budget.Spent()) {
+            overBudget = true;
+            return {};
+        }
         if (line.startsWith(QLatin1Char('#')) || line == QLatin1String("."))
             continue;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
@@ -154,7 +166,15 @@ TDiscMetadata ParseXmcd(const QString& entry)
     return metadata;
 }
 
-TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer)
+} // namespace
+
+TDiscMetadata ParseXmcd(const QString& entry)
+{
+    bool overBudget = false;
+    return ParseXmcdWithin(entry, TParseBudget(std::chrono::hours(1)), overBudget);
+}
+
+TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer, const TParseBudget& budget)
 {
     TXmcdEntry entry;
     const QString text = QString::fromUtf8(answer);
@@ -169,8 +189,9 @@ TXmcdEntry ParseCddbReadAnswer(const QByteArray& answer)
     const QRegularExpressionMatch match = end.match(body);
     if (match.hasMatch())
         body.truncate(match.capturedStart());
-    entry.metadata = ParseXmcd(body);
-    entry.valid = !entry.metadata.album.album.value.isEmpty() || !entry.metadata.tracks.isEmpty();
+    entry.metadata = ParseXmcdWithin(body, budget, entry.overBudget);
+    entry.valid = !entry.overBudget &&
+                  (!entry.metadata.album.album.value.isEmpty() || !entry.metadata.tracks.isEmpty());
     return entry;
 }
 

@@ -75,6 +75,13 @@ TEST(MusicBrainzMappingTest, AnswersOfTheWrongShapeAreInvalidWithoutCrashing)
     ASSERT_TRUE(odd.valid);
     ASSERT_EQ(odd.candidates.size(), 1);
     EXPECT_TRUE(odd.candidates[0].title.isEmpty());
+
+    // Reading past its budget, a valid answer gives nothing.
+    const TMusicBrainzMapping late = MapDiscIdAnswer(test::TwoReleasesJson(), test::kDiscId, 3,
+                                                     TParseBudget(std::chrono::milliseconds(0)));
+    EXPECT_TRUE(late.overBudget);
+    EXPECT_FALSE(late.valid);
+    EXPECT_TRUE(late.candidates.isEmpty());
 }
 
 } // namespace

@@ -82,5 +82,18 @@ TEST(XmcdParserTest, ReadFailuresAndGarbageAreNotEntries)
     EXPECT_LE(ParseXmcd(QStringLiteral("TTITLE99999=x\nTTITLE98=y")).tracks.size(), 99);
 }
 
+TEST(XmcdParserTest, AnAnswerReadPastItsBudgetIsNoAnswer)
+{
+    const TParseBudget spent(std::chrono::milliseconds(0));
+    const TXmcdEntry entry = ParseCddbReadAnswer(test::GnudbEntry(), spent);
+    EXPECT_TRUE(entry.overBudget);
+    EXPECT_FALSE(entry.valid);
+    const TCddbQueryAnswer query =
+        ParseCddbQueryAnswer("210 exact matches\r\nrock 0c000603 A / B\r\n.\r\n", spent);
+    EXPECT_TRUE(query.overBudget);
+    EXPECT_TRUE(query.matches.isEmpty());
+    EXPECT_FALSE(ParseCddbReadAnswer(test::GnudbEntry()).overBudget);
+}
+
 } // namespace
 } // namespace sonfeld::app::metadata
