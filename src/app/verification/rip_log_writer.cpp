@@ -83,7 +83,8 @@ void AppendTrack(QStringList& lines, const RipLogTrack& track)
         lines << QStringLiteral("  峰值: %1 %").arg(sums.PeakPercent(), 0, 'f', 1);
         if (track.testCrc)
             lines << QStringLiteral("  测试 CRC32: %1").arg(Hex(*track.testCrc));
-        lines << QStringLiteral("  复制 CRC32: %1").arg(Hex(sums.crc32));
+        lines << QStringLiteral("  复制 CRC32: %1").arg(Hex(sums.crc32))
+              << QStringLiteral("  复制 CRC32 (不含空采样): %1").arg(Hex(sums.crc32WithoutNulls));
         if (track.testCrc)
             lines << QStringLiteral("  测试与复制: %1")
                          .arg(*track.testCrc == sums.crc32 ? QStringLiteral("一致")

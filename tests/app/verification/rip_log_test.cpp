@@ -22,6 +22,7 @@ RipLogTrack Track(int number, verify::AccurateRipStatus status, int confidence =
     track.fileName = QStringLiteral("%1 - 晨光.flac").arg(number, 2, 10, QLatin1Char('0'));
     verify::TrackChecksums sums;
     sums.crc32 = 0x7d07d265;
+    sums.crc32WithoutNulls = 0x1c2d3e4f;
     sums.accurateRipV1 = 0x04bc6b08;
     sums.accurateRipV2 = 0x050b9a37;
     sums.peak = 32440;
@@ -62,9 +63,10 @@ TEST(RipLogTest, TellsEverythingAndEndsWithItsChecksum)
     for (const char* expected :
          {"1.0.2.16", "2024-05-01 12:30:05", "HL-DT-ST - DVDRAM GH24NSD1", "读取偏移: +6 采样",
           "读取模式: 安全模式", "003-000003c2-00000d1f-0c000603", "00:06.10", "01 - 晨光.flac",
-          "峰值: 99.0 %", "复制 CRC32: 7D07D265", "测试 CRC32: 7D07D265", "测试与复制: 一致",
-          "AccurateRip v1: 04BC6B08", "AccurateRip v2: 050B9A37", "精确 (可信度 17)，v2",
-          "纠正次数: 3", "读取错误: 1", "状态: 完成"})
+          "峰值: 99.0 %", "复制 CRC32: 7D07D265", "复制 CRC32 (不含空采样): 1C2D3E4F",
+          "测试 CRC32: 7D07D265", "测试与复制: 一致", "AccurateRip v1: 04BC6B08",
+          "AccurateRip v2: 050B9A37", "精确 (可信度 17)，v2", "纠正次数: 3", "读取错误: 1",
+          "状态: 完成"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
     EXPECT_TRUE(
         text.contains(QStringLiteral("汇总\n") + kAllTracksAccurate + QStringLiteral("\n")));
