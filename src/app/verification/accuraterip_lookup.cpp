@@ -1,5 +1,7 @@
 #include "accuraterip_lookup.h"
 
+#include "abandon_reply.h"
+
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -75,13 +77,7 @@ void AccurateRipLookup::Cancel()
 {
     timer_.stop();
     running_ = false;
-    if (reply_) {
-        QNetworkReply* reply = reply_;
-        reply_ = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
+    AbandonReply(reply_, this);
 }
 
 void AccurateRipLookup::TimedOut()

@@ -1,5 +1,7 @@
 #include "ctdb_lookup.h"
 
+#include "abandon_reply.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -120,13 +122,7 @@ void CtdbRequest::Cancel()
 {
     timer_.stop();
     running_ = false;
-    if (reply_) {
-        QNetworkReply* reply = reply_;
-        reply_ = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
+    AbandonReply(reply_, this);
 }
 
 void CtdbRequest::Abort(const QString& why)
