@@ -36,8 +36,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libmp3lame0, libmpg123-0, libflac12, libvorbis0a, libvorbisenc2, libvorbisfile3, libogg0, libopusenc0, \
 libqt6network6 (>= 6.4), libqt6svg6, libtag1v5, qt6-translations-l10n, fonts-noto-cjk")
-# FFmpeg's libraries decode APE, WavPack, TTA and ALAC disc images; without
-# them only those images are refused.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libavformat59, libavcodec59, libavutil57")
+# FFmpeg's libraries decode APE, WavPack, TTA and ALAC disc images, and
+# libebur128 measures ReplayGain; without them only those images are refused
+# and only ReplayGain is left out.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libavformat59, libavcodec59, libavutil57, libebur128-1")
 
 include(CPack)

@@ -173,7 +173,9 @@ deb=$(echo "$work"/package/sonfeld_*.deb)
 [ "$(dpkg-deb -f "$deb" Package)" = sonfeld ] || fail "the package is not named sonfeld"
 version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
+recommends=$(dpkg-deb -f "$deb" Recommends)
 echo "Depends: $depends"
+echo "Recommends: $recommends"
 # The package that installed a library file, found under /usr/lib or /lib.
 owner_of() {
   local found
@@ -186,6 +188,10 @@ owner_of() {
   done
 }
 depends_on() { tr ',' '\n' <<<"$depends" | sed -E 's/^ *//; s/ .*//' | grep -xF "$1" >/dev/null; }
+recommends() { tr ',' '\n' <<<"$recommends" | sed -E 's/^ *//; s/ .*//' | grep -xF "$1" >/dev/null; }
+# Loaded at run time for one feature each (album images, ReplayGain): recommended,
+# since without them only that feature is refused.
+optional_sonames=" libavformat.so.59 libavcodec.so.59 libavutil.so.57 libebur128.so.1 "
 for package in libmp3lame0 libflac12 libvorbis0a libvorbisenc2 libvorbisfile3 libogg0 libopusenc0 \
     libmpg123-0 libcdio19 libcdio-cdda2 libcdio-paranoia2 libqt6core6 libqt6gui6 libqt6widgets6 \
     libqt6network6 libtag1v5 qt6-translations-l10n fonts-noto-cjk; do
@@ -208,7 +214,13 @@ for soname in $sonames; do
     libc6 | libstdc++6 | libgcc-s1) ;; # always there
     libtag1v5-vanilla) depends_on libtag1v5 || fail "$soname: no dependency on libtag1v5" ;;
     "") fail "no package owns $soname" ;;
-    *) depends_on "$owner" || fail "$soname comes from $owner, which the package does not depend on" ;;
+    *)
+      if [[ "$optional_sonames" == *" $soname "* ]]; then
+        recommends "$owner" || fail "$soname comes from $owner, which the package does not recommend"
+      else
+        depends_on "$owner" || fail "$soname comes from $owner, which the package does not depend on"
+      fi
+      ;;
   esac
 done
 

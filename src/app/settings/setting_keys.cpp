@@ -57,7 +57,7 @@ bool Read(const TFlagKey& key)
 
 QString Read(const TTextKey& key)
 {
-    const QString text = ReadSetting(QLatin1String(key.Name));
+    QString text = ReadSetting(QLatin1String(key.Name));
     if (text == kAbsentSetting)
         return QString::fromUtf8(key.Default);
     if (key.Choices.empty() ||

@@ -270,7 +270,7 @@ private:
         const int last = body[21];
         if (first != firstTrack_ || last < first)
             Fail(mismatch);
-        const auto count = static_cast<std::size_t>(last - first + 1);
+        const auto count = static_cast<std::size_t>(last) - static_cast<std::size_t>(first) + 1;
         if (count != cueStarts_.size() || body.size() != kHeader + count * format_.daoEntryBytes)
             Fail(mismatch);
         std::uint64_t previousEnd = 0;
