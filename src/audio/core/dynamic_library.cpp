@@ -37,6 +37,21 @@ DynamicLibrary::~DynamicLibrary()
 #endif
 }
 
+void DynamicLibrary::StayLoaded() const
+{
+    if (handle_ == nullptr)
+        return;
+#ifdef _WIN32
+    HMODULE pinned = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, fileName_.c_str(), &pinned);
+#else
+    // Marks the loaded object as never to be unloaded; the extra reference
+    // taken for that is given back at once.
+    if (void* again = dlopen(fileName_.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
+        dlclose(again);
+#endif
+}
+
 void* DynamicLibrary::Symbol(const char* name) const
 {
     if (handle_ == nullptr)

@@ -22,6 +22,9 @@ public:
     const std::string& LoadError() const { return loadError_; }
 
     void* Symbol(const char* name) const;
+    // Keeps the library in the process after this object goes, for a library
+    // that keeps allocations in its own globals: unloading it would strand them.
+    void StayLoaded() const;
 
     // Resolves a C function by name into a function pointer of type F.
     template <class F> F Resolve(const char* name) const

@@ -57,6 +57,10 @@ public:
         if (!missing.empty())
             throw DiscError("\"" + name + "\" is " + KindName(kind) + " file, and " + missing +
                             " could not be loaded to decode it.");
+        // FFmpeg keeps what it allocates once in its globals.
+        util_->library.StayLoaded();
+        codec_->library.StayLoaded();
+        format_->library.StayLoaded();
         try {
             Open(path, kind);
         } catch (...) {
