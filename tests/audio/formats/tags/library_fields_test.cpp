@@ -102,7 +102,7 @@ protected:
 
     fs::path Tagged(Format format, const std::string& stem, const TrackTags& tags)
     {
-        const fs::path file = EncodeTestFile(format, dir_.Path(), stem);
+        fs::path file = EncodeTestFile(format, dir_.Path(), stem);
         if (file.empty()) {
             ADD_FAILURE() << "the encoder failed for " << stem;
             return {};
