@@ -47,7 +47,8 @@ void DirtyUpperHalves()
 
 class TVectorProbe final : public TThread {
 public:
-    TVectorProbe() : TThread(false) {}
+    // Suspended: the body must not call Execute() before this object is whole.
+    TVectorProbe() : TThread(true) {}
     std::atomic<bool> dirtyAtStart{true};
 
 protected:
@@ -175,6 +176,7 @@ TEST(Thread, StartsWithTheVectorRegistersUpperHalvesUnused)
     ASSERT_TRUE(UpperHalvesInUse());
     auto* probe = new TVectorProbe;
     const auto finished = probe->FinishedFlag();
+    probe->Resume();
     TThread::WaitFinished(finished);
     EXPECT_FALSE(probe->dirtyAtStart.load());
     delete probe;
