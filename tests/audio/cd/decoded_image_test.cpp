@@ -60,7 +60,7 @@ protected:
     std::filesystem::path Make(const Bytes& pcm)
     {
         const Image& image = GetParam();
-        const std::filesystem::path file = dir_ / image.name;
+        std::filesystem::path file = dir_ / image.name;
         if (image.apeLevel != 0) {
             ape::EncodeOptions options;
             options.level = image.apeLevel;
@@ -191,7 +191,7 @@ TEST(DecodedImageRefusalTest, LossyAudioAndAMissingLibraryAreRefusedWithTheirRea
                               "f.wv"),
               0);
     const auto sheet = [&](const std::string& name, const std::string& type) {
-        const std::filesystem::path cue = dir / (name + ".cue");
+        std::filesystem::path cue = dir / (name + ".cue");
         WriteText(cue, "FILE \"" + name + "\" " + type + "\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
         return cue;
     };
