@@ -228,7 +228,7 @@ TEST(CtdbChecksums, LongImageSyndromesAtOffsets)
             std::uint16_t s[16];
             analysis.Syndromes(offset, c, 16, s);
             for (int i = 0; i < 16; ++i)
-                mine[static_cast<std::size_t>(i * 4 + c)] = s[i];
+                mine[static_cast<std::size_t>(i) * 4 + static_cast<std::size_t>(c)] = s[i];
         }
         EXPECT_EQ(mine, expected) << offset;
     }

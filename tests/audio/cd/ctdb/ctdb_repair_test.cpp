@@ -133,7 +133,7 @@ TEST(CtdbRepair, DamagedRipsAtThreeOffsetsAreRepairedAndProven)
         EXPECT_EQ(inPieces, rip);
         EXPECT_EQ(WindowCrc(rip, check.offset), kDiscCrc);
         // The corrected audio is the clean one inside the window.
-        const std::size_t begin = static_cast<std::size_t>((5880 + check.offset) * 4);
+        const std::size_t begin = static_cast<std::size_t>(5880 + check.offset) * 4;
         const std::size_t end = static_cast<std::size_t>((kSamples - 6468 + check.offset) * 4);
         EXPECT_TRUE(std::equal(rip.begin() + static_cast<long>(begin),
                                rip.begin() + static_cast<long>(end),
