@@ -31,9 +31,9 @@ struct TRipPipeline::TJob {
 };
 
 TRipPipeline::TRipPipeline(TCDIn& input, verify::TChecksumTap& tap, int encoders,
-                           std::size_t memoryBytes, QObject* parent)
+                           std::size_t memoryBytes, SpoolOverflow overflow, QObject* parent)
     : QObject(parent), input_(input), tap_(tap), encoders_(encoders < 1 ? 1 : encoders),
-      budget_(memoryBytes)
+      budget_(memoryBytes, overflow)
 {
     // The pump has no events of its own: the drive's progress is looked at.
     auto* poll = new QTimer(this);

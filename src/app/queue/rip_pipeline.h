@@ -66,8 +66,12 @@ enum class TPipelineEnd {
 class TRipPipeline final : public QObject {
     Q_OBJECT
 public:
+    // overflow: what a spool does once the memory is taken (spill for a
+    // drive, wait for the encoders for an image).
     TRipPipeline(TCDIn& input, verify::TChecksumTap& tap, int encoders, std::size_t memoryBytes,
-                 QObject* parent = nullptr);
+                 SpoolOverflow overflow = SpoolOverflow::SpillToFile, QObject* parent = nullptr);
+    // The most the spools held in memory at once.
+    std::size_t PeakSpoolMemory() const { return budget_.Peak(); }
     ~TRipPipeline() override;
 
     // Queues a track; reading starts at once when the drive is free. While a

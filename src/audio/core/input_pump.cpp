@@ -35,6 +35,8 @@ void TInputPump::Start()
 void TInputPump::Stop()
 {
     stop_.store(true);
+    // A write waiting for the encoders to make room must not hold the stop up.
+    spool_.StopWriting();
 }
 
 void TInputPump::Wait()

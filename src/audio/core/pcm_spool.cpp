@@ -19,12 +19,53 @@ bool SpoolBudget::TryTake(std::size_t bytes)
         if (bytes > limit_ || used > limit_ - bytes)
             return false;
     } while (!inUse_.compare_exchange_weak(used, used + bytes));
+    NotePeak(used + bytes);
     return true;
+}
+
+bool SpoolBudget::TakeWhenRoom(std::size_t bytes, const std::function<bool()>& giveUp)
+{
+    std::unique_lock lock(mutex_);
+    bool taken = false;
+    changed_.wait(lock, [&] {
+        if (giveUp())
+            return true;
+        if (TryTake(bytes)) {
+            taken = true;
+            return true;
+        }
+        // Too large for the whole budget: it passes alone, or never would.
+        std::size_t idle = 0;
+        if (bytes > limit_ && inUse_.compare_exchange_strong(idle, bytes)) {
+            NotePeak(bytes);
+            taken = true;
+            return true;
+        }
+        return false;
+    });
+    return taken;
 }
 
 void SpoolBudget::Give(std::size_t bytes)
 {
     inUse_.fetch_sub(bytes);
+    Wake();
+}
+
+void SpoolBudget::Wake()
+{
+    // Taking the lock orders this after a waiter's check, so no wake is lost.
+    {
+        const std::lock_guard lock(mutex_);
+    }
+    changed_.notify_all();
+}
+
+void SpoolBudget::NotePeak(std::size_t used)
+{
+    std::size_t peak = peak_.load();
+    while (used > peak && !peak_.compare_exchange_weak(peak, used)) {
+    }
 }
 
 PcmSpool::PcmSpool(SpoolBudget& budget, std::filesystem::path spillFile)
@@ -45,8 +86,24 @@ PcmSpool::~PcmSpool()
 
 void PcmSpool::Write(const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0)
+    if (size == 0 || writerStopped_)
         return;
+    if (budget_.Overflow() == SpoolOverflow::WaitForRoom) {
+        if (!budget_.TakeWhenRoom(size, [this] { return cancelled_ || writerStopped_; }))
+            return;
+        std::lock_guard lock(mutex_);
+        if (cancelled_ || finished_ || !failure_.empty()) {
+            budget_.Give(size);
+            return;
+        }
+        Piece piece;
+        piece.bytes.assign(data, data + size);
+        piece.size = size;
+        pieces_.push_back(std::move(piece));
+        written_ += size;
+        changed_.notify_all();
+        return;
+    }
     std::lock_guard lock(mutex_);
     if (cancelled_ || finished_ || !failure_.empty())
         return;
@@ -119,9 +176,18 @@ void PcmSpool::Fail(const std::string& reason)
 
 void PcmSpool::Cancel()
 {
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    changed_.notify_all();
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        changed_.notify_all();
+    }
+    budget_.Wake();
+}
+
+void PcmSpool::StopWriting()
+{
+    writerStopped_ = true;
+    budget_.Wake();
 }
 
 std::size_t PcmSpool::ReadPieceLocked(Piece& piece, std::uint8_t* data, std::size_t size)

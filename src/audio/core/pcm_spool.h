@@ -7,6 +7,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,22 +15,52 @@
 
 namespace sonfeld {
 
+// What a spool does with a piece that does not fit in the budget.
+enum class SpoolOverflow {
+    // Keeps it in a file on disk, so a reader that must never wait (a drive,
+    // whose re-reads are slow and whose pauses cost spin-ups) goes on at once.
+    SpillToFile,
+    // Waits until the encoders have taken enough: for a source that can be
+    // read again at any pace (an image file), memory stays bounded and nothing
+    // is written to disk twice.
+    WaitForRoom,
+};
+
 // The memory that all spools of one rip may hold together. Past it, a spool
-// keeps what it is given in a file on disk instead, so a fast reader never
-// waits for slow encoders and never takes more memory than this.
+// keeps what it is given in a file on disk instead, or waits for room, as the
+// overflow says; either way it never takes more memory than this (a single
+// piece larger than the whole budget passes when nothing else is held).
 class SpoolBudget {
 public:
-    explicit SpoolBudget(std::size_t limitBytes) : limit_(limitBytes) {}
+    explicit SpoolBudget(std::size_t limitBytes,
+                         SpoolOverflow overflow = SpoolOverflow::SpillToFile)
+        : limit_(limitBytes), overflow_(overflow)
+    {
+    }
 
     // Takes bytes from the budget when they fit; false leaves it unchanged.
     bool TryTake(std::size_t bytes);
+    // Waits until the bytes fit and takes them; false, with nothing taken,
+    // once giveUp() is true (checked whenever the budget changes or Wake is called).
+    bool TakeWhenRoom(std::size_t bytes, const std::function<bool()>& giveUp);
     void Give(std::size_t bytes);
+    // Makes every TakeWhenRoom look at its giveUp again.
+    void Wake();
     std::size_t InUse() const { return inUse_.load(); }
+    // The most the budget held at once.
+    std::size_t Peak() const { return peak_.load(); }
     std::size_t Limit() const { return limit_; }
+    SpoolOverflow Overflow() const { return overflow_; }
 
 private:
+    void NotePeak(std::size_t used);
+
     const std::size_t limit_;
+    const SpoolOverflow overflow_;
     std::atomic<std::size_t> inUse_{0};
+    std::atomic<std::size_t> peak_{0};
+    std::mutex mutex_; // only for the waiters
+    std::condition_variable changed_;
 };
 
 // A one-way PCM queue between one writer thread (the disc reader) and one
@@ -46,8 +77,13 @@ public:
     PcmSpool& operator=(const PcmSpool&) = delete;
 
     // Writer side. Write raises std::runtime_error naming the spill file when
-    // it cannot be written (a full disk); the spool is failed then.
+    // it cannot be written (a full disk); the spool is failed then. With a
+    // budget that waits for room, Write waits for the reader (or any other
+    // spool's) to take enough; Cancel and StopWriting end the wait.
     void Write(const std::uint8_t* data, std::size_t size);
+    // The writer stops: a waiting Write returns, later writes are dropped.
+    // Callable from any thread.
+    void StopWriting();
     void Finish();
     void Fail(const std::string& reason);
 
@@ -84,7 +120,8 @@ private:
     std::uint64_t written_ = 0;
     std::uint64_t spilled_ = 0;
     bool finished_ = false;
-    bool cancelled_ = false;
+    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> writerStopped_{false};
     std::string failure_;
 };
 

@@ -42,7 +42,8 @@ struct Ending {
 struct PipelineRun {
     PipelineRun(DiscFixture& disc, const char* format, std::size_t memoryBytes,
                 const std::vector<int>& tracks, int stopAfterMs = 0,
-                const std::function<void()>& onceListed = {})
+                const std::function<void()>& onceListed = {},
+                SpoolOverflow overflow = SpoolOverflow::SpillToFile)
     {
         Application();
         const int drive = LoadRealLibraryWithImages({disc.cue});
@@ -51,7 +52,7 @@ struct PipelineRun {
         if (onceListed)
             onceListed();
         verify::TChecksumTap tap(&input);
-        app::TRipPipeline pipeline(input, tap, 2, memoryBytes);
+        app::TRipPipeline pipeline(input, tap, 2, memoryBytes, overflow);
         const app::TOutputFormat* found = app::FindFormat(QString::fromLatin1(format));
         if (found == nullptr)
             throw std::invalid_argument(std::string("no format ") + format);
@@ -88,6 +89,7 @@ struct PipelineRun {
         if (pipeline.Busy())
             loop.exec();
         busyAtEnd = pipeline.Busy();
+        peakMemory = pipeline.PeakSpoolMemory();
     }
 
     std::map<int, Ending> endings;
@@ -95,6 +97,7 @@ struct PipelineRun {
     std::map<int, std::uint32_t> crcs;
     std::vector<int> readOrder;
     bool busyAtEnd = true;
+    std::size_t peakMemory = 0;
 };
 
 } // namespace
@@ -105,9 +108,16 @@ TEST(RipPipeline, EveryTrackIsTheDiscsAudioWhetherSpooledInMemoryOrOnDisk)
         GTEST_SKIP() << "flac is not installed";
     DiscFixture disc;
     MakeAudioDisc(disc, {75 * 5, 75 * 4, 75 * 6, 75 * 4});
-    // Plenty of memory, then so little that most PCM goes through spill files.
-    for (const std::size_t memory : {std::size_t{256} << 20, std::size_t{64} << 10}) {
-        PipelineRun run(disc, "FLAC", memory, {1, 2, 3, 4});
+    // Plenty of memory, then so little that most PCM goes through spill
+    // files, then as little with the reader waiting for the encoders instead.
+    const std::size_t little = std::size_t{64} << 10;
+    for (const auto& [memory, overflow] :
+         {std::pair{std::size_t{256} << 20, SpoolOverflow::SpillToFile},
+          std::pair{little, SpoolOverflow::SpillToFile},
+          std::pair{little, SpoolOverflow::WaitForRoom}}) {
+        PipelineRun run(disc, "FLAC", memory, {1, 2, 3, 4}, 0, {}, overflow);
+        if (overflow == SpoolOverflow::WaitForRoom)
+            EXPECT_LE(run.peakMemory, little);
         ASSERT_FALSE(run.busyAtEnd);
         EXPECT_EQ(run.readOrder, (std::vector<int>{1, 2, 3, 4}));
         for (int track = 1; track <= 4; ++track) {

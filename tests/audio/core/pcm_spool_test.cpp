@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -62,6 +63,43 @@ TEST(PcmSpoolTest, DeliversEverythingInOrderInMemoryAndThroughTheSpillFile)
         }
         EXPECT_EQ(budget.InUse(), 0U);
         EXPECT_FALSE(std::filesystem::exists(spill)) << "the spill file is removed";
+    }
+}
+
+TEST(PcmSpoolTest, AWaitingBudgetNeverSpillsAndNeverHoldsMoreThanItsLimit)
+{
+    test::TempDir dir;
+    const auto source = Pattern(3 * 1024 * 1024 + 77, 2);
+    // A budget smaller than one piece lets each piece pass alone.
+    for (const std::size_t limit : {std::size_t{100000}, std::size_t{1}}) {
+        SpoolBudget budget(limit, SpoolOverflow::WaitForRoom);
+        PcmSpool spool(budget, dir / "spill.wav");
+        EXPECT_EQ(PassThrough(spool, source), source) << "limit " << limit;
+        EXPECT_EQ(spool.BytesSpilled(), 0U);
+        EXPECT_LE(budget.Peak(), std::max<std::size_t>(limit, 9000)) << "limit " << limit;
+        EXPECT_FALSE(std::filesystem::exists(dir / "spill.wav"));
+    }
+}
+
+TEST(PcmSpoolTest, StopAndCancelEndAWriteWaitingForRoom)
+{
+    test::TempDir dir;
+    const auto piece = Pattern(1000, 3);
+    for (const bool cancel : {false, true}) {
+        SpoolBudget budget(2500, SpoolOverflow::WaitForRoom);
+        PcmSpool spool(budget, dir / "spill.wav");
+        // Nobody reads: the third write waits until it is let go.
+        std::thread writer([&] {
+            for (int n = 0; n < 10; ++n)
+                spool.Write(piece.data(), piece.size());
+        });
+        if (cancel)
+            spool.Cancel();
+        else
+            spool.StopWriting();
+        writer.join();
+        EXPECT_LE(spool.BytesWritten(), 2000U);
+        EXPECT_EQ(spool.BytesSpilled(), 0U);
     }
 }
 
