@@ -6,6 +6,7 @@
 
 #include "app/files/local_path.h"
 #include "app/settings/setting_keys.h"
+#include "app/tracks/drive_kind.h"
 #include "app/tracks/track_list_model.h"
 #include "audio/core/output.h"
 #include "rip_components.h"
@@ -14,8 +15,12 @@
 namespace sonfeld::app {
 
 namespace {
-// What the spools of one rip may hold in memory before they go to disk.
+// What the spools of one rip from a drive may hold in memory before they go
+// to disk: a drive never waits for the encoders.
 constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
+// An image can be read again at any pace, so its reader waits for the
+// encoders instead: a few minutes of audio keep every encoder busy.
+constexpr std::size_t kImageSpoolMemory = std::size_t{32} << 20;
 } // namespace
 
 TPipelinedQueue::TPipelinedQueue(TRipQueue& queue) : TQueueStrategy(queue)
@@ -29,10 +34,15 @@ TPipelinedQueue::~TPipelinedQueue()
 
 void TPipelinedQueue::Start(int /*row*/, const TOutputFormat& format)
 {
+    const bool image = IsImageDrive(queue_.components_.ReadCDIn->CurrentDrive());
+    if (pipeline_ && pipelineReadsImage_ != image && !pipeline_->Busy())
+        pipeline_.reset();
     if (!pipeline_) {
-        pipeline_ =
-            std::make_unique<TRipPipeline>(*queue_.components_.ReadCDIn, *queue_.components_.Tap,
-                                           std::max(1, QThread::idealThreadCount()), kSpoolMemory);
+        pipelineReadsImage_ = image;
+        pipeline_ = std::make_unique<TRipPipeline>(
+            *queue_.components_.ReadCDIn, *queue_.components_.Tap,
+            std::max(1, QThread::idealThreadCount()), image ? kImageSpoolMemory : kSpoolMemory,
+            image ? SpoolOverflow::WaitForRoom : SpoolOverflow::SpillToFile);
         connect(pipeline_.get(), &TRipPipeline::ReadProgress, this,
                 [this](int id, int) { ReadProgress(id); });
         connect(pipeline_.get(), &TRipPipeline::ReadEnded, this, &TPipelinedQueue::ReadEnded);

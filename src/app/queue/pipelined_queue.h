@@ -63,6 +63,7 @@ private:
         std::optional<TPipelineRead> Read;
     };
     std::unique_ptr<TRipPipeline> pipeline_;
+    bool pipelineReadsImage_ = false; // its spools wait for the encoders
     std::map<int, TPipedRun> piped_;
     std::map<int, TTrackRun> held_; // fast reads waiting for their verdict, by track
     // A fast queue waiting for the lookup, with its format.
