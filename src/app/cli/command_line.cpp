@@ -358,6 +358,9 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
                           names.Names(), report);
     TRipQueue queue(components, rows, host);
     madeQueue = &queue;
+    // Rows the queue changes as it goes are no longer asked about it.
+    const std::unique_ptr<TRipQueue*, void (*)(TRipQueue**)> forgetQueue(
+        &madeQueue, [](TRipQueue** made) { *made = nullptr; });
     queue.SetFileNameTemplate(command.Template);
     queue.SetCompressionLevel(command.Level);
     if (command.Id3v23)

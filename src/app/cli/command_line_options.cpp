@@ -146,7 +146,7 @@ QList<QCommandLineOption> Options()
                QStringLiteral("N")),
         Option({QStringLiteral("json")},
                QStringLiteral("以 JSON 输出：--list 输出一个对象，--rip 每个事件一行"
-                              "（字段见 man sonfeld）"),
+                              "（各字段见 man sonfeld）"),
                QStringLiteral("Print JSON: one object for --list, one line per event for --rip "
                               "(the fields: man sonfeld)")),
         Option({QStringLiteral("quiet")}, QStringLiteral("只显示错误和结尾的汇总"),

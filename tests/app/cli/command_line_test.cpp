@@ -750,10 +750,13 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
     }
     for (const char* option : {"--help", "-h"}) {
         ASSERT_EQ(Sonfeld(option), 0) << err_;
-        for (const char* name :
-             {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT", "--out DIR",
-              "--tracks", "--name N=TEXT", "--album TEXT", "-h, --help", "-v, --version"})
+        for (const char* name : {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT",
+                                 "--out DIR", "--tracks", "--name N=TEXT", "--album TEXT", "--json",
+                                 "--quiet", "-h, --help", "-v, --version"})
             EXPECT_NE(out_.find(name), std::string::npos) << name;
+        // The tracks are ripped several at once, not one after another.
+        EXPECT_EQ(out_.find("one after another"), std::string::npos) << out_;
+        EXPECT_EQ(out_.find("逐一"), std::string::npos) << out_;
         EXPECT_NE(out_.find("用法 / Usage"), std::string::npos) << out_;
         EXPECT_NE(out_.find("Sonfeld 提取音频CD。"), std::string::npos) << out_;
         EXPECT_NE(out_.find("Sonfeld rips audio CDs."), std::string::npos) << out_;
@@ -764,6 +767,11 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
     EXPECT_NE(err_.find("cannot be combined"), std::string::npos) << err_;
     EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 2) << err_;
     EXPECT_TRUE(err_.ends_with(".\nsee sonfeld --help\n")) << err_;
+    for (const char* clash : {"--rip --json --quiet --image x.cue --format wav --out o",
+                              "--list --quiet", "--check-log x.log --json"}) {
+        EXPECT_EQ(Sonfeld(clash), 2) << clash;
+        EXPECT_TRUE(err_.ends_with("\nsee sonfeld --help\n")) << clash << err_;
+    }
 }
 
 TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)
