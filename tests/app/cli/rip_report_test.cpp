@@ -82,7 +82,6 @@ TEST_F(RipReportTest, JsonProgressComesAtMostOnceASecondPerTrack)
     rows_.SetStatus(0, TTrackStatus::Reading);
     for (const int percent : {5, 10, 20}) // at 0 ms: the first only
         rows_.SetProgress(0, percent);
-    }
     now_ = 999;
     rows_.SetProgress(0, 30);
     rows_.SetStatus(1, TTrackStatus::Reading);
