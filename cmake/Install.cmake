@@ -42,7 +42,8 @@ set(metainfo ${CMAKE_BINARY_DIR}/data/${SONFELD_APPSTREAM_ID}.metainfo.xml)
 sonfeld_write_metainfo(${data_dir}/${SONFELD_APPSTREAM_ID}.metainfo.xml.in ${metainfo}
                        ${PROJECT_VERSION} ${SONFELD_RELEASE_DATE} "${SONFELD_HOMEPAGE}")
 install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${data_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonfeld)
+install(FILES ${data_dir}/copyright ${PROJECT_SOURCE_DIR}/docs/json-output.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonfeld)
 
 # The man page carries the version; Debian wants it gzipped (-n: no time
 # stamp, so the same sources give the same file).

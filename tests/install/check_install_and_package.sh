@@ -86,6 +86,7 @@ usr="$dest/usr"
 metainfo=share/metainfo/org.sonfeld.sonfeld.metainfo.xml
 for file in bin/sonfeld share/sonfeld/help/index.html share/applications/sonfeld.desktop \
     "$metainfo" share/man/man1/sonfeld.1.gz share/doc/sonfeld/copyright \
+    share/doc/sonfeld/json-output.md \
     share/icons/hicolor/scalable/apps/sonfeld.svg; do
   [ -s "$usr/$file" ] || fail "$file is not installed"
 done

@@ -3,11 +3,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <algorithm>
 #include <exception>
 #include <map>
 #include <memory>
 #include <set>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include "app/files/file_naming.h"
 #include "app/files/local_path.h"
@@ -27,6 +31,8 @@
 #include "audio/cd/disc_model_reading.h"
 #include "command_line_names.h"
 #include "command_line_options.h"
+#include "disc_json.h"
+#include "rip_report.h"
 #include "stop_signals.h"
 
 namespace sonfeld::app {
@@ -40,14 +46,14 @@ QString OneLine(QString text)
 }
 
 // Stands in for the main window: the folder, format and album come from the
-// arguments, messages are printed, and the queue's return to idle ends the
-// event loop.
+// arguments, messages go to the report, and the queue's return to idle ends
+// the event loop.
 class TCommandLineHost final : public TRipQueueInputs, public TRipQueueReactions {
 public:
     TCommandLineHost(QString folder, QString format, QString album,
-                     const metadata::TDiscNames& names, QTextStream& out, QTextStream& err)
+                     const metadata::TDiscNames& names, TRipReport& report)
         : folder_(std::move(folder)), format_(std::move(format)), album_(std::move(album)),
-          names_(names), out_(out), err_(err)
+          names_(names), report_(report)
     {
     }
 
@@ -56,13 +62,14 @@ public:
     QString AlbumText() const override { return album_; }
     bool DriveSelected() const override { return true; }
 
+    // "转换完成!" and the refusals before a rip: shown even when quiet.
     void ShowMessage(const QString& text, const QString& caption) override
     {
-        out_ << caption << ": " << OneLine(text) << Qt::endl;
+        report_.SummaryLine(caption + QStringLiteral(": ") + OneLine(text));
     }
     void BrowseFolder() override
     {
-        err_ << "The output folder or the last track's name is missing." << Qt::endl;
+        report_.Error(QStringLiteral("The output folder or the last track's name is missing."));
     }
     void SetRipping(bool busy) override
     {
@@ -76,28 +83,30 @@ public:
     void SelectRow(int /*row*/) override {}
     void ShowRunError(const QString& message) override
     {
-        err_ << "Error: " << OneLine(message) << Qt::endl;
+        report_.Error(QStringLiteral("Error: ") + OneLine(message));
     }
     void ShowError(const QString& message) override
     {
         failed_ = true;
-        err_ << "Error: " << OneLine(message) << Qt::endl;
+        report_.Error(QStringLiteral("Error: ") + OneLine(message));
         loop_.quit();
     }
     const metadata::TDiscNames* Names() const override { return &names_; }
 
     void ShowRipSummary(const TRipSummary& summary) override
     {
-        out_ << text::kRipEndedCaption << ":" << Qt::endl;
+        report_.SummaryLine(text::kRipEndedCaption + QStringLiteral(":"));
         const QString retry = QStringLiteral("再次运行同一命令会重新转换未能转换的音轨。");
         for (const QString& line : summary.Text(retry).split(QLatin1Char('\n')))
-            out_ << "  " << line << Qt::endl;
+            report_.SummaryLine(QStringLiteral("  ") + line);
     }
 
     void OfferReadOffset(const QString& driveName, int offset) override
     {
-        out_ << "Read offset found for " << driveName << ": " << offset
-             << " samples (use --read-offset " << offset << ")" << Qt::endl;
+        report_.SummaryLine(QStringLiteral("Read offset found for %1: %2 samples (use "
+                                           "--read-offset %2)")
+                                .arg(driveName)
+                                .arg(offset));
     }
 
     // Runs the event loop until the queue is idle again or an error ended it.
@@ -114,8 +123,7 @@ private:
     QString format_;
     QString album_;
     const metadata::TDiscNames& names_;
-    QTextStream& out_;
-    QTextStream& err_;
+    TRipReport& report_;
     QEventLoop loop_;
     bool idle_ = false;
     bool failed_ = false;
@@ -164,11 +172,21 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
     TTrackListModel rows;
     const std::optional<int> image = AddImages(*components.ReadCDIn, command.Images);
     const QStringList names = FillDriveList(*components.ReadCDIn);
-    out << "Drives:" << Qt::endl;
-    if (names.isEmpty())
-        out << "  (none)" << Qt::endl;
-    for (int drive = 0; drive < names.size(); ++drive)
-        out << "  " << drive << ": " << names[drive] << Qt::endl;
+    // With --json, standard output holds the one object; the lookup's lines go to errors.
+    QTextStream& notes = command.Json ? err : out;
+    QJsonArray drives;
+    if (!command.Json) {
+        out << "Drives:" << Qt::endl;
+        if (names.isEmpty())
+            out << "  (none)" << Qt::endl;
+    }
+    for (int drive = 0; drive < names.size(); ++drive) {
+        if (command.Json)
+            drives.append(QJsonObject{{QStringLiteral("drive"), drive},
+                                      {QStringLiteral("name"), names[drive]}});
+        else
+            out << "  " << drive << ": " << names[drive] << Qt::endl;
+    }
     std::vector<int> shown;
     if (command.Drive)
         shown.push_back(*command.Drive);
@@ -178,11 +196,18 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
         for (int drive = 0; drive < names.size(); ++drive)
             shown.push_back(drive);
     TCommandLineNames discNames;
+    QJsonArray discs;
     for (int drive : shown) {
         SelectDrive(components, rows, drive);
         if (rows.rowCount() > 0) {
-            discNames.Prepare(drive, command, false, out, err);
+            discNames.Prepare(drive, command, false, notes, err);
             PutNamesOnRows(discNames.Names().Metadata(), rows);
+        }
+        if (command.Json) {
+            discs.append(DiscJson(drive, rows,
+                                  rows.rowCount() > 0 ? ReadDiscModel(drive) : std::nullopt,
+                                  rows.rowCount() > 0 ? &discNames.Names() : nullptr));
+            continue;
         }
         out << "Disc in drive " << drive << ":" << Qt::endl;
         PrintRows(rows, out);
@@ -194,64 +219,12 @@ int RunList(const TCommandLine& command, TRipComponents& components, QTextStream
         }
         PrintNames(discNames.Names(), out);
     }
+    if (command.Json)
+        out << QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("drives"), drives},
+                                                           {QStringLiteral("discs"), discs}})
+                                     .toJson(QJsonDocument::Compact))
+            << Qt::endl;
     return 0;
-}
-
-// Prints each track's progress in steps of ten and its final status.
-void ReportProgress(TTrackListModel& rows, TRipQueue& queue, QTextStream& out)
-{
-    auto lastShown = std::make_shared<std::map<int, int>>();
-    // A status is printed when it changes: reading ahead refreshes the cell
-    // with every block.
-    auto lastStatus = std::make_shared<std::map<int, TTrackStatus>>();
-    QObject::connect(
-        &rows, &QAbstractItemModel::dataChanged, &queue,
-        [&rows, &queue, &out, lastShown, lastStatus](const QModelIndex& from, const QModelIndex&) {
-            const int row = from.row();
-            const QString label = rows.Label(row);
-            if (from.column() == tlProg) {
-                const int progress = rows.Progress(row);
-                auto [step, inserted] = lastShown->try_emplace(row, -1);
-                // The file as the queue names it, its template's folders included.
-                if (const QString target = queue.TargetPathOfRow(row);
-                    inserted && !target.isEmpty())
-                    out << label << " -> " << StripControls(target) << Qt::endl;
-                if (progress / 10 != step->second / 10 ||
-                    (progress == 100 && step->second != 100)) {
-                    step->second = progress;
-                    out << label << ": " << progress << "%" << Qt::endl;
-                }
-            } else if (from.column() == tlStatus && rows.Status(row) != TTrackStatus::Converting) {
-                auto [shown, inserted] = lastStatus->try_emplace(row, rows.Status(row));
-                if (!inserted && shown->second == rows.Status(row))
-                    return;
-                shown->second = rows.Status(row);
-                out << label << ": " << rows.StatusText(row) << Qt::endl;
-            }
-        });
-}
-
-// Prints each ripped track's verdict and CRC32 once both are known.
-void ReportVerdicts(TTrackListModel& rows, TRipQueue& queue, QTextStream& out)
-{
-    TRipVerification& verification = queue.Verification();
-    QObject::connect(
-        &verification, &TRipVerification::TrackVerified, &queue,
-        [&rows, &out, &verification, &queue](int track, const QString& verdict) {
-            const auto found = verification.Tracks().find(track);
-            if (found == verification.Tracks().end())
-                return;
-            const auto hex = [](quint32 crc) {
-                return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
-            };
-            out << rows.Label(rows.RowOfTrack(track)) << ": " << verdict << ", CRC32 "
-                << hex(found->second.Checksums.crc32);
-            if (const std::optional<quint32> test = queue.Reading().TestCrc(track))
-                out << (queue.Reading().CopyMismatch(track) ? ", 测试 CRC32 不一致 "
-                                                            : ", 测试 CRC32 ")
-                    << hex(*test);
-            out << Qt::endl;
-        });
 }
 
 // Waits, bounded by the lookup's time-out, until every ripped track has its verdict.
@@ -281,6 +254,42 @@ int RunCheckLog(const TCommandLine& command, QTextStream& out, QTextStream& err)
     (result == RipLogCheck::Intact ? out : err)
         << RipLogCheckMessage(result) << (reason.isEmpty() ? QString() : ": " + reason) << Qt::endl;
     return result == RipLogCheck::Intact ? 0 : 1;
+}
+
+TReportStyle ReportStyle(const TCommandLine& command)
+{
+    if (command.Json)
+        return TReportStyle::Json;
+    if (command.Quiet)
+        return TReportStyle::Quiet;
+    // Lines redrawn in place only where a terminal shows them.
+    return isatty(STDOUT_FILENO) != 0 && qgetenv("TERM") != "dumb" ? TReportStyle::Terminal
+                                                                   : TReportStyle::Lines;
+}
+
+int TerminalColumns()
+{
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    return ok && columns > 0 ? columns : 80;
+}
+
+TTrackProof ProofOf(TRipQueue& queue, const std::map<int, QString>& verdicts, int track)
+{
+    TTrackProof proof;
+    const auto& tracks = queue.Verification().Tracks();
+    if (const auto found = tracks.find(track); found != tracks.end()) {
+        proof.Checksums = found->second.Checksums;
+        proof.AccurateRip = found->second.Verdict;
+    }
+    if (const auto found = verdicts.find(track); found != verdicts.end())
+        proof.Verdict = found->second;
+    proof.TestCrc = queue.Reading().TestCrc(track);
+    proof.CopyMismatch = queue.Reading().CopyMismatch(track);
+    return proof;
 }
 
 // Takes the components: they go before the queue their workers post to.
@@ -323,18 +332,35 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         for (int row = 0; row < rows.rowCount(); ++row)
             rows.SetChecked(row, wanted.count(rows.TrackNumberOfRow(row)) > 0);
     }
+    // The report watches the rows from here on; the queue it asks for
+    // targets and proofs comes below.
+    TRipQueue* madeQueue = nullptr;
+    std::map<int, QString> verdicts;
+    TRipReport report(
+        rows, ReportStyle(command), out, err,
+        [&madeQueue, &verdicts](int track) {
+            return madeQueue != nullptr ? ProofOf(*madeQueue, verdicts, track) : TTrackProof{};
+        },
+        [&madeQueue](int row) {
+            return madeQueue != nullptr ? madeQueue->TargetPathOfRow(row) : QString();
+        },
+        {}, TerminalColumns());
     // The names, looked up before the first file is named; a lookup that
     // fails leaves them as they are and the rip goes on.
     TCommandLineNames names;
-    names.Prepare(drive, command, true, out, err);
+    names.Prepare(drive, command, true, report.Info(), err);
     PutNamesOnRows(names.Names().Metadata(), rows);
     const QString source = metadata::SourceText(names.Names().Source());
     if (!source.isEmpty())
-        out << "Names from: " << source << Qt::endl;
+        report.Info() << "Names from: " << source << Qt::endl;
 
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()),
-                          names.Names(), out, err);
+                          names.Names(), report);
     TRipQueue queue(components, rows, host, host);
+    madeQueue = &queue;
+    // Rows the queue changes as it goes are no longer asked about it.
+    const std::unique_ptr<TRipQueue*, void (*)(TRipQueue**)> forgetQueue(
+        &madeQueue, [](TRipQueue** made) { *made = nullptr; });
     queue.SetFileNameTemplate(command.Template);
     queue.SetCompressionLevel(command.Level);
     if (command.Id3v23)
@@ -347,15 +373,18 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         reading.TestAndCopy = reading.TestAndCopy || command.TestAndCopy;
         queue.SetReadingOptions(reading);
     }
-    ReportProgress(rows, queue, out);
-    ReportVerdicts(rows, queue, out);
+    QObject::connect(&queue.Verification(), &TRipVerification::TrackVerified, &report,
+                     [&report, &verdicts](int track, const QString& verdict) {
+                         verdicts[track] = verdict;
+                         report.TrackVerified(track);
+                     });
     // Ctrl+C and a termination request act as "停止": the running track ends
     // and its partial file goes.
-    QObject::connect(&stopSignals, &TStopSignals::Raised, &queue, [&queue, &err, &stopSignals] {
-        err << (stopSignals.ReaderGone()
-                    ? "The output's reader went away: stopping the running track."
-                    : "Interrupted: stopping the running track.")
-            << Qt::endl;
+    QObject::connect(&stopSignals, &TStopSignals::Raised, &queue, [&queue, &report, &stopSignals] {
+        report.Error(stopSignals.ReaderGone()
+                         ? QStringLiteral("The output's reader went away: stopping the running "
+                                          "track.")
+                         : QStringLiteral("Interrupted: stopping the running track."));
         queue.StopCommand();
     });
     if (!stopSignals.WasRaised()) {
@@ -380,26 +409,25 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     queue.EndPipeline();
     owned.reset();
 
-    int ripped = 0;
-    int requested = 0;
-    for (int row = 0; row < rows.rowCount(); ++row) {
-        if (!rows.Checked(row))
-            continue;
-        ++requested;
-        if (rows.Status(row) == TTrackStatus::Converted)
-            ++ripped;
-    }
-    out << ripped << " of " << requested << " tracks ripped into " << folder << Qt::endl;
-    if (stopSignals.WasRaised())
-        return stopSignals.ReaderGone() ? kReaderGoneExit : kInterruptedExit;
-    if (command.RequireAccurate) {
-        if (const int unproven = UnprovenTracks(queue.Verification()); unproven > 0) {
-            err << unproven << " ripped track(s) not proven accurate." << Qt::endl;
-            return 1;
-        }
-    }
+    const TRipTotals totals = report.Totals();
+    std::optional<int> unproven;
+    if (command.RequireAccurate && !stopSignals.WasRaised())
+        if (const int count = UnprovenTracks(queue.Verification()); count > 0)
+            unproven = count;
     // A log or sheet that could not be written is a failed rip too.
-    return !host.Failed() && !queue.RecordsFailed() && ripped == requested ? 0 : 1;
+    const int exitCode =
+        stopSignals.WasRaised() ? (stopSignals.ReaderGone() ? kReaderGoneExit : kInterruptedExit)
+        : unproven              ? 1
+        : !host.Failed() && !queue.RecordsFailed() && totals.Ripped == totals.Requested ? 0
+                                                                                        : 1;
+    report.Finish(folder, exitCode);
+    report.SummaryLine(QStringLiteral("%1 of %2 tracks ripped into %3")
+                           .arg(totals.Ripped)
+                           .arg(totals.Requested)
+                           .arg(folder));
+    if (unproven)
+        report.Error(QStringLiteral("%1 ripped track(s) not proven accurate.").arg(*unproven));
+    return exitCode;
 }
 
 } // namespace

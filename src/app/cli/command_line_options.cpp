@@ -144,6 +144,13 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Encode MP3 with LAME's variable bit-rate preset V0, V2 or V4 "
                               "(N is 0, 2 or 4)"),
                QStringLiteral("N")),
+        Option({QStringLiteral("json")},
+               QStringLiteral("以 JSON 输出：--list 输出一个对象，--rip 每个事件一行"
+                              "（各字段见 man sonfeld）"),
+               QStringLiteral("Print JSON: one object for --list, one line per event for --rip "
+                              "(the fields: man sonfeld)")),
+        Option({QStringLiteral("quiet")}, QStringLiteral("只显示错误和结尾的汇总"),
+               QStringLiteral("Print only errors and the summary at the end")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
@@ -348,6 +355,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         result.Level = preset;
     }
     result.LogFile = parser.value(QStringLiteral("check-log"));
+    result.Json = parser.isSet(QStringLiteral("json"));
+    result.Quiet = parser.isSet(QStringLiteral("quiet"));
     ParseNameOptions(parser, result);
 
     const bool ripOptions =
@@ -371,6 +380,13 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     if (result.Release && result.Lookup == false)
         Refuse(QStringLiteral("--release picks among the releases a lookup finds: it cannot go "
                               "with --no-lookup."));
+    if (result.Json && result.Mode != TCommandLine::TMode::Rip &&
+        result.Mode != TCommandLine::TMode::List)
+        Refuse(QStringLiteral("--json goes with --list or --rip."));
+    if (result.Quiet && result.Mode != TCommandLine::TMode::Rip)
+        Refuse(QStringLiteral("--quiet goes with --rip."));
+    if (result.Json && result.Quiet)
+        Refuse(QStringLiteral("--json and --quiet cannot go together."));
     if (result.Mode == TCommandLine::TMode::CheckLog && (result.Drive || !result.Images.isEmpty()))
         Refuse(QStringLiteral("--check-log takes only the log file."));
     if (result.Mode == TCommandLine::TMode::Window && result.Drive)
@@ -397,7 +413,7 @@ QString UsageText()
         "      打开窗口；每个 CUE/BIN、TOC 或 NRG 镜像作为一个驱动器列出。\n"
         "      Opens the window; each CUE/BIN, TOC or NRG image is offered as a drive.\n"
         "  sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]\n"
-        "                [--forget-names]\n"
+        "                [--forget-names] [--json]\n"
         "      列出驱动器和光盘上的音轨（标签、名称、时间），以及光盘的名称及其来源\n"
         "      （MusicBrainz、gnudb、CD-TEXT 或 手动）；有多个发行版本时一并列出。\n"
         "      --forget-names 先忘记为光盘保存的名称、修改和所选发行版本。\n"
@@ -410,6 +426,7 @@ QString UsageText()
         "              [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]\n"
         "              [--disc N/M] [--comment TEXT] [--template TEXT]\n"
         "              [--lookup | --no-lookup] [--release N] [--forget-names]\n"
+        "              [--json | --quiet]\n"
         "      先查询光盘名称（除非 --no-lookup；默认取“自动查询”设置）并等待其结果，\n"
         "      命令行给出的名称优先于查询结果，只用于本次提取，不为光盘保存；\n"
         "      开启“写入完整标签”时写入全部标签。\n"
@@ -418,19 +435,32 @@ QString UsageText()
         "      command line win over the lookup, for this rip only: they are not\n"
         "      kept for the disc. With \"full tags\" on, every tag the names give is\n"
         "      written.\n"
-        "      把音轨（默认全部）逐一提取到 DIR，文件名为 Track1、Track2……，可用\n"
-        "      --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC、MP3 或 Opus。编码设置、标签和\n"
-        "      选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"
+        "      把音轨（默认全部）提取到 DIR：驱动器向前读取，同时每个处理器核心一个\n"
+        "      编码器并行编码（除非保存了顺序模式）。文件名为 Track1、Track2……，\n"
+        "      可用 --name 改名。FORMAT 为 Ape、Wav、Ogg、FLAC、MP3 或 Opus。编码设置、\n"
+        "      标签和选项取自窗口中保存的设置（专辑标签仅在保存了专辑标签选项时写入）。\n"
         "      只有每条音轨都提取成功时，退出码才是 0。\n"
-        "      Rips the tracks (all by default) one after another into DIR, named\n"
-        "      Track1, Track2 ... unless --name renames them. FORMAT is Ape, Wav,\n"
-        "      Ogg, FLAC, MP3 or Opus. Encoder settings, tags and options come from the\n"
-        "      settings saved in the window (the album tag only when the album tag\n"
-        "      option is saved on). Exits with 0 only when every track was ripped.\n"
+        "      Rips the tracks (all by default) into DIR, several at once: the drive\n"
+        "      reads ahead while one encoder per processor core follows (unless the\n"
+        "      sequential mode is saved on). Files are named Track1, Track2 ...\n"
+        "      unless --name renames them. FORMAT is Ape, Wav, Ogg, FLAC, MP3 or\n"
+        "      Opus. Encoder settings, tags and options come from the settings\n"
+        "      saved in the window (the album tag only when the album tag option\n"
+        "      is saved on). Exits with 0 only when every track was ripped.\n"
         "      每条音轨完成后显示其 AccurateRip 校验结果和 CRC32；给出\n"
         "      --require-accurate 时，有音轨未经精确校验则以 1 退出。\n"
         "      Prints each track's AccurateRip verdict and CRC32 once it is known;\n"
         "      with --require-accurate a track not proven accurate exits with 1.\n"
+        "      在终端上每条正在提取的音轨占一行进度，原地刷新，另有总进度、速度（×）和\n"
+        "      剩余时间；输出不是终端时，每条音轨的状态每变一次打印一行。结尾列出每条\n"
+        "      音轨的状态、校验结果和 CRC32，以及合计。--quiet 只显示错误和这份汇总；\n"
+        "      --json 每个事件输出一行 JSON（其他文字转到标准错误）。\n"
+        "      On a terminal, each running track has a progress line redrawn in place,\n"
+        "      with the overall percent, speed (×) and time left; when the output is\n"
+        "      not a terminal, a line is printed each time a track's status changes.\n"
+        "      The end lists each track's status, verdict and CRC32, then the totals.\n"
+        "      --quiet prints only errors and that summary; --json prints one JSON\n"
+        "      object per event, one a line (other text goes to standard error).\n"
         "      读取模式、测试并复制和驱动器的读取偏移取自保存的设置，可用\n"
         "      --reading-mode、--test-and-copy 和 --read-offset 改变本次提取。\n"
         "      The reading mode, test and copy and the drive's read offset come from\n"

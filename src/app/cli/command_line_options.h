@@ -14,7 +14,7 @@ namespace sonfeld::app {
 // The program's arguments:
 //   sonfeld [--image PATH]... [PATH]...           the window, images offered as drives
 //   sonfeld --list [--image PATH]... [--drive N] [--lookup | --no-lookup] [--release N]
-//           [--forget-names]
+//           [--forget-names] [--json]
 //           drives, the disc's rows and its names
 //   sonfeld --rip (--image PATH | --drive N) --format F --out DIR
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
@@ -22,6 +22,7 @@ namespace sonfeld::app {
 //           [--disc N/M] [--comment TEXT] [--template TEXT] [--lookup | --no-lookup]
 //           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
 //           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
+//           [--json | --quiet]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
@@ -57,6 +58,8 @@ struct TCommandLine {
     bool Id3v23 = false;            // ID3v2.3 instead of the stored "ID3 版本"
     std::optional<bool> ReplayGain; // unset: the stored "ReplayGain"
     QString LogFile;                // --check-log
+    bool Json = false;              // JSON on standard output, human text on standard error
+    bool Quiet = false;             // errors and the summary only
 };
 
 // Raised for arguments that make no sense, with the reason.

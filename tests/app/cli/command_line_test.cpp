@@ -3,11 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "audio/cd/disc/cue_image.h"
 #include "audio/cd/disc/disc_ids.h"
@@ -87,9 +93,9 @@ protected:
         process.start(QString::fromStdString(InProgramFolder("sonfeld")), arguments);
         ASSERT_TRUE(process.waitForStarted());
         QByteArray seen;
-        while (!seen.contains("Track 1: 1") && process.waitForReadyRead(20000))
+        while (!seen.contains("Track 1: 正在读取") && process.waitForReadyRead(20000))
             seen += process.readAll();
-        ASSERT_TRUE(seen.contains("Track 1: 1")) << seen.toStdString();
+        ASSERT_TRUE(seen.contains("Track 1: 正在读取")) << seen.toStdString();
     }
 
     std::vector<std::string> Files()
@@ -276,6 +282,8 @@ TEST_F(CommandLineTest, EveryFormatRipsEveryTrack)
                 ++count;
             EXPECT_EQ(count, 1U) << line << out_;
         }
+        // Off a terminal no progress in steps: the status lines only.
+        EXPECT_EQ(out_.find("%\n"), std::string::npos) << out_;
         for (int track = 1; track <= 3; ++track) {
             const auto file = Out("Track" + std::to_string(track) + c.extension);
             const std::vector<std::uint8_t> decoded = FfmpegDecode(file, 2);
@@ -455,6 +463,140 @@ TEST_F(CommandLineTest, ATrackThatFailsMakesTheExitNonZeroAndTheOthersAreRipped)
     }
 }
 
+TEST_F(CommandLineTest, QuietPrintsTheErrorsAndTheSummaryOnly)
+{
+    std::filesystem::create_directories(Out("Track2.flac") / "mine");
+    EXPECT_EQ(Sonfeld(Rip("FLAC", "--quiet")), 1);
+    EXPECT_NE(err_.find("Track2.flac"), std::string::npos) << err_;
+    for (const char* chatter : {"->", "正在读取", "Track 1: "})
+        EXPECT_EQ(out_.find(chatter), std::string::npos) << chatter << out_;
+    // The summary as the window shows it, each track's line and the totals.
+    EXPECT_NE(out_.find("转换结束:\n  已转换 2 首音轨（共 3 首）。\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  Track 2  转换失败  -"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  Track 3  完成转换  无法连接  "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Totals: 2 of 3 ripped, 0 accurate, 0 mismatched, 1 failed"),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("2 of 3 tracks ripped"), std::string::npos) << out_;
+}
+
+// Each line parsed as JSON; a line that is not an object fails the test.
+std::vector<QJsonObject> JsonLines(const std::string& text)
+{
+    std::vector<QJsonObject> objects;
+    for (const QByteArray& line : QByteArray::fromStdString(text).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_TRUE(document.isObject()) << line.toStdString();
+        objects.push_back(document.object());
+    }
+    return objects;
+}
+
+TEST_F(CommandLineTest, JsonListAndRipFollowTheSchema)
+{
+    const std::filesystem::path checker = SONFELD_CLI_TEST_DIR "/check_json_output.py";
+    ASSERT_EQ(Sonfeld("--list --json --image " + ShellQuote(disc_.cue.string())), 0) << err_;
+    const std::vector<QJsonObject> list = JsonLines(out_);
+    ASSERT_EQ(list.size(), 1U) << out_;
+    const QJsonArray discs = list[0].value("discs").toArray();
+    ASSERT_EQ(discs.size(), 1);
+    const QJsonObject disc = discs[0].toObject();
+    const QJsonArray tracks = disc.value("tracks").toArray();
+    ASSERT_EQ(tracks.size(), 3);
+    EXPECT_EQ(tracks[0].toObject().value("frames").toInt(), 330);
+    EXPECT_EQ(tracks[2].toObject().value("name").toString(), QStringLiteral("Track3"));
+    const disc::DiscModel model = disc::CueImage::Open(disc_.cue)->Model();
+    EXPECT_EQ(disc.value("ids").toObject().value("accuraterip").toString().toStdString(),
+              disc::ComputeAccurateRipId(model).Text());
+    WriteFileBytes(logs_.Path() / "list.json", {out_.begin(), out_.end()});
+    std::string problems;
+    EXPECT_EQ(RunCommand("python3 " + ShellQuote(checker.string()) + " list " +
+                             ShellQuote((logs_.Path() / "list.json").string()),
+                         &problems),
+              0)
+        << problems;
+
+    ASSERT_EQ(Sonfeld(Rip("Wav", "--json")), 0) << err_;
+    const std::vector<QJsonObject> events = JsonLines(out_);
+    ASSERT_FALSE(events.empty());
+    std::vector<int> doneTracks;
+    for (const QJsonObject& event : events)
+        if (event.value("event").toString() == QStringLiteral("track-done")) {
+            EXPECT_EQ(event.value("status").toString(), QStringLiteral("ripped"));
+            doneTracks.push_back(event.value("track").toInt());
+        }
+    std::sort(doneTracks.begin(), doneTracks.end());
+    EXPECT_EQ(doneTracks, (std::vector<int>{1, 2, 3})) << out_;
+    EXPECT_EQ(events.back().value("event").toString(), QStringLiteral("rip-done"));
+    EXPECT_EQ(events.back().value("ripped").toInt(), 3);
+    // The human lines went to standard error.
+    EXPECT_NE(err_.find("3 of 3 tracks ripped"), std::string::npos) << err_;
+    // The schema, and each file's CRC32 computed again from its audio.
+    WriteFileBytes(logs_.Path() / "rip.json", {out_.begin(), out_.end()});
+    EXPECT_EQ(RunCommand("python3 " + ShellQuote(checker.string()) + " rip " +
+                             ShellQuote((logs_.Path() / "rip.json").string()),
+                         &problems),
+              0)
+        << problems << out_;
+}
+
+TEST_F(CommandLineTest, OnATerminalTheRunningTracksAreRedrawnInPlace)
+{
+    winsize size{};
+    size.ws_col = 100;
+    size.ws_row = 30;
+    int terminal = -1;
+    const std::string program = InProgramFolder("sonfeld");
+    const std::string config = config_.Path().string();
+    const std::vector<std::string> arguments = {
+        program,    "--rip", "--image", disc_.cue.string(),
+        "--format", "Wav",   "--out",   out_dir_.Path().string()};
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, &size);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        setenv("TERM", "xterm", 1);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    // The terminal reports an error once the program and its output are gone.
+    for (ssize_t got; (got = read(terminal, buffer, sizeof(buffer))) > 0;)
+        screen.append(buffer, static_cast<std::size_t>(got));
+    close(terminal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
+
+    // Drawn, then up over the lines drawn, wiped and drawn again.
+    EXPECT_NE(screen.find("\x1b[2KTrack 1   正在读取  ["), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\x1b[2KOverall "), std::string::npos) << screen;
+    EXPECT_NE(screen.find("\r\x1b[2A\x1b[J"), std::string::npos) << screen;
+    // Running tracks are no lines of their own; ended ones are.
+    EXPECT_EQ(screen.find("Track 1: 正在读取"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Track 3: 完成转换\r\n"), std::string::npos) << screen;
+    // The progress lines are wiped at the end; the table and the totals stay.
+    const std::size_t lastWipe = screen.rfind("\x1b[J");
+    ASSERT_NE(lastWipe, std::string::npos);
+    EXPECT_EQ(screen.find("\x1b[2K", lastWipe), std::string::npos) << screen;
+    const std::string end = screen.substr(lastWipe + 3);
+    EXPECT_NE(end.find("  Track    Status    Verdict   CRC32\r\n  Track 1  完成转换  无法连接  "),
+              std::string::npos)
+        << end;
+    EXPECT_NE(end.find("Totals: 3 of 3 ripped"), std::string::npos) << end;
+    EXPECT_NE(end.find("3 of 3 tracks ripped into"), std::string::npos) << end;
+}
+
 TEST_F(CommandLineTest, ADataTrackAskedForByNumberIsABadArgument)
 {
     TempDir dir;
@@ -608,10 +750,13 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
     }
     for (const char* option : {"--help", "-h"}) {
         ASSERT_EQ(Sonfeld(option), 0) << err_;
-        for (const char* name :
-             {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT", "--out DIR",
-              "--tracks", "--name N=TEXT", "--album TEXT", "-h, --help", "-v, --version"})
+        for (const char* name : {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT",
+                                 "--out DIR", "--tracks", "--name N=TEXT", "--album TEXT", "--json",
+                                 "--quiet", "-h, --help", "-v, --version"})
             EXPECT_NE(out_.find(name), std::string::npos) << name;
+        // The tracks are ripped several at once, not one after another.
+        EXPECT_EQ(out_.find("one after another"), std::string::npos) << out_;
+        EXPECT_EQ(out_.find("逐一"), std::string::npos) << out_;
         EXPECT_NE(out_.find("用法 / Usage"), std::string::npos) << out_;
         EXPECT_NE(out_.find("Sonfeld 提取音频CD。"), std::string::npos) << out_;
         EXPECT_NE(out_.find("Sonfeld rips audio CDs."), std::string::npos) << out_;
@@ -622,6 +767,11 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
     EXPECT_NE(err_.find("cannot be combined"), std::string::npos) << err_;
     EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 2) << err_;
     EXPECT_TRUE(err_.ends_with(".\nsee sonfeld --help\n")) << err_;
+    for (const char* clash : {"--rip --json --quiet --image x.cue --format wav --out o",
+                              "--list --quiet", "--check-log x.log --json"}) {
+        EXPECT_EQ(Sonfeld(clash), 2) << clash;
+        EXPECT_TRUE(err_.ends_with("\nsee sonfeld --help\n")) << clash << err_;
+    }
 }
 
 TEST_F(CommandLineTest, TheDemoDiscOfTheBuild)
