@@ -757,5 +757,33 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>Opus 码率</source>
         <translation>Opus bit rate</translation>
     </message>
+    <message>
+        <source>使用的库…</source>
+        <translation>Libraries…</translation>
+    </message>
+    <message>
+        <source>许可: GPL-3.0 或更高版本</source>
+        <translation>Licence: GPL-3.0 or later</translation>
+    </message>
+    <message>
+        <source>Sonfeld 使用以下库:</source>
+        <translation>Sonfeld uses these libraries:</translation>
+    </message>
+    <message>
+        <source>使用的库</source>
+        <translation>Libraries</translation>
+    </message>
+    <message>
+        <source>help/index.html</source>
+        <translation>help/index.en.html</translation>
+    </message>
+    <message>
+        <source>选择保存路径</source>
+        <translation>Choose the output folder</translation>
+    </message>
+    <message>
+        <source>ID3 版本</source>
+        <translation>ID3 version</translation>
+    </message>
 </context>
 </TS>

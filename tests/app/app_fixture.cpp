@@ -19,7 +19,9 @@ namespace sonfeld::test {
 QApplication& App()
 {
     static QApplication* application = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A test may give the offscreen screen's size (":configfile=...").
+        if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "sonfeld-test";
         static char* argv[] = {name, nullptr};

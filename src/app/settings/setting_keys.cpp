@@ -85,6 +85,18 @@ int Read(const TNumberKey& key)
     return value;
 }
 
+QStringList SettingNames()
+{
+    QStringList names;
+    for (const TFlagKey* key : AllKeys().Flags)
+        names << QLatin1String(key->Name);
+    for (const TTextKey* key : AllKeys().Texts)
+        names << QLatin1String(key->Name);
+    for (const TNumberKey* key : AllKeys().Numbers)
+        names << QLatin1String(key->Name);
+    return names;
+}
+
 void CheckStoredSettings()
 {
     for (const TFlagKey* flag : AllKeys().Flags)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <vector>
 
@@ -120,6 +121,9 @@ int Read(const TNumberKey& key);
 // Reads every key, so a stored value of the wrong kind is reported before a
 // rip starts instead of when the rip reaches it.
 void CheckStoredSettings();
+// The name of every key above but the drives', for checks of texts that name
+// settings (the help page).
+QStringList SettingNames();
 
 void Write(const TFlagKey& key, bool value);
 void Write(const TTextKey& key, const QString& value);

@@ -64,19 +64,26 @@ TFormAbout::TFormAbout(QWidget* parent)
     lblCopy = Named(new QLabel(this), "lblCopy");
     lblCopy->setWordWrap(true);
     layout->addWidget(lblCopy, 2, 0, 1, 2);
-    layout->addWidget(new QLabel(TShownText::tr("主页"), this), 3, 0, 1, 2);
+    lblLicense = Named(new QLabel(this), "lblLicense");
+    layout->addWidget(lblLicense, 3, 0, 1, 2);
+    layout->addWidget(new QLabel(TShownText::tr("主页"), this), 4, 0, 1, 2);
     lblLink = Named(new TLinkLabel([this] { Guarded(this, [this] { lblLinkClick(); }); }, this),
                     "lblLink");
-    layout->addWidget(lblLink, 4, 0, 1, 2);
-    layout->addWidget(new QLabel(TShownText::tr("电子邮件"), this), 5, 0, 1, 2);
+    layout->addWidget(lblLink, 5, 0, 1, 2);
+    layout->addWidget(new QLabel(TShownText::tr("电子邮件"), this), 6, 0, 1, 2);
     lblMail = Named(new TLinkLabel([this] { Guarded(this, [this] { lblMailClick(); }); }, this),
                     "lblMail");
-    layout->addWidget(lblMail, 6, 0, 1, 2);
-    layout->setRowStretch(7, 1);
+    layout->addWidget(lblMail, 7, 0, 1, 2);
+    layout->setRowStretch(8, 1);
     OK = new QPushButton(QStringLiteral("OK"), this);
     OK->setObjectName(QStringLiteral("OK"));
-    layout->addWidget(OK, 8, 0, 1, 2, Qt::AlignRight);
+    btnLibraries = new QPushButton(TShownText::tr("使用的库…"), this);
+    btnLibraries->setObjectName(QStringLiteral("btnLibraries"));
+    layout->addWidget(btnLibraries, 9, 0, Qt::AlignLeft);
+    layout->addWidget(OK, 9, 1, Qt::AlignRight);
     connect(OK, &QPushButton::clicked, this, [this] { OKClick(); });
+    connect(btnLibraries, &QPushButton::clicked, this,
+            [this] { Guarded(this, [this] { btnLibrariesClick(); }); });
 
     FormCreate();
     setFixedSize(300, 274);
@@ -88,6 +95,7 @@ void TFormAbout::FormCreate()
     lblTitle->setText(text::kProgramName);
     lblVer->setText(TShownText::tr("版本: ") + text::kVersion);
     lblCopy->setText(Shown(text::kNotice));
+    lblLicense->setText(TShownText::tr("许可: GPL-3.0 或更高版本"));
     lblLink->setText(text::kWebAddress);
     lblMail->setText(text::kMailAddress);
 }
@@ -100,6 +108,28 @@ void TFormAbout::lblLinkClick()
 void TFormAbout::lblMailClick()
 {
     OpenUrl(QUrl(QStringLiteral("mailto:") + text::kMailAddress));
+}
+
+void TFormAbout::btnLibrariesClick()
+{
+    ShowInformation(this,
+                    TShownText::tr("Sonfeld 使用以下库:") + QLatin1Char('\n') + LibraryLicenses(),
+                    TShownText::tr("使用的库"));
+}
+
+QString TFormAbout::LibraryLicenses()
+{
+    // As the Debian packages' copyright files give them for the library code.
+    return QStringLiteral("Qt 6 — LGPL-3 / GPL-2\n"
+                          "libcdio, libcdio-paranoia — GPL-3\n"
+                          "LAME (libmp3lame) — LGPL-2+\n"
+                          "libFLAC — BSD-3-Clause\n"
+                          "libogg, libvorbis — BSD-3-Clause\n"
+                          "libopus, libopusenc — BSD-3-Clause\n"
+                          "libmpg123 — LGPL-2.1\n"
+                          "TagLib — LGPL-2.1 / MPL-1.1\n"
+                          "FFmpeg (libavcodec, libavformat, libavutil) — LGPL-2.1+\n"
+                          "libebur128 — MIT");
 }
 
 void TFormAbout::OKClick()

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTableView>
@@ -29,6 +30,7 @@
 #include "audio/cd/cd_player.h"
 #include "audio/core/dynamic_library.h"
 #include "audio/core/output.h"
+#include "help_viewer.h"
 #include "message_box.h"
 #include "option_dialog.h"
 #include "window_texts.h"
@@ -55,15 +57,20 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
     CreateRipPage();
     CreateSettingsPage();
-    MainTabControl->addTab(mTabCD, AppIcon("drive"), TShownText::tr("提取CD音乐"));
-    // The settings outgrow a small screen: they scroll rather than push the
-    // window (and its save button) past the screen's bottom.
-    auto* settingsScroll = new QScrollArea;
-    settingsScroll->setObjectName(QStringLiteral("settingsScroll"));
-    settingsScroll->setWidgetResizable(true);
-    settingsScroll->setFrameShape(QFrame::NoFrame);
-    settingsScroll->setWidget(mTabConvert);
-    MainTabControl->addTab(settingsScroll, AppIcon("settings"), TShownText::tr("音乐设定"));
+    // Both pages outgrow a small screen: they scroll rather than push the
+    // window (its status bar, the settings' save button) past the screen.
+    auto scrolling = [](QWidget* page, const char* name) {
+        auto* scroll = new QScrollArea;
+        scroll->setObjectName(QLatin1String(name));
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(page);
+        return scroll;
+    };
+    MainTabControl->addTab(scrolling(mTabCD, "ripScroll"), AppIcon("drive"),
+                           TShownText::tr("提取CD音乐"));
+    MainTabControl->addTab(scrolling(mTabConvert, "settingsScroll"), AppIcon("settings"),
+                           TShownText::tr("音乐设定"));
     setCentralWidget(MainTabControl);
     CreateStatusBar();
     CreateImageCommands();
@@ -139,8 +146,26 @@ void TMainForm::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
+        FitToScreen();
         FormShow();
     }
+}
+
+void TMainForm::FitToScreen()
+{
+    const QScreen* shownOn = screen();
+    if (shownOn == nullptr)
+        return;
+    const QRect available = shownOn->availableGeometry();
+    // The frame (title bar, borders) is known once the window is shown.
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room = available.size() - frame;
+    if (width() <= room.width() && height() <= room.height())
+        return;
+    resize(size().boundedTo(room));
+    const QSize whole = size() + frame;
+    move(available.x() + std::max(0, (available.width() - whole.width()) / 2),
+         available.y() + std::max(0, (available.height() - whole.height()) / 2));
 }
 
 void TMainForm::FormShow()
@@ -203,18 +228,27 @@ void TMainForm::btnGOptionClick()
 
 QString TMainForm::HelpPagePath() const
 {
+    // The page in the window's language: the English translation names the
+    // English page.
+    const QString page = TShownText::tr("help/index.html");
     const QDir program(QString::fromStdString(ProgramFolder()));
-    const QString beside = program.filePath(QStringLiteral("help/index.html"));
+    const QString beside = program.filePath(page);
     // Installed, the program sits in bin/ and the page in share/sonfeld/help/.
     const QString installed =
-        QDir::cleanPath(program.filePath(QStringLiteral("../share/sonfeld/help/index.html")));
+        QDir::cleanPath(program.filePath(QStringLiteral("../share/sonfeld/") + page));
     return !QFile::exists(beside) && QFile::exists(installed) ? installed : beside;
 }
 
 void TMainForm::btnHelpClick()
 {
-    // The shell's answer is not checked: a missing page shows nothing.
-    OpenUrl(QUrl::fromLocalFile(HelpPagePath()));
+    // A missing page shows nothing; a desktop that cannot open the page (no
+    // launcher) gets it in our own viewer.
+    const QString page = HelpPagePath();
+    if (OpenUrl(QUrl::fromLocalFile(page)) || !QFile::exists(page))
+        return;
+    if (HelpViewer == nullptr)
+        HelpViewer = new THelpViewer(this);
+    HelpViewer->ShowPage(page);
 }
 
 void TMainForm::btnAboutClick()

@@ -38,6 +38,7 @@ class TRipComponents;
 class TTrackListModel;
 class TfrmOP;
 class TFormAbout;
+class THelpViewer;
 
 // The main window: the tool bar with the rip, stop, refresh, options, help and
 // about commands; the rip page (drive, folder and format choice, track grid,
@@ -140,6 +141,8 @@ public:
     QAction* btnGOption = nullptr;
     QAction* btnHelp = nullptr;
     QAction* btnAbout = nullptr;
+    // The help page's own viewer, made when the desktop could not open it.
+    THelpViewer* HelpViewer = nullptr;
     QTabWidget* MainTabControl = nullptr;
     QLabel* lblNotice = nullptr;
     QLabel* lblEx = nullptr;
@@ -193,6 +196,8 @@ public:
     QCheckBox* chkAutoLookup = nullptr;
     QCheckBox* chkFullTags = nullptr;
     QCheckBox* chkEmbedCover = nullptr;
+    QCheckBox* chkReplayGain = nullptr;   // "ReplayGain": gains measured and tagged
+    QComboBox* comboId3Version = nullptr; // "ID3 版本": "2.4" or "2.3"
     QLineEdit* edtFileNameTemplate = nullptr;
     QLabel* lblTemplateExample = nullptr;
     QComboBox* comboReadingMode = nullptr; // "安全模式" / "快速并校验"
@@ -246,6 +251,9 @@ private:
     void ChooseRelease();
     // "忘记此光盘的名称", once the user confirmed it.
     void ForgetDiscNames();
+    // At the first show: a window larger than the screen's free area shrinks
+    // to it (its pages scroll).
+    void FitToScreen();
     void FormShow();
     bool FormCloseQuery();
 

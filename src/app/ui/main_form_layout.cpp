@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "album_panel.h"
@@ -28,6 +29,7 @@
 #include "app_icons.h"
 #include "main_form.h"
 #include "progress_delegate.h"
+#include "tick_header.h"
 
 namespace sonfeld::app {
 
@@ -107,6 +109,14 @@ void TMainForm::CreateRipPage()
     edtDes->setMinimumWidth(268);
     edtDesButton = edtDes->addAction(Icon("folder"), QLineEdit::TrailingPosition);
     edtDesButton->setObjectName(QStringLiteral("edtDesButton"));
+    edtDesButton->setToolTip(TShownText::tr("选择保存路径"));
+    // The box's button takes Tab like any other, so the keyboard reaches it.
+    for (auto* button : edtDes->findChildren<QToolButton*>()) {
+        if (button->defaultAction() == edtDesButton) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setAccessibleName(TShownText::tr("选择保存路径"));
+        }
+    }
     grid->addWidget(edtDes, 1, 1);
     grid->addWidget(new QLabel(TShownText::tr("转换为:"), choice), 1, 2, Qt::AlignRight);
     cbTrack = new QComboBox(choice);
@@ -151,6 +161,10 @@ void TMainForm::CreateRipPage()
                                 QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::SelectedClicked);
     TracksList->verticalHeader()->hide();
+    // The tick column's header ticks or unticks every track.
+    auto* tickHeader = new TTickHeader(tlChk, TracksList);
+    tickHeader->setObjectName(QStringLiteral("TracksListHeader"));
+    TracksList->setHorizontalHeader(tickHeader);
     QHeaderView* header = TracksList->horizontalHeader();
     header->setSectionsMovable(false);
     header->setSortIndicator(-1, Qt::AscendingOrder);

@@ -79,6 +79,14 @@ void TMainForm::CreateNamesGroup(QWidget* page)
     chkAutoLookup = addBox(TShownText::tr("自动查询"), "chkAutoLookup");
     chkFullTags = addBox(TShownText::tr("写入完整标签"), "chkFullTags");
     chkEmbedCover = addBox(TShownText::tr("嵌入封面"), "chkEmbedCover");
+    chkReplayGain = addBox(QStringLiteral("ReplayGain"), "chkReplayGain");
+    boxes->addWidget(new QLabel(TShownText::tr("ID3 版本"), names));
+    comboId3Version = new QComboBox(names);
+    comboId3Version->setObjectName(QStringLiteral("comboId3Version"));
+    comboId3Version->setAccessibleName(TShownText::tr("ID3 版本"));
+    for (const char* version : key::kId3Version.Choices)
+        comboId3Version->addItem(QLatin1String(version), QLatin1String(version));
+    boxes->addWidget(comboId3Version);
     boxes->addStretch();
     layout->addLayout(boxes);
     auto* templateRow = new QHBoxLayout;
@@ -109,6 +117,9 @@ void TMainForm::CreateNamesGroup(QWidget* page)
     chkAutoLookup->setChecked(key::kAutoLookup.Default);
     chkFullTags->setChecked(key::kFullTags.Default);
     chkEmbedCover->setChecked(key::kEmbedCover.Default);
+    chkReplayGain->setChecked(key::kReplayGain.Default);
+    comboId3Version->setCurrentIndex(
+        comboId3Version->findData(QLatin1String(key::kId3Version.Default)));
     edtFileNameTemplate->setText(QString::fromUtf8(key::kFileNameTemplate.Default));
 }
 
@@ -251,6 +262,8 @@ void TMainForm::LoadNameSettings()
     chkAutoLookup->setChecked(Read(key::kAutoLookup));
     chkFullTags->setChecked(Read(key::kFullTags));
     chkEmbedCover->setChecked(Read(key::kEmbedCover));
+    chkReplayGain->setChecked(Read(key::kReplayGain));
+    comboId3Version->setCurrentIndex(comboId3Version->findData(Read(key::kId3Version)));
     edtFileNameTemplate->setText(Read(key::kFileNameTemplate));
 }
 
@@ -259,6 +272,8 @@ void TMainForm::SaveNameSettings()
     Write(key::kAutoLookup, chkAutoLookup->isChecked());
     Write(key::kFullTags, chkFullTags->isChecked());
     Write(key::kEmbedCover, chkEmbedCover->isChecked());
+    Write(key::kReplayGain, chkReplayGain->isChecked());
+    Write(key::kId3Version, comboId3Version->currentData().toString());
     // A wrong template would fail every row of the next rip: the stored one
     // stays and the user is told.
     const QString pattern = edtFileNameTemplate->text();

@@ -90,24 +90,6 @@ TEST_F(MainWindowTest, ClosingCompletesWhenThePlayerCannotBeStopped)
     EXPECT_EQ(messages_.Messages.size(), 1u);
 }
 
-TEST_F(MainWindowTest, HelpOpensThePageBesideTheProgramAndShowsNothingItself)
-{
-    OpenWindows();
-    Form().btnHelp->trigger();
-    ASSERT_EQ(urls_.Urls.size(), 1u);
-    EXPECT_EQ(urls_.Urls[0],
-              QUrl::fromLocalFile(QString::fromStdString(InProgramFolder("help/index.html"))));
-    // The opener reported a failure (as for a missing page): no message.
-    EXPECT_TRUE(messages_.Messages.empty());
-
-    // The page the build puts there is the Chinese help.
-    QFile page(Form().HelpPagePath());
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << Form().HelpPagePath().toStdString();
-    const QString content = QString::fromUtf8(page.readAll());
-    for (const char* words : {"提取CD音乐", "转换为:", "不覆盖同名文件", "FLAC", "MP3 BitRate:"})
-        EXPECT_TRUE(content.contains(QString::fromUtf8(words))) << words;
-}
-
 TEST_F(MainWindowTest, TheAboutBoxShowsTheProgramAndOpensItsAddresses)
 {
     OpenWindows();
@@ -124,6 +106,14 @@ TEST_F(MainWindowTest, TheAboutBoxShowsTheProgramAndOpensItsAddresses)
         wasShown = about.isVisible();
         QTest::mouseClick(about.lblLink, Qt::LeftButton);
         QTest::mouseClick(about.lblMail, Qt::LeftButton);
+        // Everything fits the box's fixed size, the licences' button too.
+        for (QWidget* shown : about.findChildren<QWidget*>()) {
+            if (shown->isVisible()) {
+                EXPECT_TRUE(about.rect().contains(shown->geometry()))
+                    << shown->objectName().toStdString();
+            }
+        }
+        QTest::mouseClick(about.btnLibraries, Qt::LeftButton);
         QTest::mouseClick(about.OK, Qt::LeftButton);
     });
     Form().btnAbout->trigger();
@@ -132,7 +122,13 @@ TEST_F(MainWindowTest, TheAboutBoxShowsTheProgramAndOpensItsAddresses)
     ASSERT_EQ(urls_.Urls.size(), 2u);
     EXPECT_EQ(urls_.Urls[0], QUrl(text::kWebAddress));
     EXPECT_EQ(urls_.Urls[1], QUrl(QStringLiteral("mailto:") + text::kMailAddress));
-    EXPECT_TRUE(messages_.Messages.empty());
+    // The program's licence, and each library with its own.
+    EXPECT_TRUE(about.lblLicense->text().contains(QStringLiteral("GPL-3.0")));
+    ASSERT_EQ(messages_.Messages.size(), 1u);
+    for (const char* library :
+         {"Qt 6 — LGPL-3", "libcdio", "LAME", "libFLAC — BSD", "libvorbis", "libopusenc",
+          "libmpg123 — LGPL", "TagLib — LGPL-2.1 / MPL", "FFmpeg", "libebur128 — MIT"})
+        EXPECT_TRUE(messages_.Messages[0].Text.contains(QString::fromUtf8(library))) << library;
 }
 
 TEST_F(MainWindowTest, TheOptionsItemOpensTheDialogModally)

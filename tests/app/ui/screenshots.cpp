@@ -1,6 +1,6 @@
 // Renders the main window with a disc listed and a rip in progress, the
-// settings page, the options dialog, the about box, the album panel with
-// names and the release chooser to PNG files.
+// settings page, the options dialog, the about box, the help viewer, the
+// album panel with names and the release chooser to PNG files.
 
 #include <QAction>
 #include <QComboBox>
@@ -15,6 +15,7 @@
 #include "app/text/texts.h"
 #include "app/ui/about_box.h"
 #include "app/ui/album_panel.h"
+#include "app/ui/help_viewer.h"
 #include "app/ui/option_dialog.h"
 #include "app/ui/release_chooser.h"
 #include "app_fixture.h"
@@ -128,6 +129,12 @@ TEST_F(Screenshots, WindowSettingsOptionsAndAbout)
     windows_.About->show();
     Save(*windows_.About, "about-box");
     windows_.About->hide();
+
+    // No desktop launcher here: F1 shows the page in the program's viewer.
+    Form().btnHelp->trigger();
+    ASSERT_NE(Form().HelpViewer, nullptr);
+    Save(*Form().HelpViewer, "help-viewer");
+    Form().HelpViewer->hide();
 }
 
 TEST_F(Screenshots, AlbumPanelAndReleaseChooser)

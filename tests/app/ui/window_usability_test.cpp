@@ -7,8 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTabWidget>
@@ -115,6 +119,65 @@ TEST_F(WindowLayoutTest, IconsComeFromSvgAndStaySharpWhenScaled)
     }
 }
 
+TEST_F(WindowLayoutTest, TheTickBoxInTheGridsHeaderTicksOrUnticksAllTracks)
+{
+    OpenWindows();
+    ASSERT_EQ(Rows().rowCount(), 12);
+    QHeaderView& header = *Form().TracksList->horizontalHeader();
+    const QPoint tickBox(header.sectionViewportPosition(tlChk) + header.sectionSize(tlChk) / 2,
+                         header.height() / 2);
+    auto ticked = [&] {
+        int count = 0;
+        for (int row = 0; row < Rows().rowCount(); ++row)
+            count += Rows().Checked(row) ? 1 : 0;
+        return count;
+    };
+    // All ticked: a click unticks all; some ticked: a click ticks all. The
+    // column is not sorted by the click.
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, tickBox);
+    EXPECT_EQ(ticked(), 0);
+    Rows().SetChecked(3, true);
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, tickBox);
+    EXPECT_EQ(ticked(), 12);
+    EXPECT_EQ(header.sortIndicatorSection(), -1);
+    EXPECT_EQ(Rows().Name(0), QStringLiteral("Track1"));
+}
+
+// 200 % on a 1366 x 768 screen (its own test run): the window fits the
+// screen's free area, and what does not fit on a page scrolls.
+using SmallScreenTest = WindowLayoutTest;
+
+TEST_F(SmallScreenTest, TheWindowFitsTheScreenAndItsPagesScroll)
+{
+    OpenWindows();
+    QCoreApplication::processEvents();
+    const QRect available = Form().screen()->availableGeometry();
+    ASSERT_LT(available.height(), 567) << "run with the small screen";
+    EXPECT_TRUE(available.contains(Form().frameGeometry()))
+        << Form().frameGeometry().width() << "x" << Form().frameGeometry().height();
+    // Everything shown on the window lies inside it, but for what sits on a
+    // page that scrolls.
+    const QRect window = Form().rect();
+    for (QWidget* shown : Form().findChildren<QWidget*>()) {
+        if (!shown->isVisible() || Form().MainTabControl->currentWidget()->isAncestorOf(shown))
+            continue;
+        const QRect place(shown->mapTo(&Form(), QPoint(0, 0)), shown->size());
+        EXPECT_TRUE(window.contains(place))
+            << shown->objectName().toStdString() << " " << shown->metaObject()->className();
+    }
+    EXPECT_TRUE(Form().statusBar()->isVisible());
+    EXPECT_GT(Form().TracksList->viewport()->height(), 0);
+    // The settings' save button is reached by scrolling.
+    Form().MainTabControl->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    auto* scroll = qobject_cast<QScrollArea*>(Form().MainTabControl->currentWidget());
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(Form().btnSave);
+    const QRect save(Form().btnSave->mapTo(scroll->viewport(), QPoint(0, 0)),
+                     Form().btnSave->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(save));
+}
+
 using KeyboardTest = WindowTest;
 
 TEST_F(KeyboardTest, EveryToolBarCommandHasAShortcutAndATooltip)
@@ -166,6 +229,15 @@ TEST_F(KeyboardTest, TabReachesEveryControlAndTheGridTakesSpaceAndF2)
     };
     EXPECT_TRUE(reaches(Form().cbDrive));
     EXPECT_TRUE(reaches(Form().edtDes));
+    // The folder box's browse button too, and Space presses it.
+    QToolButton* browse = nullptr;
+    for (auto* button : Form().edtDes->findChildren<QToolButton*>())
+        browse = button->defaultAction() == Form().edtDesButton ? button : browse;
+    ASSERT_NE(browse, nullptr);
+    EXPECT_TRUE(reaches(browse));
+    browse->setFocus();
+    QTest::keyClick(browse, Qt::Key_Space);
+    EXPECT_EQ(folders_.Calls, 1);
     EXPECT_TRUE(reaches(Form().cbTrack));
     EXPECT_TRUE(reaches(Form().TracksList));
     EXPECT_TRUE(reaches(Form().MainTabControl->tabBar()));
