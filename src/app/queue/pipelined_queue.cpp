@@ -8,6 +8,7 @@
 #include "app/settings/setting_keys.h"
 #include "app/tracks/drive_kind.h"
 #include "app/tracks/track_list_model.h"
+#include "audio/cd/cd_in.h"
 #include "audio/core/output.h"
 #include "rip_components.h"
 #include "rip_queue.h"
