@@ -23,9 +23,10 @@ namespace sonfeld::app {
 //           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
 //           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
 //   sonfeld --check-log FILE
+//   sonfeld --repair PATH                         a finished rip, from CTDB's recovery data
 //   sonfeld --help | --version
 struct TCommandLine {
-    enum class TMode { Window, List, Rip, CheckLog, Help, Version };
+    enum class TMode { Window, List, Rip, CheckLog, Repair, Help, Version };
     TMode Mode = TMode::Window;
     QStringList Images;
     std::optional<int> Drive;
@@ -57,6 +58,7 @@ struct TCommandLine {
     bool Id3v23 = false;            // ID3v2.3 instead of the stored "ID3 版本"
     std::optional<bool> ReplayGain; // unset: the stored "ReplayGain"
     QString LogFile;                // --check-log
+    QString RepairPath;             // --repair: a rip log or its folder
 };
 
 // Raised for arguments that make no sense, with the reason.
