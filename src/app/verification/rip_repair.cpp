@@ -325,9 +325,14 @@ void RipRepair::Planned(const CtdbRepairResult& result)
             return;
         }
         outcome->result = RipRepairOutcome::Result::Repaired;
+        std::size_t samples = 0;
+        for (std::size_t i = 0; i < plan.corrections.size(); ++i)
+            samples += i == 0 || plan.corrections[i].word / 2 != plan.corrections[i - 1].word / 2;
         outcome->message =
-            QStringLiteral("Repaired %1 samples in %2 file(s), proven by CTDB's disc CRC %3%4")
-                .arg((plan.corrections.size()))
+            QStringLiteral("Repaired %1 samples (%2 16-bit values) in %3 file(s), proven by "
+                           "CTDB's disc CRC %4%5")
+                .arg(samples)
+                .arg(plan.corrections.size())
                 .arg(rewrites.size())
                 .arg(Hex(plan.crcAfter))
                 .arg(logged ? QString()
