@@ -144,7 +144,7 @@ TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
               "  TRACK 01 AUDIO\n    TITLE \"晨光\"\n    INDEX 01 00:00:00\n"
               "  TRACK 02 AUDIO\n    TITLE \"Pier/Side\"\n    ISRC CNA121600007\n"
               "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
-              "  TRACK 03 AUDIO\n    INDEX 01 00:16:00\n");
+              "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:16:00\n");
     ASSERT_EQ(Sonfeld("--list --image " + ShellQuote((dir.Path() / "album.cue").string())), 0)
         << err_;
 
@@ -165,11 +165,11 @@ TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
     EXPECT_NE(out_.find("\n  [2] - 0:06  pregap 00:02:00  ISRC CNA121600007  \"Pier/Side\"\n"),
               std::string::npos)
         << out_;
-    EXPECT_NE(out_.find("\n  [3] - 0:04\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  [3] - 0:04  pre-emphasis\n"), std::string::npos) << out_;
     // The rows are named after the titles, made fit for a file name.
     EXPECT_NE(out_.find("Track 1   晨光"), std::string::npos) << out_;
     EXPECT_NE(out_.find("Track 2   Pier_Side"), std::string::npos) << out_;
-    EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04  预加重\n"), std::string::npos) << out_;
 }
 
 TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
