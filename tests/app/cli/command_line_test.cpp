@@ -213,6 +213,45 @@ TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
         EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
 }
 
+TEST_F(CommandLineTest, PreEmphasisIsTaggedAndLogged)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(600, 5));
+    WriteText(dir.Path() / "album.cue", "FILE \"songs.bin\" BINARY\n"
+                                        "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    FLAGS DCP PRE\n"
+                                        "    INDEX 01 00:04:00\n");
+    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote((dir.Path() / "album.cue").string()) +
+                      " --format flac --out " + ShellQuote(out_dir_.Path().string())),
+              0)
+        << err_;
+    EXPECT_EQ(FfprobeTag(Out("Track2.flac"), "PRE_EMPHASIS"), "1");
+    EXPECT_EQ(FfprobeTag(Out("Track1.flac"), "PRE_EMPHASIS"), "");
+    const std::vector<std::uint8_t> log = ReadFileBytes(Out("rip.log"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("  预加重: 是\n"), std::string::npos);
+}
+
+// The repair reads a real rip's log and files; it changes nothing without
+// the database, and refuses a lossy rip.
+TEST_F(CommandLineTest, RepairReadsTheRipAndNeedsTheDatabaseAndLosslessFiles)
+{
+    Store("CTDBServer=http://127.0.0.1:1\n");
+    ASSERT_EQ(Sonfeld(Rip("wav")), 0) << err_;
+    const std::vector<std::uint8_t> before = ReadFileBytes(Out("Track2.wav"));
+    EXPECT_EQ(Sonfeld("--repair " + ShellQuote(out_dir_.Path().string())), 1);
+    EXPECT_NE(err_.find("CTDB could not be reached"), std::string::npos) << out_ << err_;
+    EXPECT_NE(err_.find("nothing was changed"), std::string::npos) << err_;
+    EXPECT_EQ(ReadFileBytes(Out("Track2.wav")), before);
+
+    TempDir lossy;
+    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote(disc_.cue.string()) + " --format mp3 --out " +
+                      ShellQuote(lossy.Path().string())),
+              0)
+        << err_;
+    EXPECT_EQ(Sonfeld("--repair " + ShellQuote((lossy.Path() / "rip.log").string())), 1);
+    EXPECT_NE(err_.find("is lossy"), std::string::npos) << err_;
+}
+
 TEST_F(CommandLineTest, CueEncodingOverridesTheGuessedOne)
 {
     TempDir dir;
@@ -608,9 +647,9 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
     }
     for (const char* option : {"--help", "-h"}) {
         ASSERT_EQ(Sonfeld(option), 0) << err_;
-        for (const char* name :
-             {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT", "--out DIR",
-              "--tracks", "--name N=TEXT", "--album TEXT", "-h, --help", "-v, --version"})
+        for (const char* name : {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT",
+                                 "--out DIR", "--tracks", "--name N=TEXT", "--album TEXT",
+                                 "--repair PATH", "-h, --help", "-v, --version"})
             EXPECT_NE(out_.find(name), std::string::npos) << name;
         EXPECT_NE(out_.find("用法 / Usage"), std::string::npos) << out_;
         EXPECT_NE(out_.find("Sonfeld 提取音频CD。"), std::string::npos) << out_;
