@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,12 +20,14 @@
 #include "app/metadata/full_tags.h"
 #include "app/queue/rip_components.h"
 #include "app/queue/rip_queue.h"
+#include "app/settings/setting_keys.h"
 #include "app/text/plain_text.h"
 #include "app/text/texts.h"
 #include "app/tracks/row_names.h"
 #include "app/tracks/track_list.h"
 #include "app/tracks/track_list_model.h"
 #include "app/verification/rip_log.h"
+#include "app/verification/rip_repair.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
 #include "audio/cd/disc_list_lines.h"
@@ -292,6 +295,33 @@ TTrackProof ProofOf(TRipQueue& queue, const std::map<int, QString>& verdicts, in
     return proof;
 }
 
+// Repairs a finished rip; the disc is not needed, only the rip's files and log.
+int RunRepair(const TCommandLine& command, QTextStream& out, QTextStream& err)
+{
+    QEventLoop loop;
+    RipRepair repair;
+    RipRepairOutcome outcome;
+    QObject::connect(&repair, &RipRepair::Progress,
+                     [&](const QString& text) { out << text << Qt::endl; });
+    QObject::connect(&repair, &RipRepair::Finished, [&](const RipRepairOutcome& result) {
+        outcome = result;
+        loop.quit();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    repair.Start(command.RepairPath, Read(key::kCtdbServer));
+    loop.exec();
+    const bool good = outcome.result == RipRepairOutcome::Result::Repaired ||
+                      outcome.result == RipRepairOutcome::Result::AlreadyExact;
+    (good ? out : err) << OneLine(outcome.message) << Qt::endl;
+    for (const QString& file : outcome.rewrittenFiles)
+        out << "Rewritten: " << file << Qt::endl;
+    if (!outcome.repairLogPath.isEmpty())
+        out << "Repair log: " << outcome.repairLogPath << Qt::endl;
+    out << QStringLiteral("Took %1 s").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1) << Qt::endl;
+    return good ? 0 : 1;
+}
+
 // Takes the components: they go before the queue their workers post to.
 int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, QTextStream& out,
            QTextStream& err)
@@ -444,6 +474,8 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
     }
     if (command.Mode == TCommandLine::TMode::CheckLog)
         return RunCheckLog(command, out, err);
+    if (command.Mode == TCommandLine::TMode::Repair)
+        return RunRepair(command, out, err);
     try {
         auto components = std::make_unique<TRipComponents>();
         if (command.Mode == TCommandLine::TMode::List)

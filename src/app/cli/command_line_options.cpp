@@ -153,6 +153,11 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Print only errors and the summary at the end")),
         Option({QStringLiteral("check-log")}, QStringLiteral("检查提取日志的校验行"),
                QStringLiteral("Check the checksum line of a rip log"), QStringLiteral("FILE")),
+        Option({QStringLiteral("repair")},
+               QStringLiteral("用 CTDB 的恢复数据修复已完成的提取（提取日志或其文件夹）"),
+               QStringLiteral("Repair a finished rip (its log or folder) from CTDB's recovery "
+                              "data"),
+               QStringLiteral("PATH")),
         Option({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助"),
                QStringLiteral("Show this help")),
         Option({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("显示版本"),
@@ -264,6 +269,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             mode = TCommandLine::TMode::Rip;
         else if (name == QStringLiteral("check-log"))
             mode = TCommandLine::TMode::CheckLog;
+        else if (name == QStringLiteral("repair"))
+            mode = TCommandLine::TMode::Repair;
         else if (name == QStringLiteral("help") || name == QStringLiteral("h"))
             mode = TCommandLine::TMode::Help;
         else if (name == QStringLiteral("version") || name == QStringLiteral("v"))
@@ -357,6 +364,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     result.LogFile = parser.value(QStringLiteral("check-log"));
     result.Json = parser.isSet(QStringLiteral("json"));
     result.Quiet = parser.isSet(QStringLiteral("quiet"));
+    result.RepairPath = parser.value(QStringLiteral("repair"));
     ParseNameOptions(parser, result);
 
     const bool ripOptions =
@@ -389,6 +397,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         Refuse(QStringLiteral("--json and --quiet cannot go together."));
     if (result.Mode == TCommandLine::TMode::CheckLog && (result.Drive || !result.Images.isEmpty()))
         Refuse(QStringLiteral("--check-log takes only the log file."));
+    if (result.Mode == TCommandLine::TMode::Repair && (result.Drive || !result.Images.isEmpty()))
+        Refuse(QStringLiteral("--repair takes only the rip's log or folder."));
     if (result.Mode == TCommandLine::TMode::Window && result.Drive)
         Refuse(QStringLiteral("--drive goes with --list or --rip."));
     if (result.Mode == TCommandLine::TMode::Rip) {
@@ -472,6 +482,20 @@ QString UsageText()
         "      Checks a rip log's last line (a plain SHA-256 of the text above it);\n"
         "      exits with 0 when they agree, 1 otherwise. It shows only that the text\n"
         "      was not changed by accident, not who wrote it.\n"
+        "  sonfeld --repair PATH\n"
+        "      修复已完成的提取：PATH 为提取日志或含一个提取日志的文件夹。读取其无损文件\n"
+        "      （WAV、FLAC；有损或 APE 文件的提取被拒绝），从 CTDB（“CTDBServer”设置）\n"
+        "      取得恢复数据，只有修正后的音频符合数据库的光盘 CRC 时，才经临时文件和\n"
+        "      重命名重写受影响的文件（标签保留），并在提取日志旁写下 .repair.log，\n"
+        "      列出每个修复的位置。修复成功或数据库确认原样无误时退出码为 0。\n"
+        "      Repairs a finished rip: PATH is its log or a folder with one rip log.\n"
+        "      Reads its lossless files (WAV, FLAC; a lossy or APE rip is refused),\n"
+        "      fetches CTDB's recovery data (the \"CTDBServer\" setting), and only when\n"
+        "      the corrected audio has the database's disc CRC rewrites the files that\n"
+        "      change, each through a temporary file and a rename, tags kept, and\n"
+        "      writes a .repair.log beside the rip log listing every repaired\n"
+        "      position. Exits with 0 when repaired or already confirmed as it is;\n"
+        "      without a proof nothing changes and it exits with 1.\n"
         "  sonfeld --help | --version\n"
         "\n"
         "选项 / Options:\n");

@@ -24,9 +24,10 @@ namespace sonfeld::app {
 //           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
 //           [--json | --quiet]
 //   sonfeld --check-log FILE
+//   sonfeld --repair PATH                         a finished rip, from CTDB's recovery data
 //   sonfeld --help | --version
 struct TCommandLine {
-    enum class TMode { Window, List, Rip, CheckLog, Help, Version };
+    enum class TMode { Window, List, Rip, CheckLog, Repair, Help, Version };
     TMode Mode = TMode::Window;
     QStringList Images;
     std::optional<int> Drive;
@@ -60,6 +61,7 @@ struct TCommandLine {
     QString LogFile;                // --check-log
     bool Json = false;              // JSON on standard output, human text on standard error
     bool Quiet = false;             // errors and the summary only
+    QString RepairPath;             // --repair: a rip log or its folder
 };
 
 // Raised for arguments that make no sense, with the reason.

@@ -397,8 +397,12 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
     for (int other = 0; other < rows_.rowCount(); ++other)
         if (!rows_.IsData(other))
             ++trackTotal;
-    const TrackTags tags = FullTagsOf(inputs_.Names(), rows_.TrackNumberOfRow(row), trackTotal,
-                                      rows_.Name(row), inputs_.AlbumText(), Read(key::kEmbedCover));
+    TrackTags tags = FullTagsOf(inputs_.Names(), rows_.TrackNumberOfRow(row), trackTotal,
+                                rows_.Name(row), inputs_.AlbumText(), Read(key::kEmbedCover));
+    // The disc's own flag: a player needs it to de-emphasise the audio.
+    if (const auto& disc = verification_.Disc())
+        if (const disc::Track* onDisc = disc->FindTrack(track))
+            tags.preEmphasis = onDisc->preEmphasis;
     const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), tags);
     if (written.written)
         return {};

@@ -24,6 +24,9 @@ void AddModelRows(const disc::DiscModel& disc, TTrackListModel& model)
     for (const disc::Track& track : disc.tracks) {
         TTracksRec record;
         record.TimeText = QString::fromStdString(ModelTrackTimeText(track));
+        // Audio recorded with pre-emphasis sounds bright unless the player de-emphasises it.
+        if (track.preEmphasis)
+            record.TimeText += QStringLiteral("  预加重");
         record.LengthFrames = std::max(track.Sectors(), 0);
         record.Data = track.data;
         if (!track.data)

@@ -40,6 +40,8 @@ std::vector<std::string> DiscListLines(const disc::DiscModel& model)
             line += "  pregap " + CueTime(track.PregapSectors());
         if (!track.isrc.empty())
             line += "  ISRC " + track.isrc;
+        if (track.preEmphasis)
+            line += "  pre-emphasis";
         if (track.data)
             line += "  data";
         if (!track.text.title.empty())

@@ -150,7 +150,7 @@ TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
               "  TRACK 01 AUDIO\n    TITLE \"晨光\"\n    INDEX 01 00:00:00\n"
               "  TRACK 02 AUDIO\n    TITLE \"Pier/Side\"\n    ISRC CNA121600007\n"
               "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
-              "  TRACK 03 AUDIO\n    INDEX 01 00:16:00\n");
+              "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:16:00\n");
     ASSERT_EQ(Sonfeld("--list --image " + ShellQuote((dir.Path() / "album.cue").string())), 0)
         << err_;
 
@@ -171,11 +171,11 @@ TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
     EXPECT_NE(out_.find("\n  [2] - 0:06  pregap 00:02:00  ISRC CNA121600007  \"Pier/Side\"\n"),
               std::string::npos)
         << out_;
-    EXPECT_NE(out_.find("\n  [3] - 0:04\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n  [3] - 0:04  pre-emphasis\n"), std::string::npos) << out_;
     // The rows are named after the titles, made fit for a file name.
     EXPECT_NE(out_.find("Track 1   晨光"), std::string::npos) << out_;
     EXPECT_NE(out_.find("Track 2   Pier_Side"), std::string::npos) << out_;
-    EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("Track 3   Track3      [3] - 0:04  预加重\n"), std::string::npos) << out_;
 }
 
 TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
@@ -217,6 +217,45 @@ TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
          {"专辑: Ada North / Harbour Lights\n", "  ISRC: CNA121600007\n", "  演唱者: Ben South\n",
           "间隙 00:02.00 在未抓取的音轨 1 之后", "  纠正: 共 0 次\n"})
         EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
+}
+
+TEST_F(CommandLineTest, PreEmphasisIsTaggedAndLogged)
+{
+    TempDir dir;
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(600, 5));
+    WriteText(dir.Path() / "album.cue", "FILE \"songs.bin\" BINARY\n"
+                                        "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    FLAGS DCP PRE\n"
+                                        "    INDEX 01 00:04:00\n");
+    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote((dir.Path() / "album.cue").string()) +
+                      " --format flac --out " + ShellQuote(out_dir_.Path().string())),
+              0)
+        << err_;
+    EXPECT_EQ(FfprobeTag(Out("Track2.flac"), "PRE_EMPHASIS"), "1");
+    EXPECT_EQ(FfprobeTag(Out("Track1.flac"), "PRE_EMPHASIS"), "");
+    const std::vector<std::uint8_t> log = ReadFileBytes(Out("rip.log"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("  预加重: 是\n"), std::string::npos);
+}
+
+// The repair reads a real rip's log and files; it changes nothing without
+// the database, and refuses a lossy rip.
+TEST_F(CommandLineTest, RepairReadsTheRipAndNeedsTheDatabaseAndLosslessFiles)
+{
+    Store("CTDBServer=http://127.0.0.1:1\n");
+    ASSERT_EQ(Sonfeld(Rip("wav")), 0) << err_;
+    const std::vector<std::uint8_t> before = ReadFileBytes(Out("Track2.wav"));
+    EXPECT_EQ(Sonfeld("--repair " + ShellQuote(out_dir_.Path().string())), 1);
+    EXPECT_NE(err_.find("CTDB could not be reached"), std::string::npos) << out_ << err_;
+    EXPECT_NE(err_.find("nothing was changed"), std::string::npos) << err_;
+    EXPECT_EQ(ReadFileBytes(Out("Track2.wav")), before);
+
+    TempDir lossy;
+    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote(disc_.cue.string()) + " --format mp3 --out " +
+                      ShellQuote(lossy.Path().string())),
+              0)
+        << err_;
+    EXPECT_EQ(Sonfeld("--repair " + ShellQuote((lossy.Path() / "rip.log").string())), 1);
+    EXPECT_NE(err_.find("is lossy"), std::string::npos) << err_;
 }
 
 TEST_F(CommandLineTest, CueEncodingOverridesTheGuessedOne)
@@ -752,7 +791,7 @@ TEST_F(CommandLineTest, VersionAndHelpInBothLanguages)
         ASSERT_EQ(Sonfeld(option), 0) << err_;
         for (const char* name : {"--image PATH", "--list", "--rip", "--drive N", "--format FORMAT",
                                  "--out DIR", "--tracks", "--name N=TEXT", "--album TEXT", "--json",
-                                 "--quiet", "-h, --help", "-v, --version"})
+                                 "--quiet", "--repair PATH", "-h, --help", "-v, --version"})
             EXPECT_NE(out_.find(name), std::string::npos) << name;
         // The tracks are ripped several at once, not one after another.
         EXPECT_EQ(out_.find("one after another"), std::string::npos) << out_;

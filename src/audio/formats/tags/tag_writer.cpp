@@ -22,7 +22,7 @@ bool TrackTags::Empty() const
            artists.empty() && artistSort.empty() && albumArtistSort.empty() && composer.empty() &&
            musicBrainzReleaseGroupId.empty() && releaseCountry.empty() && releaseStatus.empty() &&
            releaseType.empty() && media.empty() && discSubtitle.empty() && originalDate.empty() &&
-           script.empty() && !compilation && replayGainTrackGain.empty() &&
+           script.empty() && !compilation && !preEmphasis && replayGainTrackGain.empty() &&
            replayGainTrackPeak.empty() && replayGainAlbumGain.empty() &&
            replayGainAlbumPeak.empty();
 }
@@ -70,6 +70,7 @@ SonfeldTrackTags ToC(const TrackTags& t)
     c.originalDate = t.originalDate.c_str();
     c.script = t.script.c_str();
     c.compilation = t.compilation ? 1 : 0;
+    c.preEmphasis = t.preEmphasis ? 1 : 0;
     c.id3Version = t.id3Version;
     c.replayGainTrackGain = t.replayGainTrackGain.c_str();
     c.replayGainTrackPeak = t.replayGainTrackPeak.c_str();

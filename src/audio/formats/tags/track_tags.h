@@ -46,6 +46,7 @@ struct TrackTags {
     std::string originalDate;  // the release group's first release
     std::string script;        // "Latn", "Hani", ...
     bool compilation = false;  // an album of various artists
+    bool preEmphasis = false;  // the disc's track has the pre-emphasis flag: PRE_EMPHASIS=1
     // ReplayGain 2.0 texts, "-6.48 dB" and "0.988525".
     std::string replayGainTrackGain;
     std::string replayGainTrackPeak;

@@ -73,6 +73,7 @@ TrackTags LibraryTags(const std::vector<std::uint8_t>& cover)
     t.originalDate = "1999-05-01";
     t.script = "Hani";
     t.compilation = true;
+    t.preEmphasis = true;
     t.isrc = "USRC17607839\nGBAYE0601498";
     t.musicBrainzArtistId =
         "4d7e1f2a-3b4c-4d5e-8f6a-7b8c9d0e1f22\n5e8f2a3b-4c5d-4e6f-9a7b-8c9d0e1f2a33";
@@ -168,6 +169,7 @@ std::vector<Name> Names(const TrackTags& t)
         {"ORIGINALDATE", "TDOR", "ORIGINALDATE", {"1999-05-01"}},
         {"SCRIPT", "TXXX:SCRIPT", "SCRIPT", {"Hani"}},
         {"COMPILATION", "TCMP", "COMPILATION", {"1"}},
+        {"PRE_EMPHASIS", "TXXX:PRE_EMPHASIS", "PRE_EMPHASIS", {"1"}},
         {"ISRC", "TSRC", "ISRC", {"USRC17607839", "GBAYE0601498"}},
         {"MUSICBRAINZ_ARTISTID", "TXXX:MusicBrainz Artist Id", "MUSICBRAINZ_ARTISTID", artistIds},
         {"MUSICBRAINZ_ALBUMARTISTID",

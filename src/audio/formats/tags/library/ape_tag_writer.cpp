@@ -60,6 +60,7 @@ void WriteApeTags(const std::string& path, const TrackFields& f)
         {"Genre", one(f.genre)},
         {"ISRC", f.isrcs},
         {"Compilation", one(f.compilation ? "1" : "")},
+        {"PRE_EMPHASIS", one(f.preEmphasis ? "1" : "")},
         {"RELEASECOUNTRY", one(f.releaseCountry)},
         {"MUSICBRAINZ_ALBUMSTATUS", one(f.releaseStatus)},
         {"MUSICBRAINZ_ALBUMTYPE", f.releaseType},

@@ -163,6 +163,7 @@ void FillId3v2Tag(Tag& tag, const TrackFields& f)
     SetText(tag, "TCMP", f.compilation ? "1" : "");
     SetUserText(tag, "ARTISTS", f.artists, v);
     SetUserText(tag, "SCRIPT", f.script);
+    SetUserText(tag, "PRE_EMPHASIS", f.preEmphasis ? "1" : "");
     SetUserText(tag, "MusicBrainz Album Release Country", f.releaseCountry);
     SetUserText(tag, "MusicBrainz Album Status", f.releaseStatus);
     SetUserText(tag, "MusicBrainz Album Type", f.releaseType, v);

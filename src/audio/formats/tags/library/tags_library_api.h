@@ -83,6 +83,7 @@ struct SonfeldTrackTags {
     const char* replayGainTrackPeak;
     const char* replayGainAlbumGain;
     const char* replayGainAlbumPeak;
+    int32_t preEmphasis; // 1: the track was recorded with pre-emphasis
 };
 
 // The structSize of the first layout, which ended with coverMimeType: the

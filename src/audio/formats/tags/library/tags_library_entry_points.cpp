@@ -79,6 +79,7 @@ SONFELD_TAGS_EXPORT int SONFELD_TAGS_CALL sonfeld_tags_write(const char* path,
     SONFELD_FORGET_PAST(replayGainTrackPeak);
     SONFELD_FORGET_PAST(replayGainAlbumGain);
     SONFELD_FORGET_PAST(replayGainAlbumPeak);
+    SONFELD_FORGET_PAST(preEmphasis);
 #undef SONFELD_FORGET_PAST
     try {
         sonfeld::tags::TagFile(path, sonfeld::tags::FieldsFromC(known));

@@ -219,6 +219,7 @@ TrackFields FieldsFromC(const SonfeldTrackTags& tags)
     f.originalDate = Text(tags.originalDate, "original date");
     f.script = Text(tags.script, "script");
     f.compilation = tags.compilation != 0;
+    f.preEmphasis = tags.preEmphasis != 0;
     if (tags.id3Version != 0 && tags.id3Version != 3 && tags.id3Version != 4)
         throw TagError(SONFELD_TAGS_INVALID_ARGUMENT, "The ID3v2 version must be 3 or 4.");
     f.id3Version = tags.id3Version == 3 ? 3 : 4;

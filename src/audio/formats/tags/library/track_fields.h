@@ -50,6 +50,7 @@ struct TrackFields {
     std::string originalDate;
     std::string script;
     bool compilation = false;
+    bool preEmphasis = false;
     int id3Version = 4;
     std::string replayGainTrackGain;
     std::string replayGainTrackPeak;

@@ -46,6 +46,7 @@ void FillComment(TagLib::Ogg::XiphComment& comment, const TrackFields& f)
         {"GENRE", One(f.genre)},
         {"ISRC", f.isrcs},
         {"COMPILATION", One(f.compilation ? "1" : "")},
+        {"PRE_EMPHASIS", One(f.preEmphasis ? "1" : "")},
         {"RELEASECOUNTRY", One(f.releaseCountry)},
         {"RELEASESTATUS", One(f.releaseStatus)},
         {"RELEASETYPE", f.releaseType},
