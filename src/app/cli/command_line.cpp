@@ -15,6 +15,7 @@
 #include "app/metadata/full_tags.h"
 #include "app/queue/rip_components.h"
 #include "app/queue/rip_queue.h"
+#include "app/settings/setting_keys.h"
 #include "app/text/plain_text.h"
 #include "app/text/texts.h"
 #include "app/tracks/row_names.h"
@@ -27,6 +28,7 @@
 #include "audio/cd/disc_model_reading.h"
 #include "command_line_names.h"
 #include "command_line_options.h"
+#include "image_commands.h"
 #include "stop_signals.h"
 
 namespace sonfeld::app {
@@ -332,6 +334,13 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     if (!source.isEmpty())
         out << "Names from: " << source << Qt::endl;
 
+    if (command.SingleFile || Read(key::kOutputMode) == QStringLiteral("singleFile")) {
+        const int status = RunSingleFileRip(command, components, drive, folder, format, rows,
+                                            names.Names(), out, err);
+        owned.reset();
+        return status;
+    }
+
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()),
                           names.Names(), out, err);
     TRipQueue queue(components, rows, host);
@@ -420,6 +429,8 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
         auto components = std::make_unique<TRipComponents>();
         if (command.Mode == TCommandLine::TMode::List)
             return RunList(command, *components, out, err);
+        if (command.Mode == TCommandLine::TMode::Verify)
+            return RunVerify(command, *components, out, err);
         return RunRip(command, std::move(components), out, err);
     } catch (const EUsageError& e) {
         err << QString::fromUtf8(e.what()) << "\n" << kSeeHelp << Qt::endl;

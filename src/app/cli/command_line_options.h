@@ -22,10 +22,11 @@ namespace sonfeld::app {
 //           [--disc N/M] [--comment TEXT] [--template TEXT] [--lookup | --no-lookup]
 //           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
 //           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
+//   sonfeld --verify (--image PATH | --drive N) [--read-offset N]
 //   sonfeld --check-log FILE
 //   sonfeld --help | --version
 struct TCommandLine {
-    enum class TMode { Window, List, Rip, CheckLog, Help, Version };
+    enum class TMode { Window, List, Rip, Verify, CheckLog, Help, Version };
     TMode Mode = TMode::Window;
     QStringList Images;
     std::optional<int> Drive;
@@ -36,6 +37,8 @@ struct TCommandLine {
     std::optional<QString> Album;
     // A track not proven accurate by AccurateRip fails the rip.
     bool RequireAccurate = false;
+    // The whole disc into one image file with its sheet.
+    bool SingleFile = false;
     // Names given on the command line: they win over every lookup, for this
     // run only.
     std::optional<QString> Artist;
@@ -57,6 +60,8 @@ struct TCommandLine {
     bool Id3v23 = false;            // ID3v2.3 instead of the stored "ID3 版本"
     std::optional<bool> ReplayGain; // unset: the stored "ReplayGain"
     QString LogFile;                // --check-log
+    // --verify's read offset; unset: 0 for an image, the drive's stored one for a drive.
+    std::optional<int> VerifyReadOffset;
 };
 
 // Raised for arguments that make no sense, with the reason.
