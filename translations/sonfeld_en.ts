@@ -4,10 +4,6 @@
 <context>
     <name>sonfeld</name>
     <message>
-        <source>光盘镜像 (*.cue *.toc *.nrg *.CUE *.TOC *.NRG);;所有文件 (*)</source>
-        <translation>Disc images (*.cue *.toc *.nrg *.CUE *.TOC *.NRG);;All files (*)</translation>
-    </message>
-    <message>
         <source>快速并校验</source>
         <translation>Fast and verified</translation>
     </message>
@@ -650,10 +646,6 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <translation>(none)</translation>
     </message>
     <message>
-        <source>无法打开“%1”：只能打开 CUE、TOC 或 NRG 光盘镜像。</source>
-        <translation>Cannot open &quot;%1&quot;: only CUE, TOC or NRG disc images can be opened.</translation>
-    </message>
-    <message>
         <source>不支持的文件</source>
         <translation>Unsupported file</translation>
     </message>
@@ -784,6 +776,26 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
     <message>
         <source>ID3 版本</source>
         <translation>ID3 version</translation>
+    </message>
+    <message>
+        <source>整轨只能保存为 FLAC、APE 或 WAV 文件：%1 的音轨间隙不能精确到采样。</source>
+        <translation>A disc can be saved as one file only in FLAC, APE or WAV: the gaps between tracks are not sample-exact in %1.</translation>
+    </message>
+    <message>
+        <source>光盘镜像 (*.cue *.toc *.nrg *.flac *.ape *.wv *.tta *.m4a *.CUE *.TOC *.NRG *.FLAC *.APE *.WV *.TTA *.M4A);;所有文件 (*)</source>
+        <translation>Disc images (*.cue *.toc *.nrg *.flac *.ape *.wv *.tta *.m4a *.CUE *.TOC *.NRG *.FLAC *.APE *.WV *.TTA *.M4A);;All files (*)</translation>
+    </message>
+    <message>
+        <source>无法打开“%1”：只能打开 CUE、TOC 或 NRG 光盘镜像，或带 CUE 表的 FLAC、APE、WavPack、TTA、ALAC 整轨文件。</source>
+        <translation>Cannot open &quot;%1&quot;: only CUE, TOC or NRG disc images can be opened, or a whole-disc FLAC, APE, WavPack, TTA or ALAC file with its CUE sheet.</translation>
+    </message>
+    <message>
+        <source>CUE 表的文字编码</source>
+        <translation>Text encoding of the CUE sheet</translation>
+    </message>
+    <message>
+        <source>无法确定“%1”的文字编码，请选择文字显示正确的一项：</source>
+        <translation>The text encoding of &quot;%1&quot; is uncertain. Choose the one whose text reads correctly:</translation>
     </message>
 </context>
 </TS>

@@ -36,6 +36,7 @@
 #include "command_line_options.h"
 #include "disc_json.h"
 #include "rip_report.h"
+#include "image_commands.h"
 #include "stop_signals.h"
 
 namespace sonfeld::app {
@@ -384,6 +385,13 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     if (!source.isEmpty())
         report.Info() << "Names from: " << source << Qt::endl;
 
+    if (command.SingleFile || Read(key::kOutputMode) == QStringLiteral("singleFile")) {
+        const int status = RunSingleFileRip(command, components, drive, folder, format, rows,
+                                            names.Names(), out, err);
+        owned.reset();
+        return status;
+    }
+
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()),
                           names.Names(), report);
     TRipQueue queue(components, rows, host, host);
@@ -480,6 +488,8 @@ int RunCommandLine(const TCommandLine& command, QTextStream& out, QTextStream& e
         auto components = std::make_unique<TRipComponents>();
         if (command.Mode == TCommandLine::TMode::List)
             return RunList(command, *components, out, err);
+        if (command.Mode == TCommandLine::TMode::Verify)
+            return RunVerify(command, *components, out, err);
         return RunRip(command, std::move(components), out, err);
     } catch (const EUsageError& e) {
         err << QString::fromUtf8(e.what()) << "\n" << kSeeHelp << Qt::endl;

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <utility>
 
 #include "app/files/file_name_template.h"
 #include "app/formats/encoder_settings.h"
@@ -51,6 +52,10 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Print the drives, the tracks of the disc and its IDs")),
         Option({QStringLiteral("rip")}, QStringLiteral("不打开窗口，直接提取音轨"),
                QStringLiteral("Rip the tracks without a window")),
+        Option({QStringLiteral("verify")},
+               QStringLiteral("不写文件，只用 AccurateRip 校验镜像或光盘的每条音轨"),
+               QStringLiteral("Verify every track of the image or disc with AccurateRip, "
+                              "writing no file")),
         Option({QStringLiteral("drive")},
                QStringLiteral("编号为 N 的驱动器（编号同 --list，从 0 起）"),
                QStringLiteral("The drive numbered N, as --list numbers them (from 0)"),
@@ -61,6 +66,10 @@ QList<QCommandLineOption> Options()
                QStringLiteral("FORMAT")),
         Option({QStringLiteral("out")}, QStringLiteral("输出目录"), QStringLiteral("Output folder"),
                QStringLiteral("DIR")),
+        Option({QStringLiteral("single-file")},
+               QStringLiteral("整张光盘保存为一个 FLAC、APE 或 WAV 文件及其 CUE 表（整轨）"),
+               QStringLiteral("Rip the whole disc into one FLAC, APE or WAV file with its CUE "
+                              "sheet")),
         Option({QStringLiteral("tracks")}, QStringLiteral("只提取这些音轨，如 1,3,5（默认全部）"),
                QStringLiteral("Rip only these tracks, such as 1,3,5 (all by default)"),
                QStringLiteral("LIST")),
@@ -267,6 +276,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             mode = TCommandLine::TMode::List;
         else if (name == QStringLiteral("rip"))
             mode = TCommandLine::TMode::Rip;
+        else if (name == QStringLiteral("verify"))
+            mode = TCommandLine::TMode::Verify;
         else if (name == QStringLiteral("check-log"))
             mode = TCommandLine::TMode::CheckLog;
         else if (name == QStringLiteral("repair"))
@@ -317,6 +328,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     if (parser.isSet(QStringLiteral("album")))
         result.Album = parser.value(QStringLiteral("album"));
     result.RequireAccurate = parser.isSet(QStringLiteral("require-accurate"));
+    result.SingleFile = parser.isSet(QStringLiteral("single-file"));
+    if (result.SingleFile && !result.Tracks.empty())
+        Refuse(QStringLiteral("--single-file rips the whole disc: it cannot go with --tracks."));
     if (parser.isSet(QStringLiteral("reading-mode"))) {
         const QString mode = parser.value(QStringLiteral("reading-mode"));
         if (mode == QStringLiteral("secure"))
@@ -367,18 +381,22 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
     result.RepairPath = parser.value(QStringLiteral("repair"));
     ParseNameOptions(parser, result);
 
+    // --verify reads as a rip reads: it takes the read offset, nothing that makes files.
+    if (result.Mode == TCommandLine::TMode::Verify && result.ReadOffset)
+        result.VerifyReadOffset = std::exchange(result.ReadOffset, std::nullopt);
     const bool ripOptions =
         !result.Format.isEmpty() || !result.OutputFolder.isEmpty() || !result.Tracks.empty() ||
         !result.Names.empty() || result.Album || result.RequireAccurate || result.Artist ||
         result.AlbumArtist || result.Year || result.Genre || result.DiscNumber || result.Comment ||
         result.Template || result.ReadingMode || result.ReadOffset || result.TestAndCopy ||
-        result.Level || result.Id3v23 || result.ReplayGain.has_value();
+        result.Level || result.Id3v23 || result.ReplayGain.has_value() || result.SingleFile;
     if (result.Mode != TCommandLine::TMode::Rip && ripOptions)
-        Refuse(QStringLiteral("--format, --out, --tracks, --name, --album, --artist, "
-                              "--album-artist, --year, --genre, --disc, --comment, --template, "
-                              "--require-accurate, --reading-mode, --read-offset, "
-                              "--test-and-copy, --level, --mp3-vbr, --id3v2.3 and --replaygain go "
-                              "with --rip."));
+        Refuse(QStringLiteral(
+            "--format, --out, --tracks, --name, --album, --artist, "
+            "--album-artist, --year, --genre, --disc, --comment, --template, "
+            "--require-accurate, --reading-mode, --read-offset, "
+            "--test-and-copy, --level, --mp3-vbr, --id3v2.3, --replaygain and --single-file go "
+            "with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));
@@ -401,6 +419,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         Refuse(QStringLiteral("--repair takes only the rip's log or folder."));
     if (result.Mode == TCommandLine::TMode::Window && result.Drive)
         Refuse(QStringLiteral("--drive goes with --list or --rip."));
+    if (result.Mode == TCommandLine::TMode::Verify && result.Images.isEmpty() && !result.Drive)
+        Refuse(QStringLiteral("--verify needs --image PATH or --drive N."));
     if (result.Mode == TCommandLine::TMode::Rip) {
         if (result.Images.isEmpty() && !result.Drive)
             Refuse(QStringLiteral("--rip needs --image PATH or --drive N."));
@@ -476,6 +496,17 @@ QString UsageText()
         "      The reading mode, test and copy and the drive's read offset come from\n"
         "      the saved settings; --reading-mode, --test-and-copy and --read-offset\n"
         "      change them for this rip.\n"
+        "      给出 --single-file（或保存的“输出方式”为“整轨”）时，整张光盘保存为一个\n"
+        "      FLAC、APE 或 WAV 文件（以专辑命名）及其 CUE 表，每条音轨照常校验并记入日志。\n"
+        "      With --single-file (or the saved output mode 整轨) the whole disc goes into\n"
+        "      one FLAC, APE or WAV file named after the album, with its CUE sheet; each\n"
+        "      track is verified and logged as usual.\n"
+        "  sonfeld --verify (--image PATH | --drive N) [--read-offset N]\n"
+        "      不写任何文件，读取每条音轨并用 AccurateRip 校验（镜像的读取偏移为 0），\n"
+        "      逐条显示结果；只有每条音轨都经精确校验时，退出码才是 0。\n"
+        "      Reads every track and verifies it with AccurateRip, writing no file\n"
+        "      (an image is read at offset 0), and prints each track's verdict; exits\n"
+        "      with 0 only when every track is proven accurate.\n"
         "  sonfeld --check-log FILE\n"
         "      检查提取日志的最后一行（其上文字的 SHA-256，任何人都可重算）；两者相符时\n"
         "      退出码为 0。它只说明文字未被意外改动，不证明日志出自谁手。\n"

@@ -23,11 +23,12 @@ namespace sonfeld::app {
 //           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
 //           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
 //           [--json | --quiet]
+//   sonfeld --verify (--image PATH | --drive N) [--read-offset N]
 //   sonfeld --check-log FILE
 //   sonfeld --repair PATH                         a finished rip, from CTDB's recovery data
 //   sonfeld --help | --version
 struct TCommandLine {
-    enum class TMode { Window, List, Rip, CheckLog, Repair, Help, Version };
+    enum class TMode { Window, List, Rip, Verify, CheckLog, Repair, Help, Version };
     TMode Mode = TMode::Window;
     QStringList Images;
     std::optional<int> Drive;
@@ -38,6 +39,8 @@ struct TCommandLine {
     std::optional<QString> Album;
     // A track not proven accurate by AccurateRip fails the rip.
     bool RequireAccurate = false;
+    // The whole disc into one image file with its sheet.
+    bool SingleFile = false;
     // Names given on the command line: they win over every lookup, for this
     // run only.
     std::optional<QString> Artist;
@@ -62,6 +65,8 @@ struct TCommandLine {
     bool Json = false;              // JSON on standard output, human text on standard error
     bool Quiet = false;             // errors and the summary only
     QString RepairPath;             // --repair: a rip log or its folder
+    // --verify's read offset; unset: 0 for an image, the drive's stored one for a drive.
+    std::optional<int> VerifyReadOffset;
 };
 
 // Raised for arguments that make no sense, with the reason.

@@ -107,6 +107,10 @@ inline const TTextKey kGnudbHost{"GnudbHost", ""};
 inline const TTextKey kInterfaceLanguage{
     "interfaceLanguage", "zh_CN", "interface language", {"zh_CN", "en"}};
 inline const TFlagKey kSequentialMode{"sequentialMode", false};
+// "输出方式": "perTrack" (分轨, one file per track) or "singleFile" (整轨, the
+// disc as one image file with its CUE sheet).
+inline const TTextKey kOutputMode{
+    "outputMode", "perTrack", "output mode", {"perTrack", "singleFile"}};
 // The disc images opened from the window, newest first, one path a line.
 inline const TTextKey kRecentImages{"recentImages", ""};
 // Each drive's read offset in samples.

@@ -60,6 +60,9 @@ inline const QString kOpenFolder = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "
 inline const QString kOpenLog = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "打开日志"));
 inline const QString kCloseButton = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "关闭"));
 // A track whose read ended before its end without Stop.
+// A disc ripped into one file ("整轨") is refused in a format whose gaps are not sample-exact.
+inline const QString kSingleFileFormats = QStringLiteral(QT_TRANSLATE_NOOP(
+    "sonfeld", "整轨只能保存为 FLAC、APE 或 WAV 文件：%1 的音轨间隙不能精确到采样。"));
 inline const QString kEndedEarly =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "音轨没有读到结尾。"));
 

@@ -14,7 +14,12 @@ inline const QString kOpenImageTitle = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld
 inline const QString kRecentImages = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "最近打开的镜像"));
 inline const QString kNoRecentImages = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "(无)"));
 inline const QString kNotAnImage = QStringLiteral(
-    QT_TRANSLATE_NOOP("sonfeld", "无法打开“%1”：只能打开 CUE、TOC 或 NRG 光盘镜像。"));
+    QT_TRANSLATE_NOOP("sonfeld", "无法打开“%1”：只能打开 CUE、TOC 或 NRG 光盘镜像，"
+                                 "或带 CUE 表的 FLAC、APE、WavPack、TTA、ALAC 整轨文件。"));
+inline const QString kSheetEncodingTitle =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "CUE 表的文字编码"));
+inline const QString kSheetEncodingPrompt = QStringLiteral(
+    QT_TRANSLATE_NOOP("sonfeld", "无法确定“%1”的文字编码，请选择文字显示正确的一项："));
 inline const QString kNotAnImageCaption =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "不支持的文件"));
 inline const QString kBusyForImage =

@@ -82,9 +82,7 @@ void AppendTrackHeader(QStringList& lines, const CueTrack& track)
         lines << QStringLiteral("    PERFORMER ") + Quoted(track.performer);
 }
 
-} // namespace
-
-QByteArray FormatCueSheet(const CueSheet& sheet)
+QStringList SheetHeader(const CueSheet& sheet)
 {
     QStringList lines;
     if (!RemValue(sheet.genre).isEmpty())
@@ -100,7 +98,14 @@ QByteArray FormatCueSheet(const CueSheet& sheet)
         lines << QStringLiteral("PERFORMER ") + Quoted(sheet.performer);
     if (!sheet.title.isEmpty())
         lines << QStringLiteral("TITLE ") + Quoted(sheet.title);
+    return lines;
+}
 
+} // namespace
+
+QByteArray FormatCueSheet(const CueSheet& sheet)
+{
+    QStringList lines = SheetHeader(sheet);
     const QString fileType = sheet.fileType.isEmpty() ? QStringLiteral("WAVE") : sheet.fileType;
     const CueTrack* previous = nullptr;
     for (const CueTrack& track : sheet.tracks) {
@@ -120,6 +125,24 @@ QByteArray FormatCueSheet(const CueSheet& sheet)
             lines << QStringLiteral("    INDEX 01 00:00:00");
         }
         previous = &track;
+    }
+    return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+}
+
+QByteArray FormatImageCueSheet(const CueSheet& sheet, const QString& imageFile)
+{
+    QStringList lines = SheetHeader(sheet);
+    const QString fileType = sheet.fileType.isEmpty() ? QStringLiteral("WAVE") : sheet.fileType;
+    lines << QStringLiteral("FILE %1 %2").arg(Quoted(imageFile), fileType);
+    for (const CueTrack& track : sheet.tracks) {
+        const qint64 gap = qMax<qint64>(track.pregapSectors, 0);
+        AppendTrackHeader(lines, track);
+        if (gap > track.imageSector)
+            lines << QStringLiteral("    PREGAP ") + Msf(gap - track.imageSector);
+        if (gap > 0 && track.imageSector > 0)
+            lines << QStringLiteral("    INDEX 00 ") +
+                         Msf(track.imageSector - qMin(gap, track.imageSector));
+        lines << QStringLiteral("    INDEX 01 ") + Msf(track.imageSector);
     }
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
 }

@@ -23,6 +23,8 @@ struct CueTrack {
     std::optional<bool> copyPermitted; // unknown: no flag written
     qint64 fileSectors = 0;            // the file's length
     qint64 pregapSectors = 0;          // this track's index 00 up to its index 01
+    // A whole-disc image: where the track's index 01 lies in the image file.
+    qint64 imageSector = 0;
 };
 
 struct CueSheet {
@@ -43,5 +45,9 @@ struct CueSheet {
 // a track left out of the rip) as PREGAP.
 QByteArray FormatCueSheet(const CueSheet& sheet);
 bool WriteCueSheet(const QString& path, const CueSheet& sheet, QString* error);
+// The sheet of one image file holding the disc's tracks (imageSector set):
+// one FILE, each track's INDEX 00 (its gap) and INDEX 01 at their places in
+// it; a gap before the image's start (the first track's) as PREGAP.
+QByteArray FormatImageCueSheet(const CueSheet& sheet, const QString& imageFile);
 
 } // namespace sonfeld::app

@@ -87,6 +87,11 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
             track.preEmphasis = onDisc->preEmphasis;
             if (const QString gap = GapInNoFile(record, *onDisc); !gap.isEmpty())
                 track.sheetNotes << gap;
+            // An image's audio that ends inside a sector: the file holds the audio only.
+            if (onDisc->paddingSamples > 0)
+                track.readingNotes << QStringLiteral("音频在最后一个扇区中间结束：读取时以 %1 "
+                                                     "个静音采样补足该扇区，文件中已去掉")
+                                          .arg(onDisc->paddingSamples);
         }
         const auto found = verification.Tracks().find(recorded.Number);
         if (recorded.Ripped && found != verification.Tracks().end()) {

@@ -237,6 +237,19 @@ std::int64_t TCDIn::RangeStartSector()
            MSFToFrames(RipStart.Minute, RipStart.Second, RipStart.Frame);
 }
 
+std::int64_t TCDIn::EndPaddingBytes(std::int64_t end)
+{
+    if (RipEnd.Minute != 0 || RipEnd.Second != 0 || RipEnd.Frame != 0 || RipEnd.Track < 2)
+        return 0;
+    const auto model = ReadActiveDiscModel();
+    if (!model)
+        return 0;
+    const disc::Track* last = model->FindTrack(RipEnd.Track - 1);
+    if (last == nullptr || last->data || last->endLsn != end)
+        return 0;
+    return static_cast<std::int64_t>(last->paddingSamples) * 4;
+}
+
 std::int64_t TCDIn::RangeEndSector()
 {
     // A range that ends with a whole track ends where the model says that track ends.
@@ -265,6 +278,7 @@ void TCDIn::OpenInput()
 
     std::int64_t start = 0;
     std::int64_t end = 0;
+    std::int64_t padding = 0;
     {
         DriveHold hold(*this);
         // The disc may have gone since the checks above; reading nothing
@@ -273,6 +287,7 @@ void TCDIn::OpenInput()
             throw EACSException("The drive is not ready");
         start = RangeStartSector();
         end = RangeEndSector();
+        padding = EndPaddingBytes(end);
     }
     // An end track before the start track would give a negative size.
     if (end <= start)
@@ -281,7 +296,7 @@ void TCDIn::OpenInput()
     if (cdrip::Api().OpenRipperWithOptions == nullptr &&
         (readOffset_ != 0 || readMode_ != rmSecure))
         throw EBadSettings("The CD library cannot correct a read offset or read fast.");
-    size_.store((end - start) * kBytesPerFrame);
+    size_.store((end - start) * kBytesPerFrame - padding);
 
     busy_.store(true);
     BufStart = 1;
@@ -343,7 +358,9 @@ int TCDIn::ReadPCM(void* buffer, int bufferSize)
                      " of " + std::to_string(Size()) + ".");
         BufEnd = delivered;
     }
-    const int count = std::min(bufferSize, BufEnd - BufStart + 1);
+    // The silence that fills an image's last partial sector stays unread.
+    const int count = static_cast<int>(
+        std::min<std::int64_t>(std::min(bufferSize, BufEnd - BufStart + 1), Size() - Position()));
     if (count <= 0)
         return 0;
     std::memcpy(buffer, chunk_.data() + (BufStart - 1), static_cast<std::size_t>(count));

@@ -25,7 +25,8 @@ enum TCDDriveStatus { dsNoMedia = 0, dsReady = 1, dsPlaying = 2 };
 // Threads: the queries and setters belong to the UI thread; OpenInput runs on
 // the thread that starts the output, ReadPCM and CloseInput on the output's
 // worker. One range per run: from the start of StartTrack to the start of
-// EndTrack + 1 (the lead-out for the disc's last track).
+// EndTrack + 1 (the lead-out for the disc's last track); an image whose audio
+// ends inside that range's last sector ends the range with its audio.
 class TCDIn : public TACSInput {
 public:
     static constexpr int kChunkBytes = 75 * kBytesPerFrame; // one second of audio
@@ -95,6 +96,10 @@ protected:
 private:
     std::int64_t RangeStartSector();
     std::int64_t RangeEndSector();
+    // The silence an image pads its last partial sector with, when the range
+    // ends there: read with the sector, never handed out, so a rip holds
+    // exactly the image's audio.
+    std::int64_t EndPaddingBytes(std::int64_t end);
     [[noreturn]] void FailRead(const std::string& what);
     std::int32_t OpenRipper(std::int64_t start, std::int64_t end);
 

@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -21,8 +22,11 @@
 #include "app/ui/window_texts.h"
 #include "app_fixture.h"
 #include "audio/cd/cdrip_binding.h"
+#include "audio/cd/disc_model_reading.h"
 #include "audio/cd/fake_cdrip_control.h"
 #include "audio/core/dynamic_library.h"
+#include "support/signals.h"
+#include "support/tools.h"
 
 namespace sonfeld::test {
 namespace {
@@ -145,6 +149,8 @@ TEST_F(WindowImagesTest, CtrlOOpensAnImageThroughTheChooserAndTheRecentListOutli
     QTest::keyClick(&Form(), Qt::Key_O, Qt::ControlModifier);
     EXPECT_TRUE(chooserFilters_.join(QLatin1Char(' ')).contains(QStringLiteral("*.cue")));
     EXPECT_TRUE(chooserFilters_.join(QLatin1Char(' ')).contains(QStringLiteral("*.nrg")));
+    for (const char* album : {"*.flac", "*.ape", "*.wv", "*.tta", "*.m4a"})
+        EXPECT_TRUE(chooserFilters_.join(QLatin1Char(' ')).contains(QLatin1String(album)));
     ASSERT_EQ(Form().cbDrive->count(), 2);
     EXPECT_EQ(Form().cbDrive->currentIndex(), 1);
     ASSERT_EQ(Rows().rowCount(), 2);
@@ -209,6 +215,63 @@ TEST_F(WindowImagesTest, ADroppedImageIsOpenedAndOtherFilesAreRefusedPlainly)
     EXPECT_EQ(messages_.Messages.size(), 2u);
     EXPECT_EQ(Form().cbDrive->count(), 2);
     EXPECT_EQ(RecentImages().size(), 1);
+
+    // Album files: one carrying its sheet, one with its sheet beside it.
+    if (!ToolAvailable("flac"))
+        return;
+    WriteFileBytes(outDir_ / "album.wav", CdWaveFile(other_.bin));
+    {
+        std::ofstream(outDir_ / "album.cue") << "FILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n"
+                                                "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+                                                "    INDEX 01 00:02:00\n";
+    }
+    ASSERT_EQ(RunCommand("cd " + ShellQuote(outDir_.string()) +
+                         " && flac -s --cuesheet=album.cue album.wav -o embedded.flac && "
+                         "flac -s album.wav -o beside.flac && sed s/album.wav/beside.flac/ "
+                         "album.cue > beside.cue"),
+              0);
+    Drop(QString::fromStdString((outDir_ / "embedded.flac").string()));
+    EXPECT_EQ(messages_.Messages.size(), 2u);
+    ASSERT_EQ(Form().cbDrive->count(), 3);
+    EXPECT_EQ(Rows().rowCount(), 2);
+    Drop(QString::fromStdString((outDir_ / "beside.flac").string()));
+    EXPECT_EQ(messages_.Messages.size(), 2u);
+    ASSERT_EQ(Form().cbDrive->count(), 4);
+    EXPECT_EQ(Rows().rowCount(), 2);
+    EXPECT_EQ(RecentImages().value(0), QString::fromStdString((outDir_ / "beside.cue").string()));
+}
+
+TEST_F(WindowImagesTest, ASheetWhoseEncodingIsACloseGuessAsksWhichReadsRight)
+{
+    OpenWindows();
+    // "北京" in GB18030 is two common characters in Big5 as well.
+    const std::filesystem::path sheet = other_.dir / "guess.cue";
+    {
+        std::ofstream(sheet) << "TITLE \"\xB1\xB1\xBE\xA9\"\nFILE \"other.bin\" BINARY\n"
+                                "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    }
+    QStringList offered;
+    QTimer::singleShot(0, [&offered] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        offered = dialog->comboBoxItems();
+        for (const QString& item : offered)
+            if (item.startsWith(QStringLiteral("Big5")))
+                dialog->setTextValue(item);
+        dialog->accept();
+    });
+    Drop(QString::fromStdString(sheet.string()));
+    ASSERT_FALSE(offered.isEmpty());
+    EXPECT_EQ(offered[0], QStringLiteral("GB18030 — TITLE \"北京\""));
+    EXPECT_TRUE(offered.contains(QStringLiteral("Big5 — TITLE \"控儔\"")))
+        << offered.join(' ').toStdString();
+    ASSERT_EQ(Form().cbDrive->count(), 2);
+    const auto model = ReadDiscModel(Form().cbDrive->currentIndex());
+    ASSERT_TRUE(model);
+    EXPECT_EQ(model->text.title, "控儔");
+    // The choice was for that sheet only.
+    EXPECT_FALSE(qEnvironmentVariableIsSet("SONFELD_CUE_ENCODING"));
 }
 
 TEST_F(WindowImagesTest, ThePhysicalDriveIsWatchedWhileIdleAndItsTrayOpens)

@@ -197,6 +197,28 @@ TEST_F(VerifiedRipCommandLineTest, AMatchingRipIsAccurateAndLeavesALogAndACueShe
     EXPECT_FALSE(err_.empty());
 }
 
+TEST_F(VerifiedRipCommandLineTest, VerifyReadsTheImageWritesNothingAndPassesOnlyWhenAllMatch)
+{
+    std::vector<std::uint32_t> sums = V1Sums();
+    ServeSums(sums);
+    ASSERT_EQ(Sonfeld("--verify --image " + ShellQuote(disc_.cue.string())), 0) << out_ << err_;
+    for (int track = 1; track <= 3; ++track)
+        EXPECT_NE(out_.find(TrackLine(track, "精确 (可信度 5)")), std::string::npos) << out_;
+    EXPECT_NE(out_.find("at read offset 0"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("3 of 3 tracks proven accurate"), std::string::npos) << out_;
+    // Nothing beside the image: no file, log, sheet or leftover.
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(disc_.dir.Path()))
+        ++files;
+    EXPECT_EQ(files, 2u);
+
+    sums[1] ^= 1;
+    ServeSums(sums);
+    EXPECT_EQ(Sonfeld("--verify --image " + ShellQuote(disc_.cue.string())), 1) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(2, "不匹配")), std::string::npos) << out_;
+    EXPECT_NE(out_.find(TrackLine(3, "精确 (可信度 5)")), std::string::npos) << out_;
+}
+
 TEST_F(VerifiedRipCommandLineTest, OneWrongSumIsAMismatchOfThatTrack)
 {
     std::vector<std::uint32_t> sums = V1Sums();
