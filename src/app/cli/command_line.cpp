@@ -264,12 +264,23 @@ void WaitForVerdicts(TRipVerification& verification)
     loop.exec();
 }
 
-// How many ripped tracks AccurateRip did not prove accurate.
+// How many ripped tracks no database (AccurateRip or the CTDB) proved accurate.
 int UnprovenTracks(const TRipVerification& verification)
 {
     int unproven = 0;
     for (const auto& [track, verified] : verification.Tracks())
-        if (!verified.Verdict || verified.Verdict->status != verify::AccurateRipStatus::Match)
+        if (!verified.Verdict ||
+            (!verified.Typed.AccurateRip.Accurate() && !verified.Typed.Ctdb.Accurate()))
+            ++unproven;
+    return unproven;
+}
+
+// How many ripped tracks nothing proved: no database, no two reads that agree.
+int UnprovenReads(const TRipVerification& verification)
+{
+    int unproven = 0;
+    for (const auto& [track, verified] : verification.Tracks())
+        if (!verified.Verdict || !verified.Typed.Proof.Proven())
             ++unproven;
     return unproven;
 }
@@ -397,6 +408,11 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
             err << unproven << " ripped track(s) not proven accurate." << Qt::endl;
             return 1;
         }
+    }
+    if (const int unproven = UnprovenReads(queue.Verification()); unproven > 0) {
+        err << unproven << " ripped track(s) not proven by a database or by two reads that agree."
+            << Qt::endl;
+        return 1;
     }
     // A log or sheet that could not be written is a failed rip too.
     return !host.Failed() && !queue.RecordsFailed() && ripped == requested ? 0 : 1;

@@ -440,5 +440,31 @@ TEST_F(VerifiedRipCommandLineTest, TheCtdbJudgesEveryTrackAndTheWholeDisc)
         << log;
 }
 
+// "快速并校验" keeps a fast read that either database confirms: the CTDB
+// proves track 2, which AccurateRip does not hold.
+TEST_F(VerifiedRipCommandLineTest, AFastReadTheCtdbConfirmsIsKept)
+{
+    const CtdbSums ctdb = CtdbSumsOf(disc_);
+    ctdb_ = server_.BaseUrl().toStdString() + "/ctdb";
+    std::vector<std::uint32_t> arSums = V1Sums();
+    arSums[1] ^= 0x00010000u;
+    ServeSums(arSums);
+    server_.Serve(
+        "/ctdb/lookup2.php",
+        HttpReply{200,
+                  QByteArray::fromStdString("<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\">" +
+                                            CtdbEntry(7, ctdb.disc, ctdb.tracks) + "</ctdb>"),
+                  "text/xml",
+                  {},
+                  0,
+                  false});
+    ASSERT_EQ(Sonfeld(Rip("--reading-mode fast-verify --require-accurate")), 0) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(2, "不匹配 · CTDB 精确 (可信度 7)")), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("重新读取"), std::string::npos) << out_;
+    const std::string log = LogText(out_dir_.Path() / "rip.log");
+    EXPECT_EQ(log.find("已以安全模式重新读取"), std::string::npos) << log;
+    EXPECT_NE(log.find("证明: 数据库确认"), std::string::npos) << log;
+}
+
 } // namespace
 } // namespace sonfeld::test
