@@ -686,6 +686,10 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <translation>AccurateRip: %1 accurate, %2 mismatched, %3 could not be checked.</translation>
     </message>
     <message>
+        <source>已证实 %1 首（数据库或两次一致的读取），%2 首未经证实，%3 首可疑。</source>
+        <translation>%1 proven (by a database or two reads that agree), %2 unproven, %3 suspicious.</translation>
+    </message>
+    <message>
         <source>%1 首未能转换:</source>
         <translation>%1 track(s) not ripped:</translation>
     </message>

@@ -134,7 +134,7 @@ int main(int argc, char** argv)
     std::ofstream(config / "Tessaly" / "CDRip.conf")
         << "[General]\nAccurateRipServer=" << server.BaseUrl().toStdString()
         << "\nMusicBrainzServer=" << closed << "\nGnudbServer=" << closed
-        << "\nCoverArtServer=" << closed << "\n";
+        << "\nCoverArtServer=" << closed << "\nCTDBServer=" << closed << "\n";
     test::RunCommand("cat " + test::ShellQuote(bin.string()) + " > /dev/null");
 
     auto rip = [&](const std::string& mode, bool* ok) {

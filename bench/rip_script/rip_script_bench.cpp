@@ -129,7 +129,8 @@ int main(int argc, char** argv)
     fs::create_directories(dir / "config" / "Tessaly");
     std::ofstream(dir / "config" / "Tessaly" / "CDRip.conf")
         << "[General]\nAccurateRipServer=" << closed << "/accuraterip\nMusicBrainzServer=" << closed
-        << "\nGnudbServer=" << closed << "\nCoverArtServer=" << closed << "\n";
+        << "\nGnudbServer=" << closed << "\nCoverArtServer=" << closed << "\nCTDBServer=" << closed
+        << "\n";
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
     std::printf("images: %d min for WAV, %d min for the encoded formats, %d tracks; %u cores\n",

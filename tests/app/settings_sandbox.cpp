@@ -27,7 +27,7 @@ std::string ClosedNameServers()
 {
     const std::string closed = "http://127.0.0.1:" + std::to_string(UnusedLocalPort());
     return "MusicBrainzServer=" + closed + "\nGnudbServer=" + closed +
-           "\nCoverArtServer=" + closed + "\n";
+           "\nCoverArtServer=" + closed + "\nCTDBServer=" + closed + "\n";
 }
 
 SettingsSandbox::SettingsSandbox() : server_(ClosedLocalServer())

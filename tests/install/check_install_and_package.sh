@@ -31,8 +31,8 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME/Tessaly"
 closed=http://127.0.0.1:1
-printf '[General]\nAccurateRipServer=%s/accuraterip\nMusicBrainzServer=%s\nGnudbServer=%s\nCoverArtServer=%s\n' \
-  "$closed" "$closed" "$closed" "$closed" >"$XDG_CONFIG_HOME/Tessaly/CDRip.conf"
+printf '[General]\nAccurateRipServer=%s/accuraterip\nMusicBrainzServer=%s\nGnudbServer=%s\nCoverArtServer=%s\nCTDBServer=%s\n' \
+  "$closed" "$closed" "$closed" "$closed" "$closed" >"$XDG_CONFIG_HOME/Tessaly/CDRip.conf"
 
 # A short disc: its second track is ripped in every format.
 disc="$work/disc/disc.cue"

@@ -35,8 +35,8 @@
 #include "command_line_names.h"
 #include "command_line_options.h"
 #include "disc_json.h"
-#include "rip_report.h"
 #include "image_commands.h"
+#include "rip_report.h"
 #include "stop_signals.h"
 
 namespace sonfeld::app {
@@ -241,12 +241,23 @@ void WaitForVerdicts(TRipVerification& verification)
     loop.exec();
 }
 
-// How many ripped tracks AccurateRip did not prove accurate.
+// How many ripped tracks no database (AccurateRip or the CTDB) proved accurate.
 int UnprovenTracks(const TRipVerification& verification)
 {
     int unproven = 0;
     for (const auto& [track, verified] : verification.Tracks())
-        if (!verified.Verdict || verified.Verdict->status != verify::AccurateRipStatus::Match)
+        if (!verified.Verdict ||
+            (!verified.Typed.AccurateRip.Accurate() && !verified.Typed.Ctdb.Accurate()))
+            ++unproven;
+    return unproven;
+}
+
+// How many ripped tracks nothing proved: no database, no two reads that agree.
+int UnprovenReads(const TRipVerification& verification)
+{
+    int unproven = 0;
+    for (const auto& [track, verified] : verification.Tracks())
+        if (!verified.Verdict || !verified.Typed.Proof.Proven())
             ++unproven;
     return unproven;
 }
@@ -452,10 +463,14 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     if (command.RequireAccurate && !stopSignals.WasRaised())
         if (const int count = UnprovenTracks(queue.Verification()); count > 0)
             unproven = count;
+    std::optional<int> unprovenReads;
+    if (!stopSignals.WasRaised())
+        if (const int count = UnprovenReads(queue.Verification()); count > 0)
+            unprovenReads = count;
     // A log or sheet that could not be written is a failed rip too.
     const int exitCode =
         stopSignals.WasRaised() ? (stopSignals.ReaderGone() ? kReaderGoneExit : kInterruptedExit)
-        : unproven              ? 1
+        : unproven || unprovenReads                                                     ? 1
         : !host.Failed() && !queue.RecordsFailed() && totals.Ripped == totals.Requested ? 0
                                                                                         : 1;
     report.Finish(folder, exitCode);
@@ -465,6 +480,10 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
                            .arg(folder));
     if (unproven)
         report.Error(QStringLiteral("%1 ripped track(s) not proven accurate.").arg(*unproven));
+    if (unprovenReads)
+        report.Error(QStringLiteral(
+                         "%1 ripped track(s) not proven by a database or by two reads that agree.")
+                         .arg(*unprovenReads));
     return exitCode;
 }
 

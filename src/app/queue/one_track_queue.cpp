@@ -125,8 +125,8 @@ void TOneTrackQueue::StartTrackRip(int track, const TOutputFormat& format)
     components.ReadCDIn->SetStartTrack(track);
     components.ReadCDIn->SetEndTrack(components.ReadCDIn->StartTrack());
     components.Tap->SetTrack(queue_.verification_.PlaceOf(track));
-    if (const auto& lookup = queue_.verification_.Lookup())
-        reading.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
+    if (queue_.verification_.Lookup() && queue_.verification_.CtdbLookupAnswer())
+        reading.LookupAnswered(queue_.verification_.DiscKnown());
     const TReadingPlan::TPass pass = reading.NextPass(track);
     components.ReadCDIn->SetReadMode(pass.Mode);
     components.ReadCDIn->SetReadOffset(reading.Options().ReadOffset);
@@ -226,11 +226,13 @@ void TOneTrackQueue::OutputDone(int run)
     if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
         // Set aside before the sums go in: the verdict may come at once.
         awaiting_ = ended;
-        queue_.verification_.TrackRipped(ended.Track, *sums, input.RipReport());
+        queue_.verification_.TrackRipped(ended.Track, *sums, input.RipReport(),
+                                         queue_.reading_.EarlierReads(ended.Track));
         return;
     }
     if (sums)
-        queue_.verification_.TrackRipped(ended.Track, *sums, input.RipReport());
+        queue_.verification_.TrackRipped(ended.Track, *sums, input.RipReport(),
+                                         queue_.reading_.EarlierReads(ended.Track));
     KeepTrack(ended);
 }
 

@@ -51,6 +51,9 @@ void TPipelinedQueue::Start(int /*row*/, const TOutputFormat& format)
                 &TPipelinedQueue::EncodeProgress);
         connect(pipeline_.get(), &TRipPipeline::TrackEnded, this, &TPipelinedQueue::TrackEnded);
         connect(pipeline_.get(), &TRipPipeline::Idle, this, &TPipelinedQueue::Idle);
+        // What the databases said by the time a read starts decides its mode.
+        pipeline_->SetReadModeAtStart(
+            [this](int track) { return queue_.reading_.NextPass(track).Mode; });
     }
     StartQueue(format);
 }
@@ -61,14 +64,9 @@ void TPipelinedQueue::StartQueue(const TOutputFormat& format)
     TReadingPlan& reading = queue_.reading_;
     queue_.stopped_ = false;
     format_ = &format;
-    const auto& lookup = queue_.verification_.Lookup();
-    if (reading.Options().Mode == TReadingMode::FastVerify && !lookup) {
-        // The rows stay "未转换" until the answer says how to read them.
-        lookupWait_ = &format;
-        return;
-    }
-    if (lookup)
-        reading.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
+    // Reading starts at once: a fast read waits for its verdict, never the reader.
+    if (queue_.verification_.Lookup() && queue_.verification_.CtdbLookupAnswer())
+        reading.LookupAnswered(queue_.verification_.DiscKnown());
     std::vector<TPipelineTrack> tracks;
     const bool available = queue_.components_.Output(format) != nullptr;
     for (int row = 0; row < rows.rowCount(); ++row) {
@@ -142,7 +140,6 @@ void TPipelinedQueue::DropUnconfirmed()
         queue_.rows_.SetStatus(queue_.RowOf(track), TTrackStatus::Cancelled);
     }
     held_.clear();
-    lookupWait_ = nullptr;
 }
 
 bool TPipelinedQueue::TrackVerified(int track)
@@ -155,18 +152,8 @@ bool TPipelinedQueue::TrackVerified(int track)
 
 void TPipelinedQueue::LookupAnswered()
 {
-    const TOutputFormat* format = lookupWait_;
-    if (format == nullptr)
-        return;
-    lookupWait_ = nullptr;
-    // Runs from the event loop: nothing may escape into it.
-    try {
-        StartQueue(*format);
-    } catch (const std::exception& e) {
-        queue_.window_.ShowError(QString::fromUtf8(e.what()));
-        if (piped_.empty())
-            queue_.GoIdle();
-    }
+    // Reads that start from now on follow the answer.
+    queue_.reading_.LookupAnswered(queue_.verification_.DiscKnown());
 }
 
 void TPipelinedQueue::ReadProgress(int id)
@@ -229,15 +216,16 @@ void TPipelinedQueue::TrackEnded(int id, TPipelineEnd end, const QString& error)
             break;
         }
         if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
-            // Held before the sums go in: the verdict comes at once, the lookup
-            // having answered before this read started.
+            // Held before the sums go in: the verdict may come at once.
             held_[track] = ended.Run;
-            queue_.verification_.TrackRipped(track, *sums, ended.Read->Report);
+            queue_.verification_.TrackRipped(track, *sums, ended.Read->Report,
+                                             queue_.reading_.EarlierReads(track));
             break;
         }
         KeepTrack(ended.Run);
         if (sums)
-            queue_.verification_.TrackRipped(track, *sums, ended.Read->Report);
+            queue_.verification_.TrackRipped(track, *sums, ended.Read->Report,
+                                             queue_.reading_.EarlierReads(track));
         break;
     }
     case TPipelineEnd::Stopped:

@@ -14,28 +14,25 @@ namespace sonfeld::app {
 // one-track queue's: a track's file is written under a temporary name and
 // takes its own name only once the track is read and encoded to the end.
 //
-// In "快速并校验" the reader starts once the AccurateRip lookup has answered
-// (at most its time-out): only a disc the database knows is read fast. Each
-// fast read's file is held until its verdict; a read the database does not
-// confirm is discarded and its track is added again, read securely.
+// In "快速并校验" the reader starts at once, fast, never waiting for the
+// network; each fast read's file is held until its verdict, which comes once
+// AccurateRip and the CTDB answered. A read no database confirms is discarded
+// and its track is added again, read securely; once neither database knows
+// the disc, the reads that start from then on are secure.
 class TPipelinedQueue final : public TQueueStrategy {
 public:
     explicit TPipelinedQueue(TRipQueue& queue);
     ~TPipelinedQueue() override;
 
-    // Hands every ticked row still to rip to the pipeline, in row order; in
-    // "快速并校验" only once the AccurateRip lookup has answered.
+    // Hands every ticked row still to rip to the pipeline, in row order.
     void Start(int row, const TOutputFormat& format) override;
-    bool Busy() const override
-    {
-        return !piped_.empty() || !held_.empty() || lookupWait_ != nullptr;
-    }
+    bool Busy() const override { return !piped_.empty() || !held_.empty(); }
     bool TracksRunning() const override { return !piped_.empty(); }
     void StopTracks() override;
     void DropUnconfirmed() override;
     bool TrackVerified(int track) override;
 
-    // The lookup a fast pipelined queue waited for has answered.
+    // Both lookups have answered: the reads still to start follow the answer.
     void LookupAnswered();
     // Stops the pipeline's tracks, waits for their threads and removes their
     // temporary files.
@@ -65,9 +62,7 @@ private:
     std::unique_ptr<TRipPipeline> pipeline_;
     bool pipelineReadsImage_ = false; // its spools wait for the encoders
     std::map<int, TPipedRun> piped_;
-    std::map<int, TTrackRun> held_; // fast reads waiting for their verdict, by track
-    // A fast queue waiting for the lookup, with its format.
-    const TOutputFormat* lookupWait_ = nullptr;
+    std::map<int, TTrackRun> held_;         // fast reads waiting for their verdict, by track
     const TOutputFormat* format_ = nullptr; // the running queue's
     int lastRun_ = 0;
 };

@@ -32,8 +32,8 @@ public:
 
     // Takes the queue on from the row, the first one still to rip.
     virtual void Start(int row, const TOutputFormat& format) = 0;
-    // Whether a run has started and not yet reported its end, or a read or
-    // the lookup is waited for: the rip command waits.
+    // Whether a run has started and not yet reported its end, or a read's
+    // verdict is waited for: the rip command waits.
     virtual bool Busy() const = 0;
     // Whether a track is being read or encoded now.
     virtual bool TracksRunning() const = 0;

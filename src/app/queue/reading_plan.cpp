@@ -30,11 +30,11 @@ bool TReadingPlan::Fast(const TTrack& track) const
     return options_.Mode == TReadingMode::FastVerify && !allSecure_ && !track.Secure;
 }
 
-TReadingPlan::TPass TReadingPlan::NextPass(int track) const
+TReadingPlan::TPass TReadingPlan::NextPass(int track)
 {
-    const auto found = tracks_.find(track);
-    const TTrack state = found != tracks_.end() ? found->second : TTrack{};
-    return TPass{Fast(state) ? rmFast : rmSecure, options_.TestAndCopy && !state.TestDone};
+    TTrack& state = tracks_[track];
+    state.FastPass = Fast(state);
+    return TPass{state.FastPass ? rmFast : rmSecure, options_.TestAndCopy && !state.TestDone};
 }
 
 TReadingPlan::TAfterPass TReadingPlan::PassDone(int track, quint32 crc)
@@ -46,7 +46,9 @@ TReadingPlan::TAfterPass TReadingPlan::PassDone(int track, quint32 crc)
         return TAfterPass::NextPass;
     }
     state.CopyCrc = crc;
-    if (Fast(state))
+    // A fast read waits for its verdict even when the plan turned secure
+    // while it ran: nothing proves it otherwise.
+    if (state.FastPass || Fast(state))
         return TAfterPass::AwaitVerdict;
     return TAfterPass::Keep;
 }
@@ -73,9 +75,46 @@ bool TReadingPlan::KeepFastRead(int track, verify::AccurateRipStatus status)
     state.Secure = true;
     state.ReRead = true;
     state.TestDone = false;
+    state.FastCrc = state.CopyCrc;
     state.TestCrc.reset();
     state.CopyCrc.reset();
     return false;
+}
+
+bool TReadingPlan::KeepFastRead(int track, const TTrackVerdict& verdict)
+{
+    if (verdict.AccurateRip.Accurate() || verdict.Ctdb.Accurate())
+        return true;
+    const auto knows = [](const TDatabaseVerdict& v) {
+        return v.Status == TDatabaseStatus::Accurate || v.Status == TDatabaseStatus::Mismatch;
+    };
+    if (knows(verdict.AccurateRip) || !knows(verdict.Ctdb)) {
+        // AccurateRip's words, as before the CTDB was asked too.
+        verify::AccurateRipStatus status = verify::AccurateRipStatus::LookupFailed;
+        if (verdict.AccurateRip.Status == TDatabaseStatus::Mismatch)
+            status = verify::AccurateRipStatus::Mismatch;
+        else if (verdict.AccurateRip.Status == TDatabaseStatus::NotInDatabase)
+            status = verify::AccurateRipStatus::NotInDatabase;
+        return KeepFastRead(track, status);
+    }
+    // Only the CTDB knows the disc, and it holds other sums.
+    TTrack& state = tracks_[track];
+    state.Notes << QStringLiteral("快速读取与 CTDB 不匹配，已以安全模式重新读取");
+    state.Secure = true;
+    state.ReRead = true;
+    state.TestDone = false;
+    state.FastCrc = state.CopyCrc;
+    state.TestCrc.reset();
+    state.CopyCrc.reset();
+    return false;
+}
+
+TEarlierReads TReadingPlan::EarlierReads(int track) const
+{
+    const auto found = tracks_.find(track);
+    if (found == tracks_.end())
+        return {};
+    return TEarlierReads{found->second.FastCrc, found->second.TestCrc};
 }
 
 bool TReadingPlan::ReRead(int track) const

@@ -94,6 +94,8 @@ void TRipPipeline::StartNextRead()
     toRead_.pop_front();
     TJob& job = *jobs_.at(id);
     try {
+        if (readModeAtStart_)
+            job.Track.ReadMode = readModeAtStart_(job.Track.Track);
         input_.SetReadMode(job.Track.ReadMode);
         input_.SetReadOffset(job.Track.ReadOffset);
         input_.SetStartTrack(job.Track.Track);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -82,6 +83,12 @@ public:
     // Tracks added and not yet ended.
     bool Busy() const { return !jobs_.empty(); }
     int EncoderCount() const { return encoders_; }
+    // Decides each track's reading mode when its read starts rather than when
+    // it was added: a database answer that came meanwhile still counts.
+    void SetReadModeAtStart(std::function<TCDReadMode(int track)> choose)
+    {
+        readModeAtStart_ = std::move(choose);
+    }
 
 signals:
     void ReadProgress(int id, int percent);
@@ -113,6 +120,7 @@ private:
     int encoding_ = 0;         // encoders running
     bool stopped_ = false;
     bool readFailed_ = false;
+    std::function<TCDReadMode(int track)> readModeAtStart_;
 };
 
 } // namespace sonfeld::app

@@ -58,10 +58,7 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
 {
     connect(&verification_, &TRipVerification::TrackVerified, this,
             [this](int track, const QString& verdict) {
-                rows_.SetVerdict(rows_.RowOfTrack(track),
-                                 reading_.CopyMismatch(track)
-                                     ? verdict + QStringLiteral("；测试与复制 CRC 不一致")
-                                     : verdict);
+                rows_.SetVerdict(rows_.RowOfTrack(track), verdict);
                 if (!oneTrack_->TrackVerified(track))
                     pipelined_->TrackVerified(track);
             });
@@ -284,6 +281,13 @@ void TRipQueue::ReportEnd()
         const auto found = verification_.Tracks().find(track);
         if (found == verification_.Tracks().end() || !found->second.Verdict)
             continue;
+        const TReadProof& proof = found->second.Typed.Proof;
+        if (proof.Status == TReadProofStatus::Suspicious)
+            ++summary.Suspicious;
+        else if (proof.Proven())
+            ++summary.Proven;
+        else
+            ++summary.Unproven;
         if (found->second.Verdict->status == verify::AccurateRipStatus::Match)
             ++summary.Accurate;
         else if (found->second.Verdict->status == verify::AccurateRipStatus::Mismatch)
@@ -464,7 +468,7 @@ bool TRipQueue::KeepsFastRead(int track)
 {
     const auto found = verification_.Tracks().find(track);
     return found != verification_.Tracks().end() && found->second.Verdict &&
-           reading_.KeepFastRead(track, found->second.Verdict->status);
+           reading_.KeepFastRead(track, found->second.Typed);
 }
 
 void TRipQueue::StopCommand()

@@ -7,6 +7,11 @@
 
 namespace sonfeld::app {
 
+namespace {
+const QString kSummaryProof = QStringLiteral(QT_TRANSLATE_NOOP(
+    "sonfeld", "已证实 %1 首（数据库或两次一致的读取），%2 首未经证实，%3 首可疑。"));
+} // namespace
+
 QString TRipSummary::Text(const QString& retryHint) const
 {
     QStringList lines;
@@ -15,7 +20,8 @@ QString TRipSummary::Text(const QString& retryHint) const
         lines << Shown(text::kSummaryVerdicts)
                      .arg(Accurate)
                      .arg(Mismatched)
-                     .arg(Ripped - Accurate - Mismatched);
+                     .arg(Ripped - Accurate - Mismatched)
+              << Shown(kSummaryProof).arg(Proven).arg(Unproven).arg(Suspicious);
     if (!Failed.empty()) {
         lines << Shown(text::kSummaryFailed).arg(Failed.size());
         for (const TFailed& failed : Failed)

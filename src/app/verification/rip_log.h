@@ -11,6 +11,7 @@
 
 #include "audio/cd/verify/accuraterip_verdict.h"
 #include "audio/cd/verify/track_checksums.h"
+#include "track_verdict.h"
 
 namespace sonfeld::app {
 
@@ -38,6 +39,10 @@ struct RipLogTrack {
     std::optional<quint32> testCrc; // the first read of test and copy
     verify::AccurateRipVerdict accurateRip;
     QString accurateRipDetail; // why it could not be checked, e.g. the lookup's error
+    TDatabaseVerdict ctdb;     // NotChecked: no CTDB line
+    QString ctdbDetail;
+    std::optional<TReadProof> proof; // absent: no proof line
+    std::vector<quint32> otherReads; // CRC32s of other reads of the track
     ParanoiaStatistics paranoia;
     QStringList readingNotes; // re-reads and other facts of how it was read
     bool ripped = false;      // the file is complete and kept
@@ -58,6 +63,11 @@ struct RipLog {
     QString accurateRipId;
     QString freedbId;
     QString musicBrainzId;
+    QString ctdbTocId;
+    // The whole disc's CTDB verdict; NotChecked with ctdbDiscDetail saying why.
+    TDatabaseVerdict ctdbDisc;
+    std::optional<quint32> ctdbDiscCrc;
+    QString ctdbDiscDetail;
     QString albumPerformer;
     QString albumTitle;
     QString releaseDate;

@@ -47,6 +47,16 @@ QString AccurateRipLine(const RipLogTrack& track)
     return line;
 }
 
+QString CtdbLine(const TDatabaseVerdict& verdict, const QString& detail)
+{
+    QString line = CtdbText(verdict);
+    if (line.isEmpty())
+        line = QStringLiteral("未检查");
+    if (!detail.isEmpty())
+        line += QStringLiteral(" (%1)").arg(detail);
+    return line;
+}
+
 bool ChecksumsWhole(const RipLogTrack& track)
 {
     return track.checksums.has_value() && track.checksums->complete;
@@ -91,13 +101,31 @@ void AppendTrack(QStringList& lines, const RipLogTrack& track)
                                                            : QStringLiteral("不一致"));
         lines << QStringLiteral("  AccurateRip v1: %1").arg(Hex(sums.accurateRipV1))
               << QStringLiteral("  AccurateRip v2: %1").arg(Hex(sums.accurateRipV2));
+        if (track.ctdb.Status != TDatabaseStatus::NotChecked)
+            lines << QStringLiteral("  CTDB CRC32: %1").arg(Hex(sums.ctdbCrc));
+        for (const quint32 other : track.otherReads)
+            lines << QStringLiteral("  另一次读取 CRC32: %1 (%2)")
+                         .arg(Hex(other), other == sums.crc32 ? QStringLiteral("一致")
+                                                              : QStringLiteral("不一致"));
         if (!sums.complete)
             lines << QStringLiteral("  校验和不完整: 读到 %1 个采样").arg(sums.samples);
     } else {
         lines << QStringLiteral("  校验和: 无 (音轨未读完)");
     }
-    lines << QStringLiteral("  AccurateRip: %1").arg(AccurateRipLine(track))
-          << QStringLiteral("  纠正次数: %1").arg(track.paranoia.corrections)
+    lines << QStringLiteral("  AccurateRip: %1").arg(AccurateRipLine(track));
+    if (track.ctdb.Status != TDatabaseStatus::NotChecked || !track.ctdbDetail.isEmpty())
+        lines << QStringLiteral("  CTDB: %1").arg(CtdbLine(track.ctdb, track.ctdbDetail));
+    if (track.proof) {
+        QString proof = ReadProofText(*track.proof);
+        if (!track.proof->Sectors.empty()) {
+            QStringList positions;
+            for (qint64 sector : track.proof->Sectors)
+                positions << Msf(sector);
+            proof += QStringLiteral(" (%1)").arg(positions.join(QStringLiteral(", ")));
+        }
+        lines << QStringLiteral("  证明: %1").arg(proof);
+    }
+    lines << QStringLiteral("  纠正次数: %1").arg(track.paranoia.corrections)
           << QStringLiteral("  读取错误: %1").arg(track.paranoia.readErrors);
     if (track.paranoia.uncorrectedSectors.empty()) {
         lines << QStringLiteral("  未能纠正的扇区: 0");
@@ -134,8 +162,12 @@ QStringList RipLogProblems(const RipLog& log)
             problems << name + QStringLiteral("测试与复制 CRC 不一致");
         if (track.ripped && !ChecksumsWhole(track))
             problems << name + QStringLiteral("校验和不完整");
-        if (track.ripped && track.accurateRip.status != verify::AccurateRipStatus::Match)
+        // Either database proves the track.
+        if (track.ripped && track.accurateRip.status != verify::AccurateRipStatus::Match &&
+            !track.ctdb.Accurate())
             problems << name + QStringLiteral("AccurateRip %1").arg(AccurateRipLine(track));
+        if (track.ripped && track.proof && track.proof->Status == TReadProofStatus::Suspicious)
+            problems << name + QStringLiteral("可疑");
     }
     return problems;
 }
@@ -155,6 +187,13 @@ QByteArray FormatRipLog(const RipLog& log)
           << QStringLiteral("AccurateRip 光盘 ID: %1").arg(OrUnknown(log.accurateRipId))
           << QStringLiteral("freedb 光盘 ID: %1").arg(OrUnknown(log.freedbId))
           << QStringLiteral("MusicBrainz 光盘 ID: %1").arg(OrUnknown(log.musicBrainzId));
+    if (!log.ctdbTocId.isEmpty()) {
+        lines << QStringLiteral("CTDB TOC ID: %1").arg(log.ctdbTocId);
+        QString disc = CtdbLine(log.ctdbDisc, log.ctdbDiscDetail);
+        if (log.ctdbDiscCrc)
+            disc += QStringLiteral("，光盘 CRC32 %1").arg(Hex(*log.ctdbDiscCrc));
+        lines << QStringLiteral("CTDB 整张光盘: %1").arg(disc);
+    }
     if (!log.albumPerformer.isEmpty() || !log.albumTitle.isEmpty())
         lines << (log.albumPerformer.isEmpty()
                       ? QStringLiteral("专辑: %1").arg(log.albumTitle)

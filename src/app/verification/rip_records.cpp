@@ -63,6 +63,13 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
     log.genre = StripControls(record.Genre);
     if (const auto id = verification.DiscId())
         log.accurateRipId = AccurateRipIdText(*id);
+    log.ctdbTocId = verification.CtdbTocId();
+    if (!log.ctdbTocId.isEmpty()) {
+        const TCtdbDiscVerdict disc = verification.CtdbDiscVerdict();
+        log.ctdbDisc = disc.Verdict;
+        log.ctdbDiscCrc = disc.Crc;
+        log.ctdbDiscDetail = disc.Detail;
+    }
     if (const auto& model = verification.Disc()) {
         log.freedbId = QString::fromStdString(disc::FreedbIdText(disc::ComputeFreedbId(*model)));
         log.musicBrainzId = QString::fromStdString(disc::MusicBrainzId(*model));
@@ -103,8 +110,16 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
                 track.accurateRipDetail = QStringLiteral("AccurateRip 查询尚未完成");
             if (lookup && lookup->outcome == AccurateRipLookupResult::Outcome::Failed)
                 track.accurateRipDetail = lookup->error;
+            track.ctdb = verified.Typed.Ctdb;
+            if (const auto& ctdbLookup = verification.CtdbLookupAnswer();
+                ctdbLookup && ctdbLookup->outcome == CtdbLookupResult::Outcome::Failed)
+                track.ctdbDetail = ctdbLookup->error;
+            if (verified.Verdict)
+                track.proof = verified.Typed.Proof;
+            track.otherReads = verified.OtherReads;
             if (recorded.ReRead && verified.Verdict &&
-                verified.Verdict->status != verify::AccurateRipStatus::Match)
+                verified.Verdict->status != verify::AccurateRipStatus::Match &&
+                !verified.Typed.Ctdb.Accurate())
                 track.readingNotes
                     << QStringLiteral("安全模式重新读取后仍未经 AccurateRip 确认，文件已保留");
             track.paranoia.corrections = verified.Report.Corrected;

@@ -1,15 +1,44 @@
 #include "rip_verification.h"
 
+#include <algorithm>
+
 #include "accuraterip_report.h"
 #include "app/settings/setting_keys.h"
+#include "audio/cd/ctdb/ctdb_stream.h"
 #include "audio/cd/disc/disc_ids.h"
 #include "audio/cd/disc_model_reading.h"
+#include "audio/core/crc32.h"
 
 namespace sonfeld::app {
+
+namespace {
+
+std::optional<ctdb::CtdbToc> CtdbTocOf(const disc::DiscModel& model)
+{
+    ctdb::CtdbToc toc;
+    for (const disc::Track& track : model.tracks) {
+        toc.starts.push_back(track.startLsn);
+        toc.data.push_back(track.data);
+    }
+    toc.leadOut = model.leadOutLsn;
+    // Checked as an answer's would be: rising starts, data only at the ends.
+    return ctdb::ParseCtdbToc(ctdb::CtdbTocString(toc));
+}
+
+// An entry whose audio layout is the disc's and that some rip agreed with.
+bool Usable(const ctdb::CtdbEntry& entry, const ctdb::CtdbToc& toc)
+{
+    return entry.confidence > 0 && entry.stride == ctdb::kStrideSamples &&
+           entry.toc.AudioTrackStarts() == toc.AudioTrackStarts() &&
+           entry.toc.AudioSectors() == toc.AudioSectors();
+}
+
+} // namespace
 
 TRipVerification::TRipVerification(QObject* parent) : QObject(parent)
 {
     connect(&lookup_, &AccurateRipLookup::Finished, this, &TRipVerification::LookupFinished);
+    connect(&ctdbLookup_, &CtdbLookup::Finished, this, &TRipVerification::CtdbLookupFinished);
 }
 
 void TRipVerification::StartQueue(int drive)
@@ -25,18 +54,31 @@ void TRipVerification::StartQueue(int drive)
     const bool sameDisc = id && discId_ == id;
     if (!sameDisc)
         tracks_.clear();
+    ctdbToc_ = model ? CtdbTocOf(*model) : std::nullopt;
     disc_ = std::move(model);
     discId_ = id;
-    if (sameDisc && (lookup_.Running() || lookupResult_))
+    if (sameDisc && (lookup_.Running() || ctdbLookup_.Running() || Answered()))
         return;
     lookupResult_.reset();
+    ctdbResult_.reset();
     if (!id) {
         AccurateRipLookupResult failed;
         failed.error = QStringLiteral("The disc's table of contents could not be read");
         lookupResult_ = failed;
+        CtdbLookupResult ctdbFailed;
+        ctdbFailed.error = failed.error;
+        ctdbResult_ = ctdbFailed;
         return;
     }
     lookup_.Start(Read(key::kAccurateRipServer), *id);
+    if (ctdbToc_) {
+        ctdbLookup_.Start(Read(key::kCtdbServer),
+                          QString::fromStdString(ctdb::CtdbTocString(*ctdbToc_)));
+    } else {
+        CtdbLookupResult failed;
+        failed.error = QStringLiteral("The disc's table of contents has no CTDB form");
+        ctdbResult_ = failed;
+    }
 }
 
 verify::TrackPlace TRipVerification::PlaceOf(int track) const
@@ -49,15 +91,31 @@ verify::TrackPlace TRipVerification::PlaceOf(int track) const
         return place;
     place.firstAudioTrack = audio.front()->number == track;
     place.lastAudioTrack = audio.back()->number == track;
+    const auto found = std::find_if(audio.begin(), audio.end(),
+                                    [track](const disc::Track* t) { return t->number == track; });
+    if (!ctdbToc_ || found == audio.end())
+        return place;
+    const ctdb::CtdbLayout layout = ctdb::CtdbLayout::FromToc(*ctdbToc_);
+    const auto index = static_cast<std::size_t>(found - audio.begin());
+    if (index >= layout.trackStarts.size())
+        return place;
+    if (index == 0)
+        place.ctdbFrom = ctdb::kStrideSamples;
+    if (index + 1 == layout.trackStarts.size())
+        place.ctdbTo = layout.samples - layout.Suffix() - layout.trackStarts[index];
     return place;
 }
 
 void TRipVerification::TrackRipped(int track, const verify::TrackChecksums& checksums,
-                                   const TCDRipReport& report)
+                                   const TCDRipReport& report, const TEarlierReads& earlier)
 {
     TTrackVerification& verification = tracks_[track];
-    verification = TTrackVerification{checksums, report, std::nullopt};
-    if (lookupResult_)
+    verification = TTrackVerification{checksums, report, std::nullopt, {}, {}};
+    for (const std::optional<quint32>& crc : {earlier.Fast, earlier.Test})
+        if (crc)
+            verification.OtherReads.push_back(*crc);
+    verification.Typed.CopyMismatch = earlier.Test && *earlier.Test != checksums.crc32;
+    if (Answered())
         Judge(track, verification);
 }
 
@@ -69,13 +127,146 @@ bool TRipVerification::Pending() const
     return false;
 }
 
+bool TRipVerification::DiscKnown() const
+{
+    return (lookupResult_ && lookupResult_->outcome == AccurateRipLookupResult::Outcome::Found) ||
+           (ctdbResult_ && ctdbResult_->outcome == CtdbLookupResult::Outcome::Found);
+}
+
+QString TRipVerification::CtdbTocId() const
+{
+    return ctdbToc_ ? QString::fromStdString(ctdb::CtdbTocId(*ctdbToc_)) : QString();
+}
+
 void TRipVerification::LookupFinished(const AccurateRipLookupResult& result)
 {
     lookupResult_ = result;
+    if (Answered())
+        BothAnswered();
+}
+
+void TRipVerification::CtdbLookupFinished(const CtdbLookupResult& result)
+{
+    ctdbResult_ = result;
+    if (Answered())
+        BothAnswered();
+}
+
+void TRipVerification::BothAnswered()
+{
     for (auto& [track, verification] : tracks_)
         if (!verification.Verdict)
             Judge(track, verification);
     emit LookupAnswered();
+}
+
+TDatabaseVerdict TRipVerification::CtdbTrackVerdict(int track,
+                                                    const verify::TrackChecksums& sums) const
+{
+    TDatabaseVerdict verdict;
+    if (!ctdbResult_)
+        return verdict;
+    switch (ctdbResult_->outcome) {
+    case CtdbLookupResult::Outcome::Failed: verdict.Status = TDatabaseStatus::NoConnection; break;
+    case CtdbLookupResult::Outcome::DiscNotFound:
+        verdict.Status = TDatabaseStatus::NotInDatabase;
+        break;
+    case CtdbLookupResult::Outcome::Found: {
+        if (!ctdbToc_ || !disc_)
+            break;
+        const std::vector<const disc::Track*> audio = disc_->AudioTracks();
+        const auto found = std::find_if(audio.begin(), audio.end(), [track](const disc::Track* t) {
+            return t->number == track;
+        });
+        if (found == audio.end())
+            break;
+        const auto index = static_cast<std::size_t>(found - audio.begin());
+        bool known = false;
+        int confidence = 0;
+        for (const ctdb::CtdbEntry& entry : ctdbResult_->entries) {
+            if (!Usable(entry, *ctdbToc_) || entry.trackCrcs.size() != audio.size())
+                continue;
+            known = true;
+            if (sums.complete && entry.trackCrcs[index] == sums.ctdbCrc)
+                confidence += entry.confidence;
+        }
+        // Sums over audio that was cut short or ran long prove nothing.
+        if (!known)
+            verdict.Status = TDatabaseStatus::NotInDatabase;
+        else if (confidence > 0)
+            verdict = TDatabaseVerdict{TDatabaseStatus::Accurate, confidence,
+                                       verify::AccurateRipVersion::None};
+        else
+            verdict.Status = TDatabaseStatus::Mismatch;
+        break;
+    }
+    }
+    return verdict;
+}
+
+TCtdbDiscVerdict TRipVerification::CtdbDiscVerdict() const
+{
+    TCtdbDiscVerdict result;
+    if (!ctdbResult_ || !disc_ || !ctdbToc_) {
+        result.Detail = QStringLiteral("CTDB 查询尚未完成");
+        return result;
+    }
+    if (ctdbResult_->outcome == CtdbLookupResult::Outcome::Failed) {
+        result.Verdict.Status = TDatabaseStatus::NoConnection;
+        result.Detail = ctdbResult_->error;
+        return result;
+    }
+    // The disc's window is the tracks' windows one after the other.
+    quint32 crc = 0;
+    for (const disc::Track* track : disc_->AudioTracks()) {
+        const auto found = tracks_.find(track->number);
+        if (found == tracks_.end() || !found->second.Checksums.complete) {
+            result.Detail = QStringLiteral("并非每条音轨都已完整抓取");
+            return result;
+        }
+        const verify::TrackPlace place = PlaceOf(track->number);
+        const std::int64_t to = place.ctdbTo < 0 ? found->second.Checksums.samples : place.ctdbTo;
+        if (to <= place.ctdbFrom) {
+            result.Detail = QStringLiteral("光盘太短");
+            return result;
+        }
+        crc = Crc32Combine(crc, found->second.Checksums.ctdbCrc,
+                           static_cast<std::uint64_t>(to - place.ctdbFrom) * 4);
+    }
+    result.Crc = crc;
+    if (ctdbResult_->outcome == CtdbLookupResult::Outcome::DiscNotFound) {
+        result.Verdict.Status = TDatabaseStatus::NotInDatabase;
+        return result;
+    }
+    bool known = false;
+    int confidence = 0;
+    for (const ctdb::CtdbEntry& entry : ctdbResult_->entries) {
+        if (!Usable(entry, *ctdbToc_))
+            continue;
+        known = true;
+        if (entry.crc32 == crc)
+            confidence += entry.confidence;
+    }
+    if (!known)
+        result.Verdict.Status = TDatabaseStatus::NotInDatabase;
+    else if (confidence > 0)
+        result.Verdict = TDatabaseVerdict{TDatabaseStatus::Accurate, confidence,
+                                          verify::AccurateRipVersion::None};
+    else
+        result.Verdict.Status = TDatabaseStatus::Mismatch;
+    return result;
+}
+
+void TRipVerification::Prove(TTrackVerification& verification) const
+{
+    std::vector<qint64> suspicious;
+    for (const TCDSectorProblem& problem : verification.Report.Problems)
+        if (problem.Problem == TCDSectorProblem::Suspicious)
+            suspicious.push_back(problem.Sector);
+    verification.Typed.Proof =
+        ProveRead(verification.Typed, verification.Checksums.complete, verification.Checksums.crc32,
+                  verification.OtherReads, verification.Report.Proven,
+                  verification.Report.Suspicious > 0, suspicious);
 }
 
 void TRipVerification::Judge(int track, TTrackVerification& verification)
@@ -88,7 +279,10 @@ void TRipVerification::Judge(int track, TTrackVerification& verification)
         verdict = verify::AccurateRipVerdict{verify::AccurateRipStatus::Mismatch, 0,
                                              verify::AccurateRipVersion::None};
     verification.Verdict = verdict;
-    emit TrackVerified(track, AccurateRipStatusText(verdict));
+    verification.Typed.AccurateRip = FromAccurateRip(verdict);
+    verification.Typed.Ctdb = CtdbTrackVerdict(track, verification.Checksums);
+    Prove(verification);
+    emit TrackVerified(track, VerdictCellText(verification.Typed));
     if (!Pending())
         emit Settled();
 }

@@ -71,7 +71,7 @@ protected:
         std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
             << "[General]\nAccurateRipServer=http://127.0.0.1:" << UnusedLocalPort()
             << "/accuraterip\nMusicBrainzServer=" << base << "\nGnudbServer=" << base
-            << "\nCoverArtServer=" << base << "\n"
+            << "\nCoverArtServer=" << base << "\nCTDBServer=" << base << "\n"
             << lines;
     }
 

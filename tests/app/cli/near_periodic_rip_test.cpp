@@ -25,7 +25,7 @@ TEST(NearPeriodicRipTest, EveryReadingModeRipsTheTocImageBitExactly)
     std::filesystem::create_directories(config / "Tessaly");
     std::ofstream(config / "Tessaly" / "CDRip.conf")
         << "[General]\nAccurateRipServer=http://127.0.0.1:" << UnusedLocalPort()
-        << "/accuraterip\n";
+        << "/accuraterip\nCTDBServer=http://127.0.0.1:" << UnusedLocalPort() << "\n";
     for (const std::string mode :
          {"--reading-mode secure", "--reading-mode fast-verify", "--test-and-copy"}) {
         SCOPED_TRACE(mode);

@@ -1,7 +1,7 @@
-// "快速并校验" in the pipelined queue: the reader waits for the AccurateRip
-// answer, reads a known disc fast and holds each file until its verdict, sends
-// what the database does not confirm back for a secure read, and reads an
-// unknown disc securely from the start.
+// "快速并校验" in the pipelined queue: the reader starts at once, never waiting
+// for the databases, reads a known disc fast and holds each file until its
+// verdict, sends what no database confirms back for a secure read, and reads
+// the rest of an unknown disc securely once the answers say so.
 
 #include <QPushButton>
 #include <QSettings>
@@ -111,9 +111,9 @@ TEST_F(RipFastPipelinedTest, WhatTheDatabaseDoesNotConfirmIsReadOnceMoreSecurely
 
 TEST_F(RipFastPipelinedTest, AnUnknownDiscIsReadSecurelyAndNothingIsShownAsAMatch)
 {
-    // Nothing served: the database answers 404.
+    // Nothing served: the database answers 404. The first read starts before it does.
     const std::string log = RipAll();
-    EXPECT_EQ(Counters().fastOpenCalls, 0);
+    EXPECT_GE(Counters().fastOpenCalls, 1);
     EXPECT_EQ(Counters().secureOpenCalls, 3);
     EXPECT_EQ(FilesLeft(), ripped_);
     for (int row = 0; row < kTracks; ++row) {
@@ -134,7 +134,8 @@ TEST_F(RipFastPipelinedTest, ByDefaultARipWithoutTheServerIsSecureAndSaysItCould
     Write(key::kAccurateRipServer,
           QStringLiteral("http://127.0.0.1:%1/accuraterip").arg(UnusedLocalPort()));
     const std::string log = RipAll();
-    EXPECT_EQ(Counters().fastOpenCalls, 0);
+    // The first read starts before any answer; every fast read is read again.
+    EXPECT_GE(Counters().fastOpenCalls, 1);
     EXPECT_EQ(Counters().secureOpenCalls, 3);
     EXPECT_EQ(FilesLeft(), ripped_);
     for (int row = 0; row < kTracks; ++row)
@@ -142,26 +143,20 @@ TEST_F(RipFastPipelinedTest, ByDefaultARipWithoutTheServerIsSecureAndSaysItCould
     EXPECT_EQ(log.find("精确"), std::string::npos) << log;
 }
 
-TEST_F(RipFastPipelinedTest, StopWhileTheQueueWaitsForTheDatabaseLeavesEveryRowToRip)
+TEST_F(RipFastPipelinedTest, AServerThatNeverAnswersDoesNotHoldUpTheReading)
 {
-    server_.Serve(database_.Path(),
-                  HttpReply{200, database_.File(v1_), "application/octet-stream", {}, 4000, false});
+    // The server takes the request and keeps silent past the lookup's time-out.
+    server_.Serve(
+        database_.Path(),
+        HttpReply{200, database_.File(v1_), "application/octet-stream", {}, 60000, false});
     PrepareRip();
     PressRip();
-    Pump(400);
-    // Nothing is read before the answer says how.
-    EXPECT_EQ(Counters().fastOpenCalls + Counters().secureOpenCalls, 0);
-    EXPECT_TRUE(Form().btnStopRip->isEnabled());
-    for (int row = 0; row < kTracks; ++row)
-        EXPECT_EQ(Rows().Status(row), TTrackStatus::NotConverted) << row;
+    // A fast read can only start before the lookup ends: its end, by the
+    // time-out, would leave nothing that proves fast reads.
+    ASSERT_TRUE(WaitUntil([this] { return Counters().fastOpenCalls > 0; }));
     PressStop();
     ASSERT_TRUE(WaitUntil([this] { return Idle(); }));
-    // The late answer starts nothing.
-    Pump(4500);
-    EXPECT_EQ(Counters().fastOpenCalls + Counters().secureOpenCalls, 0);
-    EXPECT_TRUE(FilesLeft().empty());
-    for (int row = 0; row < kTracks; ++row)
-        EXPECT_EQ(Rows().Status(row), TTrackStatus::NotConverted) << row;
+    EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(RipFastPipelinedTest, StopDuringASecureReReadEndsEveryRowAndLeavesNoTemporaryFile)

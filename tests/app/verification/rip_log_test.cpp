@@ -192,3 +192,58 @@ TEST(RipLogTest, AFullDiskIsReportedAndLeavesNothingBehind)
 
 } // namespace
 } // namespace sonfeld::app
+
+namespace sonfeld::app {
+namespace {
+
+// What proves a read: a database first, then another read that agrees;
+// reads that disagree are suspicious however the reader judged itself.
+TEST(ReadProofTest, ADatabaseOrTwoAgreeingReadsProveATrackAndDisagreementIsSuspicious)
+{
+    TTrackVerdict none;
+    TTrackVerdict ctdb;
+    ctdb.Ctdb = TDatabaseVerdict{TDatabaseStatus::Accurate, 12, verify::AccurateRipVersion::None};
+    const std::vector<qint64> at{4521};
+    struct Case {
+        const TTrackVerdict& verdict;
+        bool complete;
+        std::vector<quint32> others;
+        bool readerProven;
+        bool readerSuspicious;
+        TReadProofStatus expected;
+    };
+    const Case cases[] = {
+        {ctdb, true, {0x2u}, false, true, TReadProofStatus::ProvenByDatabase},
+        {none, true, {0x2u, 0x1u}, false, false, TReadProofStatus::ProvenByAgreeingReads},
+        {none, true, {0x2u}, true, false, TReadProofStatus::Suspicious},
+        {none, true, {}, true, true, TReadProofStatus::Suspicious},
+        {none, true, {}, true, false, TReadProofStatus::ProvenByAgreeingReads},
+        {none, true, {}, false, false, TReadProofStatus::Unproven},
+        {none, false, {0x1u}, true, false, TReadProofStatus::Unproven},
+    };
+    for (const Case& c : cases) {
+        const TReadProof proof = ProveRead(c.verdict, c.complete, 0x1u, c.others, c.readerProven,
+                                           c.readerSuspicious, at);
+        EXPECT_EQ(proof.Status, c.expected) << static_cast<int>(&c - cases);
+        EXPECT_EQ(proof.Sectors.empty(), c.expected != TReadProofStatus::Suspicious);
+    }
+
+    // The log gives both CRCs and where the reads never agreed; the row says "可疑".
+    RipLog log = AccurateDisc();
+    log.tracks[1].accurateRip.status = verify::AccurateRipStatus::NotInDatabase;
+    log.tracks[1].otherReads = {0x0badf00du};
+    log.tracks[1].proof = ProveRead(none, true, 0x7d07d265, {0x0badf00du}, true, true, at);
+    const QString text = QString::fromUtf8(FormatRipLog(log));
+    EXPECT_TRUE(text.contains(QStringLiteral("复制 CRC32: 7D07D265"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("另一次读取 CRC32: 0BADF00D (不一致)")));
+    EXPECT_TRUE(text.contains(QStringLiteral("证明: 可疑 (01:00.21)"))) << text.toStdString();
+    EXPECT_TRUE(RipLogProblems(log).contains(QStringLiteral("音轨 2: 可疑")));
+    TTrackVerdict cell;
+    cell.AccurateRip.Status = TDatabaseStatus::NotInDatabase;
+    cell.Ctdb.Status = TDatabaseStatus::NoConnection;
+    cell.Proof = *log.tracks[1].proof;
+    EXPECT_EQ(VerdictCellText(cell), QStringLiteral("数据库中无此光盘；可疑"));
+}
+
+} // namespace
+} // namespace sonfeld::app

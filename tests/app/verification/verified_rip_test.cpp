@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "audio/cd/verify/reference_checksums.h"
 #include "audio/core/dynamic_library.h"
@@ -107,9 +108,13 @@ protected:
     void UseServer(const std::string& base, const std::string& more = "")
     {
         std::filesystem::create_directories(config_.Path() / "Tessaly");
+        std::string names = ClosedNameServers();
+        if (!ctdb_.empty())
+            names =
+                std::regex_replace(names, std::regex("CTDBServer=[^\n]*"), "CTDBServer=" + ctdb_);
         std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
             << "[General]\nAccurateRipServer=" << base << "\n"
-            << ClosedNameServers() << more;
+            << names << more;
     }
 
     void ServeSums(const std::vector<std::uint32_t>& sums)
@@ -167,6 +172,7 @@ protected:
     TempDir logs_;
     std::string out_;
     std::string err_;
+    std::string ctdb_; // the CTDBServer setting; empty: a closed port
 };
 
 TEST_F(VerifiedRipCommandLineTest, AMatchingRipIsAccurateAndLeavesALogAndACueSheet)
@@ -322,6 +328,164 @@ TEST_F(VerifiedRipCommandLineTest, TracksThatMatchAtAnotherOffsetRevealTheDrives
                   std::string::npos)
             << out_;
     EXPECT_EQ(out_.find("Read offset found"), std::string::npos) << out_;
+}
+
+} // namespace
+} // namespace sonfeld::test
+
+namespace sonfeld::test {
+namespace {
+
+// Bit by bit, as the CRC-32 of zlib is defined: an oracle apart from the program's own.
+std::uint32_t PlainCrc32(const std::uint8_t* data, std::size_t size)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::string LowerHex(std::uint32_t value)
+{
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// The CTDB's sums of the 930-sector disc: the first track without its first
+// 10 sectors, the last without its last 10 (930 mod 10 = 0), the disc the same
+// window over all of them.
+struct CtdbSums {
+    std::vector<std::uint32_t> tracks;
+    std::uint32_t disc = 0;
+};
+
+CtdbSums CtdbSumsOf(const DiscFixture& disc)
+{
+    constexpr std::size_t kSkip = 10 * 588 * 4;
+    std::vector<std::uint8_t> all;
+    CtdbSums sums;
+    for (int track = 1; track <= 3; ++track) {
+        const std::vector<std::uint8_t> bytes = disc.TrackBytes(track);
+        const std::size_t from = track == 1 ? kSkip : 0;
+        const std::size_t to = track == 3 ? bytes.size() - kSkip : bytes.size();
+        sums.tracks.push_back(PlainCrc32(bytes.data() + from, to - from));
+        all.insert(all.end(), bytes.begin(), bytes.end());
+    }
+    sums.disc = PlainCrc32(all.data() + kSkip, all.size() - 2 * kSkip);
+    return sums;
+}
+
+std::string CtdbEntry(int confidence, std::uint32_t disc, const std::vector<std::uint32_t>& tracks)
+{
+    return "<entry id=\"" + std::to_string(100 + confidence) + "\" crc32=\"" + LowerHex(disc) +
+           "\" confidence=\"" + std::to_string(confidence) +
+           "\" npar=\"8\" stride=\"5880\" toc=\"0:330:630:930\" trackcrcs=\"" +
+           LowerHex(tracks[0]) + " " + LowerHex(tracks[1]) + " " + LowerHex(tracks[2]) + "\"/>";
+}
+
+std::string LogText(const std::filesystem::path& path)
+{
+    const std::vector<std::uint8_t> text = ReadFileBytes(path);
+    return std::string(text.begin(), text.end());
+}
+
+// The CTDB beside AccurateRip: each track's verdict in the "校验" text, the
+// whole disc's in the log. Entries of confidence 0 count for nothing, the
+// confidences of agreeing entries add up.
+TEST_F(VerifiedRipCommandLineTest, TheCtdbJudgesEveryTrackAndTheWholeDisc)
+{
+    const CtdbSums ctdb = CtdbSumsOf(disc_);
+    std::vector<std::uint32_t> wrongLast = ctdb.tracks;
+    wrongLast[2] ^= 1u;
+    const auto serveCtdb = [this](const std::string& entries) {
+        server_.Serve("/ctdb/lookup2.php",
+                      HttpReply{200,
+                                QByteArray::fromStdString(
+                                    "<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\">" +
+                                    entries + "</ctdb>"),
+                                "text/xml; charset=UTF-8",
+                                {},
+                                0,
+                                false});
+    };
+    ctdb_ = server_.BaseUrl().toStdString() + "/ctdb";
+    std::vector<std::uint32_t> arSums = V1Sums();
+    arSums[1] ^= 0x00010000u;
+    ServeSums(arSums);
+    serveCtdb(CtdbEntry(12, ctdb.disc, ctdb.tracks) + CtdbEntry(0, ~ctdb.disc, wrongLast) +
+              CtdbEntry(2, ~ctdb.disc, wrongLast));
+    ASSERT_EQ(Sonfeld(Rip("--reading-mode secure")), 0) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(1, "精确 (可信度 5) · CTDB 精确 (可信度 14)")), std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find(TrackLine(2, "不匹配 · CTDB 精确 (可信度 14)")), std::string::npos) << out_;
+    EXPECT_NE(out_.find(TrackLine(3, "精确 (可信度 5) · CTDB 精确 (可信度 12)")), std::string::npos)
+        << out_;
+    bool asked = false;
+    for (const HttpRequest& request : server_.Requests())
+        if (request.target ==
+            "/ctdb/lookup2.php?version=3&ctdb=1&fuzzy=1&metadata=none&toc=0:330:630:930") {
+            asked = true;
+            EXPECT_TRUE(request.headers.value("user-agent").startsWith("Sonfeld/"));
+        }
+    EXPECT_TRUE(asked) << server_.RequestedTargets().join(' ').toStdString();
+    std::string log = LogText(out_dir_.Path() / "rip.log");
+    EXPECT_NE(log.find("CTDB 整张光盘: CTDB 精确 (可信度 12)，光盘 CRC32 " + Hex(ctdb.disc)),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("  CTDB CRC32: " + Hex(ctdb.tracks[0])), std::string::npos) << log;
+    // The CTDB proves track 2 where AccurateRip does not.
+    EXPECT_NE(log.find("全部音轨均已精确校验"), std::string::npos) << log;
+
+    // A track the entry does not hold mismatches, and so does the disc.
+    serveCtdb(CtdbEntry(3, ctdb.disc ^ 4u, wrongLast));
+    ASSERT_EQ(Sonfeld(Rip("--reading-mode secure")), 0) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(2, "不匹配 · CTDB 精确 (可信度 3)")), std::string::npos) << out_;
+    EXPECT_NE(out_.find(TrackLine(3, "精确 (可信度 5) · CTDB 不匹配")), std::string::npos) << out_;
+    log = LogText(out_dir_.Path() / "rip (2).log");
+    EXPECT_NE(log.find("CTDB 整张光盘: CTDB 不匹配，光盘 CRC32 " + Hex(ctdb.disc)),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("  CTDB: CTDB 不匹配"), std::string::npos) << log;
+
+    // Only entries nobody agreed with: the CTDB does not know the disc; a
+    // partial rip leaves the disc unchecked.
+    serveCtdb(CtdbEntry(0, ctdb.disc, ctdb.tracks));
+    ASSERT_EQ(Sonfeld(Rip("--reading-mode secure --tracks 1")), 0) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(1, "精确 (可信度 5) · CTDB 无此光盘")), std::string::npos)
+        << out_;
+    log = LogText(out_dir_.Path() / "rip (3).log");
+    EXPECT_NE(log.find("CTDB 整张光盘: 未检查 (并非每条音轨都已完整抓取)"), std::string::npos)
+        << log;
+}
+
+// "快速并校验" keeps a fast read that either database confirms: the CTDB
+// proves track 2, which AccurateRip does not hold.
+TEST_F(VerifiedRipCommandLineTest, AFastReadTheCtdbConfirmsIsKept)
+{
+    const CtdbSums ctdb = CtdbSumsOf(disc_);
+    ctdb_ = server_.BaseUrl().toStdString() + "/ctdb";
+    std::vector<std::uint32_t> arSums = V1Sums();
+    arSums[1] ^= 0x00010000u;
+    ServeSums(arSums);
+    server_.Serve(
+        "/ctdb/lookup2.php",
+        HttpReply{200,
+                  QByteArray::fromStdString("<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\">" +
+                                            CtdbEntry(7, ctdb.disc, ctdb.tracks) + "</ctdb>"),
+                  "text/xml",
+                  {},
+                  0,
+                  false});
+    ASSERT_EQ(Sonfeld(Rip("--reading-mode fast-verify --require-accurate")), 0) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(2, "不匹配 · CTDB 精确 (可信度 7)")), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("重新读取"), std::string::npos) << out_;
+    const std::string log = LogText(out_dir_.Path() / "rip.log");
+    EXPECT_EQ(log.find("已以安全模式重新读取"), std::string::npos) << log;
+    EXPECT_NE(log.find("证明: 数据库确认"), std::string::npos) << log;
 }
 
 } // namespace

@@ -173,7 +173,8 @@ std::uint32_t CrcWithoutNulls(std::uint32_t crc, const std::uint8_t* pcm, std::s
 TrackChecksumAccumulator::TrackChecksumAccumulator(std::int64_t trackSamples, TrackPlace place)
     : trackSamples_(trackSamples < 0 ? 0 : trackSamples),
       windowFrom_(place.firstAudioTrack ? kEdgeSkipSamples : 1),
-      windowTo_(place.lastAudioTrack ? trackSamples_ - kEdgeSkipSamples : trackSamples_)
+      windowTo_(place.lastAudioTrack ? trackSamples_ - kEdgeSkipSamples : trackSamples_),
+      ctdbFrom_(std::max<std::int64_t>(place.ctdbFrom, 0)), ctdbTo_(place.ctdbTo)
 {
 }
 
@@ -199,8 +200,17 @@ void TrackChecksumAccumulator::Add(const void* pcm, std::size_t bytes)
 void TrackChecksumAccumulator::AddSamples(const std::uint8_t* pcm, std::size_t count)
 {
     while (count > 0) {
-        const std::size_t n = std::min(count, kBlockSamples);
+        std::size_t n = std::min(count, kBlockSamples);
+        // Blocks end at the CTDB window's edges: the CRC there is kept, and
+        // the window's CRC follows from the two without a second pass.
+        for (const std::int64_t edge : {ctdbFrom_, ctdbTo_})
+            if (edge > samples_ && edge < samples_ + static_cast<std::int64_t>(n))
+                n = static_cast<std::size_t>(edge - samples_);
         AddBlock(pcm, n);
+        if (samples_ == ctdbFrom_)
+            crcAtCtdbFrom_ = crc_;
+        if (samples_ == ctdbTo_)
+            crcAtCtdbTo_ = crc_;
         pcm += n * kBytesPerSample;
         count -= n;
     }
@@ -245,6 +255,11 @@ TrackChecksums TrackChecksumAccumulator::Result() const
     // Bytes of an unfinished sample count for the CRC alone.
     result.crc32 = Crc32(crc_, partial_.data(), static_cast<std::size_t>(partialBytes_));
     result.crc32WithoutNulls = crcNoNulls_;
+    const std::int64_t to = ctdbTo_ < 0 ? samples_ : std::min(ctdbTo_, samples_);
+    const std::uint32_t crcAtTo = ctdbTo_ < 0 || ctdbTo_ > samples_ ? crc_ : crcAtCtdbTo_;
+    if (to > ctdbFrom_ && samples_ >= ctdbFrom_)
+        result.ctdbCrc =
+            Crc32Combine(crcAtCtdbFrom_, crcAtTo, static_cast<std::uint64_t>(to - ctdbFrom_) * 4);
     result.accurateRipV1 = v1_;
     result.accurateRipV2 = v1_ + highSum_;
     if (samples_ >= static_cast<std::int64_t>(kOffsetSector + 1) * kSamplesPerSector)

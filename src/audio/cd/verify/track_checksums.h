@@ -22,6 +22,11 @@ constexpr int kOffsetSector = 450;
 struct TrackPlace {
     bool firstAudioTrack = false;
     bool lastAudioTrack = false;
+    // The CTDB's window within the track, in samples from its start: the
+    // disc's first track leaves out its first 10 sectors, the last one its
+    // last 10 to 19; -1 for the end: up to the track's end.
+    std::int64_t ctdbFrom = 0;
+    std::int64_t ctdbTo = -1;
 };
 
 // Everything known about one track's PCM once it went through an accumulator.
@@ -33,6 +38,9 @@ struct TrackChecksums {
     std::uint32_t accurateRipV2 = 0;
     // The v1-style sum of sector 450; absent for shorter tracks.
     std::optional<std::uint32_t> offsetSectorSum;
+    // The CRC32 of the CTDB's window of the track (TrackPlace), at offset 0;
+    // the track's CRC32 where the window is the whole track.
+    std::uint32_t ctdbCrc = 0;
     // Largest magnitude of any 16-bit value, 0 … 32768.
     int peak = 0;
     std::int64_t samples = 0;
@@ -64,6 +72,10 @@ private:
     std::int64_t windowFrom_; // 1-based, inclusive
     std::int64_t windowTo_;   // 1-based, inclusive
     std::int64_t samples_ = 0;
+    std::int64_t ctdbFrom_;
+    std::int64_t ctdbTo_;             // -1: the end
+    std::uint32_t crcAtCtdbFrom_ = 0; // crc_ when ctdbFrom_ samples were in
+    std::uint32_t crcAtCtdbTo_ = 0;
     std::uint32_t crc_ = 0; // of every whole sample so far
     std::uint32_t crcNoNulls_ = 0;
     std::uint32_t v1_ = 0;

@@ -106,11 +106,18 @@ TEST(TrackChecksumsTest, BlockBoundariesAtEveryPositionClassChangeNothing)
     for (long long s = 0; s < 64; ++s)
         splits.push_back(s);
     const long long offsetStart = 450LL * 588;
-    for (long long edge : {2940LL, 4096LL, 8192LL, offsetStart, offsetStart + 588, n - 2940})
+    // The CTDB's window: the disc's first 10 sectors and last 13 left out.
+    const long long ctdbTo = n - 13 * 588;
+    for (long long edge :
+         {2940LL, 4096LL, 8192LL, offsetStart, offsetStart + 588, n - 2940, 5880LL, ctdbTo})
         for (long long d = -8; d <= 8; ++d)
             splits.push_back(edge * 4 + d);
-    for (const TrackPlace place : {TrackPlace{true, true}, TrackPlace{false, false}}) {
+    for (const TrackPlace place :
+         {TrackPlace{true, true, 5880, ctdbTo}, TrackPlace{false, false, 0, -1}}) {
         const auto expected = Reference(pcm, place.firstAudioTrack, place.lastAudioTrack);
+        const long long to = place.ctdbTo < 0 ? n : place.ctdbTo;
+        const std::uint32_t ctdb = ReferenceCrc32(
+            std::vector<std::uint8_t>(pcm.begin() + place.ctdbFrom * 4, pcm.begin() + to * 4));
         for (long long split : splits) {
             TrackChecksumAccumulator accumulator(n, place);
             accumulator.Add(pcm.data(), static_cast<std::size_t>(split));
@@ -122,6 +129,7 @@ TEST(TrackChecksumsTest, BlockBoundariesAtEveryPositionClassChangeNothing)
             ASSERT_EQ(got.accurateRipV2, expected.v2) << split;
             ASSERT_EQ(got.offsetSectorSum.value_or(0), expected.sector450) << split;
             ASSERT_EQ(got.peak, expected.peak) << split;
+            ASSERT_EQ(got.ctdbCrc, ctdb) << split;
         }
     }
 }

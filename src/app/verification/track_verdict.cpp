@@ -1,0 +1,102 @@
+#include "track_verdict.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace sonfeld::app {
+
+TDatabaseVerdict FromAccurateRip(const verify::AccurateRipVerdict& verdict)
+{
+    TDatabaseVerdict result;
+    switch (verdict.status) {
+    case verify::AccurateRipStatus::Match:
+        result.Status = TDatabaseStatus::Accurate;
+        result.Confidence = verdict.confidence;
+        result.Version = verdict.version;
+        break;
+    case verify::AccurateRipStatus::Mismatch: result.Status = TDatabaseStatus::Mismatch; break;
+    case verify::AccurateRipStatus::NotInDatabase:
+        result.Status = TDatabaseStatus::NotInDatabase;
+        break;
+    case verify::AccurateRipStatus::LookupFailed:
+        result.Status = TDatabaseStatus::NoConnection;
+        break;
+    }
+    return result;
+}
+
+TReadProof ProveRead(const TTrackVerdict& verdict, bool complete, quint32 crc,
+                     const std::vector<quint32>& otherReads, bool readerProven,
+                     bool readerSuspicious, const std::vector<qint64>& sectors)
+{
+    TReadProof proof;
+    const bool agreed = std::find(otherReads.begin(), otherReads.end(), crc) != otherReads.end();
+    if (verdict.AccurateRip.Accurate() || verdict.Ctdb.Accurate())
+        proof.Status = TReadProofStatus::ProvenByDatabase;
+    else if (!complete)
+        proof.Status = TReadProofStatus::Unproven;
+    else if (agreed)
+        proof.Status = TReadProofStatus::ProvenByAgreeingReads;
+    else if (!otherReads.empty() || readerSuspicious)
+        proof.Status = TReadProofStatus::Suspicious;
+    else if (readerProven)
+        proof.Status = TReadProofStatus::ProvenByAgreeingReads;
+    if (proof.Status == TReadProofStatus::Suspicious)
+        proof.Sectors = sectors;
+    return proof;
+}
+
+QString AccurateRipText(const TDatabaseVerdict& verdict)
+{
+    switch (verdict.Status) {
+    case TDatabaseStatus::Accurate:
+        return QStringLiteral("精确 (可信度 %1)").arg(verdict.Confidence);
+    case TDatabaseStatus::Mismatch: return QStringLiteral("不匹配");
+    case TDatabaseStatus::NotInDatabase: return QStringLiteral("数据库中无此光盘");
+    case TDatabaseStatus::NoConnection: return QStringLiteral("无法连接");
+    case TDatabaseStatus::NotChecked: break;
+    }
+    return {};
+}
+
+QString CtdbText(const TDatabaseVerdict& verdict)
+{
+    switch (verdict.Status) {
+    case TDatabaseStatus::Accurate:
+        return QStringLiteral("CTDB 精确 (可信度 %1)").arg(verdict.Confidence);
+    case TDatabaseStatus::Mismatch: return QStringLiteral("CTDB 不匹配");
+    case TDatabaseStatus::NotInDatabase: return QStringLiteral("CTDB 无此光盘");
+    case TDatabaseStatus::NoConnection: return QStringLiteral("无法连接");
+    case TDatabaseStatus::NotChecked: break;
+    }
+    return {};
+}
+
+QString VerdictCellText(const TTrackVerdict& verdict)
+{
+    QStringList parts;
+    if (const QString text = AccurateRipText(verdict.AccurateRip); !text.isEmpty())
+        parts << text;
+    if (verdict.Ctdb.Status != TDatabaseStatus::NoConnection)
+        if (const QString text = CtdbText(verdict.Ctdb); !text.isEmpty())
+            parts << text;
+    QString cell = parts.join(QStringLiteral(" · "));
+    if (verdict.CopyMismatch)
+        cell += QStringLiteral("；测试与复制 CRC 不一致");
+    if (verdict.Proof.Status == TReadProofStatus::Suspicious)
+        cell += QStringLiteral("；可疑");
+    return cell;
+}
+
+QString ReadProofText(const TReadProof& proof)
+{
+    switch (proof.Status) {
+    case TReadProofStatus::ProvenByAgreeingReads: return QStringLiteral("两次读取一致");
+    case TReadProofStatus::ProvenByDatabase: return QStringLiteral("数据库确认");
+    case TReadProofStatus::Suspicious: return QStringLiteral("可疑");
+    case TReadProofStatus::Unproven: break;
+    }
+    return QStringLiteral("未经证实");
+}
+
+} // namespace sonfeld::app
