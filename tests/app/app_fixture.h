@@ -16,6 +16,7 @@
 #include "app/ui/main_form.h"
 #include "app/ui/message_box.h"
 #include "audio/cd/cd_audio_device.h"
+#include "row_events.h"
 #include "settings_sandbox.h"
 #include "support/disc_fixture.h"
 
@@ -98,34 +99,6 @@ public:
 
 private:
     std::shared_ptr<Counters> counters_;
-};
-
-// Runs the event loop until done() holds or timeoutMs passed; returns done().
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000);
-// Runs the event loop for ms milliseconds.
-void Pump(int ms);
-
-// Every change of a row's progress or status, as the grid received it.
-struct RowEvent {
-    qint64 atMs;
-    int row;
-    int column;
-    QVariant value;
-};
-class RowRecorder {
-public:
-    explicit RowRecorder(app::TTrackListModel& rows);
-    ~RowRecorder();
-    std::vector<RowEvent> Events;
-    // The statuses a row went through, without repeats.
-    std::vector<app::TTrackStatus> StatusesOf(int row) const;
-    std::vector<int> ProgressOf(int row) const;
-    // When the row first got status, -1 if never.
-    qint64 FirstTime(int row, app::TTrackStatus status) const;
-
-private:
-    QMetaObject::Connection connection_;
-    QElapsedTimer clock_;
 };
 
 // The program's windows on generated disc images, shown offscreen, with the

@@ -147,86 +147,6 @@ TEST_F(RipQueueTest, AMissingFolderOpensTheFolderDialog)
     EXPECT_FALSE(std::filesystem::exists(Output("Track1.ape")));
 }
 
-TEST_F(RipQueueTest, AnEmptyLastNameOpensTheFolderDialog)
-{
-    Ready();
-    Rows().SetName(3, QString());
-    PressRip();
-    EXPECT_EQ(folders_.Calls, 1);
-    EXPECT_FALSE(Busy());
-}
-
-TEST_F(RipQueueTest, AnExistingTargetStopsTheRipWhenOverwritingIsOff)
-{
-    WriteFlag(QStringLiteral("chkOverRide"), true);
-    Ready();
-    // Compared without regard to case: Track2.WAV is the file Track2.wav.
-    WriteFileBytes(Output("Track2.WAV"), {1, 2, 3, 4});
-    PressRip();
-    ASSERT_EQ(messages_.Messages.size(), 2u);
-    EXPECT_EQ(messages_.Messages[0].Text,
-              QStringLiteral("在输出目录找到同名文件, \r\n请更改输出路径或者更改文件名. \r\n"));
-    EXPECT_EQ(messages_.Messages[0].Caption, QStringLiteral("找到同名的文件"));
-    EXPECT_EQ(messages_.Messages[1].Text, text::kReminder);
-    EXPECT_FALSE(Busy());
-    EXPECT_FALSE(std::filesystem::exists(Output("Track1.wav")));
-
-    // Unticked, the row's file is not in the way; the queue's own files never are.
-    Rows().SetChecked(1, false);
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    for (int row : {0, 2, 3})
-        EXPECT_EQ(Rows().Status(row), TTrackStatus::Converted) << row;
-    EXPECT_EQ(ReadFileBytes(Output("Track2.WAV")), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-}
-
-TEST_F(RipQueueTest, WithoutTheCheckAnExistingFileIsReplaced)
-{
-    Ready();
-    WriteFileBytes(Output("Track1.wav"), std::vector<std::uint8_t>(5000000, 7));
-    for (int row : {1, 2, 3})
-        Rows().SetChecked(row, false);
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    EXPECT_EQ(FfmpegDecode(Output("Track1.wav")), disc_.TrackBytes(1));
-}
-
-TEST_F(RipQueueTest, AChineseNameNamesTheFile)
-{
-    Ready(QStringLiteral("FLAC"));
-    for (int row : {1, 2, 3})
-        Rows().SetChecked(row, false);
-    Rows().SetName(0, QStringLiteral("晨光"));
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    EXPECT_EQ(FfmpegDecode(Output("晨光.flac")), disc_.TrackBytes(1));
-}
-
-TEST_F(RipQueueTest, AMissingNestedFolderIsCreatedAndOneThatCannotBeFailsTheRun)
-{
-    Ready();
-    for (int row : {1, 2, 3})
-        Rows().SetChecked(row, false);
-    const auto nested = outDir_ / "a" / "b";
-    Form().edtDes->setText(QString::fromStdString(nested.string()));
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    EXPECT_EQ(FfmpegDecode(nested / "Track1.wav"), disc_.TrackBytes(1));
-
-    // A file stands where a folder should be made.
-    WriteFileBytes(outDir_ / "file", {1});
-    const QString blocked = QString::fromStdString((outDir_ / "file" / "sub").string());
-    Form().edtDes->setText(blocked);
-    Rows().SetChecked(1, true);
-    PressRip();
-    ASSERT_EQ(messages_.Messages.size(), 2u);
-    EXPECT_EQ(messages_.Messages[1].Icon, QMessageBox::Critical);
-    EXPECT_TRUE(messages_.Messages[1].Text.contains(blocked));
-    EXPECT_TRUE(messages_.Messages[1].Text.contains(QStringLiteral("无法创建文件夹")));
-    EXPECT_FALSE(Busy());
-    EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
-}
-
 TEST_F(RipQueueTest, AFailedTrackLeavesNothingUnderItsName)
 {
     Ready();
@@ -275,36 +195,6 @@ TEST_F(RipQueueTest, TheVerifyColumnShowsEachRippedRowsVerdict)
     EXPECT_EQ(server.RequestedTargets().size(), 1);
 }
 
-TEST_F(RipQueueTest, RowsThatWouldWriteOneFileAreRefusedBeforeTheStart)
-{
-    Ready();
-    Rows().SetName(1, QStringLiteral("Same"));
-    Rows().SetName(3, QStringLiteral("Same"));
-    PressRip();
-    ASSERT_EQ(messages_.Messages.size(), 1u);
-    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Track 2")));
-    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Track 4")));
-    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("Same.wav")));
-    EXPECT_FALSE(Busy());
-    EXPECT_TRUE(std::filesystem::is_empty(outDir_));
-    // Unticking one of them lets the queue go.
-    Rows().SetChecked(3, false);
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    EXPECT_EQ(FfmpegDecode(Output("Same.wav")), disc_.TrackBytes(2));
-}
-
-TEST_F(RipQueueTest, ControlCharactersInANameAreReplaced)
-{
-    Ready(QStringLiteral("FLAC"));
-    for (int row : {1, 2, 3})
-        Rows().SetChecked(row, false);
-    Rows().SetName(0, QStringLiteral("a\tb\nc\x1b[31m"));
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    EXPECT_EQ(FfmpegDecode(Output("a_b_c_[31m.flac")), disc_.TrackBytes(1));
-}
-
 TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)
 {
     // The boxes' own behaviour: full tags would write every tag over them.
@@ -330,37 +220,6 @@ TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)
     // Still the title set for the first track.
     EXPECT_EQ(FfprobeTag(Output("Track2.mp3"), "title"), "晨光");
     EXPECT_EQ(FfprobeTag(Output("Track2.mp3"), "track"), "2");
-}
-
-TEST_F(RipQueueTest, TheDiscIsEjectedAtTheEndWhenAsked)
-{
-    const std::string fake = InProgramFolder("libfakecdrip.so");
-    if (!std::filesystem::exists(fake))
-        GTEST_SKIP() << "the fake CR_ library of the CD tests is not built";
-    WriteFlag(QStringLiteral("ejectCD"), true);
-    // A drive with a disc of two short tracks, whose tray the library reports.
-    cdrip::ForgetImages();
-    ASSERT_TRUE(cdrip::Load(fake));
-    DynamicLibrary control(fake);
-    auto reset = control.Resolve<void (*)()>("FakeCR_Reset");
-    auto setToc = control.Resolve<void (*)(const std::int32_t*, const std::uint8_t*, std::int32_t)>(
-        "FakeCR_SetToc");
-    auto counters = control.Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
-    ASSERT_TRUE(reset && setToc && counters);
-    reset();
-    const std::int32_t starts[] = {0, 300, 600};
-    const std::uint8_t flags[] = {0x10, 0x10, 0x10};
-    setToc(starts, flags, 2);
-    discDrive_ = 0;
-    Ready();
-    ASSERT_EQ(Rows().rowCount(), 2);
-    PressRip();
-    ASSERT_TRUE(WaitForAllDone());
-    FakeCR_Counters after{};
-    counters(&after);
-    EXPECT_EQ(after.ejectCalls, 1);
-    EXPECT_EQ(Rows().Status(1), TTrackStatus::Converted);
-    cdrip::Load(cdrip::DefaultLibraryPath());
 }
 
 } // namespace

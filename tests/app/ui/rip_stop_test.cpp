@@ -95,23 +95,6 @@ TEST_F(RipStopTest, EscAsksFirstAndStopsEvenFromTheFolderField)
     EXPECT_EQ(messages_.Messages.size(), 2u);
 }
 
-TEST_F(RipStopTest, AStoppedReRipKeepsTheFinishedFile)
-{
-    std::vector<std::uint8_t> earlier(200000);
-    for (std::size_t i = 0; i < earlier.size(); ++i)
-        earlier[i] = static_cast<std::uint8_t>(i * 7);
-    WriteFileBytes(Output("Track1.wav"), earlier);
-    PressRip();
-    ASSERT_TRUE(WaitUntil([this] { return Running(0); }));
-    PressStop();
-    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Cancelled; }));
-    EXPECT_EQ(ReadFileBytes(Output("Track1.wav")), earlier);
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(outDir_))
-        ++entries;
-    EXPECT_EQ(entries, 1u);
-}
-
 TEST_F(RipStopTest, RipRightAfterStopWaitsForTheStoppedTrack)
 {
     RowRecorder recorder(Rows());
@@ -141,21 +124,6 @@ TEST_F(RipStopTest, RipRightAfterStopWaitsForTheStoppedTrack)
     EXPECT_EQ(messages_.Messages.size(), 1u);
 }
 
-TEST_F(RipStopTest, StopDuringTheGapStartsNoFurtherTrack)
-{
-    PressRip();
-    ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Converted; }));
-    ASSERT_TRUE(Form().Queue().Timer1().isActive());
-    PressStop();
-    EXPECT_FALSE(Form().Queue().Timer1().isActive());
-    Pump(1800);
-    EXPECT_EQ(Rows().Status(0), TTrackStatus::Converted);
-    EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
-    EXPECT_FALSE(std::filesystem::exists(Output("Track2.wav")));
-    EXPECT_FALSE(Busy());
-    EXPECT_EQ(messages_.Count(text::kAllDone), 0);
-}
-
 TEST_F(RipStopTest, ClosingWithNoLeavesTheRipRunning)
 {
     for (int row : {1, 2, 3})
@@ -182,23 +150,6 @@ TEST_F(RipStopTest, ClosingWithYesStopsTheRipAndCloses)
     ASSERT_TRUE(WaitUntil([this] { return Rows().Status(0) == TTrackStatus::Cancelled; }));
     Pump(1500);
     EXPECT_EQ(Rows().Status(1), TTrackStatus::NotConverted);
-}
-
-TEST_F(RipStopTest, TheCpuLevelIsAppliedOnlyWithoutAutomatic)
-{
-    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("3"));
-    for (int row : {1, 2, 3})
-        Rows().SetChecked(row, false);
-    PressRip();
-    EXPECT_EQ(Output<TWaveOut>("Wav").Delay(), 3);
-    ASSERT_TRUE(WaitForAllDone());
-
-    WriteFlag(QStringLiteral("autoCPU"), true);
-    WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("7"));
-    Rows().SetChecked(1, true);
-    PressRip();
-    EXPECT_EQ(Output<TWaveOut>("Wav").Delay(), 3);
-    ASSERT_TRUE(WaitUntil([this] { return messages_.Count(text::kAllDone) == 2; }));
 }
 
 TEST_F(RipStopTest, ACpuLevelThatIsNoNumberStopsTheStartWithAMessage)

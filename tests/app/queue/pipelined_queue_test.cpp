@@ -1,56 +1,51 @@
-// The pipelined queue in the window: the drive reads ahead while encoders
-// follow, each row shows its reading and its encoding, and Stop, failures and
-// the temporary files behave as in the one-track-at-a-time queue.
+// The pipelined queue through its host interfaces: the drive reads ahead while
+// encoders follow, each row shows its reading and its encoding, and Stop,
+// failures and the temporary files behave as in the one-track queue.
 
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QLabel>
-#include <QLineEdit>
 #include <filesystem>
 
 #include "app/settings/settings_store.h"
 #include "app/tracks/track_list_model.h"
-#include "app_fixture.h"
+#include "queue_fixture.h"
+#include "row_events.h"
 
 namespace sonfeld::test {
 namespace {
 
 using namespace sonfeld::app;
 
-class RipPipelinedTest : public WindowTest {
+class PipelinedQueueTest : public QueueTest {
 protected:
     std::vector<std::int64_t> DiscSectors() const override { return {300, 300, 300, 300, 300}; }
 
     void Ready(const QString& format, int cpuDelayMs)
     {
         WriteSetting(QStringLiteral("CPU_INT"), QString::number(cpuDelayMs));
-        OpenWindows();
-        SelectDiscDrive();
-        ChooseFormat(format);
-        Form().edtDes->setText(QString::fromStdString(outDir_.string()));
+        host_.Format = format;
+        QueueTest::Ready(false);
     }
-    bool Busy() { return Form().btnStopRip->isEnabled(); }
 
     // Temporary files and spools left in the folder: hidden names and ".pcm".
     std::vector<std::string> Leftovers()
     {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(outDir_)) {
-            const std::string name = entry.path().filename().string();
-            if (name.front() == '.' || entry.path().extension() == ".pcm")
+        for (const std::string& name : FilesLeft())
+            if (name.front() == '.' || std::filesystem::path(name).extension() == ".pcm")
                 names.push_back(name);
-        }
         return names;
     }
 };
 
-TEST_F(RipPipelinedTest, TheDriveReadsAheadOfSlowEncodersAndEveryFileIsExact)
+TEST_F(PipelinedQueueTest, TheDriveReadsAheadOfSlowEncodersAndEveryFileIsExact)
 {
     // Encoders held back (20 ms a block): the drive must not wait for them.
     Ready(QStringLiteral("FLAC"), 20);
     RowRecorder recorder(Rows());
     PressRip();
+    // Only the first row is selected: the others leave the selection alone.
+    EXPECT_EQ(host_.SelectedRows, std::vector<int>{0});
     ASSERT_TRUE(WaitForAllDone());
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(Rows().Status(row), TTrackStatus::Converted) << row;
@@ -69,14 +64,14 @@ TEST_F(RipPipelinedTest, TheDriveReadsAheadOfSlowEncodersAndEveryFileIsExact)
     EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(RipPipelinedTest, StopEndsEveryRowAndLeavesNoPartialOrSpooledFile)
+TEST_F(PipelinedQueueTest, StopEndsEveryRowAndLeavesNoPartialOrSpooledFile)
 {
     Ready(QStringLiteral("Wav"), 60);
     PressRip();
     ASSERT_TRUE(WaitUntil([this] { return Rows().Progress(0) > 0; }));
     PressStop();
-    ASSERT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
-    EXPECT_FALSE(Busy());
+    EXPECT_EQ(host_.Stoppings, 1);
+    ASSERT_TRUE(WaitUntilIdle());
     int cancelled = 0;
     for (int row = 0; row < 5; ++row) {
         const TTrackStatus status = Rows().Status(row);
@@ -100,17 +95,22 @@ TEST_F(RipPipelinedTest, StopEndsEveryRowAndLeavesNoPartialOrSpooledFile)
     EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(RipPipelinedTest, ANameThatCannotBeAFileFailsItsRowAndTheOtherRowsFinish)
+TEST_F(PipelinedQueueTest, ANameThatCannotBeAFileFailsItsRowAndTheOtherRowsFinish)
 {
     Ready(QStringLiteral("Wav"), 0);
     Rows().SetName(2, QStringLiteral("  ")); // nothing is left of it
     PressRip();
-    ASSERT_TRUE(WaitUntil([this] { return Form().btnRipCD->isEnabled(); }));
+    ASSERT_TRUE(WaitForRipEnd());
+    EXPECT_FALSE(host_.Busy);
     EXPECT_EQ(Rows().Status(0), TTrackStatus::Converted);
     EXPECT_EQ(Rows().Status(1), TTrackStatus::Converted);
     EXPECT_EQ(Rows().Status(2), TTrackStatus::Failed);
     EXPECT_EQ(Rows().Status(3), TTrackStatus::Converted);
-    EXPECT_TRUE(Form().lblEx->text().contains(QStringLiteral("不能用作文件名")));
+    ASSERT_EQ(host_.RunErrors.size(), 1u);
+    EXPECT_TRUE(host_.RunErrors[0].contains(QStringLiteral("不能用作文件名")));
+    ASSERT_EQ(host_.Summaries.size(), 1u);
+    EXPECT_EQ(host_.Summaries[0].Ripped, 4);
+    EXPECT_EQ(host_.Summaries[0].Tracks, 5);
     EXPECT_TRUE(Leftovers().empty());
 }
 
