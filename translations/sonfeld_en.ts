@@ -801,5 +801,61 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>无法确定“%1”的文字编码，请选择文字显示正确的一项：</source>
         <translation>The text encoding of &quot;%1&quot; is uncertain. Choose the one whose text reads correctly:</translation>
     </message>
+    <message>
+        <source>选择封面…</source>
+        <translation>Choose cover…</translation>
+    </message>
+    <message>
+        <source>用本地的 JPEG 或 PNG 图像作为封面</source>
+        <translation>Use a local JPEG or PNG image as the cover</translation>
+    </message>
+    <message>
+        <source>选择封面</source>
+        <translation>Choose cover</translation>
+    </message>
+    <message>
+        <source>图像 (*.jpg *.jpeg *.png)</source>
+        <translation>Images (*.jpg *.jpeg *.png)</translation>
+    </message>
+    <message>
+        <source>厂牌:</source>
+        <translation>Label:</translation>
+    </message>
+    <message>
+        <source>目录号:</source>
+        <translation>Catalogue no.:</translation>
+    </message>
+    <message>
+        <source>条形码:</source>
+        <translation>Barcode:</translation>
+    </message>
+    <message>
+        <source>封面 %1 × %2</source>
+        <translation>Cover %1 × %2</translation>
+    </message>
+    <message>
+        <source>无封面</source>
+        <translation>No cover</translation>
+    </message>
+    <message>
+        <source>“%1”大于 16 MiB，不能作为封面。</source>
+        <translation>&quot;%1&quot; is larger than 16 MiB and cannot be the cover.</translation>
+    </message>
+    <message>
+        <source>无法读取“%1”。</source>
+        <translation>&quot;%1&quot; cannot be read.</translation>
+    </message>
+    <message>
+        <source>“%1”不是 JPEG 或 PNG 图像，不能作为封面。</source>
+        <translation>&quot;%1&quot; is not a JPEG or PNG image and cannot be the cover.</translation>
+    </message>
+    <message>
+        <source>介质</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>介质数</source>
+        <translation>Media</translation>
+    </message>
 </context>
 </TS>

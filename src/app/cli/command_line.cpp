@@ -18,6 +18,7 @@
 #include "app/files/local_path.h"
 #include "app/formats/output_formats.h"
 #include "app/metadata/full_tags.h"
+#include "app/queue/album_gain.h"
 #include "app/queue/rip_components.h"
 #include "app/queue/rip_queue.h"
 #include "app/settings/setting_keys.h"
@@ -414,6 +415,7 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     queue.SetCompressionLevel(command.Level);
     if (command.Id3v23)
         SetId3VersionForThisRun(3);
+    SetReplayGainForThisRun(command.ReplayGain);
     if (command.ReadingMode || command.ReadOffset || command.TestAndCopy) {
         TReadingOptions reading =
             StoredReadingOptions(QString::fromStdString(components.ReadCDIn->DriveName()));

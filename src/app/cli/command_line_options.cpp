@@ -143,9 +143,9 @@ QList<QCommandLineOption> Options()
                QStringLiteral("Write the ID3 tags of MP3 and WAV files as ID3v2.3 (for older "
                               "players)")),
         Option({QStringLiteral("replaygain")},
-               QStringLiteral("代替“ReplayGain”设置（此版本尚未把增益写入文件）"),
-               QStringLiteral("Instead of the \"ReplayGain\" setting (this version does not "
-                              "yet write the gain into the files)")),
+               QStringLiteral("写入 ReplayGain 音轨与专辑增益（代替“ReplayGain”设置）"),
+               QStringLiteral("Write ReplayGain track and album gain (instead of the "
+                              "\"ReplayGain\" setting)")),
         Option({QStringLiteral("no-replaygain")}, QStringLiteral("不写入 ReplayGain"),
                QStringLiteral("Do not write ReplayGain")),
         Option({QStringLiteral("mp3-vbr")},

@@ -119,6 +119,7 @@ void TDiscNames::Clear()
     lastStatus_ = TLookupStatus::NotFound;
     const bool hadCover = HasCover();
     cover_ = {};
+    localCover_ = false;
     coverReleaseId_.clear();
     emit Changed();
     if (hadCover)
@@ -238,8 +239,24 @@ bool TDiscNames::ReleaseRemembered() const
     return !TDiscMemory(*store).ChosenRelease(key_.StorageId()).isEmpty();
 }
 
+void TDiscNames::UseLocalCover(const TCoverArt& cover)
+{
+    // A fetch still running would replace the user's choice.
+    const bool wasBusy = Busy();
+    delete coverContext_;
+    coverContext_ = nullptr;
+    coverRunning_ = false;
+    cover_ = cover;
+    localCover_ = true;
+    emit CoverChanged();
+    if (wasBusy)
+        EndBusy();
+}
+
 void TDiscNames::FetchCover()
 {
+    if (localCover_)
+        return;
     const QString releaseId = metadata_.album.releaseId.value;
     if (releaseId == coverReleaseId_ && (coverRunning_ || HasCover()))
         return;

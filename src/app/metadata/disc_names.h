@@ -88,6 +88,9 @@ public:
     TLookupStatus LastLookupStatus() const { return lastStatus_; }
     // Empty until a front cover was fetched for the names shown.
     const TCoverArt& Cover() const { return cover_; }
+    // The user's own image (checked by the caller) as the front cover, until
+    // the disc changes or its names are forgotten; lookups fetch none over it.
+    void UseLocalCover(const TCoverArt& cover);
     bool HasCover() const { return !cover_.data.isEmpty(); }
 
 signals:
@@ -121,6 +124,7 @@ private:
     int chosenIndex_ = -1;
     TLookupStatus lastStatus_ = TLookupStatus::NotFound;
     TCoverArt cover_;
+    bool localCover_ = false; // cover_ is the user's own
     QString coverReleaseId_;
     QObject* coverContext_ = nullptr; // dies with an abandoned fetch
     bool lookupRunning_ = false;

@@ -10,6 +10,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
+#include "audio/formats/tags/replay_gain_tap.h"
 #include "rip_components.h"
 #include "rip_queue.h"
 
@@ -200,6 +201,8 @@ void TOneTrackQueue::OutputDone(int run)
         return;
     }
     const std::optional<verify::TrackChecksums> sums = queue_.components_.Tap->Checksums();
+    queue_.albumGain_.Measured(ended.Track, queue_.components_.GainTap->TakeMeter(),
+                               queue_.components_.GainTap->Problem());
     const TReadingPlan::TAfterPass after =
         queue_.reading_.PassDone(ended.Track, sums ? sums->crc32 : 0u);
     if (after == TReadingPlan::TAfterPass::NextPass) {

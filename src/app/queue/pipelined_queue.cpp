@@ -10,6 +10,7 @@
 #include "app/tracks/track_list_model.h"
 #include "audio/cd/cd_in.h"
 #include "audio/core/output.h"
+#include "audio/formats/tags/replay_gain_tap.h"
 #include "rip_components.h"
 #include "rip_queue.h"
 
@@ -173,6 +174,10 @@ void TPipelinedQueue::ReadEnded(int id, const TPipelineRead& read)
         return;
     found->second.ReadDone = true;
     found->second.Read = read;
+    // The next read has not started: the tap's measurement is this one's.
+    if (read.Ok)
+        queue_.albumGain_.Measured(found->second.Run.Track, queue_.components_.GainTap->TakeMeter(),
+                                   queue_.components_.GainTap->Problem());
     const int row = queue_.RowOf(found->second.Run.Track);
     if (read.Ok && queue_.rows_.Status(row) == TTrackStatus::Reading)
         queue_.rows_.SetStatus(row, TTrackStatus::Converting);

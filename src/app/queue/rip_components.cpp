@@ -6,6 +6,7 @@
 #include "audio/cd/cd_player.h"
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
+#include "audio/formats/tags/replay_gain_tap.h"
 #include "audio/formats/wave/wave_in.h"
 
 namespace sonfeld::app {
@@ -26,7 +27,9 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
     ReadCDIn->SetCurrentDrive(0);
     ReadCDIn->SetStartTrack(1);
     ReadCDIn->SetEndTrack(1);
-    Tap = std::make_unique<verify::TChecksumTap>(ReadCDIn.get());
+    GainTap = std::make_unique<TReplayGainTap>(ReadCDIn.get());
+    GainTap->SetName("GainTap");
+    Tap = std::make_unique<verify::TChecksumTap>(GainTap.get());
     Tap->SetName("Tap");
     CDPlayer1 = std::make_unique<TCDPlayer>(nullptr, std::move(playerDevice));
     CDPlayer1->SetName("CDPlayer1");
@@ -60,6 +63,7 @@ TRipComponents::~TRipComponents()
     WaveIn1.reset();
     CDPlayer1.reset();
     Tap.reset();
+    GainTap.reset();
     ReadCDIn.reset();
 }
 

@@ -10,6 +10,7 @@ namespace sonfeld {
 class TACSFileOut;
 class TCDIn;
 class TCDPlayer;
+class TReplayGainTap;
 class TWaveIn;
 } // namespace sonfeld
 
@@ -51,6 +52,8 @@ public:
     void ApplyEncoderSettings();
 
     std::unique_ptr<TCDIn> ReadCDIn;
+    // Between the CD input and the checksum tap: measures each track's loudness.
+    std::unique_ptr<TReplayGainTap> GainTap;
     // Every output's input: checksums each track on its way from the CD input.
     std::unique_ptr<verify::TChecksumTap> Tap;
     std::unique_ptr<TCDPlayer> CDPlayer1;

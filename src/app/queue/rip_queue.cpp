@@ -20,6 +20,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
 #include "audio/cd/verify/checksum_tap.h"
+#include "audio/formats/tags/replay_gain_tap.h"
 #include "audio/core/output.h"
 #include "audio/formats/tags/tag_writer.h"
 #include "one_track_queue.h"
@@ -206,6 +207,13 @@ void TRipQueue::RipCommand()
             queueFiles_.clear();
             coverFolders_.clear();
             failures_.clear();
+            // ReplayGain: every audio track of the disc makes the album.
+            std::vector<int> discTracks;
+            for (int other = 0; other < rows_.rowCount(); ++other)
+                if (!rows_.IsData(other))
+                    discTracks.push_back(rows_.TrackNumberOfRow(other));
+            albumGain_.Begin(ReplayGainWanted(), std::move(discTracks));
+            components_.GainTap->SetEnabled(albumGain_.Enabled());
         }
         // The pipelined queue takes all its rows at once; rows it takes on
         // its way leave the selection where the user put it.
@@ -390,8 +398,19 @@ TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const
 
 QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
 {
-    if (!Read(key::kFullTags))
+    TrackTags gain;
+    albumGain_.AddTrackValues(track, gain);
+    if (!Read(key::kFullTags)) {
+        if (gain.Empty())
+            return {};
+        // Only the gain: a file without it is still a whole track.
+        gain.id3Version = Id3VersionForTags();
+        const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), gain);
+        if (!written.written)
+            window_.ShowRunError(QStringLiteral("无法写入 ReplayGain：%1")
+                                     .arg(QString::fromStdString(written.message)));
         return {};
+    }
     // Asked for full tags, a file without them is no finished track.
     if (!TagsLibraryAvailable())
         return QStringLiteral("无法写入标签：%1")
@@ -407,6 +426,8 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
     if (const auto& disc = verification_.Disc())
         if (const disc::Track* onDisc = disc->FindTrack(track))
             tags.preEmphasis = onDisc->preEmphasis;
+    tags.replayGainTrackGain = gain.replayGainTrackGain;
+    tags.replayGainTrackPeak = gain.replayGainTrackPeak;
     const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), tags);
     if (written.written)
         return {};
@@ -461,6 +482,7 @@ QString TRipQueue::KeepFile(const TTrackRun& run)
         return problem;
     }
     WriteCoverFile(run.Target);
+    albumGain_.Kept(run.Track, LocalPath(run.Target).toStdString());
     return {};
 }
 
@@ -497,6 +519,10 @@ void TRipQueue::GoIdle()
     // A queue stopped while it waited for the lookup never started a row.
     DropUnconfirmed();
     if (ripped_ && !queueTracks_.empty()) {
+        // The album pass, once every track of the queue has ended.
+        const TAlbumGainPlan gainPlan = albumGain_.Finish(Id3VersionForTags());
+        const QStringList gainNotes = gainPlan.Notes + RunAlbumPass(gainPlan);
+        albumGain_.Begin(false, {});
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
             const int row = RowOf(track);
@@ -510,6 +536,8 @@ void TRipQueue::GoIdle()
             if (const auto failure = failures_.find(track);
                 failure != failures_.end() && rows_.Status(row) != TTrackStatus::Converted)
                 notes << QStringLiteral("失败原因: ") + failure->second;
+            if (track == queueTracks_.back())
+                notes << gainNotes;
             ended.Tracks.push_back(TRecordedTrack{track,
                                                   rows_.Name(row),
                                                   fileName,

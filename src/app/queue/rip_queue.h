@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "album_gain.h"
 #include "app/files/output_folder.h"
 #include "app/formats/output_formats.h"
 #include "app/verification/rip_records.h"
@@ -176,6 +177,7 @@ private:
     std::optional<TQueueRecord> unwritten_; // an ended queue waiting for its verdicts
     TOutputFolder unwrittenFolder_;         // its folder, held until its records are written
     bool recordsFailed_ = false;            // a log or sheet could not be written
+    TAlbumGain albumGain_;                  // the running queue's ReplayGain
 
     // Last: they go before the state they share.
     std::unique_ptr<TOneTrackQueue> oneTrack_;

@@ -58,6 +58,9 @@ metadata::TDiscNames::TAlbumField NamesField(TAlbumPanel::TField field)
     case TAlbumPanel::TField::DiscNumber: return F::DiscNumber;
     case TAlbumPanel::TField::DiscTotal: return F::DiscTotal;
     case TAlbumPanel::TField::Comment: return F::Comment;
+    case TAlbumPanel::TField::Label: return F::Label;
+    case TAlbumPanel::TField::CatalogNumber: return F::CatalogNumber;
+    case TAlbumPanel::TField::Barcode: return F::Barcode;
     }
     return F::Comment;
 }
@@ -181,6 +184,9 @@ void TMainForm::CreateDiscNames()
             [names](TAlbumPanel::TField field, const QString& text) {
                 names->SetAlbumField(NamesField(field), text);
             });
+    connect(AlbumPanel, &TAlbumPanel::CoverChosen, names, &metadata::TDiscNames::UseLocalCover);
+    connect(names, &metadata::TDiscNames::CoverChanged, AlbumPanel,
+            [this] { AlbumPanel->SetCover(names_->Cover().data); });
     connect(AlbumPanel, &TAlbumPanel::ForgetRequested, this,
             [this] { Guarded(this, [this] { ForgetDiscNames(); }); });
     connect(rows_.get(), &TTrackListModel::NameEdited, names, &metadata::TDiscNames::SetTrackTitle);

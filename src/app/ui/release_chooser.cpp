@@ -25,7 +25,8 @@ TReleaseChooser::TReleaseChooser(const QList<TReleaseCandidate>& candidates, int
     const QStringList headers = {TShownText::tr("艺术家"), TShownText::tr("标题"),
                                  TShownText::tr("日期"),   TShownText::tr("国家"),
                                  TShownText::tr("厂牌"),   TShownText::tr("目录号"),
-                                 TShownText::tr("条形码"), TShownText::tr("音轨数")};
+                                 TShownText::tr("条形码"), TShownText::tr("音轨数"),
+                                 TShownText::tr("介质"),   TShownText::tr("介质数")};
     list_ = new QTableWidget(static_cast<int>(candidates.size()), static_cast<int>(headers.size()),
                              this);
     list_->setObjectName(QStringLiteral("lstReleases"));
@@ -37,10 +38,12 @@ TReleaseChooser::TReleaseChooser(const QList<TReleaseCandidate>& candidates, int
     list_->verticalHeader()->hide();
     for (int row = 0; row < candidates.size(); ++row) {
         const TReleaseCandidate& release = candidates[row];
-        const QStringList cells = {release.artist,  release.title,
-                                   release.date,    release.country,
-                                   release.label,   release.catalogNumber,
-                                   release.barcode, QString::number(release.trackCount)};
+        const QStringList cells = {
+            release.artist, release.title, release.date, release.country, release.label,
+            release.catalogNumber, release.barcode, QString::number(release.trackCount),
+            // The disc's own medium and how many the release has:
+            // a box set and its single-disc edition look alike otherwise.
+            release.metadata.album.media.value, release.metadata.album.discTotal.value};
         for (int column = 0; column < cells.size(); ++column)
             list_->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
@@ -66,7 +69,7 @@ TReleaseChooser::TReleaseChooser(const QList<TReleaseCandidate>& candidates, int
         list_->setCurrentCell(start, 0);
     }
     list_->setFocus();
-    resize(720, 260);
+    resize(820, 260);
 }
 
 int TReleaseChooser::ChosenIndex() const

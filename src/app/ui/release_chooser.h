@@ -10,8 +10,9 @@ class QTableWidget;
 namespace sonfeld::app {
 
 // Lets the user pick one of several releases that match the disc: one row
-// each with artist, title, date, country, label, catalogue number, barcode
-// and track count. Enter or a double click picks the current row. UI thread.
+// each with artist, title, date, country, label, catalogue number, barcode,
+// track count, the medium's format and the number of media. Enter or a double click picks the
+// current row. UI thread.
 class TReleaseChooser final : public QDialog {
     Q_OBJECT
 public:

@@ -2,8 +2,11 @@
 // column, the release chooser, "查询" and the names-and-tags settings.
 
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +15,9 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 
 #include "app/metadata/disc_names.h"
 #include "app/metadata/release_candidate.h"
@@ -118,6 +123,85 @@ TEST_F(NamesWidgetsTest, ThePanelIsFilledWithoutEditsAndReportsWhatTheUserTypes)
     EXPECT_TRUE(panel.SourceLine().isEmpty());
     EXPECT_TRUE(Form().edtAlbum->text().isEmpty());
     EXPECT_EQ(edits.count(), 3);
+}
+
+TEST_F(NamesWidgetsTest, LabelCatalogueNumberAndBarcodeAreShownAndEdited)
+{
+    OpenWindows();
+    TAlbumPanel& panel = *Form().AlbumPanel;
+    TAlbumMetadata album = ExampleAlbum();
+    album.label.value = QStringLiteral("潮汐唱片");
+    album.catalogNumber.value = QStringLiteral("TDR-0042");
+    album.barcode.value = QStringLiteral("4900000000017");
+    panel.SetMetadata(album);
+    EXPECT_EQ(panel.Text(TField::Label), QStringLiteral("潮汐唱片"));
+    EXPECT_EQ(panel.Text(TField::CatalogNumber), QStringLiteral("TDR-0042"));
+    EXPECT_EQ(panel.Text(TField::Barcode), QStringLiteral("4900000000017"));
+
+    // What the user types reaches the names the tags are written from.
+    Type(panel.Edit(TField::Label), QStringLiteral("Tide"));
+    Type(panel.Edit(TField::CatalogNumber), QStringLiteral("TD-1"));
+    Type(panel.Edit(TField::Barcode), QStringLiteral("0123456789012"));
+    const TAlbumMetadata& names = Form().Names()->Metadata().album;
+    EXPECT_EQ(names.label.value, QStringLiteral("Tide"));
+    EXPECT_EQ(names.catalogNumber.value, QStringLiteral("TD-1"));
+    EXPECT_EQ(names.barcode.value, QStringLiteral("0123456789012"));
+    EXPECT_EQ(panel.Text(TField::Barcode), QStringLiteral("0123456789012"));
+    Form().SetRipping(true);
+    EXPECT_TRUE(panel.Edit(TField::Barcode)->isReadOnly());
+    EXPECT_FALSE(panel.ChooseCoverButton()->isEnabled());
+    Form().SetRipping(false);
+}
+
+TEST_F(NamesWidgetsTest, ALocalCoverIsCheckedShownAndUsed)
+{
+    OpenWindows();
+    TAlbumPanel& panel = *Form().AlbumPanel;
+    EXPECT_FALSE(panel.ShowsCover());
+    QTemporaryDir dir;
+    auto file = [&dir](const char* name, const QByteArray& bytes) {
+        const QString path = dir.filePath(QLatin1String(name));
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        return path;
+    };
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+
+    // Not images, a PNG cut short, and a file over 16 MiB are refused with a
+    // message, and the cover stays as it was.
+    QByteArray cut = png.left(png.size() / 2);
+    const QString refused[] = {file("notes.jpg", "这不是图像"), file("cut.png", cut),
+                               dir.filePath(QStringLiteral("missing.png"))};
+    for (const QString& path : refused) {
+        SCOPED_TRACE(path.toStdString());
+        const std::size_t before = messages_.Messages.size();
+        EXPECT_FALSE(panel.ChooseCoverFile(path));
+        ASSERT_EQ(messages_.Messages.size(), before + 1);
+        EXPECT_EQ(messages_.Messages.back().Icon, QMessageBox::Warning);
+        EXPECT_FALSE(panel.ShowsCover());
+        EXPECT_FALSE(Form().Names()->HasCover());
+    }
+    EXPECT_EQ(messages_.Messages.back().Text, QStringLiteral("无法读取“missing.png”。"));
+    EXPECT_EQ(messages_.Messages[messages_.Messages.size() - 3].Text,
+              QStringLiteral("“notes.jpg”不是 JPEG 或 PNG 图像，不能作为封面。"));
+    const QString huge = file("huge.png", png);
+    std::filesystem::resize_file(huge.toStdString(), 16 * 1024 * 1024 + 1);
+    EXPECT_FALSE(panel.ChooseCoverFile(huge));
+    EXPECT_EQ(messages_.Messages.back().Text,
+              QStringLiteral("“huge.png”大于 16 MiB，不能作为封面。"));
+
+    // A real image becomes the disc's cover and its thumbnail.
+    EXPECT_TRUE(panel.ChooseCoverFile(file("cover.png", png)));
+    EXPECT_TRUE(panel.ShowsCover());
+    ASSERT_TRUE(Form().Names()->HasCover());
+    EXPECT_EQ(Form().Names()->Cover().data, png);
+    EXPECT_EQ(Form().Names()->Cover().mimeType, QStringLiteral("image/png"));
 }
 
 TEST_F(NamesWidgetsTest, ALookupEndingWhileTheUserTypesKeepsTheTyping)
@@ -307,6 +391,9 @@ QList<TReleaseCandidate> ThreeReleases()
         releases[i].catalogNumber = QStringLiteral("CAT-%1").arg(i);
         releases[i].barcode = QStringLiteral("490000000000%1").arg(i);
         releases[i].trackCount = 10 + i;
+        releases[i].metadata.album.media.value =
+            i == 2 ? QStringLiteral("SACD") : QStringLiteral("CD");
+        releases[i].metadata.album.discTotal.value = QString::number(i + 1);
     }
     return releases;
 }
@@ -316,11 +403,15 @@ TEST_F(NamesWidgetsTest, TheChooserListsTheReleasesAndEnterPicksTheCurrentOne)
     TReleaseChooser chooser(ThreeReleases(), 1, nullptr);
     QTableWidget* list = chooser.List();
     ASSERT_EQ(list->rowCount(), 3);
-    ASSERT_EQ(list->columnCount(), 8);
+    ASSERT_EQ(list->columnCount(), 10);
     EXPECT_EQ(list->horizontalHeaderItem(5)->text(), QStringLiteral("目录号"));
     EXPECT_EQ(list->item(2, 3)->text(), QStringLiteral("XW"));
     EXPECT_EQ(list->item(1, 6)->text(), QStringLiteral("4900000000001"));
     EXPECT_EQ(list->item(0, 7)->text(), QStringLiteral("10"));
+    EXPECT_EQ(list->horizontalHeaderItem(8)->text(), QStringLiteral("介质"));
+    EXPECT_EQ(list->item(2, 8)->text(), QStringLiteral("SACD"));
+    EXPECT_EQ(list->horizontalHeaderItem(9)->text(), QStringLiteral("介质数"));
+    EXPECT_EQ(list->item(1, 9)->text(), QStringLiteral("2"));
     // The release chosen before is the current row.
     EXPECT_EQ(chooser.ChosenIndex(), 1);
 

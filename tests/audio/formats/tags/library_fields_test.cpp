@@ -28,11 +28,12 @@ path, kind = sys.argv[1], sys.argv[2]
 def emit(key, value): print(key + "\t" + str(value))
 def pictures(pics):
     for p in pics: emit("PICTURE", "%d %d %d %d" % (p.type, p.width, p.height, p.depth))
-if kind in ("flac", "ogg"):
+if kind in ("flac", "ogg", "opus"):
     from mutagen.flac import FLAC, Picture
+    from mutagen.oggopus import OggOpus
     from mutagen.oggvorbis import OggVorbis
     import base64
-    f = FLAC(path) if kind == "flac" else OggVorbis(path)
+    f = {"flac": FLAC, "ogg": OggVorbis, "opus": OggOpus}[kind](path)
     for key, value in f.tags:
         if key.upper() != "METADATA_BLOCK_PICTURE": emit(key.upper(), value)
     pictures(f.pictures if kind == "flac" else
@@ -202,6 +203,7 @@ TEST_F(LibraryFields, EveryFormatCarriesThemWithEveryValue)
     for (const auto& [format, kind] :
          std::vector<std::pair<Format, std::string>>{{Format::Flac, "flac"},
                                                      {Format::OggVorbis, "ogg"},
+                                                     {Format::Opus, "opus"},
                                                      {Format::Mp3, "mp3"},
                                                      {Format::Ape, "ape"},
                                                      {Format::Wav, "wav"}}) {
@@ -210,12 +212,12 @@ TEST_F(LibraryFields, EveryFormatCarriesThemWithEveryValue)
         ASSERT_FALSE(file.empty());
         Fields fields = Read(file, kind);
         for (const Name& name : names) {
-            const std::string key = kind == "flac" || kind == "ogg" ? name.vorbis
-                                    : kind == "ape"                 ? name.ape
-                                                                    : name.id3;
+            const bool vorbis = kind == "flac" || kind == "ogg" || kind == "opus";
+            const std::string key = vorbis ? name.vorbis : kind == "ape" ? name.ape : name.id3;
             EXPECT_EQ(fields[key], name.values) << key;
         }
-        if (kind == "flac" || kind == "ogg") { // the cover's own size: 24 by 16, 24 bits
+        if (kind != "mp3" && kind != "ape" &&
+            kind != "wav") { // the cover's own size: 24 by 16, 24 bits
             EXPECT_EQ(fields["PICTURE"], Values{"3 24 16 24"});
         }
         if (kind == "mp3" || kind == "wav") {

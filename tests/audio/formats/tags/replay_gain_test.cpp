@@ -15,7 +15,9 @@
 
 #include "audio/core/acs_exception.h"
 #include "audio/formats/tags/replay_gain.h"
+#include "audio/formats/tags/replay_gain_tap.h"
 #include "audio/formats/tags/tag_writer.h"
+#include "support/memory_input.h"
 #include "support/tools.h"
 #include "tagged_files.h"
 
@@ -109,6 +111,57 @@ TEST_F(ReplayGain, TrackAndAlbumValuesAgreeWithFfmpegsMeter)
     const std::vector<std::uint8_t> zeros(44100 * 4, 0);
     silent.Add(zeros.data(), zeros.size());
     EXPECT_FALSE(silent.Track().valid);
+}
+
+// Reads a run through the tap to its end, or to `stopAt` bytes; what came out.
+std::vector<std::uint8_t> ReadThrough(TReplayGainTap& tap, std::size_t stopAt = SIZE_MAX)
+{
+    std::vector<std::uint8_t> out;
+    tap.OpenInput();
+    std::uint8_t block[4096];
+    while (out.size() < stopAt) {
+        const int count = tap.ReadPCM(block, sizeof block);
+        if (count == 0)
+            break;
+        out.insert(out.end(), block, block + count);
+    }
+    tap.CloseInput();
+    return out;
+}
+
+TEST_F(ReplayGain, TheTapMeasuresEachWholeRunAndPassesTheDataOn)
+{
+    const auto pcm =
+        Generated("anoisesrc=color=pink:amplitude=0.25:duration=4:seed=5", dir_ / "track.raw");
+    ASSERT_FALSE(pcm.empty());
+    test::TMemoryInput source(pcm);
+    source.maxChunk = 1001; // reads that end inside frames
+    TReplayGainTap tap(&source);
+    tap.SetEnabled(true);
+    EXPECT_EQ(ReadThrough(tap), pcm);
+    const auto meter = tap.TakeMeter();
+    ASSERT_NE(meter, nullptr);
+    const ReplayGainValues values = meter->Track();
+    ASSERT_TRUE(values.valid);
+    const FfmpegMeter expected = MeasureWithFfmpeg(dir_ / "track.raw");
+    EXPECT_NEAR(values.gain, -18.0 - expected.loudness, 0.1);
+    EXPECT_NEAR(20 * std::log10(values.peak), expected.peakDb, 0.1);
+    EXPECT_EQ(tap.TakeMeter(), nullptr); // taken once
+
+    // A run stopped short levels nothing; neither does one with the tap off,
+    // which still passes every byte on.
+    ReadThrough(tap, pcm.size() / 2);
+    EXPECT_EQ(tap.TakeMeter(), nullptr);
+    tap.SetEnabled(false);
+    EXPECT_EQ(ReadThrough(tap), pcm);
+    EXPECT_EQ(tap.TakeMeter(), nullptr);
+    // Without libebur128 the data still flows and the tap says why nothing was measured.
+    ASSERT_FALSE(BindReplayGainLibrary("libsonfeld-no-such-ebur128.so.1"));
+    tap.SetEnabled(true);
+    EXPECT_EQ(ReadThrough(tap), pcm);
+    EXPECT_EQ(tap.TakeMeter(), nullptr);
+    EXPECT_EQ(tap.Problem(), "libsonfeld-no-such-ebur128.so.1 library could not be loaded.");
+    ASSERT_TRUE(BindReplayGainLibrary(DefaultReplayGainLibrary()));
 }
 
 TEST_F(ReplayGain, AKillDuringTheAlbumPassLeavesEveryFileWhole)
