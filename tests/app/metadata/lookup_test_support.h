@@ -6,16 +6,14 @@
 
 #include <functional>
 
+#include "support/core_application.h"
+
 namespace sonfeld::app::metadata::test {
 
 // Qt networking and the test server's thread need the application object.
 inline QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "metadata_lookup_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("metadata_lookup_test");
 }
 
 // Runs the event loop until done() or the time is up; true when done.
