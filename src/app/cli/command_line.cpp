@@ -42,7 +42,7 @@ QString OneLine(QString text)
 // Stands in for the main window: the folder, format and album come from the
 // arguments, messages are printed, and the queue's return to idle ends the
 // event loop.
-class TCommandLineHost final : public TRipQueueHost {
+class TCommandLineHost final : public TRipQueueInputs, public TRipQueueReactions {
 public:
     TCommandLineHost(QString folder, QString format, QString album,
                      const metadata::TDiscNames& names, QTextStream& out, QTextStream& err)
@@ -334,7 +334,7 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
 
     TCommandLineHost host(folder, format.NameText(), command.Album.value_or(QString()),
                           names.Names(), out, err);
-    TRipQueue queue(components, rows, host);
+    TRipQueue queue(components, rows, host, host);
     queue.SetFileNameTemplate(command.Template);
     queue.SetCompressionLevel(command.Level);
     if (command.Id3v23)

@@ -22,6 +22,8 @@
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
 #include "audio/formats/tags/tag_writer.h"
+#include "one_track_queue.h"
+#include "pipelined_queue.h"
 #include "rip_components.h"
 #include "track_target.h"
 
@@ -48,33 +50,28 @@ void RecordNames(TQueueRecord& record, const metadata::TDiscNames* names)
 
 } // namespace
 
-TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueueHost& host,
-                     QObject* parent)
-    : QObject(parent), components_(components), rows_(rows), host_(host)
+TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueueInputs& inputs,
+                     TRipQueueReactions& window, QObject* parent)
+    : QObject(parent), components_(components), rows_(rows), inputs_(inputs), window_(window),
+      oneTrack_(std::make_unique<TOneTrackQueue>(*this)),
+      pipelined_(std::make_unique<TPipelinedQueue>(*this))
 {
-    Timer1_.setInterval(1000);
-    Timer1_.setSingleShot(true);
-    connect(&Timer1_, &QTimer::timeout, this, &TRipQueue::Timer1Timer);
-    for (TACSOutput* output : components_.Outputs())
-        Bind(*output);
     connect(&verification_, &TRipVerification::TrackVerified, this,
             [this](int track, const QString& verdict) {
                 rows_.SetVerdict(rows_.RowOfTrack(track),
                                  reading_.CopyMismatch(track)
                                      ? verdict + QStringLiteral("；测试与复制 CRC 不一致")
                                      : verdict);
-                if (awaiting_ && awaiting_->Track == track)
-                    FastReadJudged(track);
-                else if (held_.count(track) != 0)
-                    PipedFastReadJudged(track);
+                if (!oneTrack_->TrackVerified(track))
+                    pipelined_->TrackVerified(track);
             });
-    connect(&verification_, &TRipVerification::LookupAnswered, this,
-            &TRipQueue::PipelineLookupAnswered);
+    connect(&verification_, &TRipVerification::LookupAnswered, pipelined_.get(),
+            &TPipelinedQueue::LookupAnswered);
     connect(&offsetSearch_, &TOffsetSearch::Finished, this,
             [this](const QString& drive, std::optional<int> offset, const QString&) {
                 // A failed search finds nothing; the rip itself is unchanged.
                 if (offset)
-                    host_.OfferReadOffset(drive, *offset);
+                    window_.OfferReadOffset(drive, *offset);
             });
     connect(&verification_, &TRipVerification::Settled, this, [this] {
         if (unwritten_)
@@ -84,56 +81,63 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
 
 TRipQueue::~TRipQueue()
 {
-    EndPipeline();
-    // The components, which go first, wound up a running track's file.
-    if (run_)
-        TOutputFolder::Discard(run_->Temporary);
-    if (awaiting_)
-        TOutputFolder::Discard(awaiting_->Temporary);
-    for (const auto& [track, held] : held_)
-        TOutputFolder::Discard(held.Temporary);
+    // The pipeline first, as its owner would: it reads from the components'
+    // CD input. The components, which go first, wound up a running track's
+    // file; each strategy removes its temporary files.
+    pipelined_.reset();
+    oneTrack_.reset();
 }
 
-void TRipQueue::Bind(TACSOutput& output)
+bool TRipQueue::TrackRunning() const
 {
-    // These run on the output's worker (or on the UI thread when a run could
-    // not be prepared). The progress is read there, while the input still
-    // knows its position; the rest waits for the UI thread. Events posted to
-    // one object are delivered in the order posted. A new run starts only
-    // after the last one's final event was handled, so the run read here is
-    // the one raising the event.
-    output.OnProgress = [this, &output](TComponent*) {
-        const int value = output.Progress();
-        const int run = activeRun_.load();
-        QMetaObject::invokeMethod(
-            this, [this, run, value] { OutputProgress(run, value); }, Qt::QueuedConnection);
-    };
-    output.OnDone = [this](TComponent*) {
-        const int run = activeRun_.load();
-        QMetaObject::invokeMethod(
-            this, [this, run] { OutputDone(run); }, Qt::QueuedConnection);
-    };
-    output.OnThreadException = [this](TComponent*, const std::exception& e) {
-        const QString message = QString::fromUtf8(e.what());
-        const int run = activeRun_.load();
-        QMetaObject::invokeMethod(
-            this, [this, run, message] { OutputThreadException(run, message); },
-            Qt::QueuedConnection);
-    };
+    return oneTrack_->Busy() || pipelined_->Busy();
+}
+
+void TRipQueue::EndPipeline()
+{
+    pipelined_->End();
+}
+
+TACSOutput* TRipQueue::CurrentOutput() const
+{
+    return oneTrack_->CurrentOutput();
+}
+
+QString TRipQueue::CurrentTarget() const
+{
+    return oneTrack_->CurrentTarget();
+}
+
+QTimer& TRipQueue::Timer1()
+{
+    return oneTrack_->Timer();
+}
+
+bool TRipQueue::Pipelined() const
+{
+    return !Read(key::kSequentialMode) && !reading_.Options().TestAndCopy;
+}
+
+TQueueStrategy& TRipQueue::StrategyFor(bool pipelined)
+{
+    if (pipelined)
+        return *pipelined_;
+    return *oneTrack_;
+}
+
+void TRipQueue::DropUnconfirmed()
+{
+    oneTrack_->DropUnconfirmed();
+    pipelined_->DropUnconfirmed();
 }
 
 void TRipQueue::RipCommand()
 {
-    if (TrackRunning() || awaiting_)
+    if (TrackRunning())
         return;
-    if (nextPass_ && folder_.Held()) {
-        // The same track again: its row is checked and the queue is running.
-        const int track = *nextPass_;
-        nextPass_.reset();
-        StartTrackRip(track);
+    // The same track again: its row is checked and the queue is running.
+    if (folder_.Held() && oneTrack_->StartNextPass())
         return;
-    }
-    nextPass_.reset();
     // The drive is the queue's again.
     offsetSearch_.Cancel();
     if (!folder_.Held())
@@ -145,7 +149,7 @@ void TRipQueue::RipCommand()
         if (Read(key::kWizard))
             components_.CDPlayer1->Stop();
         else
-            host_.ShowMessage(text::kReminder, text::kReminderCaption);
+            window_.ShowMessage(text::kReminder, text::kReminderCaption);
         return;
     }
     for (int row = 0; row < rows_.rowCount(); ++row) {
@@ -154,11 +158,11 @@ void TRipQueue::RipCommand()
         const bool newQueue = !folder_.Held();
         if (newQueue) {
             // A new queue: checked once, before its first track.
-            const TOutputFormat* format = FindFormat(host_.FormatText());
+            const TOutputFormat* format = FindFormat(inputs_.FormatText());
             if (format != nullptr) {
                 if (const QString clash = SameFileNames(*format); !clash.isEmpty()) {
                     GoIdle();
-                    host_.ShowMessage(clash, text::kSameFileNameCaption);
+                    window_.ShowMessage(clash, text::kSameFileNameCaption);
                     return;
                 }
             }
@@ -168,9 +172,9 @@ void TRipQueue::RipCommand()
             ejectAfter_ = false;
             if (unwritten_)
                 WriteRecords();
-            if (const QString problem = folder_.Acquire(host_.FolderText()); !problem.isEmpty()) {
+            if (const QString problem = folder_.Acquire(inputs_.FolderText()); !problem.isEmpty()) {
                 GoIdle();
-                host_.ShowError(problem);
+                window_.ShowError(problem);
                 return;
             }
             // The rows that failed before are tried again.
@@ -187,8 +191,8 @@ void TRipQueue::RipCommand()
             reading_.StartQueue(readingOptions_ ? *readingOptions_ : StoredReadingOptions(drive));
             const QString cueFileType =
                 format != nullptr ? QString::fromLatin1(format->CueFileType) : QString();
-            record_ = TQueueRecord{host_.FolderText(),
-                                   host_.AlbumText(),
+            record_ = TQueueRecord{inputs_.FolderText(),
+                                   inputs_.AlbumText(),
                                    format != nullptr ? format->ExtensionText() : QString(),
                                    drive,
                                    reading_.Options().ReadOffset,
@@ -208,16 +212,13 @@ void TRipQueue::RipCommand()
         }
         // The pipelined queue takes all its rows at once; rows it takes on
         // its way leave the selection where the user put it.
-        if (newQueue || !Pipelined())
-            host_.SelectRow(row);
-        host_.SetRipping(true);
+        const bool pipelined = Pipelined();
+        if (newQueue || !pipelined)
+            window_.SelectRow(row);
+        window_.SetRipping(true);
         ripped_ = true;
-        if (const TOutputFormat* format = FindFormat(host_.FormatText());
-            format != nullptr && Pipelined()) {
-            StartPipelinedQueue(*format);
-            return;
-        }
-        StartTrackRip(rows_.TrackNumberOfRow(row));
+        if (const TOutputFormat* format = FindFormat(inputs_.FormatText()); format != nullptr)
+            StrategyFor(pipelined).Start(row, *format);
         return;
     }
     FinishQueue();
@@ -241,7 +242,7 @@ void TRipQueue::FinishQueue()
 {
     if (!ripped_) {
         GoIdle();
-        host_.ShowMessage(text::kNothingToRip, text::kNothingToRipCaption);
+        window_.ShowMessage(text::kNothingToRip, text::kNothingToRipCaption);
         return;
     }
     // Nothing runs or waits now: the rows are as the queue leaves them.
@@ -291,34 +292,11 @@ void TRipQueue::ReportEnd()
     const bool eject = ejectAfter_;
     ejectAfter_ = false;
     if (summary.Clean())
-        host_.ShowMessage(text::kAllDone, text::kAllDoneCaption);
+        window_.ShowMessage(text::kAllDone, text::kAllDoneCaption);
     else
-        host_.ShowRipSummary(summary);
+        window_.ShowRipSummary(summary);
     if (eject)
         components_.ReadCDIn->Eject();
-}
-
-QString TRipSummary::Text(const QString& retryHint) const
-{
-    QStringList lines;
-    lines << Shown(text::kSummaryRipped).arg(Ripped).arg(Tracks);
-    if (Ripped > 0)
-        lines << Shown(text::kSummaryVerdicts)
-                     .arg(Accurate)
-                     .arg(Mismatched)
-                     .arg(Ripped - Accurate - Mismatched);
-    if (!Failed.empty()) {
-        lines << Shown(text::kSummaryFailed).arg(Failed.size());
-        for (const TFailed& failed : Failed)
-            lines << QStringLiteral("  %1: %2").arg(failed.Label, ShownMessage(failed.Reason));
-        lines << retryHint;
-    }
-    if (Mismatched > 0)
-        lines << Shown(text::kSummaryMismatch);
-    lines << Shown(text::kSummaryFolder).arg(Folder);
-    if (!LogFile.isEmpty())
-        lines << Shown(text::kSummaryLog).arg(LogFile);
-    return lines.join(QLatin1Char('\n'));
 }
 
 QString TRipQueue::SameFileNames(const TOutputFormat& format) const
@@ -352,22 +330,22 @@ bool TRipQueue::CheckRipSettings()
 {
     const int count = rows_.rowCount();
     const bool nameGiven = count > 0 && !rows_.Name(count - 1).isEmpty();
-    const bool driveSelected = host_.DriveSelected();
+    const bool driveSelected = inputs_.DriveSelected();
     if (!driveSelected)
-        host_.ShowMessage(text::kSelectDrive, text::kSelectDriveCaption);
+        window_.ShowMessage(text::kSelectDrive, text::kSelectDriveCaption);
 
-    const QString folder = host_.FolderText();
+    const QString folder = inputs_.FolderText();
     // Only the rows still to be ripped are tested: the files this queue has
     // just written are not in the way of the next track. Without a folder
     // there is nothing to test yet; the folder dialog comes below.
-    const TOutputFormat* format = FindFormat(host_.FormatText());
+    const TOutputFormat* format = FindFormat(inputs_.FormatText());
     if (!folder.isEmpty() && format != nullptr && Read(key::kNoOverwrite)) {
         for (int row = 0; row < count; ++row) {
             if (!ToRip(row))
                 continue;
             const QString target = TargetOfRow(row, *format).path;
             if (!target.isEmpty() && FileExistsIgnoringCase(target)) {
-                host_.ShowMessage(text::kSameNameFound, text::kSameNameFoundCaption);
+                window_.ShowMessage(text::kSameNameFound, text::kSameNameFoundCaption);
                 return false;
             }
         }
@@ -375,74 +353,8 @@ bool TRipQueue::CheckRipSettings()
     if (!folder.isEmpty() && nameGiven && driveSelected)
         return true;
     if (driveSelected)
-        host_.BrowseFolder();
+        window_.BrowseFolder();
     return false;
-}
-
-void TRipQueue::StartTrackRip(int track)
-{
-    const TOutputFormat* format = FindFormat(host_.FormatText());
-    if (format == nullptr)
-        return;
-    const int row = rows_.RowOfTrack(track);
-    const bool firstRead =
-        std::find(queueTracks_.begin(), queueTracks_.end(), track) == queueTracks_.end();
-    if (firstRead) {
-        queueTracks_.push_back(track);
-        rows_.SetVerdict(row, QString());
-    }
-    TACSFileOut* available = components_.Output(*format);
-    if (available == nullptr) {
-        FailTrack(track, components_.Unavailable(*format));
-        return;
-    }
-    TACSFileOut& output = *available;
-    CurrentTrack_ = track;
-    components_.ReadCDIn->SetStartTrack(track);
-    components_.ReadCDIn->SetEndTrack(components_.ReadCDIn->StartTrack());
-    components_.Tap->SetTrack(verification_.PlaceOf(track));
-    if (const auto& lookup = verification_.Lookup())
-        reading_.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
-    const TReadingPlan::TPass pass = reading_.NextPass(track);
-    components_.ReadCDIn->SetReadMode(pass.Mode);
-    components_.ReadCDIn->SetReadOffset(reading_.Options().ReadOffset);
-    if (!Read(key::kAutoCpu))
-        output.SetDelay(Read(key::kCpuLevel));
-    if (level_ && format->ApplyCompressionLevel != nullptr)
-        format->ApplyCompressionLevel(output, *level_);
-    const TTrackTarget target = TargetOfRow(row, *format);
-    if (!target.error.isEmpty()) {
-        FailTrack(track, target.error);
-        return;
-    }
-    // Sub-folders of the template: the temporary file goes beside its final
-    // name, on the same file system.
-    if (const QString problem = CreateTargetFolders(target.path); !problem.isEmpty()) {
-        FailTrack(track, problem);
-        return;
-    }
-    QString temporaryProblem;
-    const QString temporary = folder_.TemporaryFor(target.path, &temporaryProblem);
-    if (temporary.isEmpty()) {
-        FailTrack(track, temporaryProblem);
-        return;
-    }
-    queueFiles_[track] = target.relative;
-    TRun run;
-    run.Id = ++lastRun_;
-    run.Track = track;
-    run.Test = pass.Test;
-    run.ReRead = reading_.ReRead(track);
-    run.Target = target.path;
-    run.Temporary = temporary;
-    output.SetFileName(LocalPath(run.Temporary).toStdString());
-    if (format->ApplyTags != nullptr)
-        format->ApplyTags(output, TagsOf(track));
-    CurrentOutput_ = &output;
-    stopped_ = false;
-    activeRun_.store(run.Id);
-    run_ = run;
-    output.Run();
 }
 
 TTrackTags TRipQueue::TagsOf(int track) const
@@ -452,23 +364,23 @@ TTrackTags TRipQueue::TagsOf(int track) const
         tags.Title = StripControls(rows_.Name(rows_.RowOfTrack(track)));
     if (Read(key::kId3Track))
         tags.Track = QString::number(track);
-    if (Read(key::kId3Album) && !host_.AlbumText().isEmpty())
-        tags.Album = StripControls(host_.AlbumText());
+    if (Read(key::kId3Album) && !inputs_.AlbumText().isEmpty())
+        tags.Album = StripControls(inputs_.AlbumText());
     return tags;
 }
 
 QString TRipQueue::TargetPathOfRow(int row) const
 {
-    const TOutputFormat* format = FindFormat(host_.FormatText());
+    const TOutputFormat* format = FindFormat(inputs_.FormatText());
     return format != nullptr ? TargetOfRow(row, *format).path : QString();
 }
 
 TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const
 {
-    const metadata::TDiscNames* names = host_.Names();
-    return TrackTarget(host_.FolderText(), template_.value_or(Read(key::kFileNameTemplate)),
+    const metadata::TDiscNames* names = inputs_.Names();
+    return TrackTarget(inputs_.FolderText(), template_.value_or(Read(key::kFileNameTemplate)),
                        TemplateFieldsOf(names != nullptr ? &names->Metadata() : nullptr, rows_, row,
-                                        host_.AlbumText()),
+                                        inputs_.AlbumText()),
                        format.ExtensionText());
 }
 
@@ -485,8 +397,8 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
     for (int other = 0; other < rows_.rowCount(); ++other)
         if (!rows_.IsData(other))
             ++trackTotal;
-    const TrackTags tags = FullTagsOf(host_.Names(), rows_.TrackNumberOfRow(row), trackTotal,
-                                      rows_.Name(row), host_.AlbumText(), Read(key::kEmbedCover));
+    const TrackTags tags = FullTagsOf(inputs_.Names(), rows_.TrackNumberOfRow(row), trackTotal,
+                                      rows_.Name(row), inputs_.AlbumText(), Read(key::kEmbedCover));
     const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), tags);
     if (written.written)
         return {};
@@ -495,7 +407,7 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
 
 void TRipQueue::WriteCoverFile(const QString& target)
 {
-    const metadata::TDiscNames* names = host_.Names();
+    const metadata::TDiscNames* names = inputs_.Names();
     if (names == nullptr || !names->HasCover() || !Read(key::kEmbedCover))
         return;
     const QString folder = QFileInfo(target).path();
@@ -505,165 +417,63 @@ void TRipQueue::WriteCoverFile(const QString& target)
     const QString path =
         QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg"));
     if (!WriteCoverFileOnce(path, names->Cover().data))
-        host_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(path));
+        window_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(path));
+}
+
+std::optional<TTrackRun> TRipQueue::RunOfRow(int row, const TOutputFormat& format, QString& problem)
+{
+    const int track = rows_.TrackNumberOfRow(row);
+    const TTrackTarget target = TargetOfRow(row, format);
+    // Sub-folders of the template: the temporary file goes beside its final
+    // name, on the same file system.
+    problem = target.error;
+    if (problem.isEmpty())
+        problem = CreateTargetFolders(target.path);
+    if (!problem.isEmpty())
+        return std::nullopt;
+    const QString temporary = folder_.TemporaryFor(target.path, &problem);
+    if (temporary.isEmpty())
+        return std::nullopt;
+    queueFiles_[track] = target.relative;
+    TTrackRun run;
+    run.Track = track;
+    run.Target = target.path;
+    run.Temporary = temporary;
+    return run;
+}
+
+QString TRipQueue::KeepFile(const TTrackRun& run)
+{
+    // Tagged before it gets its name: a file under a final name is complete.
+    QString problem = TagFinishedFile(run.Temporary, run.Track);
+    if (problem.isEmpty())
+        problem = TOutputFolder::Finish(run.Temporary, run.Target);
+    if (!problem.isEmpty()) {
+        TOutputFolder::Discard(run.Temporary);
+        return problem;
+    }
+    WriteCoverFile(run.Target);
+    return {};
+}
+
+bool TRipQueue::KeepsFastRead(int track)
+{
+    const auto found = verification_.Tracks().find(track);
+    return found != verification_.Tracks().end() && found->second.Verdict &&
+           reading_.KeepFastRead(track, found->second.Verdict->status);
 }
 
 void TRipQueue::StopCommand()
 {
-    Timer1_.stop();
     stopped_ = true;
-    nextPass_.reset();
-    if (awaiting_) {
-        TOutputFolder::Discard(awaiting_->Temporary);
-        rows_.SetStatus(RowOf(awaiting_->Track), TTrackStatus::Cancelled);
-        awaiting_.reset();
-    }
-    for (const auto& [track, held] : held_) {
-        TOutputFolder::Discard(held.Temporary);
-        rows_.SetStatus(RowOf(track), TTrackStatus::Cancelled);
-    }
-    held_.clear();
-    if (!piped_.empty()) {
-        // Every pipelined track ends as it stands; the last end makes the queue idle.
-        host_.SetStopping();
-        pipeline_->Stop();
-        return;
-    }
-    if (!run_) {
-        GoIdle();
-        return;
-    }
-    // The run ends at its next block; until then nothing new may start on
-    // the output it still holds.
-    if (CurrentOutput_ != nullptr)
-        CurrentOutput_->Stop();
-    host_.SetStopping();
-}
-
-void TRipQueue::Timer1Timer()
-{
-    Timer1_.stop();
-    // The timer runs from the event loop: nothing may escape into it.
-    try {
-        RipCommand();
-    } catch (const std::exception& e) {
-        host_.ShowError(QString::fromUtf8(e.what()));
-    }
-}
-
-void TRipQueue::OutputProgress(int run, int progress)
-{
-    if (!run_ || run_->Id != run)
-        return;
-    const int row = RowOf(run_->Track);
-    rows_.SetProgress(row, progress);
-    const TTrackStatus status = run_->ReRead ? TTrackStatus::ReReading : TTrackStatus::Converting;
-    if (rows_.Status(row) != status)
-        rows_.SetStatus(row, status);
-}
-
-void TRipQueue::OutputDone(int run)
-{
-    if (!run_ || run_->Id != run)
-        return;
-    const TRun ended = *run_;
-    const int row = RowOf(ended.Track);
-    if (rows_.Progress(row) != 100) {
-        TOutputFolder::Discard(ended.Temporary);
-        rows_.SetStatus(row, TTrackStatus::Cancelled);
-        // Ended early without Stop: the others still go on.
-        if (!stopped_) {
-            failures_[ended.Track] = text::kEndedEarly;
-            Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
-        }
-        EndRun();
-        return;
-    }
-    const std::optional<verify::TrackChecksums> sums = components_.Tap->Checksums();
-    const TReadingPlan::TAfterPass after = reading_.PassDone(ended.Track, sums ? sums->crc32 : 0u);
-    if (after == TReadingPlan::TAfterPass::NextPass) {
-        // The test read leaves its CRC only.
-        TOutputFolder::Discard(ended.Temporary);
-        if (stopped_)
-            rows_.SetStatus(row, TTrackStatus::Cancelled);
-        else
-            nextPass_ = ended.Track;
-        if (!stopped_)
-            Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
-        EndRun();
-        return;
-    }
-    run_.reset();
-    if (after == TReadingPlan::TAfterPass::AwaitVerdict && stopped_) {
-        // An unconfirmed fast read is no track.
-        TOutputFolder::Discard(ended.Temporary);
-        rows_.SetStatus(row, TTrackStatus::Cancelled);
-        EndRun();
-        return;
-    }
-    if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
-        // Set aside before the sums go in: the verdict may come at once.
-        awaiting_ = ended;
-        verification_.TrackRipped(ended.Track, *sums, components_.ReadCDIn->RipReport());
-        return;
-    }
-    if (sums)
-        verification_.TrackRipped(ended.Track, *sums, components_.ReadCDIn->RipReport());
-    KeepTrack(ended);
-}
-
-void TRipQueue::KeepTrack(const TRun& ended)
-{
-    // Tagged before it gets its name: a file under a final name is complete.
-    if (const QString problem = TagFinishedFile(ended.Temporary, ended.Track); !problem.isEmpty()) {
-        TOutputFolder::Discard(ended.Temporary);
-        FailTrack(ended.Track, problem);
-        return;
-    }
-    if (const QString problem = TOutputFolder::Finish(ended.Temporary, ended.Target);
-        !problem.isEmpty()) {
-        FailTrack(ended.Track, problem);
-        return;
-    }
-    WriteCoverFile(ended.Target);
-    rows_.SetStatus(RowOf(ended.Track), TTrackStatus::Converted);
-    // A Stop that came while the last block was written still ends the queue.
-    if (!stopped_)
-        Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
-    EndRun();
-}
-
-void TRipQueue::FastReadJudged(int track)
-{
-    const TRun judged = *awaiting_;
-    awaiting_.reset();
-    const auto found = verification_.Tracks().find(track);
-    const bool keep = found != verification_.Tracks().end() && found->second.Verdict &&
-                      reading_.KeepFastRead(track, found->second.Verdict->status);
-    if (keep) {
-        KeepTrack(judged);
-        return;
-    }
-    TOutputFolder::Discard(judged.Temporary);
-    rows_.SetStatus(RowOf(judged.Track), TTrackStatus::ReReading);
-    nextPass_ = track;
-    Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
-}
-
-void TRipQueue::OutputThreadException(int run, const QString& message)
-{
-    if (!run_ || run_->Id != run)
-        return;
-    TOutputFolder::Discard(run_->Temporary);
-    const int track = run_->Track;
-    run_.reset();
-    FailTrack(track, message);
-}
-
-void TRipQueue::EndRun()
-{
-    run_.reset();
-    if (stopped_)
+    DropUnconfirmed();
+    // The running tracks end as they stand; the last end makes the queue idle.
+    const bool windingUp = oneTrack_->TracksRunning() || pipelined_->TracksRunning();
+    if (windingUp)
+        window_.SetStopping();
+    oneTrack_->StopTracks();
+    pipelined_->StopTracks();
+    if (!windingUp)
         GoIdle();
 }
 
@@ -671,33 +481,13 @@ void TRipQueue::MarkFailed(int track, const QString& reason)
 {
     failures_[track] = reason;
     rows_.SetFailed(RowOf(track), reason);
-    host_.ShowRunError(reason);
-}
-
-void TRipQueue::FailTrack(int track, const QString& reason)
-{
-    MarkFailed(track, reason);
-    // The next ticked row follows as after a finished track.
-    if (!stopped_)
-        Timer1_.start(host_.PauseBetweenTracks() ? 1000 : 0);
-    EndRun();
+    window_.ShowRunError(reason);
 }
 
 void TRipQueue::GoIdle()
 {
-    nextPass_.reset();
-    if (awaiting_) {
-        TOutputFolder::Discard(awaiting_->Temporary);
-        rows_.SetStatus(RowOf(awaiting_->Track), TTrackStatus::Cancelled);
-        awaiting_.reset();
-    }
-    for (const auto& [track, held] : held_) {
-        TOutputFolder::Discard(held.Temporary);
-        rows_.SetStatus(RowOf(track), TTrackStatus::Cancelled);
-    }
-    held_.clear();
     // A queue stopped while it waited for the lookup never started a row.
-    lookupWait_ = nullptr;
+    DropUnconfirmed();
     if (ripped_ && !queueTracks_.empty()) {
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
@@ -724,7 +514,7 @@ void TRipQueue::GoIdle()
         }
         queueTracks_.clear();
         ended.ReadingModeText = reading_.ModeText();
-        RecordNames(ended, host_.Names());
+        RecordNames(ended, inputs_.Names());
         // A queue that left no file leaves no log either: a stopped rip leaves
         // the folder as it was.
         const bool anyRipped = std::any_of(ended.Tracks.begin(), ended.Tracks.end(),
@@ -739,7 +529,7 @@ void TRipQueue::GoIdle()
     }
     folder_.Release();
     ripped_ = false;
-    host_.SetRipping(false);
+    window_.SetRipping(false);
 }
 
 void TRipQueue::WriteRecords()
@@ -760,18 +550,18 @@ void TRipQueue::WriteRecords()
                 lastLog_ = folder.filePath(log);
         if (!problems.isEmpty()) {
             recordsFailed_ = true;
-            host_.ShowRunError(problems.join(QLatin1Char(' ')));
+            window_.ShowRunError(problems.join(QLatin1Char(' ')));
         }
         SearchOffsetAfter(record);
     } catch (const std::exception& e) {
         unwrittenFolder_.Release();
         recordsFailed_ = true;
-        host_.ShowRunError(QString::fromUtf8(e.what()));
+        window_.ShowRunError(QString::fromUtf8(e.what()));
     }
     try {
         ReportEnd();
     } catch (const std::exception& e) {
-        host_.ShowError(QString::fromUtf8(e.what()));
+        window_.ShowError(QString::fromUtf8(e.what()));
     }
 }
 
@@ -779,7 +569,8 @@ void TRipQueue::SearchOffsetAfter(const TQueueRecord& record)
 {
     const auto& lookup = verification_.Lookup();
     const auto& disc = verification_.Disc();
-    if (!lookup || lookup->outcome != AccurateRipLookupResult::Outcome::Found || !disc || run_)
+    if (!lookup || lookup->outcome != AccurateRipLookupResult::Outcome::Found || !disc ||
+        oneTrack_->TracksRunning())
         return;
     // The shortest track that mismatched is the quickest to read again.
     std::optional<int> track;

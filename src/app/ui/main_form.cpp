@@ -43,7 +43,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     // The components load their libraries; a missing one ends the creation here.
     components_ = std::make_unique<TRipComponents>(std::move(playerDevice));
     rows_ = std::make_unique<TTrackListModel>();
-    queue_ = std::make_unique<TRipQueue>(*components_, *rows_, *this);
+    queue_ = std::make_unique<TRipQueue>(*components_, *rows_, *this, *this);
 
     setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
     setWindowIcon(AppIcon("sonfeld"));

@@ -47,7 +47,7 @@ class TFormAbout;
 // queue. Creation raises EACSException when a library is missing. Every
 // handler shows its errors with the default error display; nothing escapes
 // into the event loop. UI thread only.
-class TMainForm final : public QMainWindow, public TRipQueueHost {
+class TMainForm final : public QMainWindow, public TRipQueueInputs, public TRipQueueReactions {
     Q_OBJECT
 public:
     // playerDevice: the CD player's playback calls; libcdio's when none is given.
@@ -84,7 +84,7 @@ public:
     void btnLastClick();
     void btnNextClick();
 
-    // TRipQueueHost
+    // TRipQueueInputs and TRipQueueReactions
     QString FolderText() const override;
     QString FormatText() const override;
     QString AlbumText() const override;

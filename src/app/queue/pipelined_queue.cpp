@@ -1,0 +1,324 @@
+#include "pipelined_queue.h"
+
+#include <QThread>
+#include <algorithm>
+#include <exception>
+
+#include "app/files/local_path.h"
+#include "app/settings/setting_keys.h"
+#include "app/tracks/track_list_model.h"
+#include "audio/core/output.h"
+#include "rip_components.h"
+#include "rip_queue.h"
+
+namespace sonfeld::app {
+
+namespace {
+// What the spools of one rip may hold in memory before they go to disk.
+constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
+} // namespace
+
+TPipelinedQueue::TPipelinedQueue(TRipQueue& queue) : TQueueStrategy(queue)
+{
+}
+
+TPipelinedQueue::~TPipelinedQueue()
+{
+    End();
+}
+
+void TPipelinedQueue::Start(int /*row*/, const TOutputFormat& format)
+{
+    if (!pipeline_) {
+        pipeline_ =
+            std::make_unique<TRipPipeline>(*queue_.components_.ReadCDIn, *queue_.components_.Tap,
+                                           std::max(1, QThread::idealThreadCount()), kSpoolMemory);
+        connect(pipeline_.get(), &TRipPipeline::ReadProgress, this,
+                [this](int id, int) { ReadProgress(id); });
+        connect(pipeline_.get(), &TRipPipeline::ReadEnded, this, &TPipelinedQueue::ReadEnded);
+        connect(pipeline_.get(), &TRipPipeline::EncodeProgress, this,
+                &TPipelinedQueue::EncodeProgress);
+        connect(pipeline_.get(), &TRipPipeline::TrackEnded, this, &TPipelinedQueue::TrackEnded);
+        connect(pipeline_.get(), &TRipPipeline::Idle, this, &TPipelinedQueue::Idle);
+    }
+    StartQueue(format);
+}
+
+void TPipelinedQueue::StartQueue(const TOutputFormat& format)
+{
+    TTrackListModel& rows = queue_.rows_;
+    TReadingPlan& reading = queue_.reading_;
+    queue_.stopped_ = false;
+    format_ = &format;
+    const auto& lookup = queue_.verification_.Lookup();
+    if (reading.Options().Mode == TReadingMode::FastVerify && !lookup) {
+        // The rows stay "未转换" until the answer says how to read them.
+        lookupWait_ = &format;
+        return;
+    }
+    if (lookup)
+        reading.LookupAnswered(lookup->outcome == AccurateRipLookupResult::Outcome::Found);
+    std::vector<TPipelineTrack> tracks;
+    const bool available = queue_.components_.Output(format) != nullptr;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (!rows.Checked(row) || rows.Status(row) != TTrackStatus::NotConverted)
+            continue;
+        const int track = rows.TrackNumberOfRow(row);
+        queue_.queueTracks_.push_back(track);
+        // A track that cannot start fails with the reason; the others go on.
+        if (!available) {
+            queue_.MarkFailed(track, queue_.components_.Unavailable(format));
+            continue;
+        }
+        QString problem;
+        std::optional<TPipelineTrack> job = PipedJob(row, format, problem);
+        if (!job) {
+            queue_.MarkFailed(track, problem);
+            continue;
+        }
+        rows.SetVerdict(row, QString());
+        queue_.CurrentTrack_ = track;
+        tracks.push_back(std::move(*job));
+    }
+    for (TPipelineTrack& job : tracks)
+        pipeline_->Add(std::move(job));
+    if (piped_.empty())
+        queue_.FinishQueue();
+}
+
+std::optional<TPipelineTrack> TPipelinedQueue::PipedJob(int row, const TOutputFormat& format,
+                                                        QString& problem)
+{
+    TReadingPlan& reading = queue_.reading_;
+    std::optional<TTrackRun> run = queue_.RunOfRow(row, format, problem);
+    if (!run)
+        return std::nullopt;
+    const int track = run->Track;
+    run->Id = ++lastRun_;
+    run->ReRead = reading.ReRead(track);
+
+    TPipelineTrack job;
+    job.Id = run->Id;
+    job.Track = track;
+    job.Place = queue_.verification_.PlaceOf(track);
+    job.ReadMode = reading.NextPass(track).Mode;
+    job.ReadOffset = reading.Options().ReadOffset;
+    job.Output = format.MakeOutput();
+    if (format.ApplySettings != nullptr)
+        format.ApplySettings(*job.Output);
+    if (queue_.level_ && format.ApplyCompressionLevel != nullptr)
+        format.ApplyCompressionLevel(*job.Output, *queue_.level_);
+    if (!Read(key::kAutoCpu))
+        job.Output->SetDelay(Read(key::kCpuLevel));
+    if (format.ApplyTags != nullptr)
+        format.ApplyTags(*job.Output, queue_.TagsOf(track));
+    job.Output->SetFileName(LocalPath(run->Temporary).toStdString());
+    piped_[run->Id] = TPipedRun{*run, false, std::nullopt};
+    return job;
+}
+
+void TPipelinedQueue::StopTracks()
+{
+    // Every track ends as it stands; the last end makes the queue idle.
+    if (!piped_.empty())
+        pipeline_->Stop();
+}
+
+void TPipelinedQueue::DropUnconfirmed()
+{
+    for (const auto& [track, held] : held_) {
+        TOutputFolder::Discard(held.Temporary);
+        queue_.rows_.SetStatus(queue_.RowOf(track), TTrackStatus::Cancelled);
+    }
+    held_.clear();
+    lookupWait_ = nullptr;
+}
+
+bool TPipelinedQueue::TrackVerified(int track)
+{
+    if (held_.count(track) == 0)
+        return false;
+    FastReadJudged(track);
+    return true;
+}
+
+void TPipelinedQueue::LookupAnswered()
+{
+    const TOutputFormat* format = lookupWait_;
+    if (format == nullptr)
+        return;
+    lookupWait_ = nullptr;
+    // Runs from the event loop: nothing may escape into it.
+    try {
+        StartQueue(*format);
+    } catch (const std::exception& e) {
+        queue_.window_.ShowError(QString::fromUtf8(e.what()));
+        if (piped_.empty())
+            queue_.GoIdle();
+    }
+}
+
+void TPipelinedQueue::ReadProgress(int id)
+{
+    // The selection stays where the user put it.
+    const auto found = piped_.find(id);
+    if (found != piped_.end() && !found->second.ReadDone)
+        queue_.rows_.SetStatus(queue_.RowOf(found->second.Run.Track), found->second.Run.ReRead
+                                                                          ? TTrackStatus::ReReading
+                                                                          : TTrackStatus::Reading);
+}
+
+void TPipelinedQueue::ReadEnded(int id, const TPipelineRead& read)
+{
+    const auto found = piped_.find(id);
+    if (found == piped_.end())
+        return;
+    found->second.ReadDone = true;
+    found->second.Read = read;
+    const int row = queue_.RowOf(found->second.Run.Track);
+    if (read.Ok && queue_.rows_.Status(row) == TTrackStatus::Reading)
+        queue_.rows_.SetStatus(row, TTrackStatus::Converting);
+}
+
+void TPipelinedQueue::EncodeProgress(int id, int percent)
+{
+    const auto found = piped_.find(id);
+    if (found == piped_.end())
+        return;
+    TTrackListModel& rows = queue_.rows_;
+    const int row = queue_.RowOf(found->second.Run.Track);
+    rows.SetProgress(row, percent);
+    if (found->second.Run.ReRead)
+        rows.SetStatus(row, TTrackStatus::ReReading);
+    else
+        rows.SetStatus(row,
+                       found->second.ReadDone ? TTrackStatus::Converting : TTrackStatus::Reading);
+}
+
+void TPipelinedQueue::TrackEnded(int id, TPipelineEnd end, const QString& error)
+{
+    const auto found = piped_.find(id);
+    if (found == piped_.end())
+        return;
+    const TPipedRun ended = found->second;
+    piped_.erase(found);
+    TTrackListModel& rows = queue_.rows_;
+    const int track = ended.Run.Track;
+    const int row = queue_.RowOf(track);
+    switch (end) {
+    case TPipelineEnd::Done: {
+        const std::optional<verify::TrackChecksums> sums =
+            ended.Read ? ended.Read->Checksums : std::nullopt;
+        const TReadingPlan::TAfterPass after =
+            queue_.reading_.PassDone(track, sums ? sums->crc32 : 0u);
+        if (after == TReadingPlan::TAfterPass::AwaitVerdict && queue_.stopped_) {
+            // An unconfirmed fast read is no track.
+            TOutputFolder::Discard(ended.Run.Temporary);
+            rows.SetStatus(row, TTrackStatus::Cancelled);
+            break;
+        }
+        if (after == TReadingPlan::TAfterPass::AwaitVerdict && sums) {
+            // Held before the sums go in: the verdict comes at once, the lookup
+            // having answered before this read started.
+            held_[track] = ended.Run;
+            queue_.verification_.TrackRipped(track, *sums, ended.Read->Report);
+            break;
+        }
+        KeepTrack(ended.Run);
+        if (sums)
+            queue_.verification_.TrackRipped(track, *sums, ended.Read->Report);
+        break;
+    }
+    case TPipelineEnd::Stopped:
+        TOutputFolder::Discard(ended.Run.Temporary);
+        rows.SetStatus(row, TTrackStatus::Cancelled);
+        break;
+    case TPipelineEnd::Failed:
+        TOutputFolder::Discard(ended.Run.Temporary);
+        queue_.MarkFailed(track, error);
+        break;
+    case TPipelineEnd::Skipped: {
+        // Never encoded: the row is still to rip, and leaves no trace in the records.
+        TOutputFolder::Discard(ended.Run.Temporary);
+        rows.SetProgress(row, 0);
+        rows.SetStatus(row, TTrackStatus::NotConverted);
+        std::vector<int>& tracks = queue_.queueTracks_;
+        tracks.erase(std::remove(tracks.begin(), tracks.end(), track), tracks.end());
+        break;
+    }
+    }
+}
+
+void TPipelinedQueue::KeepTrack(const TTrackRun& run)
+{
+    if (const QString problem = queue_.KeepFile(run); !problem.isEmpty()) {
+        queue_.MarkFailed(run.Track, problem);
+        return;
+    }
+    queue_.rows_.SetProgress(queue_.RowOf(run.Track), 100);
+    queue_.rows_.SetStatus(queue_.RowOf(run.Track), TTrackStatus::Converted);
+}
+
+void TPipelinedQueue::FastReadJudged(int track)
+{
+    const TTrackRun judged = held_.at(track);
+    held_.erase(track);
+    // A verdict that came after the pipeline went idle ends the queue's run.
+    const auto settle = [this] {
+        if (!pipeline_->Busy())
+            Idle();
+    };
+    if (queue_.KeepsFastRead(track)) {
+        KeepTrack(judged);
+        settle();
+        return;
+    }
+    TOutputFolder::Discard(judged.Temporary);
+    const int row = queue_.RowOf(track);
+    if (queue_.stopped_ || format_ == nullptr) {
+        queue_.rows_.SetStatus(row, TTrackStatus::Cancelled);
+        settle();
+        return;
+    }
+    // Read again securely behind the tracks already queued; the plan now
+    // reads this track securely and records why.
+    queue_.rows_.SetProgress(row, 0);
+    queue_.rows_.SetStatus(row, TTrackStatus::ReReading);
+    QString problem;
+    std::optional<TPipelineTrack> job = PipedJob(row, *format_, problem);
+    if (!job) {
+        queue_.MarkFailed(track, problem);
+        settle();
+        return;
+    }
+    pipeline_->Add(std::move(*job));
+}
+
+void TPipelinedQueue::Idle()
+{
+    if (!piped_.empty() || !held_.empty())
+        return;
+    if (queue_.stopped_) {
+        queue_.GoIdle();
+        return;
+    }
+    // Rows ticked meanwhile are ripped next; otherwise the queue ends as usual.
+    queue_.RipCommand();
+}
+
+void TPipelinedQueue::End()
+{
+    if (!pipeline_)
+        return;
+    const std::map<int, TPipedRun> left = piped_;
+    piped_.clear();
+    // Stops every read and encoder and waits for their threads.
+    pipeline_.reset();
+    for (const auto& [id, run] : left)
+        TOutputFolder::Discard(run.Run.Temporary);
+    for (const auto& [track, held] : held_)
+        TOutputFolder::Discard(held.Temporary);
+    held_.clear();
+}
+
+} // namespace sonfeld::app
