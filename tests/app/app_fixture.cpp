@@ -13,6 +13,7 @@
 #include "app/text/texts.h"
 #include "app/ui/app_style.h"
 #include "app/ui/interface_translation.h"
+#include "support/core_application.h"
 
 namespace sonfeld::test {
 
@@ -95,15 +96,7 @@ UrlRecorder::~UrlRecorder()
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    return RunEventsUntil(done, timeoutMs, 20);
 }
 
 void Pump(int ms)

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <functional>
 
@@ -19,15 +17,7 @@ inline QCoreApplication& Application()
 // Runs the event loop until done() or the time is up; true when done.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
+    return sonfeld::test::RunEventsUntil(done, timeoutMs, 10);
 }
 
 } // namespace sonfeld::app::metadata::test
