@@ -8,8 +8,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/Metainfo.cmake)
 # The project's web address, for the metainfo's home page and screenshots and
 # the package's Homepage. Left empty, both go without.
 set(SONFELD_HOMEPAGE "" CACHE STRING "The project's web address (https://...), if it has one")
-# The one id of the metainfo file and component.
-set(SONFELD_APPSTREAM_ID org.sonfeld.sonfeld)
+# The one id of the metainfo file and component. The project holds no domain
+# of its own, so the id lies under "local", which nobody can register
+# (RFC 6762): it names no one else's domain. appstreamcli notes it as maybe
+# not reverse-DNS, which is no error.
+set(SONFELD_APPSTREAM_ID local.sonfeld.sonfeld)
 
 if(NOT TARGET sonfeld)
   return()

@@ -40,10 +40,6 @@
         <translation>The name is empty and cannot be used as a file name.</translation>
     </message>
     <message>
-        <source>名称“%1”含有字符 %2，不能用作文件名。</source>
-        <translation>The name &quot;%1&quot; contains the character %2 and cannot be used as a file name.</translation>
-    </message>
-    <message>
         <source>无法写入标签：%1</source>
         <translation>Cannot write the tags: %1</translation>
     </message>
@@ -82,10 +78,6 @@
     <message>
         <source>按模板得到的路径“%1”中有空的文件夹名或文件名</source>
         <translation>The path &quot;%1&quot; made by the template has an empty folder or file name</translation>
-    </message>
-    <message>
-        <source>按模板得到的路径“%1”含有“%2”</source>
-        <translation>The path &quot;%1&quot; made by the template contains &quot;%2&quot;</translation>
     </message>
     <message>
         <source>例如: %1</source>
@@ -856,6 +848,46 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
     <message>
         <source>介质数</source>
         <translation>Media</translation>
+    </message>
+    <message>
+        <source>模板中的“[ ]”不能嵌套</source>
+        <translation>Sections in &quot;[ ]&quot; cannot be nested in the template</translation>
+    </message>
+    <message>
+        <source>模板中的“]”没有配对的“[”</source>
+        <translation>A &quot;]&quot; in the template has no matching &quot;[&quot;</translation>
+    </message>
+    <message>
+        <source>模板中的“[”没有配对的“]”</source>
+        <translation>A &quot;[&quot; in the template has no matching &quot;]&quot;</translation>
+    </message>
+    <message>
+        <source>模板“%1”含有“%2”</source>
+        <translation>The template &quot;%1&quot; contains &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>按时长近似匹配</source>
+        <translation>matched by track lengths, not exact</translation>
+    </message>
+    <message>
+        <source>查询失败: %1 回答过大</source>
+        <translation>Lookup failed: the answer from %1 is too large</translation>
+    </message>
+    <message>
+        <source>gnudb 找到 %1 个条目，已用第 %2 个</source>
+        <translation>gnudb found %1 entries; using number %2</translation>
+    </message>
+    <message>
+        <source>已从 gnudb 取得名称（%1）</source>
+        <translation>Names from gnudb (%1)</translation>
+    </message>
+    <message>
+        <source>无法在文件夹“%1”中写入文件：%2</source>
+        <translation>Cannot write files in the folder &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>名称“%1”不能用作文件名。</source>
+        <translation>The name &quot;%1&quot; cannot be used as a file name.</translation>
     </message>
 </context>
 </TS>

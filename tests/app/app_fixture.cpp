@@ -13,6 +13,7 @@
 #include "app/text/texts.h"
 #include "app/ui/app_style.h"
 #include "app/ui/interface_translation.h"
+#include "support/core_application.h"
 
 namespace sonfeld::test {
 

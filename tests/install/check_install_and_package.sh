@@ -83,7 +83,7 @@ dest="$work/dest"
 DESTDIR="$dest" cmake --install "$build" --prefix /usr >"$work/install.log"
 usr="$dest/usr"
 
-metainfo=share/metainfo/org.sonfeld.sonfeld.metainfo.xml
+metainfo=share/metainfo/local.sonfeld.sonfeld.metainfo.xml
 for file in bin/sonfeld share/sonfeld/help/index.html share/applications/sonfeld.desktop \
     "$metainfo" share/man/man1/sonfeld.1.gz share/doc/sonfeld/copyright \
     share/doc/sonfeld/json-output.md \
@@ -124,7 +124,7 @@ grep -rlE 'example\.(org|com)' "$usr/share" && fail "the installed data names ex
 # Given the project's web address, the home page and the screenshots go in,
 # and still validate; every screenshot is one of docs/screenshots.
 with_address="$work/with-address.metainfo.xml"
-cmake -DTEMPLATE="$source/data/org.sonfeld.sonfeld.metainfo.xml.in" -DOUTPUT="$with_address" \
+cmake -DTEMPLATE="$source/data/local.sonfeld.sonfeld.metainfo.xml.in" -DOUTPUT="$with_address" \
   -DVERSION=1.2.3 -DDATE=2026-12-09 -DHOMEPAGE=https://sonfeld.test \
   -P "$source/cmake/Metainfo.cmake" || fail "cmake/Metainfo.cmake fails"
 appstreamcli validate --no-net "$with_address" ||

@@ -30,4 +30,23 @@ inline FileRun RunToFile(TACSFileOut& output, TMemoryInput& input,
     return run;
 }
 
+// Runs output over input (whose holdAt is set) into file, stops it once the
+// input holds, and waits for the end of the run.
+inline FileRun StopAtHold(TACSFileOut& output, TMemoryInput& input,
+                          const std::filesystem::path& file)
+{
+    output.SetInput(&input);
+    output.SetFileName(file.string());
+    OutputRunner runner(output);
+    output.Run();
+    input.WaitUntilHeld();
+    output.Stop();
+    input.OpenGate();
+    const bool ended = runner.WaitForEnds(1);
+    FileRun run{runner.doneCount, runner.errorCount, runner.LastError()};
+    if (!ended)
+        run.error = "the run did not end";
+    return run;
+}
+
 } // namespace sonfeld::test

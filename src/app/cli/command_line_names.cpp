@@ -61,8 +61,8 @@ void TCommandLineNames::LookUp(const TCommandLine& command, QTextStream& out, QT
     if (!command.Lookup.value_or(Read(key::kAutoLookup)))
         return;
     const QMetaObject::Connection status =
-        QObject::connect(&names_, &TDiscNames::Status, [&out](const QString& message) {
-            out << "Lookup: " << StripControls(message) << Qt::endl;
+        QObject::connect(&names_, &TDiscNames::Status, [&out](const TMessage& message) {
+            out << "Lookup: " << StripControls(message.Chinese()) << Qt::endl;
         });
     names_.Lookup();
     Wait();

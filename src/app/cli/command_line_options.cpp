@@ -216,11 +216,11 @@ void ParseNameOptions(const QCommandLineParser& parser, TCommandLine& result)
             result.DiscTotal = total;
     }
     if (const std::optional<QString> pattern = TextOption(parser, QStringLiteral("template"))) {
-        const QString example =
+        const metadata::TTemplateExample example =
             metadata::FileNameTemplateExample(*pattern, metadata::kPortableNames);
-        if (example.startsWith(QStringLiteral("模板有误")))
-            Refuse(
-                QStringLiteral("--template \"%1\" cannot name files: %2").arg(*pattern, example));
+        if (!example.valid)
+            Refuse(QStringLiteral("--template \"%1\" cannot name files: %2")
+                       .arg(*pattern, example.text.Chinese()));
         result.Template = pattern;
     }
     const bool lookup = parser.isSet(QStringLiteral("lookup"));

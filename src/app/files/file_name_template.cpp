@@ -42,7 +42,7 @@ QString NumberField(int value, int width)
 }
 
 // The text of one field, or an error when the name or width is unknown.
-bool FieldText(const QString& spec, const TTemplateFields& fields, QString& text, QString& error)
+bool FieldText(const QString& spec, const TTemplateFields& fields, QString& text, TMessage& error)
 {
     const qsizetype colon = spec.indexOf(QLatin1Char(':'));
     const QString name = (colon < 0 ? spec : spec.left(colon)).trimmed().toLower();
@@ -51,14 +51,16 @@ bool FieldText(const QString& spec, const TTemplateFields& fields, QString& text
         bool ok = false;
         width = spec.mid(colon + 1).trimmed().toInt(&ok);
         if (!ok || width < 0 || width > 9) {
-            error = QStringLiteral("模板字段 {%1} 的宽度无效").arg(QuotedInMessage(spec));
+            error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板字段 {%1} 的宽度无效"))
+                        .Arg(QuotedInMessage(spec));
             return false;
         }
     }
     const bool numeric = name == QLatin1String("disc") || name == QLatin1String("disctotal") ||
                          name == QLatin1String("track") || name == QLatin1String("tracktotal");
     if (colon >= 0 && !numeric) {
-        error = QStringLiteral("模板字段 {%1} 不是数字，不能指定宽度").arg(QuotedInMessage(spec));
+        error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板字段 {%1} 不是数字，不能指定宽度"))
+                    .Arg(QuotedInMessage(spec));
         return false;
     }
     if (name == QLatin1String("albumartist"))
@@ -80,7 +82,8 @@ bool FieldText(const QString& spec, const TTemplateFields& fields, QString& text
     else if (name == QLatin1String("tracktotal"))
         text = NumberField(fields.trackTotal, width);
     else {
-        error = QStringLiteral("模板中有未知字段 {%1}").arg(QuotedInMessage(spec));
+        error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板中有未知字段 {%1}"))
+                    .Arg(QuotedInMessage(spec));
         return false;
     }
     // A "/" in a field is text, never a folder.
@@ -168,7 +171,7 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
         } else if (c == QLatin1Char('{')) {
             const qsizetype close = pattern.indexOf(QLatin1Char('}'), i + 1);
             if (close < 0) {
-                result.error = QStringLiteral("模板中的“{”没有配对的“}”");
+                result.error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板中的“{”没有配对的“}”"));
                 return result;
             }
             QString text;
@@ -181,14 +184,14 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
             i = close;
         } else if (c == QLatin1Char('[')) {
             if (section) {
-                result.error = QStringLiteral("模板中的“[ ]”不能嵌套");
+                result.error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板中的“[ ]”不能嵌套"));
                 return result;
             }
             section.emplace(1);
             sectionComplete = true;
         } else if (c == QLatin1Char(']')) {
             if (!section) {
-                result.error = QStringLiteral("模板中的“]”没有配对的“[”");
+                result.error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板中的“]”没有配对的“[”"));
                 return result;
             }
             if (sectionComplete) {
@@ -198,7 +201,7 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
             }
             section.reset();
         } else if (c == QLatin1Char('}')) {
-            result.error = QStringLiteral("模板中的“}”没有配对的“{”");
+            result.error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板中的“}”没有配对的“{”"));
             return result;
         } else if (c == QLatin1Char('/')) {
             current().emplace_back();
@@ -207,7 +210,7 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
         }
     }
     if (section) {
-        result.error = QStringLiteral("模板中的“[”没有配对的“]”");
+        result.error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板中的“[”没有配对的“]”"));
         return result;
     }
     QStringList names;
@@ -215,7 +218,9 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
         const bool file = i + 1 == segments.size();
         const QString raw = segments[i].text.trimmed();
         if (!segments[i].hasField && (raw == QLatin1String(".") || raw == QLatin1String(".."))) {
-            result.error = QStringLiteral("模板“%1”含有“%2”").arg(QuotedInMessage(pattern), raw);
+            result.error = TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板“%1”含有“%2”"))
+                               .Arg(QuotedInMessage(pattern))
+                               .Arg(raw);
             return result;
         }
         const QString name = PortableName(segments[i].text, rules);
@@ -226,31 +231,33 @@ TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFie
         // A folder made of empty fields only is left out, not left empty.
         if (!file && segments[i].hasField)
             continue;
-        result.error = file && segments.size() == 1
-                           ? QStringLiteral("按模板得到的文件名为空")
-                           : QStringLiteral("按模板得到的路径“%1”中有空的文件夹名或文件名")
-                                 .arg(QuotedInMessage(pattern));
+        result.error =
+            file && segments.size() == 1
+                ? TMessage(QT_TRANSLATE_NOOP("sonfeld", "按模板得到的文件名为空"))
+                : TMessage(
+                      QT_TRANSLATE_NOOP("sonfeld", "按模板得到的路径“%1”中有空的文件夹名或文件名"))
+                      .Arg(QuotedInMessage(pattern));
         return result;
     }
     result.path = names.join(QLatin1Char('/'));
     return result;
 }
 
-QString FileNameTemplateExample(const QString& pattern, TNameRules rules)
+TTemplateExample FileNameTemplateExample(const QString& pattern, TNameRules rules)
 {
-    TTemplateFields sample;
-    sample.albumArtist = QStringLiteral("群星");
-    sample.album = QStringLiteral("海港之光");
-    sample.year = QStringLiteral("2001");
-    sample.discNumber = 1;
-    sample.discTotal = 2;
-    sample.trackNumber = 3;
-    sample.trackTotal = 12;
-    sample.title = QStringLiteral("涨潮");
-    sample.artist = QStringLiteral("北方的艾达");
+    const TTemplateFields sample{.albumArtist = QStringLiteral("群星"),
+                                 .album = QStringLiteral("海港之光"),
+                                 .year = QStringLiteral("2001"),
+                                 .discNumber = 1,
+                                 .discTotal = 2,
+                                 .trackNumber = 3,
+                                 .trackTotal = 12,
+                                 .title = QStringLiteral("涨潮"),
+                                 .artist = QStringLiteral("北方的艾达")};
     const TTemplateResult result = ApplyFileNameTemplate(pattern, sample, rules);
-    return result.error.isEmpty() ? QStringLiteral("例如: ") + result.path
-                                  : QStringLiteral("模板有误: ") + result.error;
+    if (!result.error.IsEmpty())
+        return {TMessage(QT_TRANSLATE_NOOP("sonfeld", "模板有误: %1")).Arg(result.error), false};
+    return {TMessage(QT_TRANSLATE_NOOP("sonfeld", "例如: %1")).Arg(result.path), true};
 }
 
 } // namespace sonfeld::app::metadata

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/text/message.h"
+
 // File names from a template, so files can be named and sorted into folders
 // by their tags. Pure functions, no widgets.
 //
@@ -60,8 +62,8 @@ enum class TNameRules {
 inline constexpr TNameRules kPortableNames = TNameRules::Windows;
 
 struct TTemplateResult {
-    QString path;  // relative, "/" between folders, without extension
-    QString error; // for the row; the path is empty when there is one
+    QString path;   // relative, "/" between folders, without extension
+    TMessage error; // for the row; the path is empty when there is one
 };
 
 TTemplateResult ApplyFileNameTemplate(const QString& pattern, const TTemplateFields& fields,
@@ -80,8 +82,13 @@ QString PortableName(const QString& text, TNameRules rules = kPortableNames);
 // tells apart names that are otherwise the same, is kept.
 QString FitName(const QString& name, const QString& tail = {});
 
-// The name the template gives a sample track, or the error, for the
-// settings page to show as the user types.
-QString FileNameTemplateExample(const QString& pattern, TNameRules rules);
+// The name the template gives a sample track ("例如: …"), or its error
+// ("模板有误: …"), for the settings page to show as the user types and the
+// command line to refuse a template by.
+struct TTemplateExample {
+    TMessage text;
+    bool valid = false;
+};
+TTemplateExample FileNameTemplateExample(const QString& pattern, TNameRules rules);
 
 } // namespace sonfeld::app::metadata

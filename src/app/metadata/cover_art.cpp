@@ -28,7 +28,8 @@ void FetchFrontCover(QNetworkAccessManager& network, const TLookupOptions& optio
     if (releaseId.isEmpty()) {
         TCoverArt cover;
         cover.status = TCoverArt::TStatus::Missing;
-        cover.message = QStringLiteral("没有 MusicBrainz 发行版本，无法取得封面");
+        cover.message =
+            TMessage(QT_TRANSLATE_NOOP("sonfeld", "没有 MusicBrainz 发行版本，无法取得封面"));
         done(cover);
         return;
     }
@@ -40,11 +41,12 @@ void FetchFrontCover(QNetworkAccessManager& network, const TLookupOptions& optio
                 TCoverArt cover;
                 if (answer.failure == THttpAnswer::TFailure::None && answer.status == 404) {
                     cover.status = TCoverArt::TStatus::Missing;
-                    cover.message = QStringLiteral("此发行版本没有封面");
+                    cover.message = TMessage(QT_TRANSLATE_NOOP("sonfeld", "此发行版本没有封面"));
                 } else if (answer.failure != THttpAnswer::TFailure::None || answer.status != 200) {
                     cover.message = FailureText(kService, answer);
                 } else if (ImageMimeType(answer.body).isEmpty()) {
-                    cover.message = QStringLiteral("封面不是 JPEG 或 PNG 图像");
+                    cover.message =
+                        TMessage(QT_TRANSLATE_NOOP("sonfeld", "封面不是 JPEG 或 PNG 图像"));
                 } else {
                     cover.status = TCoverArt::TStatus::Found;
                     cover.mimeType = ImageMimeType(answer.body);

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "app/text/message.h"
+
 class QNetworkAccessManager;
 class QObject;
 
@@ -17,7 +19,7 @@ struct TCoverArt {
     TStatus status = TStatus::Failed; // Missing: the release has no front cover
     QByteArray data;
     QString mimeType; // "image/jpeg" or "image/png"
-    QString message;  // for the status bar; never stops a rip
+    TMessage message; // for the status bar; never stops a rip
 };
 
 // "image/jpeg" or "image/png" by the first bytes, else empty.

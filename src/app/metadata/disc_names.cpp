@@ -143,7 +143,7 @@ void TDiscNames::Lookup()
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
     request.chosenReleaseId = TDiscMemory(*store).ChosenRelease(key_.StorageId());
     lookupRunning_ = true;
-    emit Status(QStringLiteral("正在查询光盘名称…"));
+    emit Status(TMessage(QT_TRANSLATE_NOOP("sonfeld", "正在查询光盘名称…")));
     lookup_->Start(request);
 }
 
@@ -284,7 +284,7 @@ void TDiscNames::SetCover(const TCoverArt& cover)
     if (cover.status == TCoverArt::TStatus::Found) {
         cover_ = cover;
         emit CoverChanged();
-    } else if (!cover.message.isEmpty()) {
+    } else if (!cover.message.IsEmpty()) {
         emit Status(cover.message);
     }
     EndBusy();

@@ -95,8 +95,8 @@ public:
 
 signals:
     void Changed();
-    // For the status bar, in Chinese.
-    void Status(const QString& message);
+    // For the status bar: Chinese() for the terminal, Shown() for the window.
+    void Status(const sonfeld::app::TMessage& message);
     void CandidatesFound();
     void CoverChanged();
     // Nothing is pending any more: Busy() has become false.

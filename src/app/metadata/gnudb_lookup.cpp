@@ -69,8 +69,8 @@ void ReadNext(const std::shared_ptr<TGnudbReads>& reads, qsizetype index)
         if (!result.candidates.isEmpty()) {
             result.status = TLookupStatus::Found;
             result.metadata = result.candidates.first().metadata;
-            result.message.clear();
-        } else if (result.message.isEmpty()) {
+            result.message = {};
+        } else if (result.message.IsEmpty()) {
             result.status = TLookupStatus::NotFound;
         }
         reads->done(result);
@@ -83,14 +83,14 @@ void ReadNext(const std::shared_ptr<TGnudbReads>& reads, qsizetype index)
             reads->options.userAgent, reads->options.timeoutMs, kGnudbAnswerLimit, reads->context,
             [reads, match, index](const THttpAnswer& answer) {
                 if (answer.failure != THttpAnswer::TFailure::None || answer.status != 200) {
-                    if (reads->result.message.isEmpty())
+                    if (reads->result.message.IsEmpty())
                         reads->result.message = FailureText(kService, answer);
                 } else {
                     const TXmcdEntry entry = ParseCddbReadAnswer(answer.body);
                     if (entry.valid) {
                         reads->result.candidates.append(
                             {match.category, match.discId, reads->inexact, entry.metadata});
-                    } else if (entry.code != 401 && reads->result.message.isEmpty()) {
+                    } else if (entry.code != 401 && reads->result.message.IsEmpty()) {
                         reads->result.message = entry.overBudget ? AnswerTooLargeText(kService)
                                                                  : UnreadableAnswerText(kService);
                     }

@@ -27,11 +27,12 @@ struct TGnudbResult {
     TLookupStatus status = TLookupStatus::Failed;
     TDiscMetadata metadata;            // the first candidate's
     QList<TGnudbCandidate> candidates; // every match that could be read, in the server's order
-    QString message;                   // why it failed, in the user's words
+    TMessage message;                  // why it failed, in the user's words
 };
 
 // Shown beside a match found by track lengths only.
-inline const QString kInexactMatchText = QStringLiteral("按时长近似匹配");
+inline constexpr char kInexactMatch[] = QT_TRANSLATE_NOOP("sonfeld", "按时长近似匹配");
+inline const QString kInexactMatchText = QString::fromUtf8(kInexactMatch);
 // At most this many matches are read: each is one more request.
 inline constexpr int kMaxGnudbCandidates = 10;
 

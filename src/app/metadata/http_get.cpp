@@ -65,29 +65,31 @@ void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& use
     });
 }
 
-QString FailureText(const QString& service, const THttpAnswer& answer)
+TMessage FailureText(const QString& service, const THttpAnswer& answer)
 {
     switch (answer.failure) {
     case THttpAnswer::TFailure::Timeout:
-        return QStringLiteral("查询失败: %1 无响应（超时）").arg(service);
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 无响应（超时）")).Arg(service);
     case THttpAnswer::TFailure::Network:
-        return QStringLiteral("查询失败: 无法连接 %1").arg(service);
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "查询失败: 无法连接 %1")).Arg(service);
     case THttpAnswer::TFailure::TooLarge: return AnswerTooLargeText(service);
     case THttpAnswer::TFailure::None: break;
     }
     if (answer.status == 503)
-        return QStringLiteral("查询失败: %1 繁忙 (HTTP 503)").arg(service);
-    return QStringLiteral("查询失败: %1 服务器错误 (HTTP %2)").arg(service).arg(answer.status);
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 繁忙 (HTTP 503)")).Arg(service);
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 服务器错误 (HTTP %2)"))
+        .Arg(service)
+        .Arg(answer.status);
 }
 
-QString UnreadableAnswerText(const QString& service)
+TMessage UnreadableAnswerText(const QString& service)
 {
-    return QStringLiteral("查询失败: %1 的回答无法识别").arg(service);
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 的回答无法识别")).Arg(service);
 }
 
-QString AnswerTooLargeText(const QString& service)
+TMessage AnswerTooLargeText(const QString& service)
 {
-    return QStringLiteral("查询失败: %1 回答过大").arg(service);
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 回答过大")).Arg(service);
 }
 
 } // namespace sonfeld::app::metadata

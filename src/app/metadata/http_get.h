@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
-
 #include <functional>
+
+#include "app/text/message.h"
 
 class QNetworkAccessManager;
 class QObject;
@@ -37,9 +38,9 @@ void HttpGet(QNetworkAccessManager& network, const QUrl& url, const QString& use
 
 // "查询失败: 无法连接 <service>" and its kin for an answer that brought nothing
 // usable; service is the name the user knows ("MusicBrainz", "gnudb", ...).
-QString FailureText(const QString& service, const THttpAnswer& answer);
-QString UnreadableAnswerText(const QString& service);
+TMessage FailureText(const QString& service, const THttpAnswer& answer);
+TMessage UnreadableAnswerText(const QString& service);
 // An answer over its size cap, or one whose reading took longer than its budget.
-QString AnswerTooLargeText(const QString& service);
+TMessage AnswerTooLargeText(const QString& service);
 
 } // namespace sonfeld::app::metadata

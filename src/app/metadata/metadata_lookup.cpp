@@ -52,18 +52,21 @@ private:
             found.metadata = ApplyCandidate(request_.current, found.candidates[found.chosenIndex],
                                             request_.cdText);
             if (found.candidates.size() > 1) {
-                found.message = QStringLiteral("MusicBrainz 找到 %1 个发行版本，已用第 %2 个")
-                                    .arg(found.candidates.size())
-                                    .arg(found.chosenIndex + 1);
+                found.message =
+                    TMessage(QT_TRANSLATE_NOOP("sonfeld",
+                                               "MusicBrainz 找到 %1 个发行版本，已用第 %2 个"))
+                        .Arg(found.candidates.size())
+                        .Arg(found.chosenIndex + 1);
             } else if (result.byDurations) {
-                found.message = QStringLiteral("已从 MusicBrainz 取得名称（按曲目时长匹配）");
+                found.message = TMessage(
+                    QT_TRANSLATE_NOOP("sonfeld", "已从 MusicBrainz 取得名称（按曲目时长匹配）"));
             } else {
-                found.message = QStringLiteral("已从 MusicBrainz 取得名称");
+                found.message = TMessage(QT_TRANSLATE_NOOP("sonfeld", "已从 MusicBrainz 取得名称"));
             }
             owner_.Report(this, found);
             return;
         }
-        musicBrainzFailure_ = result.status == TLookupStatus::Failed ? result.message : QString();
+        musicBrainzFailure_ = result.status == TLookupStatus::Failed ? result.message : TMessage();
         LookupGnudb(owner_.network_, owner_.options_, request_.disc, this,
                     [this](const TGnudbResult& gnudb) { GnudbDone(gnudb); });
     }
@@ -82,15 +85,17 @@ private:
                                                request_.cdText);
                 done.message =
                     done.candidates.size() > 1
-                        ? QStringLiteral("gnudb 找到 %1 个条目，已用第 %2 个")
-                              .arg(done.candidates.size())
-                              .arg(done.chosenIndex + 1)
-                        : QStringLiteral("已从 gnudb 取得名称（%1）").arg(kInexactMatchText);
+                        ? TMessage(
+                              QT_TRANSLATE_NOOP("sonfeld", "gnudb 找到 %1 个条目，已用第 %2 个"))
+                              .Arg(done.candidates.size())
+                              .Arg(done.chosenIndex + 1)
+                        : TMessage(QT_TRANSLATE_NOOP("sonfeld", "已从 gnudb 取得名称（%1）"))
+                              .Arg(TMessage(kInexactMatch));
                 owner_.Report(this, done);
                 return;
             }
             done.metadata = ApplyLookup(request_.current, gnudb.metadata, request_.cdText);
-            done.message = QStringLiteral("已从 gnudb 取得名称");
+            done.message = TMessage(QT_TRANSLATE_NOOP("sonfeld", "已从 gnudb 取得名称"));
             owner_.Report(this, done);
             return;
         }
@@ -102,20 +107,21 @@ private:
                                (shown == TMetadataSource::None || shown == TMetadataSource::CdText);
         if (useCdText)
             done.metadata = ApplyLookup(request_.current, request_.cdText, request_.cdText);
-        if (!musicBrainzFailure_.isEmpty() || gnudb.status == TLookupStatus::Failed) {
+        if (!musicBrainzFailure_.IsEmpty() || gnudb.status == TLookupStatus::Failed) {
             done.status = TLookupStatus::Failed;
-            done.message = !musicBrainzFailure_.isEmpty() ? musicBrainzFailure_ : gnudb.message;
+            done.message = !musicBrainzFailure_.IsEmpty() ? musicBrainzFailure_ : gnudb.message;
         } else {
             done.status = TLookupStatus::NotFound;
-            done.message = useCdText ? QStringLiteral("在线数据库中没有这张光盘，使用 CD-TEXT")
-                                     : QStringLiteral("在线数据库中没有这张光盘");
+            done.message = TMessage(
+                useCdText ? QT_TRANSLATE_NOOP("sonfeld", "在线数据库中没有这张光盘，使用 CD-TEXT")
+                          : QT_TRANSLATE_NOOP("sonfeld", "在线数据库中没有这张光盘"));
         }
         owner_.Report(this, done);
     }
 
     TMetadataLookup& owner_;
     TLookupRequest request_;
-    QString musicBrainzFailure_;
+    TMessage musicBrainzFailure_;
 };
 
 TMetadataLookup::TMetadataLookup(QNetworkAccessManager& network, TRequestSpacing& spacing,

@@ -33,7 +33,7 @@ struct TLookupResult {
     TDiscMetadata metadata;
     QList<TReleaseCandidate> candidates; // MusicBrainz releases or gnudb entries, for the chooser
     int chosenIndex = -1;                // the one applied, -1 when none
-    QString message;                     // for the status bar
+    TMessage message;                    // for the status bar
 };
 
 // Names for one disc, in order: MusicBrainz (by disc ID, then by TOC),

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+#include "app/text/message.h"
+
 class QNetworkAccessManager;
 class QObject;
 
@@ -22,7 +24,7 @@ struct TMusicBrainzResult {
     TLookupStatus status = TLookupStatus::Failed;
     bool byDurations = false; // found by the TOC, not by the disc ID
     QList<TReleaseCandidate> candidates;
-    QString message; // why it failed, in the user's words
+    TMessage message; // why it failed, in the user's words
 };
 
 inline const QString kMusicBrainzIncludes =

@@ -99,14 +99,15 @@ QString DurationText(int seconds)
     return hours > 0 ? QString::number(hours) + QLatin1Char(':') + rest : rest;
 }
 
-QString RipProgressText(const TRipProgress& progress, qint64 nowMs)
+TMessage RipProgressText(const TRipProgress& progress, qint64 nowMs)
 {
     const std::optional<double> speed = progress.Speed(nowMs);
     const std::optional<int> left = progress.SecondsLeft(nowMs);
-    return QStringLiteral("速度 %1 · 剩余 %2 · 已完成 %3/%4 首")
-        .arg(speed ? QString::number(*speed, 'f', 1) + QStringLiteral("×") : QStringLiteral("--"),
-             left ? DurationText(*left) : QStringLiteral("--"),
-             QString::number(progress.TracksDone()), QString::number(progress.TracksTicked()));
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "速度 %1 · 剩余 %2 · 已完成 %3/%4 首"))
+        .Arg(speed ? QString::number(*speed, 'f', 1) + QStringLiteral("×") : QStringLiteral("--"))
+        .Arg(left ? DurationText(*left) : QStringLiteral("--"))
+        .Arg(progress.TracksDone())
+        .Arg(progress.TracksTicked());
 }
 
 } // namespace sonfeld::app

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "app/text/message.h"
+
 // Where a queue stands over the tracks it set out to rip: audio done, speed
 // in multiples of real time, time left and tracks done. Widget-free; times
 // are the caller's monotonic clock in milliseconds. UI thread.
@@ -50,6 +52,6 @@ private:
 // "1:05" or "1:02:03".
 QString DurationText(int seconds);
 // The status bar's line while ripping: speed, time left, tracks done of ticked.
-QString RipProgressText(const TRipProgress& progress, qint64 nowMs);
+TMessage RipProgressText(const TRipProgress& progress, qint64 nowMs);
 
 } // namespace sonfeld::app

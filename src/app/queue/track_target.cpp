@@ -74,8 +74,8 @@ TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
     }
     const metadata::TTemplateResult result = metadata::ApplyFileNameTemplate(
         plain ? metadata::kNumberedFileNameTemplate : pattern, fields, metadata::kPortableNames);
-    if (!result.error.isEmpty()) {
-        target.error = result.error;
+    if (!result.error.IsEmpty()) {
+        target.error = result.error.Chinese();
         return target;
     }
     // Each name short enough for the file system, before anything is read.

@@ -10,17 +10,19 @@ namespace {
 
 constexpr char kContext[] = "sonfeld";
 
-// Messages the rip work, the names and the verification make with arguments,
-// exactly as they make them, so the window can show them in its language.
+// Messages the rip queue and the verification still hand over as finished
+// Chinese text, exactly as they make them, so the window can show them in its
+// language. A message made as a TMessage needs no pattern here.
 const char* const kPatterns[] = {
     QT_TRANSLATE_NOOP("sonfeld", "以下音轨会写入同一个文件，请更改名称: %1"),
     QT_TRANSLATE_NOOP("sonfeld", "%1、%2 → “%3”"),
     QT_TRANSLATE_NOOP("sonfeld", "无法创建文件夹“%1”。"),
     QT_TRANSLATE_NOOP("sonfeld", "另一个 Sonfeld 正在向文件夹“%1”写入文件，请等它结束后再试。"),
     QT_TRANSLATE_NOOP("sonfeld", "无法在文件夹“%1”中写入文件。"),
+    QT_TRANSLATE_NOOP("sonfeld", "无法在文件夹“%1”中写入文件：%2"),
     QT_TRANSLATE_NOOP("sonfeld", "无法把文件保存为“%1”：%2"),
     QT_TRANSLATE_NOOP("sonfeld", "名称为空，不能用作文件名。"),
-    QT_TRANSLATE_NOOP("sonfeld", "名称“%1”含有字符 %2，不能用作文件名。"),
+    QT_TRANSLATE_NOOP("sonfeld", "名称“%1”不能用作文件名。"),
     QT_TRANSLATE_NOOP("sonfeld", "无法写入标签：%1"),
     QT_TRANSLATE_NOOP("sonfeld", "无法保存封面“%1”。"),
     QT_TRANSLATE_NOOP("sonfeld", "按模板得到的路径“%1”不在输出文件夹中"),
@@ -31,30 +33,12 @@ const char* const kPatterns[] = {
     QT_TRANSLATE_NOOP("sonfeld", "模板中的“}”没有配对的“{”"),
     QT_TRANSLATE_NOOP("sonfeld", "按模板得到的文件名为空"),
     QT_TRANSLATE_NOOP("sonfeld", "按模板得到的路径“%1”中有空的文件夹名或文件名"),
-    QT_TRANSLATE_NOOP("sonfeld", "按模板得到的路径“%1”含有“%2”"),
-    QT_TRANSLATE_NOOP("sonfeld", "例如: %1"),
-    QT_TRANSLATE_NOOP("sonfeld", "模板有误: %1"),
-    QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 无响应（超时）"),
-    QT_TRANSLATE_NOOP("sonfeld", "查询失败: 无法连接 %1"),
-    QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 繁忙 (HTTP 503)"),
-    QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 服务器错误 (HTTP %2)"),
-    QT_TRANSLATE_NOOP("sonfeld", "查询失败: %1 的回答无法识别"),
-    QT_TRANSLATE_NOOP("sonfeld", "MusicBrainz 找到 %1 个发行版本，已用第 %2 个"),
-    QT_TRANSLATE_NOOP("sonfeld", "已从 MusicBrainz 取得名称（按曲目时长匹配）"),
-    QT_TRANSLATE_NOOP("sonfeld", "已从 MusicBrainz 取得名称"),
-    QT_TRANSLATE_NOOP("sonfeld", "已从 gnudb 取得名称"),
-    QT_TRANSLATE_NOOP("sonfeld", "在线数据库中没有这张光盘，使用 CD-TEXT"),
-    QT_TRANSLATE_NOOP("sonfeld", "在线数据库中没有这张光盘"),
-    QT_TRANSLATE_NOOP("sonfeld", "正在查询光盘名称…"),
-    QT_TRANSLATE_NOOP("sonfeld", "没有 MusicBrainz 发行版本，无法取得封面"),
-    QT_TRANSLATE_NOOP("sonfeld", "此发行版本没有封面"),
-    QT_TRANSLATE_NOOP("sonfeld", "封面不是 JPEG 或 PNG 图像"),
+    QT_TRANSLATE_NOOP("sonfeld", "模板“%1”含有“%2”"),
     QT_TRANSLATE_NOOP("sonfeld", "精确 (可信度 %1)"),
     QT_TRANSLATE_NOOP("sonfeld", "不匹配"),
     QT_TRANSLATE_NOOP("sonfeld", "数据库中无此光盘"),
     QT_TRANSLATE_NOOP("sonfeld", "无法连接"),
     QT_TRANSLATE_NOOP("sonfeld", "%1；测试与复制 CRC 不一致"),
-    QT_TRANSLATE_NOOP("sonfeld", "速度 %1 · 剩余 %2 · 已完成 %3/%4 首"),
     QT_TRANSLATE_NOOP("sonfeld", "手动"),
 };
 

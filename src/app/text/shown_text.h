@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "message.h"
+
 // Texts the window shows. The Chinese text is the source string: with no
 // translator installed every text reads exactly as written, and with the
 // English one (the "界面语言" setting) the window shows English. Texts the
@@ -24,5 +26,11 @@ QString Shown(const QString& chinese);
 // known pattern ("无法保存封面“%1”。") whose arguments (file names, the
 // components' own messages) are kept as they are. Anything else unchanged.
 QString ShownMessage(const QString& message);
+// A message kept as its source and arguments: translated as a whole, no
+// pattern matching.
+inline QString ShownMessage(const TMessage& message)
+{
+    return message.Shown();
+}
 
 } // namespace sonfeld::app

@@ -38,7 +38,7 @@ constexpr TNameRules kNameRules = metadata::kPortableNames;
 
 // What is wrong with the template itself; empty when it is usable. Every
 // field is filled, so an error here is never one of a particular track.
-QString TemplateError(const QString& pattern)
+TMessage TemplateError(const QString& pattern)
 {
     metadata::TTemplateFields sample;
     sample.albumArtist = sample.album = sample.title = sample.artist = QStringLiteral("x");
@@ -169,7 +169,8 @@ void TMainForm::CreateDiscNames()
     metadata::TDiscNames* names = names_.get();
 
     connect(names, &metadata::TDiscNames::Changed, this, [this] { ShowDiscNames(); });
-    connect(names, &metadata::TDiscNames::Status, this, &TMainForm::ShowLookupStatus);
+    connect(names, &metadata::TDiscNames::Status, this,
+            [this](const TMessage& message) { ShowLookupStatus(message.Shown()); });
     // Queued: the chooser waits for the user, the lookup that found the
     // releases must not.
     connect(
@@ -283,8 +284,8 @@ void TMainForm::SaveNameSettings()
     // A wrong template would fail every row of the next rip: the stored one
     // stays and the user is told.
     const QString pattern = edtFileNameTemplate->text();
-    if (const QString error = TemplateError(pattern); !error.isEmpty()) {
-        ShowErrorBox(this, TShownText::tr("文件名模板有误，未保存: %1").arg(ShownMessage(error)));
+    if (const TMessage error = TemplateError(pattern); !error.IsEmpty()) {
+        ShowErrorBox(this, TShownText::tr("文件名模板有误，未保存: %1").arg(error.Shown()));
         return;
     }
     Write(key::kFileNameTemplate, pattern);
@@ -292,12 +293,11 @@ void TMainForm::SaveNameSettings()
 
 void TMainForm::UpdateTemplateExample()
 {
-    const QString pattern = edtFileNameTemplate->text();
-    lblTemplateExample->setText(
-        ShownMessage(metadata::FileNameTemplateExample(pattern, kNameRules)));
-    lblTemplateExample->setStyleSheet(TemplateError(pattern).isEmpty()
-                                          ? QStringLiteral("QLabel { color: #44546a; }")
-                                          : QStringLiteral("QLabel { color: #b00000; }"));
+    const metadata::TTemplateExample example =
+        metadata::FileNameTemplateExample(edtFileNameTemplate->text(), kNameRules);
+    lblTemplateExample->setText(example.text.Shown());
+    lblTemplateExample->setStyleSheet(example.valid ? QStringLiteral("QLabel { color: #44546a; }")
+                                                    : QStringLiteral("QLabel { color: #b00000; }"));
 }
 
 void TMainForm::UpdateLookupEnabled()
@@ -315,7 +315,7 @@ void TMainForm::UpdateLookupEnabled()
 
 void TMainForm::ShowLookupStatus(const QString& text)
 {
-    lblLookupStatus->setText(ShownMessage(text));
+    lblLookupStatus->setText(text);
 }
 
 } // namespace sonfeld::app

@@ -1,6 +1,6 @@
 #include "converter.h"
 
-#include <mutex>
+#include "input_swap.h"
 
 namespace sonfeld {
 
@@ -8,27 +8,7 @@ void TACSConverter::SetInput(TACSInput* value)
 {
     if (value == this)
         return;
-    TACSInput* old = Input();
-    if (!Busy()) {
-        if (old != nullptr)
-            old->RemoveFreeNotification(this);
-        input_.store(value);
-        if (value != nullptr)
-            value->FreeNotification(this);
-        return;
-    }
-    if (value != nullptr)
-        value->OpenInput();
-    {
-        const std::lock_guard lock(InputLock);
-        input_.store(value);
-    }
-    if (value != nullptr)
-        value->FreeNotification(this);
-    if (old != nullptr) {
-        old->RemoveFreeNotification(this);
-        old->CloseInput();
-    }
+    ReplaceInput(*this, input_, InputLock, value, Busy());
 }
 
 void TACSConverter::UnlockInputs()

@@ -27,6 +27,22 @@ namespace sonfeld {
 #define SONFELD_LIBRARY_FILE(windows, other) other
 #endif
 
+// The whole body of an entry-point table whose library is loaded by the file
+// name as given: a field per entry point of list, the default file name, and
+// Resolve binding each one as how says (SONFELD_REQUIRED_ENTRY_POINT or
+// SONFELD_OPTIONAL_ENTRY_POINT).
+#define SONFELD_ENTRY_POINTS_AS_GIVEN(list, how, windows, other)                                   \
+    list(SONFELD_ENTRY_POINT_FIELD) static constexpr ::sonfeld::LibraryNaming kNaming =            \
+        ::sonfeld::LibraryNaming::AsGiven;                                                         \
+    static std::string DefaultFileName()                                                           \
+    {                                                                                              \
+        return SONFELD_LIBRARY_FILE(windows, other);                                               \
+    }                                                                                              \
+    void Resolve(::sonfeld::EntryPointResolver& resolver)                                          \
+    {                                                                                              \
+        list(how)                                                                                  \
+    }
+
 // Fills a table of entry points from a loaded library. A required entry point
 // that is missing makes the whole library count as not loaded: a clear refusal
 // when a component is created beats a crash in the middle of a rip.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "acs_exception.h"
+#include "input_swap.h"
 #include "vector_state.h"
 
 namespace sonfeld {
@@ -204,30 +205,10 @@ void TACSOutput::SetSuspendWhenIdle(bool value)
 
 void TACSOutput::SetInput(TACSInput* value)
 {
-    TACSInput* old = Input();
-    if (value == old)
+    if (value == Input())
         return;
-    if (!busy_.load()) {
-        if (old != nullptr)
-            old->RemoveFreeNotification(this);
-        input_.store(value);
-        if (value != nullptr)
-            value->FreeNotification(this);
-        return;
-    }
     // A swap during a run takes effect between two ReadPCM calls.
-    if (value != nullptr)
-        value->OpenInput();
-    {
-        const std::lock_guard lock(InputLock);
-        input_.store(value);
-    }
-    if (value != nullptr)
-        value->FreeNotification(this);
-    if (old != nullptr) {
-        old->RemoveFreeNotification(this);
-        old->CloseInput();
-    }
+    ReplaceInput(*this, input_, InputLock, value, busy_.load());
 }
 
 void TACSOutput::Notification(TComponent* component, TOperation operation)

@@ -11,6 +11,7 @@
 #include "audio/core/dynamic_library.h"
 #include "metadata/lookup_answers.h"
 #include "settings_sandbox.h"
+#include "support/core_application.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
 
@@ -22,11 +23,7 @@ namespace fs = std::filesystem;
 
 QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "names_rip_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("names_rip_test");
 }
 
 std::string Reply(const std::string& command)

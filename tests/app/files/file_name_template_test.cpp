@@ -24,7 +24,7 @@ QString Path(const QString& pattern, const TTemplateFields& fields,
              TNameRules rules = kPortableNames)
 {
     const TTemplateResult result = ApplyFileNameTemplate(pattern, fields, rules);
-    EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    EXPECT_TRUE(result.error.IsEmpty()) << result.error.Chinese().toStdString();
     return result.path;
 }
 
@@ -114,21 +114,25 @@ TEST(FileNameTemplateTest, EmptyNamesAndBadTemplatesAreErrors)
           QStringLiteral("../{title}"), QStringLiteral("[{title}"), QStringLiteral("{title}]"),
           QStringLiteral("[a[{title}]]"), QStringLiteral("{album}/[{track}]")}) {
         const TTemplateResult result = ApplyFileNameTemplate(pattern, fields, TNameRules::Posix);
-        EXPECT_FALSE(result.error.isEmpty()) << pattern.toStdString();
+        EXPECT_FALSE(result.error.IsEmpty()) << pattern.toStdString();
         EXPECT_TRUE(result.path.isEmpty()) << pattern.toStdString();
     }
     // A message quotes at most a bit of a huge template.
     const TTemplateResult huge = ApplyFileNameTemplate(
         QString(100000, QLatin1Char('x')) + QStringLiteral("//{title}"), fields, kPortableNames);
-    EXPECT_LT(huge.error.size(), 300);
+    EXPECT_LT(huge.error.Chinese().size(), 300);
 }
 
 TEST(FileNameTemplateTest, ExampleForTheSettingsPage)
 {
-    EXPECT_EQ(FileNameTemplateExample(QStringLiteral("{album}/{track:02} {title}"), kPortableNames),
-              QStringLiteral("例如: 海港之光/03 涨潮"));
-    EXPECT_TRUE(FileNameTemplateExample(QStringLiteral("{bad}"), TNameRules::Posix)
-                    .startsWith(QStringLiteral("模板有误: ")));
+    const TTemplateExample good =
+        FileNameTemplateExample(QStringLiteral("{album}/{track:02} {title}"), kPortableNames);
+    EXPECT_TRUE(good.valid);
+    EXPECT_EQ(good.text.Chinese(), QStringLiteral("例如: 海港之光/03 涨潮"));
+    const TTemplateExample bad =
+        FileNameTemplateExample(QStringLiteral("{bad}"), TNameRules::Posix);
+    EXPECT_FALSE(bad.valid);
+    EXPECT_EQ(bad.text.Chinese(), QStringLiteral("模板有误: 模板中有未知字段 {bad}"));
 }
 
 } // namespace

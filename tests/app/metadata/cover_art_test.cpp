@@ -63,7 +63,7 @@ TEST_F(CoverArtTest, MissingCoverAndWrongBytesAreClearStatuses)
                   HttpReply{200, "<html>not an image</html>", "image/jpeg", {}, 0, false});
     const TCoverArt html = Fetch(kRelease);
     EXPECT_EQ(html.status, TCoverArt::TStatus::Failed);
-    EXPECT_FALSE(html.message.isEmpty());
+    EXPECT_FALSE(html.message.IsEmpty());
 
     // A cover past its cap (which leaves room in every format) is dropped.
     QByteArray huge = QByteArray::fromHex("ffd8ffe000104a464946");
@@ -73,7 +73,7 @@ TEST_F(CoverArtTest, MissingCoverAndWrongBytesAreClearStatuses)
     const TCoverArt tooLarge = Fetch(kRelease);
     EXPECT_EQ(tooLarge.status, TCoverArt::TStatus::Failed);
     EXPECT_TRUE(tooLarge.data.isEmpty());
-    EXPECT_EQ(tooLarge.message, QStringLiteral("查询失败: Cover Art Archive 回答过大"));
+    EXPECT_EQ(tooLarge.message.Chinese(), QStringLiteral("查询失败: Cover Art Archive 回答过大"));
     EXPECT_LT(kCoverAnswerLimit, 16 * 1024 * 1024);
 
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452");

@@ -205,8 +205,8 @@ TEST_F(DiscNamesTest, AFailedLookupLeavesTheNamesAndSaysSo)
     ASSERT_TRUE(LookUp(*names));
     EXPECT_EQ(names->LastLookupStatus(), TLookupStatus::Failed);
     ASSERT_FALSE(status.isEmpty());
-    EXPECT_TRUE(status.last().first().toString().startsWith(QStringLiteral("查询失败")))
-        << status.last().first().toString().toStdString();
+    const QString failure = status.last().first().value<TMessage>().Chinese();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("查询失败"))) << failure.toStdString();
     EXPECT_EQ(names->Metadata().album.albumArtist.value, "Ada");
     EXPECT_EQ(names->Metadata().tracks[0].title.value, "One");
     EXPECT_FALSE(names->HasCover());

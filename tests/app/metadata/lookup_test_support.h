@@ -1,35 +1,23 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <functional>
+
+#include "support/core_application.h"
 
 namespace sonfeld::app::metadata::test {
 
 // Qt networking and the test server's thread need the application object.
 inline QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "metadata_lookup_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("metadata_lookup_test");
 }
 
 // Runs the event loop until done() or the time is up; true when done.
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
+    return sonfeld::test::RunEventsUntil(done, timeoutMs, 10);
 }
 
 } // namespace sonfeld::app::metadata::test

@@ -88,7 +88,7 @@ TEST_F(MetadataLookupTest, ExactMatchGivesTheNamesAndSendsTheUserAgent)
     server_.Serve(kExactTarget, Json(test::OneReleaseJson()));
     const TLookupResult result = Run(Request());
     EXPECT_EQ(result.status, TLookupStatus::Found);
-    EXPECT_EQ(result.message, QStringLiteral("已从 MusicBrainz 取得名称"));
+    EXPECT_EQ(result.message.Chinese(), QStringLiteral("已从 MusicBrainz 取得名称"));
     ASSERT_EQ(result.candidates.size(), 1);
     EXPECT_EQ(result.chosenIndex, 0);
     const TDiscMetadata& disc = result.metadata;
@@ -116,7 +116,7 @@ TEST_F(MetadataLookupTest, SeveralReleasesOfferAChoiceAndTheRememberedOneApplies
     ASSERT_EQ(result.status, TLookupStatus::Found);
     ASSERT_EQ(result.candidates.size(), 2);
     EXPECT_EQ(result.chosenIndex, 0);
-    EXPECT_TRUE(result.message.contains(QStringLiteral("2 个发行版本")));
+    EXPECT_TRUE(result.message.Chinese().contains(QStringLiteral("2 个发行版本")));
     EXPECT_EQ(result.metadata.tracks.value(0).title.value, QStringLiteral("低潮 a2"));
     EXPECT_EQ(result.candidates[1].title, QStringLiteral("海港之光 (再发行)"));
     EXPECT_EQ(result.candidates[1].trackCount, 3);
@@ -139,7 +139,7 @@ TEST_F(MetadataLookupTest, UnknownIdIsAskedAgainByDurations)
     server_.Serve(kTocTarget, Json(test::DurationMatchJson()));
     const TLookupResult result = Run(Request());
     EXPECT_EQ(result.status, TLookupStatus::Found);
-    EXPECT_TRUE(result.message.contains(QStringLiteral("按曲目时长")));
+    EXPECT_TRUE(result.message.Chinese().contains(QStringLiteral("按曲目时长")));
     EXPECT_EQ(result.metadata.tracks.value(0).title.value, QStringLiteral("低潮 b2"));
     EXPECT_EQ(server_.RequestedTargets(),
               (QStringList{QString::fromUtf8(kExactTarget), QString::fromUtf8(kTocTarget)}));
@@ -156,7 +156,7 @@ TEST_F(MetadataLookupTest, GnudbAnswersWhenMusicBrainzHasNothing)
     request.current.tracks[0].title.SetByUser(QStringLiteral("我改的名字"));
     const TLookupResult result = Run(request);
     EXPECT_EQ(result.status, TLookupStatus::Found);
-    EXPECT_EQ(result.message, QStringLiteral("已从 gnudb 取得名称"));
+    EXPECT_EQ(result.message.Chinese(), QStringLiteral("已从 gnudb 取得名称"));
     EXPECT_TRUE(result.candidates.isEmpty());
     EXPECT_EQ(result.metadata.album.source, TMetadataSource::Gnudb);
     EXPECT_EQ(result.metadata.album.album.value, QStringLiteral("海港之光"));
@@ -183,7 +183,7 @@ TEST_F(MetadataLookupTest, SeveralOrInexactGnudbMatchesAreOfferedAsChoices)
         EXPECT_EQ(result.status, TLookupStatus::Found);
         ASSERT_EQ(result.candidates.size(), 2);
         EXPECT_EQ(result.chosenIndex, 0);
-        EXPECT_EQ(result.message, QStringLiteral("gnudb 找到 2 个条目，已用第 1 个"));
+        EXPECT_EQ(result.message.Chinese(), QStringLiteral("gnudb 找到 2 个条目，已用第 1 个"));
         EXPECT_EQ(result.metadata.album.album.value, QStringLiteral("海港之光"));
         const TReleaseCandidate& second = result.candidates[1];
         EXPECT_EQ(second.title, QStringLiteral("别的"));
@@ -201,7 +201,7 @@ TEST_F(MetadataLookupTest, SeveralOrInexactGnudbMatchesAreOfferedAsChoices)
     server_.Serve(kGnudbQuery, Text("211 close\r\nmisc 0c000603 A / B\r\n.\r\n"));
     const TLookupResult one = Run(Request());
     EXPECT_EQ(one.candidates.size(), 1);
-    EXPECT_EQ(one.message, QStringLiteral("已从 gnudb 取得名称（按时长近似匹配）"));
+    EXPECT_EQ(one.message.Chinese(), QStringLiteral("已从 gnudb 取得名称（按时长近似匹配）"));
 }
 
 TEST_F(MetadataLookupTest, CdTextWhenNoServiceKnowsTheDisc)
@@ -216,7 +216,7 @@ TEST_F(MetadataLookupTest, CdTextWhenNoServiceKnowsTheDisc)
     request.cdText = MetadataFromCdText(cdText);
     TLookupResult result = Run(request);
     EXPECT_EQ(result.status, TLookupStatus::NotFound);
-    EXPECT_TRUE(result.message.contains(QStringLiteral("CD-TEXT")));
+    EXPECT_TRUE(result.message.Chinese().contains(QStringLiteral("CD-TEXT")));
     EXPECT_EQ(result.metadata.album.source, TMetadataSource::CdText);
     EXPECT_EQ(result.metadata.tracks.value(2).title.value, QStringLiteral("三"));
 
@@ -225,7 +225,7 @@ TEST_F(MetadataLookupTest, CdTextWhenNoServiceKnowsTheDisc)
     request.current.album.album.value = QStringLiteral("海港之光");
     result = Run(request);
     EXPECT_EQ(result.metadata.album.album.value, QStringLiteral("海港之光"));
-    EXPECT_EQ(result.message, QStringLiteral("在线数据库中没有这张光盘"));
+    EXPECT_EQ(result.message.Chinese(), QStringLiteral("在线数据库中没有这张光盘"));
 }
 
 TEST_F(MetadataLookupTest, UserEditsSurviveTheLookup)
@@ -257,8 +257,8 @@ protected:
     void ExpectFailure(const TLookupResult& result, const QString& message)
     {
         EXPECT_EQ(result.status, TLookupStatus::Failed);
-        EXPECT_EQ(result.message, message);
-        EXPECT_TRUE(result.message.startsWith(QStringLiteral("查询失败")));
+        EXPECT_EQ(result.message.Chinese(), message);
+        EXPECT_TRUE(result.message.Chinese().startsWith(QStringLiteral("查询失败")));
         EXPECT_EQ(result.metadata.album.album.value, QStringLiteral("Track 专辑"));
         EXPECT_EQ(result.metadata.album.source, TMetadataSource::Manual);
         EXPECT_TRUE(result.candidates.isEmpty());

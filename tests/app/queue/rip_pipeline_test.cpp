@@ -17,6 +17,7 @@
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/cd/verify/reference_checksums.h" // the test's own CRC
 #include "audio/core/output.h"
+#include "support/core_application.h"
 #include "support/disc_fixture.h"
 #include "support/tools.h"
 
@@ -25,11 +26,7 @@ namespace {
 
 QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "rip_pipeline_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("rip_pipeline_test");
 }
 
 struct Ending {

@@ -17,7 +17,8 @@ TEST(RipProgressTest, SpeedAndTimeLeftFollowTheAudioDoneOverWallTime)
     EXPECT_EQ(progress.TracksTicked(), 2);
     EXPECT_FALSE(progress.Speed(5000).has_value()); // nothing done yet
     EXPECT_FALSE(progress.SecondsLeft(5000).has_value());
-    EXPECT_EQ(RipProgressText(progress, 5000), QStringLiteral("速度 -- · 剩余 -- · 已完成 0/2 首"));
+    EXPECT_EQ(RipProgressText(progress, 5000).Chinese(),
+              QStringLiteral("速度 -- · 剩余 -- · 已完成 0/2 首"));
 
     // Half of the first track (30 s of audio) in 10 s of wall time: 3× real
     // time, 60 s of audio left, so 20 s to go.
@@ -26,7 +27,7 @@ TEST(RipProgressTest, SpeedAndTimeLeftFollowTheAudioDoneOverWallTime)
     EXPECT_DOUBLE_EQ(*progress.Speed(11000), 3.0);
     EXPECT_EQ(*progress.SecondsLeft(11000), 20);
     EXPECT_EQ(progress.Percent(), 33);
-    EXPECT_EQ(RipProgressText(progress, 11000),
+    EXPECT_EQ(RipProgressText(progress, 11000).Chinese(),
               QStringLiteral("速度 3.0× · 剩余 0:20 · 已完成 0/2 首"));
 
     // The first track done: all of its audio counts, and the track.

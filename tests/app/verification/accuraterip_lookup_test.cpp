@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/verification/accuraterip_report.h"
+#include "support/core_application.h"
 #include "support/http/http_test_server.h"
 
 namespace sonfeld::app {
@@ -20,11 +21,7 @@ using Outcome = AccurateRipLookupResult::Outcome;
 
 QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "verification_lookup_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("verification_lookup_test");
 }
 
 // The synthetic disc of the reference note: LSN 0, 10, 470, lead-out 482.

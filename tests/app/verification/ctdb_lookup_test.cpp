@@ -13,6 +13,7 @@
 #include "app/settings/setting_keys.h"
 #include "app/verification/ctdb_repair_job.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
+#include "support/core_application.h"
 #include "support/http/http_test_server.h"
 
 namespace sonfeld::app {
@@ -24,11 +25,7 @@ using Outcome = CtdbLookupResult::Outcome;
 
 QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "ctdb_lookup_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("ctdb_lookup_test");
 }
 
 const QByteArray kTarget = "/lookup2.php?version=3&ctdb=1&fuzzy=1&metadata=none&toc=13:68:99:136";

@@ -14,6 +14,7 @@
 #include "audio/cd/verify/reference_checksums.h"
 #include "audio/core/dynamic_library.h"
 #include "settings_sandbox.h"
+#include "support/core_application.h"
 #include "support/disc_fixture.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
@@ -23,11 +24,7 @@ namespace {
 
 QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "verified_rip_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("verified_rip_test");
 }
 
 // The disc's AccurateRip identity, worked out from the image's layout.

@@ -10,20 +10,11 @@
 #include "audio/cd/disc_model_reading.h"
 #include "audio/core/acs_exception.h"
 #include "fake_library.h"
+#include "support/raised.h"
 #include "support/tools.h"
 
 namespace sonfeld::test {
 namespace {
-
-std::string MessageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EACSException& e) {
-        return e.what();
-    }
-    return "(nothing raised)";
-}
 
 class CDInFakeTest : public ::testing::Test {
 protected:

@@ -8,6 +8,7 @@
 
 #include "audio/cd/cd_player.h"
 #include "audio/core/acs_exception.h"
+#include "support/raised.h"
 
 namespace sonfeld::test {
 namespace {
@@ -115,15 +116,6 @@ protected:
     int Count(const std::string& entry) const
     {
         return static_cast<int>(std::count(state->log.begin(), state->log.end(), entry));
-    }
-    std::string MessageOf(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const EACSException& e) {
-            return e.what();
-        }
-        return "(nothing raised)";
     }
 };
 

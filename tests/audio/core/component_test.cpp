@@ -12,6 +12,7 @@
 #include "audio/core/component.h"
 #include "audio/core/converter.h"
 #include "audio/core/thread.h"
+#include "support/empty_input.h"
 
 using namespace sonfeld;
 
@@ -69,14 +70,8 @@ protected:
     }
 };
 
-class TPassThrough final : public TACSConverter {
+class TPassThrough final : public sonfeld::test::TEmptyInput<TACSConverter> {
 public:
-    int GetBitsPerSample() override { return 16; }
-    int GetChannels() override { return 2; }
-    int GetSampleRate() override { return 44100; }
-    int ReadPCM(void*, int) override { return 0; }
-    void OpenInput() override { busy_ = true; }
-    void CloseInput() override { busy_ = false; }
     bool Locked() const { return InputLock.Held(); }
     void Lock() { InputLock.lock(); }
 };

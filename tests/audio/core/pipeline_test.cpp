@@ -6,6 +6,7 @@
 
 #include "audio/core/acs_exception.h"
 #include "recording_output.h"
+#include "support/empty_input.h"
 #include "support/memory_input.h"
 #include "support/output_runner.h"
 #include "support/signals.h"
@@ -21,14 +22,8 @@ std::vector<std::uint8_t> Pcm(int frames)
 }
 
 // An input whose position and size a test sets directly.
-class TFixedInput final : public TACSInput {
+class TFixedInput final : public TEmptyInput<TACSInput> {
 public:
-    int GetBitsPerSample() override { return 16; }
-    int GetChannels() override { return 2; }
-    int GetSampleRate() override { return 44100; }
-    int ReadPCM(void*, int) override { return 0; }
-    void OpenInput() override { busy_ = true; }
-    void CloseInput() override { busy_ = false; }
     void Set(std::int64_t position, std::int64_t size)
     {
         position_ = position;

@@ -5,17 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include "support/core_application.h"
+
 namespace sonfeld::test {
 namespace {
 
 // The server's thread needs the application object.
 QCoreApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "http_test_server_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
+    return sonfeld::test::CoreApplication("http_test_server_test");
 }
 
 // A raw exchange, so the server is checked without the client code it serves.

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "audio/formats/ape/library/mac_library_api.h"
+#include "audio/formats/ape/encoder/mac_library_api.h"
 
 namespace sonfeld {
 

@@ -5,7 +5,7 @@
 
 #include "audio/core/library_binding.h"
 
-#include "audio/formats/ape/library/mac_library_api.h"
+#include "audio/formats/ape/encoder/mac_library_api.h"
 
 namespace sonfeld {
 

@@ -7,7 +7,7 @@
 
 #include "audio/core/output.h"
 #include "audio/formats/ape/ape_compress.h"
-#include "audio/formats/ape/library/mac_library_api.h"
+#include "audio/formats/ape/encoder/mac_library_api.h"
 
 namespace sonfeld {
 

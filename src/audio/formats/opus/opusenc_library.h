@@ -22,19 +22,10 @@ namespace sonfeld {
     X(ope_encoder_destroy)                                                                         \
     X(ope_strerror)
 
+// Every one is called, so a library without one is refused.
 struct OpusEncEntryPoints {
-    SONFELD_OPUSENC_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("opusenc.dll", "libopusenc.so.0");
-    }
-    // Every one is called, so a library without one is refused.
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_OPUSENC_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_OPUSENC_ENTRY_POINTS, SONFELD_REQUIRED_ENTRY_POINT,
+                                  "opusenc.dll", "libopusenc.so.0")
 };
 
 using OpusEncLibrary = BoundLibrary<OpusEncEntryPoints>;

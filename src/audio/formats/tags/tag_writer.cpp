@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "audio/core/library_binding.h"
-#include "library/tags_library_api.h"
+#include "writers/tags_library_api.h"
 
 namespace sonfeld {
 

@@ -59,14 +59,8 @@ namespace sonfeld {
     X(ogg_stream_packetpeek)
 
 struct OggEntryPoints {
-    SONFELD_OGG_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName() { return SONFELD_LIBRARY_FILE("ogg.dll", "libogg.so.0"); }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_OGG_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_OGG_ENTRY_POINTS, SONFELD_OPTIONAL_ENTRY_POINT, "ogg.dll",
+                                  "libogg.so.0")
 };
 
 using OggBinding = BoundLibrary<OggEntryPoints>;

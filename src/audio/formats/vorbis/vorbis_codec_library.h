@@ -42,17 +42,8 @@ namespace sonfeld {
     X(vorbis_packet_blocksize)
 
 struct VorbisEntryPoints {
-    SONFELD_VORBIS_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("vorbis.dll", "libvorbis.so.0");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_VORBIS_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_VORBIS_ENTRY_POINTS, SONFELD_OPTIONAL_ENTRY_POINT,
+                                  "vorbis.dll", "libvorbis.so.0")
 };
 
 using VorbisBinding = BoundLibrary<VorbisEntryPoints>;

@@ -21,17 +21,8 @@ namespace sonfeld {
     X(vorbis_encode_ctl)
 
 struct VorbisEncEntryPoints {
-    SONFELD_VORBIS_ENC_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("vorbisenc.dll", "libvorbisenc.so.2");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_VORBIS_ENC_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_VORBIS_ENC_ENTRY_POINTS, SONFELD_OPTIONAL_ENTRY_POINT,
+                                  "vorbisenc.dll", "libvorbisenc.so.2")
 };
 
 using VorbisEncBinding = BoundLibrary<VorbisEncEntryPoints>;

@@ -41,17 +41,8 @@ namespace sonfeld {
     X(ov_read)
 
 struct VorbisFileEntryPoints {
-    SONFELD_VORBIS_FILE_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("vorbisfile.dll", "libvorbisfile.so.3");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_VORBIS_FILE_ENTRY_POINTS(SONFELD_OPTIONAL_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_VORBIS_FILE_ENTRY_POINTS, SONFELD_OPTIONAL_ENTRY_POINT,
+                                  "vorbisfile.dll", "libvorbisfile.so.3")
 };
 
 using VorbisFileBinding = BoundLibrary<VorbisFileEntryPoints>;

@@ -23,17 +23,8 @@ namespace sonfeld {
     X(mpg123_decode)
 
 struct Mpg123EntryPoints {
-    SONFELD_MPG123_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("libmpg123-0.dll", "libmpg123.so.0");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_MPG123_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_MPG123_ENTRY_POINTS, SONFELD_REQUIRED_ENTRY_POINT,
+                                  "libmpg123-0.dll", "libmpg123.so.0")
 };
 
 using Mpg123Library = BoundLibrary<Mpg123EntryPoints>;

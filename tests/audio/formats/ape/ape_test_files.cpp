@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "audio/formats/ape/library/mac_library_api.h"
+#include "audio/formats/ape/encoder/mac_library_api.h"
 #include "audio/formats/ape/mac_dll.h"
 #include "support/tools.h"
 

@@ -15,6 +15,7 @@
 #include "audio/formats/ape/mac_dll.h"
 #include "audio/formats/ape/mac_out.h"
 #include "scripted_library.h"
+#include "support/file_run.h"
 #include "support/file_size_limit.h"
 #include "support/memory_input.h"
 #include "support/output_runner.h"
@@ -144,12 +145,9 @@ TEST_F(MACOutTest, SmallLibraryRoomIsFilledPieceByPieceWithoutLosingAByte)
     const auto pcm = MakePcm(Signal::Music, 44100);
     TMACOut output;
     TMemoryInput input(pcm);
-    output.SetInput(&input);
     const auto file = dir_ / "pieces.ape";
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    ASSERT_TRUE(runner.RunAndWait());
-    EXPECT_EQ(runner.errorCount, 0) << runner.LastError();
+    const FileRun run = RunToFile(output, input, file);
+    ASSERT_EQ(run.done, 1) << run.error;
     const ScriptedLibraryLog log = Log();
     EXPECT_EQ(log.bytes, static_cast<std::int64_t>(pcm.size()));
     EXPECT_EQ(log.largestPiece, 777);
@@ -168,12 +166,9 @@ TEST_F(MACOutTest, RejectedPieceEndsTheRunWithItsCodeAndStillFinishes)
     UseScriptedLibrary(script);
     TMACOut output;
     TMemoryInput input(MakePcm(Signal::Music, 44100));
-    output.SetInput(&input);
-    output.SetFileName((dir_ / "rejected.ape").string());
-    OutputRunner runner(output);
-    ASSERT_TRUE(runner.RunAndWait());
-    EXPECT_EQ(runner.doneCount, 0);
-    EXPECT_EQ(runner.LastError(), "APECompress.UnlockBuffer Error: 7000");
+    const FileRun run = RunToFile(output, input, dir_ / "rejected.ape");
+    EXPECT_EQ(run.done, 0);
+    EXPECT_EQ(run.error, "APECompress.UnlockBuffer Error: 7000");
     EXPECT_EQ(Log().finishes, 1);
     EXPECT_EQ(Log().destroys, 1);
     EXPECT_FALSE(input.Busy());
@@ -289,12 +284,8 @@ TEST_F(MACOutTest, IncompleteLastBlockIsReportedAndTheWholeBlocksKept)
     pcm.push_back(0x34);
     TMACOut output;
     TMemoryInput input(pcm);
-    output.SetInput(&input);
     const auto file = dir_ / "partial.ape";
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    ASSERT_TRUE(runner.RunAndWait());
-    EXPECT_EQ(runner.LastError(), "APECompress.Finish Error: 1002");
+    ASSERT_EQ(RunToFile(output, input, file).error, "APECompress.Finish Error: 1002");
     const Decoded decoded = FfmpegCrcDecode(file);
     EXPECT_EQ(decoded.status, 0);
     pcm.resize(pcm.size() - 2);
@@ -330,16 +321,8 @@ TEST_F(MACOutTest, StopFinishesTheFileOverWhatWasHandedOver)
     TMemoryInput input(pcm);
     input.maxChunk = 4096;
     input.holdAt = 100000;
-    output.SetInput(&input);
     const auto file = dir_ / "stopped.ape";
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    output.Run();
-    input.WaitUntilHeld();
-    output.Stop();
-    input.OpenGate();
-    ASSERT_TRUE(runner.WaitForEnds(1));
-    EXPECT_EQ(runner.doneCount, 1);
+    ASSERT_EQ(StopAtHold(output, input, file).done, 1);
     const Decoded decoded = FfmpegCrcDecode(file);
     EXPECT_EQ(decoded.status, 0);
     ASSERT_GT(decoded.pcm.size(), 0u);

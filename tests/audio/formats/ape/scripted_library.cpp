@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "audio/core/dynamic_library.h"
-#include "audio/formats/ape/library/mac_library_api.h"
+#include "audio/formats/ape/encoder/mac_library_api.h"
 
 #define SCRIPTED_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -2,6 +2,7 @@
 
 #include "audio/core/acs_exception.h"
 #include "flac_test_util.h"
+#include "support/missing_library.h"
 #include "support/signals.h"
 
 using namespace sonfeld;
@@ -240,17 +241,9 @@ TEST(FlacOutFailure, ReadFailureEndsTheRunAndClosesTheFile)
 
 TEST(FlacOutLibrary, MissingLibraryIsNamedInTheMessage)
 {
-    ASSERT_FALSE(LoadBinding<FLACEntryPoints>("libFLAC-missing.so.404"));
-    EXPECT_FALSE(CurrentBinding<FLACEntryPoints>()->Loaded());
-    try {
-        TFLACOut output;
-        ADD_FAILURE() << "created without the library";
-    } catch (const EACSException& e) {
-        EXPECT_STREQ(e.what(), "libFLAC-missing.so.404 library could not be loaded.");
-    }
+    ExpectOutputRefusedWhileBoundTo<FLACEntryPoints, TFLACOut>("libFLAC-missing.so.404");
     // A library without the stream encoder is refused the same way.
-    ASSERT_FALSE(LoadBinding<FLACEntryPoints>("libm.so.6"));
-    EXPECT_THROW(TFLACOut(), EACSException);
+    ExpectOutputRefusedWhileBoundTo<FLACEntryPoints, TFLACOut>("libm.so.6");
     ASSERT_TRUE(LoadBinding<FLACEntryPoints>());
     EXPECT_NO_THROW(TFLACOut());
 }

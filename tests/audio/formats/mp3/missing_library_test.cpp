@@ -7,6 +7,7 @@
 #include "audio/formats/mp3/mp3_out.h"
 #include "audio/formats/wave/wave_out.h"
 #include "support/file_run.h"
+#include "support/missing_library.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -19,16 +20,7 @@ using namespace sonfeld::test;
 TEST(MissingCodecLibrary, AnEmptyStandInForLameLeavesWaveAndFlacWorking)
 {
     TempDir dir;
-    const auto standIn = dir / "libmp3lame.so.0";
-    WriteFileBytes(standIn, {});
-    EXPECT_FALSE(LoadBinding<LameEntryPoints>(standIn.string()));
-
-    try {
-        TMP3Out output;
-        ADD_FAILURE() << "the MP3 output was created without its library";
-    } catch (const ELibraryNotLoaded& e) {
-        EXPECT_EQ(std::string(e.what()), standIn.string() + " library could not be loaded.");
-    }
+    ExpectOutputRefusedByEmptyStandIn<LameEntryPoints, TMP3Out>(dir / "libmp3lame.so.0");
 
     const auto pcm = MakePcm(Signal::Music, 44100);
     {

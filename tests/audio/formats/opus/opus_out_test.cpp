@@ -9,6 +9,7 @@
 #include "audio/core/acs_exception.h"
 #include "audio/formats/opus/opus_out.h"
 #include "support/file_run.h"
+#include "support/missing_library.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -156,16 +157,9 @@ TEST_F(OpusOut, AStoppedRunLeavesAFileThatEnds)
     TMemoryInput input(pcm);
     input.holdAt = 44100 * 4; // one second in
     TOpusOut output;
-    output.SetInput(&input);
     const auto file = dir / "stopped.opus";
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    output.Run();
-    input.WaitUntilHeld();
-    output.Stop();
-    input.OpenGate();
-    ASSERT_TRUE(runner.WaitForEnds(1));
-    EXPECT_EQ(runner.errorCount, 0) << runner.LastError();
+    const FileRun run = StopAtHold(output, input, file);
+    ASSERT_EQ(run.done, 1) << run.error;
     std::string info;
     EXPECT_EQ(RunCommand("opusinfo " + ShellQuote(file.string()) + " 2>&1", &info), 0) << info;
     EXPECT_EQ(info.find("WARNING"), std::string::npos) << info;
@@ -179,15 +173,7 @@ TEST_F(OpusOut, AStoppedRunLeavesAFileThatEnds)
 TEST(OpusOutLibrary, AMissingLibraryIsNamedWhenTheOutputIsCreated)
 {
     TempDir dir;
-    const auto standIn = dir / "libopusenc.so.0";
-    WriteFileBytes(standIn, {});
-    EXPECT_FALSE(LoadBinding<OpusEncEntryPoints>(standIn.string()));
-    try {
-        TOpusOut output;
-        ADD_FAILURE() << "the Opus output was created without its library";
-    } catch (const ELibraryNotLoaded& e) {
-        EXPECT_EQ(std::string(e.what()), standIn.string() + " library could not be loaded.");
-    }
+    ExpectOutputRefusedByEmptyStandIn<OpusEncEntryPoints, TOpusOut>(dir / "libopusenc.so.0");
     EXPECT_TRUE(LoadBinding<OpusEncEntryPoints>());
     EXPECT_NO_THROW(TOpusOut());
 }

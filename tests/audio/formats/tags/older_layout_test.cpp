@@ -9,8 +9,8 @@
 #include <string>
 
 #include "audio/core/dynamic_library.h"
-#include "audio/formats/tags/library/tags_library_api.h"
 #include "audio/formats/tags/tag_writer.h"
+#include "audio/formats/tags/writers/tags_library_api.h"
 #include "support/tools.h"
 #include "tagged_files.h"
 

@@ -51,15 +51,7 @@ TEST(WaveOutEndedEarly, StoppedPcmRunClaimsOnlyTheBytesWritten)
     input.maxChunk = 4000;
     input.holdAt = 40000;
     TWaveOut output;
-    output.SetInput(&input);
-    output.SetFileName((dir / "stopped.wav").string());
-    OutputRunner runner(output);
-    output.Run();
-    input.WaitUntilHeld();
-    output.Stop();
-    input.OpenGate();
-    ASSERT_TRUE(runner.WaitForEnds(1));
-    ASSERT_EQ(runner.doneCount, 1);
+    ASSERT_EQ(StopAtHold(output, input, dir / "stopped.wav").done, 1);
     const auto bytes = ReadFileBytes(dir / "stopped.wav");
     ASSERT_GE(bytes.size(), 44u + 40000u);
     ASSERT_LT(bytes.size(), 44u + kTenSeconds);

@@ -1,0 +1,68 @@
+#include "message.h"
+
+#include <QCoreApplication>
+#include <cstring>
+
+namespace sonfeld::app {
+
+TMessage TMessage::Verbatim(const QString& text)
+{
+    TMessage message;
+    message.text_ = text;
+    return message;
+}
+
+TMessage& TMessage::Arg(const TMessage& argument) &
+{
+    arguments_.push_back(argument);
+    return *this;
+}
+
+TMessage&& TMessage::Arg(const TMessage& argument) &&
+{
+    arguments_.push_back(argument);
+    return std::move(*this);
+}
+
+QString TMessage::Chinese() const
+{
+    return Filled(false);
+}
+
+QString TMessage::Shown() const
+{
+    return Filled(true);
+}
+
+QString TMessage::Filled(bool translated) const
+{
+    if (source_ == nullptr)
+        return text_;
+    const QString pattern =
+        translated ? QCoreApplication::translate("sonfeld", source_) : QString::fromUtf8(source_);
+    // One pass, so an argument holding "%2" is never filled in again.
+    QString result;
+    result.reserve(pattern.size());
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c == QLatin1Char('%') && i + 1 < pattern.size() && pattern[i + 1].isDigit()) {
+            const std::size_t number = static_cast<std::size_t>(pattern[i + 1].digitValue());
+            if (number >= 1 && number <= arguments_.size()) {
+                result += arguments_[number - 1].Filled(translated);
+                ++i;
+                continue;
+            }
+        }
+        result += c;
+    }
+    return result;
+}
+
+bool operator==(const TMessage& a, const TMessage& b)
+{
+    const bool sameSource = a.source_ == b.source_ ||
+                            (a.source_ && b.source_ && std::strcmp(a.source_, b.source_) == 0);
+    return sameSource && a.text_ == b.text_ && a.arguments_ == b.arguments_;
+}
+
+} // namespace sonfeld::app
