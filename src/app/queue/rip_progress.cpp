@@ -26,8 +26,10 @@ void TRipProgress::Clear()
 
 void TRipProgress::SetTrackProgress(int index, int percent)
 {
+    // A track read again (its fast read was not confirmed) starts over on
+    // its row, but the queue's progress never goes back: it waits instead.
     if (Valid(index) && !tracks_[index].Done)
-        tracks_[index].Percent = std::clamp(percent, 0, 100);
+        tracks_[index].Percent = std::max(tracks_[index].Percent, std::clamp(percent, 0, 100));
 }
 
 void TRipProgress::SetTrackDone(int index)

@@ -200,12 +200,12 @@ void TMainForm::OpenImage(const QString& path)
             QString guess;
             const QStringList choices = EncodingChoices(bytes, guess);
             if (!choices.isEmpty()) {
-                bool chosen = false;
+                bool confirmed = false;
                 const QString choice =
                     QInputDialog::getItem(this, Shown(text::kSheetEncodingTitle),
                                           Shown(text::kSheetEncodingPrompt).arg(file.fileName()),
-                                          choices, 0, false, &chosen);
-                if (!chosen)
+                                          choices, 0, false, &confirmed);
+                if (!confirmed)
                     return;
                 encoding = choice.section(QStringLiteral(" — "), 0, 0);
                 if (encoding == guess)

@@ -113,8 +113,9 @@ TEST(RipPipeline, EveryTrackIsTheDiscsAudioWhetherSpooledInMemoryOrOnDisk)
           std::pair{little, SpoolOverflow::SpillToFile},
           std::pair{little, SpoolOverflow::WaitForRoom}}) {
         PipelineRun run(disc, "FLAC", memory, {1, 2, 3, 4}, 0, {}, overflow);
-        if (overflow == SpoolOverflow::WaitForRoom)
+        if (overflow == SpoolOverflow::WaitForRoom) {
             EXPECT_LE(run.peakMemory, little);
+        }
         ASSERT_FALSE(run.busyAtEnd);
         EXPECT_EQ(run.readOrder, (std::vector<int>{1, 2, 3, 4}));
         for (int track = 1; track <= 4; ++track) {

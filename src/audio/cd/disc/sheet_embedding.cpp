@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 #include <system_error>
+#include <vector>
 
 namespace sonfeld::disc {
 
@@ -273,14 +273,14 @@ bool EmbedSheetInApeTag(const std::string& path, const std::string& sheet, std::
     std::size_t audioEnd = end;
     if (end >= kFooter && file.compare(end - kFooter, 8, "APETAGEX") == 0) {
         const std::size_t footer = end - kFooter;
-        const std::uint32_t size = Le32(file, footer + 12);
+        const std::uint32_t tagBytes = Le32(file, footer + 12);
         const std::uint32_t total = Le32(file, footer + 16);
         const bool hasHeader = (Le32(file, footer + 20) & 0x80000000u) != 0;
-        if (size < kFooter || size > end) {
+        if (tagBytes < kFooter || tagBytes > end) {
             error = path + " has a malformed APEv2 tag";
             return false;
         }
-        std::size_t at = end - size;
+        std::size_t at = end - tagBytes;
         audioEnd = at - (hasHeader && at >= kFooter ? kFooter : 0);
         for (std::uint32_t i = 0; i < total; ++i) {
             if (footer - at < 9) {
