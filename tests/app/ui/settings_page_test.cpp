@@ -163,25 +163,35 @@ TEST_F(SettingsPageTest, TheWheelTurnsOnlyABoxWithTheFocusAndElseScrollsThePage)
 }
 
 // "质量" keeps the constant rate unless a preset is picked; "Opus 码率" starts
-// at 160. Both are saved and loaded again with the page.
-TEST_F(SettingsPageTest, TheMp3QualityAndOpusRateItemsSaveAndLoad)
+// at 160; ReplayGain is on and ID3 is 2.4. All are saved and loaded again
+// with the page.
+TEST_F(SettingsPageTest, TheMp3QualityOpusRateReplayGainAndId3ItemsSaveAndLoad)
 {
     OpenWindows();
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(Form().comboMp3Quality->currentText(), QStringLiteral("固定码率"));
     EXPECT_EQ(Form().comboMp3Quality->count(), 4);
     EXPECT_EQ(Form().comboOpusRate->currentText(), QStringLiteral("160"));
+    EXPECT_TRUE(Form().chkReplayGain->isChecked());
+    EXPECT_EQ(Form().comboId3Version->currentText(), QStringLiteral("2.4"));
     Form().comboMp3Quality->setCurrentText(QStringLiteral("V0"));
     Form().comboOpusRate->setCurrentText(QStringLiteral("96"));
+    Form().chkReplayGain->setChecked(false);
+    Form().comboId3Version->setCurrentText(QStringLiteral("2.3"));
     QTest::mouseClick(Form().btnSave, Qt::LeftButton);
     EXPECT_EQ(ReadSetting(QStringLiteral("mp3Quality")), QStringLiteral("V0"));
     EXPECT_EQ(Read(key::kOpusBitRate), 96);
+    EXPECT_FALSE(Read(key::kReplayGain));
+    EXPECT_EQ(Read(key::kId3Version), QStringLiteral("2.3"));
 
     Form().comboMp3Quality->setCurrentIndex(0);
+    Form().chkReplayGain->setChecked(true);
     Form().MainTabControl->setCurrentIndex(0);
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(Form().comboMp3Quality->currentText(), QStringLiteral("V0"));
     EXPECT_EQ(Form().comboOpusRate->currentText(), QStringLiteral("96"));
+    EXPECT_FALSE(Form().chkReplayGain->isChecked());
+    EXPECT_EQ(Form().comboId3Version->currentText(), QStringLiteral("2.3"));
     Form().comboMp3Quality->setCurrentIndex(0);
     QTest::mouseClick(Form().btnSave, Qt::LeftButton);
     EXPECT_EQ(ReadSetting(QStringLiteral("mp3Quality")), QString());
