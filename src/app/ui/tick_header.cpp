@@ -58,7 +58,10 @@ void TTickHeader::Toggle()
 
 void TTickHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
 {
+    // The section leaves the painter changed; the box is drawn on a clean one.
+    painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
     if (logicalIndex != tickColumn_)
         return;
     QStyleOptionButton box;
@@ -72,7 +75,10 @@ void TTickHeader::paintSection(QPainter* painter, const QRect& rect, int logical
     case Qt::Unchecked: box.state |= QStyle::State_Off; break;
     }
     painter->save();
-    style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, this);
+    // Without the widget: the application's style sheet has no rule for a
+    // box in a header and would draw nothing; the plain style draws it.
+    box.palette = palette();
+    style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, nullptr);
     painter->restore();
 }
 
