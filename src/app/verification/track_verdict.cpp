@@ -35,12 +35,12 @@ TReadProof ProveRead(const TTrackVerdict& verdict, bool complete, quint32 crc,
         proof.Status = TReadProofStatus::ProvenByDatabase;
     else if (!complete)
         proof.Status = TReadProofStatus::Unproven;
-    else if (agreed)
+    // Another read with the same CRC, or, with no other read, the reader's
+    // own passes that agreed throughout.
+    else if (agreed || (otherReads.empty() && !readerSuspicious && readerProven))
         proof.Status = TReadProofStatus::ProvenByAgreeingReads;
     else if (!otherReads.empty() || readerSuspicious)
         proof.Status = TReadProofStatus::Suspicious;
-    else if (readerProven)
-        proof.Status = TReadProofStatus::ProvenByAgreeingReads;
     if (proof.Status == TReadProofStatus::Suspicious)
         proof.Sectors = sectors;
     return proof;
