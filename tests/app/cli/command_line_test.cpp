@@ -600,6 +600,7 @@ TEST_F(CommandLineTest, OnATerminalTheRunningTracksAreRedrawnInPlace)
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         setenv("TERM", "xterm", 1);
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (const std::string& argument : arguments)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);

@@ -160,7 +160,7 @@ TEST_F(NamesWidgetsTest, ALocalCoverIsCheckedShownAndUsed)
     EXPECT_FALSE(panel.ShowsCover());
     QTemporaryDir dir;
     auto file = [&dir](const char* name, const QByteArray& bytes) {
-        const QString path = dir.filePath(QLatin1String(name));
+        QString path = dir.filePath(QLatin1String(name));
         QFile out(path);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(bytes);

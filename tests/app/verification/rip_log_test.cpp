@@ -206,20 +206,20 @@ TEST(ReadProofTest, ADatabaseOrTwoAgreeingReadsProveATrackAndDisagreementIsSuspi
     const std::vector<qint64> at{4521};
     struct Case {
         const TTrackVerdict& verdict;
-        bool complete;
         std::vector<quint32> others;
+        bool complete;
         bool readerProven;
         bool readerSuspicious;
         TReadProofStatus expected;
     };
     const Case cases[] = {
-        {ctdb, true, {0x2u}, false, true, TReadProofStatus::ProvenByDatabase},
-        {none, true, {0x2u, 0x1u}, false, false, TReadProofStatus::ProvenByAgreeingReads},
-        {none, true, {0x2u}, true, false, TReadProofStatus::Suspicious},
-        {none, true, {}, true, true, TReadProofStatus::Suspicious},
-        {none, true, {}, true, false, TReadProofStatus::ProvenByAgreeingReads},
-        {none, true, {}, false, false, TReadProofStatus::Unproven},
-        {none, false, {0x1u}, true, false, TReadProofStatus::Unproven},
+        {ctdb, {0x2u}, true, false, true, TReadProofStatus::ProvenByDatabase},
+        {none, {0x2u, 0x1u}, true, false, false, TReadProofStatus::ProvenByAgreeingReads},
+        {none, {0x2u}, true, true, false, TReadProofStatus::Suspicious},
+        {none, {}, true, true, true, TReadProofStatus::Suspicious},
+        {none, {}, true, true, false, TReadProofStatus::ProvenByAgreeingReads},
+        {none, {}, true, false, false, TReadProofStatus::Unproven},
+        {none, {0x1u}, false, true, false, TReadProofStatus::Unproven},
     };
     for (const Case& c : cases) {
         const TReadProof proof = ProveRead(c.verdict, c.complete, 0x1u, c.others, c.readerProven,

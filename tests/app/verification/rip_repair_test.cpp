@@ -144,7 +144,8 @@ struct RepairDisc {
             log.toc.push_back(RipLogTocEntry{number, kStarts[t], end - kStarts[t], 0, true});
             RipLogTrack track;
             track.number = number;
-            track.fileName = QString::fromStdString(name + "." + suffix);
+            track.fileName =
+                QString::fromStdString(name).append(u'.').append(QString::fromStdString(suffix));
             log.tracks.push_back(track);
         }
         QString error;
@@ -225,6 +226,7 @@ TEST(RipRepairTest, AnUnrepairableOrLossyRipIsLeftAlone)
         GTEST_SKIP() << "flac is the test's encoder";
     // Ten bursts in the same columns: more errors than 16 syndromes can find.
     std::vector<std::pair<std::int64_t, int>> bursts;
+    bursts.reserve(10);
     for (int i = 0; i < 10; ++i)
         bursts.emplace_back(std::int64_t{5880} * (3 + 30 * i) + 100, 600);
     const RepairDisc disc(0, bursts);
