@@ -889,5 +889,25 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>名称“%1”不能用作文件名。</source>
         <translation>The name &quot;%1&quot; cannot be used as a file name.</translation>
     </message>
+    <message>
+        <source>整轨把整张光盘存为一个文件：请勾选全部音轨，或在“音乐设定”中把输出方式改为分轨。</source>
+        <translation>One file per disc holds the whole disc: tick every audio track, or set the output mode to one file per track in the settings.</translation>
+    </message>
+    <message>
+        <source>分轨</source>
+        <translation>One file per track</translation>
+    </message>
+    <message>
+        <source>整轨</source>
+        <translation>One file per disc</translation>
+    </message>
+    <message>
+        <source>分轨：每首音轨一个文件；整轨：整张光盘一个 FLAC、APE 或 WAV 文件，附 CUE 表</source>
+        <translation>One file per track, or the whole disc in one FLAC, APE or WAV file with its CUE sheet</translation>
+    </message>
+    <message>
+        <source>输出方式</source>
+        <translation>Output mode</translation>
+    </message>
 </context>
 </TS>

@@ -26,6 +26,7 @@
 #include "one_track_queue.h"
 #include "pipelined_queue.h"
 #include "rip_components.h"
+#include "single_file_queue.h"
 #include "track_target.h"
 
 namespace sonfeld::app {
@@ -55,7 +56,8 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
                      TRipQueueReactions& window, QObject* parent)
     : QObject(parent), components_(components), rows_(rows), inputs_(inputs), window_(window),
       oneTrack_(std::make_unique<TOneTrackQueue>(*this)),
-      pipelined_(std::make_unique<TPipelinedQueue>(*this))
+      pipelined_(std::make_unique<TPipelinedQueue>(*this)),
+      singleFile_(std::make_unique<TSingleFileQueue>(*this))
 {
     connect(&verification_, &TRipVerification::TrackVerified, this,
             [this](int track, const QString& verdict) {
@@ -82,18 +84,20 @@ TRipQueue::~TRipQueue()
     // The pipeline first, as its owner would: it reads from the components'
     // CD input. The components, which go first, wound up a running track's
     // file; each strategy removes its temporary files.
+    singleFile_.reset();
     pipelined_.reset();
     oneTrack_.reset();
 }
 
 bool TRipQueue::TrackRunning() const
 {
-    return oneTrack_->Busy() || pipelined_->Busy();
+    return oneTrack_->Busy() || pipelined_->Busy() || singleFile_->Busy();
 }
 
 void TRipQueue::EndPipeline()
 {
     pipelined_->End();
+    singleFile_->End();
 }
 
 TACSOutput* TRipQueue::CurrentOutput() const
@@ -118,6 +122,8 @@ bool TRipQueue::Pipelined() const
 
 TQueueStrategy& TRipQueue::StrategyFor(bool pipelined)
 {
+    if (imageQueue_)
+        return *singleFile_;
     if (pipelined)
         return *pipelined_;
     return *oneTrack_;
@@ -183,6 +189,7 @@ void TRipQueue::RipCommand()
                 }
             }
             stopped_ = false;
+            imageQueue_ = Read(key::kOutputMode) == QStringLiteral("singleFile");
             searchDrive_ = components_.ReadCDIn->CurrentDrive();
             verification_.StartQueue(searchDrive_);
             const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
@@ -498,11 +505,13 @@ void TRipQueue::StopCommand()
     stopped_ = true;
     DropUnconfirmed();
     // The running tracks end as they stand; the last end makes the queue idle.
-    const bool windingUp = oneTrack_->TracksRunning() || pipelined_->TracksRunning();
+    const bool windingUp =
+        oneTrack_->TracksRunning() || pipelined_->TracksRunning() || singleFile_->TracksRunning();
     if (windingUp)
         window_.SetStopping();
     oneTrack_->StopTracks();
     pipelined_->StopTracks();
+    singleFile_->StopTracks();
     if (!windingUp)
         GoIdle();
 }
@@ -518,6 +527,11 @@ void TRipQueue::GoIdle()
 {
     // A queue stopped while it waited for the lookup never started a row.
     DropUnconfirmed();
+    if (imageQueue_) {
+        // The image wrote its own log and sheet.
+        lastLog_ = singleFile_->LogPath();
+        queueTracks_.clear();
+    }
     if (ripped_ && !queueTracks_.empty()) {
         // The album pass, once every track of the queue has ended.
         const TAlbumGainPlan gainPlan = albumGain_.Finish(Id3VersionForTags());

@@ -27,6 +27,7 @@ namespace sonfeld::app {
 
 class TOneTrackQueue;
 class TPipelinedQueue;
+class TSingleFileQueue;
 class TRipComponents;
 class TTrackListModel;
 struct TTrackTarget;
@@ -101,6 +102,7 @@ private:
     // The strategies take their share of the queue from here.
     friend class TOneTrackQueue;
     friend class TPipelinedQueue;
+    friend class TSingleFileQueue;
 
     // The strategy that reads the queue's rows.
     bool Pipelined() const;
@@ -182,6 +184,9 @@ private:
     // Last: they go before the state they share.
     std::unique_ptr<TOneTrackQueue> oneTrack_;
     std::unique_ptr<TPipelinedQueue> pipelined_;
+    // "整轨": the whole disc into one image; chosen per queue by "outputMode".
+    std::unique_ptr<TSingleFileQueue> singleFile_;
+    bool imageQueue_ = false;
 };
 
 } // namespace sonfeld::app

@@ -127,8 +127,21 @@ bool ImageFormat(const TOutputFormat& format)
 }
 
 TSingleFileRip::TSingleFileRip(TRipComponents& components, QObject* parent)
-    : QObject(parent), components_(components)
+    : QObject(parent), components_(components), verification_(ownVerification_)
 {
+}
+
+TSingleFileRip::TSingleFileRip(TRipComponents& components, TRipVerification& verification,
+                               TOutputFolder& heldFolder, QObject* parent)
+    : QObject(parent), components_(components), verification_(verification),
+      heldFolder_(&heldFolder)
+{
+}
+
+void TSingleFileRip::ReleaseFolder()
+{
+    if (heldFolder_ == nullptr)
+        folder_.Release();
 }
 
 TSingleFileRip::~TSingleFileRip()
@@ -151,6 +164,7 @@ void TSingleFileRip::Start(int drive, const TSingleFileRequest& request)
     stopped_ = false;
     over_ = false;
     target_.clear();
+    log_.clear();
     const TOutputFormat& format = *request.Format;
     if (!ImageFormat(format)) {
         Fail(text::kSingleFileFormats.arg(format.NameText()));
@@ -178,13 +192,15 @@ void TSingleFileRip::Start(int drive, const TSingleFileRequest& request)
         tracks.push_back({static_cast<std::int64_t>(audio[i]->Sectors()) * 588,
                           verification_.PlaceOf(audio[i]->number)});
     }
-    if (const QString problem = folder_.Acquire(request.Folder); !problem.isEmpty()) {
-        Fail(problem);
-        return;
+    if (heldFolder_ == nullptr) {
+        if (const QString problem = folder_.Acquire(request.Folder); !problem.isEmpty()) {
+            Fail(problem);
+            return;
+        }
     }
     const QString target = QDir(request.Folder).filePath(request.BaseName + format.ExtensionText());
     QString problem;
-    temporary_ = folder_.TemporaryFor(target, &problem);
+    temporary_ = Folder().TemporaryFor(target, &problem);
     if (temporary_.isEmpty()) {
         Fail(problem);
         return;
@@ -203,6 +219,8 @@ void TSingleFileRip::Start(int drive, const TSingleFileRequest& request)
             format.ApplySettings(*output_);
         if (request.Level && format.ApplyCompressionLevel != nullptr)
             format.ApplyCompressionLevel(*output_, *request.Level);
+        if (request.Delay)
+            output_->SetDelay(*request.Delay);
         output_->SetInput(tap_.get());
         output_->SetFileMode(foRewrite);
         output_->SetFileName(LocalPath(temporary_).toStdString());
@@ -253,7 +271,7 @@ void TSingleFileRip::Fail(const QString& message)
     // A failure reported by the worker comes after its run ended.
     if (output_ != nullptr && !output_->Busy())
         output_.reset();
-    folder_.Release();
+    ReleaseFolder();
     emit Finished(false, message);
 }
 
@@ -372,6 +390,14 @@ void TSingleFileRip::Complete()
     record.DriveName = request_.DriveName;
     record.ReadOffset = request_.Reading.ReadOffset;
     record.ReadMode = rmSecure;
+    // One pass over the whole disc: a track a fast read got wrong could not be
+    // read again on its own, so the image is always read securely.
+    if (request_.Reading.Mode == TReadingMode::FastVerify)
+        record.ReadingModeText = text::kSingleFileSecure;
+    if (request_.Reading.TestAndCopy)
+        record.ReadingModeText = (record.ReadingModeText.isEmpty() ? QStringLiteral("安全模式")
+                                                                   : record.ReadingModeText) +
+                                 QStringLiteral("，整轨不做测试并复制");
     record.CueFileType = QString::fromLatin1(request_.Format->CueFileType);
     record.AlbumArtist = request_.AlbumArtist;
     record.AlbumTitle = request_.Album;
@@ -389,8 +415,15 @@ void TSingleFileRip::Complete()
         track.ReadingNotes << QStringLiteral("整轨：在“%1”中").arg(imageName);
         record.Tracks.push_back(track);
     }
+    // The log takes a free name: the one that is new afterwards is it.
+    const QDir folder(request_.Folder);
+    const QStringList logPattern{QStringLiteral("*.log")};
+    const QStringList logsBefore = folder.entryList(logPattern, QDir::Files);
     const QStringList problems = WriteRipRecords(record, verification_, request_.WriteLog, false);
-    folder_.Release();
+    for (const QString& log : folder.entryList(logPattern, QDir::Files))
+        if (!logsBefore.contains(log))
+            log_ = folder.filePath(log);
+    ReleaseFolder();
     over_ = true;
     if (!problems.isEmpty()) {
         emit Finished(false, problems.join(QLatin1Char(' ')));

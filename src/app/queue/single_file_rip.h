@@ -26,6 +26,7 @@ struct TSingleFileRequest {
     const TOutputFormat* Format = nullptr;
     TReadingOptions Reading;
     std::optional<int> Level; // the format's compression level; none: the stored one
+    std::optional<int> Delay; // ms before each block (the window's CPU level); none: no pause
     QString DriveName;
     // The album's names, for the image's tags, its sheet and the log.
     QString Album;
@@ -52,6 +53,10 @@ class TSingleFileRip final : public QObject {
     Q_OBJECT
 public:
     explicit TSingleFileRip(TRipComponents& components, QObject* parent = nullptr);
+    // Checksums and verdicts go to a queue's verification, and the image into
+    // the folder the queue holds (taken before each Start, released by its owner).
+    TSingleFileRip(TRipComponents& components, TRipVerification& verification,
+                   TOutputFolder& heldFolder, QObject* parent = nullptr);
     ~TSingleFileRip() override;
 
     // Starts the rip of the disc in drive; Finished follows, also for a start
@@ -64,6 +69,8 @@ public:
     // The image file and its sheet, once finished.
     QString ImagePath() const { return target_; }
     QString SheetPath() const;
+    // The log written by the last rip that succeeded; empty when none was.
+    QString LogPath() const { return log_; }
 
 signals:
     void Progress(int percent);
@@ -75,11 +82,16 @@ private:
     void Fail(const QString& message);
     void OutputDone();
     void Complete();
+    TOutputFolder& Folder() { return heldFolder_ != nullptr ? *heldFolder_ : folder_; }
+    void ReleaseFolder();
 
     TRipComponents& components_;
-    TRipVerification verification_;
+    TRipVerification ownVerification_;
+    TRipVerification& verification_;
     TSingleFileRequest request_;
     TOutputFolder folder_;
+    TOutputFolder* heldFolder_ = nullptr; // the queue's, when it holds one for this rip
+    QString log_;
     std::unique_ptr<TDiscTap> tap_;
     std::unique_ptr<TACSFileOut> output_;
     QString temporary_;

@@ -63,6 +63,12 @@ inline const QString kCloseButton = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", 
 // A disc ripped into one file ("整轨") is refused in a format whose gaps are not sample-exact.
 inline const QString kSingleFileFormats = QStringLiteral(QT_TRANSLATE_NOOP(
     "sonfeld", "整轨只能保存为 FLAC、APE 或 WAV 文件：%1 的音轨间隙不能精确到采样。"));
+// The log's reading mode of a disc ripped into one file while "快速并校验" is set.
+inline const QString kSingleFileSecure =
+    QStringLiteral("安全模式（整轨一次读完整张光盘，不能按音轨重读，所以不用快速读取）");
+// Ripping into one file takes the whole disc: some audio tracks are not ticked.
+inline const QString kSingleFileAllTracks = QStringLiteral(QT_TRANSLATE_NOOP(
+    "sonfeld", "整轨把整张光盘存为一个文件：请勾选全部音轨，或在“音乐设定”中把输出方式改为分轨。"));
 inline const QString kEndedEarly =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "音轨没有读到结尾。"));
 

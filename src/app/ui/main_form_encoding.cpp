@@ -1,6 +1,7 @@
 // The settings page's "压缩与顺序" row: the FLAC and APE compression levels,
-// and the sequential mode (one track at a time, a second between tracks)
-// instead of reading ahead of the encoders.
+// the sequential mode (one track at a time, a second between tracks)
+// instead of reading ahead of the encoders, and the output mode: one file per
+// track ("分轨") or the whole disc in one image with its CUE sheet ("整轨").
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +34,11 @@ void SelectLevel(QComboBox& combo, int level)
     combo.setCurrentIndex(std::max(0, combo.findData(level)));
 }
 
+QComboBox& OutputModeCombo(const QWidget& form)
+{
+    return *form.findChild<QComboBox*>(QStringLiteral("comboOutputMode"));
+}
+
 } // namespace
 
 QWidget* TMainForm::CreateEncodingBox(QWidget* parent)
@@ -54,6 +60,17 @@ QWidget* TMainForm::CreateEncodingBox(QWidget* parent)
     layout->addWidget(comboApeLevel);
     layout->addSpacing(12);
     layout->addWidget(chkSequentialMode);
+    auto* outputMode = new QComboBox(box);
+    outputMode->setObjectName(QStringLiteral("comboOutputMode"));
+    outputMode->addItem(TShownText::tr("分轨"), QStringLiteral("perTrack"));
+    outputMode->addItem(TShownText::tr("整轨"), QStringLiteral("singleFile"));
+    outputMode->setToolTip(TShownText::tr(
+        "分轨：每首音轨一个文件；整轨：整张光盘一个 FLAC、APE 或 WAV 文件，附 CUE 表"));
+    auto* outputModeLabel = new QLabel(TShownText::tr("输出方式"), box);
+    outputModeLabel->setBuddy(outputMode);
+    layout->addSpacing(12);
+    layout->addWidget(outputModeLabel);
+    layout->addWidget(outputMode);
     layout->addStretch();
     return box;
 }
@@ -63,6 +80,8 @@ void TMainForm::LoadEncodingSettings()
     SelectLevel(*comboFlacLevel, Read(key::kFlacLevel));
     SelectLevel(*comboApeLevel, Read(key::kApeLevel));
     chkSequentialMode->setChecked(Read(key::kSequentialMode));
+    QComboBox& outputMode = OutputModeCombo(*this);
+    outputMode.setCurrentIndex(std::max(0, outputMode.findData(Read(key::kOutputMode))));
 }
 
 void TMainForm::SaveEncodingSettings()
@@ -70,6 +89,7 @@ void TMainForm::SaveEncodingSettings()
     Write(key::kFlacLevel, comboFlacLevel->currentData().toInt());
     Write(key::kApeLevel, comboApeLevel->currentData().toInt());
     Write(key::kSequentialMode, chkSequentialMode->isChecked());
+    Write(key::kOutputMode, OutputModeCombo(*this).currentData().toString());
 }
 
 } // namespace sonfeld::app
