@@ -1,5 +1,6 @@
 #include "single_file_queue.h"
 
+#include <QDir>
 #include <exception>
 
 #include "app/files/file_naming.h"
@@ -82,6 +83,18 @@ void TSingleFileQueue::Start(int, const TOutputFormat& format)
     request.BaseName = !request.Album.isEmpty() && FileNameProblem(request.Album).isEmpty()
                            ? SafeFileName(request.Album)
                            : QStringLiteral("CDImage");
+    // "不覆盖同名文件" keeps an image or sheet already there, as it keeps a track's file.
+    if (Read(key::kNoOverwrite)) {
+        const QDir folder(request.Folder);
+        for (const QString& name : {request.BaseName + format.ExtensionText(),
+                                    request.BaseName + QStringLiteral(".cue")}) {
+            if (FileExistsIgnoringCase(folder.filePath(name))) {
+                queue_.GoIdle();
+                queue_.window_.ShowMessage(text::kSameNameFound, text::kSameNameFoundCaption);
+                return;
+            }
+        }
+    }
     for (int track : tracks)
         request.Titles[track] = rows.Name(rows.RowOfTrack(track));
     request.Reading = queue_.reading_.Options();

@@ -97,7 +97,7 @@ TEST_F(RipSingleFileTest, TheDiscBecomesOneFlacImageWithItsSheetAndLog)
     EXPECT_NE(FileText(Output("晨光.log")).find("音轨 3"), std::string::npos);
 }
 
-TEST_F(RipSingleFileTest, AFormatWithoutExactGapsOrAnUntickedTrackIsRefusedAndNothingWritten)
+TEST_F(RipSingleFileTest, AFormatWithoutExactGapsAnUntickedTrackOrAFileInTheWayIsRefused)
 {
     Prepare(QStringLiteral("MP3"));
     PressRip();
@@ -111,6 +111,16 @@ TEST_F(RipSingleFileTest, AFormatWithoutExactGapsOrAnUntickedTrackIsRefusedAndNo
         EXPECT_EQ(Rows().Status(row), TTrackStatus::NotConverted) << row;
     EXPECT_TRUE(Form().btnRipCD->isEnabled());
     EXPECT_TRUE(std::filesystem::is_empty(outDir_));
+
+    // "不覆盖同名文件" keeps an image already there.
+    Rows().SetChecked(1, true);
+    WriteFlag(QStringLiteral("chkOverRide"), true);
+    WriteFileBytes(Output("晨光.flac"), Bytes{1, 2, 3});
+    PressRip();
+    EXPECT_EQ(messages_.Count(text::kSameNameFound), 1);
+    EXPECT_EQ(Rows().Status(0), TTrackStatus::NotConverted);
+    EXPECT_TRUE(ReadFileBytes(Output("晨光.flac")) == (Bytes{1, 2, 3}));
+    EXPECT_EQ(FilesIn(outDir_), std::vector<std::string>{"晨光.flac"});
 }
 
 TEST_F(RipSingleFileTest, StopKeepsNoPartOfTheImage)
