@@ -889,5 +889,9 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>名称“%1”不能用作文件名。</source>
         <translation>The name &quot;%1&quot; cannot be used as a file name.</translation>
     </message>
+    <message>
+        <source>旧光驱模式</source>
+        <translation>Old drive mode</translation>
+    </message>
 </context>
 </TS>
