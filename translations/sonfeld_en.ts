@@ -909,5 +909,9 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>输出方式</source>
         <translation>Output mode</translation>
     </message>
+    <message>
+        <source>旧光驱模式</source>
+        <translation>Old drive mode</translation>
+    </message>
 </context>
 </TS>

@@ -122,9 +122,11 @@ QList<QCommandLineOption> Options()
                QStringLiteral("有音轨未经 AccurateRip 精确校验时以 1 退出"),
                QStringLiteral("Exit with 1 when a track is not proven accurate by AccurateRip")),
         Option({QStringLiteral("reading-mode")},
-               QStringLiteral("读取模式：secure（安全模式）或 fast-verify（快速并校验）"),
-               QStringLiteral("Reading mode: secure, or fast-verify (fast, re-read securely "
-                              "what AccurateRip does not confirm)"),
+               QStringLiteral("读取模式：secure（安全模式）、fast-verify（快速并校验）或 "
+                              "old-drive（旧光驱模式）"),
+               QStringLiteral("Reading mode: secure, fast-verify (fast, re-read securely "
+                              "what AccurateRip does not confirm) or old-drive (overlap "
+                              "matching for drives that drift, checked against plain reads)"),
                QStringLiteral("MODE")),
         Option({QStringLiteral("read-offset")},
                QStringLiteral("驱动器的读取偏移（采样数，-2940 到 2940）"),
@@ -337,9 +339,11 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             result.ReadingMode = TReadingMode::Secure;
         else if (mode == QStringLiteral("fast-verify"))
             result.ReadingMode = TReadingMode::FastVerify;
+        else if (mode == QStringLiteral("old-drive"))
+            result.ReadingMode = TReadingMode::OldDrive;
         else
-            Refuse(
-                QStringLiteral("--reading-mode is secure or fast-verify, not \"%1\".").arg(mode));
+            Refuse(QStringLiteral("--reading-mode is secure, fast-verify or old-drive, not \"%1\".")
+                       .arg(mode));
     }
     if (parser.isSet(QStringLiteral("read-offset"))) {
         const QString text = parser.value(QStringLiteral("read-offset"));

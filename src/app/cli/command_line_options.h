@@ -20,7 +20,7 @@ namespace sonfeld::app {
 //           [--tracks 1,3,5] [--name N=TEXT]... [--album TEXT] [--require-accurate]
 //           [--artist TEXT] [--album-artist TEXT] [--year YYYY] [--genre TEXT]
 //           [--disc N/M] [--comment TEXT] [--template TEXT] [--lookup | --no-lookup]
-//           [--release N] [--forget-names] [--reading-mode secure|fast-verify]
+//           [--release N] [--forget-names] [--reading-mode secure|fast-verify|old-drive]
 //           [--read-offset N] [--test-and-copy] [--level N] [--mp3-vbr N]
 //           [--json | --quiet]
 //   sonfeld --verify (--image PATH | --drive N) [--read-offset N]

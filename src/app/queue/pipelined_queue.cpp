@@ -106,12 +106,14 @@ std::optional<TPipelineTrack> TPipelinedQueue::PipedJob(int row, const TOutputFo
     const int track = run->Track;
     run->Id = ++lastRun_;
     run->ReRead = reading.ReRead(track);
+    const TReadingPlan::TPass pass = reading.NextPass(track);
+    run->Test = pass.Test;
 
     TPipelineTrack job;
     job.Id = run->Id;
     job.Track = track;
     job.Place = queue_.verification_.PlaceOf(track);
-    job.ReadMode = reading.NextPass(track).Mode;
+    job.ReadMode = pass.Mode;
     job.ReadOffset = reading.Options().ReadOffset;
     job.Output = format.MakeOutput();
     if (format.ApplySettings != nullptr)
@@ -214,6 +216,13 @@ void TPipelinedQueue::TrackEnded(int id, TPipelineEnd end, const QString& error)
             ended.Read ? ended.Read->Checksums : std::nullopt;
         const TReadingPlan::TAfterPass after =
             queue_.reading_.PassDone(track, sums ? sums->crc32 : 0u);
+        if (after == TReadingPlan::TAfterPass::NextPass) {
+            // The test read leaves its CRC only; the copy is read behind the
+            // tracks already queued, so the drive's cache cannot serve it.
+            TOutputFolder::Discard(ended.Run.Temporary);
+            ReadAgain(track);
+            break;
+        }
         if (after == TReadingPlan::TAfterPass::AwaitVerdict && queue_.stopped_) {
             // An unconfirmed fast read is no track.
             TOutputFolder::Discard(ended.Run.Temporary);
@@ -278,24 +287,29 @@ void TPipelinedQueue::FastReadJudged(int track)
         return;
     }
     TOutputFolder::Discard(judged.Temporary);
+    // The plan now reads this track securely and records why.
+    if (!ReadAgain(track))
+        settle();
+}
+
+bool TPipelinedQueue::ReadAgain(int track)
+{
     const int row = queue_.RowOf(track);
     if (queue_.stopped_ || format_ == nullptr) {
         queue_.rows_.SetStatus(row, TTrackStatus::Cancelled);
-        settle();
-        return;
+        return false;
     }
-    // Read again securely behind the tracks already queued; the plan now
-    // reads this track securely and records why.
     queue_.rows_.SetProgress(row, 0);
-    queue_.rows_.SetStatus(row, TTrackStatus::ReReading);
+    if (queue_.reading_.ReRead(track))
+        queue_.rows_.SetStatus(row, TTrackStatus::ReReading);
     QString problem;
     std::optional<TPipelineTrack> job = PipedJob(row, *format_, problem);
     if (!job) {
         queue_.MarkFailed(track, problem);
-        settle();
-        return;
+        return false;
     }
     pipeline_->Add(std::move(*job));
+    return true;
 }
 
 void TPipelinedQueue::Idle()

@@ -19,6 +19,10 @@ namespace sonfeld::app {
 // AccurateRip and the CTDB answered. A read no database confirms is discarded
 // and its track is added again, read securely; once neither database knows
 // the disc, the reads that start from then on are secure.
+//
+// With test and copy each track is read first for its CRC alone (the file is
+// discarded), then once more behind the tracks already queued, and that read
+// is kept; the verification compares the two CRCs.
 class TPipelinedQueue final : public TQueueStrategy {
 public:
     explicit TPipelinedQueue(TRipQueue& queue);
@@ -52,6 +56,9 @@ private:
     void KeepTrack(const TTrackRun& run);
     // A held fast read's verdict came: keep it, or read the track again securely.
     void FastReadJudged(int track);
+    // Queues the track's next read behind those already queued; false when
+    // the queue stopped (the row is cancelled) or the run could not start.
+    bool ReadAgain(int track);
 
     // The runs by their id, with the read each one ended with.
     struct TPipedRun {

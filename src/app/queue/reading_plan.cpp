@@ -34,7 +34,11 @@ TReadingPlan::TPass TReadingPlan::NextPass(int track)
 {
     TTrack& state = tracks_[track];
     state.FastPass = Fast(state);
-    return TPass{state.FastPass ? rmFast : rmSecure, options_.TestAndCopy && !state.TestDone};
+    // Secure after a fast read: old drives keep their own mode throughout.
+    const TCDReadMode mode = state.FastPass                            ? rmFast
+                             : options_.Mode == TReadingMode::OldDrive ? rmOldDrive
+                                                                       : rmSecure;
+    return TPass{mode, options_.TestAndCopy && !state.TestDone};
 }
 
 TReadingPlan::TAfterPass TReadingPlan::PassDone(int track, quint32 crc)

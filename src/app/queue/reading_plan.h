@@ -20,6 +20,8 @@ namespace sonfeld::app {
 // cannot be reached), fast reading gains nothing: that track and every later
 // one are read securely, and a fast read already under way still waits for
 // its verdict.
+// "旧光驱模式" reads every pass with paranoia's overlap matching, checked
+// against plain reads; "安全模式" and the secure re-reads read securely.
 // With test and copy each read is made twice, the first only for its CRC.
 //
 // The rip queue asks it before and after every pass; it holds no files.

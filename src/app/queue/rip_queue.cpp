@@ -117,7 +117,7 @@ QTimer& TRipQueue::Timer1()
 
 bool TRipQueue::Pipelined() const
 {
-    return !Read(key::kSequentialMode) && !reading_.Options().TestAndCopy;
+    return !Read(key::kSequentialMode);
 }
 
 TQueueStrategy& TRipQueue::StrategyFor(bool pipelined)
@@ -201,8 +201,7 @@ void TRipQueue::RipCommand()
                                    format != nullptr ? format->ExtensionText() : QString(),
                                    drive,
                                    reading_.Options().ReadOffset,
-                                   reading_.Options().Mode == TReadingMode::FastVerify ? rmFast
-                                                                                       : rmSecure,
+                                   ReadModeOf(reading_.Options().Mode),
                                    {},
                                    {},
                                    cueFileType,

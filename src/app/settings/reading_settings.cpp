@@ -9,23 +9,43 @@ namespace sonfeld::app {
 
 QString ReadingModeValue(TReadingMode mode)
 {
-    return mode == TReadingMode::FastVerify ? QStringLiteral("fastVerify")
-                                            : QStringLiteral("secure");
+    switch (mode) {
+    case TReadingMode::FastVerify: return QStringLiteral("fastVerify");
+    case TReadingMode::OldDrive: return QStringLiteral("oldDrive");
+    case TReadingMode::Secure: break;
+    }
+    return QStringLiteral("secure");
 }
 
 QString ReadingModeText(TReadingMode mode)
 {
-    return mode == TReadingMode::FastVerify
-               ? QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "快速并校验"))
-               : QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "安全模式"));
+    switch (mode) {
+    case TReadingMode::FastVerify:
+        return QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "快速并校验"));
+    case TReadingMode::OldDrive: return QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "旧光驱模式"));
+    case TReadingMode::Secure: break;
+    }
+    return QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "安全模式"));
+}
+
+TCDReadMode ReadModeOf(TReadingMode mode)
+{
+    switch (mode) {
+    case TReadingMode::FastVerify: return rmFast;
+    case TReadingMode::OldDrive: return rmOldDrive;
+    case TReadingMode::Secure: break;
+    }
+    return rmSecure;
 }
 
 TReadingMode StoredReadingMode()
 {
-    // The key takes no other value.
-    return Read(key::kReadingMode) == ReadingModeValue(TReadingMode::FastVerify)
-               ? TReadingMode::FastVerify
-               : TReadingMode::Secure;
+    // The key takes no other values.
+    const QString stored = Read(key::kReadingMode);
+    for (TReadingMode mode : {TReadingMode::FastVerify, TReadingMode::OldDrive})
+        if (stored == ReadingModeValue(mode))
+            return mode;
+    return TReadingMode::Secure;
 }
 
 void StoreReadingMode(TReadingMode mode)

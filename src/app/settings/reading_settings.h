@@ -11,12 +11,16 @@ namespace sonfeld::app {
 enum class TReadingMode {
     Secure,     // "安全模式": full paranoia on every sector
     FastVerify, // "快速并校验": full speed, a secure re-read of what AccurateRip does not confirm
+    OldDrive, // "旧光驱模式": paranoia's overlap matching, checked against plain reads
 };
 
 // The stored value names and the texts the user sees.
 QString ReadingModeValue(TReadingMode mode);
 QString ReadingModeText(TReadingMode mode);
-// Raises ESettingsError when the stored value is neither "secure" nor "fastVerify".
+// The read every pass of the mode makes (a fast-then-verify queue reads fast
+// until its plan turns secure).
+TCDReadMode ReadModeOf(TReadingMode mode);
+// Raises ESettingsError when the stored value is not "secure", "fastVerify" or "oldDrive".
 TReadingMode StoredReadingMode();
 void StoreReadingMode(TReadingMode mode);
 

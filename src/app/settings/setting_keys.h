@@ -80,7 +80,7 @@ inline const TFlagKey kWriteCueSheet{"writeCueSheet", true};
 // not confirm); and whether each track is read twice and the copies compared.
 // Fast by default: a disc the database does not know is read securely anyway.
 inline const TTextKey kReadingMode{
-    "readingMode", "fastVerify", "reading mode", {"secure", "fastVerify"}};
+    "readingMode", "fastVerify", "reading mode", {"secure", "fastVerify", "oldDrive"}};
 inline const TFlagKey kTestAndCopy{"testAndCopy", false};
 // Names and tags: lookups when a disc is listed, every tag the names give (else
 // only the three ID3 boxes above), the front cover in the files, and the

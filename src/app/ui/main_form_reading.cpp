@@ -38,7 +38,8 @@ QWidget* TMainForm::CreateReadingBox(QWidget* parent)
     auto* layout = new QFormLayout(box);
     comboReadingMode = new QComboBox(box);
     comboReadingMode->setObjectName(QStringLiteral("comboReadingMode"));
-    for (TReadingMode mode : {TReadingMode::Secure, TReadingMode::FastVerify})
+    for (TReadingMode mode :
+         {TReadingMode::Secure, TReadingMode::FastVerify, TReadingMode::OldDrive})
         comboReadingMode->addItem(Shown(ReadingModeText(mode)), ReadingModeValue(mode));
     chkTestAndCopy = new QCheckBox(TShownText::tr("测试并复制"), box);
     chkTestAndCopy->setObjectName(QStringLiteral("chkTestAndCopy"));

@@ -22,6 +22,8 @@ namespace {
 
 QString ReadingModeText(TCDReadMode mode)
 {
+    if (mode == rmOldDrive)
+        return QStringLiteral("旧光驱模式");
     return mode == rmFast ? QStringLiteral("快速模式") : QStringLiteral("安全模式");
 }
 

@@ -26,8 +26,8 @@ TEST(NearPeriodicRipTest, EveryReadingModeRipsTheTocImageBitExactly)
     std::ofstream(config / "Tessaly" / "CDRip.conf")
         << "[General]\nAccurateRipServer=http://127.0.0.1:" << UnusedLocalPort()
         << "/accuraterip\nCTDBServer=http://127.0.0.1:" << UnusedLocalPort() << "\n";
-    for (const std::string mode :
-         {"--reading-mode secure", "--reading-mode fast-verify", "--test-and-copy"}) {
+    for (const std::string mode : {"--reading-mode secure", "--reading-mode fast-verify",
+                                   "--reading-mode old-drive", "--test-and-copy"}) {
         SCOPED_TRACE(mode);
         TempDir out;
         std::string output;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "app/cli/command_line_options.h"
 #include "app/settings/reading_settings.h"
@@ -48,9 +49,13 @@ TEST(ReadingSettingsTest, ReadingModeDefaultsToFastVerifyAndRejectsUnknownValues
     SettingsSandbox sandbox;
     EXPECT_EQ(StoredReadingMode(), TReadingMode::FastVerify);
     EXPECT_FALSE(StoredReadingOptions(QStringLiteral("any")).TestAndCopy);
-    StoreReadingMode(TReadingMode::Secure);
-    EXPECT_EQ(ReadSetting(QStringLiteral("readingMode")), QStringLiteral("secure"));
-    EXPECT_EQ(StoredReadingMode(), TReadingMode::Secure);
+    for (const auto& [mode, value] : {std::pair{TReadingMode::Secure, "secure"},
+                                      std::pair{TReadingMode::OldDrive, "oldDrive"}}) {
+        StoreReadingMode(mode);
+        EXPECT_EQ(ReadSetting(QStringLiteral("readingMode")), QLatin1String(value));
+        EXPECT_EQ(StoredReadingMode(), mode);
+        EXPECT_NO_THROW(CheckStoredSettings());
+    }
     WriteSetting(QStringLiteral("readingMode"), QStringLiteral("turbo"));
     EXPECT_THROW(StoredReadingMode(), ESettingsError);
     // Caught before a rip starts.
@@ -75,10 +80,12 @@ TEST(ReadingSettingsTest, TheCommandLineTakesTheReadingOptionsWithARipOnly)
     EXPECT_EQ(given.ReadingMode, TReadingMode::FastVerify);
     EXPECT_EQ(given.ReadOffset, -48);
     EXPECT_TRUE(given.TestAndCopy);
-    EXPECT_EQ(ParseCommandLine(
-                  rip + QStringList{QStringLiteral("--reading-mode"), QStringLiteral("secure")})
-                  .ReadingMode,
-              TReadingMode::Secure);
+    for (const auto& [value, mode] : {std::pair{"secure", TReadingMode::Secure},
+                                      std::pair{"old-drive", TReadingMode::OldDrive}})
+        EXPECT_EQ(ParseCommandLine(
+                      rip + QStringList{QStringLiteral("--reading-mode"), QLatin1String(value)})
+                      .ReadingMode,
+                  mode);
 
     for (const QStringList& wrong :
          {QStringList{QStringLiteral("--reading-mode"), QStringLiteral("fast")},
@@ -89,6 +96,7 @@ TEST(ReadingSettingsTest, TheCommandLineTakesTheReadingOptionsWithARipOnly)
                  EUsageError);
     EXPECT_TRUE(UsageText().contains(QStringLiteral("--reading-mode MODE")));
     EXPECT_TRUE(UsageText().contains(QStringLiteral("测试并复制")));
+    EXPECT_TRUE(UsageText().contains(QStringLiteral("old-drive（旧光驱模式）")));
 }
 
 } // namespace

@@ -199,8 +199,8 @@ TEST(SettingKeysTest, TheStoredCheckReadsEveryKey)
         CheckStoredSettings();
         ADD_FAILURE() << "a reading mode that is no choice passed";
     } catch (const ESettingsError& error) {
-        EXPECT_STREQ(error.what(),
-                     "The reading mode \"slow\" is neither \"secure\" nor \"fastVerify\".");
+        EXPECT_STREQ(error.what(), "The reading mode \"slow\" is neither \"secure\" nor "
+                                   "\"fastVerify\" nor \"oldDrive\".");
     }
     StoreReadingMode(TReadingMode::Secure);
     EXPECT_NO_THROW(CheckStoredSettings());

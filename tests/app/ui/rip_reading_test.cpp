@@ -115,10 +115,10 @@ TEST_F(RipReadingTest, TheDrivesStoredOffsetAndTheSettingsPageReachTheRip)
     EXPECT_EQ(Form().spinReadOffset->value(), 30);
     EXPECT_EQ(Form().spinReadOffset->minimum(), -2940);
     EXPECT_EQ(Form().spinReadOffset->maximum(), 2940);
-    Form().comboReadingMode->setCurrentText(QStringLiteral("安全模式"));
+    Form().comboReadingMode->setCurrentText(QStringLiteral("旧光驱模式"));
     Form().spinReadOffset->setValue(-667);
     Form().btnSave->click();
-    EXPECT_EQ(StoredReadingMode(), TReadingMode::Secure);
+    EXPECT_EQ(StoredReadingMode(), TReadingMode::OldDrive);
     EXPECT_EQ(ReadOffsetOfDrive(QStringLiteral("Fake Drive 0")), -667);
     Form().MainTabControl->setCurrentIndex(0);
 
@@ -127,6 +127,7 @@ TEST_F(RipReadingTest, TheDrivesStoredOffsetAndTheSettingsPageReachTheRip)
     PressRip();
     ASSERT_TRUE(WaitForAllDone());
     EXPECT_EQ(Counters().lastReadOffset, -667);
+    EXPECT_EQ(Counters().lastReadMode, CR_READ_OLD_DRIVE);
     EXPECT_EQ(Counters().secureOpenCalls, 3);
     ASSERT_TRUE(WaitUntil([this] { return std::filesystem::exists(Output("rip.log")); }));
     const std::vector<std::uint8_t> log = ReadFileBytes(Output("rip.log"));
