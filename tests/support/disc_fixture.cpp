@@ -5,6 +5,7 @@
 
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cdrip_binding.h"
+#include "audio/core/acs_exception.h"
 
 namespace sonfeld::test {
 
@@ -74,6 +75,46 @@ int LoadRealLibraryWithImages(const std::vector<std::filesystem::path>& images)
     for (const auto& image : images)
         TCDIn::AddImageDrive(image.string());
     return first;
+}
+
+std::vector<std::uint8_t> RipThroughLibrary(int drive, std::int32_t start, std::int32_t end,
+                                            int chunkSectors)
+{
+    const cdrip::Functions& api = cdrip::Api();
+    api.SetActiveCDROM(drive);
+    std::int32_t chunk = chunkSectors * 2352;
+    if (api.OpenRipper(&chunk, start, end) != CR_OK)
+        throw std::runtime_error("OpenRipper: " + cdrip::LastError());
+    std::vector<std::uint8_t> result;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunk));
+    for (;;) {
+        std::int32_t count = 0;
+        std::int32_t abort = 0;
+        if (api.RipChunk(buffer.data(), &count, &abort) != CR_OK) {
+            api.CloseRipper();
+            throw std::runtime_error("RipChunk: " + cdrip::LastError());
+        }
+        if (count == 0)
+            break;
+        result.insert(result.end(), buffer.begin(), buffer.begin() + count);
+    }
+    CR_RipStatistics statistics{};
+    api.GetRipStatistics(&statistics);
+    api.CloseRipper();
+    if (statistics.Corrected + statistics.Uncorrected + statistics.ReadErrors != 0)
+        throw std::runtime_error("the image's read needed corrections");
+    return result;
+}
+
+std::string ImageRefusal(const std::filesystem::path& sheet)
+{
+    LoadRealLibraryWithImages({});
+    try {
+        TCDIn::AddImageDrive(sheet.string());
+    } catch (const EACSException& error) {
+        return error.what();
+    }
+    return "(accepted)";
 }
 
 } // namespace sonfeld::test

@@ -39,4 +39,13 @@ disc_image::TrackSpec DataTrack(std::int64_t sectors, std::int64_t pregap = 0);
 // the environment); returns the drive index of the first image.
 int LoadRealLibraryWithImages(const std::vector<std::filesystem::path>& images);
 
+// The sectors start .. end - 1 of drive, read through the library's rip
+// interface in chunks as a rip reads them. An image is read exactly, so a
+// failed call or any correction throws std::runtime_error.
+std::vector<std::uint8_t> RipThroughLibrary(int drive, std::int32_t start, std::int32_t end,
+                                            int chunkSectors = 10);
+
+// Why the sheet is refused as an image drive; "(accepted)" when it is not.
+std::string ImageRefusal(const std::filesystem::path& sheet);
+
 } // namespace sonfeld::test

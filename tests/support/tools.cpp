@@ -1,11 +1,13 @@
 #include "tools.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <regex>
 
 #include <sys/wait.h>
 
@@ -117,6 +119,23 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+FfmpegLoudness MeasureLoudnessWithFfmpeg(const std::filesystem::path& raw)
+{
+    std::string log;
+    RunCommand("ffmpeg -nostdin -hide_banner -f s16le -ar 44100 -ac 2 -i " +
+                   ShellQuote(raw.string()) + " -af ebur128=peak=sample -f null - 2>&1",
+               &log);
+    const std::string summary = log.substr(std::min(log.rfind("Summary:"), log.size()));
+    std::smatch loudness;
+    std::smatch peak;
+    FfmpegLoudness measured{NAN, NAN};
+    if (std::regex_search(summary, loudness, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)")))
+        measured.loudness = std::stod(loudness[1]);
+    if (std::regex_search(summary, peak, std::regex(R"(Peak:\s+(-?[0-9.]+) dBFS)")))
+        measured.peakDb = std::stod(peak[1]);
+    return measured;
 }
 
 } // namespace sonfeld::test

@@ -10,6 +10,15 @@ namespace sonfeld::test {
 // Runs a shell command; returns its exit status and, when output is given,
 // what it printed on standard output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// ffmpeg's EBU R128 meter on raw CD audio (s16le, 44100 Hz, stereo): the
+// integrated loudness in LUFS and the sample peak in dBFS; NAN where ffmpeg
+// printed none.
+struct FfmpegLoudness {
+    double loudness;
+    double peakDb;
+};
+FfmpegLoudness MeasureLoudnessWithFfmpeg(const std::filesystem::path& raw);
 bool ToolAvailable(const std::string& name);
 // Single-quotes a path for the shell.
 std::string ShellQuote(const std::string& text);

@@ -31,19 +31,8 @@ struct Measured {
 Measured MeasureWithFfmpeg(const std::vector<std::uint8_t>& pcm, const fs::path& raw)
 {
     WriteFileBytes(raw, pcm);
-    std::string log;
-    RunCommand("ffmpeg -nostdin -hide_banner -f s16le -ar 44100 -ac 2 -i " +
-                   ShellQuote(raw.string()) + " -af ebur128=peak=sample -f null - 2>&1",
-               &log);
-    const std::string summary = log.substr(std::min(log.rfind("Summary:"), log.size()));
-    std::smatch loudness;
-    std::smatch peak;
-    Measured measured;
-    if (std::regex_search(summary, loudness, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)")))
-        measured.gain = -18.0 - std::stod(loudness[1]);
-    if (std::regex_search(summary, peak, std::regex(R"(Peak:\s+(-?[0-9.]+) dBFS)")))
-        measured.peak = std::pow(10.0, std::stod(peak[1]) / 20);
-    return measured;
+    const FfmpegLoudness measured = MeasureLoudnessWithFfmpeg(raw);
+    return {-18.0 - measured.loudness, std::pow(10.0, measured.peakDb / 20)};
 }
 
 // "-6.48 dB" or "0.988525" as a number; NAN when absent.

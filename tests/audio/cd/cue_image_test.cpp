@@ -13,6 +13,7 @@
 #include "audio/cd/disc_model_reading.h"
 #include "audio/core/acs_exception.h"
 #include "support/disc_fixture.h"
+#include "support/signals.h"
 
 namespace sonfeld::test {
 namespace {
@@ -50,65 +51,6 @@ void WriteText(const std::filesystem::path& path, const std::string& text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
-void WriteWav(const std::filesystem::path& path, const Bytes& pcm, std::uint32_t claimedBytes = 0)
-{
-    const std::uint32_t size =
-        claimedBytes != 0 ? claimedBytes : static_cast<std::uint32_t>(pcm.size());
-    Bytes file;
-    auto text = [&](const char* s) {
-        for (int i = 0; i < 4; ++i)
-            file.push_back(static_cast<std::uint8_t>(s[i]));
-    };
-    auto u32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto u16 = [&](std::uint16_t v) {
-        file.push_back(static_cast<std::uint8_t>(v));
-        file.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    text("RIFF");
-    u32(36 + size);
-    text("WAVE");
-    text("fmt ");
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    text("data");
-    u32(size);
-    Append(file, pcm);
-    WriteFileBytes(path, file);
-}
-
-// The sectors start .. end - 1 of drive, read through the CR_ interface as a rip reads them.
-Bytes ReadThroughLibrary(int drive, std::int32_t start, std::int32_t end)
-{
-    const cdrip::Functions& api = cdrip::Api();
-    api.SetActiveCDROM(drive);
-    std::int32_t chunk = 10 * static_cast<std::int32_t>(kSector);
-    EXPECT_EQ(api.OpenRipper(&chunk, start, end), CR_OK) << cdrip::LastError();
-    Bytes result;
-    Bytes buffer(static_cast<std::size_t>(chunk));
-    for (;;) {
-        std::int32_t count = 0;
-        std::int32_t abort = 0;
-        const std::int32_t status = api.RipChunk(buffer.data(), &count, &abort);
-        EXPECT_EQ(status, CR_OK) << cdrip::LastError();
-        if (status != CR_OK || count == 0)
-            break;
-        result.insert(result.end(), buffer.begin(), buffer.begin() + count);
-    }
-    CR_RipStatistics statistics{};
-    api.GetRipStatistics(&statistics);
-    EXPECT_EQ(statistics.Corrected + statistics.Uncorrected + statistics.ReadErrors, 0);
-    api.CloseRipper();
-    return result;
-}
-
 disc::DiscModel LoadModel(const std::filesystem::path& cue, int* driveOut = nullptr)
 {
     const int drive = LoadRealLibraryWithImages({cue});
@@ -128,20 +70,9 @@ void ExpectTracksEqual(const std::filesystem::path& cue, const Bytes& disc)
     ASSERT_EQ(static_cast<std::size_t>(model.leadOutLsn) * kSector, disc.size());
     for (const disc::Track& track : model.tracks) {
         SCOPED_TRACE("track " + std::to_string(track.number));
-        const Bytes read = ReadThroughLibrary(drive, track.startLsn, track.endLsn);
+        const Bytes read = RipThroughLibrary(drive, track.startLsn, track.endLsn);
         EXPECT_TRUE(read == Slice(disc, track.startLsn, track.endLsn));
     }
-}
-
-std::string RefusalOf(const std::filesystem::path& cue)
-{
-    LoadRealLibraryWithImages({});
-    try {
-        TCDIn::AddImageDrive(cue.string());
-    } catch (const EACSException& error) {
-        return error.what();
-    }
-    return "(accepted)";
 }
 
 TEST(CueImageTest, OneBinNamedUnlikeTheSheetWithAPregapInside)
@@ -188,9 +119,9 @@ void PerTrackFiles(const std::string& extension)
     const Bytes one = Sectors(450, 3);
     const Bytes two = Sectors(380, 4);
     const Bytes three = Noise(320 * kSector + 100 * 4, 5);
-    WriteWav(dir / "01 Intro.wav", one);
-    WriteWav(dir / "02 Song.wav", two);
-    WriteWav(dir / "03 Coda.wav", three);
+    WriteFileBytes(dir / "01 Intro.wav", CdWaveFile(one));
+    WriteFileBytes(dir / "02 Song.wav", CdWaveFile(two));
+    WriteFileBytes(dir / "03 Coda.wav", CdWaveFile(three));
     if (extension == "flac") {
         for (const char* name : {"01 Intro", "02 Song", "03 Coda"}) {
             const auto wav = dir / (std::string(name) + ".wav");
@@ -249,7 +180,7 @@ TEST(CueImageTest, OneFlacFileForTheWholeDiscRipsThroughTCDIn)
         GTEST_SKIP() << "flac is not installed";
     TempDir dir;
     const Bytes disc = Sectors(900, 6);
-    WriteWav(dir / "whole.wav", disc);
+    WriteFileBytes(dir / "whole.wav", CdWaveFile(disc));
     ASSERT_EQ(RunCommand("flac --silent --force -o " + ShellQuote((dir / "whole.flac").string()) +
                          " " + ShellQuote((dir / "whole.wav").string())),
               0);
@@ -259,8 +190,8 @@ TEST(CueImageTest, OneFlacFileForTheWholeDiscRipsThroughTCDIn)
     // Reads that jump backwards make the decoder seek.
     int drive = 0;
     LoadModel(dir / "whole.cue", &drive);
-    EXPECT_TRUE(ReadThroughLibrary(drive, 700, 900) == Slice(disc, 700, 900));
-    EXPECT_TRUE(ReadThroughLibrary(drive, 3, 520) == Slice(disc, 3, 520));
+    EXPECT_TRUE(RipThroughLibrary(drive, 700, 900) == Slice(disc, 700, 900));
+    EXPECT_TRUE(RipThroughLibrary(drive, 3, 520) == Slice(disc, 3, 520));
     ExpectTracksEqual(dir / "whole.cue", disc);
 }
 
@@ -289,7 +220,7 @@ TEST(CueImageTest, EnhancedCdSheetEndsTheAudioWithItsSession)
     const TCDTrackInfo info = input.TrackInfo(2);
     EXPECT_EQ(TrackTimeText(2, info), "[2] - 5:03"); // 22755 sectors, not 34155
     EXPECT_EQ(input.TrackInfo(3).TrackType, 1);
-    EXPECT_TRUE(ReadThroughLibrary(drive, 60, 22815) == Slice(audio, 60, 22815));
+    EXPECT_TRUE(RipThroughLibrary(drive, 60, 22815) == Slice(audio, 60, 22815));
 
     EXPECT_EQ(disc::MusicBrainzToc(model), "1 2 22965 150 210");
     const disc::AccurateRipId ar = disc::ComputeAccurateRipId(model);
@@ -386,7 +317,11 @@ TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
     Bytes ragged = Sectors(400, 9);
     ragged.resize(ragged.size() - 1000);
     WriteFileBytes(dir / "ragged.bin", ragged);
-    WriteWav(dir / "cut.wav", Sectors(100, 10), 300 * kSector);
+    Bytes cut = CdWaveFile(Sectors(100, 10));
+    const std::uint32_t claimed = 300 * kSector; // more than the file holds
+    for (int i = 0; i < 4; ++i)
+        cut[40 + i] = static_cast<std::uint8_t>(claimed >> (8 * i));
+    WriteFileBytes(dir / "cut.wav", cut);
     const std::string one = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
     std::string hundred = "FILE ok.bin BINARY\n";
     for (int t = 1; t <= 100; ++t)
@@ -427,13 +362,13 @@ TEST(CueImageTest, BrokenSheetsAreRefusedWithTheirReason)
         SCOPED_TRACE(c.name);
         const auto cue = dir / (std::string(c.name) + ".cue");
         WriteText(cue, c.sheet);
-        const std::string refusal = RefusalOf(cue);
+        const std::string refusal = ImageRefusal(cue);
         EXPECT_EQ(refusal.rfind("无法打开光盘镜像: ", 0), 0u) << refusal;
         EXPECT_NE(refusal.find(c.reason), std::string::npos) << refusal;
     }
     // A BIN given itself is read through its sheet by our reader as well.
     WriteText(dir / "huge.cue", "FILE huge.bin BINARY\n" + one);
-    const std::string refusal = RefusalOf(dir / "huge.bin");
+    const std::string refusal = ImageRefusal(dir / "huge.bin");
     EXPECT_NE(refusal.find("longer than a CD can be"), std::string::npos) << refusal;
 }
 

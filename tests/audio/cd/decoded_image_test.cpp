@@ -130,21 +130,7 @@ TEST_P(DecodedImageTest, SectorsAnywhereAndAWholeRipEqualAFullDecode)
     const auto model = ReadDiscModel(drive);
     ASSERT_TRUE(model) << cdrip::LastError();
     ASSERT_EQ(model->leadOutLsn, sectors);
-    const cdrip::Functions& api = cdrip::Api();
-    api.SetActiveCDROM(drive);
-    std::int32_t chunk = 13 * static_cast<std::int32_t>(kSector);
-    ASSERT_EQ(api.OpenRipper(&chunk, 0, model->leadOutLsn), CR_OK) << cdrip::LastError();
-    Bytes ripped;
-    Bytes buffer(static_cast<std::size_t>(chunk));
-    for (;;) {
-        std::int32_t count = 0;
-        std::int32_t abort = 0;
-        ASSERT_EQ(api.RipChunk(buffer.data(), &count, &abort), CR_OK) << cdrip::LastError();
-        if (count == 0)
-            break;
-        ripped.insert(ripped.end(), buffer.begin(), buffer.begin() + count);
-    }
-    api.CloseRipper();
+    const Bytes ripped = RipThroughLibrary(drive, 0, model->leadOutLsn, 13);
     Bytes padded = decoded;
     padded.resize(static_cast<std::size_t>(sectors) * kSector, 0);
     EXPECT_TRUE(ripped == padded);
@@ -162,17 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
                           "ffmpeg -v error -y -f s16le -ar 44100 -ac 2 -i in.raw -c:a alac "
                           "album.m4a"}),
     Label);
-
-std::string RefusalOf(const std::filesystem::path& cue)
-{
-    LoadRealLibraryWithImages({});
-    try {
-        TCDIn::AddImageDrive(cue.string());
-    } catch (const EACSException& error) {
-        return error.what();
-    }
-    return "(accepted)";
-}
 
 TEST(DecodedImageRefusalTest, LossyAudioAndAMissingLibraryAreRefusedWithTheirReason)
 {
@@ -202,9 +177,10 @@ TEST(DecodedImageRefusalTest, LossyAudioAndAMissingLibraryAreRefusedWithTheirRea
                                                           {"d.wv", "WAVE"},
                                                           {"f.wv", "WAVE"}}) {
         SCOPED_TRACE(name);
-        EXPECT_NE(RefusalOf(sheet(name, type)).find("有损格式不能作为光盘镜像"), std::string::npos);
+        EXPECT_NE(ImageRefusal(sheet(name, type)).find("有损格式不能作为光盘镜像"),
+                  std::string::npos);
     }
-    EXPECT_EQ(RefusalOf(sheet("e.wv", "WAVE")), "(accepted)");
+    EXPECT_EQ(ImageRefusal(sheet("e.wv", "WAVE")), "(accepted)");
 
     // Without libavcodec only these formats are refused, naming it (the
     // image reader as this process holds it: the CD library has its own).

@@ -176,21 +176,7 @@ TEST(EmbeddedSheetTest, FlacApeAndWavPackFilesCarryingTheirSheetOpenAsDiscs)
         }
         ASSERT_EQ(static_cast<std::size_t>(model->leadOutLsn) * kSector, disc.size());
 
-        const cdrip::Functions& api = cdrip::Api();
-        api.SetActiveCDROM(drive);
-        std::int32_t chunk = 7 * static_cast<std::int32_t>(kSector);
-        ASSERT_EQ(api.OpenRipper(&chunk, 0, model->leadOutLsn), CR_OK) << cdrip::LastError();
-        Bytes ripped;
-        Bytes buffer(static_cast<std::size_t>(chunk));
-        for (;;) {
-            std::int32_t count = 0;
-            std::int32_t abort = 0;
-            ASSERT_EQ(api.RipChunk(buffer.data(), &count, &abort), CR_OK) << cdrip::LastError();
-            if (count == 0)
-                break;
-            ripped.insert(ripped.end(), buffer.begin(), buffer.begin() + count);
-        }
-        api.CloseRipper();
+        const Bytes ripped = RipThroughLibrary(drive, 0, model->leadOutLsn, 7);
         EXPECT_TRUE(ripped == disc);
     }
 

@@ -18,6 +18,7 @@
 #include "support/disc_fixture.h"
 #include "support/image_writers.h"
 #include "support/read_input.h"
+#include "support/signals.h"
 
 namespace sonfeld::test {
 namespace {
@@ -44,32 +45,6 @@ Bytes Slice(const Bytes& from, std::int64_t firstSector, std::int64_t endSector)
 {
     return {from.begin() + firstSector * static_cast<std::int64_t>(kSector),
             from.begin() + endSector * static_cast<std::int64_t>(kSector)};
-}
-
-void WriteWav(const std::filesystem::path& path, const Bytes& pcm)
-{
-    Bytes file;
-    auto text = [&](const char* s) {
-        for (int i = 0; i < 4; ++i)
-            file.push_back(static_cast<std::uint8_t>(s[i]));
-    };
-    auto u32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    text("RIFF");
-    u32(static_cast<std::uint32_t>(36 + pcm.size()));
-    text("WAVE");
-    text("fmt ");
-    u32(16);
-    u32(0x00020001); // PCM, two channels
-    u32(44100);
-    u32(44100 * 4);
-    u32(0x00100004); // 4-byte frames of 16-bit samples
-    text("data");
-    u32(static_cast<std::uint32_t>(pcm.size()));
-    file.insert(file.end(), pcm.begin(), pcm.end());
-    WriteFileBytes(path, file);
 }
 
 disc::DiscModel ModelOf(int drive)
@@ -121,10 +96,10 @@ TEST(TocImageTest, NamesAreReadBesideTheTocWithWavDataAndBigEndianRawAudio)
     const Bytes one = Noise(300, 1);
     const Bytes two = Noise(250, 2);
     WriteFileBytes(dir / "one.cdr", Swapped(one));
-    WriteWav(dir / "two.wav", two);
+    WriteFileBytes(dir / "two.wav", CdWaveFile(two));
     // Files of the same names in the working folder must never be read.
     WriteFileBytes(elsewhere / "one.cdr", Noise(300, 9));
-    WriteWav(elsewhere / "two.wav", Noise(250, 8));
+    WriteFileBytes(elsewhere / "two.wav", CdWaveFile(Noise(250, 8)));
     std::ofstream(dir / "disc.toc") << R"(CD_DA
 CATALOG "1234567890123"
 CD_TEXT { LANGUAGE_MAP { 0 : EN }

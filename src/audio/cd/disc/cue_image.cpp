@@ -254,17 +254,8 @@ void CueImage::Build(const CueSheet& sheet, const std::vector<std::string>& name
 
 bool CueImage::ReadSectors(std::int32_t lsn, int count, std::uint8_t* out, std::string& error)
 {
-    if (lsn < 0 || count < 0 || static_cast<std::int64_t>(lsn) + count > model_.leadOutLsn) {
-        error = "Sectors " + std::to_string(lsn) + " to " + std::to_string(lsn + count - 1) +
-                " are outside the disc.";
+    if (!AudioSectorsReadable(model_, lsn, count, error))
         return false;
-    }
-    for (const Track& track : model_.tracks) {
-        if (track.data && lsn < track.endLsn && lsn + count > track.pregapLsn) {
-            error = "Track " + std::to_string(track.number) + " is a data track, not audio.";
-            return false;
-        }
-    }
     while (count > 0) {
         auto segment =
             std::upper_bound(segments_.begin(), segments_.end(), lsn,

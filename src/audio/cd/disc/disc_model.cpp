@@ -98,4 +98,20 @@ std::string CleanMcn(const std::string& code)
     return text;
 }
 
+bool AudioSectorsReadable(const DiscModel& model, std::int32_t lsn, int count, std::string& error)
+{
+    if (lsn < 0 || count < 0 || static_cast<std::int64_t>(lsn) + count > model.leadOutLsn) {
+        error = "Sectors " + std::to_string(lsn) + " to " + std::to_string(lsn + count - 1) +
+                " are outside the disc.";
+        return false;
+    }
+    for (const Track& track : model.tracks) {
+        if (track.data && lsn < track.endLsn && lsn + count > track.pregapLsn) {
+            error = "Track " + std::to_string(track.number) + " is a data track, not audio.";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace sonfeld::disc

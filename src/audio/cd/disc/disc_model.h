@@ -87,6 +87,10 @@ struct DiscModel {
 void CompleteLayout(DiscModel& model, std::optional<std::int32_t> lastSessionStartLsn);
 
 // A 12-character ISRC or 13-digit MCN, or empty for all-zero or malformed codes.
+// Whether the sectors lsn .. lsn + count - 1 lie on the disc and hold no data
+// track, which an image reader can return as audio; otherwise why not.
+bool AudioSectorsReadable(const DiscModel& model, std::int32_t lsn, int count, std::string& error);
+
 std::string CleanIsrc(const std::string& code);
 std::string CleanMcn(const std::string& code);
 

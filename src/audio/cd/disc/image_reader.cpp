@@ -53,17 +53,8 @@ void RunImage::AddRun(std::int64_t bytes, int file, std::int64_t offset)
 
 bool RunImage::ReadSectors(std::int32_t lsn, int count, std::uint8_t* out, std::string& error)
 {
-    if (lsn < 0 || count < 0 || static_cast<std::int64_t>(lsn) + count > model_.leadOutLsn) {
-        error = "Sectors " + std::to_string(lsn) + " to " + std::to_string(lsn + count - 1) +
-                " are outside the disc.";
+    if (!AudioSectorsReadable(model_, lsn, count, error))
         return false;
-    }
-    for (const Track& track : model_.tracks) {
-        if (track.data && lsn < track.endLsn && lsn + count > track.pregapLsn) {
-            error = "Track " + std::to_string(track.number) + " is a data track, not audio.";
-            return false;
-        }
-    }
     std::int64_t at = static_cast<std::int64_t>(lsn) * kSectorBytes;
     const std::int64_t end = at + static_cast<std::int64_t>(count) * kSectorBytes;
     auto run = std::upper_bound(runs_.begin(), runs_.end(), at,

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -33,29 +32,6 @@ std::vector<std::uint8_t> Generated(const std::string& source, const fs::path& f
                    " -ac 2 -ar 44100 -f s16le " + ShellQuote(file.string())) != 0)
         return {};
     return ReadFileBytes(file);
-}
-
-struct FfmpegMeter {
-    double loudness = 0; // LUFS
-    double peakDb = 0;   // dBFS
-};
-
-// ffmpeg's integrated loudness and sample peak of raw CD audio.
-FfmpegMeter MeasureWithFfmpeg(const fs::path& raw)
-{
-    std::string log;
-    RunCommand("ffmpeg -nostdin -hide_banner -f s16le -ar 44100 -ac 2 -i " +
-                   ShellQuote(raw.string()) + " -af ebur128=peak=sample -f null - 2>&1",
-               &log);
-    const std::string summary = log.substr(std::min(log.rfind("Summary:"), log.size()));
-    std::smatch loudness;
-    std::smatch peak;
-    FfmpegMeter meter{NAN, NAN};
-    if (std::regex_search(summary, loudness, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)")))
-        meter.loudness = std::stod(loudness[1]);
-    if (std::regex_search(summary, peak, std::regex(R"(Peak:\s+(-?[0-9.]+) dBFS)")))
-        meter.peakDb = std::stod(peak[1]);
-    return meter;
 }
 
 class ReplayGain : public ::testing::Test {
@@ -91,13 +67,13 @@ TEST_F(ReplayGain, TrackAndAlbumValuesAgreeWithFfmpegsMeter)
     for (const auto& [meter, raw] : std::vector<std::pair<const ReplayGainMeter*, std::string>>{
              {&loudMeter, "loud.raw"}, {&quietMeter, "quiet.raw"}}) {
         SCOPED_TRACE(raw);
-        const FfmpegMeter expected = MeasureWithFfmpeg(dir_ / raw);
+        const FfmpegLoudness expected = MeasureLoudnessWithFfmpeg(dir_ / raw);
         const ReplayGainValues track = meter->Track();
         ASSERT_TRUE(track.valid);
         EXPECT_NEAR(track.gain, -18.0 - expected.loudness, 0.1);
         EXPECT_NEAR(20 * std::log10(track.peak), expected.peakDb, 0.1);
     }
-    const FfmpegMeter album = MeasureWithFfmpeg(dir_ / "album.raw");
+    const FfmpegLoudness album = MeasureLoudnessWithFfmpeg(dir_ / "album.raw");
     const ReplayGainValues values = ReplayGainMeter::Album({&loudMeter, &quietMeter});
     ASSERT_TRUE(values.valid);
     EXPECT_NEAR(values.gain, -18.0 - album.loudness, 0.1);
@@ -143,7 +119,7 @@ TEST_F(ReplayGain, TheTapMeasuresEachWholeRunAndPassesTheDataOn)
     ASSERT_NE(meter, nullptr);
     const ReplayGainValues values = meter->Track();
     ASSERT_TRUE(values.valid);
-    const FfmpegMeter expected = MeasureWithFfmpeg(dir_ / "track.raw");
+    const FfmpegLoudness expected = MeasureLoudnessWithFfmpeg(dir_ / "track.raw");
     EXPECT_NEAR(values.gain, -18.0 - expected.loudness, 0.1);
     EXPECT_NEAR(20 * std::log10(values.peak), expected.peakDb, 0.1);
     EXPECT_EQ(tap.TakeMeter(), nullptr); // taken once

@@ -18,6 +18,20 @@ protected:
             GTEST_SKIP() << "ffmpeg, ogginfo or vorbiscomment missing";
     }
 
+    // Encodes input into the named file with a fresh output at its default
+    // settings; an empty path, and a failure, when the encode did not succeed.
+    std::filesystem::path Encoded(TMemoryInput& input, const char* name)
+    {
+        TVorbisOut output;
+        OutputRunner runner(output);
+        const auto file = dir / name;
+        if (!EncodeInto(output, input, file, runner) || runner.errorCount != 0) {
+            ADD_FAILURE() << name << ": " << runner.LastError();
+            return {};
+        }
+        return file;
+    }
+
     TempDir dir;
 };
 
@@ -57,11 +71,8 @@ TEST_F(VorbisEncode, HeadersStandOnTheirOwnPagesAndOneStreamEnds)
 {
     const auto pcm = MakePcm(Signal::Sweep, 44100 * 3, 2);
     TMemoryInput input(pcm);
-    TVorbisOut output;
-    OutputRunner runner(output);
-    const auto file = dir / "pages.ogg";
-    ASSERT_TRUE(EncodeInto(output, input, file, runner));
-    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    const auto file = Encoded(input, "pages.ogg");
+    ASSERT_FALSE(file.empty());
 
     std::size_t trailing = 1;
     const auto pages = ReadOggPages(file, &trailing);
@@ -91,11 +102,8 @@ TEST_F(VorbisEncode, MonoInputGivesMonoFile)
 {
     const auto pcm = MakePcm(Signal::Music, 44100 * 4, 1);
     TMemoryInput input(pcm, 44100, 1);
-    TVorbisOut output;
-    OutputRunner runner(output);
-    const auto file = dir / "mono.ogg";
-    ASSERT_TRUE(EncodeInto(output, input, file, runner));
-    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    const auto file = Encoded(input, "mono.ogg");
+    ASSERT_FALSE(file.empty());
     EXPECT_EQ(RunOgginfo(file).exitCode, 0);
     EXPECT_EQ(FfprobeValue(file, "channels"), "1");
     const auto decoded = FfmpegDecode(file);
@@ -115,11 +123,8 @@ TEST_F(VorbisEncode, EveryChannelOfAMultichannelInputIsEncoded)
     const std::vector<std::vector<std::int16_t>> sources{music, sweep, sine, square};
     const std::vector<std::int16_t> interleaved = Interleave(sources);
     TMemoryInput input(ToBytes(interleaved), 44100, 4);
-    TVorbisOut output;
-    OutputRunner runner(output);
-    const auto file = dir / "quad.ogg";
-    ASSERT_TRUE(EncodeInto(output, input, file, runner));
-    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    const auto file = Encoded(input, "quad.ogg");
+    ASSERT_FALSE(file.empty());
     EXPECT_EQ(RunOgginfo(file).exitCode, 0);
 
     // Each channel decoded alone through ffmpeg's channel map.
@@ -145,11 +150,8 @@ TEST_F(VorbisEncode, FormatLearntOnOpeningIsTheOneEncoded)
     };
     const auto pcm = MakePcm(Signal::Music, 44100 * 3, 2);
     LateFormatInput input(pcm);
-    TVorbisOut output;
-    OutputRunner runner(output);
-    const auto file = dir / "late.ogg";
-    ASSERT_TRUE(EncodeInto(output, input, file, runner));
-    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    const auto file = Encoded(input, "late.ogg");
+    ASSERT_FALSE(file.empty());
     EXPECT_EQ(FfprobeValue(file, "channels"), "2");
     EXPECT_EQ(FfmpegDecode(file).size(), pcm.size());
 }
@@ -165,11 +167,8 @@ TEST_F(VorbisEncode, EightBitInputIsReadAsUnsignedBytes)
         widened.push_back(static_cast<std::int16_t>((byte - 128) * 256));
     }
     TMemoryInput input(narrow, 44100, 2, 8);
-    TVorbisOut output;
-    OutputRunner runner(output);
-    const auto file = dir / "narrow.ogg";
-    ASSERT_TRUE(EncodeInto(output, input, file, runner));
-    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    const auto file = Encoded(input, "narrow.ogg");
+    ASSERT_FALSE(file.empty());
     const auto decoded = FromBytes(FfmpegDecode(file));
     EXPECT_EQ(decoded.size(), widened.size());
     EXPECT_GT(Correlation(widened, decoded), 0.98);
@@ -217,11 +216,8 @@ TEST_F(VorbisEncode, IncompleteLastFrameIsLeftOut)
     const std::size_t frames = FramesOf(pcm, 2);
     pcm.insert(pcm.end(), {1, 2, 3});
     TMemoryInput input(pcm);
-    TVorbisOut output;
-    OutputRunner runner(output);
-    const auto file = dir / "ragged.ogg";
-    ASSERT_TRUE(EncodeInto(output, input, file, runner));
-    ASSERT_EQ(runner.errorCount, 0) << runner.LastError();
+    const auto file = Encoded(input, "ragged.ogg");
+    ASSERT_FALSE(file.empty());
     EXPECT_EQ(RunOgginfo(file).exitCode, 0);
     EXPECT_EQ(FfmpegDecode(file).size(), frames * 4);
 }
