@@ -5,11 +5,7 @@
 //
 // usage: image_split_bench [minutes] [tracks]
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,58 +13,12 @@
 #include <string>
 
 #include "audio/core/dynamic_library.h"
+#include "bench_harness.h"
 #include "disc_image.h"
-#include "support/http/http_test_server.h"
 #include "support/tools.h"
 
 using namespace sonfeld;
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-struct Measure {
-    double wall = 0;
-    double cpu = 0;
-    long peakKiB = 0;
-    bool ok = true;
-};
-
-double Seconds(const timeval& t)
-{
-    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
-}
-
-// Runs a shell command and measures it with everything it started.
-Measure Run(const std::string& command)
-{
-    Measure m;
-    const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    m.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    // The shell waited for everything it started: its record holds their CPU
-    // time too; its peak is the largest single process's.
-    m.cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    m.peakKiB = usage.ru_maxrss;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!m.ok)
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-    return m;
-}
-
-std::string Q(const fs::path& path)
-{
-    return test::ShellQuote(path.string());
-}
-
-} // namespace
+using namespace sonfeld::bench;
 
 int main(int argc, char** argv)
 {
@@ -78,22 +28,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: image_split_bench [minutes] [tracks]\n");
         return 2;
     }
-    for (const char* tool : {"ffmpeg", "flac"}) {
-        if (!test::ToolAvailable(tool)) {
-            std::fprintf(stderr, "%s is not installed\n", tool);
-            return 2;
-        }
-    }
+    if (!ToolsInstalled({"ffmpeg", "flac"}))
+        return 2;
     test::TempDir dir;
-    // The settings a user has stored must not change what is measured, and
-    // every lookup goes to a local port that refuses at once.
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    const std::string closed = "http://127.0.0.1:" + std::to_string(test::UnusedLocalPort());
-    fs::create_directories(dir / "config" / "Tessaly");
-    std::ofstream(dir / "config" / "Tessaly" / "CDRip.conf")
-        << "[General]\nAccurateRipServer=" << closed << "/accuraterip\nMusicBrainzServer=" << closed
-        << "\nGnudbServer=" << closed << "\nCoverArtServer=" << closed << "\n";
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    IsolateSettings(dir.Path());
 
     // The album: a generated disc, its audio compressed by our own APE encoder.
     const disc_image::DiscSpec spec = disc_image::AlternatingToneAndNoiseDisc(minutes, tracks);
@@ -114,9 +52,7 @@ int main(int argc, char** argv)
                 static_cast<double>(fs::file_size(dir / "album.ape")) / (1 << 20));
 
     fs::create_directories(dir / "ours");
-    const Measure ours =
-        Run(Q(InProgramFolder("sonfeld")) + " --rip --image " + Q(dir / "album.cue") +
-            " --format FLAC --out " + Q(dir / "ours") + " >/dev/null 2>&1");
+    const Measure ours = Run(SonfeldRip(dir / "album.cue", "FLAC", dir / "ours"));
     // The script: decode the whole APE file, then one flac run per track over
     // its samples (each track to the next one's INDEX 01, as ours are cut).
     std::string script = "cd " + Q(dir.Path()) +

@@ -10,10 +10,6 @@
 
 namespace sonfeld {
 
-namespace {
-
-} // namespace
-
 TVorbisOut::TVorbisOut(TComponent* owner) : TACSFileOut(owner)
 {
     CurrentBinding<OggEntryPoints>()->RequireLoaded();
@@ -113,8 +109,16 @@ void TVorbisOut::StartEncoding(TACSInput& input)
                 kBufferSize / static_cast<std::size_t>(settings_.channels * bitsPerSample_ / 8));
     failed_ = false;
     finished_ = false;
-    encoder_.WriteHeaders(serial, *Stream);
+    // The stream begins on the worker (BeginStream): the analysis set-up
+    // costs milliseconds per file, which the calling thread, often the
+    // window's, should not wait for.
     streamSerial_ = serial;
+}
+
+void TVorbisOut::BeginStream()
+{
+    if (!encoder_.Started())
+        encoder_.Begin(streamSerial_, *Stream);
 }
 
 void TVorbisOut::AbandonPrepare(bool inputOpenedByPrepare)
@@ -126,6 +130,7 @@ void TVorbisOut::AbandonPrepare(bool inputOpenedByPrepare)
 bool TVorbisOut::EncodeBlock()
 {
     try {
+        BeginStream();
         const std::size_t frames = ReadFrames(false);
         if (frames == 0) {
             encoder_.EndStream(*Stream);
@@ -142,9 +147,11 @@ bool TVorbisOut::EncodeBlock()
 void TVorbisOut::CompleteFile()
 {
     // After a failed run the file keeps what was written; otherwise the
-    // stream is ended, also when the run was stopped.
-    if (!failed_ && Stream != nullptr && !encoder_.EndSignalled())
-        encoder_.EndStream(*Stream);
+    // stream is ended, also when the run was stopped before its first block.
+    if (failed_ || Stream == nullptr || encoder_.EndSignalled())
+        return;
+    BeginStream();
+    encoder_.EndStream(*Stream);
 }
 
 void TVorbisOut::FinishOutput()

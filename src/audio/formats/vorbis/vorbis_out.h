@@ -25,15 +25,17 @@ namespace sonfeld {
 // brAutoSelect becomes the nominal).
 //
 // Threads: the settings are changed between runs, on the thread that calls
-// Run. PrepareOutput runs there too; OutputBlock and FinishOutput on the worker.
+// Run. PrepareOutput runs there too and only configures the encoder, which is
+// cheap; the analysis set-up, the headers and all encoding run on the worker
+// (OutputBlock and FinishOutput).
 //
 // Failures: an empty FileName raises "File name is not assigned."; a setting
 // that libvorbisenc refuses for the input's rate and channel count, an
 // unsupported sample width or channel count, or a malformed comment line
 // raises from PrepareOutput before the file is created or opened, so the run
-// ends through OnThreadException and an existing file is left as it was. A failed write of the file
-// ends the run through OnThreadException. A stopped run still ends its stream properly, so the file
-// plays to where the run was stopped.
+// ends through OnThreadException and an existing file is left as it was. A failed write of the
+// file, the headers' included, ends the run through OnThreadException on the worker. A stopped run
+// still ends its stream properly, so the file plays to where the run was stopped.
 class TVorbisOut : public TACSFileOut {
 public:
     explicit TVorbisOut(TComponent* owner = nullptr);
@@ -86,6 +88,8 @@ private:
     // The encoder settings for the input's format; raises for a format or a
     // comment line the output cannot take.
     VorbisStreamSettings SettingsFor(TACSInput& input) const;
+    // On the worker: begins the stream prepared for this run, once.
+    void BeginStream();
 
     static constexpr std::size_t kBufferSize = 65536;
 
@@ -97,7 +101,7 @@ private:
     int serial_ = 0;
     int streamSerial_ = 0;
 
-    // State of one run: set up on the thread that calls Run, then used by the worker.
+    // State of one run: configured on the thread that calls Run, then used by the worker.
     VorbisStreamEncoder encoder_;
     VorbisStreamSettings settings_;
     int bitsPerSample_ = 16;

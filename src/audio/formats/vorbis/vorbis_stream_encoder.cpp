@@ -3,6 +3,7 @@
 #include <string>
 
 #include "audio/core/acs_exception.h"
+#include "audio/core/vector_state.h"
 
 namespace sonfeld {
 
@@ -75,17 +76,21 @@ void VorbisStreamEncoder::SetUp(const VorbisStreamSettings& settings)
     commentReady_ = true;
     for (const auto& [name, value] : settings.comments)
         vorbis_->vorbis_comment_add_tag(&comment_, name.c_str(), value.c_str());
+}
 
+void VorbisStreamEncoder::Begin(int serial, TStream& out)
+{
+    // The analysis set-up is the costly part (the psychoacoustic tables): it
+    // runs on the encoding thread, with the vector registers clean, as the
+    // thread's earlier work (event handlers) may have left them in use.
+    ClearVectorState();
     int result = vorbis_->vorbis_analysis_init(&dspState_, &info_);
     Require(result == 0, "vorbis_analysis_init", result);
     dspReady_ = true;
     result = vorbis_->vorbis_block_init(&dspState_, &block_);
     Require(result == 0, "vorbis_block_init", result);
     blockReady_ = true;
-}
 
-void VorbisStreamEncoder::WriteHeaders(int serial, TStream& out)
-{
     Check(ogg_->ogg_stream_init(&streamState_, serial), "ogg_stream_init");
     streamReady_ = true;
 
@@ -107,6 +112,9 @@ void VorbisStreamEncoder::EncodePcm(const std::uint8_t* pcm, int frames, int bit
 {
     if (frames <= 0 || endSignalled_)
         return;
+    // The run's event handlers, called on this thread between blocks, may
+    // leave the vector registers in use.
+    ClearVectorState();
     float** buffer = vorbis_->vorbis_analysis_buffer(&dspState_, frames);
     const int channels = channels_;
     if (bitsPerSample == 8) {

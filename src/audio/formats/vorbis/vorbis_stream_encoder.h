@@ -31,9 +31,11 @@ struct VorbisStreamSettings {
 // One logical Ogg Vorbis stream being encoded through libvorbis and libogg:
 // the encoder state records of both libraries, from SetUp to Release. Pages
 // are written to the stream given to each call as soon as libogg completes
-// them. Used by one thread at a time (the output's PrepareOutput, then its
-// worker). Every failure raises EACSException, including a failed write of
-// the stream, and leaves the state safe to Release.
+// them. Used by one thread at a time: SetUp, which is cheap and tells whether
+// libvorbisenc takes the settings, on the thread that prepares the run; Begin
+// and everything after it on the thread that encodes. Every failure raises
+// EACSException, including a failed write of the stream, and leaves the state
+// safe to Release.
 class VorbisStreamEncoder {
 public:
     VorbisStreamEncoder() = default;
@@ -41,13 +43,14 @@ public:
     VorbisStreamEncoder(const VorbisStreamEncoder&) = delete;
     VorbisStreamEncoder& operator=(const VorbisStreamEncoder&) = delete;
 
-    // Sets the encoder up, writing nothing yet. Raises when libvorbisenc
-    // refuses the settings for the stream's rate and channel count. The
-    // libraries must be loaded.
+    // Configures the encoder for the settings, writing nothing yet. Raises
+    // when libvorbisenc refuses them for the stream's rate and channel count.
+    // The libraries must be loaded.
     void SetUp(const VorbisStreamSettings& settings);
-    // Begins the logical stream with the given serial number: writes the
-    // three header packets on pages of their own. Call once after SetUp.
-    void WriteHeaders(int serial, TStream& out);
+    // Begins the logical stream with the given serial number: sets up the
+    // analysis (the costly part of the set-up) and writes the three header
+    // packets on pages of their own. Call once after SetUp.
+    void Begin(int serial, TStream& out);
     // Encodes frames of interleaved little-endian PCM (16-bit signed or
     // 8-bit unsigned, the channel count given to SetUp) and writes the pages
     // libogg completes.

@@ -2,6 +2,8 @@
 // and ffmpeg, and by our own reading of the Ogg page layout.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "support/signals.h"
 #include "support/tools.h"
 #include "vorbis_test_helpers.h"
@@ -269,6 +271,42 @@ TEST_F(VorbisEncode, StoppedRunEndsItsStreamAtTheStop)
     EXPECT_EQ(decoded.size(), handedOut);
     const std::vector<std::uint8_t> head(pcm.begin(), pcm.begin() + static_cast<long>(handedOut));
     EXPECT_GT(Correlation(FromBytes(head), FromBytes(decoded)), 0.98);
+}
+
+// A stream in memory that notes the thread of its first write.
+class FirstWriterStream : public TMemoryStream {
+public:
+    void Write(const void* buffer, std::size_t count) override
+    {
+        if (firstWriter == std::thread::id())
+            firstWriter = std::this_thread::get_id();
+        TMemoryStream::Write(buffer, count);
+    }
+    std::thread::id firstWriter;
+};
+
+TEST_F(VorbisEncode, TheStreamBeginsOnTheWorkerNotOnTheCallerOfRun)
+{
+    // The headers need libvorbis's analysis set-up, which costs milliseconds
+    // per file: the thread that starts the run (the window's) never waits for it.
+    TMemoryInput input(MakePcm(Signal::Sine, 4410, 2));
+    TVorbisOut output;
+    FirstWriterStream stream;
+    output.SetStream(&stream);
+    output.SetInput(&input);
+    OutputRunner runner(output);
+    ASSERT_TRUE(runner.RunAndWait());
+    ASSERT_EQ(runner.doneCount, 1) << runner.LastError();
+    EXPECT_EQ(stream.firstWriter, runner.doneThread);
+    EXPECT_NE(stream.firstWriter, std::this_thread::get_id());
+    WriteFileBytes(dir / "memory.ogg", stream.Data());
+    const auto pages = ReadOggPages(dir / "memory.ogg");
+    ASSERT_GE(pages.size(), 3u);
+    EXPECT_TRUE(pages.front().Bos());
+    EXPECT_TRUE(pages.back().Eos());
+    if (ToolAvailable("oggdec")) {
+        EXPECT_EQ(OggdecDecode(dir / "memory.ogg").size(), 4410u * 4);
+    }
 }
 
 TEST_F(VorbisEncode, CommentsAreWrittenInOrderAndClearedAfterTheFile)
