@@ -123,8 +123,8 @@ public:
     // "修复": repairs a finished rip from the CTDB's recovery data, off the UI
     // thread, its progress in the status bar and its result in a message;
     // files change only when the corrected audio has the database's disc CRC.
-    // The button asks for the rip's log; a rip the CTDB found different
-    // offers it in its summary.
+    // The grid's context menu asks for the rip's log; a rip the CTDB found
+    // different offers it in its summary.
     void btnRepairClick();
     void RepairRip(const QString& ripPath);
     bool RepairRunning() const;

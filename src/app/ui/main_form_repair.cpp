@@ -1,5 +1,5 @@
-// "修复": a finished rip repaired from the CTDB's recovery data, from the tool
-// bar (a rip log the user picks) or from the summary of a rip the CTDB found
+// "修复": a finished rip repaired from the CTDB's recovery data, from the track
+// grid's context menu (a rip log the user picks) or from the summary of a rip the CTDB found
 // different. The repair job works off the UI thread; the window shows its
 // progress and result.
 
@@ -7,9 +7,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QStatusBar>
-#include <QToolBar>
+#include <QTableView>
 
 #include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
@@ -46,8 +47,16 @@ void TMainForm::CreateRepairCommand()
 {
     btnRepair = new QAction(AppIcon("settings"), Shown(kRepair), this);
     btnRepair->setObjectName(QStringLiteral("btnRepair"));
-    btnRepair->setToolTip(Shown(kRepairTip));
-    Toolbar->insertAction(btnGOption, btnRepair);
+    const QKeySequence keys(Qt::CTRL | Qt::SHIFT | Qt::Key_R);
+    btnRepair->setShortcut(keys);
+    btnRepair->setShortcutContext(Qt::WindowShortcut);
+    btnRepair->setToolTip(
+        QStringLiteral("%1 (%2)").arg(Shown(kRepairTip), keys.toString(QKeySequence::NativeText)));
+    // Beside the tracks it repairs, in the grid's context menu; its keys work
+    // anywhere in the window.
+    addAction(btnRepair);
+    TracksList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    TracksList->addAction(btnRepair);
     connect(btnRepair, &QAction::triggered, this,
             [this] { Guarded(this, [this] { btnRepairClick(); }); });
     repair_ = new RipRepair(this);

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QSignalSpy>
+#include <QTableView>
 
 #include "app/settings/setting_keys.h"
 #include "app_fixture.h"
@@ -42,6 +43,8 @@ TEST_F(WindowRepairTest, ADamagedFlacRipIsRepairedAndTheResultShown)
     Write(key::kCtdbServer, server.BaseUrl());
     OpenWindows();
 
+    // The command sits in the track grid's context menu.
+    EXPECT_TRUE(Form().TracksList->actions().contains(Form().btnRepair));
     QSignalSpy finished(&Form(), &TMainForm::RepairFinished);
     Form().RepairRip(Q(folder / "Album.log"));
     // The window stays free while the repair runs; a second one waits.
