@@ -913,5 +913,51 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>旧光驱模式</source>
         <translation>Old drive mode</translation>
     </message>
+    <message>
+        <source>修复</source>
+        <translation>Repair</translation>
+    </message>
+    <message>
+        <source>用 CTDB 的恢复数据修复一次已完成的抓取</source>
+        <translation>Repair a finished rip with the CTDB&apos;s recovery data</translation>
+    </message>
+    <message>
+        <source>选择要修复的抓取日志</source>
+        <translation>Choose the log of the rip to repair</translation>
+    </message>
+    <message>
+        <source>抓取日志 (*.log)</source>
+        <translation>Rip logs (*.log)</translation>
+    </message>
+    <message>
+        <source>正在修复: %1</source>
+        <translation>Repairing: %1</translation>
+    </message>
+    <message>
+        <source>正在抓取或修复，请在结束后再修复。</source>
+        <translation>A rip or a repair is running; repair once it has ended.</translation>
+    </message>
+    <message>
+        <source>修复完成：按 CTDB 的恢复数据修正了 %1 个采样，修正后的音频与数据库的光盘 CRC 一致。重写的文件: %2
+修复记录: %3</source>
+        <translation>Repaired: %1 samples corrected from the CTDB&apos;s recovery data; the corrected audio has the database&apos;s disc CRC. Files rewritten: %2
+Repair log: %3</translation>
+    </message>
+    <message>
+        <source>CTDB 确认这次抓取精确，无需修复。</source>
+        <translation>The CTDB confirms this rip as accurate: nothing to repair.</translation>
+    </message>
+    <message>
+        <source>无法修复，文件没有任何改动。
+%1</source>
+        <translation>The rip cannot be repaired; no file was changed.
+%1</translation>
+    </message>
+    <message>
+        <source>修复失败。
+%1</source>
+        <translation>The repair failed.
+%1</translation>
+    </message>
 </context>
 </TS>

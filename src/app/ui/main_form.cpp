@@ -76,6 +76,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     CreateImageCommands();
     CreateEjectCommand();
     CreateRipProgressDisplay();
+    CreateRepairCommand();
     SetUpKeyboard();
 
     cbTrack->setCurrentIndex(0);
@@ -344,8 +345,15 @@ void TMainForm::ShowRipSummary(const TRipSummary& summary)
         request.Buttons |= QMessageBox::Apply;
         request.ButtonTexts.emplace_back(QMessageBox::Apply, Shown(text::kOpenLog));
     }
+    const bool repairable = OfferRepair(summary);
+    if (repairable) {
+        request.Buttons |= QMessageBox::Retry;
+        request.ButtonTexts.emplace_back(QMessageBox::Retry, RepairButtonText());
+    }
     const QMessageBox::StandardButton answer = ShowMessageBox(request);
-    if (answer == QMessageBox::Open)
+    if (answer == QMessageBox::Retry && repairable)
+        RepairRip(summary.LogFile);
+    else if (answer == QMessageBox::Open)
         OpenUrl(QUrl::fromLocalFile(summary.Folder));
     else if (answer == QMessageBox::Apply)
         OpenUrl(QUrl::fromLocalFile(summary.LogFile));

@@ -39,6 +39,7 @@ class TTrackListModel;
 class TfrmOP;
 class TFormAbout;
 class THelpViewer;
+class RipRepair;
 
 // The main window: the tool bar with the rip, stop, refresh, options, help and
 // about commands; the rip page (drive, folder and format choice, track grid,
@@ -119,6 +120,14 @@ public:
     // The summary of a rip where a track failed or mismatched; offers to open
     // the folder and the log.
     void ShowRipSummary(const TRipSummary& summary) override;
+    // "修复": repairs a finished rip from the CTDB's recovery data, off the UI
+    // thread, its progress in the status bar and its result in a message;
+    // files change only when the corrected audio has the database's disc CRC.
+    // The grid's context menu asks for the rip's log; a rip the CTDB found
+    // different offers it in its summary.
+    void btnRepairClick();
+    void RepairRip(const QString& ripPath);
+    bool RepairRunning() const;
 
     TRipComponents& Components() { return *components_; }
     TTrackListModel& Rows() { return *rows_; }
@@ -152,6 +161,7 @@ public:
     QMenu* mnuRecentImages = nullptr;
     QAction* btnEjectDisc = nullptr;
     QLabel* lblRipProgress = nullptr;
+    QAction* btnRepair = nullptr;
     QTimer* tmrMediaPoll = nullptr;
 
     // Rip page.
@@ -212,6 +222,8 @@ public:
 signals:
     // "查询" was pressed: look the listed disc's names up.
     void LookupRequested();
+    // A repair started by RepairRip ended; message is what the user was shown.
+    void RepairFinished(bool repaired, const QString& message);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -264,6 +276,11 @@ private:
     // At start, a lone drive or image is selected and listed.
     void SelectOnlyDrive();
     void CreateRipProgressDisplay();
+    void CreateRepairCommand();
+    void UpdateRepairCommand();
+    // A rip whose disc the CTDB holds, but not as ripped, with its log.
+    bool OfferRepair(const TRipSummary& summary);
+    static QString RepairButtonText();
     // Follows SetRipping: a queue starts being followed, or has ended.
     void RipStateChanged(bool busy);
     void RipRowChanged(int row, int column);
@@ -294,6 +311,7 @@ private:
     std::map<int, int> progressIndexOfTrack_;
     QElapsedTimer ripClock_;
     QTimer* tmrRipProgress_ = nullptr;
+    RipRepair* repair_ = nullptr;
 };
 
 } // namespace sonfeld::app

@@ -9,9 +9,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <memory>
 #include <unistd.h>
 
+#include "audio/cd/disc/decoded_image_file.h"
 #include "audio/core/library_binding.h"
+#include "audio/formats/ape/ape_compress.h"
+#include "audio/formats/ape/mac_dll.h"
 #include "audio/formats/flac/flac_library.h"
 
 namespace sonfeld::app {
@@ -263,6 +268,112 @@ std::optional<std::vector<std::uint8_t>> EncodeFlac(const std::vector<std::uint8
     return std::move(state.bytes);
 }
 
+// An APE file's PCM through FFmpeg: a reader independent of our encoder.
+std::optional<std::vector<std::uint8_t>> DecodeApe(const QString& path, QString* error)
+{
+    try {
+        const std::filesystem::path file(QFile::encodeName(path).toStdString());
+        if (disc::SniffDecodedKind(file) != disc::DecodedKind::Ape) {
+            *error = QStringLiteral("%1: not an APE file").arg(path);
+            return std::nullopt;
+        }
+        const std::unique_ptr<disc::ImageFile> image = disc::OpenDecodedImageFile(
+            file, disc::DecodedKind::Ape, QFileInfo(path).fileName().toStdString());
+        std::vector<std::uint8_t> pcm(static_cast<std::size_t>(image->Bytes()));
+        constexpr std::size_t kPiece = 1 << 20;
+        std::string readError;
+        for (std::size_t at = 0; at < pcm.size(); at += kPiece)
+            if (!image->Read(static_cast<std::int64_t>(at), std::min(kPiece, pcm.size() - at),
+                             pcm.data() + at, readError)) {
+                *error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(readError));
+                return std::nullopt;
+            }
+        return pcm;
+    } catch (const std::exception& e) {
+        *error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+}
+
+// The compression level an APE file was made with, so the repaired file is
+// made alike; the usual one when the header does not say.
+int ApeCompressionLevel(const std::vector<std::uint8_t>& file)
+{
+    constexpr int kUsual = 2000;
+    if (file.size() < 16 || std::memcmp(file.data(), "MAC ", 4) != 0 ||
+        Le16(file.data() + 4) < 3980)
+        return kUsual;
+    const std::size_t header = Le32(file.data() + 8);
+    if (header > file.size() - 2)
+        return kUsual;
+    const int level = Le16(file.data() + header);
+    return level == 1000 || level == 2000 || level == 3000 || level == 4000 ? level : kUsual;
+}
+
+// Where an APE file's tags begin: an APEv2 tag (its header included) and an
+// ID3v1 tag after it, as tag writers append them.
+std::size_t ApeTagsBegin(const std::vector<std::uint8_t>& file)
+{
+    std::size_t end = file.size();
+    if (end >= 128 && std::memcmp(file.data() + end - 128, "TAG", 3) == 0)
+        end -= 128;
+    if (end >= 32 && std::memcmp(file.data() + end - 32, "APETAGEX", 8) == 0) {
+        const std::size_t size = Le32(file.data() + end - 32 + 12);
+        const bool hasHeader = (Le32(file.data() + end - 32 + 20) & 0x80000000u) != 0;
+        const std::size_t tag = size + (hasHeader ? 32 : 0);
+        if (size >= 32 && tag <= end)
+            return end - tag;
+    }
+    return end;
+}
+
+// Our APE library writes the file itself: into `scratch`, read back and removed.
+std::optional<std::vector<std::uint8_t>> EncodeApe(const std::vector<std::uint8_t>& pcm, int level,
+                                                   const QString& scratch, QString* error)
+{
+    if (const auto binding = MACDllBinding(); !binding->Loaded()) {
+        *error = QString::fromStdString(binding->NotLoadedMessage());
+        return std::nullopt;
+    }
+    if (MACDll().FillWaveFormatEx == nullptr || pcm.size() > 0x7FFFFFFFu) {
+        *error = QStringLiteral("%1: the APE library cannot encode it").arg(scratch);
+        return std::nullopt;
+    }
+    int result = 0;
+    try {
+        TWaveFormatEx format{};
+        MACDll().FillWaveFormatEx(&format, kRate, 16, 2);
+        TAPECompress compressor;
+        result = compressor.Start(QFile::encodeName(scratch).constData(), &format,
+                                  static_cast<int>(pcm.size()), level, nullptr, -1);
+        for (std::size_t done = 0; result == 0 && done < pcm.size();) {
+            int room = 0;
+            unsigned char* target = compressor.LockBuffer(&room);
+            const std::size_t piece =
+                std::min(static_cast<std::size_t>(std::max(room, 0)), pcm.size() - done);
+            if (piece == 0 || target == nullptr) {
+                result = -1;
+                break;
+            }
+            std::memcpy(target, pcm.data() + done, piece);
+            result = compressor.UnlockBuffer(static_cast<int>(piece));
+            done += piece;
+        }
+        if (result == 0)
+            result = compressor.Finish(nullptr, 0, 0);
+    } catch (const std::exception& e) {
+        *error = QStringLiteral("%1: %2").arg(scratch, QString::fromStdString(e.what()));
+        QFile::remove(scratch);
+        return std::nullopt;
+    }
+    auto bytes = result == 0 ? ReadWhole(scratch, error) : std::nullopt;
+    if (result != 0)
+        *error = QStringLiteral("%1: APE encoding failed: %2")
+                     .arg(scratch, QString::fromStdString(APEErrorText(result)));
+    QFile::remove(scratch);
+    return bytes;
+}
+
 // A FLAC file's metadata blocks: [begin, end) of each, with its type.
 struct FlacBlock {
     int type = 0;
@@ -350,9 +461,19 @@ Rebuild(const QString& path, const std::vector<std::uint8_t>& pcm, QString* erro
             *error = QStringLiteral("%1: its FLAC metadata cannot be read").arg(path);
         return spliced;
     }
+    case RepairFileKind::Ape: {
+        auto fresh = EncodeApe(pcm, ApeCompressionLevel(*old),
+                               RepairTemporaryPath(path) + QStringLiteral(".ape"), error);
+        if (!fresh)
+            return std::nullopt;
+        // The old file's tags after the new audio.
+        fresh->insert(fresh->end(), old->begin() + static_cast<long>(ApeTagsBegin(*old)),
+                      old->end());
+        return fresh;
+    }
     case RepairFileKind::Unsupported: break;
     }
-    *error = QStringLiteral("%1 is not a WAV or FLAC file").arg(path);
+    *error = QStringLiteral("%1 is not a WAV, FLAC or APE file").arg(path);
     return std::nullopt;
 }
 
@@ -404,6 +525,8 @@ RepairFileKind RepairFileKindOf(const QString& path)
         return RepairFileKind::Wave;
     if (suffix == QStringLiteral("flac"))
         return RepairFileKind::Flac;
+    if (suffix == QStringLiteral("ape"))
+        return RepairFileKind::Ape;
     return RepairFileKind::Unsupported;
 }
 
@@ -411,9 +534,11 @@ std::optional<std::vector<std::uint8_t>> ReadRepairPcm(const QString& path, QStr
 {
     const RepairFileKind kind = RepairFileKindOf(path);
     if (kind == RepairFileKind::Unsupported) {
-        *error = QStringLiteral("%1 is not a WAV or FLAC file").arg(path);
+        *error = QStringLiteral("%1 is not a WAV, FLAC or APE file").arg(path);
         return std::nullopt;
     }
+    if (kind == RepairFileKind::Ape)
+        return DecodeApe(path, error);
     const auto file = ReadWhole(path, error);
     if (!file)
         return std::nullopt;
@@ -445,7 +570,9 @@ bool RewriteRepairedFiles(std::vector<RepairRewrite>& files, QString* error,
         QString readError;
         const auto raw = ReadWhole(temporary, &readError);
         std::optional<std::vector<std::uint8_t>> written;
-        if (raw && RepairFileKindOf(file.path) == RepairFileKind::Flac)
+        if (raw && RepairFileKindOf(file.path) == RepairFileKind::Ape)
+            written = DecodeApe(temporary, &readError);
+        else if (raw && RepairFileKindOf(file.path) == RepairFileKind::Flac)
             written = DecodeFlac(*raw, temporary, &readError);
         else if (raw)
             if (const auto data = FindWaveData(*raw, temporary, &readError))

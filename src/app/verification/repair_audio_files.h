@@ -14,12 +14,14 @@ namespace sonfeld::app {
 enum class RepairFileKind {
     Wave,        // PCM in RIFF WAVE: rewritten in place of its data chunk
     Flac,        // decoded and encoded again with libFLAC, MD5 checked
+    Ape,         // decoded by FFmpeg's libavcodec, encoded again by our APE library
     Unsupported, // lossy, or lossless without a decoder we trust
 };
 RepairFileKind RepairFileKindOf(const QString& path);
 
 // The file's PCM (16-bit little-endian stereo), or nothing and error set:
-// an unreadable file, another sample format, a FLAC file whose MD5 differs.
+// an unreadable file, another sample format, a FLAC file whose MD5 differs,
+// an APE file without the FFmpeg libraries to decode it (named).
 std::optional<std::vector<std::uint8_t>> ReadRepairPcm(const QString& path, QString* error);
 
 // One file to write again with its corrected PCM.

@@ -110,15 +110,9 @@ std::optional<RepairSource> ReadRepairSource(const QString& path, QString* error
             return std::nullopt;
         }
         if (RepairFileKindOf(trackPath) == RepairFileKind::Unsupported) {
-            const QString suffix = QFileInfo(trackPath).suffix().toLower();
-            *error = suffix == QStringLiteral("ape")
-                         ? QStringLiteral("%1: APE rips cannot be repaired, as there is no APE "
-                                          "decoder to read them with; repair works on WAV and "
-                                          "FLAC rips")
-                               .arg(trackPath)
-                         : QStringLiteral("%1 is lossy: its audio is not the disc's, so it "
-                                          "cannot be repaired; repair works on WAV and FLAC rips")
-                               .arg(trackPath);
+            *error = QStringLiteral("%1 is lossy: its audio is not the disc's, so it cannot be "
+                                    "repaired; repair works on WAV, FLAC and APE rips")
+                         .arg(trackPath);
             return std::nullopt;
         }
         source.files.push_back(RepairTrackFile{numbers[i], trackPath, 0, 0});

@@ -33,6 +33,21 @@ bool Usable(const ctdb::CtdbEntry& entry, const ctdb::CtdbToc& toc)
            entry.toc.AudioSectors() == toc.AudioSectors();
 }
 
+// The offset nearest 0 within [-range, range] at which crcAt gives wanted.
+template <class CrcAt>
+std::optional<int> NearestOffset(int range, std::uint32_t wanted, const CrcAt& crcAt)
+{
+    for (int distance = 0; distance <= range; ++distance)
+        for (const int offset : {distance, -distance}) {
+            if (offset == -distance && distance == 0)
+                continue;
+            const std::optional<std::uint32_t> crc = crcAt(offset);
+            if (crc && *crc == wanted)
+                return offset;
+        }
+    return std::nullopt;
+}
+
 } // namespace
 
 TRipVerification::TRipVerification(QObject* parent) : QObject(parent)
@@ -115,8 +130,57 @@ void TRipVerification::TrackRipped(int track, const verify::TrackChecksums& chec
         if (crc)
             verification.OtherReads.push_back(*crc);
     verification.Typed.CopyMismatch = earlier.Test && *earlier.Test != checksums.crc32;
-    if (Answered())
+    if (Answered()) {
+        // Before this track's verdict: its own may settle the queue.
+        JudgeNeighbours(track);
         Judge(track, verification);
+    }
+}
+
+void TRipVerification::JudgeNeighbours(int track)
+{
+    if (!disc_ || !ctdbResult_ || ctdbResult_->outcome != CtdbLookupResult::Outcome::Found)
+        return;
+    const std::vector<const disc::Track*> audio = disc_->AudioTracks();
+    const auto found = std::find_if(audio.begin(), audio.end(),
+                                    [track](const disc::Track* t) { return t->number == track; });
+    if (found == audio.end())
+        return;
+    std::vector<int> neighbours;
+    if (found != audio.begin())
+        neighbours.push_back((*(found - 1))->number);
+    if (found + 1 != audio.end())
+        neighbours.push_back((*(found + 1))->number);
+    for (const int number : neighbours) {
+        const auto at = tracks_.find(number);
+        if (at == tracks_.end() || !at->second.Verdict || at->second.Typed.Ctdb.Accurate())
+            continue;
+        TTrackVerification& verification = at->second;
+        const TDatabaseVerdict verdict = CtdbTrackVerdict(number, verification.Checksums);
+        if (verdict == verification.Typed.Ctdb)
+            continue;
+        verification.Typed.Ctdb = verdict;
+        Prove(verification);
+        emit TrackVerified(number, VerdictCellText(verification.Typed));
+    }
+}
+
+std::optional<ctdb::CtdbShiftedCrcs> TRipVerification::ShiftedCrcs() const
+{
+    if (!disc_ || !ctdbToc_)
+        return std::nullopt;
+    std::vector<std::optional<ctdb::CtdbTrackEdges>> edges;
+    for (const disc::Track* track : disc_->AudioTracks()) {
+        const auto found = tracks_.find(track->number);
+        if (found == tracks_.end() || !found->second.Checksums.complete) {
+            edges.emplace_back();
+            continue;
+        }
+        const verify::TrackChecksums& sums = found->second.Checksums;
+        edges.emplace_back(ctdb::CtdbTrackEdges{sums.samples, sums.crc32, sums.edgeHead,
+                                                sums.edgeTailFrom, sums.edgeTail});
+    }
+    return ctdb::CtdbShiftedCrcs(ctdb::CtdbLayout::FromToc(*ctdbToc_), edges);
 }
 
 bool TRipVerification::Pending() const
@@ -183,19 +247,47 @@ TDatabaseVerdict TRipVerification::CtdbTrackVerdict(int track,
         const auto index = static_cast<std::size_t>(found - audio.begin());
         bool known = false;
         int confidence = 0;
+        int best = 0;
+        int offset = 0;
+        std::optional<ctdb::CtdbShiftedCrcs> shifted;
         for (const ctdb::CtdbEntry& entry : ctdbResult_->entries) {
             if (!Usable(entry, *ctdbToc_) || entry.trackCrcs.size() != audio.size())
                 continue;
             known = true;
-            if (sums.complete && entry.trackCrcs[index] == sums.ctdbCrc)
-                confidence += entry.confidence;
+            // Sums over audio that was cut short or ran long prove nothing.
+            if (!sums.complete)
+                continue;
+            const std::uint32_t wanted = entry.trackCrcs[index];
+            std::optional<int> at;
+            if (wanted == sums.ctdbCrc) {
+                at = 0;
+            } else {
+                // Another pressing: the whole disc's alignment first, then
+                // any near enough for a single track.
+                if (!shifted)
+                    shifted = ShiftedCrcs();
+                const auto trackAt = [&](int o) { return shifted->TrackCrc(index, o); };
+                const std::optional<int> disc =
+                    NearestOffset(ctdb::kDiscOffsetRange, entry.crc32,
+                                  [&](int o) { return shifted->DiscCrc(o); });
+                if (disc && trackAt(*disc) == wanted)
+                    at = disc;
+                else
+                    at = NearestOffset(ctdb::kTrackOffsetRange, wanted, trackAt);
+            }
+            if (!at)
+                continue;
+            confidence += entry.confidence;
+            if (entry.confidence > best) {
+                best = entry.confidence;
+                offset = *at;
+            }
         }
-        // Sums over audio that was cut short or ran long prove nothing.
         if (!known)
             verdict.Status = TDatabaseStatus::NotInDatabase;
         else if (confidence > 0)
             verdict = TDatabaseVerdict{TDatabaseStatus::Accurate, confidence,
-                                       verify::AccurateRipVersion::None};
+                                       verify::AccurateRipVersion::None, offset};
         else
             verdict.Status = TDatabaseStatus::Mismatch;
         break;
@@ -240,18 +332,36 @@ TCtdbDiscVerdict TRipVerification::CtdbDiscVerdict() const
     }
     bool known = false;
     int confidence = 0;
+    int best = 0;
+    int offset = 0;
+    std::optional<ctdb::CtdbShiftedCrcs> shifted;
     for (const ctdb::CtdbEntry& entry : ctdbResult_->entries) {
         if (!Usable(entry, *ctdbToc_))
             continue;
         known = true;
-        if (entry.crc32 == crc)
-            confidence += entry.confidence;
+        std::optional<int> at;
+        if (entry.crc32 == crc) {
+            at = 0;
+        } else {
+            // Another pressing: the same audio shifted by up to 10 sectors.
+            if (!shifted)
+                shifted = ShiftedCrcs();
+            at = NearestOffset(ctdb::kDiscOffsetRange, entry.crc32,
+                               [&](int o) { return shifted->DiscCrc(o); });
+        }
+        if (!at)
+            continue;
+        confidence += entry.confidence;
+        if (entry.confidence > best) {
+            best = entry.confidence;
+            offset = *at;
+        }
     }
     if (!known)
         result.Verdict.Status = TDatabaseStatus::NotInDatabase;
     else if (confidence > 0)
         result.Verdict = TDatabaseVerdict{TDatabaseStatus::Accurate, confidence,
-                                          verify::AccurateRipVersion::None};
+                                          verify::AccurateRipVersion::None, offset};
     else
         result.Verdict.Status = TDatabaseStatus::Mismatch;
     return result;

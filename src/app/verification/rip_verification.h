@@ -8,6 +8,7 @@
 
 #include "accuraterip_lookup.h"
 #include "audio/cd/cd_types.h"
+#include "audio/cd/ctdb/ctdb_shifted_crcs.h"
 #include "audio/cd/ctdb/ctdb_toc.h"
 #include "audio/cd/disc/disc_model.h"
 #include "audio/cd/verify/accuraterip_verdict.h"
@@ -91,6 +92,10 @@ private:
     void Judge(int track, TTrackVerification& verification);
     void Prove(TTrackVerification& verification) const;
     TDatabaseVerdict CtdbTrackVerdict(int track, const verify::TrackChecksums& sums) const;
+    // The rip's CTDB CRCs at other alignments, from the tracks ripped so far.
+    std::optional<ctdb::CtdbShiftedCrcs> ShiftedCrcs() const;
+    // A track next to one just ripped may now match at another alignment.
+    void JudgeNeighbours(int track);
 
     AccurateRipLookup lookup_;
     CtdbLookup ctdbLookup_;

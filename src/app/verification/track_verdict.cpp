@@ -63,6 +63,11 @@ QString CtdbText(const TDatabaseVerdict& verdict)
 {
     switch (verdict.Status) {
     case TDatabaseStatus::Accurate:
+        if (verdict.Offset != 0)
+            return QStringLiteral("CTDB 精确 (可信度 %1, 偏移 %2%3)")
+                .arg(verdict.Confidence)
+                .arg(verdict.Offset > 0 ? QStringLiteral("+") : QString())
+                .arg(verdict.Offset);
         return QStringLiteral("CTDB 精确 (可信度 %1)").arg(verdict.Confidence);
     case TDatabaseStatus::Mismatch: return QStringLiteral("CTDB 不匹配");
     case TDatabaseStatus::NotInDatabase: return QStringLiteral("CTDB 无此光盘");

@@ -23,6 +23,9 @@ struct TDatabaseVerdict {
     int Confidence = 0; // with Accurate
     // AccurateRip's: which of its sums matched.
     verify::AccurateRipVersion Version = verify::AccurateRipVersion::None;
+    // The CTDB's: the alignment, in samples, at which its audio is the rip's
+    // (the entry's audio is the rip's from this many samples on).
+    int Offset = 0;
 
     bool Accurate() const { return Status == TDatabaseStatus::Accurate; }
     bool operator==(const TDatabaseVerdict&) const = default;
@@ -76,7 +79,8 @@ TReadProof ProveRead(const TTrackVerdict& verdict, bool complete, quint32 crc,
 
 // "精确 (可信度 N)", "不匹配", "数据库中无此光盘" or "无法连接"; empty when not checked.
 QString AccurateRipText(const TDatabaseVerdict& verdict);
-// "CTDB 精确 (可信度 N)", "CTDB 不匹配", "CTDB 无此光盘" or "无法连接"; empty when not checked.
+// "CTDB 精确 (可信度 N)" ("CTDB 精确 (可信度 N, 偏移 +48)" at another alignment),
+// "CTDB 不匹配", "CTDB 无此光盘" or "无法连接"; empty when not checked.
 QString CtdbText(const TDatabaseVerdict& verdict);
 // The "校验" cell and the command line's verdict: AccurateRip's text, then
 // " · " and the CTDB's when the CTDB answered ("精确 (可信度 5) · CTDB 精确

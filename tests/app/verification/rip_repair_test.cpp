@@ -10,8 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/verification/repair_audio_files.h"
 #include "app/verification/rip_log.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
+#include "audio/cd/disc/ffmpeg_library.h"
+#include "repair_disc.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
 
@@ -33,125 +36,7 @@ QCoreApplication& Application()
     return application;
 }
 
-// Three tracks of 1000, 1500 and 1200 sectors.
-const std::vector<int> kStarts{0, 1000, 2500};
-constexpr int kLeadOut = 3700;
-constexpr std::int64_t kSamples = std::int64_t{kLeadOut} * 588;
-constexpr std::int64_t kMargin = 100; // samples the source has before and after the disc
-
-QString Q(const std::filesystem::path& path)
-{
-    return QString::fromStdString(path.string());
-}
-
-Bytes Wave(const Bytes& pcm)
-{
-    Bytes out{'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
-              ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0x44, 0xAC, 0,   0,   0x10, 0xB1,
-              2,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a',  0,    0,   0,   0};
-    auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    put(4, static_cast<std::uint32_t>(36 + pcm.size()));
-    put(40, static_cast<std::uint32_t>(pcm.size()));
-    out.resize(44 + pcm.size());
-    std::copy(pcm.begin(), pcm.end(), out.begin() + 44);
-    return out;
-}
-
-// A disc in the database, its recovery data, and a rip of it with damage.
-struct RepairDisc {
-    Bytes source; // the disc's audio with a margin on both sides
-    Bytes rip;    // what the drive gave, shifted by `shift` samples: undamaged
-    Bytes damaged;
-    QByteArray answer, record;
-
-    RepairDisc(int shift, const std::vector<std::pair<std::int64_t, int>>& bursts)
-    {
-        source.resize(static_cast<std::size_t>((kSamples + 2 * kMargin) * 4));
-        std::uint32_t x = 777;
-        for (std::size_t i = 0; i < source.size(); i += 2) {
-            x = x * 1664525u + 1013904223u;
-            // Quiet noise, so that FLAC has something to compress.
-            const auto v = static_cast<std::int16_t>(static_cast<std::int32_t>(x >> 16) % 3000);
-            source[i] = static_cast<std::uint8_t>(v & 0xFF);
-            source[i + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
-        }
-        const auto slice = [&](std::int64_t first) {
-            return Bytes(source.begin() + first * 4, source.begin() + (first + kSamples) * 4);
-        };
-        const Bytes reference = slice(kMargin);
-        rip = slice(kMargin + shift);
-        damaged = rip;
-        for (const auto& [first, length] : bursts)
-            for (std::int64_t b = first * 4; b < (first + length) * 4; ++b)
-                damaged[static_cast<std::size_t>(b)] ^= static_cast<std::uint8_t>(0x5A ^ (b & 7));
-
-        ctdb::CtdbToc toc;
-        toc.starts = kStarts;
-        toc.data.assign(kStarts.size(), false);
-        toc.leadOut = kLeadOut;
-        ctdb::CtdbStreamAnalysis analysis(ctdb::CtdbLayout::FromToc(toc));
-        analysis.Update(reference.data(), reference.size());
-        record.resize(static_cast<qsizetype>(ctdb::RecoveryBytes(16)));
-        QByteArray syndrome;
-        for (int c = 0; c < ctdb::kStrideWords; ++c) {
-            std::uint16_t s[16];
-            analysis.Syndromes(0, c, 16, s);
-            for (int i = 0; i < 16; ++i) {
-                const qsizetype at = 2 * (i * ctdb::kStrideWords + c);
-                record[at] = static_cast<char>(s[i] & 0xFF);
-                record[at + 1] = static_cast<char>(s[i] >> 8);
-                if (c == 0)
-                    syndrome.append(record.mid(at, 2));
-            }
-        }
-        answer = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ctdb "
-                                "xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\">\n <entry id=\"9\" "
-                                "crc32=\"%1\" confidence=\"5\" npar=\"16\" stride=\"5880\" "
-                                "hasparity=\"/parity/9\" syndrome=\"%2\" toc=\"0:1000:2500:3700\" "
-                                "/>\n</ctdb>\n")
-                     .arg(analysis.DiscCrc(0), 8, 16, QLatin1Char('0'))
-                     .arg(QString::fromLatin1(syndrome.toBase64()))
-                     .toUtf8();
-    }
-
-    Bytes Track(const Bytes& audio, std::size_t track) const
-    {
-        const std::int64_t first = std::int64_t{kStarts[track]} * 588 * 4;
-        const std::int64_t end =
-            (track + 1 < kStarts.size() ? kStarts[track + 1] : kLeadOut) * std::int64_t{588 * 4};
-        return Bytes(audio.begin() + first, audio.begin() + end);
-    }
-
-    // The damaged rip as files of `suffix` ("wav" or "flac", tagged) and its log.
-    void Write(const TempDir& folder, const std::string& suffix) const
-    {
-        RipLog log;
-        for (std::size_t t = 0; t < kStarts.size(); ++t) {
-            const int number = static_cast<int>(t) + 1;
-            const std::string name = "Track" + std::to_string(number);
-            test::WriteFileBytes(folder / (name + ".wav"), Wave(Track(damaged, t)));
-            if (suffix == "flac") {
-                ASSERT_EQ(test::RunCommand("flac -s -f -T TITLE=Song" + std::to_string(number) +
-                                           " -o " + test::ShellQuote((folder / (name + ".flac"))) +
-                                           " " + test::ShellQuote(folder / (name + ".wav"))),
-                          0);
-                std::filesystem::remove(folder / (name + ".wav"));
-            }
-            const int end = t + 1 < kStarts.size() ? kStarts[t + 1] : kLeadOut;
-            log.toc.push_back(RipLogTocEntry{number, kStarts[t], end - kStarts[t], 0, true});
-            RipLogTrack track;
-            track.number = number;
-            track.fileName =
-                QString::fromStdString(name).append(u'.').append(QString::fromStdString(suffix));
-            log.tracks.push_back(track);
-        }
-        QString error;
-        ASSERT_TRUE(WriteRipLog(Q(folder / "Album.log"), log, &error)) << error.toStdString();
-    }
-};
+using namespace repair_test;
 
 RipRepairOutcome Repair(const QString& path, HttpTestServer& server)
 {
@@ -183,8 +68,8 @@ TEST(RipRepairTest, DamagedRipsAtThreeOffsetsAreRepairedAndProven)
     // 3000 damaged samples in tracks 1 and 3; track 2 is whole.
     const std::vector<std::pair<std::int64_t, int>> bursts{
         {100000, 1000}, {2600 * 588, 1200}, {3000 * 588 + 77, 800}};
-    for (const auto& [shift, suffix] :
-         std::vector<std::pair<int, std::string>>{{0, "flac"}, {48, "wav"}, {-48, "flac"}}) {
+    for (const auto& [shift, suffix] : std::vector<std::pair<int, std::string>>{
+             {0, "flac"}, {48, "wav"}, {-48, "flac"}, {48, "ape"}}) {
         SCOPED_TRACE(shift);
         const RepairDisc disc(shift, bursts);
         TempDir folder;
@@ -207,7 +92,14 @@ TEST(RipRepairTest, DamagedRipsAtThreeOffsetsAreRepairedAndProven)
         if (suffix == "flac") {
             EXPECT_EQ(test::FfprobeTag(folder / "Track3.flac", "TITLE"), "Song3");
         }
-        EXPECT_FALSE(std::filesystem::exists(folder / ".Track1.flac.sonfeld-repair"));
+        if (suffix == "ape") {
+            const Bytes tag = ApeTag("Song3");
+            const Bytes three = test::ReadFileBytes(folder / "Track3.ape");
+            ASSERT_GT(three.size(), tag.size());
+            EXPECT_TRUE(
+                std::equal(tag.begin(), tag.end(), three.end() - static_cast<long>(tag.size())));
+        }
+        EXPECT_FALSE(std::filesystem::exists(folder / (".Track1." + suffix + ".sonfeld-repair")));
         // Every repaired word is listed with its track and sample.
         QFile log(outcome.repairLogPath);
         ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -261,6 +153,25 @@ TEST(RipRepairTest, AnUnrepairableOrLossyRipIsLeftAlone)
     ASSERT_TRUE(WriteRipLog(Q(lossy / "Album.log"), log, &error));
     EXPECT_FALSE(ReadRepairSource(Q(lossy.Path()), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("lossy"))) << error.toStdString();
+}
+
+// An APE rip is read through FFmpeg's libraries: without them it is refused,
+// the library named.
+TEST(RipRepairTest, AnApeRipNeedsFfmpegToBeRead)
+{
+    const RepairDisc disc(0, {});
+    TempDir folder;
+    disc.Write(folder, "ape");
+    const QString one = Q(folder / "Track1.ape");
+    QString error;
+    const auto pcm = ReadRepairPcm(one, &error);
+    ASSERT_TRUE(pcm.has_value()) << error.toStdString();
+    EXPECT_EQ(*pcm, disc.Track(disc.damaged, 0));
+    ASSERT_FALSE(LoadBinding<AvCodecEntryPoints>("libavcodec-sonfeld-missing.so.59"));
+    EXPECT_FALSE(ReadRepairPcm(one, &error).has_value());
+    EXPECT_TRUE(error.contains(QStringLiteral("libavcodec-sonfeld-missing.so.59")))
+        << error.toStdString();
+    ASSERT_TRUE(LoadBinding<AvCodecEntryPoints>());
 }
 
 // The rewrite stopped by kill -9 at each step: every file is the old one or

@@ -360,19 +360,29 @@ struct CtdbSums {
     std::uint32_t disc = 0;
 };
 
-CtdbSums CtdbSumsOf(const DiscFixture& disc)
+// offset: the sums of the audio shifted as another pressing's would be, x[k]
+// = rip[k + offset]; flip: a byte of the rip changed first (-1: none).
+CtdbSums CtdbSumsOf(const DiscFixture& disc, int offset = 0, std::ptrdiff_t flip = -1)
 {
-    constexpr std::size_t kSkip = 10 * 588 * 4;
+    constexpr std::ptrdiff_t kSkip = 10 * 588 * 4;
     std::vector<std::uint8_t> all;
-    CtdbSums sums;
+    std::vector<std::ptrdiff_t> starts;
     for (int track = 1; track <= 3; ++track) {
+        starts.push_back(static_cast<std::ptrdiff_t>(all.size()));
         const std::vector<std::uint8_t> bytes = disc.TrackBytes(track);
-        const std::size_t from = track == 1 ? kSkip : 0;
-        const std::size_t to = track == 3 ? bytes.size() - kSkip : bytes.size();
-        sums.tracks.push_back(PlainCrc32(bytes.data() + from, to - from));
         all.insert(all.end(), bytes.begin(), bytes.end());
     }
-    sums.disc = PlainCrc32(all.data() + kSkip, all.size() - 2 * kSkip);
+    starts.push_back(static_cast<std::ptrdiff_t>(all.size()));
+    if (flip >= 0)
+        all[static_cast<std::size_t>(flip)] ^= 0x10;
+    const std::ptrdiff_t shift = static_cast<std::ptrdiff_t>(offset) * 4;
+    const auto crc = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
+        return PlainCrc32(all.data() + from + shift, static_cast<std::size_t>(to - from));
+    };
+    CtdbSums sums;
+    sums.tracks = {crc(kSkip, starts[1]), crc(starts[1], starts[2]),
+                   crc(starts[2], starts[3] - kSkip)};
+    sums.disc = crc(kSkip, starts[3] - kSkip);
     return sums;
 }
 
@@ -483,6 +493,61 @@ TEST_F(VerifiedRipCommandLineTest, AFastReadTheCtdbConfirmsIsKept)
     const std::string log = LogText(out_dir_.Path() / "rip.log");
     EXPECT_EQ(log.find("已以安全模式重新读取"), std::string::npos) << log;
     EXPECT_NE(log.find("证明: 数据库确认"), std::string::npos) << log;
+}
+
+// Another pressing: the database's audio is the rip's shifted by 48 samples,
+// either way. Every track and the disc match at that alignment, which the
+// verdict names; audio that differs still mismatches at every alignment.
+TEST_F(VerifiedRipCommandLineTest, TheCtdbFindsAnotherPressingsAlignment)
+{
+    const CtdbSums atZero = CtdbSumsOf(disc_);
+    ctdb_ = server_.BaseUrl().toStdString() + "/ctdb";
+    ServeSums(V1Sums());
+    const auto serveCtdb = [this](const CtdbSums& sums) {
+        server_.Serve("/ctdb/lookup2.php",
+                      HttpReply{200,
+                                QByteArray::fromStdString(
+                                    "<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\">" +
+                                    CtdbEntry(6, sums.disc, sums.tracks) + "</ctdb>"),
+                                "text/xml",
+                                {},
+                                0,
+                                false});
+    };
+    int rips = 0;
+    const auto logText = [this, &rips] {
+        ++rips;
+        return LogText(out_dir_.Path() / (rips == 1 ? std::string("rip.log")
+                                                    : "rip (" + std::to_string(rips) + ").log"));
+    };
+    for (const std::string offset : {"+48", "-48"}) {
+        serveCtdb(CtdbSumsOf(disc_, std::stoi(offset)));
+        ASSERT_EQ(Sonfeld(Rip("--reading-mode secure")), 0) << out_ << err_;
+        const std::string verdict = "CTDB 精确 (可信度 6, 偏移 " + offset + ")";
+        for (int track = 1; track <= 3; ++track)
+            EXPECT_NE(out_.find(TrackLine(track, "精确 (可信度 5) · " + verdict)),
+                      std::string::npos)
+                << out_;
+        const std::string log = logText();
+        EXPECT_NE(log.find("CTDB 整张光盘: " + verdict + "，光盘 CRC32 " + Hex(atZero.disc)),
+                  std::string::npos)
+            << log;
+        // Tracks judged before their neighbour was read are judged again.
+        EXPECT_EQ(log.find("CTDB 不匹配"), std::string::npos) << log;
+    }
+
+    // One byte of track 2 differs: tracks 1 and 3 still match, track 2 and the disc do not.
+    serveCtdb(CtdbSumsOf(disc_, 48, 400 * 588 * 4 + 3));
+    ASSERT_EQ(Sonfeld(Rip("--reading-mode secure")), 0) << out_ << err_;
+    EXPECT_NE(out_.find(TrackLine(1, "精确 (可信度 5) · CTDB 精确 (可信度 6, 偏移 +48)")),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find(TrackLine(2, "精确 (可信度 5) · CTDB 不匹配")), std::string::npos) << out_;
+    EXPECT_EQ(out_.find(TrackLine(2, "精确 (可信度 5) · CTDB 精确")), std::string::npos) << out_;
+    const std::string log = logText();
+    EXPECT_NE(log.find("CTDB 整张光盘: CTDB 不匹配，光盘 CRC32 " + Hex(atZero.disc)),
+              std::string::npos)
+        << log;
 }
 
 } // namespace

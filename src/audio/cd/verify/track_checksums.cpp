@@ -176,6 +176,11 @@ TrackChecksumAccumulator::TrackChecksumAccumulator(std::int64_t trackSamples, Tr
       windowTo_(place.lastAudioTrack ? trackSamples_ - kEdgeSkipSamples : trackSamples_),
       ctdbFrom_(std::max<std::int64_t>(place.ctdbFrom, 0)), ctdbTo_(place.ctdbTo)
 {
+    const std::int64_t headTo = std::min(trackSamples_, ctdbFrom_ + kCtdbEdgeSamples);
+    const std::int64_t windowEnd = ctdbTo_ < 0 ? trackSamples_ : std::min(ctdbTo_, trackSamples_);
+    edgeTailFrom_ = std::max<std::int64_t>(0, windowEnd - kCtdbEdgeSamples);
+    edgeHead_.resize(static_cast<std::size_t>(headTo + 1));
+    edgeTail_.resize(static_cast<std::size_t>(trackSamples_ - edgeTailFrom_ + 1));
 }
 
 void TrackChecksumAccumulator::Add(const void* pcm, std::size_t bytes)
@@ -206,6 +211,7 @@ void TrackChecksumAccumulator::AddSamples(const std::uint8_t* pcm, std::size_t c
         for (const std::int64_t edge : {ctdbFrom_, ctdbTo_})
             if (edge > samples_ && edge < samples_ + static_cast<std::int64_t>(n))
                 n = static_cast<std::size_t>(edge - samples_);
+        KeepEdges(pcm, n);
         AddBlock(pcm, n);
         if (samples_ == ctdbFrom_)
             crcAtCtdbFrom_ = crc_;
@@ -214,6 +220,26 @@ void TrackChecksumAccumulator::AddSamples(const std::uint8_t* pcm, std::size_t c
         pcm += n * kBytesPerSample;
         count -= n;
     }
+}
+
+void TrackChecksumAccumulator::KeepEdges(const std::uint8_t* pcm, std::size_t count)
+{
+    const std::int64_t first = samples_;
+    const std::int64_t last = samples_ + static_cast<std::int64_t>(count);
+    const auto keep = [&](std::int64_t from, std::vector<std::uint32_t>& values) {
+        const std::int64_t a = std::max(first, from);
+        const std::int64_t b = std::min(last, from + static_cast<std::int64_t>(values.size()) - 1);
+        if (a > b)
+            return;
+        std::uint32_t crc = Crc32(crc_, pcm, static_cast<std::size_t>(a - first) * kBytesPerSample);
+        for (std::int64_t p = a; p <= b; ++p) {
+            values[static_cast<std::size_t>(p - from)] = crc;
+            if (p < b)
+                crc = Crc32(crc, pcm + (p - first) * kBytesPerSample, kBytesPerSample);
+        }
+    };
+    keep(0, edgeHead_);
+    keep(edgeTailFrom_, edgeTail_);
 }
 
 void TrackChecksumAccumulator::AddBlock(const std::uint8_t* pcm, std::size_t count)
@@ -260,6 +286,9 @@ TrackChecksums TrackChecksumAccumulator::Result() const
     if (to > ctdbFrom_ && samples_ >= ctdbFrom_)
         result.ctdbCrc =
             Crc32Combine(crcAtCtdbFrom_, crcAtTo, static_cast<std::uint64_t>(to - ctdbFrom_) * 4);
+    result.edgeHead = edgeHead_;
+    result.edgeTailFrom = edgeTailFrom_;
+    result.edgeTail = edgeTail_;
     result.accurateRipV1 = v1_;
     result.accurateRipV2 = v1_ + highSum_;
     if (samples_ >= static_cast<std::int64_t>(kOffsetSector + 1) * kSamplesPerSector)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace sonfeld::verify {
 
@@ -16,6 +17,10 @@ constexpr int kEdgeSkipSamples = 5 * kSamplesPerSector;
 // The sector (0-based, within the track) whose sum AccurateRip keeps for
 // finding read offsets; tracks shorter than this plus one sector have none.
 constexpr int kOffsetSector = 450;
+
+// How far the CTDB shifts its windows when it looks for another pressing's
+// alignment: the running CRC is kept this far around the window's edges.
+constexpr std::int64_t kCtdbEdgeSamples = 5880;
 
 // Where a track sits on the disc, for AccurateRip's edge skips. A disc with a
 // single audio track has both.
@@ -41,6 +46,13 @@ struct TrackChecksums {
     // The CRC32 of the CTDB's window of the track (TrackPlace), at offset 0;
     // the track's CRC32 where the window is the whole track.
     std::uint32_t ctdbCrc = 0;
+    // The running CRC32 near the track's ends, from which the CTDB's windows
+    // at other alignments follow: edgeHead[k] after the first k samples (k up
+    // to ctdbFrom + kCtdbEdgeSamples), edgeTail[k] after the first
+    // edgeTailFrom + k (from kCtdbEdgeSamples before the window's end on).
+    std::vector<std::uint32_t> edgeHead;
+    std::int64_t edgeTailFrom = 0;
+    std::vector<std::uint32_t> edgeTail;
     // Largest magnitude of any 16-bit value, 0 … 32768.
     int peak = 0;
     std::int64_t samples = 0;
@@ -67,6 +79,8 @@ private:
     // Whole samples, in blocks: the sums run over arrays, not one call per sample.
     void AddSamples(const std::uint8_t* pcm, std::size_t count);
     void AddBlock(const std::uint8_t* pcm, std::size_t count);
+    // Before the block goes in: the running CRC at its positions near the ends.
+    void KeepEdges(const std::uint8_t* pcm, std::size_t count);
 
     std::int64_t trackSamples_;
     std::int64_t windowFrom_; // 1-based, inclusive
@@ -76,6 +90,9 @@ private:
     std::int64_t ctdbTo_;             // -1: the end
     std::uint32_t crcAtCtdbFrom_ = 0; // crc_ when ctdbFrom_ samples were in
     std::uint32_t crcAtCtdbTo_ = 0;
+    std::int64_t edgeTailFrom_ = 0;
+    std::vector<std::uint32_t> edgeHead_;
+    std::vector<std::uint32_t> edgeTail_;
     std::uint32_t crc_ = 0; // of every whole sample so far
     std::uint32_t crcNoNulls_ = 0;
     std::uint32_t v1_ = 0;

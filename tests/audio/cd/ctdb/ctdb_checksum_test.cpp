@@ -7,7 +7,9 @@
 #include "audio/cd/ctdb/ctdb_code.h"
 #include "audio/cd/ctdb/ctdb_crc.h"
 #include "audio/cd/ctdb/ctdb_repair.h"
+#include "audio/cd/ctdb/ctdb_shifted_crcs.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
+#include "audio/cd/verify/track_checksums.h"
 #include "audio/core/crc32.h"
 #include "test_audio.h"
 
@@ -195,6 +197,55 @@ TEST(CtdbChecksums, SmallImageWithPregap)
     EXPECT_FALSE(shortAnalysis.Complete());
     EXPECT_EQ(VerifyRip(shortAnalysis, toc, answer.entries).entries[0].status,
               CtdbEntryStatus::NoMatch);
+}
+
+// The same image through the per-track checksum pass: the disc and track
+// CRCs at every offset searched follow from what each track kept, equal to
+// the whole stream's analysis; a track not ripped leaves the windows that
+// reach into it unknown.
+TEST(CtdbChecksums, ShiftedCrcsFromEachTracksEdges)
+{
+    const std::vector<std::uint8_t> image = TestImage(2314, 13 * 588, 123 * 588);
+    const CtdbLayout layout = CtdbLayout::FromToc(*ParseCtdbToc("13:68:99:136"));
+    CtdbStreamAnalysis analysis(layout);
+    analysis.Update(image.data(), image.size());
+    ASSERT_TRUE(analysis.Complete());
+    std::vector<verify::TrackChecksums> sums;
+    for (std::size_t t = 0; t < 3; ++t) {
+        const std::int64_t begin = layout.trackStarts[t];
+        const std::int64_t end = t < 2 ? layout.trackStarts[t + 1] : layout.samples;
+        verify::TrackPlace place;
+        place.ctdbFrom = t == 0 ? kStrideSamples : 0;
+        place.ctdbTo = t == 2 ? end - begin - layout.Suffix() : -1;
+        verify::TrackChecksumAccumulator accumulator(end - begin, place);
+        // Pieces that end inside samples and inside the kept edges.
+        for (std::int64_t at = begin * 4; at < end * 4; at += 4099)
+            accumulator.Add(image.data() + at,
+                            static_cast<std::size_t>(std::min(4099L, end * 4 - at)));
+        sums.push_back(accumulator.Result());
+    }
+    const auto edges = [&](std::size_t t) {
+        return CtdbTrackEdges{sums[t].samples, sums[t].crc32, sums[t].edgeHead,
+                              sums[t].edgeTailFrom, sums[t].edgeTail};
+    };
+    const CtdbShiftedCrcs all(layout, {edges(0), edges(1), edges(2)});
+    EXPECT_EQ(all.DiscCrc(0), 0x56a69e19u);
+    for (int o = -kDiscOffsetRange; o <= kDiscOffsetRange; ++o)
+        ASSERT_EQ(all.DiscCrc(o), analysis.DiscCrc(o)) << o;
+    for (std::size_t t = 0; t < 3; ++t)
+        for (int o = -kTrackOffsetRange; o <= kTrackOffsetRange; ++o)
+            ASSERT_EQ(all.TrackCrc(t, o), analysis.TrackCrc(t, o)) << t << " " << o;
+    EXPECT_EQ(all.TrackCrc(1, 15), PlainCrc(image, 55 * 588 + 15, 86 * 588 + 15));
+
+    const CtdbShiftedCrcs withoutLast(layout, {edges(0), edges(1), std::nullopt});
+    EXPECT_EQ(withoutLast.DiscCrc(0), std::nullopt);
+    EXPECT_EQ(withoutLast.TrackCrc(1, -48), analysis.TrackCrc(1, -48));
+    EXPECT_EQ(withoutLast.TrackCrc(1, 48), std::nullopt);
+    EXPECT_EQ(withoutLast.TrackCrc(0, 48), analysis.TrackCrc(0, 48));
+    // A track of another length is not the layout's.
+    std::optional<CtdbTrackEdges> shorter = edges(1);
+    shorter->samples -= 1;
+    EXPECT_EQ(CtdbShiftedCrcs(layout, {edges(0), shorter, edges(2)}).TrackCrc(0, 48), std::nullopt);
 }
 
 // "0 9801", seed 2423 from sample 32*588: the disc CRC, the syndromes of the
