@@ -889,5 +889,17 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <source>名称“%1”不能用作文件名。</source>
         <translation>The name &quot;%1&quot; cannot be used as a file name.</translation>
     </message>
+    <message>
+        <source>默认勾选隐藏音轨 (音轨 0)</source>
+        <translation>Tick the hidden track (track 0) by default</translation>
+    </message>
+    <message>
+        <source>完成 (未证实)</source>
+        <translation>Ripped (unproven)</translation>
+    </message>
+    <message>
+        <source>完成 (可疑)</source>
+        <translation>Ripped (suspicious)</translation>
+    </message>
 </context>
 </TS>
