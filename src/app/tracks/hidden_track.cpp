@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "audio/cd/cd_in.h"
-#include "audio/core/acs_exception.h"
 #include "audio/cd/disc/disc_model.h"
+#include "audio/core/acs_exception.h"
 
 namespace sonfeld::app {
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "audio/core/dynamic_library.h"
 #include "settings_sandbox.h"
 #include "support/http/http_test_server.h"
 #include "support/signals.h"
