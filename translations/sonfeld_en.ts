@@ -959,5 +959,17 @@ Repair log: %3</translation>
         <translation>The repair failed.
 %1</translation>
     </message>
+    <message>
+        <source>默认勾选隐藏音轨 (音轨 0)</source>
+        <translation>Tick the hidden track (track 0) by default</translation>
+    </message>
+    <message>
+        <source>完成 (未证实)</source>
+        <translation>Ripped (unproven)</translation>
+    </message>
+    <message>
+        <source>完成 (可疑)</source>
+        <translation>Ripped (suspicious)</translation>
+    </message>
 </context>
 </TS>

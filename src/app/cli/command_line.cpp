@@ -154,7 +154,7 @@ void SelectDrive(TRipComponents& components, TTrackListModel& rows, int drive)
         throw EUsageError("There is no drive " + std::to_string(drive) + ".");
     input.SetCurrentDrive(drive);
     components.CDPlayer1->SetDrive(input.CurrentDrive());
-    RefreshTrackList(input, rows);
+    RefreshTrackList(input, rows, Read(key::kTickHiddenTrack));
 }
 
 void PrintRows(const TTrackListModel& rows, QTextStream& out)
@@ -242,13 +242,14 @@ void WaitForVerdicts(TRipVerification& verification)
     loop.exec();
 }
 
-// How many ripped tracks no database (AccurateRip or the CTDB) proved accurate.
+// How many ripped tracks no database (AccurateRip or the CTDB) proved
+// accurate; the hidden track 0, which no database holds, is not asked for.
 int UnprovenTracks(const TRipVerification& verification)
 {
     int unproven = 0;
     for (const auto& [track, verified] : verification.Tracks())
-        if (!verified.Verdict ||
-            (!verified.Typed.AccurateRip.Accurate() && !verified.Typed.Ctdb.Accurate()))
+        if (track != 0 && (!verified.Verdict || (!verified.Typed.AccurateRip.Accurate() &&
+                                                 !verified.Typed.Ctdb.Accurate())))
             ++unproven;
     return unproven;
 }
@@ -357,18 +358,24 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
                                  " has no disc, or its table of contents cannot be read.");
 
     const std::set<int> wanted(command.Tracks.begin(), command.Tracks.end());
+    // Track 0 has a row only when the disc hides audio before track 1.
+    const auto hasRow = [&rows](int track) {
+        return rows.TrackNumberOfRow(rows.RowOfTrack(track)) == track;
+    };
     for (int track : wanted) {
-        if (track > rows.rowCount())
-            throw EUsageError("The disc has no track " + std::to_string(track) + ".");
+        if (!hasRow(track))
+            throw EUsageError(track == 0 ? std::string("The disc has no hidden audio before track "
+                                                       "1 (track 0).")
+                                         : "The disc has no track " + std::to_string(track) + ".");
     }
     for (const auto& [track, name] : command.Names) {
-        if (track < 1 || track > rows.rowCount())
+        if (!hasRow(track))
             throw EUsageError("The disc has no track " + std::to_string(track) + ".");
         rows.SetName(rows.RowOfTrack(track), name);
     }
     if (!wanted.empty()) {
         for (int track : wanted) {
-            if (track >= 1 && rows.IsData(rows.RowOfTrack(track)))
+            if (rows.IsData(rows.RowOfTrack(track)))
                 throw EUsageError("Track " + std::to_string(track) +
                                   " is a data track (数据轨); only audio tracks can be ripped.");
         }

@@ -70,8 +70,10 @@ QList<QCommandLineOption> Options()
                QStringLiteral("整张光盘保存为一个 FLAC、APE 或 WAV 文件及其 CUE 表（整轨）"),
                QStringLiteral("Rip the whole disc into one FLAC, APE or WAV file with its CUE "
                               "sheet")),
-        Option({QStringLiteral("tracks")}, QStringLiteral("只提取这些音轨，如 1,3,5（默认全部）"),
-               QStringLiteral("Rip only these tracks, such as 1,3,5 (all by default)"),
+        Option({QStringLiteral("tracks")},
+               QStringLiteral("只提取这些音轨，如 1,3,5（默认全部；0 为隐藏音轨）"),
+               QStringLiteral("Rip only these tracks, such as 1,3,5 (all by default; 0 is the "
+                              "hidden track)"),
                QStringLiteral("LIST")),
         Option({QStringLiteral("name")}, QStringLiteral("音轨 N 的输出文件名（可重复）"),
                QStringLiteral("Output name of track N (repeatable)"), QStringLiteral("N=TEXT")),
@@ -314,10 +316,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         if (parts.isEmpty())
             Refuse(QStringLiteral("--tracks needs track numbers, such as 1,3,5."));
         for (const QString& part : parts) {
-            const int track = PositiveNumber(part, QStringLiteral("The track"));
-            if (track < 1)
-                Refuse(QStringLiteral("Track numbers start at 1."));
-            result.Tracks.push_back(track);
+            // Track 0 is the audio hidden before track 1, on discs that have it.
+            result.Tracks.push_back(PositiveNumber(part, QStringLiteral("The track")));
         }
     }
     for (const QString& text : parser.values(QStringLiteral("name"))) {

@@ -21,8 +21,7 @@ bool Running(TTrackStatus status)
 
 bool Ended(TTrackStatus status)
 {
-    return status == TTrackStatus::Converted || status == TTrackStatus::Failed ||
-           status == TTrackStatus::Cancelled;
+    return Finished(status) || status == TTrackStatus::Failed || status == TTrackStatus::Cancelled;
 }
 
 QString Hex(quint32 value)
@@ -92,6 +91,8 @@ QString StatusName(TTrackStatus status)
     case TTrackStatus::Failed: return QStringLiteral("failed");
     case TTrackStatus::DataTrack: return QStringLiteral("data");
     case TTrackStatus::ReReading: return QStringLiteral("re-reading");
+    case TTrackStatus::ConvertedUnproven: return QStringLiteral("ripped-unproven");
+    case TTrackStatus::ConvertedSuspicious: return QStringLiteral("ripped-suspicious");
     }
     return {};
 }
@@ -182,7 +183,7 @@ void TRipReport::StatusChanged(int row, TTrackStatus status)
             Draw();
         break;
     case TReportStyle::Json:
-        if (status == TTrackStatus::Converted && proofs_(track).Verdict.isEmpty())
+        if (Finished(status) && proofs_(track).Verdict.isEmpty())
             state.AwaitsVerdict = true;
         else if (Ended(status))
             TrackDone(track);
@@ -247,7 +248,7 @@ void TRipReport::TrackDone(int track)
                       {QStringLiteral("status_text"), StatusText(state.Status)}};
     if (state.Status == TTrackStatus::Failed)
         event.insert(QStringLiteral("reason"), rows_.FailReason(row));
-    if (state.Status == TTrackStatus::Converted && targets_)
+    if (Finished(state.Status) && targets_)
         event.insert(QStringLiteral("target"), targets_(row));
     QJsonValue verdict;
     if (!proof.Verdict.isEmpty()) {
@@ -398,7 +399,7 @@ TRipTotals TRipReport::Totals() const
         const TTrackStatus status = rows_.Status(row);
         if (status == TTrackStatus::Failed) {
             ++totals.Failed;
-        } else if (status == TTrackStatus::Converted) {
+        } else if (Finished(status)) {
             ++totals.Ripped;
             const TTrackProof proof = proofs_(rows_.TrackNumberOfRow(row));
             if (proof.AccurateRip && proof.AccurateRip->status == verify::AccurateRipStatus::Match)
@@ -423,7 +424,7 @@ void TRipReport::PrintTable()
         if (!rows_.Checked(row))
             continue;
         const TTrackProof proof = proofs_(rows_.TrackNumberOfRow(row));
-        const bool ripped = rows_.Status(row) == TTrackStatus::Converted;
+        const bool ripped = Finished(rows_.Status(row));
         lines.push_back(
             {rows_.Label(row), rows_.StatusText(row),
              ripped && !proof.Verdict.isEmpty() ? proof.Verdict : QStringLiteral("-"),

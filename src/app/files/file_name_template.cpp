@@ -78,7 +78,8 @@ bool FieldText(const QString& spec, const TTemplateFields& fields, QString& text
     else if (name == QLatin1String("disctotal"))
         text = NumberField(fields.discTotal, width);
     else if (name == QLatin1String("track"))
-        text = NumberField(fields.trackNumber, width);
+        text = fields.hiddenTrack ? QStringLiteral("%1").arg(0, width, 10, QLatin1Char('0'))
+                                  : NumberField(fields.trackNumber, width);
     else if (name == QLatin1String("tracktotal"))
         text = NumberField(fields.trackTotal, width);
     else {

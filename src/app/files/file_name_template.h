@@ -49,7 +49,8 @@ struct TTemplateFields {
     int trackTotal = 0;
     QString title; // the row's name
     QString artist;
-    bool discNamed = false; // names from a lookup or CD-TEXT: the default template numbers
+    bool discNamed = false;   // names from a lookup or CD-TEXT: the default template numbers
+    bool hiddenTrack = false; // track 0, the audio before track 1: its number shows as 0, 00
 };
 
 enum class TNameRules {

@@ -89,6 +89,19 @@ bool TReadingPlan::KeepFastRead(int track, const TTrackVerdict& verdict)
 {
     if (verdict.AccurateRip.Accurate() || verdict.Ctdb.Accurate())
         return true;
+    // The hidden track 0 is in no database: a secure read of it alone, which
+    // says nothing about the rest of the disc, lets two reads prove it.
+    if (track == 0) {
+        TTrack& state = tracks_[track];
+        state.Notes << QStringLiteral("隐藏音轨不在数据库中，已以安全模式重新读取");
+        state.Secure = true;
+        state.ReRead = true;
+        state.TestDone = false;
+        state.FastCrc = state.CopyCrc;
+        state.TestCrc.reset();
+        state.CopyCrc.reset();
+        return false;
+    }
     const auto knows = [](const TDatabaseVerdict& v) {
         return v.Status == TDatabaseStatus::Accurate || v.Status == TDatabaseStatus::Mismatch;
     };

@@ -59,11 +59,42 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
       pipelined_(std::make_unique<TPipelinedQueue>(*this)),
       singleFile_(std::make_unique<TSingleFileQueue>(*this))
 {
+    // A kept file is "完成转换" only when a database or two agreeing reads
+    // proved it (an image is read exactly); otherwise its row says so.
+    const auto showProof = [this](int track) {
+        const int row = rows_.RowOfTrack(track);
+        const auto found = verification_.Tracks().find(track);
+        if (rows_.TrackNumberOfRow(row) != track || !Finished(rows_.Status(row)) ||
+            found == verification_.Tracks().end() || !found->second.Verdict)
+            return;
+        const TReadProofStatus proof = found->second.Typed.Proof.Status;
+        rows_.SetStatus(row, proof == TReadProofStatus::Suspicious
+                                 ? TTrackStatus::ConvertedSuspicious
+                             : proof == TReadProofStatus::Unproven ? TTrackStatus::ConvertedUnproven
+                                                                   : TTrackStatus::Converted);
+    };
     connect(&verification_, &TRipVerification::TrackVerified, this,
-            [this](int track, const QString& verdict) {
+            [this, showProof](int track, const QString& verdict) {
                 rows_.SetVerdict(rows_.RowOfTrack(track), verdict);
                 if (!oneTrack_->TrackVerified(track))
                     pipelined_->TrackVerified(track);
+                if (Finished(rows_.Status(rows_.RowOfTrack(track))))
+                    showProof(track);
+                else
+                    proofPending_.insert(track);
+            });
+    connect(&rows_, &QAbstractItemModel::dataChanged, this,
+            [this, showProof](const QModelIndex& from, const QModelIndex& to) {
+                if (from.column() > tlStatus || to.column() < tlStatus)
+                    return;
+                for (int row = from.row(); row <= to.row(); ++row) {
+                    const int track = rows_.TrackNumberOfRow(row);
+                    // A read again waits for its own verdict.
+                    if (rows_.Status(row) == TTrackStatus::ReReading)
+                        proofPending_.erase(track);
+                    else if (Finished(rows_.Status(row)) && proofPending_.erase(track) > 0)
+                        showProof(track);
+                }
             });
     connect(&verification_, &TRipVerification::LookupAnswered, pipelined_.get(),
             &TPipelinedQueue::LookupAnswered);
@@ -213,10 +244,12 @@ void TRipQueue::RipCommand()
             queueFiles_.clear();
             coverFolders_.clear();
             failures_.clear();
-            // ReplayGain: every audio track of the disc makes the album.
+            proofPending_.clear();
+            // ReplayGain: every audio track of the disc makes the album
+            // (the hidden track 0 is no track of it).
             std::vector<int> discTracks;
             for (int other = 0; other < rows_.rowCount(); ++other)
-                if (!rows_.IsData(other))
+                if (!rows_.IsData(other) && rows_.TrackNumberOfRow(other) > 0)
                     discTracks.push_back(rows_.TrackNumberOfRow(other));
             albumGain_.Begin(ReplayGainWanted(), std::move(discTracks));
             components_.GainTap->SetEnabled(albumGain_.Enabled());
@@ -263,7 +296,7 @@ void TRipQueue::FinishQueue()
     for (int track : queueTracks_) {
         const int row = RowOf(track);
         ++summary.Tracks;
-        if (rows_.Status(row) == TTrackStatus::Converted) {
+        if (Finished(rows_.Status(row))) {
             ++summary.Ripped;
             summaryRipped_.push_back(track);
             continue;
@@ -547,7 +580,7 @@ void TRipQueue::GoIdle()
                           .fileName();
             QStringList notes = reading_.Notes(track);
             if (const auto failure = failures_.find(track);
-                failure != failures_.end() && rows_.Status(row) != TTrackStatus::Converted)
+                failure != failures_.end() && !Finished(rows_.Status(row)))
                 notes << QStringLiteral("失败原因: ") + failure->second;
             if (track == queueTracks_.back())
                 notes << gainNotes;
@@ -555,13 +588,16 @@ void TRipQueue::GoIdle()
                                                   rows_.Name(row),
                                                   fileName,
                                                   rows_.StatusText(row),
-                                                  rows_.Status(row) == TTrackStatus::Converted,
+                                                  Finished(rows_.Status(row)),
                                                   reading_.TestCrc(track),
                                                   reading_.ReRead(track),
                                                   notes,
                                                   {}});
         }
         queueTracks_.clear();
+        if (const int hidden = rows_.RowOfTrack(0);
+            rows_.TrackNumberOfRow(hidden) == 0 && rows_.rowCount() > 0)
+            ended.HiddenTrackSectors = rows_.LengthFrames(hidden);
         ended.ReadingModeText = reading_.ModeText();
         RecordNames(ended, inputs_.Names());
         // A queue that left no file leaves no log either: a stopped rip leaves

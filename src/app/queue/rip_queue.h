@@ -169,6 +169,9 @@ private:
     std::map<int, QString> queueFiles_; // each started track's file, below the folder
     std::set<QString> coverFolders_;    // the folders the queue has put a cover in
     std::map<int, QString> failures_;   // why each failed track of the queue failed
+    // Tracks whose verdict came before their row ended: the row's status
+    // shows the proof once it ends.
+    std::set<int> proofPending_;
     // The queue that ran to its end, waiting for its records before its message.
     std::optional<TRipSummary> summary_;
     std::vector<int> summaryRipped_; // its tracks ripped, whose verdicts it counts

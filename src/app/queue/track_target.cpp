@@ -31,13 +31,15 @@ metadata::TTemplateFields TemplateFieldsOf(const metadata::TDiscMetadata* names,
     metadata::TTemplateFields fields;
     fields.title = rows.Name(row);
     fields.trackNumber = rows.TrackNumberOfRow(row);
+    fields.hiddenTrack = fields.trackNumber == 0;
+    // The hidden track 0 is no track of the album's count, and its own name names no disc.
     for (int other = 0; other < rows.rowCount(); ++other)
-        if (!rows.IsData(other))
+        if (!rows.IsData(other) && rows.TrackNumberOfRow(other) > 0)
             ++fields.trackTotal;
     fields.album = albumText;
     // Rows named by the disc's CD-TEXT, not by the user.
     for (int other = 0; other < rows.rowCount(); ++other)
-        if (!rows.IsData(other) && !rows.Renamed(other) &&
+        if (!rows.IsData(other) && !rows.Renamed(other) && rows.TrackNumberOfRow(other) > 0 &&
             rows.Name(other) != QStringLiteral("Track%1").arg(rows.TrackNumberOfRow(other)))
             fields.discNamed = true;
     if (names == nullptr)

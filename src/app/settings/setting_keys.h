@@ -82,6 +82,8 @@ inline const TFlagKey kWriteCueSheet{"writeCueSheet", true};
 inline const TTextKey kReadingMode{
     "readingMode", "fastVerify", "reading mode", {"secure", "fastVerify", "oldDrive"}};
 inline const TFlagKey kTestAndCopy{"testAndCopy", false};
+// Audio hidden before track 1 ("隐藏音轨", track 0) is ticked for ripping when listed.
+inline const TFlagKey kTickHiddenTrack{"tickHiddenTrack", false};
 // Names and tags: lookups when a disc is listed, every tag the names give (else
 // only the three ID3 boxes above), the front cover in the files, and the
 // file-name template ("/" makes sub-folders).

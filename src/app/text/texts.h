@@ -18,6 +18,13 @@ inline const QString kCancelled = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "�
 inline const QString kFailed = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "转换失败"));
 inline const QString kDataTrack = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "数据轨"));
 inline const QString kReReading = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "重新读取"));
+// A kept file whose audio nothing proved, or whose reads differed.
+inline const QString kConvertedUnproven =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "完成 (未证实)"));
+inline const QString kConvertedSuspicious =
+    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "完成 (可疑)"));
+// The name of track 0, the audio before track 1's INDEX 01 (a file's title: never translated).
+inline const QString kHiddenTrackName = QStringLiteral("隐藏音轨");
 
 // Rip queue messages and their captions.
 inline const QString kSelectDrive =

@@ -31,7 +31,8 @@ void PutNamesOnRows(const metadata::TDiscMetadata& names, TTrackListModel& rows)
     // title of a release or source shown before.
     for (int row = 0; row < rows.rowCount(); ++row) {
         const int track = rows.TrackNumberOfRow(row);
-        if (!rows.IsData(row) && !titled.contains(track))
+        // Track 0, the hidden audio, keeps its own name.
+        if (!rows.IsData(row) && track > 0 && !titled.contains(track))
             rows.SetTitle(row, QStringLiteral("Track") + QString::number(track));
     }
 }

@@ -2,12 +2,14 @@
 
 #include <QSet>
 #include <algorithm>
+#include <map>
 #include <optional>
 
 #include "app/files/file_naming.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/disc_list_lines.h"
 #include "audio/cd/disc_model_reading.h"
+#include "hidden_track.h"
 #include "track_list_model.h"
 
 namespace sonfeld::app {
@@ -18,8 +20,17 @@ namespace {
 // CD ends with its session) and its CD-TEXT titles as names. A title the disc
 // gives twice names the later tracks with their number too, so that no rip
 // overwrites another's file.
-void AddModelRows(const disc::DiscModel& disc, TTrackListModel& model)
+void AddModelRows(TCDIn& input, const disc::DiscModel& disc, TTrackListModel& model,
+                  bool tickHidden)
 {
+    if (const std::int32_t hidden = HiddenTrackSectors(input, disc); hidden > 0) {
+        TTracksRec record;
+        record.LengthFrames = hidden;
+        const TMSF length = FramesToMSF(hidden);
+        record.TimeText = QString::fromStdString(
+            TrackTimeText(0, {length.Minute, length.Second, length.Frame, 0}));
+        model.AddHiddenTrackRow(record, tickHidden);
+    }
     QSet<QString> used;
     for (const disc::Track& track : disc.tracks) {
         TTracksRec record;
@@ -56,7 +67,7 @@ int DriveIndexOfText(const QStringList& items, const QString& shown)
     return static_cast<int>(items.indexOf(shown));
 }
 
-void RefreshTrackList(TCDIn& input, TTrackListModel& model)
+void RefreshTrackList(TCDIn& input, TTrackListModel& model, bool tickHidden)
 {
     model.Clear();
     const int count = input.TrackCount();
@@ -65,7 +76,7 @@ void RefreshTrackList(TCDIn& input, TTrackListModel& model)
     // One read of the model for the whole list.
     if (const std::optional<disc::DiscModel> disc = ReadDiscModel(input.CurrentDrive());
         disc && static_cast<int>(disc->tracks.size()) == count) {
-        AddModelRows(*disc, model);
+        AddModelRows(input, *disc, model, tickHidden);
         return;
     }
     for (int track = 1; track <= count; ++track) {
@@ -79,7 +90,7 @@ void RefreshTrackList(TCDIn& input, TTrackListModel& model)
     }
 }
 
-void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
+void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model, bool tickHidden)
 {
     struct Kept {
         QString time;
@@ -88,31 +99,28 @@ void RebuildTrackListKeepingNames(TCDIn& input, TTrackListModel& model)
         bool renamed;
         bool checked;
     };
-    std::vector<Kept> kept;
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const int track = model.TrackNumberOfRow(row);
-        if (track > static_cast<int>(kept.size()))
-            kept.resize(static_cast<std::size_t>(track));
-        const int from = model.RowOfTrack(track);
-        kept[static_cast<std::size_t>(track - 1)] = {model.TimeText(from), model.Name(from),
-                                                     model.Artist(from), model.Renamed(from),
-                                                     model.Checked(from)};
-    }
-    RefreshTrackList(input, model);
+    // By track (the grid may be sorted); a hidden track is track 0.
+    std::map<int, Kept> kept;
+    for (int row = 0; row < model.rowCount(); ++row)
+        kept[model.TrackNumberOfRow(row)] = {model.TimeText(row), model.Name(row),
+                                             model.Artist(row), model.Renamed(row),
+                                             model.Checked(row)};
+    RefreshTrackList(input, model, tickHidden);
     if (static_cast<int>(kept.size()) != model.rowCount())
         return;
     for (int row = 0; row < model.rowCount(); ++row) {
-        if (kept[static_cast<std::size_t>(row)].time != model.TimeText(row))
+        const auto found = kept.find(model.TrackNumberOfRow(row));
+        if (found == kept.end() || found->second.time != model.TimeText(row))
             return;
     }
     for (int row = 0; row < model.rowCount(); ++row) {
-        const Kept& keptRow = kept[static_cast<std::size_t>(row)];
+        const Kept& keptRow = kept.at(model.TrackNumberOfRow(row));
         if (keptRow.renamed)
             model.SetName(row, keptRow.name);
         else
             model.SetTitle(row, keptRow.name);
         model.SetArtist(row, keptRow.artist);
-        model.SetChecked(row, kept[static_cast<std::size_t>(row)].checked);
+        model.SetChecked(row, keptRow.checked);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "app/text/shown_text.h"
+#include "app/text/texts.h"
 
 namespace sonfeld::app {
 
@@ -171,8 +172,10 @@ void TTrackListModel::Clear()
 
 void TTrackListModel::AddTrackRow(const TTracksRec& record)
 {
-    const int number = static_cast<int>(rows_.size()) + 1;
-    beginInsertRows({}, number - 1, number - 1);
+    // Numbered after the last row: a hidden track's row 0 comes before track 1.
+    const int number = rows_.empty() ? 1 : rows_.back().track + 1;
+    const int at = static_cast<int>(rows_.size());
+    beginInsertRows({}, at, at);
     Row row;
     row.checked = !record.Data;
     row.data = record.Data;
@@ -184,6 +187,21 @@ void TTrackListModel::AddTrackRow(const TTracksRec& record)
         record.Name.isEmpty() ? QStringLiteral("Track") + QString::number(number) : record.Name;
     row.timeText = record.TimeText;
     row.progress = 0;
+    rows_.push_back(std::move(row));
+    endInsertRows();
+}
+
+void TTrackListModel::AddHiddenTrackRow(const TTracksRec& record, bool checked)
+{
+    if (!rows_.empty())
+        return;
+    beginInsertRows({}, 0, 0);
+    Row row;
+    row.checked = checked;
+    row.track = 0;
+    row.lengthFrames = record.LengthFrames;
+    row.name = text::kHiddenTrackName;
+    row.timeText = record.TimeText;
     rows_.push_back(std::move(row));
     endInsertRows();
 }

@@ -56,9 +56,12 @@ public:
 
     void Clear();
     // Appends a row for the next track: ticked, "Track N", the record's name
-    // or else "TrackN", the time text, progress 0, "未转换", where N is the new
-    // row count; a data track unticked and "数据轨".
+    // or else "TrackN", the time text, progress 0, "未转换", where N follows the
+    // last row's track (1 for the first); a data track unticked and "数据轨".
     void AddTrackRow(const TTracksRec& record);
+    // Before any other row: track 0, the audio hidden before track 1's
+    // INDEX 01, named "隐藏音轨", ticked only when asked. Ignored once rows exist.
+    void AddHiddenTrackRow(const TTracksRec& record, bool checked);
 
     // The track a row stands for; 0 for no row.
     int TrackNumberOfRow(int row) const;

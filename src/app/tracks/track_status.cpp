@@ -15,8 +15,16 @@ QString StatusText(TTrackStatus status)
     case TTrackStatus::Failed: return text::kFailed;
     case TTrackStatus::DataTrack: return text::kDataTrack;
     case TTrackStatus::ReReading: return text::kReReading;
+    case TTrackStatus::ConvertedUnproven: return text::kConvertedUnproven;
+    case TTrackStatus::ConvertedSuspicious: return text::kConvertedSuspicious;
     }
     return {};
+}
+
+bool Finished(TTrackStatus status)
+{
+    return status == TTrackStatus::Converted || status == TTrackStatus::ConvertedUnproven ||
+           status == TTrackStatus::ConvertedSuspicious;
 }
 
 } // namespace sonfeld::app

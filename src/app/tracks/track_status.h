@@ -15,8 +15,14 @@ enum class TTrackStatus {
     Failed,       // "转换失败"
     DataTrack,    // "数据轨": never ripped
     ReReading,    // "重新读取": a fast read AccurateRip did not confirm is read again securely
+    // Its file is kept, but nothing proved the audio: no database, no two
+    // reads that agree ("完成 (未证实)"), or reads that differed ("完成 (可疑)").
+    ConvertedUnproven,
+    ConvertedSuspicious,
 };
 
 QString StatusText(TTrackStatus status);
+// The track ended with its file kept: proven or not.
+bool Finished(TTrackStatus status);
 
 } // namespace sonfeld::app

@@ -202,6 +202,7 @@ public:
     QLineEdit* edtAlbum = nullptr;
     QCheckBox* chkRipLog = nullptr;
     QCheckBox* chkCueSheet = nullptr;
+    QCheckBox* chkHiddenTrack = nullptr; // tick the hidden track 0 when a disc lists one
     // Names and tags.
     QCheckBox* chkAutoLookup = nullptr;
     QCheckBox* chkFullTags = nullptr;

@@ -272,8 +272,11 @@ void TMainForm::CreateSettingsPage()
     chkCueSheet = new QCheckBox(TShownText::tr("在文件旁写入 CUE 表"), records);
     chkCueSheet->setObjectName(QStringLiteral("chkCueSheet"));
     chkCueSheet->setChecked(true);
+    chkHiddenTrack = new QCheckBox(TShownText::tr("默认勾选隐藏音轨 (音轨 0)"), records);
+    chkHiddenTrack->setObjectName(QStringLiteral("chkHiddenTrack"));
     recordsLayout->addWidget(chkRipLog);
     recordsLayout->addWidget(chkCueSheet);
+    recordsLayout->addWidget(chkHiddenTrack);
     page->addWidget(records);
     CreateNamesGroup(mTabConvert);
     page->addWidget(CreateReadingBox(mTabConvert));

@@ -78,7 +78,7 @@ void TMainForm::RipRowChanged(int row, int column)
     const auto found = progressIndexOfTrack_.find(rows_->TrackNumberOfRow(row));
     if (found == progressIndexOfTrack_.end())
         return;
-    if (rows_->Status(row) == TTrackStatus::Converted)
+    if (Finished(rows_->Status(row)))
         ripProgress_.SetTrackDone(found->second);
     else
         ripProgress_.SetTrackProgress(found->second, rows_->Progress(row));

@@ -39,6 +39,7 @@ void TMainForm::MainTabControlActiveTabChange()
     chkAddAlbum->setChecked(Read(key::kId3Album));
     chkRipLog->setChecked(Read(key::kWriteRipLog));
     chkCueSheet->setChecked(Read(key::kWriteCueSheet));
+    chkHiddenTrack->setChecked(Read(key::kTickHiddenTrack));
     LoadReadingSettings();
     LoadEncodingSettings();
     LoadLanguageSetting();
@@ -62,6 +63,7 @@ void TMainForm::btnSaveClick()
     Write(key::kId3Album, chkAddAlbum->isChecked());
     Write(key::kWriteRipLog, chkRipLog->isChecked());
     Write(key::kWriteCueSheet, chkCueSheet->isChecked());
+    Write(key::kTickHiddenTrack, chkHiddenTrack->isChecked());
     SaveNameSettings();
     SaveReadingSettings();
     SaveEncodingSettings();

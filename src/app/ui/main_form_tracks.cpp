@@ -5,6 +5,7 @@
 
 #include "app/metadata/disc_names.h"
 #include "app/queue/rip_components.h"
+#include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
 #include "app/tracks/track_list.h"
 #include "app/tracks/track_list_model.h"
@@ -40,7 +41,7 @@ void TMainForm::cbDriveSelect()
 void TMainForm::RefreshTrackList()
 {
     try {
-        app::RefreshTrackList(*components_->ReadCDIn, *rows_);
+        app::RefreshTrackList(*components_->ReadCDIn, *rows_, Read(key::kTickHiddenTrack));
     } catch (...) {
         // The rows left belong to no disc whose names are known.
         if (!ripping_)
@@ -52,7 +53,7 @@ void TMainForm::RefreshTrackList()
 
 void TMainForm::cbTrackChange()
 {
-    app::RebuildTrackListKeepingNames(*components_->ReadCDIn, *rows_);
+    app::RebuildTrackListKeepingNames(*components_->ReadCDIn, *rows_, Read(key::kTickHiddenTrack));
 }
 
 void TMainForm::TracksListSelectCell(int /*column*/, int row)

@@ -108,9 +108,21 @@ QByteArray FormatCueSheet(const CueSheet& sheet)
     QStringList lines = SheetHeader(sheet);
     const QString fileType = sheet.fileType.isEmpty() ? QStringLiteral("WAVE") : sheet.fileType;
     const CueTrack* previous = nullptr;
-    for (const CueTrack& track : sheet.tracks) {
-        const qint64 gap = qMax<qint64>(track.pregapSectors, 0);
+    for (std::size_t t = 0; t < sheet.tracks.size(); ++t) {
+        const CueTrack& track = sheet.tracks[t];
         const QString file = QStringLiteral("FILE %1 %2").arg(Quoted(track.fileName), fileType);
+        if (track.number == 0) {
+            // The hidden audio is track 1's INDEX 00; without track 1 the
+            // sheet has no track to hang it on.
+            if (t + 1 < sheet.tracks.size() && sheet.tracks[t + 1].number == 1)
+                lines << file;
+            previous = &track;
+            continue;
+        }
+        // Track 1's gap is the whole hidden track when that was ripped.
+        const qint64 gap = previous != nullptr && previous->number == 0
+                               ? previous->fileSectors
+                               : qMax<qint64>(track.pregapSectors, 0);
         if (previous != nullptr && previous->number == track.number - 1 && gap > 0) {
             // The gap was ripped at the end of the previous file.
             AppendTrackHeader(lines, track);

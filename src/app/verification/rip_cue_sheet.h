@@ -12,7 +12,7 @@ namespace sonfeld::app {
 // One ripped track as its own file, which runs from the track's index 01 to
 // the next track's index 01 (the next track's gap is appended to this file).
 struct CueTrack {
-    int number = 0;
+    int number = 0; // 0: the audio hidden before track 1's INDEX 01
     // Relative to the sheet, "/" between folders. File names are portable
     // (no '"', no control character), so the FILE line names the file exactly.
     QString fileName;
@@ -42,7 +42,8 @@ struct CueSheet {
 // The sheet as UTF-8 without a byte order mark. A gap shows as the track's
 // INDEX 00 inside the previous track's FILE when that file is the track just
 // before it on the disc; a gap no file holds (the first track's, or one after
-// a track left out of the rip) as PREGAP.
+// a track left out of the rip) as PREGAP. Track 0, the audio hidden before
+// track 1, is no track of its own: its file holds track 1's INDEX 00.
 QByteArray FormatCueSheet(const CueSheet& sheet);
 bool WriteCueSheet(const QString& path, const CueSheet& sheet, QString* error);
 // The sheet of one image file holding the disc's tracks (imageSector set):

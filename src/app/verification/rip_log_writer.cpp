@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 
 #include "app/files/record_file.h"
 #include "rip_log.h"
@@ -206,6 +207,14 @@ QByteArray FormatRipLog(const RipLog& log)
         lines << QStringLiteral("光盘目录号 (MCN): %1").arg(log.catalog);
     lines << QString();
     AppendToc(lines, log);
+    if (log.hiddenTrackSectors > 0) {
+        const bool ripped =
+            std::any_of(log.tracks.begin(), log.tracks.end(),
+                        [](const RipLogTrack& track) { return track.number == 0 && track.ripped; });
+        lines << QStringLiteral("隐藏音轨: 音轨 1 的 INDEX 01 之前有 %1 的非静音音频 (音轨 0，%2)")
+                     .arg(Msf(log.hiddenTrackSectors),
+                          ripped ? QStringLiteral("已抓取") : QStringLiteral("未抓取"));
+    }
     for (const RipLogTrack& track : log.tracks)
         AppendTrack(lines, track);
     lines << QString() << QStringLiteral("汇总");

@@ -80,6 +80,7 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
             log.toc.push_back(RipLogTocEntry{track.number, track.startLsn, track.Sectors(),
                                              track.PregapSectors(), !track.data});
     }
+    log.hiddenTrackSectors = record.HiddenTrackSectors;
     const auto& lookup = verification.Lookup();
     for (const TRecordedTrack& recorded : record.Tracks) {
         RipLogTrack track;

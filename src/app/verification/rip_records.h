@@ -40,6 +40,8 @@ struct TQueueRecord {
     QString AlbumTitle; // shown when Album (the album box) is empty
     QString Date;
     QString Genre;
+    // The length of the audio found hidden before track 1 (track 0); 0 for none.
+    qint32 HiddenTrackSectors = 0;
 };
 
 // "<album>.log" and "<album>.cue" (or "rip.log" and "rip.cue" without an

@@ -391,6 +391,10 @@ void TRipVerification::Judge(int track, TTrackVerification& verification)
     verification.Verdict = verdict;
     verification.Typed.AccurateRip = FromAccurateRip(verdict);
     verification.Typed.Ctdb = CtdbTrackVerdict(track, verification.Checksums);
+    // Track 0, the audio hidden before track 1, is in neither database: only
+    // its reads can prove it.
+    if (track == 0)
+        verification.Typed.AccurateRip = verification.Typed.Ctdb = TDatabaseVerdict{};
     Prove(verification);
     emit TrackVerified(track, VerdictCellText(verification.Typed));
     if (!Pending())

@@ -233,6 +233,9 @@ void TCDIn::Eject()
 
 std::int64_t TCDIn::RangeStartSector()
 {
+    // Track 0: the audio before track 1's INDEX 01, from the disc's first sector.
+    if (RipStart.Track == 0)
+        return 0;
     return Entry(RipStart.Track - 1).startSector +
            MSFToFrames(RipStart.Minute, RipStart.Second, RipStart.Frame);
 }
@@ -269,9 +272,12 @@ void TCDIn::OpenInput()
     if (DriveStatus() == dsNoMedia)
         throw EACSException("The drive is not ready");
     const int count = TrackCount();
-    if (RipStart.Track < 1 || RipStart.Track > count)
+    // Track 0 is the hidden audio before track 1, read on its own.
+    const bool hidden =
+        RipStart.Track == 0 && RipEnd.Track == 1 && count >= 1 && TrackInfo(1).TrackType != 1;
+    if (!hidden && (RipStart.Track < 1 || RipStart.Track > count))
         throw EBadSettings("The start track out of range");
-    if (TrackInfo(RipStart.Track).TrackType == 1)
+    if (!hidden && TrackInfo(RipStart.Track).TrackType == 1)
         throw EBadSettings("Trying to rip a data track");
     if (RipEnd.Track < 1 || RipEnd.Track > count + 1)
         throw EBadSettings("The end track out of range");

@@ -26,7 +26,9 @@ enum TCDDriveStatus { dsNoMedia = 0, dsReady = 1, dsPlaying = 2 };
 // the thread that starts the output, ReadPCM and CloseInput on the output's
 // worker. One range per run: from the start of StartTrack to the start of
 // EndTrack + 1 (the lead-out for the disc's last track); an image whose audio
-// ends inside that range's last sector ends the range with its audio.
+// ends inside that range's last sector ends the range with its audio. Start
+// and end track 0 read the audio before track 1's INDEX 01 (from sector 0);
+// a disc whose track 1 starts at sector 0 has none, and the run is refused.
 class TCDIn : public TACSInput {
 public:
     static constexpr int kChunkBytes = 75 * kBytesPerFrame; // one second of audio

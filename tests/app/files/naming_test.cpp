@@ -179,7 +179,7 @@ TEST(CommandLineOptionsTest, BadArgumentsAreRefusedWithAReason)
         {"--rip", "--image", "a.cue", "--out", "o"}, // no format
         {"--rip", "--image", "a.cue", "--format", "aac", "--out", "o"},
         {"--rip", "--image", "a.cue", "--format", "FLAC"}, // no folder
-        {"--rip", "--image", "a.cue", "--format", "FLAC", "--out", "o", "--tracks", "0"},
+        {"--rip", "--image", "a.cue", "--format", "FLAC", "--out", "o", "--tracks", "1.5"},
         {"--rip", "--image", "a.cue", "--format", "FLAC", "--out", "o", "--tracks", "x"},
         {"--rip", "--image", "a.cue", "--format", "FLAC", "--out", "o", "--name", "Track"},
         {"--list", "--format", "FLAC"},

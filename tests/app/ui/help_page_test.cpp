@@ -87,7 +87,7 @@ TEST_F(HelpPageTest, NamesOnlyWindowTextsAndSettingsTheProgramHas)
     QStringList shown = WindowTexts(
         {&Form(), static_cast<QWidget*>(windows_.Options), static_cast<QWidget*>(windows_.About)});
     // The grid's statuses, as its rows show them.
-    for (int status = 0; status <= static_cast<int>(TTrackStatus::ReReading); ++status) {
+    for (int status = 0; status <= static_cast<int>(TTrackStatus::ConvertedSuspicious); ++status) {
         Rows().SetStatus(0, static_cast<TTrackStatus>(status));
         shown << Rows().data(Rows().index(0, tlStatus), Qt::DisplayRole).toString();
     }
