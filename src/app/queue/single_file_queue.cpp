@@ -49,7 +49,9 @@ void TSingleFileQueue::Start(int, const TOutputFormat& format)
     }
     std::vector<int> tracks;
     for (int row = 0; row < rows.rowCount(); ++row) {
-        if (rows.IsData(row))
+        // The image starts at track 1: audio hidden before it keeps its own
+        // row and is ripped only by a per-track rip.
+        if (rows.IsData(row) || rows.TrackNumberOfRow(row) == 0)
             continue;
         if (!rows.Checked(row)) {
             Refuse(text::kSingleFileAllTracks);
