@@ -121,4 +121,10 @@ protected:
     std::unique_ptr<app::TRipComponents> components_;
 };
 
+// Names the two runs of a test made for both queues; true is the one-track queue.
+inline std::string QueueName(const ::testing::TestParamInfo<bool>& queue)
+{
+    return queue.param ? "OneTrackAtATime" : "Pipelined";
+}
+
 } // namespace sonfeld::test

@@ -59,10 +59,7 @@ TEST_P(ReadFailureTest, AFailedReadKeepsTheFinishedFileAndLeavesNoTemporaryOne)
     EXPECT_FALSE(std::filesystem::exists(Output("Track3.wav")));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothQueues, ReadFailureTest, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& queue) {
-                             return queue.param ? "OneTrackAtATime" : "Pipelined";
-                         });
+INSTANTIATE_TEST_SUITE_P(BothQueues, ReadFailureTest, ::testing::Values(true, false), QueueName);
 
 } // namespace
 } // namespace sonfeld::test

@@ -84,10 +84,7 @@ TEST_P(ReadProofTest, ReadsThatDifferEndSuspiciousKeepTheSecureReadAndAreNotRipp
     EXPECT_EQ(Rows().Status(0), TTrackStatus::ConvertedSuspicious);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothQueues, ReadProofTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "OneTrack" : "Pipelined";
-                         });
+INSTANTIATE_TEST_SUITE_P(BothQueues, ReadProofTest, ::testing::Values(true, false), QueueName);
 
 } // namespace
 } // namespace sonfeld::test

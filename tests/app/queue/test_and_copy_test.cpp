@@ -83,10 +83,7 @@ TEST_P(TestAndCopyTest, OldDriveModeReadsEveryPassSoAndTheLogNamesIt)
     EXPECT_NE(log.find("读取模式: 旧光驱模式"), std::string::npos) << log;
 }
 
-INSTANTIATE_TEST_SUITE_P(BothQueues, TestAndCopyTest, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool>& queue) {
-                             return queue.param ? "OneTrackAtATime" : "Pipelined";
-                         });
+INSTANTIATE_TEST_SUITE_P(BothQueues, TestAndCopyTest, ::testing::Values(true, false), QueueName);
 
 } // namespace
 } // namespace sonfeld::test
