@@ -76,13 +76,7 @@ bool TReadingPlan::KeepFastRead(int track, verify::AccurateRipStatus status)
                                     : QStringLiteral("无法连接"));
         break;
     }
-    state.Secure = true;
-    state.ReRead = true;
-    state.TestDone = false;
-    state.FastCrc = state.CopyCrc;
-    state.TestCrc.reset();
-    state.CopyCrc.reset();
-    return false;
+    return ReadAgainSecurely(state);
 }
 
 bool TReadingPlan::KeepFastRead(int track, const TTrackVerdict& verdict)
@@ -94,13 +88,7 @@ bool TReadingPlan::KeepFastRead(int track, const TTrackVerdict& verdict)
     if (track == 0) {
         TTrack& state = tracks_[track];
         state.Notes << QStringLiteral("隐藏音轨不在数据库中，已以安全模式重新读取");
-        state.Secure = true;
-        state.ReRead = true;
-        state.TestDone = false;
-        state.FastCrc = state.CopyCrc;
-        state.TestCrc.reset();
-        state.CopyCrc.reset();
-        return false;
+        return ReadAgainSecurely(state);
     }
     const auto knows = [](const TDatabaseVerdict& v) {
         return v.Status == TDatabaseStatus::Accurate || v.Status == TDatabaseStatus::Mismatch;
@@ -117,6 +105,11 @@ bool TReadingPlan::KeepFastRead(int track, const TTrackVerdict& verdict)
     // Only the CTDB knows the disc, and it holds other sums.
     TTrack& state = tracks_[track];
     state.Notes << QStringLiteral("快速读取与 CTDB 不匹配，已以安全模式重新读取");
+    return ReadAgainSecurely(state);
+}
+
+bool TReadingPlan::ReadAgainSecurely(TTrack& state)
+{
     state.Secure = true;
     state.ReRead = true;
     state.TestDone = false;

@@ -79,6 +79,9 @@ private:
         QStringList Notes;
     };
     bool Fast(const TTrack& track) const;
+    // The fast read just made is discarded and the track read again securely;
+    // its CRC is kept to compare. Returns false: the read is not kept.
+    static bool ReadAgainSecurely(TTrack& state);
 
     TReadingOptions options_;
     // The database cannot prove fast reads: the rest is read securely.

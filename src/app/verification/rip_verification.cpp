@@ -48,6 +48,33 @@ std::optional<int> NearestOffset(int range, std::uint32_t wanted, const CrcAt& c
     return std::nullopt;
 }
 
+// The entries some audio matched, each at the offset it matched at: their
+// confidences add up, and the offset shown is the most trusted entry's.
+struct TCtdbMatches {
+    bool Known = false; // some usable entry holds the disc
+    int Confidence = 0;
+    int Best = 0;
+    int Offset = 0;
+
+    void Add(const ctdb::CtdbEntry& entry, int at)
+    {
+        Confidence += entry.confidence;
+        if (entry.confidence > Best) {
+            Best = entry.confidence;
+            Offset = at;
+        }
+    }
+    TDatabaseVerdict Verdict() const
+    {
+        if (Confidence > 0)
+            return TDatabaseVerdict{TDatabaseStatus::Accurate, Confidence,
+                                    verify::AccurateRipVersion::None, Offset};
+        TDatabaseVerdict verdict;
+        verdict.Status = Known ? TDatabaseStatus::Mismatch : TDatabaseStatus::NotInDatabase;
+        return verdict;
+    }
+};
+
 } // namespace
 
 TRipVerification::TRipVerification(QObject* parent) : QObject(parent)
@@ -245,15 +272,12 @@ TDatabaseVerdict TRipVerification::CtdbTrackVerdict(int track,
         if (found == audio.end())
             break;
         const auto index = static_cast<std::size_t>(found - audio.begin());
-        bool known = false;
-        int confidence = 0;
-        int best = 0;
-        int offset = 0;
+        TCtdbMatches matches;
         std::optional<ctdb::CtdbShiftedCrcs> shifted;
         for (const ctdb::CtdbEntry& entry : ctdbResult_->entries) {
             if (!Usable(entry, *ctdbToc_) || entry.trackCrcs.size() != audio.size())
                 continue;
-            known = true;
+            matches.Known = true;
             // Sums over audio that was cut short or ran long prove nothing.
             if (!sums.complete)
                 continue;
@@ -275,21 +299,10 @@ TDatabaseVerdict TRipVerification::CtdbTrackVerdict(int track,
                 else
                     at = NearestOffset(ctdb::kTrackOffsetRange, wanted, trackAt);
             }
-            if (!at)
-                continue;
-            confidence += entry.confidence;
-            if (entry.confidence > best) {
-                best = entry.confidence;
-                offset = *at;
-            }
+            if (at)
+                matches.Add(entry, *at);
         }
-        if (!known)
-            verdict.Status = TDatabaseStatus::NotInDatabase;
-        else if (confidence > 0)
-            verdict = TDatabaseVerdict{TDatabaseStatus::Accurate, confidence,
-                                       verify::AccurateRipVersion::None, offset};
-        else
-            verdict.Status = TDatabaseStatus::Mismatch;
+        verdict = matches.Verdict();
         break;
     }
     }
@@ -330,15 +343,12 @@ TCtdbDiscVerdict TRipVerification::CtdbDiscVerdict() const
         result.Verdict.Status = TDatabaseStatus::NotInDatabase;
         return result;
     }
-    bool known = false;
-    int confidence = 0;
-    int best = 0;
-    int offset = 0;
+    TCtdbMatches matches;
     std::optional<ctdb::CtdbShiftedCrcs> shifted;
     for (const ctdb::CtdbEntry& entry : ctdbResult_->entries) {
         if (!Usable(entry, *ctdbToc_))
             continue;
-        known = true;
+        matches.Known = true;
         std::optional<int> at;
         if (entry.crc32 == crc) {
             at = 0;
@@ -349,21 +359,10 @@ TCtdbDiscVerdict TRipVerification::CtdbDiscVerdict() const
             at = NearestOffset(ctdb::kDiscOffsetRange, entry.crc32,
                                [&](int o) { return shifted->DiscCrc(o); });
         }
-        if (!at)
-            continue;
-        confidence += entry.confidence;
-        if (entry.confidence > best) {
-            best = entry.confidence;
-            offset = *at;
-        }
+        if (at)
+            matches.Add(entry, *at);
     }
-    if (!known)
-        result.Verdict.Status = TDatabaseStatus::NotInDatabase;
-    else if (confidence > 0)
-        result.Verdict = TDatabaseVerdict{TDatabaseStatus::Accurate, confidence,
-                                          verify::AccurateRipVersion::None, offset};
-    else
-        result.Verdict.Status = TDatabaseStatus::Mismatch;
+    result.Verdict = matches.Verdict();
     return result;
 }
 

@@ -7,10 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/core/dynamic_library.h"
-#include "settings_sandbox.h"
+#include "program_test.h"
 #include "support/disc_fixture.h"
-#include "support/http/http_test_server.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -20,42 +18,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kSector = 2352;
 
-std::string FileText(const std::filesystem::path& path)
-{
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
-class ImageRipTest : public ::testing::Test {
+class ImageRipTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directories(config_.Path() / "Tessaly");
-        // Every rip looks its disc up: never on the internet.
-        std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
-            << "[General]\nAccurateRipServer=http://127.0.0.1:" << UnusedLocalPort()
-            << "/accuraterip\n"
-            << ClosedNameServers();
-    }
-
-    int Sonfeld(const std::string& arguments)
-    {
-        const std::string errFile = (logs_ / "stderr.txt").string();
-        out_.clear();
-        const int status =
-            RunCommand("XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) +
-                           " QT_QPA_PLATFORM=offscreen " + ShellQuote(InProgramFolder("sonfeld")) +
-                           " " + arguments + " 2>" + ShellQuote(errFile),
-                       &out_);
-        err_ = FileText(errFile);
-        return status;
-    }
-
     TempDir image_;
-    TempDir config_;
-    TempDir logs_;
-    std::string out_;
-    std::string err_;
 };
 
 TEST_F(ImageRipTest, AudioEndingInsideASectorIsRippedToExactlyItsSamples)
