@@ -13,6 +13,7 @@
 #include "app/formats/output_formats.h"
 #include "app/settings/setting_keys.h"
 #include "app/text/texts.h"
+#include "app/tracks/hidden_track.h"
 #include "app/verification/rip_cue_sheet.h"
 #include "app/verification/rip_records.h"
 #include "audio/cd/cd_in.h"
@@ -26,8 +27,9 @@
 namespace sonfeld::app {
 
 // Hands the CD input's one range on unchanged and feeds each track's part of
-// it to that track's checksums. Its reads run on the output's worker; the
-// checksums are asked for on the UI thread once the run ended.
+// it to that track's checksums; audio hidden before track 1 (leadBytes) goes
+// to none. Its reads run on the output's worker; the checksums are asked for
+// on the UI thread once the run ended.
 class TSingleFileRip::TDiscTap final : public TACSInput {
 public:
     struct TTrack {
@@ -35,8 +37,8 @@ public:
         verify::TrackPlace Place;
     };
 
-    TDiscTap(TACSInput& source, std::vector<TTrack> tracks)
-        : source_(source), tracks_(std::move(tracks))
+    TDiscTap(TACSInput& source, std::vector<TTrack> tracks, std::int64_t leadBytes)
+        : source_(source), tracks_(std::move(tracks)), leadBytes_(leadBytes)
     {
     }
     ~TDiscTap() override { DetachFromReaders(); }
@@ -48,7 +50,7 @@ public:
     void OpenInput() override
     {
         source_.OpenInput();
-        std::int64_t before = 0;
+        std::int64_t before = leadBytes_ / verify::kBytesPerSample;
         std::lock_guard lock(mutex_);
         accumulators_.clear();
         for (std::size_t i = 0; i < tracks_.size(); ++i) {
@@ -64,6 +66,7 @@ public:
         }
         current_ = 0;
         fed_ = 0;
+        leadLeft_ = leadBytes_;
         size_.store(source_.Size());
         position_.store(0);
         BufStart = 1;
@@ -77,6 +80,10 @@ public:
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
         auto left = static_cast<std::int64_t>(std::max(count, 0));
         std::lock_guard lock(mutex_);
+        const std::int64_t lead = std::min(left, leadLeft_);
+        bytes += lead;
+        left -= lead;
+        leadLeft_ -= lead;
         while (left > 0 && current_ < accumulators_.size()) {
             verify::TrackChecksumAccumulator& track = accumulators_[current_];
             const std::int64_t take =
@@ -113,7 +120,9 @@ public:
 private:
     TACSInput& source_;
     const std::vector<TTrack> tracks_;
+    const std::int64_t leadBytes_;
     mutable std::mutex mutex_; // guards the accumulators and the place in them
+    std::int64_t leadLeft_ = 0;
     std::vector<verify::TrackChecksumAccumulator> accumulators_;
     std::size_t current_ = 0;
     std::int64_t fed_ = 0; // bytes of the current track so far
@@ -208,12 +217,16 @@ void TSingleFileRip::Start(int drive, const TSingleFileRequest& request)
     target_ = target;
     TCDIn& input = *components_.ReadCDIn;
     try {
-        input.SetStartTrack(audio.front()->number);
+        input.SetCurrentDrive(drive);
+        // Audio hidden before track 1 opens the image, as INDEX 00 of track 1.
+        hiddenSectors_ = audio.front()->number == 1 ? HiddenTrackSectors(input, *model) : 0;
+        input.SetStartTrack(hiddenSectors_ > 0 ? 0 : audio.front()->number);
         input.SetEndTrack(audio.back()->number);
         input.SetReadOffset(request.Reading.ReadOffset);
         // One pass over the whole disc: a fast read could not be re-read per track.
         input.SetReadMode(rmSecure);
-        tap_ = std::make_unique<TDiscTap>(input, std::move(tracks));
+        tap_ = std::make_unique<TDiscTap>(input, std::move(tracks),
+                                          std::int64_t{hiddenSectors_} * disc::kSectorBytes);
         output_ = format.MakeOutput();
         if (format.ApplySettings != nullptr)
             format.ApplySettings(*output_);
@@ -306,6 +319,8 @@ void TSingleFileRip::OutputDone()
     sheet.freedbId = QString::fromStdString(disc::FreedbIdText(disc::ComputeFreedbId(model)));
     disc::EmbeddedLayout layout;
     layout.mcn = model.mcn;
+    layout.totalSamples = std::int64_t{hiddenSectors_} * verify::kSamplesPerSector;
+    const std::int32_t imageStart = hiddenSectors_ > 0 ? 0 : audio.front()->startLsn;
     for (std::size_t i = 0; i < audio.size(); ++i) {
         const disc::Track& onDisc = *audio[i];
         CueTrack track;
@@ -319,7 +334,7 @@ void TSingleFileRip::OutputDone()
         track.preEmphasis = onDisc.preEmphasis;
         track.copyPermitted = onDisc.copyPermitted;
         track.pregapSectors = onDisc.PregapSectors();
-        track.imageSector = onDisc.startLsn - audio.front()->startLsn;
+        track.imageSector = onDisc.startLsn - imageStart;
         sheet.tracks.push_back(track);
         layout.tracks.push_back({onDisc.number, track.imageSector,
                                  std::min(track.pregapSectors, track.imageSector), onDisc.isrc,
@@ -390,6 +405,8 @@ void TSingleFileRip::Complete()
     record.DriveName = request_.DriveName;
     record.ReadOffset = request_.Reading.ReadOffset;
     record.ReadMode = rmSecure;
+    record.HiddenTrackSectors = hiddenSectors_;
+    record.HiddenTrackInImage = hiddenSectors_ > 0;
     // One pass over the whole disc: a track a fast read got wrong could not be
     // read again on its own, so the image is always read securely.
     if (request_.Reading.Mode == TReadingMode::FastVerify)

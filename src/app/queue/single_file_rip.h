@@ -96,6 +96,7 @@ private:
     std::unique_ptr<TACSFileOut> output_;
     QString temporary_;
     QString target_;
+    std::int32_t hiddenSectors_ = 0; // audio before track 1 that opens the image
     bool stopped_ = false;
     bool over_ = false; // Finished was emitted for this run
 };

@@ -75,6 +75,7 @@ struct RipLog {
     QString catalog; // the disc's media catalogue number
     std::vector<RipLogTocEntry> toc;
     qint32 hiddenTrackSectors = 0; // audio found before track 1's INDEX 01; 0 for none
+    bool hiddenTrackInImage = false; // that audio opens a one-file image
     std::vector<RipLogTrack> tracks;
 };
 

@@ -213,7 +213,10 @@ QByteArray FormatRipLog(const RipLog& log)
                         [](const RipLogTrack& track) { return track.number == 0 && track.ripped; });
         lines << QStringLiteral("隐藏音轨: 音轨 1 的 INDEX 01 之前有 %1 的非静音音频 (音轨 0，%2)")
                      .arg(Msf(log.hiddenTrackSectors),
-                          ripped ? QStringLiteral("已抓取") : QStringLiteral("未抓取"));
+                          log.hiddenTrackInImage
+                              ? QStringLiteral("在整轨文件开头，音轨 1 的 INDEX 00")
+                          : ripped ? QStringLiteral("已抓取")
+                                   : QStringLiteral("未抓取"));
     }
     for (const RipLogTrack& track : log.tracks)
         AppendTrack(lines, track);

@@ -81,6 +81,7 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
                                              track.PregapSectors(), !track.data});
     }
     log.hiddenTrackSectors = record.HiddenTrackSectors;
+    log.hiddenTrackInImage = record.HiddenTrackInImage;
     const auto& lookup = verification.Lookup();
     for (const TRecordedTrack& recorded : record.Tracks) {
         RipLogTrack track;

@@ -42,6 +42,7 @@ struct TQueueRecord {
     QString Genre;
     // The length of the audio found hidden before track 1 (track 0); 0 for none.
     qint32 HiddenTrackSectors = 0;
+    bool HiddenTrackInImage = false; // the hidden audio opens the disc's one image file
 };
 
 // "<album>.log" and "<album>.cue" (or "rip.log" and "rip.cue" without an

@@ -272,9 +272,10 @@ void TCDIn::OpenInput()
     if (DriveStatus() == dsNoMedia)
         throw EACSException("The drive is not ready");
     const int count = TrackCount();
-    // Track 0 is the hidden audio before track 1, read on its own.
+    // Track 0 is the hidden audio before track 1: read on its own, or at the
+    // start of a range that goes on into the tracks (a whole-disc image).
     const bool hidden =
-        RipStart.Track == 0 && RipEnd.Track == 1 && count >= 1 && TrackInfo(1).TrackType != 1;
+        RipStart.Track == 0 && RipEnd.Track >= 1 && count >= 1 && TrackInfo(1).TrackType != 1;
     if (!hidden && (RipStart.Track < 1 || RipStart.Track > count))
         throw EBadSettings("The start track out of range");
     if (!hidden && TrackInfo(RipStart.Track).TrackType == 1)
@@ -293,6 +294,9 @@ void TCDIn::OpenInput()
             throw EACSException("The drive is not ready");
         start = RangeStartSector();
         end = RangeEndSector();
+        // Track 0 is there only where track 1 starts after the disc's first sector.
+        if (hidden && RipEnd.Track > 1 && Entry(0).startSector <= 0)
+            throw EBadSettings("The start track out of range");
         padding = EndPaddingBytes(end);
     }
     // An end track before the start track would give a negative size.

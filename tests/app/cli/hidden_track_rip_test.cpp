@@ -6,9 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/core/dynamic_library.h"
-#include "settings_sandbox.h"
-#include "support/http/http_test_server.h"
+#include "program_test.h"
 #include "support/signals.h"
 #include "support/tools.h"
 
@@ -19,12 +17,6 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kSector = 2352;
 constexpr std::size_t kHiddenSectors = 115; // 00:01:40
 constexpr std::size_t kTrackSectors = 375;  // 5 seconds each
-
-std::string FileText(const std::filesystem::path& path)
-{
-    const Bytes bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
 
 // True when each of parts is found in text after the one before it.
 bool InOrder(const std::string& text, const std::vector<std::string>& parts)
@@ -39,18 +31,8 @@ bool InOrder(const std::string& text, const std::vector<std::string>& parts)
     return true;
 }
 
-class HiddenTrackRipTest : public ::testing::Test {
+class HiddenTrackRipTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directories(config_.Path() / "Tessaly");
-        // Every rip looks its disc up: never on the internet.
-        std::ofstream(config_.Path() / "Tessaly" / "CDRip.conf")
-            << "[General]\nAccurateRipServer=http://127.0.0.1:" << UnusedLocalPort()
-            << "/accuraterip\n"
-            << ClosedNameServers();
-    }
-
     // A two-track image whose track 1 has INDEX 00 at the image's start and
     // INDEX 01 kHiddenSectors later, the hidden region holding hidden.
     std::filesystem::path WriteImage(const Bytes& hidden)
@@ -72,25 +54,8 @@ protected:
                 bin_.begin() + static_cast<std::ptrdiff_t>((fromSector + sectors) * kSector)};
     }
 
-    int Sonfeld(const std::string& arguments)
-    {
-        const std::string errFile = (logs_ / "stderr.txt").string();
-        out_.clear();
-        const int status =
-            RunCommand("XDG_CONFIG_HOME=" + ShellQuote(config_.Path().string()) +
-                           " QT_QPA_PLATFORM=offscreen " + ShellQuote(InProgramFolder("sonfeld")) +
-                           " " + arguments + " 2>" + ShellQuote(errFile),
-                       &out_);
-        err_ = FileText(errFile);
-        return status;
-    }
-
     TempDir image_;
-    TempDir config_;
-    TempDir logs_;
     Bytes bin_;
-    std::string out_;
-    std::string err_;
 };
 
 TEST_F(HiddenTrackRipTest, AudioBeforeTrackOneIsListedAndRippedAsTrackZero)
@@ -123,6 +88,46 @@ TEST_F(HiddenTrackRipTest, AudioBeforeTrackOneIsListedAndRippedAsTrackZero)
         FileText(out / "rip.log")
             .find("隐藏音轨: 音轨 1 的 INDEX 01 之前有 00:01.40 的非静音音频 (音轨 0，已抓取)"),
         std::string::npos);
+}
+
+// A one-file image opens with the hidden audio as track 1's INDEX 00, and as a
+// disc again it gives back track 0 and every track byte for byte.
+TEST_F(HiddenTrackRipTest, AOneFileImageOpensWithTheHiddenAudio)
+{
+    if (!ToolAvailable("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const std::filesystem::path cue = WriteImage(
+        MakePcm(Signal::Sweep, static_cast<int>(kHiddenSectors * 588), 2, 44100, 0.4, 5));
+    TempDir out;
+    ASSERT_EQ(Sonfeld("--rip --single-file --image " + ShellQuote(cue.string()) +
+                      " --format FLAC --album 整张 --out " + ShellQuote(out.Path().string())),
+              0)
+        << out_ << err_;
+    const std::filesystem::path image = out / "整张.flac";
+    EXPECT_TRUE(FfmpegDecode(image, 2) == bin_);
+    const std::string sheet = FileText(out / "整张.cue");
+    EXPECT_TRUE(
+        InOrder(sheet, {"TRACK 01 AUDIO\n", "    INDEX 00 00:00:00\n    INDEX 01 00:01:40\n",
+                        "TRACK 02 AUDIO\n", "    INDEX 01 00:06:40\n"}))
+        << sheet;
+    EXPECT_EQ(sheet.find("PREGAP"), std::string::npos) << sheet;
+    EXPECT_NE(FileText(out / "整张.log").find("(音轨 0，在整轨文件开头，音轨 1 的 INDEX 00)"),
+              std::string::npos);
+
+    // The sheet beside the image and the one inside it both make the same disc.
+    for (const std::filesystem::path& disc : {out / "整张.cue", image}) {
+        SCOPED_TRACE(disc.filename().string());
+        TempDir tracks;
+        ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote(disc.string()) +
+                          " --tracks 0,1,2 --format Wav --template '{track:02}' --out " +
+                          ShellQuote(tracks.Path().string())),
+                  0)
+            << out_ << err_;
+        EXPECT_TRUE(FfmpegDecode(tracks / "00.wav", 2) == Cut(0, kHiddenSectors));
+        EXPECT_TRUE(FfmpegDecode(tracks / "01.wav", 2) == Cut(kHiddenSectors, kTrackSectors));
+        EXPECT_TRUE(FfmpegDecode(tracks / "02.wav", 2) ==
+                    Cut(kHiddenSectors + kTrackSectors, kTrackSectors));
+    }
 }
 
 TEST_F(HiddenTrackRipTest, OneSampleMakesTheRegionATrackAndSilenceKeepsThePregap)
