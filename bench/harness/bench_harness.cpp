@@ -119,6 +119,27 @@ Spread SpreadOf(std::vector<double> values)
     return s;
 }
 
+RunSpreads SpreadsOf(const std::vector<Measure>& runs)
+{
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    std::vector<double> peak;
+    wall.reserve(runs.size());
+    cpu.reserve(runs.size());
+    peak.reserve(runs.size());
+    RunSpreads result;
+    for (const Measure& m : runs) {
+        wall.push_back(m.wall);
+        cpu.push_back(m.cpu);
+        peak.push_back(static_cast<double>(m.peakKiB) / 1024);
+        result.ok = result.ok && m.ok;
+    }
+    result.wall = SpreadOf(wall);
+    result.cpu = SpreadOf(cpu);
+    result.peakMiB = SpreadOf(peak);
+    return result;
+}
+
 double Slope(const std::vector<double>& x, const std::vector<double>& y)
 {
     const std::size_t n = std::min(x.size(), y.size());

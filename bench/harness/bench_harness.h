@@ -52,6 +52,15 @@ struct Spread {
 };
 Spread SpreadOf(std::vector<double> values);
 
+// The spreads of a series of runs; ok only when every run exited with 0.
+struct RunSpreads {
+    Spread wall;
+    Spread cpu;
+    Spread peakMiB;
+    bool ok = true;
+};
+RunSpreads SpreadsOf(const std::vector<Measure>& runs);
+
 // Slope of the least-squares line through (x, y).
 double Slope(const std::vector<double>& x, const std::vector<double>& y);
 

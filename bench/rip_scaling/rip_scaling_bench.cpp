@@ -63,33 +63,7 @@ std::vector<int> Numbers(const std::string& list, int low, int high)
     return numbers;
 }
 
-struct Result {
-    Spread wall;
-    Spread cpu;
-    Spread peakMiB;
-    bool ok = true;
-};
-
-Result Measured(const std::vector<Measure>& runs)
-{
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    std::vector<double> peak;
-    wall.reserve(runs.size());
-    cpu.reserve(runs.size());
-    peak.reserve(runs.size());
-    Result result;
-    for (const Measure& m : runs) {
-        wall.push_back(m.wall);
-        cpu.push_back(m.cpu);
-        peak.push_back(static_cast<double>(m.peakKiB) / 1024);
-        result.ok = result.ok && m.ok;
-    }
-    result.wall = SpreadOf(wall);
-    result.cpu = SpreadOf(cpu);
-    result.peakMiB = SpreadOf(peak);
-    return result;
-}
+using Result = RunSpreads;
 
 int Usage()
 {
@@ -145,7 +119,7 @@ int main(int argc, char** argv)
                 measures.push_back(Run(SonfeldRip(cue, format, out)));
                 fs::remove_all(out);
             }
-            const Result result = Measured(measures);
+            const Result result = SpreadsOf(measures);
             std::printf("%-5s %4d %6d | %6.2f [%6.2f-%6.2f] | %6.2f [%6.2f-%6.2f] | "
                         "%4.0f [%4.0f-%4.0f]%s\n",
                         format.c_str(), point.minutes, point.tracks, result.wall.median,

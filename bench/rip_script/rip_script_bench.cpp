@@ -98,25 +98,12 @@ struct Round {
 
 void PrintMeasures(const char* what, const std::vector<Measure>& runs, bool withPeak)
 {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    std::vector<double> peak;
-    wall.reserve(runs.size());
-    cpu.reserve(runs.size());
-    peak.reserve(runs.size());
-    for (const Measure& m : runs) {
-        wall.push_back(m.wall);
-        cpu.push_back(m.cpu);
-        peak.push_back(static_cast<double>(m.peakKiB) / 1024);
-    }
-    const Spread w = SpreadOf(wall);
-    const Spread c = SpreadOf(cpu);
-    std::printf("  %-24s wall %7.2f s [%7.2f-%7.2f]  cpu %7.2f s [%7.2f-%7.2f]", what, w.median,
-                w.min, w.max, c.median, c.min, c.max);
-    if (withPeak) {
-        const Spread p = SpreadOf(peak);
-        std::printf("  peak %4.0f MiB [%4.0f-%4.0f]", p.median, p.min, p.max);
-    }
+    const RunSpreads s = SpreadsOf(runs);
+    std::printf("  %-24s wall %7.2f s [%7.2f-%7.2f]  cpu %7.2f s [%7.2f-%7.2f]", what,
+                s.wall.median, s.wall.min, s.wall.max, s.cpu.median, s.cpu.min, s.cpu.max);
+    if (withPeak)
+        std::printf("  peak %4.0f MiB [%4.0f-%4.0f]", s.peakMiB.median, s.peakMiB.min,
+                    s.peakMiB.max);
     std::printf("\n");
 }
 
