@@ -26,7 +26,7 @@ protected:
     {
         TVorbisOut output;
         OutputRunner runner(output);
-        const auto file = dir / name;
+        auto file = dir / name;
         if (!EncodeInto(output, input, file, runner) || runner.errorCount != 0) {
             ADD_FAILURE() << name << ": " << runner.LastError();
             return {};
