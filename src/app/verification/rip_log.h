@@ -74,7 +74,7 @@ struct RipLog {
     QString genre;
     QString catalog; // the disc's media catalogue number
     std::vector<RipLogTocEntry> toc;
-    qint32 hiddenTrackSectors = 0; // audio found before track 1's INDEX 01; 0 for none
+    qint32 hiddenTrackSectors = 0;   // audio found before track 1's INDEX 01; 0 for none
     bool hiddenTrackInImage = false; // that audio opens a one-file image
     std::vector<RipLogTrack> tracks;
 };
