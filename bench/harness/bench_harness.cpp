@@ -121,22 +121,12 @@ Spread SpreadOf(std::vector<double> values)
 
 RunSpreads SpreadsOf(const std::vector<Measure>& runs)
 {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    std::vector<double> peak;
-    wall.reserve(runs.size());
-    cpu.reserve(runs.size());
-    peak.reserve(runs.size());
     RunSpreads result;
-    for (const Measure& m : runs) {
-        wall.push_back(m.wall);
-        cpu.push_back(m.cpu);
-        peak.push_back(static_cast<double>(m.peakKiB) / 1024);
-        result.ok = result.ok && m.ok;
-    }
-    result.wall = SpreadOf(wall);
-    result.cpu = SpreadOf(cpu);
-    result.peakMiB = SpreadOf(peak);
+    result.wall = SpreadOf(Mapped(runs, [](const Measure& m) { return m.wall; }));
+    result.cpu = SpreadOf(Mapped(runs, [](const Measure& m) { return m.cpu; }));
+    result.peakMiB = SpreadOf(
+        Mapped(runs, [](const Measure& m) { return static_cast<double>(m.peakKiB) / 1024; }));
+    result.ok = std::all_of(runs.begin(), runs.end(), [](const Measure& m) { return m.ok; });
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,16 @@ struct Spread {
     double max = 0;
 };
 Spread SpreadOf(std::vector<double> values);
+
+// figure(item) for every item, in order.
+template <class Item, class Figure> auto Mapped(const std::vector<Item>& items, Figure figure)
+{
+    std::vector<std::invoke_result_t<Figure, const Item&>> values;
+    values.reserve(items.size());
+    for (const Item& item : items)
+        values.push_back(figure(item));
+    return values;
+}
 
 // The spreads of a series of runs; ok only when every run exited with 0.
 struct RunSpreads {

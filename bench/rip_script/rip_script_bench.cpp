@@ -128,26 +128,16 @@ Summary Summarise(const Format& format, const std::vector<Round>& rounds)
     Summary s;
     s.format = format.name;
     s.hasEncoder = !format.encode.empty();
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    std::vector<double> encoderCpu;
-    std::vector<double> peak;
-    wall.reserve(rounds.size());
-    cpu.reserve(rounds.size());
-    encoderCpu.reserve(rounds.size());
-    peak.reserve(rounds.size());
-    for (const Round& r : rounds) {
+    for (const Round& r : rounds)
         s.ok = s.ok && r.ours.ok && r.script.ok && (!s.hasEncoder || r.encoder.ok);
-        wall.push_back(r.ours.wall / r.script.wall);
-        cpu.push_back(r.ours.cpu / r.script.cpu);
-        if (s.hasEncoder)
-            encoderCpu.push_back(r.ours.cpu / r.encoder.cpu);
-        peak.push_back(static_cast<double>(r.ours.peakKiB) / 1024);
-    }
-    s.wallRatio = SpreadOf(wall);
-    s.cpuRatio = SpreadOf(cpu);
-    s.encoderCpuRatio = SpreadOf(encoderCpu);
-    s.peakMiB = SpreadOf(peak);
+    s.wallRatio =
+        SpreadOf(Mapped(rounds, [](const Round& r) { return r.ours.wall / r.script.wall; }));
+    s.cpuRatio = SpreadOf(Mapped(rounds, [](const Round& r) { return r.ours.cpu / r.script.cpu; }));
+    if (s.hasEncoder)
+        s.encoderCpuRatio =
+            SpreadOf(Mapped(rounds, [](const Round& r) { return r.ours.cpu / r.encoder.cpu; }));
+    s.peakMiB = SpreadOf(
+        Mapped(rounds, [](const Round& r) { return static_cast<double>(r.ours.peakKiB) / 1024; }));
     return s;
 }
 
@@ -289,21 +279,12 @@ int main(int argc, char** argv)
                 round.ours = ours();
             }
         }
-        std::vector<Measure> oursRuns;
-        std::vector<Measure> scriptRuns;
-        std::vector<Measure> encoderRuns;
-        oursRuns.reserve(rounds.size());
-        scriptRuns.reserve(rounds.size());
-        encoderRuns.reserve(rounds.size());
-        for (const Round& round : rounds) {
-            oursRuns.push_back(round.ours);
-            scriptRuns.push_back(round.script);
-            encoderRuns.push_back(round.encoder);
-        }
-        PrintMeasures("sonfeld", oursRuns, true);
-        PrintMeasures(wav ? "cd-paranoia -B" : "script, one per core", scriptRuns, true);
+        PrintMeasures("sonfeld", Mapped(rounds, [](const Round& r) { return r.ours; }), true);
+        PrintMeasures(wav ? "cd-paranoia -B" : "script, one per core",
+                      Mapped(rounds, [](const Round& r) { return r.script; }), true);
         if (!wav)
-            PrintMeasures("encoder alone, per core", encoderRuns, false);
+            PrintMeasures("encoder alone, per core",
+                          Mapped(rounds, [](const Round& r) { return r.encoder; }), false);
         const Summary summary = Summarise(format, rounds);
         PrintRatio("wall ratio (sonfeld / script)", summary.wallRatio, kWallTarget);
         PrintRatio("cpu ratio (sonfeld / script)", summary.cpuRatio, kCpuTarget);

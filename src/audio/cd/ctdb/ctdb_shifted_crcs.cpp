@@ -83,18 +83,10 @@ std::optional<std::uint32_t> CtdbShiftedCrcs::DiscCrc(int offset) const
 
 std::optional<std::uint32_t> CtdbShiftedCrcs::TrackCrc(std::size_t track, int offset) const
 {
-    const std::size_t count = layout_.trackStarts.size();
-    if (track >= count)
+    const auto window = layout_.TrackWindow(track);
+    if (!window)
         return std::nullopt;
-    std::int64_t begin = layout_.trackStarts[track];
-    std::int64_t end = track + 1 < count ? layout_.trackStarts[track + 1] : layout_.samples;
-    if (track == 0)
-        begin += kStrideSamples;
-    if (track + 1 == count)
-        end -= layout_.Suffix();
-    if (end <= begin)
-        return std::nullopt;
-    return RangeCrc(begin + offset, end + offset);
+    return RangeCrc(window->first + offset, window->second + offset);
 }
 
 } // namespace sonfeld::ctdb

@@ -17,6 +17,23 @@ CtdbLayout CtdbLayout::FromToc(const CtdbToc& toc)
     return layout;
 }
 
+std::optional<std::pair<std::int64_t, std::int64_t>>
+CtdbLayout::TrackWindow(std::size_t track) const
+{
+    const std::size_t count = trackStarts.size();
+    if (track >= count)
+        return std::nullopt;
+    std::int64_t begin = trackStarts[track];
+    std::int64_t end = track + 1 < count ? trackStarts[track + 1] : samples;
+    if (track == 0)
+        begin += kStrideSamples;
+    if (track + 1 == count)
+        end -= Suffix();
+    if (end <= begin)
+        return std::nullopt;
+    return std::pair{begin, end};
+}
+
 CtdbStreamAnalysis::CtdbStreamAnalysis(CtdbLayout layout, int npar)
     : layout_(std::move(layout)), npar_(std::clamp(npar, 1, kMaxNpar))
 {
@@ -206,16 +223,8 @@ std::uint32_t CtdbStreamAnalysis::DiscCrc(int offset) const
 
 std::uint32_t CtdbStreamAnalysis::TrackCrc(std::size_t track, int offset) const
 {
-    const std::size_t count = layout_.trackStarts.size();
-    std::int64_t begin = layout_.trackStarts[track];
-    std::int64_t end = track + 1 < count ? layout_.trackStarts[track + 1] : layout_.samples;
-    if (track == 0)
-        begin += kStrideSamples;
-    if (track + 1 == count)
-        end -= layout_.Suffix();
-    if (end <= begin)
-        return 0;
-    return RangeCrc(begin + offset, end + offset);
+    const auto window = layout_.TrackWindow(track);
+    return window ? RangeCrc(window->first + offset, window->second + offset) : 0;
 }
 
 void CtdbStreamAnalysis::Syndromes(int offset, int column, int count, std::uint16_t* out) const

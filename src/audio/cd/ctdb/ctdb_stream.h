@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ctdb_toc.h"
@@ -26,6 +28,10 @@ struct CtdbLayout {
     std::int64_t Suffix() const { return kStrideSamples + samples % kStrideSamples; }
     // Rows 1..L of the code hold the protected words.
     int DataRows() const { return static_cast<int>(2 * samples / kStrideWords) - 2; }
+    // The samples [begin, end) a track's CRC covers at offset 0: the first
+    // track leaves out the disc's first stride, the last the suffix. Empty
+    // for a track out of range or too short to keep any.
+    std::optional<std::pair<std::int64_t, std::int64_t>> TrackWindow(std::size_t track) const;
 };
 
 // One pass over a rip's audio (16-bit little-endian stereo, from index 01 of

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/formats/tags/tag_writer.h"
@@ -47,6 +48,14 @@ protected:
     }
 
     std::string Tag(const fs::path& file, const std::string& key) { return FfprobeTag(file, key); }
+
+    using TagTable = std::vector<std::pair<std::string, std::string>>;
+    // Every key's text as ffprobe shows it.
+    void ExpectTags(const fs::path& file, const TagTable& expected)
+    {
+        for (const auto& [key, value] : expected)
+            EXPECT_EQ(Tag(file, key), value) << key;
+    }
 
     TempDir dir_;
     std::vector<std::uint8_t> jpeg_;
@@ -177,24 +186,27 @@ TEST_F(TagsRoundTrip, Mp3KeepsTheEncodersFramesAndBecomesId3v24)
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), std::string("ID3\x04", 4));
     EXPECT_EQ(Tag(file, "composer"), "kept"); // the encoder's own frame stays
     // The encoder's comment is replaced, not joined by a second one.
-    EXPECT_EQ(Tag(file, "comment"), tags.comment);
-    EXPECT_EQ(Tag(file, "publisher"), tags.label);
-    EXPECT_EQ(Tag(file, "CATALOGNUMBER"), tags.catalogNumber);
-    EXPECT_EQ(Tag(file, "BARCODE"), tags.barcode);
-    EXPECT_EQ(Tag(file, "title"), tags.title);
-    EXPECT_EQ(Tag(file, "artist"), tags.artist);
-    EXPECT_EQ(Tag(file, "album"), tags.album);
-    EXPECT_EQ(Tag(file, "album_artist"), tags.albumArtist);
-    EXPECT_EQ(Tag(file, "track"), "3/12");
-    EXPECT_EQ(Tag(file, "disc"), "1/2");
-    EXPECT_EQ(Tag(file, "date"), tags.date);
-    EXPECT_EQ(Tag(file, "genre"), tags.genre);
-    EXPECT_EQ(Tag(file, "TSRC"), tags.isrc);
-    EXPECT_EQ(Tag(file, "MusicBrainz Album Id"), tags.musicBrainzAlbumId);
-    EXPECT_EQ(Tag(file, "MusicBrainz Release Track Id"), tags.musicBrainzReleaseTrackId);
-    EXPECT_EQ(Tag(file, "MusicBrainz Artist Id"), tags.musicBrainzArtistId);
-    EXPECT_EQ(Tag(file, "MusicBrainz Album Artist Id"), tags.musicBrainzAlbumArtistId);
-    EXPECT_EQ(Tag(file, "MusicBrainz Disc Id"), tags.musicBrainzDiscId);
+    const TagTable expected = {
+        {"comment", tags.comment},
+        {"publisher", tags.label},
+        {"CATALOGNUMBER", tags.catalogNumber},
+        {"BARCODE", tags.barcode},
+        {"title", tags.title},
+        {"artist", tags.artist},
+        {"album", tags.album},
+        {"album_artist", tags.albumArtist},
+        {"track", "3/12"},
+        {"disc", "1/2"},
+        {"date", tags.date},
+        {"genre", tags.genre},
+        {"TSRC", tags.isrc},
+        {"MusicBrainz Album Id", tags.musicBrainzAlbumId},
+        {"MusicBrainz Release Track Id", tags.musicBrainzReleaseTrackId},
+        {"MusicBrainz Artist Id", tags.musicBrainzArtistId},
+        {"MusicBrainz Album Artist Id", tags.musicBrainzAlbumArtistId},
+        {"MusicBrainz Disc Id", tags.musicBrainzDiscId},
+    };
+    ExpectTags(file, expected);
     // ffprobe keeps one of several equal comments: count the frames.
     const std::string text(bytes.begin(), bytes.end());
     EXPECT_EQ(text.find("COMM", text.find("COMM") + 1), std::string::npos) << "two comments";
@@ -211,25 +223,28 @@ TEST_F(TagsRoundTrip, ApeGetsApeV2ItemsAndTheBinaryCover)
     const fs::path file = TaggedFile(Format::Ape, "ape", tags);
     ASSERT_FALSE(file.empty());
 
-    EXPECT_EQ(Tag(file, "Title"), tags.title);
-    EXPECT_EQ(Tag(file, "Artist"), tags.artist);
-    EXPECT_EQ(Tag(file, "Album"), tags.album);
-    EXPECT_EQ(Tag(file, "Album Artist"), tags.albumArtist);
-    EXPECT_EQ(Tag(file, "Track"), "3/12");
-    EXPECT_EQ(Tag(file, "Disc"), "1/2");
-    EXPECT_EQ(Tag(file, "Year"), tags.date);
-    EXPECT_EQ(Tag(file, "Genre"), tags.genre);
-    EXPECT_EQ(Tag(file, "ISRC"), tags.isrc);
-    EXPECT_EQ(Tag(file, "MUSICBRAINZ_ALBUMID"), tags.musicBrainzAlbumId);
-    EXPECT_EQ(Tag(file, "MUSICBRAINZ_RELEASETRACKID"), tags.musicBrainzReleaseTrackId);
-    EXPECT_EQ(Tag(file, "MUSICBRAINZ_TRACKID"), tags.musicBrainzRecordingId);
-    EXPECT_EQ(Tag(file, "MUSICBRAINZ_ARTISTID"), tags.musicBrainzArtistId);
-    EXPECT_EQ(Tag(file, "MUSICBRAINZ_ALBUMARTISTID"), tags.musicBrainzAlbumArtistId);
-    EXPECT_EQ(Tag(file, "MUSICBRAINZ_DISCID"), tags.musicBrainzDiscId);
-    EXPECT_EQ(Tag(file, "Label"), tags.label);
-    EXPECT_EQ(Tag(file, "CatalogNumber"), tags.catalogNumber);
-    EXPECT_EQ(Tag(file, "Barcode"), tags.barcode);
-    EXPECT_EQ(Tag(file, "Comment"), tags.comment);
+    const TagTable expected = {
+        {"Title", tags.title},
+        {"Artist", tags.artist},
+        {"Album", tags.album},
+        {"Album Artist", tags.albumArtist},
+        {"Track", "3/12"},
+        {"Disc", "1/2"},
+        {"Year", tags.date},
+        {"Genre", tags.genre},
+        {"ISRC", tags.isrc},
+        {"MUSICBRAINZ_ALBUMID", tags.musicBrainzAlbumId},
+        {"MUSICBRAINZ_RELEASETRACKID", tags.musicBrainzReleaseTrackId},
+        {"MUSICBRAINZ_TRACKID", tags.musicBrainzRecordingId},
+        {"MUSICBRAINZ_ARTISTID", tags.musicBrainzArtistId},
+        {"MUSICBRAINZ_ALBUMARTISTID", tags.musicBrainzAlbumArtistId},
+        {"MUSICBRAINZ_DISCID", tags.musicBrainzDiscId},
+        {"Label", tags.label},
+        {"CatalogNumber", tags.catalogNumber},
+        {"Barcode", tags.barcode},
+        {"Comment", tags.comment},
+    };
+    ExpectTags(file, expected);
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), png_);
 }
 
@@ -240,13 +255,12 @@ TEST_F(TagsRoundTrip, WavGetsRiffInfoAndAnId3Chunk)
     ASSERT_FALSE(file.empty());
 
     // ffprobe shows the INFO chunk's texts as the file's tags.
-    EXPECT_EQ(Tag(file, "title"), tags.title);
-    EXPECT_EQ(Tag(file, "artist"), tags.artist);
-    EXPECT_EQ(Tag(file, "album"), tags.album);
-    EXPECT_EQ(Tag(file, "date"), tags.date);
-    EXPECT_EQ(Tag(file, "genre"), tags.genre);
-    EXPECT_EQ(Tag(file, "track"), "3");
-    EXPECT_EQ(Tag(file, "comment"), tags.comment); // ICMT
+    const TagTable expected = {
+        {"title", tags.title},     {"artist", tags.artist}, {"album", tags.album},
+        {"date", tags.date},       {"genre", tags.genre},   {"track", "3"},
+        {"comment", tags.comment}, // ICMT
+    };
+    ExpectTags(file, expected);
     EXPECT_EQ(FfmpegCover(file, dir_.Path()), jpeg_);
 
     // Its text frames it does not show for WAV: the ID3 chunk is read as the
@@ -262,17 +276,20 @@ TEST_F(TagsRoundTrip, WavGetsRiffInfoAndAnId3Chunk)
     probe.insert(probe.end(), untaggedMp3.begin(), untaggedMp3.end());
     const fs::path id3File = dir_ / "id3-chunk.mp3";
     WriteFileBytes(id3File, probe);
-    EXPECT_EQ(Tag(id3File, "title"), tags.title);
-    EXPECT_EQ(Tag(id3File, "album_artist"), tags.albumArtist);
-    EXPECT_EQ(Tag(id3File, "track"), "3/12");
-    EXPECT_EQ(Tag(id3File, "disc"), "1/2");
-    EXPECT_EQ(Tag(id3File, "TSRC"), tags.isrc);
-    EXPECT_EQ(Tag(id3File, "MusicBrainz Album Id"), tags.musicBrainzAlbumId);
-    EXPECT_EQ(Tag(id3File, "MusicBrainz Disc Id"), tags.musicBrainzDiscId);
-    EXPECT_EQ(Tag(id3File, "publisher"), tags.label);
-    EXPECT_EQ(Tag(id3File, "CATALOGNUMBER"), tags.catalogNumber);
-    EXPECT_EQ(Tag(id3File, "BARCODE"), tags.barcode);
-    EXPECT_EQ(Tag(id3File, "comment"), tags.comment);
+    const TagTable expectedInId3 = {
+        {"title", tags.title},
+        {"album_artist", tags.albumArtist},
+        {"track", "3/12"},
+        {"disc", "1/2"},
+        {"TSRC", tags.isrc},
+        {"MusicBrainz Album Id", tags.musicBrainzAlbumId},
+        {"MusicBrainz Disc Id", tags.musicBrainzDiscId},
+        {"publisher", tags.label},
+        {"CATALOGNUMBER", tags.catalogNumber},
+        {"BARCODE", tags.barcode},
+        {"comment", tags.comment},
+    };
+    ExpectTags(id3File, expectedInId3);
 }
 
 TEST_F(TagsRoundTrip, EmptyFieldsAreNotWritten)
