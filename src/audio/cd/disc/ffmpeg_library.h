@@ -45,45 +45,18 @@ namespace sonfeld {
     X(av_seek_frame)
 
 struct AvUtilEntryPoints {
-    SONFELD_AVUTIL_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("avutil-57.dll", "libavutil.so.57");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_AVUTIL_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_AVUTIL_ENTRY_POINTS, SONFELD_REQUIRED_ENTRY_POINT,
+                                  "avutil-57.dll", "libavutil.so.57")
 };
 
 struct AvCodecEntryPoints {
-    SONFELD_AVCODEC_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("avcodec-59.dll", "libavcodec.so.59");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_AVCODEC_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_AVCODEC_ENTRY_POINTS, SONFELD_REQUIRED_ENTRY_POINT,
+                                  "avcodec-59.dll", "libavcodec.so.59")
 };
 
 struct AvFormatEntryPoints {
-    SONFELD_AVFORMAT_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("avformat-59.dll", "libavformat.so.59");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_AVFORMAT_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_AVFORMAT_ENTRY_POINTS, SONFELD_REQUIRED_ENTRY_POINT,
+                                  "avformat-59.dll", "libavformat.so.59")
 };
 
 } // namespace sonfeld

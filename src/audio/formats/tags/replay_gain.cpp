@@ -23,17 +23,8 @@ namespace {
     X(ebur128_sample_peak)
 
 struct Ebur128EntryPoints {
-    SONFELD_EBUR128_ENTRY_POINTS(SONFELD_ENTRY_POINT_FIELD)
-
-    static constexpr LibraryNaming kNaming = LibraryNaming::AsGiven;
-    static std::string DefaultFileName()
-    {
-        return SONFELD_LIBRARY_FILE("ebur128.dll", "libebur128.so.1");
-    }
-    void Resolve(EntryPointResolver& resolver)
-    {
-        SONFELD_EBUR128_ENTRY_POINTS(SONFELD_REQUIRED_ENTRY_POINT)
-    }
+    SONFELD_ENTRY_POINTS_AS_GIVEN(SONFELD_EBUR128_ENTRY_POINTS, SONFELD_REQUIRED_ENTRY_POINT,
+                                  "ebur128.dll", "libebur128.so.1")
 };
 
 constexpr double kReferenceLoudness = -18.0; // LUFS
