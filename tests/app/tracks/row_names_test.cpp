@@ -16,22 +16,32 @@ metadata::TTrackMetadata Track(int number, const QString& title)
     return track;
 }
 
+// count audio rows of 4 s, with the row at dataRow (if any) a data track.
+void AddRows(TTrackListModel& rows, int count, int dataRow = -1)
+{
+    for (int i = 0; i < count; ++i)
+        rows.AddTrackRow(TTracksRec{QStringLiteral("0:04"), 300, i == dataRow});
+}
+
+void ExpectNames(const TTrackListModel& rows, const QStringList& names)
+{
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(rows.Name(i), names[i]) << "row " << i;
+}
+
 TEST(NamesOnRowsTest, TitlesNameTheRowsTheUserDidNotRename)
 {
     TTrackListModel rows;
-    for (int i = 0; i < 4; ++i)
-        rows.AddTrackRow(TTracksRec{QStringLiteral("0:04"), 300, i == 3});
+    AddRows(rows, 4, 3);
     rows.SetName(1, QStringLiteral("Mine"));
 
     metadata::TDiscMetadata names;
     names.tracks = {Track(1, QStringLiteral("Pier/Side")), Track(2, QStringLiteral("Lost")),
                     Track(3, QStringLiteral("Pier/Side")), Track(4, QStringLiteral("Data"))};
     PutNamesOnRows(names, rows);
-    // Made fit for a file name; a title given twice gets the track number.
-    EXPECT_EQ(rows.Name(0), "Pier_Side");
-    EXPECT_EQ(rows.Name(1), "Mine");
-    EXPECT_EQ(rows.Name(2), "Pier_Side (3)");
-    EXPECT_EQ(rows.Name(3), "Track4"); // a data track keeps its name
+    // Made fit for a file name; a title given twice gets the track number; a
+    // data track keeps its name.
+    ExpectNames(rows, {"Pier_Side", "Mine", "Pier_Side (3)", "Track4"});
     EXPECT_FALSE(rows.Renamed(0));
 
     // A later lookup still leaves the user's name alone.
@@ -47,27 +57,21 @@ TEST(NamesOnRowsTest, TitlesNameTheRowsTheUserDidNotRename)
     names.tracks.removeLast();
     names.tracks.removeLast();
     PutNamesOnRows(names, rows);
-    EXPECT_EQ(rows.Name(0), "Track1");
-    EXPECT_EQ(rows.Name(1), "Mine");
-    EXPECT_EQ(rows.Name(2), "Track3");
-    EXPECT_EQ(rows.Name(3), "Track4");
+    ExpectNames(rows, {"Track1", "Mine", "Track3", "Track4"});
 }
 
 TEST(NamesOnRowsTest, ATitleTwiceGetsASuffixNoOtherRowHas)
 {
     TTrackListModel rows;
-    for (int i = 0; i < 5; ++i)
-        rows.AddTrackRow(TTracksRec{QStringLiteral("0:04"), 300, false});
+    AddRows(rows, 5);
     rows.SetName(4, QStringLiteral("x (2)"));
     metadata::TDiscMetadata names;
     names.tracks = {Track(1, QStringLiteral("X (3)")), Track(2, QStringLiteral("X")),
                     Track(3, QStringLiteral("x")), Track(4, QStringLiteral("X"))};
     PutNamesOnRows(names, rows);
-    // Names that differ only in case are one file on FAT and NTFS.
-    EXPECT_EQ(rows.Name(0), "X (3)");
-    EXPECT_EQ(rows.Name(1), "X");
-    EXPECT_EQ(rows.Name(2), "x (4)"); // " (3)" is taken, " (2)" is the user's
-    EXPECT_EQ(rows.Name(3), "X (5)");
+    // Names that differ only in case are one file on FAT and NTFS: for row 2
+    // " (3)" is taken and " (2)" is the user's.
+    ExpectNames(rows, {"X (3)", "X", "x (4)", "X (5)"});
 }
 
 } // namespace

@@ -44,6 +44,13 @@ struct Library {
     std::vector<CR_SectorProblem> lastProblems;
     std::int32_t lastCurrentSector = 0;
     std::string lastError;
+
+    // The running rip's statistics, or the last rip's once it ended. Call
+    // with lock held.
+    CR_RipStatistics CurrentStatistics() const
+    {
+        return ripper ? ripper->Statistics() : lastStatistics;
+    }
 };
 
 // The state lives until the library itself is unloaded (or the process has
@@ -330,8 +337,7 @@ int32_t CR_GetNumberOfJitterErrors(void)
 {
     Library& library = TheLibrary();
     std::lock_guard guard(library.lock);
-    return library.ripper ? library.ripper->Statistics().Corrected
-                          : library.lastStatistics.Corrected;
+    return library.CurrentStatistics().Corrected;
 }
 
 int32_t CR_GetJitterPosition(void)
@@ -366,7 +372,7 @@ int32_t CR_GetRipStatistics(CR_RipStatistics* statistics)
     std::lock_guard guard(library.lock);
     if (statistics == nullptr)
         return CR_ERROR;
-    *statistics = library.ripper ? library.ripper->Statistics() : library.lastStatistics;
+    *statistics = library.CurrentStatistics();
     return CR_OK;
 }
 
@@ -376,8 +382,7 @@ int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_
     std::lock_guard guard(library.lock);
     if (report == nullptr)
         return CR_ERROR;
-    const CR_RipStatistics statistics =
-        library.ripper ? library.ripper->Statistics() : library.lastStatistics;
+    const CR_RipStatistics statistics = library.CurrentStatistics();
     const CR_RipOptions options = library.ripper ? library.ripper->Options() : library.lastOptions;
     const std::vector<CR_SectorProblem> list =
         library.ripper ? library.ripper->Problems().Problems() : library.lastProblems;
@@ -597,8 +602,7 @@ int32_t CR_GetLastJitterErrorPosition(void)
 {
     Library& library = TheLibrary();
     std::lock_guard guard(library.lock);
-    return library.ripper ? library.ripper->Statistics().LastProblemSector
-                          : library.lastStatistics.LastProblemSector;
+    return library.CurrentStatistics().LastProblemSector;
 }
 
 int32_t CR_GetCurrentRipSector(void)

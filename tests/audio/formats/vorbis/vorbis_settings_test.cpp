@@ -101,6 +101,18 @@ protected:
         return info.output.find(text) != std::string::npos;
     }
 
+    // The stream's nominal, upper and lower bit rates, in kbit/s, as ogginfo reports them.
+    static void ExpectBitRates(const OgginfoResult& info, int nominal, int upper, int lower)
+    {
+        const auto expect = [&info](const char* name, int kbps) {
+            EXPECT_TRUE(Has(info, name + (" bitrate: " + std::to_string(kbps)) + ".000000 kb/s"))
+                << info.output;
+        };
+        expect("Nominal", nominal);
+        expect("Upper", upper);
+        expect("Lower", lower);
+    }
+
     TempDir dir;
 };
 
@@ -110,9 +122,7 @@ TEST_F(VorbisModes, NominalAloneGivesEqualBounds)
     output.SetDesiredNominalBitrate(br128);
     const OgginfoResult info = Encode(output, "managed.ogg");
     EXPECT_EQ(info.exitCode, 0) << info.output;
-    EXPECT_TRUE(Has(info, "Nominal bitrate: 128.000000 kb/s")) << info.output;
-    EXPECT_TRUE(Has(info, "Upper bitrate: 128.000000 kb/s")) << info.output;
-    EXPECT_TRUE(Has(info, "Lower bitrate: 128.000000 kb/s")) << info.output;
+    ExpectBitRates(info, 128, 128, 128);
     EXPECT_EQ(FfmpegDecode(dir / "managed.ogg").size(), 44100u * 3 * 4);
 }
 
@@ -125,9 +135,7 @@ TEST_F(VorbisModes, LoweredNominalKeepsTheMaximumAndTakesTheMinimum)
     output.SetDesiredNominalBitrate(br64);
     const OgginfoResult info = Encode(output, "lowered.ogg");
     EXPECT_EQ(info.exitCode, 0) << info.output;
-    EXPECT_TRUE(Has(info, "Nominal bitrate: 64.000000 kb/s")) << info.output;
-    EXPECT_TRUE(Has(info, "Upper bitrate: 128.000000 kb/s")) << info.output;
-    EXPECT_TRUE(Has(info, "Lower bitrate: 64.000000 kb/s")) << info.output;
+    ExpectBitRates(info, 64, 128, 64);
 }
 
 TEST_F(VorbisModes, ExplicitBoundsArePassedAsGiven)
@@ -137,9 +145,7 @@ TEST_F(VorbisModes, ExplicitBoundsArePassedAsGiven)
     output.SetDesiredMaximumBitrate(br160);
     output.SetMinimumBitrate(br80);
     const OgginfoResult info = Encode(output, "bounded.ogg");
-    EXPECT_TRUE(Has(info, "Nominal bitrate: 112.000000 kb/s")) << info.output;
-    EXPECT_TRUE(Has(info, "Upper bitrate: 160.000000 kb/s")) << info.output;
-    EXPECT_TRUE(Has(info, "Lower bitrate: 80.000000 kb/s")) << info.output;
+    ExpectBitRates(info, 112, 160, 80);
 }
 
 TEST_F(VorbisModes, QualityModeAfterTheNominalReturnsToAutomatic)
