@@ -133,23 +133,31 @@ TEST_F(WindowRepairTest, ALossyRipIsRepairedFromTheAudioKeptWhileItWasRipped)
     OpenWindows();
     ChooseFormat(QStringLiteral("MP3"));
 
-    // The oracle: the undamaged disc ripped by the same window.
+    // The oracle: the undamaged disc ripped by the same window, one track at
+    // a time; the damaged one below is pipelined. Both keep the audio as read.
+    Write(key::kSequentialMode, true);
     TempDir oracle;
     const auto expected = RipInto(clean, oracle);
     ASSERT_EQ(expected.size(), 3u);
+    QString error;
+    ASSERT_TRUE(Form().Queue().KeptAudio());
+    for (std::size_t t = 0; t < 3; ++t)
+        EXPECT_EQ(Form().Queue().KeptAudio()->TrackPcm(static_cast<int>(t) + 1, &error),
+                  disc.Track(disc.rip, t))
+            << error.toStdString();
+    Write(key::kSequentialMode, false);
     TempDir folder;
     const auto tracks = RipInto(clean + 1, folder);
     ASSERT_EQ(tracks.size(), 3u);
     const QString log = Q(Files(folder, ".log").at(0));
-    // What was kept is the audio as read, track by track.
     std::shared_ptr<TRipAudioSpool> kept = Form().Queue().KeptAudio();
     ASSERT_TRUE(kept);
     const std::filesystem::path spool = kept->Folder().toStdString();
-    QString error;
     for (std::size_t t = 0; t < 3; ++t)
         EXPECT_EQ(kept->TrackPcm(static_cast<int>(t) + 1, &error), disc.Track(disc.damaged, t))
             << error.toStdString();
     std::vector<Bytes> before;
+    before.reserve(tracks.size());
     for (const auto& track : tracks)
         before.push_back(ReadFileBytes(track));
     const std::string title = Title(tracks[0]);
