@@ -102,8 +102,8 @@ public:
     // Keeps the audio of the lossy rips to come for a repair (the window's
     // queues; nobody could repair from the command line's).
     void SetKeepAudioForRepair(bool keep) { keepAudioForRepair_ = keep; }
-    // The last lossy rip's audio, until a new queue, a new track list or the
-    // queue's end; null when there is none.
+    // The last lossy rip's audio, kept after its queue ended until a new
+    // queue or a new track list; null when there is none.
     std::shared_ptr<TRipAudioSpool> KeptAudio() const { return keptAudio_; }
 
 private:
