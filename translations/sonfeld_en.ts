@@ -954,6 +954,12 @@ Repair log: %3</translation>
 %1</translation>
     </message>
     <message>
+        <source>无法修复，文件没有任何改动。
+这是有损格式的抓取，它的文件不是光盘上的音频：只有在抓取刚结束、窗口仍保留着它的音频时，才能在窗口中修复。</source>
+        <translation>The rip cannot be repaired; no file was changed.
+This is a lossy rip, whose files are not the disc&apos;s audio: it can be repaired only in the window right after the rip, while the window still keeps its audio.</translation>
+    </message>
+    <message>
         <source>修复失败。
 %1</source>
         <translation>The repair failed.

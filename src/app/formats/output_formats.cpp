@@ -59,12 +59,12 @@ constexpr std::array kApeLevels = {1000, 2000, 3000, 4000};
 
 // clang-format off
 const std::array kFormats = {
-    TOutputFormat{"Ape",  ".ape",  "MACOutput",  TTagKind::None,  Make<TMACOut>,    Settings<TMACOut, ApplyApeSettings>,       nullptr,                     "WAVE", kApeLevels,  Level<TMACOut>},
-    TOutputFormat{"Wav",  ".wav",  "WaveOutput", TTagKind::None,  Make<TWaveOut>,   Settings<TWaveOut, ApplyWaveSettings>,     nullptr,                     "WAVE", {},          nullptr},
-    TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr,                     "WAVE", {},          nullptr},
-    TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr,                     "WAVE", kFlacLevels, Level<TFLACOut>},
-    TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>, "MP3",  {},          Mp3VbrLevel},
-    TOutputFormat{"Opus", ".opus", "OpusOutput", TTagKind::None,  Make<TOpusOut>,   Settings<TOpusOut, ApplyOpusSettings>,     nullptr,                     "WAVE", {},          nullptr},
+    TOutputFormat{"Ape",  ".ape",  "MACOutput",  TTagKind::None,  Make<TMACOut>,    Settings<TMACOut, ApplyApeSettings>,       nullptr,                     "WAVE", kApeLevels,  Level<TMACOut>,  false},
+    TOutputFormat{"Wav",  ".wav",  "WaveOutput", TTagKind::None,  Make<TWaveOut>,   Settings<TWaveOut, ApplyWaveSettings>,     nullptr,                     "WAVE", {},          nullptr,         false},
+    TOutputFormat{"Ogg",  ".ogg",  "OggOutput",  TTagKind::None,  Make<TVorbisOut>, Settings<TVorbisOut, ApplyVorbisSettings>, nullptr,                     "WAVE", {},          nullptr,         true},
+    TOutputFormat{"FLAC", ".flac", "FLACOutput", TTagKind::None,  Make<TFLACOut>,   Settings<TFLACOut, ApplyFlacSettings>,     nullptr,                     "WAVE", kFlacLevels, Level<TFLACOut>, false},
+    TOutputFormat{"MP3",  ".mp3",  "MP3Output",  TTagKind::Id3v1, Make<TMP3Out>,    Settings<TMP3Out, ApplyMp3Settings>,       Tags<TMP3Out, ApplyId3Tags>, "MP3",  {},          Mp3VbrLevel,     true},
+    TOutputFormat{"Opus", ".opus", "OpusOutput", TTagKind::None,  Make<TOpusOut>,   Settings<TOpusOut, ApplyOpusSettings>,     nullptr,                     "WAVE", {},          nullptr,         true},
 };
 // clang-format on
 

@@ -44,6 +44,9 @@ struct TOutputFormat {
     // is set on the output; empty and null for a format without levels.
     std::span<const int> CompressionLevels;
     void (*ApplyCompressionLevel)(TACSFileOut& output, int level);
+    // Whether its files lose part of the audio (MP3, Ogg Vorbis, Opus): a
+    // repair then needs the audio as read, kept while the rip is remembered.
+    bool Lossy;
 
     QString NameText() const { return QString::fromLatin1(Name); }
     QString ExtensionText() const { return QString::fromLatin1(Extension); }

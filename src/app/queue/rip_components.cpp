@@ -8,6 +8,7 @@
 #include "audio/core/output.h"
 #include "audio/formats/tags/replay_gain_tap.h"
 #include "audio/formats/wave/wave_in.h"
+#include "rip_audio_spool.h"
 
 namespace sonfeld::app {
 
@@ -29,7 +30,10 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
     ReadCDIn->SetEndTrack(1);
     GainTap = std::make_unique<TReplayGainTap>(ReadCDIn.get());
     GainTap->SetName("GainTap");
-    Tap = std::make_unique<verify::TChecksumTap>(GainTap.get());
+    SpoolTap =
+        std::make_unique<TSpoolTap>(GainTap.get(), [this] { return ReadCDIn->StartTrack(); });
+    SpoolTap->SetName("SpoolTap");
+    Tap = std::make_unique<verify::TChecksumTap>(SpoolTap.get());
     Tap->SetName("Tap");
     CDPlayer1 = std::make_unique<TCDPlayer>(nullptr, std::move(playerDevice));
     CDPlayer1->SetName("CDPlayer1");
@@ -63,6 +67,7 @@ TRipComponents::~TRipComponents()
     WaveIn1.reset();
     CDPlayer1.reset();
     Tap.reset();
+    SpoolTap.reset();
     GainTap.reset();
     ReadCDIn.reset();
 }

@@ -21,6 +21,7 @@ class TChecksumTap;
 namespace sonfeld::app {
 
 struct TOutputFormat;
+class TSpoolTap;
 
 // The audio components of the program, owned for its whole run: the CD input,
 // the CD player, one output per format of the format table (each reading the
@@ -54,6 +55,8 @@ public:
     std::unique_ptr<TCDIn> ReadCDIn;
     // Between the CD input and the checksum tap: measures each track's loudness.
     std::unique_ptr<TReplayGainTap> GainTap;
+    // Between the gain tap and the checksum tap: keeps a lossy rip's audio for a repair.
+    std::unique_ptr<TSpoolTap> SpoolTap;
     // Every output's input: checksums each track on its way from the CD input.
     std::unique_ptr<verify::TChecksumTap> Tap;
     std::unique_ptr<TCDPlayer> CDPlayer1;

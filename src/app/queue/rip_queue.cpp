@@ -25,6 +25,7 @@
 #include "audio/formats/tags/tag_writer.h"
 #include "one_track_queue.h"
 #include "pipelined_queue.h"
+#include "rip_audio_spool.h"
 #include "rip_components.h"
 #include "single_file_queue.h"
 #include "track_target.h"
@@ -107,6 +108,11 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
     connect(&verification_, &TRipVerification::Settled, this, [this] {
         if (unwritten_)
             WriteRecords();
+    });
+    // A new track list is another disc: the rip's kept audio goes.
+    connect(&rows_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        components_.SpoolTap->SetSpool(nullptr);
+        keptAudio_.reset();
     });
 }
 
@@ -253,6 +259,13 @@ void TRipQueue::RipCommand()
                     discTracks.push_back(rows_.TrackNumberOfRow(other));
             albumGain_.Begin(ReplayGainWanted(), std::move(discTracks));
             components_.GainTap->SetEnabled(albumGain_.Enabled());
+            // A lossy rip keeps its audio as read for a repair from the CTDB;
+            // the rip before is forgotten.
+            keptAudio_.reset();
+            if (keepAudioForRepair_ && format != nullptr && format->Lossy && !imageQueue_ &&
+                !verification_.CtdbTocId().isEmpty())
+                keptAudio_ = std::make_shared<TRipAudioSpool>(*format, level_);
+            components_.SpoolTap->SetSpool(keptAudio_);
         }
         // The pipelined queue takes all its rows at once; rows it takes on
         // its way leave the selection where the user put it.
@@ -435,7 +448,8 @@ TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const
                        format.ExtensionText());
 }
 
-QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
+QString TRipQueue::TagFinishedFile(const QString& temporary, int track,
+                                   std::optional<TrackTags>* tagsKept)
 {
     TrackTags gain;
     albumGain_.AddTrackValues(track, gain);
@@ -448,6 +462,8 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
         if (!written.written)
             window_.ShowRunError(QStringLiteral("无法写入 ReplayGain：%1")
                                      .arg(QString::fromStdString(written.message)));
+        else if (tagsKept != nullptr)
+            *tagsKept = gain;
         return {};
     }
     // Asked for full tags, a file without them is no finished track.
@@ -468,6 +484,8 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track)
     tags.replayGainTrackGain = gain.replayGainTrackGain;
     tags.replayGainTrackPeak = gain.replayGainTrackPeak;
     const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), tags);
+    if (written.written && tagsKept != nullptr)
+        *tagsKept = tags;
     if (written.written)
         return {};
     return QStringLiteral("无法写入标签：%1").arg(QString::fromStdString(written.message));
@@ -513,7 +531,8 @@ std::optional<TTrackRun> TRipQueue::RunOfRow(int row, const TOutputFormat& forma
 QString TRipQueue::KeepFile(const TTrackRun& run)
 {
     // Tagged before it gets its name: a file under a final name is complete.
-    QString problem = TagFinishedFile(run.Temporary, run.Track);
+    std::optional<TrackTags> fileTags;
+    QString problem = TagFinishedFile(run.Temporary, run.Track, &fileTags);
     if (problem.isEmpty())
         problem = TOutputFolder::Finish(run.Temporary, run.Target);
     if (!problem.isEmpty()) {
@@ -521,6 +540,8 @@ QString TRipQueue::KeepFile(const TTrackRun& run)
         return problem;
     }
     WriteCoverFile(run.Target);
+    if (keptAudio_)
+        keptAudio_->Keep(run.Track, run.Target, TagsOf(run.Track), fileTags);
     albumGain_.Kept(run.Track, LocalPath(run.Target).toStdString());
     return {};
 }
@@ -568,6 +589,8 @@ void TRipQueue::GoIdle()
         // The album pass, once every track of the queue has ended.
         const TAlbumGainPlan gainPlan = albumGain_.Finish(Id3VersionForTags());
         const QStringList gainNotes = gainPlan.Notes + RunAlbumPass(gainPlan);
+        if (keptAudio_)
+            keptAudio_->SetAlbumGain(gainPlan.Files, gainPlan.Album, gainPlan.Id3Version);
         albumGain_.Begin(false, {});
         TQueueRecord ended = record_;
         for (int track : queueTracks_) {
@@ -633,6 +656,8 @@ void TRipQueue::WriteRecords()
         for (const QString& log : folder.entryList(logPattern, QDir::Files))
             if (!logsBefore.contains(log))
                 lastLog_ = folder.filePath(log);
+        if (keptAudio_ && !lastLog_.isEmpty())
+            keptAudio_->SetLogPath(lastLog_);
         if (!problems.isEmpty()) {
             recordsFailed_ = true;
             window_.ShowRunError(problems.join(QLatin1Char(' ')));

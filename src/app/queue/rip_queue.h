@@ -21,6 +21,7 @@
 
 namespace sonfeld {
 class TACSOutput;
+struct TrackTags;
 } // namespace sonfeld
 
 namespace sonfeld::app {
@@ -29,6 +30,7 @@ class TOneTrackQueue;
 class TPipelinedQueue;
 class TSingleFileQueue;
 class TRipComponents;
+class TRipAudioSpool;
 class TTrackListModel;
 struct TTrackTarget;
 
@@ -97,6 +99,12 @@ public:
     TOffsetSearch& OffsetSearch() { return offsetSearch_; }
     // Whether a log or CUE sheet this queue had to write could not be written.
     bool RecordsFailed() const { return recordsFailed_; }
+    // Keeps the audio of the lossy rips to come for a repair (the window's
+    // queues; nobody could repair from the command line's).
+    void SetKeepAudioForRepair(bool keep) { keepAudioForRepair_ = keep; }
+    // The last lossy rip's audio, kept after its queue ended until a new
+    // queue or a new track list; null when there is none.
+    std::shared_ptr<TRipAudioSpool> KeptAudio() const { return keptAudio_; }
 
 private:
     // The strategies take their share of the queue from here.
@@ -133,7 +141,8 @@ private:
     // With "写入完整标签" on, every tag of the names into the finished
     // temporary file. Returns why it failed (a missing tag library too), or an
     // empty text.
-    QString TagFinishedFile(const QString& temporary, int track);
+    QString TagFinishedFile(const QString& temporary, int track,
+                            std::optional<TrackTags>* tagsKept = nullptr);
     // The front cover once beside the files of a folder, never over a file there.
     void WriteCoverFile(const QString& target);
     // Whether the AccurateRip verdict keeps a fast read of the track (the plan
@@ -183,6 +192,8 @@ private:
     TOutputFolder unwrittenFolder_;         // its folder, held until its records are written
     bool recordsFailed_ = false;            // a log or sheet could not be written
     TAlbumGain albumGain_;                  // the running queue's ReplayGain
+    bool keepAudioForRepair_ = false;
+    std::shared_ptr<TRipAudioSpool> keptAudio_;
 
     // Last: they go before the state they share.
     std::unique_ptr<TOneTrackQueue> oneTrack_;

@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include "app/queue/rip_audio_spool.h"
+#include "app/queue/rip_queue.h"
 #include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
 #include "app/verification/rip_repair.h"
@@ -40,6 +42,21 @@ const QString kRepairExact =
 const QString kRepairRefused =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "无法修复，文件没有任何改动。\n%1"));
 const QString kRepairFailed = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "修复失败。\n%1"));
+const QString kRepairLossy = QStringLiteral(QT_TRANSLATE_NOOP(
+    "sonfeld", "无法修复，文件没有任何改动。\n这是有损格式的抓取，它的文件不是光盘上的音频："
+               "只有在抓取刚结束、窗口仍保留着它的音频时，才能在窗口中修复。"));
+
+// Whether the repair asked for is of the rip whose log this is: the log
+// itself, or the folder holding it.
+bool SameRip(const QString& ripPath, const QString& log)
+{
+    if (log.isEmpty())
+        return false;
+    const QFileInfo asked(ripPath);
+    const QFileInfo logFile(log);
+    return asked.isDir() ? asked.canonicalFilePath() == logFile.canonicalPath()
+                         : asked.canonicalFilePath() == logFile.canonicalFilePath();
+}
 
 } // namespace
 
@@ -60,6 +77,8 @@ void TMainForm::CreateRepairCommand()
     connect(btnRepair, &QAction::triggered, this,
             [this] { Guarded(this, [this] { btnRepairClick(); }); });
     repair_ = new RipRepair(this);
+    // A lossy rip can be repaired only from the audio the window keeps of it.
+    queue_->SetKeepAudioForRepair(true);
     connect(repair_, &RipRepair::Progress, this,
             [this](const QString& text) { statusBar()->showMessage(Shown(kRepairing).arg(text)); });
     connect(repair_, &RipRepair::Finished, this, [this](const RipRepairOutcome& outcome) {
@@ -78,7 +97,8 @@ void TMainForm::CreateRepairCommand()
             message = Shown(kRepairRefused).arg(outcome.message);
             break;
         case RipRepairOutcome::Result::Failed:
-            message = Shown(kRepairFailed).arg(outcome.message);
+            message = outcome.lossyWithoutAudio ? Shown(kRepairLossy)
+                                                : Shown(kRepairFailed).arg(outcome.message);
             break;
         }
         ShowInformation(this, message, Shown(kRepair));
@@ -130,7 +150,11 @@ void TMainForm::RepairRip(const QString& ripPath)
         ShowInformation(this, Shown(kRepairBusy), Shown(kRepair));
         return;
     }
-    repair_->Start(ripPath, Read(key::kCtdbServer));
+    // A lossy rip the window still remembers is repaired from its kept audio.
+    std::shared_ptr<RepairAudioSource> kept = queue_->KeptAudio();
+    if (kept && !SameRip(ripPath, kept->LogPath()))
+        kept.reset();
+    repair_->Start(ripPath, Read(key::kCtdbServer), 30000, std::move(kept));
     statusBar()->showMessage(Shown(kRepairing).arg(QDir::toNativeSeparators(ripPath)));
     UpdateRepairCommand();
 }

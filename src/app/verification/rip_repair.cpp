@@ -50,7 +50,8 @@ QString FindLog(const QString& folder, QString* error)
 
 } // namespace
 
-std::optional<RepairSource> ReadRepairSource(const QString& path, QString* error)
+std::optional<RepairSource> ReadRepairSource(const QString& path, QString* error, bool audioKept,
+                                             bool* lossyRefused)
 {
     RepairSource source;
     source.logPath = QFileInfo(path).isDir() ? FindLog(path, error) : path;
@@ -109,10 +110,13 @@ std::optional<RepairSource> ReadRepairSource(const QString& path, QString* error
             *error = QStringLiteral("%1 is missing").arg(trackPath);
             return std::nullopt;
         }
-        if (RepairFileKindOf(trackPath) == RepairFileKind::Unsupported) {
-            *error = QStringLiteral("%1 is lossy: its audio is not the disc's, so it cannot be "
-                                    "repaired; repair works on WAV, FLAC and APE rips")
+        if (RepairFileKindOf(trackPath) == RepairFileKind::Unsupported && !audioKept) {
+            *error = QStringLiteral("%1 is lossy: its audio is not the disc's, so a lossy rip "
+                                    "can be repaired only from the window right after the rip, "
+                                    "while its audio is kept; nothing was changed")
                          .arg(trackPath);
+            if (lossyRefused != nullptr)
+                *lossyRefused = true;
             return std::nullopt;
         }
         source.files.push_back(RepairTrackFile{numbers[i], trackPath, 0, 0});
@@ -135,32 +139,38 @@ RipRepair::RipRepair(QObject* parent)
 
 RipRepair::~RipRepair() = default;
 
-void RipRepair::Finish(RipRepairOutcome::Result result, const QString& message)
+void RipRepair::Finish(RipRepairOutcome::Result result, const QString& message,
+                       bool lossyWithoutAudio)
 {
     RipRepairOutcome outcome;
     outcome.result = result;
     outcome.message = message;
+    outcome.lossyWithoutAudio = lossyWithoutAudio;
+    kept_.reset();
     running_ = false;
     emit Finished(outcome);
 }
 
-void RipRepair::Start(const QString& ripPath, const QString& serverBase, int timeoutMs)
+void RipRepair::Start(const QString& ripPath, const QString& serverBase, int timeoutMs,
+                      std::shared_ptr<RepairAudioSource> kept)
 {
     running_ = true;
     serverBase_ = serverBase;
     timeoutMs_ = timeoutMs;
+    kept_ = std::move(kept);
     auto read = std::make_shared<Read>();
     QString error;
-    if (auto source = ReadRepairSource(ripPath, &error)) {
+    bool lossy = false;
+    if (auto source = ReadRepairSource(ripPath, &error, kept_ != nullptr, &lossy)) {
         read->source = std::move(*source);
     } else {
         QMetaObject::invokeMethod(
-            this, [this, error] { Finish(RipRepairOutcome::Result::Failed, error); },
+            this, [this, error, lossy] { Finish(RipRepairOutcome::Result::Failed, error, lossy); },
             Qt::QueuedConnection);
         return;
     }
     emit Progress(QStringLiteral("Reading %1 files").arg(read->source.files.size()));
-    QThread* worker = QThread::create([read] {
+    QThread* worker = QThread::create([read, kept = kept_] {
         read->analysis = std::make_shared<ctdb::CtdbStreamAnalysis>(
             ctdb::CtdbLayout::FromToc(read->source.toc), ctdb::kMaxNpar);
         if (!read->analysis->LayoutError().empty()) {
@@ -169,7 +179,8 @@ void RipRepair::Start(const QString& ripPath, const QString& serverBase, int tim
         }
         qint64 at = 0;
         for (RepairTrackFile& file : read->source.files) {
-            const auto pcm = ReadRepairPcm(file.path, &read->error);
+            const auto pcm = kept ? kept->TrackPcm(file.number, &read->error)
+                                  : ReadRepairPcm(file.path, &read->error);
             if (!pcm)
                 return;
             file.firstByte = at;
@@ -267,8 +278,11 @@ void RipRepair::Planned(const CtdbRepairResult& result)
     const RepairSource source = source_;
     const ctdb::CtdbEntry entry = entry_;
     const ctdb::CtdbRepairPlan plan = result.plan;
-    QThread* worker = QThread::create([outcome, source, entry, plan] {
+    QThread* worker = QThread::create([outcome, source, entry, plan, kept = kept_] {
         std::vector<RepairRewrite> rewrites;
+        std::vector<int> tracks; // of each rewrite
+        rewrites.reserve(source.files.size());
+        tracks.reserve(source.files.size());
         QString error;
         for (const RepairTrackFile& file : source.files) {
             const auto first = std::lower_bound(
@@ -276,7 +290,8 @@ void RipRepair::Planned(const CtdbRepairResult& result)
                 [](const ctdb::CtdbCorrection& c, qint64 word) { return c.word < word; });
             if (first == plan.corrections.end() || first->word >= (file.firstByte + file.bytes) / 2)
                 continue;
-            auto pcm = ReadRepairPcm(file.path, &error);
+            auto pcm =
+                kept ? kept->TrackPcm(file.number, &error) : ReadRepairPcm(file.path, &error);
             if (!pcm || static_cast<qint64>(pcm->size()) != file.bytes) {
                 outcome->result = RipRepairOutcome::Result::Failed;
                 outcome->message =
@@ -287,15 +302,26 @@ void RipRepair::Planned(const CtdbRepairResult& result)
             }
             ctdb::ApplyRepairToPiece(plan, file.firstByte, pcm->data(), pcm->size());
             rewrites.push_back(RepairRewrite{file.path, std::move(*pcm)});
+            tracks.push_back(file.number);
         }
         QStringList names;
         for (const RepairRewrite& rewrite : rewrites)
             names << QFileInfo(rewrite.path).fileName();
         std::size_t done = 0;
-        const bool ok =
-            RewriteRepairedFiles(rewrites, &error, [&done](const QString&, RewriteStep step) {
+        bool ok = true;
+        if (kept) {
+            // Encoded again from the corrected audio, one file after the other.
+            for (std::size_t i = 0; i < rewrites.size(); ++i) {
+                ok = kept->RewriteTrack(tracks[i], rewrites[i].pcm, &error);
+                if (!ok)
+                    break;
+                ++done;
+            }
+        } else {
+            ok = RewriteRepairedFiles(rewrites, &error, [&done](const QString&, RewriteStep step) {
                 done += step == RewriteStep::Renamed;
             });
+        }
         // The log is written whatever happened: a half-done rewrite names what changed.
         const QFileInfo log(source.logPath);
         outcome->repairLogPath =
@@ -335,6 +361,7 @@ void RipRepair::Planned(const CtdbRepairResult& result)
     });
     connect(worker, &QThread::finished, this, [this, outcome] {
         running_ = false;
+        kept_.reset();
         emit Finished(*outcome);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);

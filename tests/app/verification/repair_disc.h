@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -145,6 +147,23 @@ struct RepairDisc {
         const std::int64_t end =
             (track + 1 < kStarts.size() ? kStarts[track + 1] : kLeadOut) * std::int64_t{588 * 4};
         return Bytes(audio.begin() + first, audio.begin() + end);
+    }
+
+    // The audio as a CUE/BIN image of the disc: <name>.cue beside <name>.bin.
+    static std::filesystem::path WriteImage(const TempDir& folder, const std::string& name,
+                                            const Bytes& audio)
+    {
+        test::WriteFileBytes(folder / (name + ".bin"), audio);
+        std::string sheet = "FILE \"" + name + ".bin\" BINARY\n";
+        for (std::size_t t = 0; t < kStarts.size(); ++t) {
+            char line[64];
+            std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n",
+                          static_cast<int>(t) + 1, kStarts[t] / 4500, kStarts[t] / 75 % 60,
+                          kStarts[t] % 75);
+            sheet += line;
+        }
+        std::ofstream(folder / (name + ".cue")) << sheet;
+        return folder / (name + ".cue");
     }
 
     // The damaged rip as files of `suffix` ("wav", or "flac" or "ape", tagged) and its log.

@@ -151,8 +151,11 @@ TEST(RipRepairTest, AnUnrepairableOrLossyRipIsLeftAlone)
     test::WriteFileBytes(lossy / "Track1.mp3", Bytes(100, 0));
     QString error;
     ASSERT_TRUE(WriteRipLog(Q(lossy / "Album.log"), log, &error));
-    EXPECT_FALSE(ReadRepairSource(Q(lossy.Path()), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("lossy"))) << error.toStdString();
+    bool lossyRefused = false;
+    EXPECT_FALSE(ReadRepairSource(Q(lossy.Path()), &error, false, &lossyRefused));
+    EXPECT_TRUE(lossyRefused);
+    EXPECT_TRUE(error.contains(QStringLiteral("only from the window right after the rip")))
+        << error.toStdString();
 }
 
 // An APE rip is read through FFmpeg's libraries: without them it is refused,
