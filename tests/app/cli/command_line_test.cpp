@@ -230,7 +230,8 @@ std::vector<std::uint8_t> BusyAudio(std::size_t sectors)
     std::uint32_t noise = 12345;
     for (std::size_t i = 0; i < bytes.size() / 2; ++i) {
         noise = (noise * 1103515245u) + 12345u;
-        const double tone = 9000.0 * std::sin(static_cast<double>(i / 2) * 0.37);
+        const std::size_t frame = i / 2;
+        const double tone = 9000.0 * std::sin(static_cast<double>(frame) * 0.37);
         const auto sample = static_cast<std::int16_t>(tone + static_cast<int>(noise >> 20) - 2048);
         bytes[2 * i] = static_cast<std::uint8_t>(sample & 0xFF);
         bytes[(2 * i) + 1] = static_cast<std::uint8_t>((static_cast<std::uint16_t>(sample) >> 8));
