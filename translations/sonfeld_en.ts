@@ -536,6 +536,10 @@ Please change the output folder or the file name.<byte value="xd"/>
         <translation>Test and copy</translation>
     </message>
     <message>
+        <source>去加重 (仅对带预加重标志的音轨)</source>
+        <translation>De-emphasis (only tracks flagged with pre-emphasis)</translation>
+    </message>
+    <message>
         <source> 采样</source>
         <translation> samples</translation>
     </message>

@@ -423,6 +423,8 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
     if (command.Id3v23)
         SetId3VersionForThisRun(3);
     SetReplayGainForThisRun(command.ReplayGain);
+    if (command.DeEmphasis)
+        queue.SetDeEmphasis(true);
     if (command.ReadingMode || command.ReadOffset || command.TestAndCopy) {
         TReadingOptions reading =
             StoredReadingOptions(QString::fromStdString(components.ReadCDIn->DriveName()));

@@ -137,6 +137,10 @@ QList<QCommandLineOption> Options()
         Option({QStringLiteral("test-and-copy")},
                QStringLiteral("每条音轨读取两次并比较 CRC（测试并复制）"),
                QStringLiteral("Read each track twice and compare the CRCs (test and copy)")),
+        Option({QStringLiteral("de-emphasis")},
+               QStringLiteral("带预加重标志的音轨写入去加重后的音频（校验仍按读取的音频）"),
+               QStringLiteral("Write the audio of tracks flagged with pre-emphasis de-emphasised "
+                              "(verification still uses the audio as read)")),
         Option({QStringLiteral("level")},
                QStringLiteral("压缩级别：FLAC 0–8（默认 5），Ape 1000、2000、3000 或 4000"),
                QStringLiteral("Compression level: FLAC 0-8 (5 by default), Ape 1000, 2000, "
@@ -356,6 +360,7 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
         result.ReadOffset = offset;
     }
     result.TestAndCopy = parser.isSet(QStringLiteral("test-and-copy"));
+    result.DeEmphasis = parser.isSet(QStringLiteral("de-emphasis"));
     if (parser.isSet(QStringLiteral("level"))) {
         const QString text = parser.value(QStringLiteral("level"));
         const QList<int> levels = CompressionLevels(result.Format);
@@ -401,6 +406,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments)
             "--require-accurate, --reading-mode, --read-offset, "
             "--test-and-copy, --level, --mp3-vbr, --id3v2.3, --replaygain and --single-file go "
             "with --rip."));
+    if (result.Mode != TCommandLine::TMode::Rip && result.DeEmphasis)
+        Refuse(QStringLiteral("--de-emphasis goes with --rip."));
     if (result.Mode != TCommandLine::TMode::Rip && result.Mode != TCommandLine::TMode::List &&
         (result.Lookup || result.Release))
         Refuse(QStringLiteral("--lookup, --no-lookup and --release go with --list or --rip."));
@@ -497,9 +504,12 @@ QString UsageText()
         "      object per event, one a line (other text goes to standard error).\n"
         "      读取模式、测试并复制和驱动器的读取偏移取自保存的设置，可用\n"
         "      --reading-mode、--test-and-copy 和 --read-offset 改变本次提取。\n"
+        "      --de-emphasis 为带预加重标志的音轨写入去加重后的音频（不论保存的设置）。\n"
         "      The reading mode, test and copy and the drive's read offset come from\n"
         "      the saved settings; --reading-mode, --test-and-copy and --read-offset\n"
         "      change them for this rip.\n"
+        "      --de-emphasis de-emphasises the files of tracks flagged with pre-emphasis\n"
+        "      (whatever the saved setting).\n"
         "      给出 --single-file（或保存的“输出方式”为“整轨”）时，整张光盘保存为一个\n"
         "      FLAC、APE 或 WAV 文件（以专辑命名）及其 CUE 表，每条音轨照常校验并记入日志。\n"
         "      With --single-file (or the saved output mode 整轨) the whole disc goes into\n"

@@ -58,6 +58,7 @@ struct TCommandLine {
     std::optional<TReadingMode> ReadingMode;
     std::optional<int> ReadOffset;
     bool TestAndCopy = false;
+    bool DeEmphasis = false;        // de-emphasise pre-emphasised tracks' files; false: the setting
     std::optional<int> Level;       // the format's compression level for this rip
     bool Id3v23 = false;            // ID3v2.3 instead of the stored "ID3 版本"
     std::optional<bool> ReplayGain; // unset: the stored "ReplayGain"

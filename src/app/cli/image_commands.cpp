@@ -156,6 +156,7 @@ int RunSingleFileRip(const TCommandLine& command, TRipComponents& components, in
     request.Reading.ReadOffset = command.ReadOffset.value_or(request.Reading.ReadOffset);
     request.Level = command.Level;
     request.WriteLog = Read(key::kWriteRipLog);
+    request.DeEmphasis = command.DeEmphasis || Read(key::kDeEmphasis);
 
     TSingleFileRip rip(components);
     QObject::connect(&rip.Verification(), &TRipVerification::TrackVerified, &rip,

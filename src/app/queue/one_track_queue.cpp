@@ -9,6 +9,7 @@
 #include "app/tracks/track_list_model.h"
 #include "audio/cd/cd_in.h"
 #include "audio/cd/verify/checksum_tap.h"
+#include "audio/core/de_emphasis.h"
 #include "audio/core/output.h"
 #include "audio/formats/tags/replay_gain_tap.h"
 #include "rip_components.h"
@@ -147,6 +148,7 @@ void TOneTrackQueue::StartTrackRip(int track, const TOutputFormat& format)
     output.SetFileName(LocalPath(run->Temporary).toStdString());
     if (format.ApplyTags != nullptr)
         format.ApplyTags(output, queue_.TagsOf(track));
+    components.DeEmphasis->SetEnabled(run->DeEmphasis);
     output_ = &output;
     queue_.stopped_ = false;
     activeRun_.store(run->Id);

@@ -115,6 +115,7 @@ std::optional<TPipelineTrack> TPipelinedQueue::PipedJob(int row, const TOutputFo
     job.Place = queue_.verification_.PlaceOf(track);
     job.ReadMode = pass.Mode;
     job.ReadOffset = reading.Options().ReadOffset;
+    job.DeEmphasis = run->DeEmphasis;
     job.Output = format.MakeOutput();
     if (format.ApplySettings != nullptr)
         format.ApplySettings(*job.Output);

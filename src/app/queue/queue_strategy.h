@@ -16,6 +16,8 @@ struct TTrackRun {
     int Track = 0;
     bool Test = false;   // the pass of test and copy that only checksums
     bool ReRead = false; // the secure read after a fast one that was not confirmed
+    // The encoder gets the track's audio de-emphasised.
+    bool DeEmphasis = false;
     QString Temporary;
     QString Target;
 };

@@ -5,6 +5,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cd_player.h"
 #include "audio/cd/verify/checksum_tap.h"
+#include "audio/core/de_emphasis.h"
 #include "audio/core/output.h"
 #include "audio/formats/tags/replay_gain_tap.h"
 #include "audio/formats/wave/wave_in.h"
@@ -35,6 +36,8 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
     SpoolTap->SetName("SpoolTap");
     Tap = std::make_unique<verify::TChecksumTap>(SpoolTap.get());
     Tap->SetName("Tap");
+    DeEmphasis = std::make_unique<TDeEmphasisIn>(Tap.get());
+    DeEmphasis->SetName("DeEmphasis");
     CDPlayer1 = std::make_unique<TCDPlayer>(nullptr, std::move(playerDevice));
     CDPlayer1->SetName("CDPlayer1");
     for (const TOutputFormat& format : OutputFormats()) {
@@ -49,7 +52,7 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
         }
         unavailable_.emplace_back();
         output->SetName(format.ComponentName);
-        output->SetInput(Tap.get());
+        output->SetInput(DeEmphasis.get());
         output->SetSuspendWhenIdle(true);
         output->SetFileMode(foRewrite);
         outputs_.push_back(std::move(output));
@@ -66,6 +69,7 @@ TRipComponents::~TRipComponents()
         outputs_.pop_back();
     WaveIn1.reset();
     CDPlayer1.reset();
+    DeEmphasis.reset();
     Tap.reset();
     SpoolTap.reset();
     GainTap.reset();

@@ -10,6 +10,7 @@ namespace sonfeld {
 class TACSFileOut;
 class TCDIn;
 class TCDPlayer;
+class TDeEmphasisIn;
 class TReplayGainTap;
 class TWaveIn;
 } // namespace sonfeld
@@ -59,6 +60,8 @@ public:
     std::unique_ptr<TSpoolTap> SpoolTap;
     // Every output's input: checksums each track on its way from the CD input.
     std::unique_ptr<verify::TChecksumTap> Tap;
+    // Between the tap and the outputs: de-emphasises a run's audio when enabled.
+    std::unique_ptr<TDeEmphasisIn> DeEmphasis;
     std::unique_ptr<TCDPlayer> CDPlayer1;
     std::unique_ptr<TWaveIn> WaveIn1;
 

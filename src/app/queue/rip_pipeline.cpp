@@ -6,6 +6,7 @@
 
 #include "audio/cd/cd_in.h"
 #include "audio/cd/verify/checksum_tap.h"
+#include "audio/core/de_emphasis.h"
 #include "audio/core/input_pump.h"
 #include "audio/core/output.h"
 #include "audio/core/spool_input.h"
@@ -17,6 +18,7 @@ namespace sonfeld::app {
 struct TRipPipeline::TJob {
     std::shared_ptr<PcmSpool> Spool;
     std::unique_ptr<TSpoolIn> Input;
+    std::unique_ptr<TDeEmphasisIn> Filter; // between the input and the output, when asked
     TPipelineTrack Track;
     std::unique_ptr<TInputPump> Pump;
     bool ReadDone = false;
@@ -138,7 +140,15 @@ void TRipPipeline::StartEncoders()
         toEncode_.pop_front();
         TJob& job = *jobs_.at(id);
         TACSFileOut& output = *job.Track.Output;
-        output.SetInput(job.Input.get());
+        // The spool holds the audio as read (and checksummed); only the
+        // encoder's copy is filtered.
+        if (job.Track.DeEmphasis) {
+            job.Filter = std::make_unique<TDeEmphasisIn>(job.Input.get());
+            job.Filter->SetEnabled(true);
+            output.SetInput(job.Filter.get());
+        } else {
+            output.SetInput(job.Input.get());
+        }
         Bind(job);
         job.Encoding = true;
         ++encoding_;

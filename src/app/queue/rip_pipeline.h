@@ -35,6 +35,7 @@ struct TPipelineTrack {
     verify::TrackPlace Place;
     TCDReadMode ReadMode = rmSecure;
     int ReadOffset = 0;
+    bool DeEmphasis = false; // the output encodes the audio de-emphasised
     std::unique_ptr<TACSFileOut> Output;
 };
 

@@ -231,6 +231,7 @@ void TRipQueue::RipCommand()
             verification_.StartQueue(searchDrive_);
             const QString drive = QString::fromStdString(components_.ReadCDIn->DriveName());
             reading_.StartQueue(readingOptions_ ? *readingOptions_ : StoredReadingOptions(drive));
+            deEmphasis_ = deEmphasisGiven_.value_or(Read(key::kDeEmphasis));
             const QString cueFileType =
                 format != nullptr ? QString::fromLatin1(format->CueFileType) : QString();
             record_ = TQueueRecord{inputs_.FolderText(),
@@ -477,10 +478,11 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track,
             ++trackTotal;
     TrackTags tags = FullTagsOf(inputs_.Names(), rows_.TrackNumberOfRow(row), trackTotal,
                                 rows_.Name(row), inputs_.AlbumText(), Read(key::kEmbedCover));
-    // The disc's own flag: a player needs it to de-emphasise the audio.
+    // The disc's own flag: a player needs it to de-emphasise the audio (not
+    // when the file's audio was de-emphasised already).
     if (const auto& disc = verification_.Disc())
         if (const disc::Track* onDisc = disc->FindTrack(track))
-            tags.preEmphasis = onDisc->preEmphasis;
+            tags.preEmphasis = onDisc->preEmphasis && !DeEmphasised(track);
     tags.replayGainTrackGain = gain.replayGainTrackGain;
     tags.replayGainTrackPeak = gain.replayGainTrackPeak;
     const TagWriteResult written = WriteTags(LocalPath(temporary).toStdString(), tags);
@@ -525,7 +527,16 @@ std::optional<TTrackRun> TRipQueue::RunOfRow(int row, const TOutputFormat& forma
     run.Track = track;
     run.Target = target.path;
     run.Temporary = temporary;
+    run.DeEmphasis = DeEmphasised(track);
     return run;
+}
+
+bool TRipQueue::DeEmphasised(int track) const
+{
+    if (!deEmphasis_ || !verification_.Disc())
+        return false;
+    const disc::Track* onDisc = verification_.Disc()->FindTrack(track);
+    return onDisc != nullptr && onDisc->preEmphasis;
 }
 
 QString TRipQueue::KeepFile(const TTrackRun& run)
@@ -616,6 +627,7 @@ void TRipQueue::GoIdle()
                                                   reading_.ReRead(track),
                                                   notes,
                                                   {}});
+            ended.Tracks.back().DeEmphasised = Finished(rows_.Status(row)) && DeEmphasised(track);
         }
         queueTracks_.clear();
         if (const int hidden = rows_.RowOfTrack(0);

@@ -94,6 +94,9 @@ public:
     // Reading options that replace the stored ones for the queues to come
     // (the command line's); none: the settings and the drive's stored offset.
     void SetReadingOptions(std::optional<TReadingOptions> options) { readingOptions_ = options; }
+    // De-emphasis for the queues to come instead of the stored flag (the
+    // command line's); none: the setting.
+    void SetDeEmphasis(std::optional<bool> on) { deEmphasisGiven_ = on; }
     const TReadingPlan& Reading() const { return reading_; }
     // Looks for the drive's read offset after a rip whose tracks all mismatched.
     TOffsetSearch& OffsetSearch() { return offsetSearch_; }
@@ -134,6 +137,9 @@ private:
     // made and a temporary file beside the target chosen, the file kept for
     // the records. Nothing, with the reason, when the file cannot be made.
     std::optional<TTrackRun> RunOfRow(int row, const TOutputFormat& format, QString& problem);
+    // Whether the queue de-emphasises the track's file: it is on and the
+    // disc flags the track with pre-emphasis.
+    bool DeEmphasised(int track) const;
     // A track read and encoded whole: tagged, renamed onto its target, the
     // cover beside it. Returns why it failed (its file is gone then), or an
     // empty text.
@@ -169,6 +175,8 @@ private:
 
     TReadingPlan reading_;
     std::optional<TReadingOptions> readingOptions_;
+    std::optional<bool> deEmphasisGiven_;
+    bool deEmphasis_ = false; // the running queue's: de-emphasise pre-emphasised tracks
     TOffsetSearch offsetSearch_;
     int searchDrive_ = 0; // the drive of the queue whose records are waiting
     TOutputFolder folder_;

@@ -101,6 +101,7 @@ void TSingleFileQueue::Start(int, const TOutputFormat& format)
         request.Titles[track] = rows.Name(rows.RowOfTrack(track));
     request.Reading = queue_.reading_.Options();
     request.Level = queue_.level_;
+    request.DeEmphasis = queue_.deEmphasis_;
     if (!Read(key::kAutoCpu))
         request.Delay = Read(key::kCpuLevel);
     request.DriveName = queue_.record_.DriveName;

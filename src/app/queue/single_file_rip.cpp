@@ -415,6 +415,14 @@ void TSingleFileRip::Complete()
         record.ReadingModeText = (record.ReadingModeText.isEmpty() ? QStringLiteral("安全模式")
                                                                    : record.ReadingModeText) +
                                  QStringLiteral("，整轨不做测试并复制");
+    // One image, one stream: its flagged tracks keep their pre-emphasis, as
+    // their flags in the sheet and the tags say.
+    if (request_.DeEmphasis && verification_.Disc() &&
+        std::any_of(verification_.Disc()->tracks.begin(), verification_.Disc()->tracks.end(),
+                    [](const disc::Track& t) { return t.preEmphasis && !t.data; }))
+        record.ReadingModeText = (record.ReadingModeText.isEmpty() ? QStringLiteral("安全模式")
+                                                                   : record.ReadingModeText) +
+                                 QStringLiteral("，整轨不去加重 (映像保留读取的音频)");
     record.CueFileType = QString::fromLatin1(request_.Format->CueFileType);
     record.AlbumArtist = request_.AlbumArtist;
     record.AlbumTitle = request_.Album;

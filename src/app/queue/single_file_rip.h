@@ -36,6 +36,9 @@ struct TSingleFileRequest {
     std::map<int, QString> Titles;     // by track number
     std::map<int, QString> Performers; // by track number, when not the album artist's
     bool WriteLog = true;
+    // De-emphasis was asked for: the image keeps the audio as read (its
+    // tracks keep their flags) and the log says so.
+    bool DeEmphasis = false;
 };
 
 // The formats a disc image may be written in: their gaps are sample-exact.

@@ -84,6 +84,9 @@ inline const TTextKey kReadingMode{
 inline const TFlagKey kTestAndCopy{"testAndCopy", false};
 // Audio hidden before track 1 ("隐藏音轨", track 0) is ticked for ripping when listed.
 inline const TFlagKey kTickHiddenTrack{"tickHiddenTrack", false};
+// The files of tracks flagged with pre-emphasis get de-emphasised audio (the
+// checksums and the log's CRCs stay those of the audio as read).
+inline const TFlagKey kDeEmphasis{"deEmphasis", false};
 // Names and tags: lookups when a disc is listed, every tag the names give (else
 // only the three ID3 boxes above), the front cover in the files, and the
 // file-name template ("/" makes sub-folders).

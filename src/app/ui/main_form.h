@@ -213,6 +213,7 @@ public:
     QLabel* lblTemplateExample = nullptr;
     QComboBox* comboReadingMode = nullptr; // "安全模式" / "快速并校验"
     QCheckBox* chkTestAndCopy = nullptr;
+    QCheckBox* chkDeEmphasis = nullptr; // de-emphasise the files of pre-emphasised tracks
     QSpinBox* spinReadOffset = nullptr; // the current drive's, in samples
     QComboBox* comboFlacLevel = nullptr;
     QComboBox* comboApeLevel = nullptr;

@@ -43,12 +43,15 @@ QWidget* TMainForm::CreateReadingBox(QWidget* parent)
         comboReadingMode->addItem(Shown(ReadingModeText(mode)), ReadingModeValue(mode));
     chkTestAndCopy = new QCheckBox(TShownText::tr("测试并复制"), box);
     chkTestAndCopy->setObjectName(QStringLiteral("chkTestAndCopy"));
+    chkDeEmphasis = new QCheckBox(TShownText::tr("去加重 (仅对带预加重标志的音轨)"), box);
+    chkDeEmphasis->setObjectName(QStringLiteral("chkDeEmphasis"));
     spinReadOffset = new QSpinBox(box);
     spinReadOffset->setObjectName(QStringLiteral("spinReadOffset"));
     spinReadOffset->setRange(-kMaxReadOffset, kMaxReadOffset);
     spinReadOffset->setSuffix(TShownText::tr(" 采样"));
     layout->addRow(TShownText::tr("读取模式"), comboReadingMode);
     layout->addRow(chkTestAndCopy);
+    layout->addRow(chkDeEmphasis);
     layout->addRow(TShownText::tr("读取偏移"), spinReadOffset);
     return box;
 }
@@ -58,6 +61,7 @@ void TMainForm::LoadReadingSettings()
     comboReadingMode->setCurrentIndex(
         comboReadingMode->findData(ReadingModeValue(StoredReadingMode())));
     chkTestAndCopy->setChecked(Read(key::kTestAndCopy));
+    chkDeEmphasis->setChecked(Read(key::kDeEmphasis));
     const QString drive = ChosenDriveName(*components_);
     spinReadOffset->setEnabled(!drive.isEmpty());
     spinReadOffset->setToolTip(drive);
@@ -69,6 +73,7 @@ void TMainForm::SaveReadingSettings()
 {
     Write(key::kReadingMode, comboReadingMode->currentData().toString());
     Write(key::kTestAndCopy, chkTestAndCopy->isChecked());
+    Write(key::kDeEmphasis, chkDeEmphasis->isChecked());
     // The offset shown is the drive's that was chosen when the page was opened.
     if (const QString drive = spinReadOffset->property(kOffsetDrive).toString(); !drive.isEmpty())
         StoreReadOffsetOfDrive(drive, spinReadOffset->value());

@@ -50,6 +50,7 @@ struct RipLogTrack {
     QString performer;
     QString isrc;                    // as the disc's subchannel gives it; empty: none
     std::optional<bool> preEmphasis; // unknown: not written
+    bool deEmphasised = false;       // the file's audio, not the sums', was de-emphasised
     QStringList sheetNotes;          // what the CUE sheet could not show as on the disc
 };
 

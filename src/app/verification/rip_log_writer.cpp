@@ -89,6 +89,8 @@ void AppendTrack(QStringList& lines, const RipLogTrack& track)
     if (track.preEmphasis)
         lines << QStringLiteral("  预加重: %1")
                      .arg(*track.preEmphasis ? QStringLiteral("是") : QStringLiteral("否"));
+    if (track.deEmphasised)
+        lines << QStringLiteral("  去加重: 已用于文件 (校验和与 CRC 取自读取的音频)");
     if (track.checksums) {
         const verify::TrackChecksums& sums = *track.checksums;
         lines << QStringLiteral("  峰值: %1 %").arg(sums.PeakPercent(), 0, 'f', 1);

@@ -92,6 +92,7 @@ RipLog MakeLog(const TQueueRecord& record, const TRipVerification& verification)
         track.testCrc = recorded.TestCrc;
         track.readingNotes = recorded.ReadingNotes;
         track.performer = StripControls(recorded.Artist);
+        track.deEmphasised = recorded.DeEmphasised;
         if (const disc::Track* onDisc =
                 verification.Disc() ? verification.Disc()->FindTrack(recorded.Number) : nullptr) {
             track.isrc = StripControls(QString::fromStdString(onDisc->isrc));

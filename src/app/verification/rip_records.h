@@ -22,6 +22,7 @@ struct TRecordedTrack {
     bool ReRead = false;            // read again securely after a fast read
     QStringList ReadingNotes;       // how it was read, for the log
     QString Artist;                 // the track's performer, when names are known
+    bool DeEmphasised = false;      // its file holds the audio de-emphasised
 };
 
 // What a queue's log and CUE sheet are made of besides the verification.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#include "audio/core/acs_exception.h"
 
 namespace sonfeld {
 
@@ -31,6 +34,95 @@ void TDeEmphasis::Reset()
 {
     lastIn_.fill(0.0);
     lastOut_.fill(0.0);
+}
+
+TDeEmphasisIn::TDeEmphasisIn(TACSInput* source, TComponent* owner)
+    : TACSInput(owner), source_(source)
+{
+    if (source_ != nullptr)
+        source_->FreeNotification(this);
+}
+
+TDeEmphasisIn::~TDeEmphasisIn()
+{
+    DetachFromReaders();
+}
+
+void TDeEmphasisIn::OpenInput()
+{
+    if (Busy())
+        throw EACSException("The component is buisy");
+    if (source_ == nullptr)
+        throw EACSException("Input is not assigned");
+    filtering_ = enabled_.load();
+    if (filtering_ && (source_->BitsPerSample() != 16 || source_->Channels() != 2))
+        throw EACSException("De-emphasis needs 16-bit stereo PCM.");
+    source_->OpenInput();
+    filter_.Reset();
+    partial_.clear();
+    ready_.clear();
+    readyAt_ = 0;
+    size_.store(source_->Size());
+    position_.store(0);
+    BufStart = 1;
+    BufEnd = 0;
+    busy_.store(true);
+}
+
+int TDeEmphasisIn::ReadPCM(void* buffer, int bufferSize)
+{
+    if (source_ == nullptr || bufferSize <= 0)
+        return 0;
+    if (!filtering_) {
+        const int count = source_->ReadPCM(buffer, bufferSize);
+        if (count > 0)
+            position_.fetch_add(count);
+        return count;
+    }
+    constexpr std::size_t kFrame = 4;
+    while (readyAt_ == ready_.size()) {
+        ready_.clear();
+        readyAt_ = 0;
+        scratch_.resize(std::max<std::size_t>(static_cast<std::size_t>(bufferSize), kFrame));
+        const int count = source_->ReadPCM(scratch_.data(), static_cast<int>(scratch_.size()));
+        if (count <= 0) {
+            // The end: a frame cut short cannot be filtered, only handed on.
+            if (partial_.empty())
+                return 0;
+            ready_.swap(partial_);
+            break;
+        }
+        ready_ = partial_;
+        ready_.insert(ready_.end(), scratch_.begin(), scratch_.begin() + count);
+        const std::size_t frames = ready_.size() / kFrame;
+        partial_.assign(ready_.begin() + static_cast<std::ptrdiff_t>(frames * kFrame),
+                        ready_.end());
+        ready_.resize(frames * kFrame);
+        std::vector<std::int16_t> samples(frames * 2);
+        std::memcpy(samples.data(), ready_.data(), ready_.size());
+        filter_.Process(samples.data(), frames);
+        std::memcpy(ready_.data(), samples.data(), ready_.size());
+    }
+    const std::size_t given =
+        std::min(ready_.size() - readyAt_, static_cast<std::size_t>(bufferSize));
+    std::memcpy(buffer, ready_.data() + readyAt_, given);
+    readyAt_ += given;
+    position_.fetch_add(static_cast<std::int64_t>(given));
+    return static_cast<int>(given);
+}
+
+void TDeEmphasisIn::CloseInput()
+{
+    if (source_ != nullptr && source_->Busy())
+        source_->CloseInput();
+    busy_.store(false);
+}
+
+void TDeEmphasisIn::Notification(TComponent* component, TOperation operation)
+{
+    TACSInput::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == source_)
+        source_ = nullptr;
 }
 
 } // namespace sonfeld

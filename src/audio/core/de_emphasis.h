@@ -1,8 +1,12 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "audio/core/input.h"
 
 namespace sonfeld {
 
@@ -23,6 +27,47 @@ public:
 private:
     std::array<double, 2> lastIn_{};
     std::array<double, 2> lastOut_{};
+};
+
+// Sits between a 16-bit stereo source and the encoder: while enabled, each
+// run's audio comes out de-emphasised, the filter starting afresh at every
+// OpenInput (one run, one track); disabled, it passes the bytes on as they
+// are. Checksums and other taps belong before it.
+//
+// Threads: as any input; SetEnabled between runs.
+class TDeEmphasisIn final : public TACSInput {
+public:
+    explicit TDeEmphasisIn(TACSInput* source, TComponent* owner = nullptr);
+    ~TDeEmphasisIn() override;
+    TDeEmphasisIn(const TDeEmphasisIn&) = delete;
+    TDeEmphasisIn& operator=(const TDeEmphasisIn&) = delete;
+
+    void SetEnabled(bool enabled) { enabled_.store(enabled); }
+    bool Enabled() const { return enabled_.load(); }
+
+    int GetBitsPerSample() override { return source_ ? source_->BitsPerSample() : 0; }
+    int GetChannels() override { return source_ ? source_->Channels() : 0; }
+    int GetSampleRate() override { return source_ ? source_->SampleRate() : 0; }
+    int GetTotalSeconds() override { return source_ ? source_->TotalSeconds() : 0; }
+
+    void OpenInput() override;
+    int ReadPCM(void* buffer, int bufferSize) override;
+    void CloseInput() override;
+
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    TACSInput* source_;
+    std::atomic<bool> enabled_{false};
+    bool filtering_ = false; // this run's: enabled when it opened
+    TDeEmphasis filter_;
+    // A source may end a read inside a frame: its first bytes wait here for
+    // the rest, and filtered bytes the caller had no room for wait in ready_.
+    std::vector<std::uint8_t> partial_;
+    std::vector<std::uint8_t> ready_;
+    std::size_t readyAt_ = 0;
+    std::vector<std::uint8_t> scratch_;
 };
 
 } // namespace sonfeld

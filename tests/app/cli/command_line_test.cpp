@@ -8,15 +8,19 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <pty.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "audio/cd/disc/cue_image.h"
 #include "audio/cd/disc/disc_ids.h"
+#include "audio/core/de_emphasis.h"
 #include "audio/core/dynamic_library.h"
 #include "settings_sandbox.h"
 #include "support/disc_fixture.h"
@@ -219,22 +223,102 @@ TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
         EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
 }
 
-TEST_F(CommandLineTest, PreEmphasisIsTaggedAndLogged)
+// Loud, busy audio (a tone under noise), 16-bit little-endian stereo.
+std::vector<std::uint8_t> BusyAudio(std::size_t sectors)
 {
+    std::vector<std::uint8_t> bytes(sectors * 2352);
+    std::uint32_t noise = 12345;
+    for (std::size_t i = 0; i < bytes.size() / 2; ++i) {
+        noise = (noise * 1103515245u) + 12345u;
+        const std::size_t frame = i / 2;
+        const double tone = 9000.0 * std::sin(static_cast<double>(frame) * 0.37);
+        const auto sample = static_cast<std::int16_t>(tone + static_cast<int>(noise >> 20) - 2048);
+        bytes[2 * i] = static_cast<std::uint8_t>(sample & 0xFF);
+        bytes[(2 * i) + 1] = static_cast<std::uint8_t>((static_cast<std::uint16_t>(sample) >> 8));
+    }
+    return bytes;
+}
+
+// The log's lines that carry a track's sums (its peak, CRCs, AccurateRip and CTDB sums).
+std::vector<std::string> SumLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);)
+        for (const char* sum : {"  峰值: ", "  复制 CRC32", "  AccurateRip v", "  CTDB CRC32: "})
+            if (line.starts_with(sum))
+                lines.push_back(line);
+    return lines;
+}
+
+// The disc's PRE flag: tagged and logged; with de-emphasis asked for (the
+// option, or the setting with the one-track queue), that track's file holds
+// the audio de-emphasised and untagged, while every checksum stays that of the
+// audio as read; a one-file image keeps the audio as read.
+TEST_F(CommandLineTest, PreEmphasisIsTaggedOrDeEmphasisedWithTheSumsOfTheAudioAsRead)
+{
+    if (!ToolAvailable("ffmpeg") || !ToolAvailable("ffprobe"))
+        GTEST_SKIP() << "ffmpeg is not installed";
     TempDir dir;
-    WriteFileBytes(dir.Path() / "songs.bin", Sectors(600, 5));
+    const std::vector<std::uint8_t> audio = BusyAudio(600);
+    WriteFileBytes(dir.Path() / "songs.bin", audio);
     WriteText(dir.Path() / "album.cue", "FILE \"songs.bin\" BINARY\n"
                                         "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
                                         "  TRACK 02 AUDIO\n    FLAGS DCP PRE\n"
                                         "    INDEX 01 00:04:00\n");
-    ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote((dir.Path() / "album.cue").string()) +
-                      " --format flac --out " + ShellQuote(out_dir_.Path().string())),
-              0)
-        << err_;
-    EXPECT_EQ(FfprobeTag(Out("Track2.flac"), "PRE_EMPHASIS"), "1");
-    EXPECT_EQ(FfprobeTag(Out("Track1.flac"), "PRE_EMPHASIS"), "");
-    const std::vector<std::uint8_t> log = ReadFileBytes(Out("rip.log"));
-    EXPECT_NE(std::string(log.begin(), log.end()).find("  预加重: 是\n"), std::string::npos);
+    const std::vector<std::uint8_t> first(audio.begin(), audio.begin() + (300 * 2352));
+    const std::vector<std::uint8_t> second(audio.begin() + (300 * 2352), audio.end());
+    // The oracle: the filter over the track's audio from its first sample.
+    std::vector<std::int16_t> samples(second.size() / 2);
+    std::memcpy(samples.data(), second.data(), second.size());
+    TDeEmphasis filter;
+    filter.Process(samples.data(), samples.size() / 2);
+    std::vector<std::uint8_t> deEmphasised(second.size());
+    std::memcpy(deEmphasised.data(), samples.data(), deEmphasised.size());
+    ASSERT_NE(deEmphasised, second);
+
+    const std::string image = " --image " + ShellQuote((dir.Path() / "album.cue").string());
+    const auto rip = [&](const TempDir& out, const std::string& more) {
+        EXPECT_EQ(Sonfeld("--rip" + image + " --format flac --out " +
+                          ShellQuote(out.Path().string()) + more),
+                  0)
+            << err_;
+        const std::vector<std::uint8_t> log = ReadFileBytes(out / "rip.log");
+        return std::string(log.begin(), log.end());
+    };
+    TempDir plain;
+    const std::string plainLog = rip(plain, "");
+    EXPECT_EQ(FfprobeTag(plain / "Track2.flac", "PRE_EMPHASIS"), "1");
+    EXPECT_EQ(FfprobeTag(plain / "Track1.flac", "PRE_EMPHASIS"), "");
+    EXPECT_EQ(FfmpegDecode(plain / "Track2.flac"), second);
+    EXPECT_NE(plainLog.find("  预加重: 是\n"), std::string::npos) << plainLog;
+    EXPECT_EQ(plainLog.find("去加重"), std::string::npos) << plainLog;
+    EXPECT_EQ(SumLines(plainLog).size(), 12u) << plainLog;
+
+    TempDir piped;
+    TempDir sequential;
+    const std::string pipedLog = rip(piped, " --de-emphasis");
+    Store("deEmphasis=1\nsequentialMode=1\n");
+    const std::string sequentialLog = rip(sequential, "");
+    for (const auto& [out, log] : {std::pair{&piped, &pipedLog}, {&sequential, &sequentialLog}}) {
+        EXPECT_TRUE(FfmpegDecode(*out / "Track2.flac") == deEmphasised);
+        EXPECT_TRUE(FfmpegDecode(*out / "Track1.flac") == first);
+        EXPECT_EQ(FfprobeTag(*out / "Track2.flac", "PRE_EMPHASIS"), "");
+        EXPECT_EQ(SumLines(*log), SumLines(plainLog)) << *log;
+        const std::string mark = "  去加重: ";
+        const std::size_t marked = log->find(mark);
+        ASSERT_NE(marked, std::string::npos) << *log;
+        EXPECT_GT(marked, log->find("音轨 2\n")) << *log;
+        EXPECT_EQ(log->find(mark, marked + mark.size()), std::string::npos) << *log;
+    }
+
+    // Without names the image is "CDImage".
+    TempDir whole;
+    rip(whole, " --single-file");
+    const std::vector<std::uint8_t> wholeLog = ReadFileBytes(whole / "CDImage.log");
+    EXPECT_TRUE(FfmpegDecode(whole / "CDImage.flac") == audio);
+    EXPECT_NE(std::string(wholeLog.begin(), wholeLog.end()).find("整轨不去加重"),
+              std::string::npos);
 }
 
 // The repair reads a real rip's log and files; it changes nothing without

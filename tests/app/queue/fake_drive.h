@@ -105,8 +105,9 @@ public:
         Unstable = control_->Resolve<FakeCR_SetUnstableSectorsFn>("FakeCR_SetUnstableSectors");
         Flaky = control_->Resolve<FakeCR_SetFlakySectorsFn>("FakeCR_SetFlakySectors");
         FailAfter = control_->Resolve<FakeCR_FailAfterChunksFn>("FakeCR_FailAfterChunks");
+        ReportsProof = control_->Resolve<FakeCR_SetReportsProofFn>("FakeCR_SetReportsProof");
         counters_ = control_->Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
-        if (!(reset && setToc && Unstable && Flaky && FailAfter && counters_))
+        if (!(reset && setToc && Unstable && Flaky && FailAfter && ReportsProof && counters_))
             return false;
         reset();
         const std::vector<std::uint8_t> flags(starts.size(), 0x10); // audio
@@ -131,6 +132,7 @@ public:
     FakeCR_SetUnstableSectorsFn Unstable = nullptr;
     FakeCR_SetFlakySectorsFn Flaky = nullptr;
     FakeCR_FailAfterChunksFn FailAfter = nullptr;
+    FakeCR_SetReportsProofFn ReportsProof = nullptr;
 
 private:
     bool loaded_ = false;

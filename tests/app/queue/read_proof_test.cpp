@@ -1,6 +1,7 @@
 // What a row says about the proof of its audio, through the fake CR_ library
 // with no database to ask: reads that agree end "完成转换", reads that differ
-// end "完成 (可疑)" with the secure read kept, in both queues.
+// end "完成 (可疑)" with the secure read kept, a read nothing proves ends
+// "完成 (未证实)", in both queues.
 
 #include <cstdio>
 
@@ -82,6 +83,38 @@ TEST_P(ReadProofTest, ReadsThatDifferEndSuspiciousKeepTheSecureReadAndAreNotRipp
     EXPECT_EQ(host_.Count(text::kNothingToRip), 1);
     EXPECT_EQ(drive_.Counters().openRipperCalls, opens);
     EXPECT_EQ(Rows().Status(0), TTrackStatus::ConvertedSuspicious);
+}
+
+TEST_P(ReadProofTest, ReadsNothingProvesEndUnprovenAndAreCountedSo)
+{
+    if (!drive_.Load())
+        GTEST_SKIP() << FakeDrive::kMissing;
+    // Secure reads whose reader cannot say that its passes agreed, of a disc
+    // no database answers for, read once each: nothing proves them.
+    drive_.ReportsProof(0);
+    Write(key::kReadingMode, QStringLiteral("secure"));
+    discDrive_ = FakeDrive::kDrive;
+    Ready(GetParam());
+    PressRip();
+    ASSERT_TRUE(WaitForRipEnd());
+    ASSERT_TRUE(WaitUntilIdle());
+
+    for (int row = 0; row < kTracks; ++row) {
+        EXPECT_EQ(Rows().Status(row), TTrackStatus::ConvertedUnproven) << row;
+        EXPECT_EQ(Rows().StatusText(row), QStringLiteral("完成 (未证实)")) << row;
+        EXPECT_TRUE(FfmpegDecode(Output("Track" + std::to_string(row + 1) + ".wav")) ==
+                    TrackBytes(row + 1))
+            << row;
+    }
+    EXPECT_EQ(host_.Count(text::kAllDone), 0);
+    ASSERT_EQ(host_.Summaries.size(), 1u);
+    EXPECT_EQ(host_.Summaries[0].Ripped, kTracks);
+    EXPECT_EQ(host_.Summaries[0].Unproven, kTracks);
+    EXPECT_EQ(host_.Summaries[0].Proven, 0);
+    EXPECT_EQ(host_.Summaries[0].Suspicious, 0);
+    EXPECT_FALSE(host_.Summaries[0].Clean());
+    const std::vector<std::uint8_t> log = ReadFileBytes(Output("rip.log"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("未经证实"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothQueues, ReadProofTest, ::testing::Values(true, false), QueueName);

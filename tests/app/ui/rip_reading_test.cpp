@@ -112,13 +112,16 @@ TEST_F(RipReadingTest, TheDrivesStoredOffsetAndTheSettingsPageReachTheRip)
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(Form().comboReadingMode->currentText(), QStringLiteral("快速并校验"));
     EXPECT_FALSE(Form().chkTestAndCopy->isChecked());
+    EXPECT_FALSE(Form().chkDeEmphasis->isChecked());
     EXPECT_EQ(Form().spinReadOffset->value(), 30);
     EXPECT_EQ(Form().spinReadOffset->minimum(), -2940);
     EXPECT_EQ(Form().spinReadOffset->maximum(), 2940);
     Form().comboReadingMode->setCurrentText(QStringLiteral("旧光驱模式"));
     Form().spinReadOffset->setValue(-667);
+    Form().chkDeEmphasis->setChecked(true);
     Form().btnSave->click();
     EXPECT_EQ(StoredReadingMode(), TReadingMode::OldDrive);
+    EXPECT_TRUE(Read(key::kDeEmphasis));
     EXPECT_EQ(ReadOffsetOfDrive(QStringLiteral("Fake Drive 0")), -667);
     Form().MainTabControl->setCurrentIndex(0);
 

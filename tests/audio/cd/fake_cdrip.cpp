@@ -41,6 +41,7 @@ struct FakeDrive {
     std::set<int32_t> refused;
     std::map<int32_t, int32_t> flaky; // sector -> wrong reads left
     std::set<int32_t> wrongThisRip;
+    bool reportsProof = true;
     CR_RipOptions options{0, CR_READ_SECURE, 0, 0};
     CR_RipStatistics statistics{0, 0, 0, -1};
     std::map<std::pair<int32_t, int32_t>, int32_t> problems; // (sector, kind) -> count
@@ -77,6 +78,7 @@ void ResetLocked(FakeDrive& f)
     f.refused.clear();
     f.flaky.clear();
     f.wrongThisRip.clear();
+    f.reportsProof = true;
     f.options = {0, CR_READ_SECURE, 0, 0};
     f.statistics = {0, 0, 0, -1};
     f.problems.clear();
@@ -185,6 +187,12 @@ FAKE_EXPORT void FakeCR_SetFlakySectors(const int32_t* sectors, int32_t count, i
     Fake().flaky.clear();
     for (int32_t i = 0; i < count; ++i)
         Fake().flaky[sectors[i]] = reads;
+}
+
+FAKE_EXPORT void FakeCR_SetReportsProof(int32_t reports)
+{
+    std::lock_guard guard(Fake().lock);
+    Fake().reportsProof = reports != 0;
 }
 
 FAKE_EXPORT void FakeCR_SetDriveModel(const FakeCR_DriveModel* model)
@@ -392,7 +400,7 @@ int32_t CR_GetRipReport(CR_RipReport* report, CR_SectorProblem* problems, int32_
                f.statistics.Uncorrected,
                f.statistics.ReadErrors,
                static_cast<int32_t>(f.problems.size()),
-               f.options.ReadMode != CR_READ_FAST &&
+               f.reportsProof && f.options.ReadMode != CR_READ_FAST &&
                        (!f.modelProblems || f.modelProblems->Suspicious() == 0)
                    ? 1
                    : 0,

@@ -68,6 +68,9 @@ struct FakeCR_DriveModel {
 };
 // nullptr goes back to the scripted drive above.
 typedef void (*FakeCR_SetDriveModelFn)(const FakeCR_DriveModel* model);
+// 0: the rip report never claims proof, as a library whose reader cannot say
+// whether its passes agreed (1, the default: secure reads report proof).
+typedef void (*FakeCR_SetReportsProofFn)(int32_t reports);
 }
 
 // The byte a wrong read of an unstable sector delivers instead.

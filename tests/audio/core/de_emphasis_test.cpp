@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <utility>
 #include <vector>
 
 #include "audio/core/de_emphasis.h"
+#include "support/memory_input.h"
+#include "support/read_input.h"
 
 namespace sonfeld::test {
 namespace {
@@ -90,6 +93,36 @@ TEST(DeEmphasisTest, PassesSilenceAndSteadyLevelsUnchangedAndStartsAfreshAfterAR
     std::vector<std::int16_t> silence(64, 0);
     filter.Process(silence.data(), silence.size() / 2);
     EXPECT_EQ(silence, std::vector<std::int16_t>(64, 0));
+}
+
+// The input that filters an encoder's copy: whatever sizes its source and
+// its reader use (frames split across reads), each run is the filter over the
+// whole track from a fresh state; disabled, the bytes pass as they are.
+TEST(DeEmphasisTest, TheInputFiltersEachRunWholeHoweverItIsReadAndPassesBytesWhenOff)
+{
+    std::vector<std::uint8_t> pcm(4 * 3001);
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<std::uint8_t>((i * 7919) >> 3);
+    std::vector<std::int16_t> samples(pcm.size() / 2);
+    std::memcpy(samples.data(), pcm.data(), pcm.size());
+    TDeEmphasis filter;
+    filter.Process(samples.data(), samples.size() / 2);
+    std::vector<std::uint8_t> expected(pcm.size());
+    std::memcpy(expected.data(), samples.data(), expected.size());
+    ASSERT_NE(expected, pcm);
+
+    TMemoryInput source(pcm);
+    TDeEmphasisIn input(&source);
+    input.SetEnabled(true);
+    for (const auto& [chunk, buffer] :
+         {std::pair{0, 4096}, std::pair{7, 4096}, std::pair{4099, 3}, std::pair{1, 5}}) {
+        source.maxChunk = chunk;
+        EXPECT_EQ(ReadWholeInput(input, buffer), expected) << chunk << " " << buffer;
+        EXPECT_EQ(input.Position(), static_cast<std::int64_t>(pcm.size()));
+    }
+    input.SetEnabled(false);
+    source.maxChunk = 7;
+    EXPECT_EQ(ReadWholeInput(input, 4096), pcm);
 }
 
 } // namespace
