@@ -14,6 +14,7 @@
 #include "app/files/local_path.h"
 #include "app/verification/repair_audio_files.h"
 #include "audio/core/acs_exception.h"
+#include "audio/core/de_emphasis.h"
 #include "audio/core/output.h"
 #include "audio/core/pcm_spool.h"
 #include "audio/core/spool_input.h"
@@ -194,7 +195,7 @@ void TRipAudioSpool::EndRead()
 }
 
 void TRipAudioSpool::Keep(int track, const QString& file, const TTrackTags& encoderTags,
-                          const std::optional<TrackTags>& fileTags)
+                          const std::optional<TrackTags>& fileTags, bool deEmphasised)
 {
     std::lock_guard lock(mutex_);
     if (!problem_.isEmpty())
@@ -207,7 +208,7 @@ void TRipAudioSpool::Keep(int track, const QString& file, const TTrackTags& enco
         DropLocked(QStringLiteral("%1 cannot be kept: %2").arg(PcmPath(track), ErrnoText()));
         return;
     }
-    kept_[track] = TKept{file, encoderTags, fileTags, std::nullopt, 4};
+    kept_[track] = TKept{file, encoderTags, fileTags, std::nullopt, 4, deEmphasised};
 }
 
 void TRipAudioSpool::SetAlbumGain(const std::vector<std::string>& files,
@@ -269,7 +270,15 @@ bool TRipAudioSpool::Encode(const TKept& kept, const std::vector<std::uint8_t>& 
     // All in memory: the budget holds the whole track.
     SpoolBudget budget(pcm.size() + 1);
     auto spool = std::make_shared<PcmSpool>(budget, FileSystemPath(file + QStringLiteral(".pcm")));
-    spool->Write(pcm.data(), pcm.size());
+    if (kept.DeEmphasised) {
+        // The kept audio is as read; the file it replaces was filtered.
+        std::vector<std::uint8_t> filtered = pcm;
+        TDeEmphasis().Process(reinterpret_cast<std::int16_t*>(filtered.data()),
+                              filtered.size() / 4);
+        spool->Write(filtered.data(), filtered.size());
+    } else {
+        spool->Write(pcm.data(), pcm.size());
+    }
     spool->Finish();
     TSpoolIn input(spool, 44100, 2, 16, static_cast<std::int64_t>(pcm.size()));
 

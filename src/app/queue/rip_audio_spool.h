@@ -50,9 +50,11 @@ public:
     void EndRead();
 
     // UI thread: the track's last read became its file, tagged by the encoder
-    // with encoderTags and afterwards with fileTags when there are any.
+    // with encoderTags and afterwards with fileTags when there are any;
+    // deEmphasised: the file was encoded through the de-emphasis filter, so
+    // its new encoding is too.
     void Keep(int track, const QString& file, const TTrackTags& encoderTags,
-              const std::optional<TrackTags>& fileTags);
+              const std::optional<TrackTags>& fileTags, bool deEmphasised);
     void SetLogPath(const QString& log);
     // UI thread: the album's ReplayGain the queue wrote into these files at its end.
     void SetAlbumGain(const std::vector<std::string>& files, const ReplayGainValues& album,
@@ -69,6 +71,7 @@ private:
         std::optional<TrackTags> FileTags;
         std::optional<ReplayGainValues> AlbumGain;
         int Id3Version = 4;
+        bool DeEmphasised = false;
     };
 
     QString PcmPath(int track) const;

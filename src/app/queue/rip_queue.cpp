@@ -552,7 +552,7 @@ QString TRipQueue::KeepFile(const TTrackRun& run)
     }
     WriteCoverFile(run.Target);
     if (keptAudio_)
-        keptAudio_->Keep(run.Track, run.Target, TagsOf(run.Track), fileTags);
+        keptAudio_->Keep(run.Track, run.Target, TagsOf(run.Track), fileTags, run.DeEmphasis);
     albumGain_.Kept(run.Track, LocalPath(run.Target).toStdString());
     return {};
 }

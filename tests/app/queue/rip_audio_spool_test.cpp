@@ -39,7 +39,7 @@ TEST(RipAudioSpoolTest, KeepsTheReadThatBecameTheTrackNotALaterDiscardedOne)
     const Bytes kept(40000, 7);
     Read(spool, 1, Bytes(40000, 1)); // a test read, discarded
     Read(spool, 1, kept);
-    spool.Keep(1, QStringLiteral("/nowhere/1.mp3"), {}, std::nullopt);
+    spool.Keep(1, QStringLiteral("/nowhere/1.mp3"), {}, std::nullopt, false);
     Read(spool, 1, Bytes(40000, 9)); // read again, never kept
     Read(spool, 2, Bytes(4000, 2));  // read, never kept
     QString error;
@@ -54,7 +54,7 @@ TEST(RipAudioSpoolTest, AudioThatCannotBeKeptIsDroppedAndTheRepairSaysWhy)
     // far goes too, and nothing is thrown into the rip.
     TRipAudioSpool spool(Mp3(), std::nullopt);
     Read(spool, 1, Bytes(4000, 1));
-    spool.Keep(1, QStringLiteral("/nowhere/1.mp3"), {}, std::nullopt);
+    spool.Keep(1, QStringLiteral("/nowhere/1.mp3"), {}, std::nullopt, false);
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
