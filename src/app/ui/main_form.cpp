@@ -82,7 +82,6 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     CreateEjectCommand();
     lblRipProgress = new TRipProgressDisplay(*rows_, this);
     statusBar()->addPermanentWidget(lblRipProgress);
-    lblRipProgress->hide();
     CreateRepairCommand();
     SetUpKeyboard();
 

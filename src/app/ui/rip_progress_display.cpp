@@ -17,6 +17,7 @@ TRipProgressDisplay::TRipProgressDisplay(TTrackListModel& rows, QWidget* parent)
     : QLabel(parent), rows_(&rows)
 {
     setObjectName(QStringLiteral("lblRipProgress"));
+    hide();
     // The speed and time left move on between the progress steps too.
     tmrRipProgress_ = new QTimer(this);
     tmrRipProgress_->setInterval(1000);
