@@ -15,6 +15,8 @@
 #include "app/tracks/track_list_model.h"
 #include "app/ui/main_form.h"
 #include "app/ui/message_box.h"
+#include "app/ui/names_group.h"
+#include "app/ui/settings_page.h"
 #include "audio/cd/cd_audio_device.h"
 #include "row_events.h"
 #include "settings_sandbox.h"
@@ -115,6 +117,9 @@ protected:
     void OpenWindows();
     app::TMainForm& Form() { return *windows_.MainForm; }
     app::TTrackListModel& Rows() { return Form().Rows(); }
+    // The settings page "音乐设定" and its group "名称与标签".
+    app::TSettingsPage& Settings() { return *Form().mTabConvert; }
+    app::TNamesGroup& NamesGroup() { return *Settings().NamesGroup; }
     // Picks the disc's drive in cbDrive, as the user does.
     void SelectDiscDrive();
     void ChooseFormat(const QString& format);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "app/metadata/disc_names.h"
 #include "app/metadata/request_spacing.h"
 #include "app/queue/rip_components.h"
+#include "app/settings/reading_settings.h"
 #include "app/text/shown_text.h"
 #include "app/text/texts.h"
 #include "app/tracks/track_list_model.h"
@@ -32,7 +34,10 @@
 #include "audio/core/output.h"
 #include "help_viewer.h"
 #include "message_box.h"
+#include "names_group.h"
 #include "option_dialog.h"
+#include "rip_progress_display.h"
+#include "settings_page.h"
 #include "window_texts.h"
 
 namespace sonfeld::app {
@@ -56,7 +61,7 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     MainTabControl = new QTabWidget(this);
     MainTabControl->setObjectName(QStringLiteral("MainTabControl"));
     CreateRipPage();
-    CreateSettingsPage();
+    mTabConvert = new TSettingsPage(*components_);
     // Both pages outgrow a small screen: they scroll rather than push the
     // window (its status bar, the settings' save button) past the screen.
     auto scrolling = [](QWidget* page, const char* name) {
@@ -75,7 +80,8 @@ TMainForm::TMainForm(std::unique_ptr<TCDAudioDevice> playerDevice, QWidget* pare
     CreateStatusBar();
     CreateImageCommands();
     CreateEjectCommand();
-    CreateRipProgressDisplay();
+    lblRipProgress = new TRipProgressDisplay(*rows_, this);
+    statusBar()->addPermanentWidget(lblRipProgress);
     CreateRepairCommand();
     SetUpKeyboard();
 
@@ -121,8 +127,9 @@ void TMainForm::ConnectCommands()
     connect(cbTrack, &QComboBox::currentTextChanged, this, guarded(&TMainForm::cbTrackChange));
     connect(MainTabControl, &QTabWidget::currentChanged, this,
             guarded(&TMainForm::MainTabControlActiveTabChange));
-    connect(btnSave, &QPushButton::clicked, this, guarded(&TMainForm::btnSaveClick));
-    connect(chkAddAlbum, &QAbstractButton::clicked, this, guarded(&TMainForm::chkAddAlbumClick));
+    connect(mTabConvert->btnSave, &QPushButton::clicked, this, guarded(&TMainForm::btnSaveClick));
+    connect(mTabConvert->chkAddAlbum, &QAbstractButton::clicked, this,
+            guarded(&TMainForm::chkAddAlbumClick));
     connect(TracksList->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid())
@@ -176,7 +183,7 @@ void TMainForm::FormShow()
     tmrMediaPoll->start();
     // The only moment the stored encoder settings reach the outputs.
     Guarded(this, [this] { components_->ApplyEncoderSettings(); });
-    Guarded(this, [this] { LoadNameSettings(); });
+    Guarded(this, [this] { mTabConvert->NamesGroup->Load(); });
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -275,7 +282,7 @@ QString TMainForm::FormatText() const
 
 QString TMainForm::AlbumText() const
 {
-    return edtAlbum->text();
+    return mTabConvert->edtAlbum->text();
 }
 
 bool TMainForm::DriveSelected() const
@@ -310,6 +317,16 @@ void TMainForm::SetRipping(bool busy)
     if (busy)
         lblEx->hide();
     RipStateChanged(busy);
+}
+
+void TMainForm::RipStateChanged(bool busy)
+{
+    ripping_ = busy;
+    UpdateEjectCommand();
+    if (btnOpenImage != nullptr)
+        btnOpenImage->setEnabled(!busy);
+    if (lblRipProgress != nullptr)
+        lblRipProgress->SetRipping(busy);
 }
 
 void TMainForm::SetStopping()
@@ -357,6 +374,18 @@ void TMainForm::ShowRipSummary(const TRipSummary& summary)
         OpenUrl(QUrl::fromLocalFile(summary.Folder));
     else if (answer == QMessageBox::Apply)
         OpenUrl(QUrl::fromLocalFile(summary.LogFile));
+}
+
+void TMainForm::OfferReadOffset(const QString& driveName, int offset)
+{
+    const QString question =
+        TShownText::tr("本次提取的音轨均与 AccurateRip 不匹配，但在读取偏移 %1 采样处匹配。\n"
+                       "是否为驱动器“%2”保存读取偏移 %1？")
+            .arg(offset)
+            .arg(driveName);
+    if (ShowMessageBox({this, QMessageBox::Question, TShownText::tr("读取偏移"), question,
+                        QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes)
+        Guarded(this, [&] { StoreReadOffsetOfDrive(driveName, offset); });
 }
 
 } // namespace sonfeld::app

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <map>
 #include <memory>
 #include <optional>
 
 #include "audio/cd/cd_audio_device.h"
 
-#include "app/queue/rip_progress.h"
 #include "app/queue/rip_queue.h"
 
 class QAction;
@@ -34,6 +31,8 @@ class TRequestSpacing;
 } // namespace metadata
 
 class TAlbumPanel;
+class TRipProgressDisplay;
+class TSettingsPage;
 class TRipComponents;
 class TTrackListModel;
 class TfrmOP;
@@ -160,7 +159,7 @@ public:
     QAction* btnOpenImage = nullptr;
     QMenu* mnuRecentImages = nullptr;
     QAction* btnEjectDisc = nullptr;
-    QLabel* lblRipProgress = nullptr;
+    TRipProgressDisplay* lblRipProgress = nullptr;
     QAction* btnRepair = nullptr;
     QTimer* tmrMediaPoll = nullptr;
 
@@ -188,38 +187,8 @@ public:
     QLineEdit* edtTitleName = nullptr;
     QAction* btnSaveTitle = nullptr;
 
-    // Settings page.
-    QWidget* mTabConvert = nullptr;
-    QComboBox* comboRate = nullptr;
-    QComboBox* comboMinRate = nullptr;
-    QComboBox* comboMaxRate = nullptr;
-    QComboBox* comboWaveType = nullptr;
-    QComboBox* comboMp3Quality = nullptr; // "质量": a VBR preset, or none for "MP3 BitRate"
-    QComboBox* comboOpusRate = nullptr;
-    QCheckBox* chkAddTitle = nullptr;
-    QCheckBox* chkAddTrack = nullptr;
-    QCheckBox* chkAddAlbum = nullptr;
-    QLineEdit* edtAlbum = nullptr;
-    QCheckBox* chkRipLog = nullptr;
-    QCheckBox* chkCueSheet = nullptr;
-    QCheckBox* chkHiddenTrack = nullptr; // tick the hidden track 0 when a disc lists one
-    // Names and tags.
-    QCheckBox* chkAutoLookup = nullptr;
-    QCheckBox* chkFullTags = nullptr;
-    QCheckBox* chkEmbedCover = nullptr;
-    QCheckBox* chkReplayGain = nullptr;   // "ReplayGain": gains measured and tagged
-    QComboBox* comboId3Version = nullptr; // "ID3 版本": "2.4" or "2.3"
-    QLineEdit* edtFileNameTemplate = nullptr;
-    QLabel* lblTemplateExample = nullptr;
-    QComboBox* comboReadingMode = nullptr; // "安全模式" / "快速并校验"
-    QCheckBox* chkTestAndCopy = nullptr;
-    QCheckBox* chkDeEmphasis = nullptr; // de-emphasise the files of pre-emphasised tracks
-    QSpinBox* spinReadOffset = nullptr; // the current drive's, in samples
-    QComboBox* comboFlacLevel = nullptr;
-    QComboBox* comboApeLevel = nullptr;
-    QCheckBox* chkSequentialMode = nullptr;      // "顺序模式": no reading ahead
-    QComboBox* comboInterfaceLanguage = nullptr; // "界面语言": "中文" / "English"
-    QPushButton* btnSave = nullptr;
+    // Settings page, with its controls.
+    TSettingsPage* mTabConvert = nullptr;
 
 signals:
     // "查询" was pressed: look the listed disc's names up.
@@ -238,25 +207,9 @@ private:
     void CreateToolbar();
     void CreateRipPage();
     void CreatePlayerBar(QWidget* page);
-    void CreateSettingsPage();
     void CreateStatusBar();
-    // The settings page's "读取" group; its values come and go with the page's.
-    QWidget* CreateReadingBox(QWidget* parent);
-    QWidget* CreateEncodingBox(QWidget* parent);
-    void LoadEncodingSettings();
-    void SaveEncodingSettings();
-    void LoadReadingSettings();
-    void SaveReadingSettings();
-    // "界面语言", taking effect at the next start.
-    QWidget* CreateLanguageBox(QWidget* parent);
-    void LoadLanguageSetting();
-    void SaveLanguageSetting();
     void ConnectCommands();
-    void CreateNamesGroup(QWidget* page);
     void ConnectNames();
-    void LoadNameSettings();
-    void SaveNameSettings();
-    void UpdateTemplateExample();
     void UpdateLookupEnabled();
     void CreateDiscNames();
     // After the rows were rebuilt: the names of the disc now listed.
@@ -277,7 +230,6 @@ private:
     void UpdateEjectCommand();
     // At start, a lone drive or image is selected and listed.
     void SelectOnlyDrive();
-    void CreateRipProgressDisplay();
     void CreateRepairCommand();
     void UpdateRepairCommand();
     // A rip whose disc the CTDB holds, but not as ripped, with its log.
@@ -285,9 +237,6 @@ private:
     static QString RepairButtonText();
     // Follows SetRipping: a queue starts being followed, or has ended.
     void RipStateChanged(bool busy);
-    void RipRowChanged(int row, int column);
-    void ShowRipProgress();
-    void NotifyRipEnded();
     void SetUpKeyboard();
     bool TracksListKey(QKeyEvent* event);
     // Esc during a rip: stops it once the user said yes.
@@ -309,10 +258,6 @@ private:
     bool shown_ = false;
     bool ripping_ = false;
     std::optional<bool> mediaPresent_; // the selected drive's, when last polled
-    TRipProgress ripProgress_;
-    std::map<int, int> progressIndexOfTrack_;
-    QElapsedTimer ripClock_;
-    QTimer* tmrRipProgress_ = nullptr;
     RipRepair* repair_ = nullptr;
 };
 

@@ -1,7 +1,6 @@
 // Building the main window's controls.
 
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,10 +18,8 @@
 #include <QVBoxLayout>
 
 #include "album_panel.h"
-#include "app/formats/encoder_settings.h"
 #include "app/formats/output_formats.h"
 #include "app/queue/rip_components.h"
-#include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
 #include "app/text/texts.h"
 #include "app/tracks/track_list_model.h"
@@ -206,87 +203,6 @@ void TMainForm::CreatePlayerBar(QWidget* page)
     btnSaveTitle = ToolItem(ToolBarPaly, "btnSaveTitle", "save", QString());
     // Created hidden; nothing in the program shows it.
     ToolBarPaly->setVisible(false);
-}
-
-void TMainForm::CreateSettingsPage()
-{
-    mTabConvert = new QWidget;
-    mTabConvert->setObjectName(QStringLiteral("mTabConvert"));
-    auto* page = new QVBoxLayout(mTabConvert);
-
-    auto* quality = new QGroupBox(TShownText::tr("音质"), mTabConvert);
-    auto* grid = new QGridLayout(quality);
-    auto addCombo = [&](int row, const QString& label, const char* name, const QStringList& items,
-                        int selected) {
-        grid->addWidget(new QLabel(label, quality), row, 0);
-        auto* combo = new QComboBox(quality);
-        combo->setObjectName(QLatin1String(name));
-        combo->addItems(items);
-        combo->setCurrentIndex(selected);
-        grid->addWidget(combo, row, 1);
-        return combo;
-    };
-    comboRate = addCombo(0, QStringLiteral("MP3 BitRate:"), "comboRate", Mp3BitRateItems(),
-                         kDefaultMp3BitRateItem);
-    comboMinRate = addCombo(1, QStringLiteral("Ogg BitRate:"), "comboMinRate", OggBitRateItems(),
-                            kDefaultOggBitRateItem);
-    comboMaxRate = addCombo(2, QStringLiteral("Ogg BitRate Max:"), "comboMaxRate",
-                            OggBitRateItems(), kDefaultOggBitRateItem);
-    comboWaveType = addCombo(3, TShownText::tr("Wave 编码器:"), "comboWaveType", WaveTypeItems(),
-                             kDefaultWaveTypeItem);
-    comboMp3Quality = addCombo(4, TShownText::tr("质量"), "comboMp3Quality", {}, -1);
-    comboMp3Quality->addItem(TShownText::tr("固定码率"), QString());
-    for (const QString& preset : Mp3QualityItems())
-        comboMp3Quality->addItem(preset, preset);
-    comboOpusRate = addCombo(5, TShownText::tr("Opus 码率"), "comboOpusRate", {}, -1);
-    for (const int rate : OpusBitRateItems())
-        comboOpusRate->addItem(QString::number(rate), rate);
-    comboOpusRate->setCurrentIndex(comboOpusRate->findData(key::kOpusBitRate.Default));
-    grid->setColumnStretch(2, 1);
-    page->addWidget(quality);
-
-    auto* info = new QGroupBox(TShownText::tr("文件信息"), mTabConvert);
-    auto* infoLayout = new QVBoxLayout(info);
-    chkAddTitle = new QCheckBox(TShownText::tr("为MP3添加名称标签"), info);
-    chkAddTitle->setObjectName(QStringLiteral("chkAddTitle"));
-    chkAddTrack = new QCheckBox(TShownText::tr("为MP3添加音轨标签"), info);
-    chkAddTrack->setObjectName(QStringLiteral("chkAddTrack"));
-    chkAddAlbum = new QCheckBox(TShownText::tr("为MP3添加专辑标签"), info);
-    chkAddAlbum->setObjectName(QStringLiteral("chkAddAlbum"));
-    edtAlbum = new QLineEdit(info);
-    edtAlbum->setObjectName(QStringLiteral("edtAlbum"));
-    edtAlbum->setEnabled(false);
-    infoLayout->addWidget(chkAddTitle);
-    infoLayout->addWidget(chkAddTrack);
-    auto* albumRow = new QHBoxLayout;
-    albumRow->addWidget(chkAddAlbum);
-    albumRow->addWidget(edtAlbum, 1);
-    infoLayout->addLayout(albumRow);
-    page->addWidget(info);
-
-    auto* records = new QGroupBox(TShownText::tr("校验记录"), mTabConvert);
-    auto* recordsLayout = new QVBoxLayout(records);
-    chkRipLog = new QCheckBox(TShownText::tr("在文件旁写入提取日志"), records);
-    chkRipLog->setObjectName(QStringLiteral("chkRipLog"));
-    chkRipLog->setChecked(true);
-    chkCueSheet = new QCheckBox(TShownText::tr("在文件旁写入 CUE 表"), records);
-    chkCueSheet->setObjectName(QStringLiteral("chkCueSheet"));
-    chkCueSheet->setChecked(true);
-    chkHiddenTrack = new QCheckBox(TShownText::tr("默认勾选隐藏音轨 (音轨 0)"), records);
-    chkHiddenTrack->setObjectName(QStringLiteral("chkHiddenTrack"));
-    recordsLayout->addWidget(chkRipLog);
-    recordsLayout->addWidget(chkCueSheet);
-    recordsLayout->addWidget(chkHiddenTrack);
-    page->addWidget(records);
-    CreateNamesGroup(mTabConvert);
-    page->addWidget(CreateReadingBox(mTabConvert));
-    page->addWidget(CreateEncodingBox(mTabConvert));
-    page->addWidget(CreateLanguageBox(mTabConvert));
-    page->addStretch();
-
-    btnSave = new QPushButton(TShownText::tr("保存设定"), mTabConvert);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    page->addWidget(btnSave);
 }
 
 void TMainForm::CreateStatusBar()

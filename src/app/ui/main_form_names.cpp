@@ -1,20 +1,15 @@
 // The main window's parts for the disc's names: the album panel, the "查询"
-// item, the lookup's status line and the names-and-tags settings, and the
-// disc names they show and edit.
+// item and the lookup's status line, and the disc names they show and edit.
+// The names-and-tags settings are TNamesGroup on the settings page.
 
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "album_panel.h"
-#include "app/files/file_name_template.h"
 #include "app/metadata/disc_names.h"
 #include "app/metadata/request_spacing.h"
 #include "app/queue/rip_components.h"
@@ -27,25 +22,11 @@
 #include "main_form.h"
 #include "message_box.h"
 #include "release_chooser.h"
+#include "settings_page.h"
 
 namespace sonfeld::app {
 
 namespace {
-
-using metadata::TNameRules;
-
-constexpr TNameRules kNameRules = metadata::kPortableNames;
-
-// What is wrong with the template itself; empty when it is usable. Every
-// field is filled, so an error here is never one of a particular track.
-TMessage TemplateError(const QString& pattern)
-{
-    metadata::TTemplateFields sample;
-    sample.albumArtist = sample.album = sample.title = sample.artist = QStringLiteral("x");
-    sample.year = QStringLiteral("2001");
-    sample.discNumber = sample.discTotal = sample.trackNumber = sample.trackTotal = 1;
-    return metadata::ApplyFileNameTemplate(pattern, sample, kNameRules).error;
-}
 
 metadata::TDiscNames::TAlbumField NamesField(TAlbumPanel::TField field)
 {
@@ -67,65 +48,6 @@ metadata::TDiscNames::TAlbumField NamesField(TAlbumPanel::TField field)
 
 } // namespace
 
-void TMainForm::CreateNamesGroup(QWidget* page)
-{
-    auto* names = new QGroupBox(TShownText::tr("名称与标签"), page);
-    auto* layout = new QVBoxLayout(names);
-    // One row of boxes keeps the page within the window's height.
-    auto* boxes = new QHBoxLayout;
-    auto addBox = [&](const QString& caption, const char* name) {
-        auto* box = new QCheckBox(caption, names);
-        box->setObjectName(QLatin1String(name));
-        boxes->addWidget(box);
-        return box;
-    };
-    chkAutoLookup = addBox(TShownText::tr("自动查询"), "chkAutoLookup");
-    chkFullTags = addBox(TShownText::tr("写入完整标签"), "chkFullTags");
-    chkEmbedCover = addBox(TShownText::tr("嵌入封面"), "chkEmbedCover");
-    chkReplayGain = addBox(QStringLiteral("ReplayGain"), "chkReplayGain");
-    boxes->addWidget(new QLabel(TShownText::tr("ID3 版本"), names));
-    comboId3Version = new QComboBox(names);
-    comboId3Version->setObjectName(QStringLiteral("comboId3Version"));
-    comboId3Version->setAccessibleName(TShownText::tr("ID3 版本"));
-    for (const char* version : key::kId3Version.Choices)
-        comboId3Version->addItem(QLatin1String(version), QLatin1String(version));
-    boxes->addWidget(comboId3Version);
-    boxes->addStretch();
-    layout->addLayout(boxes);
-    auto* templateRow = new QHBoxLayout;
-    templateRow->addWidget(new QLabel(TShownText::tr("文件名模板:"), names));
-    // Ready templates to choose from; the box stays free to type in.
-    auto* templates = new QComboBox(names);
-    templates->setObjectName(QStringLiteral("cbFileNameTemplate"));
-    templates->setEditable(true);
-    templates->setInsertPolicy(QComboBox::NoInsert);
-    templates->addItems(metadata::kFileNameTemplateChoices);
-    edtFileNameTemplate = new QLineEdit(templates);
-    edtFileNameTemplate->setObjectName(QStringLiteral("edtFileNameTemplate"));
-    templates->setLineEdit(edtFileNameTemplate);
-    templates->setCompleter(nullptr); // typing is not completed behind the user's back
-    templates->setToolTip(
-        TShownText::tr("{albumartist} {album} {year} {disc} {disctotal} {track:02} "
-                       "{tracktotal} {title} {artist}；\"/\" 分出子文件夹"));
-    templateRow->addWidget(templates, 1);
-    layout->addLayout(templateRow);
-    lblTemplateExample = new QLabel(names);
-    lblTemplateExample->setObjectName(QStringLiteral("lblTemplateExample"));
-    lblTemplateExample->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(lblTemplateExample);
-    if (auto* pageLayout = qobject_cast<QBoxLayout*>(page->layout()))
-        pageLayout->addWidget(names);
-
-    // The defaults until the store is read when the window opens.
-    chkAutoLookup->setChecked(key::kAutoLookup.Default);
-    chkFullTags->setChecked(key::kFullTags.Default);
-    chkEmbedCover->setChecked(key::kEmbedCover.Default);
-    chkReplayGain->setChecked(key::kReplayGain.Default);
-    comboId3Version->setCurrentIndex(
-        comboId3Version->findData(QLatin1String(key::kId3Version.Default)));
-    edtFileNameTemplate->setText(QString::fromUtf8(key::kFileNameTemplate.Default));
-}
-
 void TMainForm::ConnectNames()
 {
     connect(btnLookup, &QAction::triggered, this, &TMainForm::LookupRequested);
@@ -134,17 +56,14 @@ void TMainForm::ConnectNames()
     connect(rows_.get(), &TTrackListModel::modelReset, this, [this] { UpdateLookupEnabled(); });
     UpdateLookupEnabled();
 
-    connect(edtFileNameTemplate, &QLineEdit::textChanged, this,
-            [this] { UpdateTemplateExample(); });
-    UpdateTemplateExample();
-
     // The album has two boxes: the panel's above the grid, where names are
     // looked up and typed, and edtAlbum on the settings page, which the MP3
     // album tag box reads. They always show one text; typing in either is an
     // edit of the album. setText clears a box's modified mark, so copying
     // from one to the other never reads as typing.
     QLineEdit* panelAlbum = AlbumPanel->Edit(TAlbumPanel::TField::Album);
-    connect(panelAlbum, &QLineEdit::textChanged, this, [this](const QString& text) {
+    QLineEdit* edtAlbum = mTabConvert->edtAlbum;
+    connect(panelAlbum, &QLineEdit::textChanged, this, [edtAlbum](const QString& text) {
         if (edtAlbum->text() != text)
             edtAlbum->setText(text);
     });
@@ -152,7 +71,7 @@ void TMainForm::ConnectNames()
         if (panelAlbum->text() != text)
             panelAlbum->setText(text);
     });
-    connect(edtAlbum, &QLineEdit::editingFinished, this, [this] {
+    connect(edtAlbum, &QLineEdit::editingFinished, this, [this, edtAlbum] {
         if (!edtAlbum->isModified())
             return;
         edtAlbum->setModified(false);
@@ -262,42 +181,6 @@ void TMainForm::ChooseRelease()
     for (int i = 0; i < now.size(); ++i)
         if (now[i].releaseId == picked)
             names_->ChooseRelease(i);
-}
-
-void TMainForm::LoadNameSettings()
-{
-    chkAutoLookup->setChecked(Read(key::kAutoLookup));
-    chkFullTags->setChecked(Read(key::kFullTags));
-    chkEmbedCover->setChecked(Read(key::kEmbedCover));
-    chkReplayGain->setChecked(Read(key::kReplayGain));
-    comboId3Version->setCurrentIndex(comboId3Version->findData(Read(key::kId3Version)));
-    edtFileNameTemplate->setText(Read(key::kFileNameTemplate));
-}
-
-void TMainForm::SaveNameSettings()
-{
-    Write(key::kAutoLookup, chkAutoLookup->isChecked());
-    Write(key::kFullTags, chkFullTags->isChecked());
-    Write(key::kEmbedCover, chkEmbedCover->isChecked());
-    Write(key::kReplayGain, chkReplayGain->isChecked());
-    Write(key::kId3Version, comboId3Version->currentData().toString());
-    // A wrong template would fail every row of the next rip: the stored one
-    // stays and the user is told.
-    const QString pattern = edtFileNameTemplate->text();
-    if (const TMessage error = TemplateError(pattern); !error.IsEmpty()) {
-        ShowErrorBox(this, TShownText::tr("文件名模板有误，未保存: %1").arg(error.Shown()));
-        return;
-    }
-    Write(key::kFileNameTemplate, pattern);
-}
-
-void TMainForm::UpdateTemplateExample()
-{
-    const metadata::TTemplateExample example =
-        metadata::FileNameTemplateExample(edtFileNameTemplate->text(), kNameRules);
-    lblTemplateExample->setText(example.text.Shown());
-    lblTemplateExample->setStyleSheet(example.valid ? QStringLiteral("QLabel { color: #44546a; }")
-                                                    : QStringLiteral("QLabel { color: #b00000; }"));
 }
 
 void TMainForm::UpdateLookupEnabled()

@@ -41,9 +41,9 @@ TEST_F(HiddenTrackRowTest, TheHiddenTrackIsRowZeroUntickedUnlessTheSettingTicksI
     EXPECT_TRUE(Rows().Checked(1));
 
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_FALSE(Form().chkHiddenTrack->isChecked());
-    Form().chkHiddenTrack->setChecked(true);
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_FALSE(Settings().chkHiddenTrack->isChecked());
+    Settings().chkHiddenTrack->setChecked(true);
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_TRUE(Read(key::kTickHiddenTrack));
     Form().btnRefreshCD->trigger();
     ASSERT_EQ(Rows().rowCount(), 3);

@@ -67,7 +67,7 @@ protected:
     }
     QString LanguageBoxTitle()
     {
-        auto* box = qobject_cast<QGroupBox*>(Form().comboInterfaceLanguage->parentWidget());
+        auto* box = qobject_cast<QGroupBox*>(Settings().comboInterfaceLanguage->parentWidget());
         return box ? box->title() : QStringLiteral("<missing>");
     }
 };
@@ -89,7 +89,7 @@ TEST_F(InterfaceLanguageTest, WithNothingStoredTheWindowIsChineseEvenUnderAnEngl
 
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(LanguageBoxTitle(), QStringLiteral("界面语言"));
-    EXPECT_EQ(Form().comboInterfaceLanguage->currentText(), QStringLiteral("中文"));
+    EXPECT_EQ(Settings().comboInterfaceLanguage->currentText(), QStringLiteral("中文"));
     EXPECT_EQ(Form().findChild<QLabel*>(QStringLiteral("lblLanguageNote"))->text(),
               QStringLiteral("重新启动后生效"));
 
@@ -105,17 +105,17 @@ TEST_F(InterfaceLanguageTest, SavingTheComboStoresTheLanguageForTheNextStart)
 {
     OpenWindows();
     Form().MainTabControl->setCurrentIndex(1);
-    Form().comboInterfaceLanguage->setCurrentIndex(
-        Form().comboInterfaceLanguage->findText(QStringLiteral("English")));
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    Settings().comboInterfaceLanguage->setCurrentIndex(
+        Settings().comboInterfaceLanguage->findText(QStringLiteral("English")));
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_EQ(ReadSetting(QStringLiteral("interfaceLanguage")), QStringLiteral("en"));
     // Still Chinese until the next start.
     EXPECT_EQ(ToolText("btnRipCD"), QStringLiteral("提取CD音乐"));
     EXPECT_EQ(StoredInterfaceLanguage(), TInterfaceLanguage::English);
 
-    Form().comboInterfaceLanguage->setCurrentIndex(
-        Form().comboInterfaceLanguage->findText(QStringLiteral("中文")));
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    Settings().comboInterfaceLanguage->setCurrentIndex(
+        Settings().comboInterfaceLanguage->findText(QStringLiteral("中文")));
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_EQ(ReadSetting(QStringLiteral("interfaceLanguage")), QStringLiteral("zh_CN"));
 }
 
@@ -129,7 +129,7 @@ TEST_F(InterfaceLanguageTest, ABadStoredLanguageIsReportedAndTheWindowStaysChine
     OpenWindows();
     EXPECT_EQ(ToolText("btnRipCD"), QStringLiteral("提取CD音乐"));
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboInterfaceLanguage->currentText(), QStringLiteral("中文"));
+    EXPECT_EQ(Settings().comboInterfaceLanguage->currentText(), QStringLiteral("中文"));
 }
 
 TEST_F(InterfaceLanguageTest, InEnglishTheWindowIsEnglishAndARipStillWorks)
@@ -150,10 +150,10 @@ TEST_F(InterfaceLanguageTest, InEnglishTheWindowIsEnglishAndARipStillWorks)
 
     Form().MainTabControl->setCurrentIndex(1);
     EXPECT_EQ(LanguageBoxTitle(), QStringLiteral("Interface language"));
-    EXPECT_EQ(Form().comboInterfaceLanguage->currentText(), QStringLiteral("English"));
-    EXPECT_EQ(Form().comboReadingMode->currentText(), QStringLiteral("Fast and verified"));
+    EXPECT_EQ(Settings().comboInterfaceLanguage->currentText(), QStringLiteral("English"));
+    EXPECT_EQ(Settings().comboReadingMode->currentText(), QStringLiteral("Fast and verified"));
     // The stored value behind the item stays the store's own.
-    EXPECT_EQ(Form().comboReadingMode->currentData().toString(), QStringLiteral("fastVerify"));
+    EXPECT_EQ(Settings().comboReadingMode->currentData().toString(), QStringLiteral("fastVerify"));
     Form().MainTabControl->setCurrentIndex(0);
 
     Form().OpenImage(QString::fromStdString((outDir_ / "song.wav").string()));

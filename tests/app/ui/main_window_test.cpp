@@ -50,7 +50,7 @@ TEST_F(MainWindowTest, StartsIdleWithThePlayerBarHidden)
     EXPECT_FALSE(Form().lblEx->isVisible());
     EXPECT_FALSE(Form().btnConvertCD->isVisible());
     EXPECT_EQ(Form().edtDes->text(), QString());
-    EXPECT_FALSE(Form().edtAlbum->isEnabled());
+    EXPECT_FALSE(Settings().edtAlbum->isEnabled());
     for (QAction* player : {Form().btnEject, Form().btnStop, Form().btnPanse, Form().btnPlay,
                             Form().btnLast, Form().btnNext})
         EXPECT_FALSE(player->isEnabled());

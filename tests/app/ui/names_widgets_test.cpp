@@ -92,7 +92,7 @@ TEST_F(NamesWidgetsTest, ThePanelIsFilledWithoutEditsAndReportsWhatTheUserTypes)
     EXPECT_EQ(panel.Text(TField::Comment), QStringLiteral("首版"));
     EXPECT_EQ(panel.SourceLine(), QStringLiteral("来源：MusicBrainz"));
     // The settings page's album box shows the same album.
-    EXPECT_EQ(Form().edtAlbum->text(), QStringLiteral("海港之光"));
+    EXPECT_EQ(Settings().edtAlbum->text(), QStringLiteral("海港之光"));
     // Leaving a box that was only filled is no edit.
     emit panel.Edit(TField::Genre)->editingFinished();
     EXPECT_EQ(edits.count(), 0);
@@ -107,8 +107,8 @@ TEST_F(NamesWidgetsTest, ThePanelIsFilledWithoutEditsAndReportsWhatTheUserTypes)
 
     // Typing the album on the settings page is an edit of the album too.
     Form().MainTabControl->setCurrentIndex(1);
-    QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
-    Type(Form().edtAlbum, QStringLiteral("Hafenlicht"));
+    QTest::mouseClick(Settings().chkAddAlbum, Qt::LeftButton);
+    Type(Settings().edtAlbum, QStringLiteral("Hafenlicht"));
     ASSERT_EQ(edits.count(), 2);
     EXPECT_EQ(edits[1][0].value<TField>(), TField::Album);
     EXPECT_EQ(edits[1][1].toString(), QStringLiteral("Hafenlicht"));
@@ -121,7 +121,7 @@ TEST_F(NamesWidgetsTest, ThePanelIsFilledWithoutEditsAndReportsWhatTheUserTypes)
     TAlbumMetadata none;
     panel.SetMetadata(none);
     EXPECT_TRUE(panel.SourceLine().isEmpty());
-    EXPECT_TRUE(Form().edtAlbum->text().isEmpty());
+    EXPECT_TRUE(Settings().edtAlbum->text().isEmpty());
     EXPECT_EQ(edits.count(), 3);
 }
 
@@ -307,16 +307,16 @@ TEST_F(NamesWidgetsTest, NameSettingsAreSavedAndShownWhenTheWindowOpensAgain)
 {
     OpenWindows();
     // An empty store: the defaults, before the settings tab was ever opened.
-    EXPECT_TRUE(Form().chkAutoLookup->isChecked());
-    EXPECT_TRUE(Form().chkFullTags->isChecked());
-    EXPECT_TRUE(Form().chkEmbedCover->isChecked());
-    EXPECT_EQ(Form().edtFileNameTemplate->text(), QStringLiteral("{title}"));
-    EXPECT_EQ(Form().lblTemplateExample->text(), QStringLiteral("例如: 涨潮"));
+    EXPECT_TRUE(NamesGroup().chkAutoLookup->isChecked());
+    EXPECT_TRUE(NamesGroup().chkFullTags->isChecked());
+    EXPECT_TRUE(NamesGroup().chkEmbedCover->isChecked());
+    EXPECT_EQ(NamesGroup().edtFileNameTemplate->text(), QStringLiteral("{title}"));
+    EXPECT_EQ(NamesGroup().lblTemplateExample->text(), QStringLiteral("例如: 涨潮"));
 
     Form().MainTabControl->setCurrentIndex(1);
-    Click(Form().chkAutoLookup);
-    Click(Form().chkEmbedCover);
-    QLineEdit* pattern = Form().edtFileNameTemplate;
+    Click(NamesGroup().chkAutoLookup);
+    Click(NamesGroup().chkEmbedCover);
+    QLineEdit* pattern = NamesGroup().edtFileNameTemplate;
     // Ready templates to choose from, in the box that is typed in.
     auto* templates = Form().findChild<QComboBox*>(QStringLiteral("cbFileNameTemplate"));
     ASSERT_NE(templates, nullptr);
@@ -325,13 +325,14 @@ TEST_F(NamesWidgetsTest, NameSettingsAreSavedAndShownWhenTheWindowOpensAgain)
     templates->setCurrentIndex(2);
     EXPECT_EQ(pattern->text(),
               QStringLiteral("{albumartist}/{album}[ (disc {disc})]/{track:02} {title}"));
-    EXPECT_EQ(Form().lblTemplateExample->text(),
+    EXPECT_EQ(NamesGroup().lblTemplateExample->text(),
               QStringLiteral("例如: 群星/海港之光 (disc 1)/03 涨潮"));
     pattern->selectAll();
     QTest::keyClicks(pattern, QStringLiteral("{albumartist}/{album}/{track:02} {title}"));
     // The example follows the typing.
-    EXPECT_EQ(Form().lblTemplateExample->text(), QStringLiteral("例如: 群星/海港之光/03 涨潮"));
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_EQ(NamesGroup().lblTemplateExample->text(),
+              QStringLiteral("例如: 群星/海港之光/03 涨潮"));
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_FALSE(Read(key::kAutoLookup));
     EXPECT_TRUE(Read(key::kFullTags));
     EXPECT_FALSE(Read(key::kEmbedCover));
@@ -341,12 +342,13 @@ TEST_F(NamesWidgetsTest, NameSettingsAreSavedAndShownWhenTheWindowOpensAgain)
 
     windows_ = {};
     OpenWindows();
-    EXPECT_FALSE(Form().chkAutoLookup->isChecked());
-    EXPECT_TRUE(Form().chkFullTags->isChecked());
-    EXPECT_FALSE(Form().chkEmbedCover->isChecked());
-    EXPECT_EQ(Form().edtFileNameTemplate->text(),
+    EXPECT_FALSE(NamesGroup().chkAutoLookup->isChecked());
+    EXPECT_TRUE(NamesGroup().chkFullTags->isChecked());
+    EXPECT_FALSE(NamesGroup().chkEmbedCover->isChecked());
+    EXPECT_EQ(NamesGroup().edtFileNameTemplate->text(),
               QStringLiteral("{albumartist}/{album}/{track:02} {title}"));
-    EXPECT_EQ(Form().lblTemplateExample->text(), QStringLiteral("例如: 群星/海港之光/03 涨潮"));
+    EXPECT_EQ(NamesGroup().lblTemplateExample->text(),
+              QStringLiteral("例如: 群星/海港之光/03 涨潮"));
 }
 
 TEST_F(NamesWidgetsTest, AWrongTemplateIsShownInRedAndNotStored)
@@ -354,28 +356,29 @@ TEST_F(NamesWidgetsTest, AWrongTemplateIsShownInRedAndNotStored)
     WriteSetting(QStringLiteral("FileNameTemplate"), QStringLiteral("{track:02} {title}"));
     OpenWindows();
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().edtFileNameTemplate->text(), QStringLiteral("{track:02} {title}"));
-    EXPECT_FALSE(Form().lblTemplateExample->styleSheet().contains(QStringLiteral("#b00000")));
+    EXPECT_EQ(NamesGroup().edtFileNameTemplate->text(), QStringLiteral("{track:02} {title}"));
+    EXPECT_FALSE(NamesGroup().lblTemplateExample->styleSheet().contains(QStringLiteral("#b00000")));
 
     for (const QString& wrong :
          {QStringLiteral("{nosuchfield}"), QStringLiteral("{title"), QString()}) {
-        Form().edtFileNameTemplate->setText(wrong);
-        EXPECT_TRUE(Form().lblTemplateExample->text().startsWith(QStringLiteral("模板有误")))
-            << wrong.toStdString() << ": " << Form().lblTemplateExample->text().toStdString();
-        EXPECT_TRUE(Form().lblTemplateExample->styleSheet().contains(QStringLiteral("#b00000")));
+        NamesGroup().edtFileNameTemplate->setText(wrong);
+        EXPECT_TRUE(NamesGroup().lblTemplateExample->text().startsWith(QStringLiteral("模板有误")))
+            << wrong.toStdString() << ": " << NamesGroup().lblTemplateExample->text().toStdString();
+        EXPECT_TRUE(
+            NamesGroup().lblTemplateExample->styleSheet().contains(QStringLiteral("#b00000")));
     }
-    Form().edtFileNameTemplate->setText(QStringLiteral("{nosuchfield}"));
-    Click(Form().chkFullTags);
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    NamesGroup().edtFileNameTemplate->setText(QStringLiteral("{nosuchfield}"));
+    Click(NamesGroup().chkFullTags);
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     ASSERT_EQ(messages_.Messages.size(), 1u);
     EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("文件名模板有误")));
     EXPECT_EQ(Read(key::kFileNameTemplate), QStringLiteral("{track:02} {title}"));
     // The page's other settings are saved all the same.
     EXPECT_FALSE(Read(key::kFullTags));
 
-    Form().edtFileNameTemplate->setText(QStringLiteral("{title}"));
-    EXPECT_EQ(Form().lblTemplateExample->text(), QStringLiteral("例如: 涨潮"));
-    EXPECT_FALSE(Form().lblTemplateExample->styleSheet().contains(QStringLiteral("#b00000")));
+    NamesGroup().edtFileNameTemplate->setText(QStringLiteral("{title}"));
+    EXPECT_EQ(NamesGroup().lblTemplateExample->text(), QStringLiteral("例如: 涨潮"));
+    EXPECT_FALSE(NamesGroup().lblTemplateExample->styleSheet().contains(QStringLiteral("#b00000")));
 }
 
 QList<TReleaseCandidate> ThreeReleases()

@@ -203,7 +203,7 @@ TEST_F(RipQueueTest, Mp3TagsFollowTheFlagsAndKeepTheLastValues)
     WriteFlag(QStringLiteral("addId3Track"), true);
     WriteFlag(QStringLiteral("addId3Album"), true);
     Ready(QStringLiteral("MP3"));
-    Form().edtAlbum->setText(QStringLiteral("演示专辑"));
+    Settings().edtAlbum->setText(QStringLiteral("演示专辑"));
     Rows().SetName(0, QStringLiteral("晨光"));
     for (int row : {2, 3})
         Rows().SetChecked(row, false);

@@ -110,16 +110,16 @@ TEST_F(RipReadingTest, TheDrivesStoredOffsetAndTheSettingsPageReachTheRip)
     // The settings page shows and saves the chosen drive's offset.
     StoreReadOffsetOfDrive(QStringLiteral("Fake Drive 0"), 30);
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboReadingMode->currentText(), QStringLiteral("快速并校验"));
-    EXPECT_FALSE(Form().chkTestAndCopy->isChecked());
-    EXPECT_FALSE(Form().chkDeEmphasis->isChecked());
-    EXPECT_EQ(Form().spinReadOffset->value(), 30);
-    EXPECT_EQ(Form().spinReadOffset->minimum(), -2940);
-    EXPECT_EQ(Form().spinReadOffset->maximum(), 2940);
-    Form().comboReadingMode->setCurrentText(QStringLiteral("旧光驱模式"));
-    Form().spinReadOffset->setValue(-667);
-    Form().chkDeEmphasis->setChecked(true);
-    Form().btnSave->click();
+    EXPECT_EQ(Settings().comboReadingMode->currentText(), QStringLiteral("快速并校验"));
+    EXPECT_FALSE(Settings().chkTestAndCopy->isChecked());
+    EXPECT_FALSE(Settings().chkDeEmphasis->isChecked());
+    EXPECT_EQ(Settings().spinReadOffset->value(), 30);
+    EXPECT_EQ(Settings().spinReadOffset->minimum(), -2940);
+    EXPECT_EQ(Settings().spinReadOffset->maximum(), 2940);
+    Settings().comboReadingMode->setCurrentText(QStringLiteral("旧光驱模式"));
+    Settings().spinReadOffset->setValue(-667);
+    Settings().chkDeEmphasis->setChecked(true);
+    Settings().btnSave->click();
     EXPECT_EQ(StoredReadingMode(), TReadingMode::OldDrive);
     EXPECT_TRUE(Read(key::kDeEmphasis));
     EXPECT_EQ(ReadOffsetOfDrive(QStringLiteral("Fake Drive 0")), -667);

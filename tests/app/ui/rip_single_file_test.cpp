@@ -57,12 +57,12 @@ protected:
         ASSERT_NE(mode, nullptr);
         EXPECT_EQ(mode->currentText(), QStringLiteral("分轨"));
         mode->setCurrentIndex(mode->findText(QStringLiteral("整轨")));
-        Form().btnSave->click();
+        Settings().btnSave->click();
         ASSERT_EQ(Read(key::kOutputMode), QStringLiteral("singleFile"));
         Form().MainTabControl->setCurrentIndex(0);
         SelectDiscDrive();
         ChooseFormat(format);
-        Form().edtAlbum->setText(QStringLiteral("晨光"));
+        Settings().edtAlbum->setText(QStringLiteral("晨光"));
         Form().edtDes->setText(QString::fromStdString(outDir_.string()));
     }
 };

@@ -49,18 +49,18 @@ TEST_F(SettingsPageTest, AnEmptyStoreShowsTheDefaults)
 {
     OpenWindows();
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br128"));
-    EXPECT_EQ(Form().comboMinRate->currentText(), QStringLiteral("brAutoSelect"));
-    EXPECT_EQ(Form().comboMaxRate->currentText(), QStringLiteral("brAutoSelect"));
-    EXPECT_EQ(Form().comboWaveType->currentText(), QStringLiteral("RAW PCM"));
-    EXPECT_FALSE(Form().chkAddTitle->isChecked());
-    EXPECT_FALSE(Form().chkAddTrack->isChecked());
-    EXPECT_FALSE(Form().chkAddAlbum->isChecked());
-    EXPECT_FALSE(Form().edtAlbum->isEnabled());
-    EXPECT_TRUE(Form().chkRipLog->isChecked());
-    EXPECT_TRUE(Form().chkCueSheet->isChecked());
-    EXPECT_EQ(Form().comboRate->count(), 18);
-    EXPECT_EQ(Form().comboMaxRate->count(), 16);
+    EXPECT_EQ(Settings().comboRate->currentText(), QStringLiteral("br128"));
+    EXPECT_EQ(Settings().comboMinRate->currentText(), QStringLiteral("brAutoSelect"));
+    EXPECT_EQ(Settings().comboMaxRate->currentText(), QStringLiteral("brAutoSelect"));
+    EXPECT_EQ(Settings().comboWaveType->currentText(), QStringLiteral("RAW PCM"));
+    EXPECT_FALSE(Settings().chkAddTitle->isChecked());
+    EXPECT_FALSE(Settings().chkAddTrack->isChecked());
+    EXPECT_FALSE(Settings().chkAddAlbum->isChecked());
+    EXPECT_FALSE(Settings().edtAlbum->isEnabled());
+    EXPECT_TRUE(Settings().chkRipLog->isChecked());
+    EXPECT_TRUE(Settings().chkCueSheet->isChecked());
+    EXPECT_EQ(Settings().comboRate->count(), 18);
+    EXPECT_EQ(Settings().comboMaxRate->count(), 16);
 
     TfrmOP& options = *windows_.Options;
     EXPECT_EQ(options.windowTitle(), QStringLiteral("选项"));
@@ -77,20 +77,20 @@ TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
 {
     OpenWindows();
     Form().MainTabControl->setCurrentIndex(1);
-    Form().comboRate->setCurrentText(QStringLiteral("br320"));
-    Form().comboMinRate->setCurrentText(QStringLiteral("br48"));
-    Form().comboMaxRate->setCurrentText(QStringLiteral("br256"));
-    Form().comboWaveType->setCurrentText(QStringLiteral("DVI IMA ADPCM"));
-    Form().chkAddTitle->setChecked(true);
-    QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
-    EXPECT_TRUE(Form().edtAlbum->isEnabled());
-    Form().chkCueSheet->setChecked(false);
-    EXPECT_EQ(Form().comboFlacLevel->currentText(), QStringLiteral("5"));
-    EXPECT_EQ(Form().comboApeLevel->currentText(), QStringLiteral("2000"));
-    Form().comboFlacLevel->setCurrentText(QStringLiteral("8"));
-    Form().comboApeLevel->setCurrentText(QStringLiteral("4000"));
-    Form().chkSequentialMode->setChecked(true);
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    Settings().comboRate->setCurrentText(QStringLiteral("br320"));
+    Settings().comboMinRate->setCurrentText(QStringLiteral("br48"));
+    Settings().comboMaxRate->setCurrentText(QStringLiteral("br256"));
+    Settings().comboWaveType->setCurrentText(QStringLiteral("DVI IMA ADPCM"));
+    Settings().chkAddTitle->setChecked(true);
+    QTest::mouseClick(Settings().chkAddAlbum, Qt::LeftButton);
+    EXPECT_TRUE(Settings().edtAlbum->isEnabled());
+    Settings().chkCueSheet->setChecked(false);
+    EXPECT_EQ(Settings().comboFlacLevel->currentText(), QStringLiteral("5"));
+    EXPECT_EQ(Settings().comboApeLevel->currentText(), QStringLiteral("2000"));
+    Settings().comboFlacLevel->setCurrentText(QStringLiteral("8"));
+    Settings().comboApeLevel->setCurrentText(QStringLiteral("4000"));
+    Settings().chkSequentialMode->setChecked(true);
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_TRUE(Read(key::kWriteRipLog));
     EXPECT_FALSE(Read(key::kWriteCueSheet));
     EXPECT_EQ(Read(key::kFlacLevel), 8);
@@ -108,16 +108,16 @@ TEST_F(SettingsPageTest, SavingWritesThePageAndTheTabReloadDiscardsUnsavedEdits)
     EXPECT_EQ(Output<TMP3Out>("MP3").BitRate(), TMP3BitRate::br128);
 
     // Unsaved edits go when the tab is left and entered again.
-    Form().comboRate->setCurrentText(QStringLiteral("br64"));
-    QTest::mouseClick(Form().chkAddAlbum, Qt::LeftButton);
-    EXPECT_FALSE(Form().edtAlbum->isEnabled());
+    Settings().comboRate->setCurrentText(QStringLiteral("br64"));
+    QTest::mouseClick(Settings().chkAddAlbum, Qt::LeftButton);
+    EXPECT_FALSE(Settings().edtAlbum->isEnabled());
     Form().MainTabControl->setCurrentIndex(0);
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br320"));
-    EXPECT_EQ(Form().comboFlacLevel->currentText(), QStringLiteral("8"));
-    EXPECT_TRUE(Form().chkSequentialMode->isChecked());
-    EXPECT_TRUE(Form().chkAddAlbum->isChecked());
-    EXPECT_TRUE(Form().edtAlbum->isEnabled());
+    EXPECT_EQ(Settings().comboRate->currentText(), QStringLiteral("br320"));
+    EXPECT_EQ(Settings().comboFlacLevel->currentText(), QStringLiteral("8"));
+    EXPECT_TRUE(Settings().chkSequentialMode->isChecked());
+    EXPECT_TRUE(Settings().chkAddAlbum->isChecked());
+    EXPECT_TRUE(Settings().edtAlbum->isEnabled());
 }
 
 TEST_F(SettingsPageTest, TheWheelTurnsOnlyABoxWithTheFocusAndElseScrollsThePage)
@@ -131,14 +131,14 @@ TEST_F(SettingsPageTest, TheWheelTurnsOnlyABoxWithTheFocusAndElseScrollsThePage)
     ASSERT_NE(page, nullptr);
     QScrollBar* scroll = page->verticalScrollBar();
     ASSERT_GT(scroll->maximum(), 0) << "the page must be able to scroll";
-    QSpinBox* offset = Form().spinReadOffset;
+    QSpinBox* offset = Settings().spinReadOffset;
     ASSERT_TRUE(offset->isEnabled());
-    QComboBox* rate = Form().comboRate;
+    QComboBox* rate = Settings().comboRate;
     QComboBox* drive = Form().cbDrive;
     for (QWidget* box : std::initializer_list<QWidget*>{offset, rate, drive})
         EXPECT_EQ(box->focusPolicy(), Qt::StrongFocus) << box->objectName().toStdString();
 
-    Form().btnSave->setFocus();
+    Settings().btnSave->setFocus();
     const int rateItem = rate->currentIndex();
     const int scrolled = scroll->value();
     WheelOver(offset);
@@ -169,31 +169,31 @@ TEST_F(SettingsPageTest, TheMp3QualityOpusRateReplayGainAndId3ItemsSaveAndLoad)
 {
     OpenWindows();
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboMp3Quality->currentText(), QStringLiteral("固定码率"));
-    EXPECT_EQ(Form().comboMp3Quality->count(), 4);
-    EXPECT_EQ(Form().comboOpusRate->currentText(), QStringLiteral("160"));
-    EXPECT_TRUE(Form().chkReplayGain->isChecked());
-    EXPECT_EQ(Form().comboId3Version->currentText(), QStringLiteral("2.4"));
-    Form().comboMp3Quality->setCurrentText(QStringLiteral("V0"));
-    Form().comboOpusRate->setCurrentText(QStringLiteral("96"));
-    Form().chkReplayGain->setChecked(false);
-    Form().comboId3Version->setCurrentText(QStringLiteral("2.3"));
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_EQ(Settings().comboMp3Quality->currentText(), QStringLiteral("固定码率"));
+    EXPECT_EQ(Settings().comboMp3Quality->count(), 4);
+    EXPECT_EQ(Settings().comboOpusRate->currentText(), QStringLiteral("160"));
+    EXPECT_TRUE(NamesGroup().chkReplayGain->isChecked());
+    EXPECT_EQ(NamesGroup().comboId3Version->currentText(), QStringLiteral("2.4"));
+    Settings().comboMp3Quality->setCurrentText(QStringLiteral("V0"));
+    Settings().comboOpusRate->setCurrentText(QStringLiteral("96"));
+    NamesGroup().chkReplayGain->setChecked(false);
+    NamesGroup().comboId3Version->setCurrentText(QStringLiteral("2.3"));
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_EQ(ReadSetting(QStringLiteral("mp3Quality")), QStringLiteral("V0"));
     EXPECT_EQ(Read(key::kOpusBitRate), 96);
     EXPECT_FALSE(Read(key::kReplayGain));
     EXPECT_EQ(Read(key::kId3Version), QStringLiteral("2.3"));
 
-    Form().comboMp3Quality->setCurrentIndex(0);
-    Form().chkReplayGain->setChecked(true);
+    Settings().comboMp3Quality->setCurrentIndex(0);
+    NamesGroup().chkReplayGain->setChecked(true);
     Form().MainTabControl->setCurrentIndex(0);
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboMp3Quality->currentText(), QStringLiteral("V0"));
-    EXPECT_EQ(Form().comboOpusRate->currentText(), QStringLiteral("96"));
-    EXPECT_FALSE(Form().chkReplayGain->isChecked());
-    EXPECT_EQ(Form().comboId3Version->currentText(), QStringLiteral("2.3"));
-    Form().comboMp3Quality->setCurrentIndex(0);
-    QTest::mouseClick(Form().btnSave, Qt::LeftButton);
+    EXPECT_EQ(Settings().comboMp3Quality->currentText(), QStringLiteral("V0"));
+    EXPECT_EQ(Settings().comboOpusRate->currentText(), QStringLiteral("96"));
+    EXPECT_FALSE(NamesGroup().chkReplayGain->isChecked());
+    EXPECT_EQ(NamesGroup().comboId3Version->currentText(), QStringLiteral("2.3"));
+    Settings().comboMp3Quality->setCurrentIndex(0);
+    QTest::mouseClick(Settings().btnSave, Qt::LeftButton);
     EXPECT_EQ(ReadSetting(QStringLiteral("mp3Quality")), QString());
 }
 
@@ -201,9 +201,9 @@ TEST_F(SettingsPageTest, AStoredTextThatIsNoItemLeavesTheSelection)
 {
     WriteSetting(QStringLiteral("MP3BitRate"), QStringLiteral("br999"));
     OpenWindows();
-    Form().comboRate->setCurrentText(QStringLiteral("br64"));
+    Settings().comboRate->setCurrentText(QStringLiteral("br64"));
     Form().MainTabControl->setCurrentIndex(1);
-    EXPECT_EQ(Form().comboRate->currentText(), QStringLiteral("br64"));
+    EXPECT_EQ(Settings().comboRate->currentText(), QStringLiteral("br64"));
 }
 
 TEST_F(SettingsPageTest, StoredEncoderSettingsReachTheOutputsAtStart)

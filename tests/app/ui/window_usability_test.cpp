@@ -24,6 +24,7 @@
 #include "app/tracks/track_list_model.h"
 #include "app/ui/desktop_notice.h"
 #include "app/ui/progress_delegate.h"
+#include "app/ui/rip_progress_display.h"
 #include "app_fixture.h"
 
 namespace sonfeld::test {
@@ -176,9 +177,9 @@ TEST_F(SmallScreenTest, TheWindowFitsTheScreenAndItsPagesScroll)
     QCoreApplication::processEvents();
     auto* scroll = qobject_cast<QScrollArea*>(Form().MainTabControl->currentWidget());
     ASSERT_NE(scroll, nullptr);
-    scroll->ensureWidgetVisible(Form().btnSave);
-    const QRect save(Form().btnSave->mapTo(scroll->viewport(), QPoint(0, 0)),
-                     Form().btnSave->size());
+    scroll->ensureWidgetVisible(Settings().btnSave);
+    const QRect save(Settings().btnSave->mapTo(scroll->viewport(), QPoint(0, 0)),
+                     Settings().btnSave->size());
     EXPECT_TRUE(scroll->viewport()->rect().contains(save));
 }
 

@@ -12,8 +12,7 @@
 #include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
 #include "audio/cd/cd_in.h"
-#include "main_form.h"
-#include "message_box.h"
+#include "settings_page.h"
 
 namespace sonfeld::app {
 
@@ -32,7 +31,7 @@ QString ChosenDriveName(TRipComponents& components)
 
 } // namespace
 
-QWidget* TMainForm::CreateReadingBox(QWidget* parent)
+QWidget* TSettingsPage::CreateReadingBox(QWidget* parent)
 {
     auto* box = new QGroupBox(TShownText::tr("读取"), parent);
     auto* layout = new QFormLayout(box);
@@ -56,7 +55,7 @@ QWidget* TMainForm::CreateReadingBox(QWidget* parent)
     return box;
 }
 
-void TMainForm::LoadReadingSettings()
+void TSettingsPage::LoadReadingSettings()
 {
     comboReadingMode->setCurrentIndex(
         comboReadingMode->findData(ReadingModeValue(StoredReadingMode())));
@@ -69,7 +68,7 @@ void TMainForm::LoadReadingSettings()
     spinReadOffset->setValue(drive.isEmpty() ? 0 : ReadOffsetOfDrive(drive));
 }
 
-void TMainForm::SaveReadingSettings()
+void TSettingsPage::SaveReadingSettings()
 {
     Write(key::kReadingMode, comboReadingMode->currentData().toString());
     Write(key::kTestAndCopy, chkTestAndCopy->isChecked());
@@ -77,18 +76,6 @@ void TMainForm::SaveReadingSettings()
     // The offset shown is the drive's that was chosen when the page was opened.
     if (const QString drive = spinReadOffset->property(kOffsetDrive).toString(); !drive.isEmpty())
         StoreReadOffsetOfDrive(drive, spinReadOffset->value());
-}
-
-void TMainForm::OfferReadOffset(const QString& driveName, int offset)
-{
-    const QString question =
-        TShownText::tr("本次提取的音轨均与 AccurateRip 不匹配，但在读取偏移 %1 采样处匹配。\n"
-                       "是否为驱动器“%2”保存读取偏移 %1？")
-            .arg(offset)
-            .arg(driveName);
-    if (ShowMessageBox({this, QMessageBox::Question, TShownText::tr("读取偏移"), question,
-                        QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes)
-        Guarded(this, [&] { StoreReadOffsetOfDrive(driveName, offset); });
 }
 
 } // namespace sonfeld::app

@@ -1,31 +1,28 @@
 // The rip's numbers while it runs: speed, time left and tracks done in the
 // status bar, the overall percentage in the title, a notice at the end.
 
-#include <QApplication>
-#include <QLabel>
-#include <QStatusBar>
+#include "rip_progress_display.h"
+
 #include <QTimer>
 
 #include "app/text/shown_text.h"
 #include "app/text/texts.h"
 #include "app/tracks/track_list_model.h"
 #include "desktop_notice.h"
-#include "main_form.h"
 #include "window_texts.h"
 
 namespace sonfeld::app {
 
-void TMainForm::CreateRipProgressDisplay()
+TRipProgressDisplay::TRipProgressDisplay(TTrackListModel& rows, QWidget* parent)
+    : QLabel(parent), rows_(&rows)
 {
-    lblRipProgress = new QLabel(this);
-    lblRipProgress->setObjectName(QStringLiteral("lblRipProgress"));
-    statusBar()->addPermanentWidget(lblRipProgress);
-    lblRipProgress->hide();
+    setObjectName(QStringLiteral("lblRipProgress"));
+    hide();
     // The speed and time left move on between the progress steps too.
     tmrRipProgress_ = new QTimer(this);
     tmrRipProgress_->setInterval(1000);
-    connect(tmrRipProgress_, &QTimer::timeout, this, &TMainForm::ShowRipProgress);
-    connect(rows_.get(), &QAbstractItemModel::dataChanged, this,
+    connect(tmrRipProgress_, &QTimer::timeout, this, &TRipProgressDisplay::ShowRipProgress);
+    connect(rows_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& from, const QModelIndex& to) {
                 for (int row = from.row(); row <= to.row(); ++row)
                     for (int column = from.column(); column <= to.column(); ++column)
@@ -33,14 +30,8 @@ void TMainForm::CreateRipProgressDisplay()
             });
 }
 
-void TMainForm::RipStateChanged(bool busy)
+void TRipProgressDisplay::SetRipping(bool busy)
 {
-    ripping_ = busy;
-    UpdateEjectCommand();
-    if (btnOpenImage != nullptr)
-        btnOpenImage->setEnabled(!busy);
-    if (lblRipProgress == nullptr)
-        return;
     if (busy) {
         if (ripProgress_.Active())
             return;
@@ -55,7 +46,7 @@ void TMainForm::RipStateChanged(bool busy)
         }
         ripClock_.start();
         ripProgress_.Start(lengths, 0);
-        lblRipProgress->show();
+        show();
         tmrRipProgress_->start();
         ShowRipProgress();
         return;
@@ -66,12 +57,12 @@ void TMainForm::RipStateChanged(bool busy)
     ripProgress_.Clear();
     progressIndexOfTrack_.clear();
     tmrRipProgress_->stop();
-    lblRipProgress->clear();
-    lblRipProgress->hide();
-    setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
+    clear();
+    hide();
+    window()->setWindowTitle(text::kProgramName + QLatin1Char(' ') + text::kVersion);
 }
 
-void TMainForm::RipRowChanged(int row, int column)
+void TRipProgressDisplay::RipRowChanged(int row, int column)
 {
     if (!ripProgress_.Active() || (column != tlProg && column != tlStatus))
         return;
@@ -85,17 +76,17 @@ void TMainForm::RipRowChanged(int row, int column)
     ShowRipProgress();
 }
 
-void TMainForm::ShowRipProgress()
+void TRipProgressDisplay::ShowRipProgress()
 {
     if (!ripProgress_.Active())
         return;
     const qint64 now = ripClock_.elapsed();
-    lblRipProgress->setText(ShownMessage(RipProgressText(ripProgress_, now)));
-    setWindowTitle(QStringLiteral("%1% — ").arg(ripProgress_.Percent()) + text::kProgramName +
-                   QLatin1Char(' ') + text::kVersion);
+    setText(ShownMessage(RipProgressText(ripProgress_, now)));
+    window()->setWindowTitle(QStringLiteral("%1% — ").arg(ripProgress_.Percent()) +
+                             text::kProgramName + QLatin1Char(' ') + text::kVersion);
 }
 
-void TMainForm::NotifyRipEnded()
+void TRipProgressDisplay::NotifyRipEnded()
 {
     // One track is over quickly enough to be watched; the window in front
     // shows the end itself.
@@ -103,7 +94,7 @@ void TMainForm::NotifyRipEnded()
         return;
     const int done = ripProgress_.TracksDone();
     const int ticked = ripProgress_.TracksTicked();
-    ShowDesktopNotice(this, text::kProgramName,
+    ShowDesktopNotice(window(), text::kProgramName,
                       done == ticked ? Shown(text::kRipEndedAll).arg(ticked)
                                      : Shown(text::kRipEndedSome).arg(done).arg(ticked));
 }

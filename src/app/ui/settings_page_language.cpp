@@ -8,11 +8,11 @@
 #include "app/settings/interface_language.h"
 #include "app/settings/settings_store.h"
 #include "app/text/shown_text.h"
-#include "main_form.h"
+#include "settings_page.h"
 
 namespace sonfeld::app {
 
-QWidget* TMainForm::CreateLanguageBox(QWidget* parent)
+QWidget* TSettingsPage::CreateLanguageBox(QWidget* parent)
 {
     auto* box = new QGroupBox(TShownText::tr("界面语言"), parent);
     auto* layout = new QHBoxLayout(box);
@@ -32,7 +32,7 @@ QWidget* TMainForm::CreateLanguageBox(QWidget* parent)
     return box;
 }
 
-void TMainForm::LoadLanguageSetting()
+void TSettingsPage::LoadLanguageSetting()
 {
     // A stored value that is no language was reported at start; the window
     // speaks Chinese then, and so does the box.
@@ -45,7 +45,7 @@ void TMainForm::LoadLanguageSetting()
         comboInterfaceLanguage->findData(InterfaceLanguageValue(language)));
 }
 
-void TMainForm::SaveLanguageSetting()
+void TSettingsPage::SaveLanguageSetting()
 {
     StoreInterfaceLanguage(comboInterfaceLanguage->currentData().toString() ==
                                    InterfaceLanguageValue(TInterfaceLanguage::English)

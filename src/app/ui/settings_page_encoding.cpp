@@ -14,7 +14,7 @@
 #include "app/formats/output_formats.h"
 #include "app/settings/setting_keys.h"
 #include "app/text/shown_text.h"
-#include "main_form.h"
+#include "settings_page.h"
 
 namespace sonfeld::app {
 
@@ -41,7 +41,7 @@ QComboBox& OutputModeCombo(const QWidget& form)
 
 } // namespace
 
-QWidget* TMainForm::CreateEncodingBox(QWidget* parent)
+QWidget* TSettingsPage::CreateEncodingBox(QWidget* parent)
 {
     auto* box = new QGroupBox(TShownText::tr("压缩与顺序"), parent);
     auto* layout = new QHBoxLayout(box);
@@ -75,7 +75,7 @@ QWidget* TMainForm::CreateEncodingBox(QWidget* parent)
     return box;
 }
 
-void TMainForm::LoadEncodingSettings()
+void TSettingsPage::LoadEncodingSettings()
 {
     SelectLevel(*comboFlacLevel, Read(key::kFlacLevel));
     SelectLevel(*comboApeLevel, Read(key::kApeLevel));
@@ -84,7 +84,7 @@ void TMainForm::LoadEncodingSettings()
     outputMode.setCurrentIndex(std::max(0, outputMode.findData(Read(key::kOutputMode))));
 }
 
-void TMainForm::SaveEncodingSettings()
+void TSettingsPage::SaveEncodingSettings()
 {
     Write(key::kFlacLevel, comboFlacLevel->currentData().toInt());
     Write(key::kApeLevel, comboApeLevel->currentData().toInt());
