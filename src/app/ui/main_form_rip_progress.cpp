@@ -90,7 +90,7 @@ void TMainForm::ShowRipProgress()
     if (!ripProgress_.Active())
         return;
     const qint64 now = ripClock_.elapsed();
-    lblRipProgress->setText(ShownMessage(RipProgressText(ripProgress_, now)));
+    lblRipProgress->setText(RipProgressText(ripProgress_, now).Shown());
     setWindowTitle(QStringLiteral("%1% — ").arg(ripProgress_.Percent()) + text::kProgramName +
                    QLatin1Char(' ') + text::kVersion);
 }
