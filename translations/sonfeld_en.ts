@@ -248,10 +248,6 @@ Please change the output folder or the file name.<byte value="xd"/>
         <translation>There are no tracks to rip.</translation>
     </message>
     <message>
-        <source>以下音轨会写入同一个文件，请更改名称: </source>
-        <translation>These tracks would be written to the same file; please change their names: </translation>
-    </message>
-    <message>
         <source>文件名重复</source>
         <translation>Duplicate file names</translation>
     </message>
@@ -980,6 +976,26 @@ This is a lossy rip, whose files are not the disc&apos;s audio: it can be repair
     <message>
         <source>完成 (可疑)</source>
         <translation>Ripped (suspicious)</translation>
+    </message>
+    <message>
+        <source>CTDB 精确 (可信度 %1, 偏移 %2)</source>
+        <translation>CTDB: accurate (confidence %1, offset %2)</translation>
+    </message>
+    <message>
+        <source>CTDB 精确 (可信度 %1)</source>
+        <translation>CTDB: accurate (confidence %1)</translation>
+    </message>
+    <message>
+        <source>CTDB 不匹配</source>
+        <translation>CTDB: mismatch</translation>
+    </message>
+    <message>
+        <source>CTDB 无此光盘</source>
+        <translation>CTDB: disc not in the database</translation>
+    </message>
+    <message>
+        <source>%1；可疑</source>
+        <translation>%1; suspicious</translation>
     </message>
 </context>
 </TS>

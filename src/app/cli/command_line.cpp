@@ -68,9 +68,9 @@ public:
     bool DriveSelected() const override { return true; }
 
     // "转换完成!" and the refusals before a rip: shown even when quiet.
-    void ShowMessage(const QString& text, const QString& caption) override
+    void ShowMessage(const TMessage& text, const QString& caption) override
     {
-        report_.SummaryLine(caption + QStringLiteral(": ") + OneLine(text));
+        report_.SummaryLine(caption + QStringLiteral(": ") + OneLine(text.Chinese()));
     }
     void BrowseFolder() override
     {
@@ -86,14 +86,14 @@ public:
     void SetStopping() override {}
     bool PauseBetweenTracks() const override { return false; }
     void SelectRow(int /*row*/) override {}
-    void ShowRunError(const QString& message) override
+    void ShowRunError(const TMessage& message) override
     {
-        report_.Error(QStringLiteral("Error: ") + OneLine(message));
+        report_.Error(QStringLiteral("Error: ") + OneLine(message.Chinese()));
     }
-    void ShowError(const QString& message) override
+    void ShowError(const TMessage& message) override
     {
         failed_ = true;
-        report_.Error(QStringLiteral("Error: ") + OneLine(message));
+        report_.Error(QStringLiteral("Error: ") + OneLine(message.Chinese()));
         loop_.quit();
     }
     const metadata::TDiscNames* Names() const override { return &names_; }
@@ -434,8 +434,8 @@ int RunRip(const TCommandLine& command, std::unique_ptr<TRipComponents> owned, Q
         queue.SetReadingOptions(reading);
     }
     QObject::connect(&queue.Verification(), &TRipVerification::TrackVerified, &report,
-                     [&report, &verdicts](int track, const QString& verdict) {
-                         verdicts[track] = verdict;
+                     [&report, &verdicts](int track, const TMessage& verdict) {
+                         verdicts[track] = verdict.Chinese();
                          report.TrackVerified(track);
                      });
     // Ctrl+C and a termination request act as "停止": the running track ends

@@ -82,8 +82,8 @@ int RunVerify(const TCommandLine& command, TRipComponents& components, QTextStre
 
     TRipVerification verification;
     QObject::connect(&verification, &TRipVerification::TrackVerified, &verification,
-                     [&out, &verification](int track, const QString& verdict) {
-                         out << "Track " << track << ": " << verdict << ", CRC32 "
+                     [&out, &verification](int track, const TMessage& verdict) {
+                         out << "Track " << track << ": " << verdict.Chinese() << ", CRC32 "
                              << Hex(verification.Tracks().at(track).Checksums.crc32) << Qt::endl;
                      });
     verification.StartQueue(drive);
@@ -142,7 +142,7 @@ int RunSingleFileRip(const TCommandLine& command, TRipComponents& components, in
     request.AlbumArtist = shown.album.albumArtist.value.trimmed();
     request.Date = shown.album.date.value.trimmed();
     request.Genre = shown.album.genre.value.trimmed();
-    request.BaseName = FileNameProblem(request.Album).isEmpty() ? SafeFileName(request.Album)
+    request.BaseName = FileNameProblem(request.Album).IsEmpty() ? SafeFileName(request.Album)
                                                                 : QStringLiteral("CDImage");
     for (int row = 0; row < rows.rowCount(); ++row)
         request.Titles[rows.TrackNumberOfRow(row)] = rows.Name(row);
@@ -160,8 +160,8 @@ int RunSingleFileRip(const TCommandLine& command, TRipComponents& components, in
 
     TSingleFileRip rip(components);
     QObject::connect(&rip.Verification(), &TRipVerification::TrackVerified, &rip,
-                     [&out, &rip](int track, const QString& verdict) {
-                         out << "Track " << track << ": " << verdict << ", CRC32 "
+                     [&out, &rip](int track, const TMessage& verdict) {
+                         out << "Track " << track << ": " << verdict.Chinese() << ", CRC32 "
                              << Hex(rip.Verification().Tracks().at(track).Checksums.crc32)
                              << Qt::endl;
                      });
@@ -175,8 +175,8 @@ int RunSingleFileRip(const TCommandLine& command, TRipComponents& components, in
     std::optional<std::pair<bool, QString>> result;
     QEventLoop loop;
     QObject::connect(&rip, &TSingleFileRip::Finished, &loop,
-                     [&result, &loop](bool ok, const QString& message) {
-                         result = {ok, message};
+                     [&result, &loop](bool ok, const TMessage& message) {
+                         result = {ok, message.Chinese()};
                          loop.quit();
                      });
     QObject::connect(&stopSignals, &TStopSignals::Raised, &rip, [&rip, &err] {

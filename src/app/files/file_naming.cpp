@@ -35,13 +35,14 @@ QString SafeFileName(const QString& name)
     return metadata::PortableName(name);
 }
 
-QString FileNameProblem(const QString& name)
+TMessage FileNameProblem(const QString& name)
 {
     if (!SafeFileName(name).isEmpty())
         return {};
     if (name.isEmpty())
-        return QStringLiteral("名称为空，不能用作文件名。");
-    return QStringLiteral("名称“%1”不能用作文件名。").arg(QuotedInMessage(name));
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "名称为空，不能用作文件名。"));
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "名称“%1”不能用作文件名。"))
+        .Arg(QuotedInMessage(name));
 }
 
 QString NameKey(const QString& name)

@@ -3,6 +3,8 @@
 #include <QSet>
 #include <QString>
 
+#include "app/text/message.h"
+
 // How the rip queue names its files: folder + separator + row name +
 // extension, with the platform's separator ("\" on Windows, "/" elsewhere).
 // Every name is made portable (metadata::PortableName) and at most 255 bytes
@@ -24,8 +26,8 @@ QString TargetFileName(const QString& folder, const QString& name, const QString
 QString SafeFileName(const QString& name);
 
 // Why name cannot be a file's base name (nothing is left of it once made
-// safe), or an empty text when it can.
-QString FileNameProblem(const QString& name);
+// safe), or an empty message when it can.
+TMessage FileNameProblem(const QString& name);
 
 // A track's title made fit to be a row's name (a file's base name); empty
 // when nothing of it is left.

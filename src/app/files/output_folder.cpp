@@ -134,10 +134,16 @@ bool CutOffImage(const QString& path)
     return false;
 }
 
-QString InUseText(const QString& folder)
+TMessage InUseText(const QString& folder)
 {
-    return QStringLiteral("另一个 Sonfeld 正在向文件夹“%1”写入文件，请等它结束后再试。")
-        .arg(folder);
+    return TMessage(QT_TRANSLATE_NOOP(
+                        "sonfeld", "另一个 Sonfeld 正在向文件夹“%1”写入文件，请等它结束后再试。"))
+        .Arg(folder);
+}
+
+TMessage CannotWriteIn(const QString& folder)
+{
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法在文件夹“%1”中写入文件。")).Arg(folder);
 }
 
 } // namespace
@@ -149,7 +155,7 @@ TOutputFolder::~TOutputFolder()
     Release();
 }
 
-QString TOutputFolder::Acquire(const QString& folder)
+TMessage TOutputFolder::Acquire(const QString& folder)
 {
     Release();
     // By its bytes: Qt's own file functions would replace a name that is not
@@ -158,12 +164,11 @@ QString TOutputFolder::Acquire(const QString& folder)
     std::error_code error;
     std::filesystem::create_directories(path, error);
     if (!std::filesystem::is_directory(path, error))
-        return QStringLiteral("无法创建文件夹“%1”。").arg(folder);
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法创建文件夹“%1”。")).Arg(folder);
     switch (lock_.Lock(QDir(folder).filePath(kLockName))) {
     case TFolderLock::TResult::Locked: break;
     case TFolderLock::TResult::InUse: return InUseText(folder);
-    case TFolderLock::TResult::Failed:
-        return QStringLiteral("无法在文件夹“%1”中写入文件。").arg(folder);
+    case TFolderLock::TResult::Failed: return CannotWriteIn(folder);
     }
     // A rip into a folder above may write into this one through its
     // file-name template.
@@ -215,7 +220,7 @@ bool TOutputFolder::LockedByOtherAbove(const QString& folder, QString* holder) c
     }
 }
 
-QString TOutputFolder::EnterSubFolder(const QString& folder)
+TMessage TOutputFolder::EnterSubFolder(const QString& folder)
 {
     const QString key = QDir::cleanPath(folder);
     if (key == QDir::cleanPath(folder_) || subFolders_.count(key) > 0)
@@ -224,8 +229,7 @@ QString TOutputFolder::EnterSubFolder(const QString& folder)
     switch (lock.Lock(QDir(folder).filePath(kLockName))) {
     case TFolderLock::TResult::Locked: break;
     case TFolderLock::TResult::InUse: return InUseText(folder);
-    case TFolderLock::TResult::Failed:
-        return QStringLiteral("无法在文件夹“%1”中写入文件。").arg(folder);
+    case TFolderLock::TResult::Failed: return CannotWriteIn(folder);
     }
     if (QString holder; LockedByOtherAbove(folder, &holder))
         return InUseText(holder);
@@ -234,14 +238,14 @@ QString TOutputFolder::EnterSubFolder(const QString& folder)
     return {};
 }
 
-QString TOutputFolder::TemporaryFor(const QString& finalName, QString* problem)
+QString TOutputFolder::TemporaryFor(const QString& finalName, TMessage* problem)
 {
     const QFileInfo target(finalName);
     const QString dir = target.dir().path();
     if (!folder_.isEmpty()) {
-        if (const QString refused = EnterSubFolder(dir); !refused.isEmpty()) {
+        if (TMessage refused = EnterSubFolder(dir); !refused.IsEmpty()) {
             if (problem != nullptr)
-                *problem = refused;
+                *problem = std::move(refused);
             return {};
         }
     }
@@ -259,13 +263,14 @@ QString TOutputFolder::TemporaryFor(const QString& finalName, QString* problem)
             return candidate;
         if (failure != 0) {
             if (problem != nullptr)
-                *problem = QStringLiteral("无法在文件夹“%1”中写入文件：%2")
-                               .arg(dir, QString::fromLocal8Bit(std::strerror(failure)));
+                *problem = TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法在文件夹“%1”中写入文件：%2"))
+                               .Arg(dir)
+                               .Arg(QString::fromLocal8Bit(std::strerror(failure)));
             return {};
         }
     }
     if (problem != nullptr)
-        *problem = QStringLiteral("无法在文件夹“%1”中写入文件。").arg(dir);
+        *problem = CannotWriteIn(dir);
     return {};
 }
 
@@ -279,7 +284,7 @@ bool WriteCoverFileOnce(const QString& path, const QByteArray& data)
     return WriteRecordFile(LocalPath(path), data, nullptr);
 }
 
-QString TOutputFolder::Finish(const QString& temporary, const QString& finalName)
+TMessage TOutputFolder::Finish(const QString& temporary, const QString& finalName)
 {
     // rename() replaces the final file in one step: there is no moment
     // without a complete file under that name.
@@ -287,7 +292,9 @@ QString TOutputFolder::Finish(const QString& temporary, const QString& finalName
         return {};
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
     Discard(temporary);
-    return QStringLiteral("无法把文件保存为“%1”：%2").arg(finalName, reason);
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法把文件保存为“%1”：%2"))
+        .Arg(finalName)
+        .Arg(reason);
 }
 
 void TOutputFolder::Discard(const QString& temporary)

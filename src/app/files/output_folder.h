@@ -4,6 +4,7 @@
 #include <QString>
 #include <map>
 
+#include "app/text/message.h"
 #include "folder_lock.h"
 
 // The folder a rip queue writes into, held while the queue runs. UI thread.
@@ -23,9 +24,9 @@ public:
     TOutputFolder& operator=(const TOutputFolder&) = delete;
 
     // Creates the folder with its parents, takes its lock and removes the
-    // temporary files a killed run left. Returns the Chinese reason it
-    // failed, or an empty text.
-    QString Acquire(const QString& folder);
+    // temporary files a killed run left. Returns the reason it failed, or an
+    // empty message.
+    TMessage Acquire(const QString& folder);
     void Release();
     bool Held() const { return lock_.Held(); }
     // Gives the folder and its locks to other, which holds them until it is
@@ -36,15 +37,15 @@ public:
     // the same extension, never finalName itself, created here (empty, never
     // through a link) so no one else can take the name. A sub-folder is
     // locked and cleared of leftovers the first time a track goes there.
-    // Returns the Chinese reason it failed in problem, and an empty name.
-    QString TemporaryFor(const QString& finalName, QString* problem = nullptr);
+    // Returns the reason it failed in problem, and an empty name.
+    QString TemporaryFor(const QString& finalName, TMessage* problem = nullptr);
     // Puts a finished temporary file in place of finalName (replacing a file
-    // there). Returns the reason it failed, or an empty text.
-    static QString Finish(const QString& temporary, const QString& finalName);
+    // there). Returns the reason it failed, or an empty message.
+    static TMessage Finish(const QString& temporary, const QString& finalName);
     static void Discard(const QString& temporary);
 
 private:
-    QString EnterSubFolder(const QString& folder);
+    TMessage EnterSubFolder(const QString& folder);
     bool LockedByOtherAbove(const QString& folder, QString* holder) const;
 
     QString folder_;

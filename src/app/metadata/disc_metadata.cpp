@@ -1,5 +1,7 @@
 #include "disc_metadata.h"
 
+#include <QtGlobal>
+
 namespace sonfeld::app::metadata {
 
 QString SourceText(TMetadataSource source)
@@ -8,7 +10,8 @@ QString SourceText(TMetadataSource source)
     case TMetadataSource::MusicBrainz: return QStringLiteral("MusicBrainz");
     case TMetadataSource::Gnudb: return QStringLiteral("gnudb");
     case TMetadataSource::CdText: return QStringLiteral("CD-TEXT");
-    case TMetadataSource::Manual: return QStringLiteral("手动");
+    // The only source named in words: the window shows it translated.
+    case TMetadataSource::Manual: return QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "手动"));
     case TMetadataSource::None: break;
     }
     return {};

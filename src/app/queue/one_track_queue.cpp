@@ -136,7 +136,7 @@ void TOneTrackQueue::StartTrackRip(int track, const TOutputFormat& format)
         output.SetDelay(Read(key::kCpuLevel));
     if (queue_.level_ && format.ApplyCompressionLevel != nullptr)
         format.ApplyCompressionLevel(output, *queue_.level_);
-    QString problem;
+    TMessage problem;
     std::optional<TTrackRun> run = queue_.RunOfRow(row, format, problem);
     if (!run) {
         FailTrack(track, problem);
@@ -243,7 +243,7 @@ void TOneTrackQueue::OutputDone(int run)
 
 void TOneTrackQueue::KeepTrack(const TTrackRun& ended)
 {
-    if (const QString problem = queue_.KeepFile(ended); !problem.isEmpty()) {
+    if (const TMessage problem = queue_.KeepFile(ended); !problem.IsEmpty()) {
         FailTrack(ended.Track, problem);
         return;
     }
@@ -278,7 +278,7 @@ void TOneTrackQueue::OutputThreadException(int run, const QString& message)
     FailTrack(track, message);
 }
 
-void TOneTrackQueue::FailTrack(int track, const QString& reason)
+void TOneTrackQueue::FailTrack(int track, const TMessage& reason)
 {
     queue_.MarkFailed(track, reason);
     // The next ticked row follows as after a finished track.

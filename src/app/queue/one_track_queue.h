@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 
+#include "app/text/message.h"
 #include "queue_strategy.h"
 
 namespace sonfeld {
@@ -57,7 +58,7 @@ private:
     // A fast read's verdict came: keep it, or read the track again securely.
     void FastReadJudged(int track);
     // The track failed, the queue goes on with the next.
-    void FailTrack(int track, const QString& reason);
+    void FailTrack(int track, const TMessage& reason);
     // The run is over: the queue goes idle when Stop was pressed.
     void EndRun();
 

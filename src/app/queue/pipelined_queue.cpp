@@ -80,7 +80,7 @@ void TPipelinedQueue::StartQueue(const TOutputFormat& format)
             queue_.MarkFailed(track, queue_.components_.Unavailable(format));
             continue;
         }
-        QString problem;
+        TMessage problem;
         std::optional<TPipelineTrack> job = PipedJob(row, format, problem);
         if (!job) {
             queue_.MarkFailed(track, problem);
@@ -97,7 +97,7 @@ void TPipelinedQueue::StartQueue(const TOutputFormat& format)
 }
 
 std::optional<TPipelineTrack> TPipelinedQueue::PipedJob(int row, const TOutputFormat& format,
-                                                        QString& problem)
+                                                        TMessage& problem)
 {
     TReadingPlan& reading = queue_.reading_;
     std::optional<TTrackRun> run = queue_.RunOfRow(row, format, problem);
@@ -265,7 +265,7 @@ void TPipelinedQueue::TrackEnded(int id, TPipelineEnd end, const QString& error)
 
 void TPipelinedQueue::KeepTrack(const TTrackRun& run)
 {
-    if (const QString problem = queue_.KeepFile(run); !problem.isEmpty()) {
+    if (const TMessage problem = queue_.KeepFile(run); !problem.IsEmpty()) {
         queue_.MarkFailed(run.Track, problem);
         return;
     }
@@ -303,7 +303,7 @@ bool TPipelinedQueue::ReadAgain(int track)
     queue_.rows_.SetProgress(row, 0);
     if (queue_.reading_.ReRead(track))
         queue_.rows_.SetStatus(row, TTrackStatus::ReReading);
-    QString problem;
+    TMessage problem;
     std::optional<TPipelineTrack> job = PipedJob(row, *format_, problem);
     if (!job) {
         queue_.MarkFailed(track, problem);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/text/message.h"
 #include "queue_strategy.h"
 #include "rip_pipeline.h"
 
@@ -46,7 +47,7 @@ private:
     void StartQueue(const TOutputFormat& format);
     // A run of the row's track for the pipeline, entered among the piped runs;
     // nothing, with the reason, when its file cannot be made.
-    std::optional<TPipelineTrack> PipedJob(int row, const TOutputFormat& format, QString& problem);
+    std::optional<TPipelineTrack> PipedJob(int row, const TOutputFormat& format, TMessage& problem);
     void ReadProgress(int id);
     void ReadEnded(int id, const TPipelineRead& read);
     void EncodeProgress(int id, int percent);

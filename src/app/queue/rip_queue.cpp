@@ -75,7 +75,7 @@ TRipQueue::TRipQueue(TRipComponents& components, TTrackListModel& rows, TRipQueu
                                                                    : TTrackStatus::Converted);
     };
     connect(&verification_, &TRipVerification::TrackVerified, this,
-            [this, showProof](int track, const QString& verdict) {
+            [this, showProof](int track, const TMessage& verdict) {
                 rows_.SetVerdict(rows_.RowOfTrack(track), verdict);
                 if (!oneTrack_->TrackVerified(track))
                     pipelined_->TrackVerified(track);
@@ -201,7 +201,7 @@ void TRipQueue::RipCommand()
             // A new queue: checked once, before its first track.
             const TOutputFormat* format = FindFormat(inputs_.FormatText());
             if (format != nullptr) {
-                if (const QString clash = SameFileNames(*format); !clash.isEmpty()) {
+                if (const TMessage clash = SameFileNames(*format); !clash.IsEmpty()) {
                     GoIdle();
                     window_.ShowMessage(clash, text::kSameFileNameCaption);
                     return;
@@ -213,7 +213,8 @@ void TRipQueue::RipCommand()
             ejectAfter_ = false;
             if (unwritten_)
                 WriteRecords();
-            if (const QString problem = folder_.Acquire(inputs_.FolderText()); !problem.isEmpty()) {
+            if (const TMessage problem = folder_.Acquire(inputs_.FolderText());
+                !problem.IsEmpty()) {
                 GoIdle();
                 window_.ShowError(problem);
                 return;
@@ -364,13 +365,15 @@ void TRipQueue::ReportEnd()
         components_.ReadCDIn->Eject();
 }
 
-QString TRipQueue::SameFileNames(const TOutputFormat& format) const
+TMessage TRipQueue::SameFileNames(const TOutputFormat& format) const
 {
     // Names that differ only in case are one file on FAT, NTFS and SMB.
     const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
     // A row whose template fails has no file: it fails on its own when reached.
     const auto fileOf = [this, &format](int row) { return TargetOfRow(row, format).relative; };
-    QStringList clashes;
+    std::vector<TMessage> clashes;
+    clashes.reserve(static_cast<std::size_t>(rows_.rowCount()));
+    QString named; // what the clashes so far name: a row named there is not named again
     for (int row = 0; row < rows_.rowCount(); ++row) {
         if (!ToRip(row))
             continue;
@@ -382,13 +385,19 @@ QString TRipQueue::SameFileNames(const TOutputFormat& format) const
             if (ToRip(other) && file.compare(fileOf(other), cs) == 0)
                 labels << rows_.Label(other);
         }
-        if (!labels.isEmpty() && !clashes.join(QString()).contains(rows_.Label(row)))
-            clashes << QStringLiteral("%1、%2 → “%3”")
-                           .arg(rows_.Label(row), labels.join(QStringLiteral("、")), file);
+        if (labels.isEmpty() || named.contains(rows_.Label(row)))
+            continue;
+        const QString others = labels.join(QStringLiteral("、"));
+        named += rows_.Label(row) + others + file;
+        clashes.push_back(TMessage(QT_TRANSLATE_NOOP("sonfeld", "%1、%2 → “%3”"))
+                              .Arg(rows_.Label(row))
+                              .Arg(others)
+                              .Arg(file));
     }
-    if (clashes.isEmpty())
+    if (clashes.empty())
         return {};
-    return text::kSameFileName + clashes.join(QStringLiteral("；"));
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "以下音轨会写入同一个文件，请更改名称: %1"))
+        .Arg(TMessage::Joined(std::move(clashes), QStringLiteral("；")));
 }
 
 bool TRipQueue::CheckRipSettings()
@@ -449,8 +458,8 @@ TTrackTarget TRipQueue::TargetOfRow(int row, const TOutputFormat& format) const
                        format.ExtensionText());
 }
 
-QString TRipQueue::TagFinishedFile(const QString& temporary, int track,
-                                   std::optional<TrackTags>* tagsKept)
+TMessage TRipQueue::TagFinishedFile(const QString& temporary, int track,
+                                    std::optional<TrackTags>* tagsKept)
 {
     TrackTags gain;
     albumGain_.AddTrackValues(track, gain);
@@ -469,8 +478,7 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track,
     }
     // Asked for full tags, a file without them is no finished track.
     if (!TagsLibraryAvailable())
-        return QStringLiteral("无法写入标签：%1")
-            .arg(QString::fromStdString(TagsLibraryMissingText()));
+        return TagsNotWritten(TagsLibraryMissingText());
     const int row = RowOf(track);
     int trackTotal = 0;
     for (int other = 0; other < rows_.rowCount(); ++other)
@@ -490,7 +498,7 @@ QString TRipQueue::TagFinishedFile(const QString& temporary, int track,
         *tagsKept = tags;
     if (written.written)
         return {};
-    return QStringLiteral("无法写入标签：%1").arg(QString::fromStdString(written.message));
+    return TagsNotWritten(written.message);
 }
 
 void TRipQueue::WriteCoverFile(const QString& target)
@@ -505,19 +513,21 @@ void TRipQueue::WriteCoverFile(const QString& target)
     const QString path =
         QDir(folder).filePath(png ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg"));
     if (!WriteCoverFileOnce(path, names->Cover().data))
-        window_.ShowRunError(QStringLiteral("无法保存封面“%1”。").arg(path));
+        window_.ShowRunError(
+            TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法保存封面“%1”。")).Arg(path));
 }
 
-std::optional<TTrackRun> TRipQueue::RunOfRow(int row, const TOutputFormat& format, QString& problem)
+std::optional<TTrackRun> TRipQueue::RunOfRow(int row, const TOutputFormat& format,
+                                             TMessage& problem)
 {
     const int track = rows_.TrackNumberOfRow(row);
     const TTrackTarget target = TargetOfRow(row, format);
     // Sub-folders of the template: the temporary file goes beside its final
     // name, on the same file system.
     problem = target.error;
-    if (problem.isEmpty())
+    if (problem.IsEmpty())
         problem = CreateTargetFolders(target.path);
-    if (!problem.isEmpty())
+    if (!problem.IsEmpty())
         return std::nullopt;
     const QString temporary = folder_.TemporaryFor(target.path, &problem);
     if (temporary.isEmpty())
@@ -539,14 +549,14 @@ bool TRipQueue::DeEmphasised(int track) const
     return onDisc != nullptr && onDisc->preEmphasis;
 }
 
-QString TRipQueue::KeepFile(const TTrackRun& run)
+TMessage TRipQueue::KeepFile(const TTrackRun& run)
 {
     // Tagged before it gets its name: a file under a final name is complete.
     std::optional<TrackTags> fileTags;
-    QString problem = TagFinishedFile(run.Temporary, run.Track, &fileTags);
-    if (problem.isEmpty())
+    TMessage problem = TagFinishedFile(run.Temporary, run.Track, &fileTags);
+    if (problem.IsEmpty())
         problem = TOutputFolder::Finish(run.Temporary, run.Target);
-    if (!problem.isEmpty()) {
+    if (!problem.IsEmpty()) {
         TOutputFolder::Discard(run.Temporary);
         return problem;
     }
@@ -580,7 +590,7 @@ void TRipQueue::StopCommand()
         GoIdle();
 }
 
-void TRipQueue::MarkFailed(int track, const QString& reason)
+void TRipQueue::MarkFailed(int track, const TMessage& reason)
 {
     failures_[track] = reason;
     rows_.SetFailed(RowOf(track), reason);
@@ -615,7 +625,7 @@ void TRipQueue::GoIdle()
             QStringList notes = reading_.Notes(track);
             if (const auto failure = failures_.find(track);
                 failure != failures_.end() && !Finished(rows_.Status(row)))
-                notes << QStringLiteral("失败原因: ") + failure->second;
+                notes << QStringLiteral("失败原因: ") + failure->second.Chinese();
             if (track == queueTracks_.back())
                 notes << gainNotes;
             ended.Tracks.push_back(TRecordedTrack{track,

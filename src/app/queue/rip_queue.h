@@ -122,7 +122,7 @@ private:
     void DropUnconfirmed();
     // The ticked rows still to rip that would write the same file; a message
     // naming them, or an empty text.
-    QString SameFileNames(const TOutputFormat& format) const;
+    TMessage SameFileNames(const TOutputFormat& format) const;
     // Ends the queue: the folder is released and the controls are idle.
     void GoIdle();
     // The log and CUE sheet of the queue that ended, once its verdicts are in.
@@ -136,26 +136,26 @@ private:
     // A run of the row's track: its target named, the template's sub-folders
     // made and a temporary file beside the target chosen, the file kept for
     // the records. Nothing, with the reason, when the file cannot be made.
-    std::optional<TTrackRun> RunOfRow(int row, const TOutputFormat& format, QString& problem);
+    std::optional<TTrackRun> RunOfRow(int row, const TOutputFormat& format, TMessage& problem);
     // Whether the queue de-emphasises the track's file: it is on and the
     // disc flags the track with pre-emphasis.
     bool DeEmphasised(int track) const;
     // A track read and encoded whole: tagged, renamed onto its target, the
     // cover beside it. Returns why it failed (its file is gone then), or an
     // empty text.
-    QString KeepFile(const TTrackRun& run);
+    TMessage KeepFile(const TTrackRun& run);
     // With "写入完整标签" on, every tag of the names into the finished
     // temporary file. Returns why it failed (a missing tag library too), or an
     // empty text.
-    QString TagFinishedFile(const QString& temporary, int track,
-                            std::optional<TrackTags>* tagsKept = nullptr);
+    TMessage TagFinishedFile(const QString& temporary, int track,
+                             std::optional<TrackTags>* tagsKept = nullptr);
     // The front cover once beside the files of a folder, never over a file there.
     void WriteCoverFile(const QString& target);
     // Whether the AccurateRip verdict keeps a fast read of the track (the plan
     // notes why not).
     bool KeepsFastRead(int track);
     // The track's row fails with the reason, kept for the queue's end.
-    void MarkFailed(int track, const QString& reason);
+    void MarkFailed(int track, const TMessage& reason);
     // Whether a row is for the rip command to take: ticked and "未转换", or
     // failed in an earlier queue.
     bool ToRip(int row) const;
@@ -185,7 +185,7 @@ private:
     std::vector<int> queueTracks_;      // the tracks it started, in order
     std::map<int, QString> queueFiles_; // each started track's file, below the folder
     std::set<QString> coverFolders_;    // the folders the queue has put a cover in
-    std::map<int, QString> failures_;   // why each failed track of the queue failed
+    std::map<int, TMessage> failures_;  // why each failed track of the queue failed
     // Tracks whose verdict came before their row ended: the row's status
     // shows the proof once it ends.
     std::set<int> proofPending_;

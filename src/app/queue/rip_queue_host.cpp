@@ -25,7 +25,7 @@ QString TRipSummary::Text(const QString& retryHint) const
     if (!Failed.empty()) {
         lines << Shown(text::kSummaryFailed).arg(Failed.size());
         for (const TFailed& failed : Failed)
-            lines << QStringLiteral("  %1: %2").arg(failed.Label, ShownMessage(failed.Reason));
+            lines << QStringLiteral("  %1: %2").arg(failed.Label, failed.Reason.Shown());
         lines << retryHint;
     }
     if (Mismatched > 0)

@@ -3,6 +3,8 @@
 #include <QString>
 #include <vector>
 
+#include "app/text/message.h"
+
 namespace sonfeld::app {
 
 namespace metadata {
@@ -12,8 +14,8 @@ class TDiscNames;
 // How a queue that ran to its end went, for the message at its end.
 struct TRipSummary {
     struct TFailed {
-        QString Label;  // "Track 2"
-        QString Reason; // why it was not ripped
+        QString Label;   // "Track 2"
+        TMessage Reason; // why it was not ripped
     };
     int Tracks = 0;     // the tracks the queue took
     int Ripped = 0;     // ended "完成转换"
@@ -60,7 +62,7 @@ public:
     virtual ~TRipQueueReactions() = default;
 
     // A modal message with one OK button and the information icon.
-    virtual void ShowMessage(const QString& text, const QString& caption) = 0;
+    virtual void ShowMessage(const TMessage& text, const QString& caption) = 0;
     // The folder dialog `dlgSave`; a confirmed folder becomes the folder text.
     virtual void BrowseFolder() = 0;
     // Enables (idle) or disables (busy) the controls.
@@ -71,9 +73,9 @@ public:
     // Moves the grid's selection to the row being ripped.
     virtual void SelectRow(int row) = 0;
     // An error that ended a track's run, where the user sees it (status bar).
-    virtual void ShowRunError(const QString& message) = 0;
+    virtual void ShowRunError(const TMessage& message) = 0;
     // The application's default error display.
-    virtual void ShowError(const QString& message) = 0;
+    virtual void ShowError(const TMessage& message) = 0;
     // A rip whose tracks all mismatched matches at this read offset: offer to
     // store it for the drive.
     virtual void OfferReadOffset(const QString& driveName, int offset) = 0;

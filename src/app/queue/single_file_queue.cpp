@@ -82,7 +82,7 @@ void TSingleFileQueue::Start(int, const TOutputFormat& format)
     // The album box names the image as it names the per-track rip's log.
     if (const QString album = queue_.inputs_.AlbumText().trimmed(); !album.isEmpty())
         request.Album = album;
-    request.BaseName = !request.Album.isEmpty() && FileNameProblem(request.Album).isEmpty()
+    request.BaseName = !request.Album.isEmpty() && FileNameProblem(request.Album).IsEmpty()
                            ? SafeFileName(request.Album)
                            : QStringLiteral("CDImage");
     // "不覆盖同名文件" keeps an image or sheet already there, as it keeps a track's file.
@@ -143,7 +143,7 @@ void TSingleFileQueue::Progress(int percent)
         rows.SetProgress(rows.RowOfTrack(track), percent);
 }
 
-void TSingleFileQueue::Finished(bool ok, const QString& message)
+void TSingleFileQueue::Finished(bool ok, const TMessage& message)
 {
     if (!running_)
         return;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/text/message.h"
 #include "queue_strategy.h"
 
 namespace sonfeld::app {
@@ -41,7 +42,7 @@ private:
     // Ends the queue without starting the image, telling the user why.
     void Refuse(const QString& message);
     void Progress(int percent);
-    void Finished(bool ok, const QString& message);
+    void Finished(bool ok, const TMessage& message);
 
     std::unique_ptr<TSingleFileRip> rip_;
     std::vector<int> tracks_; // the audio tracks the image holds

@@ -23,6 +23,7 @@
 #include "audio/core/output.h"
 #include "audio/formats/tags/tag_writer.h"
 #include "rip_components.h"
+#include "track_target.h"
 
 namespace sonfeld::app {
 
@@ -202,13 +203,13 @@ void TSingleFileRip::Start(int drive, const TSingleFileRequest& request)
                           verification_.PlaceOf(audio[i]->number)});
     }
     if (heldFolder_ == nullptr) {
-        if (const QString problem = folder_.Acquire(request.Folder); !problem.isEmpty()) {
+        if (const TMessage problem = folder_.Acquire(request.Folder); !problem.IsEmpty()) {
             Fail(problem);
             return;
         }
     }
     const QString target = QDir(request.Folder).filePath(request.BaseName + format.ExtensionText());
-    QString problem;
+    TMessage problem;
     temporary_ = Folder().TemporaryFor(target, &problem);
     if (temporary_.isEmpty()) {
         Fail(problem);
@@ -271,7 +272,7 @@ void TSingleFileRip::Stop()
         output_->Stop();
 }
 
-void TSingleFileRip::Fail(const QString& message)
+void TSingleFileRip::Fail(const TMessage& message)
 {
     // A failing run may still report its end afterwards: once is enough.
     if (over_)
@@ -356,7 +357,7 @@ void TSingleFileRip::OutputDone()
     if (!tags.Empty() && TagsLibraryAvailable()) {
         const TagWriteResult written = WriteTags(LocalPath(temporary_).toStdString(), tags);
         if (!written.written) {
-            Fail(QStringLiteral("无法写入标签：%1").arg(QString::fromStdString(written.message)));
+            Fail(TagsNotWritten(written.message));
             return;
         }
     }
@@ -373,7 +374,7 @@ void TSingleFileRip::OutputDone()
                  .arg(QString::fromStdString(error)));
         return;
     }
-    if (const QString problem = TOutputFolder::Finish(temporary_, target_); !problem.isEmpty()) {
+    if (const TMessage problem = TOutputFolder::Finish(temporary_, target_); !problem.IsEmpty()) {
         Fail(problem);
         return;
     }
@@ -454,7 +455,7 @@ void TSingleFileRip::Complete()
         emit Finished(false, problems.join(QLatin1Char(' ')));
         return;
     }
-    emit Finished(true, target_);
+    emit Finished(true, TMessage::Verbatim(target_));
 }
 
 } // namespace sonfeld::app

@@ -78,11 +78,11 @@ public:
 signals:
     void Progress(int percent);
     // ok: the image, its sheet and the log are written; otherwise why not.
-    void Finished(bool ok, const QString& message);
+    void Finished(bool ok, const TMessage& message);
 
 private:
     class TDiscTap;
-    void Fail(const QString& message);
+    void Fail(const TMessage& message);
     void OutputDone();
     void Complete();
     TOutputFolder& Folder() { return heldFolder_ != nullptr ? *heldFolder_ : folder_; }

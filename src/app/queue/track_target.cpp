@@ -66,8 +66,8 @@ TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
     TTrackTarget target;
     const bool plain = pattern == metadata::kDefaultFileNameTemplate;
     if (plain && !fields.discNamed) {
-        if (const QString problem = FileNameProblem(fields.title); !problem.isEmpty()) {
-            target.error = problem;
+        if (TMessage problem = FileNameProblem(fields.title); !problem.IsEmpty()) {
+            target.error = std::move(problem);
             return target;
         }
         target.path = TargetFileName(folder, fields.title, extension);
@@ -77,7 +77,7 @@ TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
     const metadata::TTemplateResult result = metadata::ApplyFileNameTemplate(
         plain ? metadata::kNumberedFileNameTemplate : pattern, fields, metadata::kPortableNames);
     if (!result.error.IsEmpty()) {
-        target.error = result.error.Chinese();
+        target.error = result.error;
         return target;
     }
     // Each name short enough for the file system, before anything is read.
@@ -92,7 +92,8 @@ TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
     const QString path = QDir::cleanPath(prefix + relative + extension);
     if (!path.startsWith(prefix)) {
         target.error =
-            QStringLiteral("按模板得到的路径“%1”不在输出文件夹中").arg(QuotedInMessage(relative));
+            TMessage(QT_TRANSLATE_NOOP("sonfeld", "按模板得到的路径“%1”不在输出文件夹中"))
+                .Arg(QuotedInMessage(relative));
         return target;
     }
     target.relative = relative + extension;
@@ -100,14 +101,21 @@ TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
     return target;
 }
 
-QString CreateTargetFolders(const QString& target)
+TMessage CreateTargetFolders(const QString& target)
 {
     const QString folder = QFileInfo(target).path();
     std::error_code error;
     std::filesystem::create_directories(FileSystemPath(folder), error);
     if (!std::filesystem::is_directory(FileSystemPath(folder), error))
-        return QStringLiteral("无法创建文件夹“%1”。").arg(QuotedInMessage(folder));
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法创建文件夹“%1”。"))
+            .Arg(QuotedInMessage(folder));
     return {};
+}
+
+TMessage TagsNotWritten(const std::string& reason)
+{
+    return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法写入标签：%1"))
+        .Arg(QString::fromStdString(reason));
 }
 
 } // namespace sonfeld::app

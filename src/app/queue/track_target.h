@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 #include "app/files/file_name_template.h"
 #include "app/metadata/disc_metadata.h"
+#include "app/text/message.h"
 
 // Where a row's file goes: the output folder, the file-name template's path
 // (sub-folders included) and the format's extension. UI thread.
@@ -14,7 +16,7 @@ class TTrackListModel;
 struct TTrackTarget {
     QString path;     // the final file name; empty when there is an error
     QString relative; // below the folder, "/" between folders, with extension
-    QString error;    // for the row
+    TMessage error;   // for the row
 };
 
 // The template's fields for a row: the names when there are any, else only
@@ -29,7 +31,11 @@ TTrackTarget TrackTarget(const QString& folder, const QString& pattern,
                          const metadata::TTemplateFields& fields, const QString& extension);
 
 // Creates the folders a target lies in. Returns the reason it failed, or an
-// empty text.
-QString CreateTargetFolders(const QString& target);
+// empty message.
+TMessage CreateTargetFolders(const QString& target);
+
+// "无法写入标签：…": a file asked to carry tags that could not be given them
+// is no finished track.
+TMessage TagsNotWritten(const std::string& reason);
 
 } // namespace sonfeld::app

@@ -1,6 +1,8 @@
 #include "message.h"
 
 #include <QCoreApplication>
+#include <QStringList>
+#include <algorithm>
 #include <cstring>
 
 namespace sonfeld::app {
@@ -9,6 +11,15 @@ TMessage TMessage::Verbatim(const QString& text)
 {
     TMessage message;
     message.text_ = text;
+    return message;
+}
+
+TMessage TMessage::Joined(std::vector<TMessage> parts, const QString& separator)
+{
+    TMessage message;
+    message.text_ = separator;
+    message.arguments_ = std::move(parts);
+    message.kind_ = EKind::Joined;
     return message;
 }
 
@@ -24,6 +35,14 @@ TMessage&& TMessage::Arg(const TMessage& argument) &&
     return std::move(*this);
 }
 
+bool TMessage::IsEmpty() const
+{
+    if (kind_ == EKind::Joined)
+        return std::all_of(arguments_.begin(), arguments_.end(),
+                           [](const TMessage& part) { return part.IsEmpty(); });
+    return source_ == nullptr && text_.isEmpty();
+}
+
 QString TMessage::Chinese() const
 {
     return Filled(false);
@@ -36,8 +55,18 @@ QString TMessage::Shown() const
 
 QString TMessage::Filled(bool translated) const
 {
-    if (source_ == nullptr)
+    if (kind_ == EKind::Joined) {
+        QStringList parts;
+        parts.reserve(static_cast<qsizetype>(arguments_.size()));
+        for (const TMessage& part : arguments_)
+            parts << part.Filled(translated);
+        return parts.join(text_);
+    }
+    if (source_ == nullptr) {
+        if (kind_ == EKind::Whole && translated && !text_.isEmpty())
+            return QCoreApplication::translate("sonfeld", text_.toUtf8().constData());
         return text_;
+    }
     const QString pattern =
         translated ? QCoreApplication::translate("sonfeld", source_) : QString::fromUtf8(source_);
     // One pass, so an argument holding "%2" is never filled in again.
@@ -62,7 +91,7 @@ bool operator==(const TMessage& a, const TMessage& b)
 {
     const bool sameSource = a.source_ == b.source_ ||
                             (a.source_ && b.source_ && std::strcmp(a.source_, b.source_) == 0);
-    return sameSource && a.text_ == b.text_ && a.arguments_ == b.arguments_;
+    return sameSource && a.kind_ == b.kind_ && a.text_ == b.text_ && a.arguments_ == b.arguments_;
 }
 
 } // namespace sonfeld::app

@@ -19,10 +19,16 @@ public:
     // source: a literal marked QT_TRANSLATE_NOOP("sonfeld", "…%1…"); it must
     // outlive the message (a string literal does).
     explicit TMessage(const char* source) : source_(source) {}
+    // A finished text: shown translated when it is one of the program's whole
+    // texts (marked where it is defined, as the texts.h ones are), else as it
+    // is. Lets a text made before messages were kept this way pass through.
+    TMessage(const QString& text) : text_(text), kind_(EKind::Whole) {}
 
     // Text that is not the program's own (a file name, a library's message,
     // a name from the disc): shown exactly as it is in every language.
     static TMessage Verbatim(const QString& text);
+    // The parts one after the other, separator (verbatim) between them.
+    static TMessage Joined(std::vector<TMessage> parts, const QString& separator);
 
     // The next %N: a message of its own (translated with this one), verbatim
     // text, or a number.
@@ -33,8 +39,8 @@ public:
     TMessage& Arg(qint64 number) & { return Arg(QString::number(number)); }
     TMessage&& Arg(qint64 number) && { return std::move(Arg(QString::number(number))); }
 
-    bool IsEmpty() const { return source_ == nullptr && text_.isEmpty(); }
-    // The marked source text, or nullptr for verbatim text and no message.
+    bool IsEmpty() const;
+    // The marked source text, or nullptr for any other text and no message.
     const char* Source() const { return source_; }
     const std::vector<TMessage>& Arguments() const { return arguments_; }
 
@@ -47,9 +53,12 @@ public:
 private:
     QString Filled(bool translated) const;
 
+    enum class EKind : char { Verbatim, Whole, Joined };
+
     const char* source_ = nullptr;
-    QString text_; // verbatim
+    QString text_; // the text itself, or the separator of a joined message
     std::vector<TMessage> arguments_;
+    EKind kind_ = EKind::Verbatim;
 };
 
 } // namespace sonfeld::app

@@ -5,7 +5,8 @@
 
 #include "message.h"
 
-// Texts the window shows. The Chinese text is the source string: with no
+// Texts the window shows. A message with arguments is a TMessage, shown
+// with its Shown(). The Chinese text is the source string: with no
 // translator installed every text reads exactly as written, and with the
 // English one (the "界面语言" setting) the window shows English. Texts the
 // program also compares, stores or writes (row statuses, the log, CUE sheets,
@@ -21,16 +22,5 @@ struct TShownText {
 // A text defined elsewhere and marked there with QT_TRANSLATE_NOOP("sonfeld", …),
 // in the window's language.
 QString Shown(const QString& chinese);
-
-// A message as the window shows it: a whole known text, or one made from a
-// known pattern ("无法保存封面“%1”。") whose arguments (file names, the
-// components' own messages) are kept as they are. Anything else unchanged.
-QString ShownMessage(const QString& message);
-// A message kept as its source and arguments: translated as a whole, no
-// pattern matching.
-inline QString ShownMessage(const TMessage& message)
-{
-    return message.Shown();
-}
 
 } // namespace sonfeld::app

@@ -43,8 +43,6 @@ inline const QString kAllDoneCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld
 inline const QString kNothingToRip =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "没有需要转换的音轨。"));
 inline const QString kNothingToRipCaption = QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "提示"));
-inline const QString kSameFileName =
-    QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "以下音轨会写入同一个文件，请更改名称: "));
 inline const QString kSameFileNameCaption =
     QStringLiteral(QT_TRANSLATE_NOOP("sonfeld", "文件名重复"));
 

@@ -42,7 +42,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
         return {};
     }
     if (role == Qt::ToolTipRole)
-        return row.failReason.isEmpty() ? QVariant() : QVariant(ShownMessage(row.failReason));
+        return row.failReason.IsEmpty() ? QVariant() : QVariant(row.failReason.Shown());
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (index.column()) {
@@ -56,7 +56,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const
     case tlStatus:
         return role == Qt::DisplayRole ? Shown(app::StatusText(row.status))
                                        : app::StatusText(row.status);
-    case tlVerify: return role == Qt::DisplayRole ? ShownMessage(row.verdict) : row.verdict;
+    case tlVerify: return role == Qt::DisplayRole ? row.verdict.Shown() : row.verdict.Chinese();
     default: return {};
     }
 }
@@ -134,7 +134,7 @@ void TTrackListModel::sort(int column, Qt::SortOrder sortOrder)
         case tlArtist: return a.artist < b.artist;
         case tlTimer: return a.lengthFrames < b.lengthFrames;
         case tlProg: return a.progress < b.progress;
-        case tlVerify: return a.verdict < b.verdict;
+        case tlVerify: return a.verdict.Chinese() < b.verdict.Chinese();
         default: return app::StatusText(a.status) < app::StatusText(b.status);
         }
     };
@@ -318,11 +318,11 @@ void TTrackListModel::SetStatus(int row, TTrackStatus value)
         return;
     rows_[static_cast<std::size_t>(row)].status = value;
     if (value != TTrackStatus::Failed)
-        rows_[static_cast<std::size_t>(row)].failReason.clear();
+        rows_[static_cast<std::size_t>(row)].failReason = {};
     Changed(row, tlStatus);
 }
 
-void TTrackListModel::SetFailed(int row, const QString& reason)
+void TTrackListModel::SetFailed(int row, const TMessage& reason)
 {
     if (!Valid(row))
         return;
@@ -334,19 +334,19 @@ void TTrackListModel::SetFailed(int row, const QString& reason)
 
 QString TTrackListModel::FailReason(int row) const
 {
-    return Valid(row) ? rows_[static_cast<std::size_t>(row)].failReason : QString();
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].failReason.Chinese() : QString();
 }
 
 QString TTrackListModel::Verdict(int row) const
 {
-    return Valid(row) ? rows_[static_cast<std::size_t>(row)].verdict : QString();
+    return Valid(row) ? rows_[static_cast<std::size_t>(row)].verdict.Chinese() : QString();
 }
 
-void TTrackListModel::SetVerdict(int row, const QString& text)
+void TTrackListModel::SetVerdict(int row, const TMessage& verdict)
 {
     if (!Valid(row))
         return;
-    rows_[static_cast<std::size_t>(row)].verdict = text;
+    rows_[static_cast<std::size_t>(row)].verdict = verdict;
     Changed(row, tlVerify);
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <vector>
 
+#include "app/text/message.h"
 #include "track_status.h"
 
 // The rows of the track grid `TracksList`: one row per track of the disc. The
@@ -92,11 +93,13 @@ public:
     // Any status but "转换失败" also clears the reason of an earlier failure.
     void SetStatus(int row, TTrackStatus value);
     // "转换失败", with why: the row's tooltip.
-    void SetFailed(int row, const QString& reason);
+    // The row keeps the message and shows it in the window's language; these
+    // read it as the program compares, logs and prints it.
+    void SetFailed(int row, const TMessage& reason);
     QString FailReason(int row) const;
     // The AccurateRip verdict of the row's last rip; empty until it is known.
     QString Verdict(int row) const;
-    void SetVerdict(int row, const QString& text);
+    void SetVerdict(int row, const TMessage& verdict);
 
     // While read-only, no cell can be edited (the queue is running).
     void SetReadOnly(bool value);
@@ -120,8 +123,8 @@ private:
         QString timeText;
         int progress = 0;
         TTrackStatus status = TTrackStatus::NotConverted;
-        QString failReason;
-        QString verdict;
+        TMessage failReason;
+        TMessage verdict;
     };
 
     bool Valid(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }

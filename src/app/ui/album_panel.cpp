@@ -145,8 +145,7 @@ void TAlbumPanel::SetMetadata(const TAlbumMetadata& album)
     fill(TField::CatalogNumber, album.catalogNumber.value);
     fill(TField::Barcode, album.barcode.value);
     const QString source = metadata::SourceText(album.source);
-    lblSource_->setText(source.isEmpty() ? QString()
-                                         : TShownText::tr("来源：") + ShownMessage(source));
+    lblSource_->setText(source.isEmpty() ? QString() : TShownText::tr("来源：") + Shown(source));
 }
 
 QLineEdit* TAlbumPanel::Edit(TField field) const

@@ -290,9 +290,9 @@ bool TMainForm::DriveSelected() const
     return cbDrive->currentIndex() >= 0;
 }
 
-void TMainForm::ShowMessage(const QString& text, const QString& caption)
+void TMainForm::ShowMessage(const TMessage& text, const QString& caption)
 {
-    ShowInformation(this, text, caption);
+    ShowInformation(this, text.Shown(), caption);
 }
 
 void TMainForm::BrowseFolder()
@@ -340,15 +340,15 @@ void TMainForm::SelectRow(int row)
     TracksList->setCurrentIndex(rows_->index(row, tlTrack));
 }
 
-void TMainForm::ShowRunError(const QString& message)
+void TMainForm::ShowRunError(const TMessage& message)
 {
-    lblEx->setText(ShownMessage(message));
+    lblEx->setText(message.Shown());
     lblEx->show();
 }
 
-void TMainForm::ShowError(const QString& message)
+void TMainForm::ShowError(const TMessage& message)
 {
-    ShowErrorBox(this, message);
+    ShowErrorBox(this, message.Shown());
 }
 
 void TMainForm::ShowRipSummary(const TRipSummary& summary)

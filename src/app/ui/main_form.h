@@ -90,13 +90,13 @@ public:
     QString FormatText() const override;
     QString AlbumText() const override;
     bool DriveSelected() const override;
-    void ShowMessage(const QString& text, const QString& caption) override;
+    void ShowMessage(const TMessage& text, const QString& caption) override;
     void BrowseFolder() override;
     void SetRipping(bool busy) override;
     void SetStopping() override;
     void SelectRow(int row) override;
-    void ShowRunError(const QString& message) override;
-    void ShowError(const QString& message) override;
+    void ShowRunError(const TMessage& message) override;
+    void ShowError(const TMessage& message) override;
     // The listed disc's names, as the window shows them.
     const metadata::TDiscNames* Names() const override { return names_.get(); }
 

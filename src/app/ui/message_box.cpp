@@ -39,11 +39,11 @@ void SetMessageDisplay(TMessageDisplay display)
 
 QMessageBox::StandardButton ShowMessageBox(const TMessageRequest& request)
 {
-    // Messages from the rip work arrive as it made them: shown in the
-    // window's language here, while the log keeps them as they were.
+    // A whole text of the program's arrives as it is defined: shown in the
+    // window's language here. A message with arguments comes shown already.
     TMessageRequest shown = request;
-    shown.Caption = ShownMessage(request.Caption);
-    shown.Text = ShownMessage(request.Text);
+    shown.Caption = Shown(request.Caption);
+    shown.Text = Shown(request.Text);
     if (MessageDisplay())
         return MessageDisplay()(shown);
     QMessageBox box(shown.Icon, shown.Caption, shown.Text, shown.Buttons, shown.Parent);

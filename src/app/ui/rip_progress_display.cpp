@@ -81,7 +81,7 @@ void TRipProgressDisplay::ShowRipProgress()
     if (!ripProgress_.Active())
         return;
     const qint64 now = ripClock_.elapsed();
-    setText(ShownMessage(RipProgressText(ripProgress_, now)));
+    setText(RipProgressText(ripProgress_, now).Shown());
     window()->setWindowTitle(QStringLiteral("%1% — ").arg(ripProgress_.Percent()) +
                              text::kProgramName + QLatin1Char(' ') + text::kVersion);
 }

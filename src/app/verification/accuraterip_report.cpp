@@ -18,16 +18,4 @@ verify::AccurateRipVerdict VerdictForTrack(const AccurateRipLookupResult& lookup
     return verdict;
 }
 
-QString AccurateRipStatusText(const verify::AccurateRipVerdict& verdict)
-{
-    switch (verdict.status) {
-    case verify::AccurateRipStatus::Match:
-        return QStringLiteral("精确 (可信度 %1)").arg(verdict.confidence);
-    case verify::AccurateRipStatus::Mismatch: return QStringLiteral("不匹配");
-    case verify::AccurateRipStatus::NotInDatabase: return QStringLiteral("数据库中无此光盘");
-    case verify::AccurateRipStatus::LookupFailed: break;
-    }
-    return QStringLiteral("无法连接");
-}
-
 } // namespace sonfeld::app

@@ -14,8 +14,4 @@ namespace sonfeld::app {
 verify::AccurateRipVerdict VerdictForTrack(const AccurateRipLookupResult& lookup,
                                            int tocTrackNumber, quint32 v1, quint32 v2);
 
-// What the grid and the command line show: "精确 (可信度 N)", "不匹配",
-// "数据库中无此光盘" or "无法连接".
-QString AccurateRipStatusText(const verify::AccurateRipVerdict& verdict);
-
 } // namespace sonfeld::app

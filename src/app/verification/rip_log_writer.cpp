@@ -31,18 +31,11 @@ QString OrUnknown(const QString& text)
 QString AccurateRipLine(const RipLogTrack& track)
 {
     const verify::AccurateRipVerdict& verdict = track.accurateRip;
-    QString line;
-    switch (verdict.status) {
-    case verify::AccurateRipStatus::Match:
-        line = QStringLiteral("精确 (可信度 %1)，%2")
-                   .arg(verdict.confidence)
-                   .arg(verdict.version == verify::AccurateRipVersion::V2 ? QStringLiteral("v2")
-                                                                          : QStringLiteral("v1"));
-        break;
-    case verify::AccurateRipStatus::Mismatch: line = QStringLiteral("不匹配"); break;
-    case verify::AccurateRipStatus::NotInDatabase: line = QStringLiteral("数据库中无此光盘"); break;
-    case verify::AccurateRipStatus::LookupFailed: line = QStringLiteral("无法连接"); break;
-    }
+    // The grid's text, and which of its sums matched.
+    QString line = AccurateRipText(FromAccurateRip(verdict)).Chinese();
+    if (verdict.status == verify::AccurateRipStatus::Match)
+        line += verdict.version == verify::AccurateRipVersion::V2 ? QStringLiteral("，v2")
+                                                                  : QStringLiteral("，v1");
     if (!track.accurateRipDetail.isEmpty())
         line += QStringLiteral(" (%1)").arg(track.accurateRipDetail);
     return line;
@@ -50,7 +43,7 @@ QString AccurateRipLine(const RipLogTrack& track)
 
 QString CtdbLine(const TDatabaseVerdict& verdict, const QString& detail)
 {
-    QString line = CtdbText(verdict);
+    QString line = CtdbText(verdict).Chinese();
     if (line.isEmpty())
         line = QStringLiteral("未检查");
     if (!detail.isEmpty())

@@ -76,9 +76,9 @@ public:
     TCtdbDiscVerdict CtdbDiscVerdict() const;
 
 signals:
-    // The track's verdicts are in (Tracks() holds them); text is what the
+    // The track's verdicts are in (Tracks() holds them); verdict is what the
     // "校验" cell shows.
-    void TrackVerified(int track, const QString& text);
+    void TrackVerified(int track, const TMessage& verdict);
     // Every ripped track has its verdict.
     void Settled();
     // Both lookups started by StartQueue have their answers.

@@ -1,6 +1,5 @@
 #include "track_verdict.h"
 
-#include <QStringList>
 #include <algorithm>
 
 namespace sonfeld::app {
@@ -46,50 +45,53 @@ TReadProof ProveRead(const TTrackVerdict& verdict, bool complete, quint32 crc,
     return proof;
 }
 
-QString AccurateRipText(const TDatabaseVerdict& verdict)
+TMessage AccurateRipText(const TDatabaseVerdict& verdict)
 {
     switch (verdict.Status) {
     case TDatabaseStatus::Accurate:
-        return QStringLiteral("精确 (可信度 %1)").arg(verdict.Confidence);
-    case TDatabaseStatus::Mismatch: return QStringLiteral("不匹配");
-    case TDatabaseStatus::NotInDatabase: return QStringLiteral("数据库中无此光盘");
-    case TDatabaseStatus::NoConnection: return QStringLiteral("无法连接");
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "精确 (可信度 %1)")).Arg(verdict.Confidence);
+    case TDatabaseStatus::Mismatch: return TMessage(QT_TRANSLATE_NOOP("sonfeld", "不匹配"));
+    case TDatabaseStatus::NotInDatabase:
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "数据库中无此光盘"));
+    case TDatabaseStatus::NoConnection: return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法连接"));
     case TDatabaseStatus::NotChecked: break;
     }
     return {};
 }
 
-QString CtdbText(const TDatabaseVerdict& verdict)
+TMessage CtdbText(const TDatabaseVerdict& verdict)
 {
     switch (verdict.Status) {
     case TDatabaseStatus::Accurate:
         if (verdict.Offset != 0)
-            return QStringLiteral("CTDB 精确 (可信度 %1, 偏移 %2%3)")
-                .arg(verdict.Confidence)
-                .arg(verdict.Offset > 0 ? QStringLiteral("+") : QString())
-                .arg(verdict.Offset);
-        return QStringLiteral("CTDB 精确 (可信度 %1)").arg(verdict.Confidence);
-    case TDatabaseStatus::Mismatch: return QStringLiteral("CTDB 不匹配");
-    case TDatabaseStatus::NotInDatabase: return QStringLiteral("CTDB 无此光盘");
-    case TDatabaseStatus::NoConnection: return QStringLiteral("无法连接");
+            return TMessage(QT_TRANSLATE_NOOP("sonfeld", "CTDB 精确 (可信度 %1, 偏移 %2)"))
+                .Arg(verdict.Confidence)
+                .Arg((verdict.Offset > 0 ? QStringLiteral("+") : QString()) +
+                     QString::number(verdict.Offset));
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "CTDB 精确 (可信度 %1)"))
+            .Arg(verdict.Confidence);
+    case TDatabaseStatus::Mismatch: return TMessage(QT_TRANSLATE_NOOP("sonfeld", "CTDB 不匹配"));
+    case TDatabaseStatus::NotInDatabase:
+        return TMessage(QT_TRANSLATE_NOOP("sonfeld", "CTDB 无此光盘"));
+    case TDatabaseStatus::NoConnection: return TMessage(QT_TRANSLATE_NOOP("sonfeld", "无法连接"));
     case TDatabaseStatus::NotChecked: break;
     }
     return {};
 }
 
-QString VerdictCellText(const TTrackVerdict& verdict)
+TMessage VerdictCellText(const TTrackVerdict& verdict)
 {
-    QStringList parts;
-    if (const QString text = AccurateRipText(verdict.AccurateRip); !text.isEmpty())
-        parts << text;
+    std::vector<TMessage> parts;
+    if (TMessage text = AccurateRipText(verdict.AccurateRip); !text.IsEmpty())
+        parts.push_back(std::move(text));
     if (verdict.Ctdb.Status != TDatabaseStatus::NoConnection)
-        if (const QString text = CtdbText(verdict.Ctdb); !text.isEmpty())
-            parts << text;
-    QString cell = parts.join(QStringLiteral(" · "));
+        if (TMessage text = CtdbText(verdict.Ctdb); !text.IsEmpty())
+            parts.push_back(std::move(text));
+    TMessage cell = TMessage::Joined(std::move(parts), QStringLiteral(" · "));
     if (verdict.CopyMismatch)
-        cell += QStringLiteral("；测试与复制 CRC 不一致");
+        cell = TMessage(QT_TRANSLATE_NOOP("sonfeld", "%1；测试与复制 CRC 不一致")).Arg(cell);
     if (verdict.Proof.Status == TReadProofStatus::Suspicious)
-        cell += QStringLiteral("；可疑");
+        cell = TMessage(QT_TRANSLATE_NOOP("sonfeld", "%1；可疑")).Arg(cell);
     return cell;
 }
 

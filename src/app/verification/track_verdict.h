@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/text/message.h"
 #include "audio/cd/verify/accuraterip_verdict.h"
 
 namespace sonfeld::app {
@@ -78,15 +79,15 @@ TReadProof ProveRead(const TTrackVerdict& verdict, bool complete, quint32 crc,
                      bool readerSuspicious, const std::vector<qint64>& sectors);
 
 // "精确 (可信度 N)", "不匹配", "数据库中无此光盘" or "无法连接"; empty when not checked.
-QString AccurateRipText(const TDatabaseVerdict& verdict);
+TMessage AccurateRipText(const TDatabaseVerdict& verdict);
 // "CTDB 精确 (可信度 N)" ("CTDB 精确 (可信度 N, 偏移 +48)" at another alignment),
 // "CTDB 不匹配", "CTDB 无此光盘" or "无法连接"; empty when not checked.
-QString CtdbText(const TDatabaseVerdict& verdict);
+TMessage CtdbText(const TDatabaseVerdict& verdict);
 // The "校验" cell and the command line's verdict: AccurateRip's text, then
 // " · " and the CTDB's when the CTDB answered ("精确 (可信度 5) · CTDB 精确
 // (可信度 12)"); a CTDB that could not be reached is left to the log. Test and
 // copy CRCs that differ add "；测试与复制 CRC 不一致", a suspicious read "；可疑".
-QString VerdictCellText(const TTrackVerdict& verdict);
+TMessage VerdictCellText(const TTrackVerdict& verdict);
 // The log's: "两次读取一致", "数据库确认", "未经证实" or "可疑".
 QString ReadProofText(const TReadProof& proof);
 

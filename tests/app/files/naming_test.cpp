@@ -36,15 +36,15 @@ TEST(FileNamingTest, TheSeparatorIsAddedWhateverTheFolderEndsWith)
 
 TEST(FileNamingTest, NamesThatCannotBeFileNamesAreRefused)
 {
-    EXPECT_TRUE(FileNameProblem(QStringLiteral("Track1")).isEmpty());
-    EXPECT_TRUE(FileNameProblem(QStringLiteral("晨光 (live)")).isEmpty());
-    EXPECT_TRUE(FileNameProblem(QStringLiteral("a/b")).isEmpty()); // cleaned, not refused
-    EXPECT_FALSE(FileNameProblem(QString()).isEmpty());
-    EXPECT_FALSE(FileNameProblem(QStringLiteral("  ")).isEmpty());
+    EXPECT_TRUE(FileNameProblem(QStringLiteral("Track1")).IsEmpty());
+    EXPECT_TRUE(FileNameProblem(QStringLiteral("晨光 (live)")).IsEmpty());
+    EXPECT_TRUE(FileNameProblem(QStringLiteral("a/b")).IsEmpty()); // cleaned, not refused
+    EXPECT_FALSE(FileNameProblem(QString()).IsEmpty());
+    EXPECT_FALSE(FileNameProblem(QStringLiteral("  ")).IsEmpty());
     EXPECT_EQ(SafeFileName(QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")),
               QStringLiteral("a_b"));
     // A message quotes a bit of a huge name, not all of it.
-    const QString problem = FileNameProblem(QString(500000, QLatin1Char(' ')));
+    const QString problem = FileNameProblem(QString(500000, QLatin1Char(' '))).Chinese();
     EXPECT_FALSE(problem.isEmpty());
     EXPECT_LT(problem.size(), 300);
 }
@@ -69,7 +69,7 @@ TEST(FileNamingTest, TargetsArePortableAndShortEnough)
     fields.title = QString(86, QChar(u'港'));
     fields.album = QString(90, QChar(u'湾'));
     const TTrackTarget inAlbum = target(QStringLiteral("{album}/{title}"));
-    ASSERT_TRUE(inAlbum.error.isEmpty()) << inAlbum.error.toStdString();
+    ASSERT_TRUE(inAlbum.error.IsEmpty()) << inAlbum.error.Chinese().toStdString();
     const QStringList names = inAlbum.relative.split(QLatin1Char('/'));
     ASSERT_EQ(names.size(), 2);
     EXPECT_EQ(names[0], QString(85, QChar(u'湾')));

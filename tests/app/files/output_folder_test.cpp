@@ -57,7 +57,7 @@ TEST(OutputFolderTest, PlantedLinksAreNeverFollowed)
     fs::create_symlink(dir / "victim", folder / (Temporary(pid, 4, ".wav") + ".pcm"));
 
     TOutputFolder output;
-    ASSERT_TRUE(output.Acquire(Q(folder)).isEmpty());
+    ASSERT_TRUE(output.Acquire(Q(folder)).IsEmpty());
     const QString temporary = output.TemporaryFor(Q(folder / "Track1.wav"));
     ASSERT_FALSE(temporary.isEmpty());
     const fs::path created = FileSystemPath(temporary);
@@ -68,7 +68,7 @@ TEST(OutputFolderTest, PlantedLinksAreNeverFollowed)
 
     // Another holder of the folder sees it locked.
     TOutputFolder second;
-    EXPECT_FALSE(second.Acquire(Q(folder)).isEmpty());
+    EXPECT_FALSE(second.Acquire(Q(folder)).IsEmpty());
     output.Release();
     EXPECT_EQ(ReadFileBytes(dir / "victim"), kKeep);
 }
@@ -99,13 +99,13 @@ TEST(OutputFolderTest, NestedRipsAndTheLeftoversOfKilledOnes)
     };
 
     TOutputFolder a;
-    ASSERT_TRUE(a.Acquire(Q(outer)).isEmpty());
+    ASSERT_TRUE(a.Acquire(Q(outer)).IsEmpty());
     EXPECT_EQ(names(outer), std::vector<std::string>{Temporary(alive, 1, ".flac")});
     EXPECT_EQ(names(sub).size(), 4U) << "not yet written into";
 
     // A rip into the folder below is refused while the one above runs.
     TOutputFolder b;
-    const QString refused = b.Acquire(Q(sub));
+    const QString refused = b.Acquire(Q(sub)).Chinese();
     EXPECT_TRUE(refused.contains(QStringLiteral("另一个 Sonfeld"))) << refused.toStdString();
     EXPECT_EQ(names(sub).size(), 4U);
 
@@ -114,22 +114,22 @@ TEST(OutputFolderTest, NestedRipsAndTheLeftoversOfKilledOnes)
     ASSERT_FALSE(temporary.isEmpty());
     EXPECT_EQ(names(sub).size(), 2U) << "the live rip's and the new one";
     EXPECT_TRUE(fs::exists(sub / Temporary(alive, 1, ".flac")));
-    EXPECT_FALSE(b.Acquire(Q(sub)).isEmpty());
+    EXPECT_FALSE(b.Acquire(Q(sub)).IsEmpty());
 
     // Handed over (to wait for the log), the folder stays locked.
     TOutputFolder records;
     a.HandOver(records);
     EXPECT_FALSE(a.Held());
-    EXPECT_FALSE(b.Acquire(Q(outer)).isEmpty());
+    EXPECT_FALSE(b.Acquire(Q(outer)).IsEmpty());
     records.Release();
-    EXPECT_TRUE(b.Acquire(Q(sub)).isEmpty());
+    EXPECT_TRUE(b.Acquire(Q(sub)).IsEmpty());
 
     // The other way round: a rip below keeps a rip above out of that folder.
     TOutputFolder c;
-    ASSERT_TRUE(c.Acquire(Q(outer)).isEmpty());
-    QString problem;
+    ASSERT_TRUE(c.Acquire(Q(outer)).IsEmpty());
+    TMessage problem;
     EXPECT_TRUE(c.TemporaryFor(Q(sub / "Track2.mp3"), &problem).isEmpty());
-    EXPECT_TRUE(problem.contains(QStringLiteral("另一个 Sonfeld"))) << problem.toStdString();
+    EXPECT_TRUE(problem.Chinese().contains(QStringLiteral("另一个 Sonfeld")));
 }
 
 TEST(OutputFolderTest, CoverFileIsWrittenWholeOrKept)

@@ -130,9 +130,9 @@ TEST_F(OneTrackQueueTest, RowsThatWouldWriteOneFileAreRefusedBeforeTheStart)
     PressRip();
     ASSERT_EQ(host_.Messages.size(), 1u);
     EXPECT_EQ(host_.Messages[0].Caption, text::kSameFileNameCaption);
-    EXPECT_TRUE(host_.Messages[0].Text.contains(QStringLiteral("Track 2")));
-    EXPECT_TRUE(host_.Messages[0].Text.contains(QStringLiteral("Track 4")));
-    EXPECT_TRUE(host_.Messages[0].Text.contains(QStringLiteral("Same.wav")));
+    EXPECT_EQ(
+        host_.Messages[0].Text,
+        QStringLiteral("以下音轨会写入同一个文件，请更改名称: Track 2、Track 4 → “Same.wav”"));
     EXPECT_FALSE(host_.Busy);
     EXPECT_TRUE(std::filesystem::is_empty(outDir_));
     // Unticking one of them lets the queue go.

@@ -60,16 +60,19 @@ public:
     const app::metadata::TDiscNames* Names() const override { return DiscNames; }
     bool PauseBetweenTracks() const override { return Pause; }
 
-    void ShowMessage(const QString& text, const QString& caption) override
+    void ShowMessage(const app::TMessage& text, const QString& caption) override
     {
-        Messages.push_back({text, caption});
+        Messages.push_back({text.Chinese(), caption});
     }
     void BrowseFolder() override;
     void SetRipping(bool busy) override { Busy = busy; }
     void SetStopping() override { ++Stoppings; }
     void SelectRow(int row) override { SelectedRows.push_back(row); }
-    void ShowRunError(const QString& message) override { RunErrors.push_back(message); }
-    void ShowError(const QString& message) override { Errors.push_back(message); }
+    void ShowRunError(const app::TMessage& message) override
+    {
+        RunErrors.push_back(message.Chinese());
+    }
+    void ShowError(const app::TMessage& message) override { Errors.push_back(message.Chinese()); }
     void OfferReadOffset(const QString& driveName, int offset) override
     {
         OfferedOffsets.emplace_back(driveName, offset);

@@ -6,12 +6,18 @@
 #include <memory>
 
 #include "app/files/file_name_template.h"
+#include "app/files/file_naming.h"
+#include "app/files/output_folder.h"
 #include "app/metadata/http_get.h"
 #include "app/queue/rip_progress.h"
+#include "app/queue/track_target.h"
 #include "app/settings/interface_language.h"
 #include "app/text/message.h"
+#include "app/text/texts.h"
 #include "app/ui/interface_translation.h"
+#include "app/verification/track_verdict.h"
 #include "app_fixture.h"
+#include "support/tools.h"
 
 namespace sonfeld::test {
 namespace {
@@ -87,6 +93,56 @@ TEST_F(MessageTest, EveryMessageTheProgramMakesHasAnEnglishText)
         }
     }
     ExpectEnglish(metadata::UnreadableAnswerText(QStringLiteral("gnudb")));
+}
+
+// One message from each producer, made by the producer itself: the log and
+// the command line read it as it always was, the English window in English.
+TEST_F(MessageTest, EachProducersMessageIsChineseForTheLogAndEnglishInTheWindow)
+{
+    EXPECT_EQ(InterfaceTranslator(TInterfaceLanguage::Chinese), nullptr);
+    const TempDir temp;
+    WriteFileBytes(temp / "file", {1});
+    const QString notFolder = QString::fromStdString((temp / "file" / "sub").string());
+    TOutputFolder folder;
+    TTrackVerdict verdict;
+    verdict.AccurateRip = {.Status = TDatabaseStatus::Accurate, .Confidence = 3};
+    verdict.Ctdb = {.Status = TDatabaseStatus::Accurate, .Confidence = 12, .Offset = 48};
+    verdict.CopyMismatch = true;
+    struct TCase {
+        TMessage message;
+        QString chinese;
+        QString english;
+    };
+    const TCase cases[] = {
+        {metadata::ApplyFileNameTemplate(QStringLiteral("{x%2}"), {}, metadata::kPortableNames)
+             .error,
+         QStringLiteral("模板中有未知字段 {x%2}"),
+         QStringLiteral("The template has an unknown field {x%2}")},
+        {folder.Acquire(notFolder), QStringLiteral("无法创建文件夹“%1”。").arg(notFolder),
+         QStringLiteral("Cannot create the folder \"%1\".").arg(notFolder)},
+        {FileNameProblem(QStringLiteral(" ")), QStringLiteral("名称“ ”不能用作文件名。"),
+         QStringLiteral("The name \" \" cannot be used as a file name.")},
+        {TagsNotWritten("Cannot create file /tmp/x.mp3"),
+         QStringLiteral("无法写入标签：Cannot create file /tmp/x.mp3"),
+         QStringLiteral("Cannot write the tags: Cannot create file /tmp/x.mp3")},
+        {VerdictCellText(verdict),
+         QStringLiteral("精确 (可信度 3) · CTDB 精确 (可信度 12, 偏移 +48)；测试与复制 CRC 不一致"),
+         QStringLiteral(
+             "Accurate (confidence 3) · CTDB: accurate (confidence 12, offset +48); test and "
+             "copy CRCs differ")},
+        // A whole text defined in texts.h, passed on as a finished text.
+        {TMessage(text::kAllDone), QStringLiteral("转换完成!"),
+         QStringLiteral("Ripping finished!")},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(c.message.Shown(), c.chinese);
+        EXPECT_EQ(c.message.Chinese(), c.chinese);
+    }
+    English();
+    for (const TCase& c : cases) {
+        EXPECT_EQ(c.message.Shown(), c.english);
+        EXPECT_EQ(c.message.Chinese(), c.chinese);
+    }
 }
 
 TEST_F(MessageTest, ArgumentsAreKeptAsTheyAreInEitherLanguage)

@@ -194,35 +194,6 @@ TEST_F(InterfaceLanguageTest, InEnglishTheWindowIsEnglishAndARipStillWorks)
     EXPECT_FALSE(log.contains(QStringLiteral("Disc not in the database")));
 }
 
-TEST(ShownMessageTest, MessagesMadeFromPatternsKeepTheirArgumentsInEitherLanguage)
-{
-    App();
-    const QString cover = QStringLiteral("无法保存封面“/tmp/a b/cover.jpg”。");
-    const QString tags = QStringLiteral("无法写入标签：Cannot create file /tmp/x.mp3");
-    const QString verdict = QStringLiteral("精确 (可信度 3)；测试与复制 CRC 不一致");
-    const QString component = QStringLiteral("Cannot create file /tmp/x.wav");
-    // Chinese: the texts exactly as the rip work made them.
-    for (const QString& message : {cover, tags, verdict, component})
-        EXPECT_EQ(ShownMessage(message), message);
-
-    std::unique_ptr<QTranslator> english = InterfaceTranslator(TInterfaceLanguage::English);
-    ASSERT_TRUE(english);
-    QCoreApplication::installTranslator(english.get());
-    EXPECT_EQ(ShownMessage(cover), QStringLiteral("Cannot save the cover \"/tmp/a b/cover.jpg\"."));
-    EXPECT_EQ(ShownMessage(tags),
-              QStringLiteral("Cannot write the tags: Cannot create file /tmp/x.mp3"));
-    EXPECT_EQ(ShownMessage(verdict),
-              QStringLiteral("Accurate (confidence 3); test and copy CRCs differ"));
-    EXPECT_EQ(ShownMessage(component), component);
-    // An argument holding a placeholder is not filled in again.
-    EXPECT_EQ(ShownMessage(QStringLiteral("无法创建文件夹“%2”。")),
-              QStringLiteral("Cannot create the folder \"%2\"."));
-    EXPECT_EQ(app::Shown(text::kAllDone), QStringLiteral("Ripping finished!"));
-    QCoreApplication::removeTranslator(english.get());
-    EXPECT_EQ(ShownMessage(cover), cover);
-    EXPECT_EQ(InterfaceTranslator(TInterfaceLanguage::Chinese), nullptr);
-}
-
 // Every English text keeps its Chinese source's placeholders, so no argument
 // is lost or shown twice.
 TEST(TranslationFileTest, EveryTranslationKeepsItsPlaceholders)

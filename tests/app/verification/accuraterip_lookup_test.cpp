@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/verification/accuraterip_report.h"
+#include "app/verification/track_verdict.h"
 #include "support/core_application.h"
 #include "support/http/http_test_server.h"
 
@@ -18,6 +19,12 @@ namespace {
 using sonfeld::test::HttpReply;
 using sonfeld::test::HttpTestServer;
 using Outcome = AccurateRipLookupResult::Outcome;
+
+// The grid's text for a track's verdict.
+QString StatusText(const verify::AccurateRipVerdict& verdict)
+{
+    return AccurateRipText(FromAccurateRip(verdict)).Chinese();
+}
 
 QCoreApplication& Application()
 {
@@ -108,11 +115,11 @@ TEST(AccurateRipLookupTest, KnownDiscGivesMatchAndMismatchPerTrack)
               QStringList{QString::fromLatin1("/accuraterip" + kDiscPath)});
 
     const auto first = VerdictForTrack(*result, 1, 0x04bc6b08, 0x050b9a37);
-    EXPECT_EQ(AccurateRipStatusText(first), QStringLiteral("精确 (可信度 17)"));
+    EXPECT_EQ(StatusText(first), QStringLiteral("精确 (可信度 17)"));
     EXPECT_EQ(first.version, verify::AccurateRipVersion::V2);
-    EXPECT_EQ(AccurateRipStatusText(VerdictForTrack(*result, 2, 0xa99f7460, 0x11bcbc9f)),
+    EXPECT_EQ(StatusText(VerdictForTrack(*result, 2, 0xa99f7460, 0x11bcbc9f)),
               QStringLiteral("不匹配"));
-    EXPECT_EQ(AccurateRipStatusText(VerdictForTrack(*result, 3, 0xc2e71d72, 0xc31ac22e)),
+    EXPECT_EQ(StatusText(VerdictForTrack(*result, 3, 0xc2e71d72, 0xc31ac22e)),
               QStringLiteral("精确 (可信度 2)"));
 }
 
@@ -124,8 +131,7 @@ TEST(AccurateRipLookupTest, UnknownDiscIsNotInTheDatabase)
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->outcome, Outcome::DiscNotFound);
     EXPECT_EQ(server.RequestedTargets(), QStringList{QString::fromLatin1(kDiscPath)});
-    EXPECT_EQ(AccurateRipStatusText(VerdictForTrack(*result, 1, 1, 2)),
-              QStringLiteral("数据库中无此光盘"));
+    EXPECT_EQ(StatusText(VerdictForTrack(*result, 1, 1, 2)), QStringLiteral("数据库中无此光盘"));
 }
 
 // Every way a lookup can fail is a failure, shown as such and never as a match.
@@ -178,7 +184,7 @@ TEST(AccurateRipLookupTest, FailuresAreReportedAsSuch)
         EXPECT_TRUE(result->pressings.empty());
         const auto verdict = VerdictForTrack(*result, 1, 0x04bc6b08, 0x050b9a37);
         EXPECT_EQ(verdict.status, verify::AccurateRipStatus::LookupFailed);
-        EXPECT_EQ(AccurateRipStatusText(verdict), QStringLiteral("无法连接"));
+        EXPECT_EQ(StatusText(verdict), QStringLiteral("无法连接"));
     }
 }
 

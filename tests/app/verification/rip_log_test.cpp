@@ -242,7 +242,7 @@ TEST(ReadProofTest, ADatabaseOrTwoAgreeingReadsProveATrackAndDisagreementIsSuspi
     cell.AccurateRip.Status = TDatabaseStatus::NotInDatabase;
     cell.Ctdb.Status = TDatabaseStatus::NoConnection;
     cell.Proof = *log.tracks[1].proof;
-    EXPECT_EQ(VerdictCellText(cell), QStringLiteral("数据库中无此光盘；可疑"));
+    EXPECT_EQ(VerdictCellText(cell).Chinese(), QStringLiteral("数据库中无此光盘；可疑"));
 }
 
 } // namespace
