@@ -682,6 +682,10 @@ Save the read offset %1 for the drive &quot;%2&quot;?</translation>
         <translation>%1 proven (by a database or two reads that agree), %2 unproven, %3 suspicious.</translation>
     </message>
     <message>
+        <source>CTDB: 这次抓取与数据库中的光盘不一致；差异不大时可以用“修复”改正。</source>
+        <translation>CTDB: this rip differs from the disc in the database; when the difference is small, “Repair” can correct it.</translation>
+    </message>
+    <message>
         <source>%1 首未能转换:</source>
         <translation>%1 track(s) not ripped:</translation>
     </message>

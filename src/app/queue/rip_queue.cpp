@@ -355,6 +355,8 @@ void TRipQueue::ReportEnd()
         else if (found->second.Verdict->status == verify::AccurateRipStatus::Mismatch)
             ++summary.Mismatched;
     }
+    summary.CtdbMismatch =
+        verification_.CtdbDiscVerdict().Verdict.Status == TDatabaseStatus::Mismatch;
     const bool eject = ejectAfter_;
     ejectAfter_ = false;
     if (summary.Clean())

@@ -10,6 +10,8 @@ namespace sonfeld::app {
 namespace {
 const QString kSummaryProof = QStringLiteral(QT_TRANSLATE_NOOP(
     "sonfeld", "已证实 %1 首（数据库或两次一致的读取），%2 首未经证实，%3 首可疑。"));
+const QString kSummaryCtdbMismatch = QStringLiteral(QT_TRANSLATE_NOOP(
+    "sonfeld", "CTDB: 这次抓取与数据库中的光盘不一致；差异不大时可以用“修复”改正。"));
 } // namespace
 
 QString TRipSummary::Text(const QString& retryHint) const
@@ -30,6 +32,8 @@ QString TRipSummary::Text(const QString& retryHint) const
     }
     if (Mismatched > 0)
         lines << Shown(text::kSummaryMismatch);
+    if (CtdbMismatch)
+        lines << Shown(kSummaryCtdbMismatch);
     lines << Shown(text::kSummaryFolder).arg(Folder);
     if (!LogFile.isEmpty())
         lines << Shown(text::kSummaryLog).arg(LogFile);

@@ -17,13 +17,14 @@ struct TRipSummary {
         QString Label;   // "Track 2"
         TMessage Reason; // why it was not ripped
     };
-    int Tracks = 0;     // the tracks the queue took
-    int Ripped = 0;     // ended "完成转换"
-    int Accurate = 0;   // proven accurate by AccurateRip
-    int Mismatched = 0; // AccurateRip knows the disc but not these sums
-    int Proven = 0;     // by a database, or by two reads that agree
-    int Unproven = 0;   // kept, but nothing proves them
-    int Suspicious = 0; // reads that disagreed, or blocks that never read alike
+    int Tracks = 0;            // the tracks the queue took
+    int Ripped = 0;            // ended "完成转换"
+    int Accurate = 0;          // proven accurate by AccurateRip
+    int Mismatched = 0;        // AccurateRip knows the disc but not these sums
+    bool CtdbMismatch = false; // the CTDB knows the disc, and this rip differs from it
+    int Proven = 0;            // by a database, or by two reads that agree
+    int Unproven = 0;          // kept, but nothing proves them
+    int Suspicious = 0;        // reads that disagreed, or blocks that never read alike
     std::vector<TFailed> Failed;
     QString Folder;
     QString LogFile; // the queue's log; empty when none was written
@@ -31,7 +32,8 @@ struct TRipSummary {
     // Every track ripped and proven, none mismatched: "转换完成!" says it all.
     bool Clean() const
     {
-        return Ripped == Tracks && Mismatched == 0 && Unproven == 0 && Suspicious == 0;
+        return Ripped == Tracks && Mismatched == 0 && !CtdbMismatch && Unproven == 0 &&
+               Suspicious == 0;
     }
     // What happened and what to do about it, in the window's language;
     // retryHint says how to try the failed tracks again.

@@ -61,10 +61,11 @@ std::string Title(const std::filesystem::path& file)
     return title;
 }
 
-bool ShownMessage(const MessageRecorder& messages, const QString& start)
+// A message that starts with the text, or anywhere holds it.
+bool ShownMessage(const MessageRecorder& messages, const QString& text, bool anywhere = false)
 {
-    for (const QString& text : messages.Texts())
-        if (text.startsWith(start))
+    for (const QString& shown : messages.Texts())
+        if (anywhere ? shown.contains(text) : shown.startsWith(text))
             return true;
     return false;
 }
@@ -139,6 +140,8 @@ TEST_F(WindowRepairTest, ALossyRipIsRepairedFromTheAudioKeptWhileItWasRipped)
     TempDir oracle;
     const auto expected = RipInto(clean, oracle);
     ASSERT_EQ(expected.size(), 3u);
+    const QString ctdbDiffers = QStringLiteral("CTDB: 这次抓取与数据库中的光盘不一致");
+    EXPECT_FALSE(ShownMessage(messages_, ctdbDiffers, true));
     QString error;
     ASSERT_TRUE(Form().Queue().KeptAudio());
     for (std::size_t t = 0; t < 3; ++t)
@@ -149,6 +152,8 @@ TEST_F(WindowRepairTest, ALossyRipIsRepairedFromTheAudioKeptWhileItWasRipped)
     TempDir folder;
     const auto tracks = RipInto(clean + 1, folder);
     ASSERT_EQ(tracks.size(), 3u);
+    // Every read agreed, yet the database has other audio: the end says so and offers "修复".
+    EXPECT_TRUE(ShownMessage(messages_, ctdbDiffers, true));
     const QString log = Q(Files(folder, ".log").at(0));
     std::shared_ptr<TRipAudioSpool> kept = Form().Queue().KeptAudio();
     ASSERT_TRUE(kept);
