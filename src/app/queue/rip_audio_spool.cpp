@@ -361,10 +361,8 @@ bool TRipAudioSpool::RewriteTrack(int track, const std::vector<std::uint8_t>& pc
 }
 
 TSpoolTap::TSpoolTap(TACSInput* source, std::function<int()> trackOfRead)
-    : source_(source), trackOfRead_(std::move(trackOfRead))
+    : TPassThroughInput(source), trackOfRead_(std::move(trackOfRead))
 {
-    if (source_ != nullptr)
-        source_->FreeNotification(this);
 }
 
 TSpoolTap::~TSpoolTap()
@@ -380,53 +378,32 @@ void TSpoolTap::SetSpool(std::shared_ptr<TRipAudioSpool> spool)
 
 void TSpoolTap::OpenInput()
 {
-    if (Busy())
-        throw EACSException("The component is buisy");
-    if (source_ == nullptr)
-        throw EACSException("Input is not assigned");
-    source_->OpenInput();
+    CheckCanOpen();
+    Source()->OpenInput();
     {
         std::lock_guard lock(mutex_);
         run_ = spool_;
     }
     if (run_)
         run_->BeginRead(trackOfRead_());
-    size_.store(source_->Size());
-    position_.store(0);
-    BufStart = 1;
-    BufEnd = 0;
-    busy_.store(true);
+    BeginRun();
 }
 
 int TSpoolTap::ReadPCM(void* buffer, int bufferSize)
 {
-    if (source_ == nullptr)
-        return 0;
-    const int count = source_->ReadPCM(buffer, bufferSize);
-    if (count > 0) {
-        if (run_)
-            run_->Add(buffer, static_cast<std::size_t>(count));
-        position_.fetch_add(count);
-    }
+    const int count = ReadSource(buffer, bufferSize);
+    if (count > 0 && run_)
+        run_->Add(buffer, static_cast<std::size_t>(count));
     return count;
 }
 
 void TSpoolTap::CloseInput()
 {
-    if (source_ != nullptr && source_->Busy())
-        source_->CloseInput();
+    TPassThroughInput::CloseInput();
     if (run_) {
         run_->EndRead();
         run_.reset();
     }
-    busy_.store(false);
-}
-
-void TSpoolTap::Notification(TComponent* component, TOperation operation)
-{
-    TACSInput::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == source_)
-        source_ = nullptr;
 }
 
 } // namespace sonfeld::app

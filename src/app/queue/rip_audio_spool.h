@@ -15,7 +15,7 @@
 
 #include "app/formats/output_formats.h"
 #include "app/verification/rip_repair.h"
-#include "audio/core/input.h"
+#include "audio/core/pass_through_input.h"
 #include "audio/formats/tags/replay_gain.h"
 #include "audio/formats/tags/track_tags.h"
 
@@ -98,7 +98,7 @@ private:
 // Hands every byte of its source on unchanged and gives a copy to the spool
 // set, if any: the one place both per-track queues read through. The track
 // of a read is asked for when the read opens.
-class TSpoolTap final : public TACSInput {
+class TSpoolTap final : public TPassThroughInput {
 public:
     TSpoolTap(TACSInput* source, std::function<int()> trackOfRead);
     ~TSpoolTap() override;
@@ -108,20 +108,11 @@ public:
     // For the reads that open from now on; null keeps nothing.
     void SetSpool(std::shared_ptr<TRipAudioSpool> spool);
 
-    int GetBitsPerSample() override { return source_ ? source_->BitsPerSample() : 0; }
-    int GetChannels() override { return source_ ? source_->Channels() : 0; }
-    int GetSampleRate() override { return source_ ? source_->SampleRate() : 0; }
-    int GetTotalSeconds() override { return source_ ? source_->TotalSeconds() : 0; }
-
     void OpenInput() override;
     int ReadPCM(void* buffer, int bufferSize) override;
     void CloseInput() override;
 
-protected:
-    void Notification(TComponent* component, TOperation operation) override;
-
 private:
-    TACSInput* source_;
     std::function<int()> trackOfRead_;
     std::mutex mutex_;
     std::shared_ptr<TRipAudioSpool> spool_; // for the next read

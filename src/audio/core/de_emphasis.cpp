@@ -37,10 +37,8 @@ void TDeEmphasis::Reset()
 }
 
 TDeEmphasisIn::TDeEmphasisIn(TACSInput* source, TComponent* owner)
-    : TACSInput(owner), source_(source)
+    : TPassThroughInput(source, owner)
 {
-    if (source_ != nullptr)
-        source_->FreeNotification(this);
 }
 
 TDeEmphasisIn::~TDeEmphasisIn()
@@ -50,41 +48,31 @@ TDeEmphasisIn::~TDeEmphasisIn()
 
 void TDeEmphasisIn::OpenInput()
 {
-    if (Busy())
-        throw EACSException("The component is buisy");
-    if (source_ == nullptr)
-        throw EACSException("Input is not assigned");
+    CheckCanOpen();
+    TACSInput* source = Source();
     filtering_ = enabled_.load();
-    if (filtering_ && (source_->BitsPerSample() != 16 || source_->Channels() != 2))
+    if (filtering_ && (source->BitsPerSample() != 16 || source->Channels() != 2))
         throw EACSException("De-emphasis needs 16-bit stereo PCM.");
-    source_->OpenInput();
+    source->OpenInput();
     filter_.Reset();
     partial_.clear();
     ready_.clear();
     readyAt_ = 0;
-    size_.store(source_->Size());
-    position_.store(0);
-    BufStart = 1;
-    BufEnd = 0;
-    busy_.store(true);
+    BeginRun();
 }
 
 int TDeEmphasisIn::ReadPCM(void* buffer, int bufferSize)
 {
-    if (source_ == nullptr || bufferSize <= 0)
+    if (Source() == nullptr || bufferSize <= 0)
         return 0;
-    if (!filtering_) {
-        const int count = source_->ReadPCM(buffer, bufferSize);
-        if (count > 0)
-            position_.fetch_add(count);
-        return count;
-    }
+    if (!filtering_)
+        return ReadSource(buffer, bufferSize);
     constexpr std::size_t kFrame = 4;
     while (readyAt_ == ready_.size()) {
         ready_.clear();
         readyAt_ = 0;
         scratch_.resize(std::max<std::size_t>(static_cast<std::size_t>(bufferSize), kFrame));
-        const int count = source_->ReadPCM(scratch_.data(), static_cast<int>(scratch_.size()));
+        const int count = Source()->ReadPCM(scratch_.data(), static_cast<int>(scratch_.size()));
         if (count <= 0) {
             // The end: a frame cut short cannot be filtered, only handed on.
             if (partial_.empty())
@@ -109,20 +97,6 @@ int TDeEmphasisIn::ReadPCM(void* buffer, int bufferSize)
     readyAt_ += given;
     position_.fetch_add(static_cast<std::int64_t>(given));
     return static_cast<int>(given);
-}
-
-void TDeEmphasisIn::CloseInput()
-{
-    if (source_ != nullptr && source_->Busy())
-        source_->CloseInput();
-    busy_.store(false);
-}
-
-void TDeEmphasisIn::Notification(TComponent* component, TOperation operation)
-{
-    TACSInput::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == source_)
-        source_ = nullptr;
 }
 
 } // namespace sonfeld

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/core/input.h"
+#include "audio/core/pass_through_input.h"
 
 namespace sonfeld {
 
@@ -35,7 +35,7 @@ private:
 // are. Checksums and other taps belong before it.
 //
 // Threads: as any input; SetEnabled between runs.
-class TDeEmphasisIn final : public TACSInput {
+class TDeEmphasisIn final : public TPassThroughInput {
 public:
     explicit TDeEmphasisIn(TACSInput* source, TComponent* owner = nullptr);
     ~TDeEmphasisIn() override;
@@ -45,20 +45,10 @@ public:
     void SetEnabled(bool enabled) { enabled_.store(enabled); }
     bool Enabled() const { return enabled_.load(); }
 
-    int GetBitsPerSample() override { return source_ ? source_->BitsPerSample() : 0; }
-    int GetChannels() override { return source_ ? source_->Channels() : 0; }
-    int GetSampleRate() override { return source_ ? source_->SampleRate() : 0; }
-    int GetTotalSeconds() override { return source_ ? source_->TotalSeconds() : 0; }
-
     void OpenInput() override;
     int ReadPCM(void* buffer, int bufferSize) override;
-    void CloseInput() override;
-
-protected:
-    void Notification(TComponent* component, TOperation operation) override;
 
 private:
-    TACSInput* source_;
     std::atomic<bool> enabled_{false};
     bool filtering_ = false; // this run's: enabled when it opened
     TDeEmphasis filter_;

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <optional>
 
-#include "audio/core/input.h"
+#include "audio/core/pass_through_input.h"
 #include "track_checksums.h"
 
 namespace sonfeld::verify {
@@ -19,35 +19,24 @@ namespace sonfeld::verify {
 // deliver 16-bit stereo PCM at 44100 Hz.
 //
 // Threads: as any input. Checksums() may be asked from any thread.
-class TChecksumTap final : public TACSInput {
+class TChecksumTap final : public TPassThroughInput {
 public:
     explicit TChecksumTap(TACSInput* source, TComponent* owner = nullptr);
 
-    TACSInput* Source() const { return source_; }
     // The next run's track; samples < 0 takes the length from the source's
     // Size once it is open. Raises "The component is buisy" during a run.
     void SetTrack(TrackPlace place, std::int64_t samples = -1);
-
-    int GetBitsPerSample() override { return source_ ? source_->BitsPerSample() : 0; }
-    int GetChannels() override { return source_ ? source_->Channels() : 0; }
-    int GetSampleRate() override { return source_ ? source_->SampleRate() : 0; }
-    int GetTotalSeconds() override { return source_ ? source_->TotalSeconds() : 0; }
 
     // Raises "The track length is unknown" when neither SetTrack nor the
     // source's Size tells it, and "Checksums need 16-bit stereo PCM at 44100 Hz"
     // for other formats; the source is closed again in both cases.
     void OpenInput() override;
     int ReadPCM(void* buffer, int bufferSize) override;
-    void CloseInput() override;
 
     // The checksums of the last run (or the run so far); empty before the first.
     std::optional<TrackChecksums> Checksums() const;
 
-protected:
-    void Notification(TComponent* component, TOperation operation) override;
-
 private:
-    TACSInput* source_;
     TrackPlace place_;
     std::int64_t samples_ = -1;
     mutable std::mutex mutex_; // guards accumulator_

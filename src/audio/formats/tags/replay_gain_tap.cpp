@@ -5,10 +5,8 @@
 namespace sonfeld {
 
 TReplayGainTap::TReplayGainTap(TACSInput* source, TComponent* owner)
-    : TACSInput(owner), source_(source)
+    : TPassThroughInput(source, owner)
 {
-    if (source_ != nullptr)
-        source_->FreeNotification(this);
 }
 
 TReplayGainTap::~TReplayGainTap()
@@ -30,61 +28,47 @@ bool TReplayGainTap::Enabled() const
 
 void TReplayGainTap::OpenInput()
 {
-    if (Busy())
-        throw EACSException("The component is buisy");
-    if (source_ == nullptr)
-        throw EACSException("Input is not assigned");
-    source_->OpenInput();
+    CheckCanOpen();
+    TACSInput* source = Source();
+    source->OpenInput();
     {
         std::lock_guard lock(mutex_);
         meter_.reset();
         problem_.clear();
         measured_ = 0;
         ended_ = false;
-        expected_ = source_->Size();
+        expected_ = source->Size();
         if (enabled_) {
             // A missing meter never stops the rip: the track is only not levelled.
-            if (source_->BitsPerSample() != 16) {
+            if (source->BitsPerSample() != 16) {
                 problem_ = "ReplayGain needs 16-bit PCM.";
             } else {
                 try {
                     meter_ = std::make_unique<ReplayGainMeter>(
-                        source_->Channels(), static_cast<unsigned>(source_->SampleRate()));
+                        source->Channels(), static_cast<unsigned>(source->SampleRate()));
                 } catch (const std::exception& e) {
                     problem_ = e.what();
                 }
             }
         }
     }
-    size_.store(source_->Size());
-    position_.store(0);
-    BufStart = 1;
-    BufEnd = 0;
-    busy_.store(true);
+    BeginRun();
 }
 
 int TReplayGainTap::ReadPCM(void* buffer, int bufferSize)
 {
-    if (source_ == nullptr)
+    if (Source() == nullptr)
         return 0;
-    const int count = source_->ReadPCM(buffer, bufferSize);
+    const int count = ReadSource(buffer, bufferSize);
     std::lock_guard lock(mutex_);
     if (count > 0) {
         if (meter_)
             meter_->Add(buffer, static_cast<std::size_t>(count));
         measured_ += count;
-        position_.fetch_add(count);
     } else if (bufferSize > 0) {
         ended_ = true;
     }
     return count;
-}
-
-void TReplayGainTap::CloseInput()
-{
-    if (source_ != nullptr && source_->Busy())
-        source_->CloseInput();
-    busy_.store(false);
 }
 
 std::unique_ptr<ReplayGainMeter> TReplayGainTap::TakeMeter()
@@ -102,13 +86,6 @@ std::string TReplayGainTap::Problem() const
 {
     std::lock_guard lock(mutex_);
     return problem_;
-}
-
-void TReplayGainTap::Notification(TComponent* component, TOperation operation)
-{
-    TACSInput::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == source_)
-        source_ = nullptr;
 }
 
 } // namespace sonfeld

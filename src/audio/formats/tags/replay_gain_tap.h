@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "audio/core/input.h"
+#include "audio/core/pass_through_input.h"
 #include "replay_gain.h"
 
 namespace sonfeld {
@@ -18,25 +18,18 @@ namespace sonfeld {
 // over the last run's measurement once the run delivered the whole track.
 //
 // Threads: as any input. SetEnabled between runs; TakeMeter from any thread.
-class TReplayGainTap final : public TACSInput {
+class TReplayGainTap final : public TPassThroughInput {
 public:
     explicit TReplayGainTap(TACSInput* source, TComponent* owner = nullptr);
     ~TReplayGainTap() override;
     TReplayGainTap(const TReplayGainTap&) = delete;
     TReplayGainTap& operator=(const TReplayGainTap&) = delete;
 
-    TACSInput* Source() const { return source_; }
     void SetEnabled(bool enabled);
     bool Enabled() const;
 
-    int GetBitsPerSample() override { return source_ ? source_->BitsPerSample() : 0; }
-    int GetChannels() override { return source_ ? source_->Channels() : 0; }
-    int GetSampleRate() override { return source_ ? source_->SampleRate() : 0; }
-    int GetTotalSeconds() override { return source_ ? source_->TotalSeconds() : 0; }
-
     void OpenInput() override;
     int ReadPCM(void* buffer, int bufferSize) override;
-    void CloseInput() override;
 
     // The last run's meter when it measured the whole track (every byte of
     // the source's size, or to its end when the size is unknown); null when
@@ -45,11 +38,7 @@ public:
     // Why the last run was not measured; empty when it was or when off.
     std::string Problem() const;
 
-protected:
-    void Notification(TComponent* component, TOperation operation) override;
-
 private:
-    TACSInput* source_;
     mutable std::mutex mutex_; // guards everything below
     bool enabled_ = false;
     std::unique_ptr<ReplayGainMeter> meter_;
