@@ -15,6 +15,7 @@
 #include "audio/cd/cd_in.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/formats/wave/wave_out.h"
+#include "bench_disc.h"
 #include "disc_image.h"
 #include "support/tools.h"
 
@@ -53,23 +54,14 @@ bool RipTrack(TCDIn& input, TWaveOut& output, int track, const std::filesystem::
 
 int main(int argc, char** argv)
 {
-    const int minutes = argc > 1 ? std::atoi(argv[1]) : 74;
-    const int tracks = argc > 2 ? std::atoi(argv[2]) : 18;
-    if (minutes < 1 || tracks < 1 || tracks > 99 || minutes * 60 / tracks < 4) {
-        std::fprintf(stderr, "usage: cd_rip_bench [minutes] [tracks]\n");
-        return 2;
-    }
-    if (!test::ToolAvailable("cd-paranoia")) {
-        std::fprintf(stderr, "cd-paranoia is not installed (package cd-paranoia)\n");
-        return 2;
-    }
     test::TempDir dir;
-    const std::int64_t totalSectors = static_cast<std::int64_t>(minutes) * 60 * 75;
-    const disc_image::DiscSpec spec = disc_image::AlternatingToneAndNoiseDisc(minutes, tracks);
+    const std::optional<bench::BenchDisc> disc =
+        bench::MakeBenchDisc(argc, argv, "cd_rip_bench", dir.Path());
+    if (!disc)
+        return 2;
+    const int tracks = disc->tracks;
+    const double audioSeconds = disc->audioSeconds;
     const auto cue = dir / "bench.cue";
-    std::printf("making a %d-minute image of %d tracks...\n", minutes, tracks);
-    disc_image::WriteCueBin(spec, cue);
-    const double audioSeconds = static_cast<double>(totalSectors) / 75.0;
 
     // Both readers start from a warm page cache.
     test::RunCommand("cat " + test::ShellQuote((dir / "bench.bin").string()) + " > /dev/null");

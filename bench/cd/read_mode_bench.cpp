@@ -29,6 +29,7 @@
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
+#include "bench_disc.h"
 #include "disc_image.h"
 #include "secure_reader.h"
 #include "support/tools.h"
@@ -240,24 +241,17 @@ ModeRun ReadAll(Mode mode, const std::filesystem::path& toc, const std::filesyst
 
 int main(int argc, char** argv)
 {
-    const int minutes = argc > 1 ? std::atoi(argv[1]) : 74;
-    const int tracks = argc > 2 ? std::atoi(argv[2]) : 18;
-    if (minutes < 1 || tracks < 1 || tracks > 99 || minutes * 60 / tracks < 4) {
-        std::fprintf(stderr, "usage: read_mode_bench [minutes] [tracks]\n");
-        return 2;
-    }
-    if (!test::ToolAvailable("cd-paranoia")) {
-        std::fprintf(stderr, "cd-paranoia is not installed (package cd-paranoia)\n");
-        return 2;
-    }
     test::TempDir dir;
-    const std::int64_t totalSectors = static_cast<std::int64_t>(minutes) * 60 * 75;
-    const disc_image::DiscSpec spec = disc_image::AlternatingToneAndNoiseDisc(minutes, tracks);
-    std::printf("making a %d-minute image of %d tracks...\n", minutes, tracks);
-    const auto layout = disc_image::WriteCueBin(spec, dir / "bench.cue");
+    const std::optional<bench::BenchDisc> disc =
+        bench::MakeBenchDisc(argc, argv, "read_mode_bench", dir.Path());
+    if (!disc)
+        return 2;
+    const int tracks = disc->tracks;
+    const std::int64_t totalSectors = disc->totalSectors;
+    const double audioSeconds = disc->audioSeconds;
+    const auto& layout = disc->layout;
     const auto bin = dir / "bench.bin";
     const auto toc = WriteToc(layout, bin);
-    const double audioSeconds = static_cast<double>(totalSectors) / 75.0;
     test::RunCommand("cat " + test::ShellQuote(bin.string()) + " > /dev/null");
 
     const ModeRun fast = ReadAll(Mode::Fast, toc, bin, layout);
