@@ -247,17 +247,7 @@ std::optional<std::vector<std::uint8_t>> TRipAudioSpool::TrackPcm(int track, QSt
             QStringLiteral("The audio of track %1 was not kept while it was ripped").arg(track);
         return std::nullopt;
     }
-    QFile file(PcmPath(track));
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1 cannot be read: %2").arg(PcmPath(track), file.errorString());
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size()) {
-        *error = QStringLiteral("%1 cannot be read: %2").arg(PcmPath(track), file.errorString());
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    return ReadWholeFile(PcmPath(track), error);
 }
 
 bool TRipAudioSpool::Encode(const TKept& kept, const std::vector<std::uint8_t>& pcm,

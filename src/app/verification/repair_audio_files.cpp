@@ -55,21 +55,6 @@ std::uint16_t Le16(const std::uint8_t* p)
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWhole(const QString& path, QString* error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size()) {
-        *error = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-}
-
 // Where the PCM of a RIFF WAVE file lies: [begin, begin + size).
 struct WaveData {
     std::size_t begin = 0;
@@ -366,7 +351,7 @@ std::optional<std::vector<std::uint8_t>> EncodeApe(const std::vector<std::uint8_
         QFile::remove(scratch);
         return std::nullopt;
     }
-    auto bytes = result == 0 ? ReadWhole(scratch, error) : std::nullopt;
+    auto bytes = result == 0 ? ReadWholeFile(scratch, error) : std::nullopt;
     if (result != 0)
         *error = QStringLiteral("%1: APE encoding failed: %2")
                      .arg(scratch, QString::fromStdString(APEErrorText(result)));
@@ -437,7 +422,7 @@ std::optional<std::vector<std::uint8_t>> SpliceFlac(const std::vector<std::uint8
 std::optional<std::vector<std::uint8_t>>
 Rebuild(const QString& path, const std::vector<std::uint8_t>& pcm, QString* error)
 {
-    auto old = ReadWhole(path, error);
+    auto old = ReadWholeFile(path, error);
     if (!old)
         return std::nullopt;
     switch (RepairFileKindOf(path)) {
@@ -518,6 +503,21 @@ void SyncFolder(const QString& file)
 
 } // namespace
 
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size()) {
+        *error = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
 RepairFileKind RepairFileKindOf(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -539,7 +539,7 @@ std::optional<std::vector<std::uint8_t>> ReadRepairPcm(const QString& path, QStr
     }
     if (kind == RepairFileKind::Ape)
         return DecodeApe(path, error);
-    const auto file = ReadWhole(path, error);
+    const auto file = ReadWholeFile(path, error);
     if (!file)
         return std::nullopt;
     if (kind == RepairFileKind::Flac)
@@ -568,7 +568,7 @@ bool RewriteRepairedFiles(std::vector<RepairRewrite>& files, QString* error,
             return false;
         // What was written is read back as any reader will see it.
         QString readError;
-        const auto raw = ReadWhole(temporary, &readError);
+        const auto raw = ReadWholeFile(temporary, &readError);
         std::optional<std::vector<std::uint8_t>> written;
         if (raw && RepairFileKindOf(file.path) == RepairFileKind::Ape)
             written = DecodeApe(temporary, &readError);

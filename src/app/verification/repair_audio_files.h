@@ -24,6 +24,9 @@ RepairFileKind RepairFileKindOf(const QString& path);
 // an APE file without the FFmpeg libraries to decode it (named).
 std::optional<std::vector<std::uint8_t>> ReadRepairPcm(const QString& path, QString* error);
 
+// The whole file's bytes, or nothing and error set.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const QString& path, QString* error);
+
 // One file to write again with its corrected PCM.
 struct RepairRewrite {
     QString path;
