@@ -15,6 +15,7 @@
 
 #include "app/verification/rip_log.h"
 #include "app/verification/rip_repair.h"
+#include "audio/cd/ctdb/ctdb_repair.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
 #include "support/http/http_test_server.h"
 #include "support/tools.h"
@@ -65,18 +66,11 @@ int main(int argc, char** argv)
         Words(2 * s, 2 * n, piece.data());
         reference.Update(piece.data(), 4 * n);
     }
-    QByteArray record(static_cast<qsizetype>(ctdb::RecoveryBytes(16)), 0), syndrome;
-    for (int c = 0; c < ctdb::kStrideWords; ++c) {
-        std::uint16_t s[16];
-        reference.Syndromes(0, c, 16, s);
-        for (int i = 0; i < 16; ++i) {
-            const qsizetype at = 2 * (i * ctdb::kStrideWords + c);
-            record[at] = static_cast<char>(s[i] & 0xFF);
-            record[at + 1] = static_cast<char>(s[i] >> 8);
-            if (c == 0)
-                syndrome.append(record.mid(at, 2));
-        }
-    }
+    const ctdb::CtdbRecoveryData recovery = ctdb::RecoveryDataOf(reference, 16);
+    const QByteArray record(reinterpret_cast<const char*>(recovery.record.data()),
+                            static_cast<qsizetype>(recovery.record.size()));
+    const QByteArray syndrome(reinterpret_cast<const char*>(recovery.firstColumn.data()),
+                              static_cast<qsizetype>(recovery.firstColumn.size()));
     const QString tocText = QString::fromStdString(ctdb::CtdbTocString(toc));
     const QByteArray answer =
         QStringLiteral("<ctdb xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\"><entry id=\"9\" "

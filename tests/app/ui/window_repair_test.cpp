@@ -41,6 +41,14 @@ protected:
         return Files(folder, ".mp3");
     }
 
+    // The database's answers for the disc on the server, and the windows open.
+    void ServeAndOpen(HttpTestServer& server, const RepairDisc& disc)
+    {
+        disc.ServeOn(server);
+        Write(key::kCtdbServer, server.BaseUrl());
+        OpenWindows();
+    }
+
     static std::vector<std::filesystem::path> Files(const TempDir& folder, const char* extension)
     {
         std::vector<std::filesystem::path> files;
@@ -79,12 +87,7 @@ TEST_F(WindowRepairTest, ADamagedFlacRipIsRepairedAndTheResultShown)
     disc.Write(folder, "flac");
     const Bytes trackTwo = ReadFileBytes(folder / "Track2.flac");
     HttpTestServer server;
-    server.Serve("/lookup2.php?version=3&ctdb=1&fuzzy=1&metadata=none&toc=0:1000:2500:3700",
-                 HttpReply{200, disc.answer, "text/xml", {}, 0, false});
-    server.Serve("/parity/9",
-                 HttpReply{200, disc.record, "application/octet-stream", {}, 0, false});
-    Write(key::kCtdbServer, server.BaseUrl());
-    OpenWindows();
+    ServeAndOpen(server, disc);
 
     // The command sits in the track grid's context menu.
     EXPECT_TRUE(Form().TracksList->actions().contains(Form().btnRepair));
@@ -126,12 +129,7 @@ TEST_F(WindowRepairTest, ALossyRipIsRepairedFromTheAudioKeptWhileItWasRipped)
         LoadRealLibraryWithImages({RepairDisc::WriteImage(images, "clean", disc.rip),
                                    RepairDisc::WriteImage(images, "damaged", disc.damaged)});
     HttpTestServer server;
-    server.Serve("/lookup2.php?version=3&ctdb=1&fuzzy=1&metadata=none&toc=0:1000:2500:3700",
-                 HttpReply{200, disc.answer, "text/xml", {}, 0, false});
-    server.Serve("/parity/9",
-                 HttpReply{200, disc.record, "application/octet-stream", {}, 0, false});
-    Write(key::kCtdbServer, server.BaseUrl());
-    OpenWindows();
+    ServeAndOpen(server, disc);
     ChooseFormat(QStringLiteral("MP3"));
 
     // The oracle: the undamaged disc ripped by the same window, one track at
@@ -211,21 +209,12 @@ TEST_F(WindowRepairTest, AnUnrepairableRipIsLeftAloneAndTheMessageSaysSo)
 {
     if (!ToolAvailable("flac"))
         GTEST_SKIP() << "flac is the test's encoder";
-    std::vector<std::pair<std::int64_t, int>> bursts;
-    bursts.reserve(10);
-    for (int i = 0; i < 10; ++i)
-        bursts.emplace_back(std::int64_t{5880} * (3 + 30 * i) + 100, 600);
-    const RepairDisc disc(0, bursts);
+    const RepairDisc disc = RepairDisc::Unrepairable();
     TempDir folder;
     disc.Write(folder, "flac");
     const Bytes trackOne = ReadFileBytes(folder / "Track1.flac");
     HttpTestServer server;
-    server.Serve("/lookup2.php?version=3&ctdb=1&fuzzy=1&metadata=none&toc=0:1000:2500:3700",
-                 HttpReply{200, disc.answer, "text/xml", {}, 0, false});
-    server.Serve("/parity/9",
-                 HttpReply{200, disc.record, "application/octet-stream", {}, 0, false});
-    Write(key::kCtdbServer, server.BaseUrl());
-    OpenWindows();
+    ServeAndOpen(server, disc);
     QSignalSpy finished(&Form(), &TMainForm::RepairFinished);
     Form().RepairRip(Q(folder / "Album.log"));
     ASSERT_TRUE(finished.wait(180000));

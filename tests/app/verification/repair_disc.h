@@ -20,6 +20,7 @@
 #include "audio/cd/ctdb/ctdb_repair.h"
 #include "audio/cd/ctdb/ctdb_stream.h"
 #include "audio/formats/ape/ape_test_files.h"
+#include "support/http/http_test_server.h"
 #include "support/tools.h"
 
 namespace sonfeld::app::repair_test {
@@ -118,19 +119,11 @@ struct RepairDisc {
         toc.leadOut = kLeadOut;
         ctdb::CtdbStreamAnalysis analysis(ctdb::CtdbLayout::FromToc(toc));
         analysis.Update(reference.data(), reference.size());
-        record.resize(static_cast<qsizetype>(ctdb::RecoveryBytes(16)));
-        QByteArray syndrome;
-        for (int c = 0; c < ctdb::kStrideWords; ++c) {
-            std::uint16_t s[16];
-            analysis.Syndromes(0, c, 16, s);
-            for (int i = 0; i < 16; ++i) {
-                const qsizetype at = 2 * (i * ctdb::kStrideWords + c);
-                record[at] = static_cast<char>(s[i] & 0xFF);
-                record[at + 1] = static_cast<char>(s[i] >> 8);
-                if (c == 0)
-                    syndrome.append(record.mid(at, 2));
-            }
-        }
+        const ctdb::CtdbRecoveryData recovery = ctdb::RecoveryDataOf(analysis, 16);
+        record = QByteArray(reinterpret_cast<const char*>(recovery.record.data()),
+                            static_cast<qsizetype>(recovery.record.size()));
+        const QByteArray syndrome(reinterpret_cast<const char*>(recovery.firstColumn.data()),
+                                  static_cast<qsizetype>(recovery.firstColumn.size()));
         answer = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ctdb "
                                 "xmlns=\"http://db.cuetools.net/ns/mmd-1.0#\">\n <entry id=\"9\" "
                                 "crc32=\"%1\" confidence=\"5\" npar=\"16\" stride=\"5880\" "
@@ -199,6 +192,25 @@ struct RepairDisc {
         }
         QString error;
         ASSERT_TRUE(WriteRipLog(Q(folder / "Album.log"), log, &error)) << error.toStdString();
+    }
+
+    // Ten bursts in the same columns: more errors than 16 syndromes can find.
+    static RepairDisc Unrepairable()
+    {
+        std::vector<std::pair<std::int64_t, int>> bursts;
+        bursts.reserve(10);
+        for (int i = 0; i < 10; ++i)
+            bursts.emplace_back(std::int64_t{5880} * (3 + 30 * i) + 100, 600);
+        return RepairDisc(0, bursts);
+    }
+
+    // The database's answers for this disc: its entry and its recovery data.
+    void ServeOn(test::HttpTestServer& server) const
+    {
+        server.Serve("/lookup2.php?version=3&ctdb=1&fuzzy=1&metadata=none&toc=0:1000:2500:3700",
+                     test::HttpReply{200, answer, "text/xml", {}, 0, false});
+        server.Serve("/parity/9",
+                     test::HttpReply{200, record, "application/octet-stream", {}, 0, false});
     }
 };
 

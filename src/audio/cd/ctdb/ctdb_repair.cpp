@@ -243,4 +243,24 @@ std::vector<std::pair<std::int64_t, std::int64_t>> AffectedSectors(const CtdbRep
     return ranges;
 }
 
+CtdbRecoveryData RecoveryDataOf(const CtdbStreamAnalysis& analysis, int npar)
+{
+    CtdbRecoveryData data;
+    data.record.resize(RecoveryBytes(npar));
+    std::vector<std::uint16_t> syndromes(static_cast<std::size_t>(npar));
+    for (int c = 0; c < kStrideWords; ++c) {
+        analysis.Syndromes(0, c, npar, syndromes.data());
+        for (int i = 0; i < npar; ++i) {
+            const auto at = static_cast<std::size_t>(2 * (i * kStrideWords + c));
+            const std::uint16_t word = syndromes[static_cast<std::size_t>(i)];
+            data.record[at] = static_cast<std::uint8_t>(word & 0xFF);
+            data.record[at + 1] = static_cast<std::uint8_t>(word >> 8);
+            if (c == 0)
+                data.firstColumn.insert(data.firstColumn.end(),
+                                        {data.record[at], data.record[at + 1]});
+        }
+    }
+    return data;
+}
+
 } // namespace sonfeld::ctdb

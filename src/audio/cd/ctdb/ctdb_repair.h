@@ -63,6 +63,16 @@ constexpr std::size_t RecoveryBytes(int npar)
     return static_cast<std::size_t>(npar) * kStrideWords * 2;
 }
 
+// The recovery data the database keeps for audio analysed at offset 0: npar
+// syndromes of every column, little-endian, row by row (RecoveryBytes(npar)
+// bytes), and the entry's own syndrome: the first column's npar syndromes.
+// What a test or bench serves in place of the database.
+struct CtdbRecoveryData {
+    std::vector<std::uint8_t> record;
+    std::vector<std::uint8_t> firstColumn;
+};
+CtdbRecoveryData RecoveryDataOf(const CtdbStreamAnalysis& analysis, int npar);
+
 // Works out the corrections of a rip that differs from an entry at `offset`
 // from `npar` syndromes per column of its recovery data (a prefix of the
 // record is enough), and proves them against the entry's disc CRC. The rip's
