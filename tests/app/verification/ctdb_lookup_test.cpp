@@ -226,18 +226,12 @@ struct DamagedDisc {
         entry.stride = 5880;
         entry.tocText = "0:300";
         entry.toc = toc;
-        record.resize(static_cast<qsizetype>(ctdb::RecoveryBytes(16)));
-        for (int c = 0; c < ctdb::kStrideWords; ++c) {
-            std::uint16_t s[16];
-            reference.Syndromes(0, c, 16, s);
-            if (c == 0)
-                entry.syndromes.assign(s, s + 8);
-            for (int i = 0; i < 16; ++i) {
-                const qsizetype at = 2 * (i * ctdb::kStrideWords + c);
-                record[at] = static_cast<char>(s[i] & 0xFF);
-                record[at + 1] = static_cast<char>(s[i] >> 8);
-            }
-        }
+        const std::vector<std::uint8_t> recovery = ctdb::RecoveryDataOf(reference, 16).record;
+        record = QByteArray(reinterpret_cast<const char*>(recovery.data()),
+                            static_cast<qsizetype>(recovery.size()));
+        std::uint16_t s[8];
+        reference.Syndromes(0, 0, 8, s);
+        entry.syndromes.assign(s, s + 8);
         rip = clean;
         for (const std::int64_t word : {5 * 11760 + 100, 10 * 11760 + 100, 15 * 11760 + 100,
                                         7 * 11760 + 3001, 20 * 11760 + 9999})

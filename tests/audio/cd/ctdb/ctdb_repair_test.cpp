@@ -34,17 +34,7 @@ struct Reference {
         entry.stride = 5880;
         entry.tocText = "0:9801";
         entry.toc = toc;
-        recovery.resize(RecoveryBytes(16));
-        for (int c = 0; c < kStrideWords; ++c) {
-            std::uint16_t s[16];
-            analysis.Syndromes(0, c, 16, s);
-            for (int i = 0; i < 16; ++i) {
-                const std::size_t at =
-                    2 * (static_cast<std::size_t>(i) * kStrideWords + static_cast<std::size_t>(c));
-                recovery[at] = static_cast<std::uint8_t>(s[i] & 0xFF);
-                recovery[at + 1] = static_cast<std::uint8_t>(s[i] >> 8);
-            }
-        }
+        recovery = RecoveryDataOf(analysis, 16).record;
         // Only npar 8 in the lookup, as live entries have.
         analysis.Syndromes(0, 0, 8, s8);
         entry.syndromes.assign(s8, s8 + 8);
