@@ -131,6 +131,14 @@ protected:
     // Waits until the queue's end was shown: "转换完成!" or the summary of a
     // rip where a track failed or mismatched.
     bool WaitForRipEnd(int timeoutMs = 60000);
+    // Exactly one message so far: an error that names the text.
+    void ExpectOneErrorNaming(const QString& text) const
+    {
+        ASSERT_EQ(messages_.Messages.size(), 1u);
+        EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Critical);
+        EXPECT_TRUE(messages_.Messages[0].Text.contains(text))
+            << messages_.Messages[0].Text.toStdString();
+    }
     std::filesystem::path Output(const std::string& name) const { return outDir_ / name; }
     // The window's output of a format.
     template <class TOut> TOut& Output(const char* format)

@@ -274,9 +274,7 @@ TEST_F(SettingsPageTest, ACpuLevelThatIsNoNumberIsShownAndStartUpGoesOn)
 {
     WriteSetting(QStringLiteral("CPU_INT"), QStringLiteral("fast"));
     OpenWindows();
-    ASSERT_EQ(messages_.Messages.size(), 1u);
-    EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Critical);
-    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("fast")));
+    ExpectOneErrorNaming(QStringLiteral("fast"));
     EXPECT_EQ(windows_.Options->tbCPUage->value(), 1);
     EXPECT_TRUE(Form().isVisible());
 }
@@ -285,9 +283,7 @@ TEST_F(SettingsPageTest, AFlagOfTheWrongKindIsShownByTheErrorDisplay)
 {
     settings_.WriteRaw(QStringLiteral("[General]\nejectCD=yes\n"));
     OpenWindows();
-    ASSERT_EQ(messages_.Messages.size(), 1u);
-    EXPECT_TRUE(messages_.Messages[0].Text.contains(QStringLiteral("ejectCD")));
-    EXPECT_EQ(messages_.Messages[0].Icon, QMessageBox::Critical);
+    ExpectOneErrorNaming(QStringLiteral("ejectCD"));
 }
 
 } // namespace
