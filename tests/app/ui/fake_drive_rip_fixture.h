@@ -41,6 +41,17 @@ protected:
             HttpReply{200, database_.File(sums), "application/octet-stream", {}, 0, false});
     }
 
+    // Track 2's fast read goes wrong (two sectors read differently each
+    // time), and the database's sum for track 3 differs from its audio.
+    void MisreadTrackTwoAndMisstoreTrackThree()
+    {
+        const std::int32_t unstable[] = {310, 311};
+        unstable_(unstable, 2);
+        std::vector<std::uint32_t> sums = v1_;
+        sums[2] ^= 0x00100000u;
+        ServeSums(sums);
+    }
+
     void PrepareRip()
     {
         OpenWindows();

@@ -78,12 +78,7 @@ TEST_F(RipFastPipelinedTest, AKnownDiscIsReadFastOnceAndEveryTrackIsConfirmed)
 
 TEST_F(RipFastPipelinedTest, WhatTheDatabaseDoesNotConfirmIsReadOnceMoreSecurely)
 {
-    // Track 2's fast read goes wrong; the database's sum for track 3 is wrong.
-    const std::int32_t unstable[] = {310, 311};
-    unstable_(unstable, 2);
-    std::vector<std::uint32_t> sums = v1_;
-    sums[2] ^= 0x00100000u;
-    ServeSums(sums);
+    MisreadTrackTwoAndMisstoreTrackThree();
     PrepareRip();
     RowRecorder recorder(Rows());
     const std::string log = RipAll();

@@ -24,11 +24,7 @@ class RipReadingTest : public FakeDriveRipTest {};
 TEST_F(RipReadingTest, AFastReadAccurateRipRejectsIsReadOnceMoreSecurely)
 {
     // Track 2's fast read goes wrong; the database never confirms track 3.
-    const std::int32_t unstable[] = {310, 311};
-    unstable_(unstable, 2);
-    std::vector<std::uint32_t> sums = v1_;
-    sums[2] ^= 0x00100000u;
-    ServeSums(sums);
+    MisreadTrackTwoAndMisstoreTrackThree();
     Write(key::kSequentialMode, true);
     PrepareRip();
     RowRecorder recorder(Rows());
