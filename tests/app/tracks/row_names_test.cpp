@@ -8,12 +8,17 @@
 namespace sonfeld::app {
 namespace {
 
-metadata::TTrackMetadata Track(int number, const QString& title)
+// Names for tracks 1, 2, … with these titles.
+metadata::TDiscMetadata Titles(const QStringList& titles)
 {
-    metadata::TTrackMetadata track;
-    track.number = number;
-    track.title.value = title;
-    return track;
+    metadata::TDiscMetadata names;
+    for (int i = 0; i < titles.size(); ++i) {
+        metadata::TTrackMetadata track;
+        track.number = i + 1;
+        track.title.value = titles[i];
+        names.tracks.append(track);
+    }
+    return names;
 }
 
 // count audio rows of 4 s, with the row at dataRow (if any) a data track.
@@ -35,9 +40,7 @@ TEST(NamesOnRowsTest, TitlesNameTheRowsTheUserDidNotRename)
     AddRows(rows, 4, 3);
     rows.SetName(1, QStringLiteral("Mine"));
 
-    metadata::TDiscMetadata names;
-    names.tracks = {Track(1, QStringLiteral("Pier/Side")), Track(2, QStringLiteral("Lost")),
-                    Track(3, QStringLiteral("Pier/Side")), Track(4, QStringLiteral("Data"))};
+    metadata::TDiscMetadata names = Titles({"Pier/Side", "Lost", "Pier/Side", "Data"});
     PutNamesOnRows(names, rows);
     // Made fit for a file name; a title given twice gets the track number; a
     // data track keeps its name.
@@ -65,9 +68,7 @@ TEST(NamesOnRowsTest, ATitleTwiceGetsASuffixNoOtherRowHas)
     TTrackListModel rows;
     AddRows(rows, 5);
     rows.SetName(4, QStringLiteral("x (2)"));
-    metadata::TDiscMetadata names;
-    names.tracks = {Track(1, QStringLiteral("X (3)")), Track(2, QStringLiteral("X")),
-                    Track(3, QStringLiteral("x")), Track(4, QStringLiteral("X"))};
+    const metadata::TDiscMetadata names = Titles({"X (3)", "X", "x", "X"});
     PutNamesOnRows(names, rows);
     // Names that differ only in case are one file on FAT and NTFS: for row 2
     // " (3)" is taken and " (2)" is the user's.
