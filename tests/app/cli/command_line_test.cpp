@@ -143,18 +143,25 @@ std::vector<std::uint8_t> Sectors(std::size_t count, std::uint8_t value)
     return std::vector<std::uint8_t>(count * 2352, value);
 }
 
+// Ada North's "Harbour Lights": 20 s of audio in songs.bin, its sheet
+// album.cue with these track entries.
+std::filesystem::path WriteAlbum(const TempDir& dir, const std::string& tracks)
+{
+    WriteFileBytes(dir.Path() / "songs.bin", Sectors(1500, 3));
+    WriteText(dir.Path() / "album.cue", "PERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"
+                                        "FILE \"songs.bin\" BINARY\n" +
+                                            tracks);
+    return dir.Path() / "album.cue";
+}
+
 TEST_F(CommandLineTest, ListPrintsTheDiscIdsGapsIsrcsAndTitles)
 {
     TempDir dir;
     // 10 s, a 2 s pregap then 6 s, 4 s: absolute starts 150, 900, 1350, lead-out 1650.
-    WriteFileBytes(dir.Path() / "songs.bin", Sectors(1500, 3));
-    WriteText(dir.Path() / "album.cue",
-              "PERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"
-              "FILE \"songs.bin\" BINARY\n"
-              "  TRACK 01 AUDIO\n    TITLE \"晨光\"\n    INDEX 01 00:00:00\n"
-              "  TRACK 02 AUDIO\n    TITLE \"Pier/Side\"\n    ISRC CNA121600007\n"
-              "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
-              "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:16:00\n");
+    WriteAlbum(dir, "  TRACK 01 AUDIO\n    TITLE \"晨光\"\n    INDEX 01 00:00:00\n"
+                    "  TRACK 02 AUDIO\n    TITLE \"Pier/Side\"\n    ISRC CNA121600007\n"
+                    "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
+                    "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:16:00\n");
     ASSERT_EQ(Sonfeld("--list --image " + ShellQuote((dir.Path() / "album.cue").string())), 0)
         << err_;
 
@@ -186,14 +193,10 @@ TEST_F(CommandLineTest, APartialRipsSheetAndLogTellTheNamesAndTheGapNoFileHolds)
 {
     TempDir dir;
     // Track 2's 2 s gap follows track 1, which is not ripped: no file holds it.
-    WriteFileBytes(dir.Path() / "songs.bin", Sectors(1500, 3));
-    WriteText(dir.Path() / "album.cue",
-              "PERFORMER \"Ada North\"\nTITLE \"Harbour Lights\"\n"
-              "FILE \"songs.bin\" BINARY\n"
-              "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-              "  TRACK 02 AUDIO\n    ISRC CNA121600007\n"
-              "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
-              "  TRACK 03 AUDIO\n    PERFORMER \"Ben South\"\n    INDEX 01 00:16:00\n");
+    WriteAlbum(dir, "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                    "  TRACK 02 AUDIO\n    ISRC CNA121600007\n"
+                    "    INDEX 00 00:08:00\n    INDEX 01 00:10:00\n"
+                    "  TRACK 03 AUDIO\n    PERFORMER \"Ben South\"\n    INDEX 01 00:16:00\n");
     ASSERT_EQ(Sonfeld("--rip --image " + ShellQuote((dir.Path() / "album.cue").string()) +
                       " --format wav --tracks 2,3 --out " + ShellQuote(out_dir_.Path().string())),
               0)
