@@ -23,7 +23,7 @@
 #include "app_fixture.h"
 #include "audio/cd/cdrip_binding.h"
 #include "audio/cd/disc_model_reading.h"
-#include "audio/cd/fake_cdrip_control.h"
+#include "audio/cd/fake_library.h"
 #include "audio/core/dynamic_library.h"
 #include "support/signals.h"
 #include "support/tools.h"
@@ -33,43 +33,15 @@ namespace {
 
 using namespace sonfeld::app;
 
-// The fake CR_ library: physical drives whose disc the test puts in and takes out.
-class FakeDrives {
+// The fake CR_ library: physical drives whose disc the test puts in and
+// takes out; the program's own library is loaded again afterwards.
+class FakeDrives : public FakeLibrary {
 public:
-    FakeDrives() : path_(InProgramFolder("libfakecdrip.so"))
-    {
-        if (!std::filesystem::exists(path_))
-            return;
-        cdrip::ForgetImages();
-        if (!cdrip::Load(path_))
-            return;
-        control_ = std::make_unique<DynamicLibrary>(path_);
-        reset_ = control_->Resolve<FakeCR_ResetFn>("FakeCR_Reset");
-        SetDrives = control_->Resolve<FakeCR_SetDrivesFn>("FakeCR_SetDrives");
-        SetMediaLoaded = control_->Resolve<FakeCR_SetMediaLoadedFn>("FakeCR_SetMediaLoaded");
-        SetToc = control_->Resolve<FakeCR_SetTocFn>("FakeCR_SetToc");
-        Counters = control_->Resolve<FakeCR_GetCountersFn>("FakeCR_GetCounters");
-        if (reset_ != nullptr)
-            reset_();
-    }
+    FakeDrives() = default;
     ~FakeDrives() { cdrip::Load(cdrip::DefaultLibraryPath()); }
-    bool Ready() const { return reset_ && SetDrives && SetMediaLoaded && SetToc && Counters; }
-    int EjectCalls() const
-    {
-        FakeCR_Counters counters{};
-        Counters(&counters);
-        return counters.ejectCalls;
-    }
-
-    FakeCR_SetDrivesFn SetDrives = nullptr;
-    FakeCR_SetMediaLoadedFn SetMediaLoaded = nullptr;
-    FakeCR_SetTocFn SetToc = nullptr;
-    FakeCR_GetCountersFn Counters = nullptr;
-
-private:
-    std::string path_;
-    std::unique_ptr<DynamicLibrary> control_;
-    FakeCR_ResetFn reset_ = nullptr;
+    FakeDrives(const FakeDrives&) = delete;
+    FakeDrives& operator=(const FakeDrives&) = delete;
+    int EjectCalls() const { return Counters().ejectCalls; }
 };
 
 class WindowImagesTest : public WindowTest {
