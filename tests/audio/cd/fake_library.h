@@ -8,7 +8,6 @@
 #include "audio/cd/cdrip_binding.h"
 #include "audio/core/dynamic_library.h"
 #include "fake_cdrip_control.h"
-#include "support/tools.h"
 
 namespace sonfeld::test {
 
