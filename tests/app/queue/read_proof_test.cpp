@@ -3,8 +3,12 @@
 // end "完成 (可疑)" with the secure read kept, a read nothing proves ends
 // "完成 (未证实)", in both queues.
 
+#include <QTextStream>
+
 #include <cstdio>
 
+#include "app/cli/command_line.h"
+#include "app/cli/command_line_options.h"
 #include "app/settings/setting_keys.h"
 #include "app/text/texts.h"
 #include "queue_fixture.h"
@@ -118,6 +122,34 @@ TEST_P(ReadProofTest, ReadsNothingProvesEndUnprovenAndAreCountedSo)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothQueues, ReadProofTest, ::testing::Values(true, false), QueueName);
+
+class UnprovenCommandLineTest : public QueueTest {};
+
+// The command line rips such reads too, and says it with its exit code.
+TEST_F(UnprovenCommandLineTest, ReadsNothingProvesFailTheRip)
+{
+    if (!drive_.Load())
+        GTEST_SKIP() << FakeDrive::kMissing;
+    drive_.ReportsProof(0);
+    Write(key::kReadingMode, QStringLiteral("secure"));
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int exitCode = RunCommandLine(
+        ParseCommandLine({"--rip", "--drive", QString::number(FakeDrive::kDrive), "--format", "wav",
+                          "--out", QString::fromStdString(outDir_.string())}),
+        outStream, errStream);
+    EXPECT_EQ(exitCode, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("%1 ripped track(s) not proven by a database or by "
+                                            "two reads that agree.")
+                                 .arg(kTracks)))
+        << err.toStdString();
+    for (int track = 1; track <= kTracks; ++track)
+        EXPECT_TRUE(FfmpegDecode(Output("Track" + std::to_string(track) + ".wav")) ==
+                    TrackBytes(track))
+            << track;
+}
 
 } // namespace
 } // namespace sonfeld::test
