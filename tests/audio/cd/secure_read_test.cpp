@@ -139,15 +139,14 @@ TEST_F(SecureReadTest, DifferingReadsAreReReadUntilTwoAgreeOrReportedSuspicious)
     const std::set<std::int32_t> weak{40, 41, 1337, 2500, 3599};
     for (const std::uint32_t seed : {1U, 2U, 3U}) {
         for (const bool c2 : {false, true}) {
-            test::DriveModelSettings model;
-            model.seed = seed;
-            model.cacheSectors = 300;
-            model.readAheadSectors = 32;
-            model.bitErrorRate = 0.01;
-            model.jitterRate = 0.02;
-            model.c2 = c2;
-            model.weak = weak;
-            model.refusals = {{700, 2}, {2000, 1}};
+            const test::DriveModelSettings model{.seed = seed,
+                                                 .cacheSectors = 300,
+                                                 .readAheadSectors = 32,
+                                                 .bitErrorRate = 0.01,
+                                                 .weak = weak,
+                                                 .refusals = {{700, 2}, {2000, 1}},
+                                                 .jitterRate = 0.02,
+                                                 .c2 = c2};
             test::FakeDriveModel drive(disc_, model);
             int corrected = 0;
             for (int track = 0; track < 4; ++track) {
