@@ -220,18 +220,10 @@ struct DamagedDisc {
         }
         ctdb::CtdbStreamAnalysis reference(ctdb::CtdbLayout::FromToc(toc));
         reference.Update(clean.data(), clean.size());
-        entry.crc32 = reference.DiscCrc(0);
-        entry.confidence = 3;
-        entry.npar = 16;
-        entry.stride = 5880;
-        entry.tocText = "0:300";
-        entry.toc = toc;
+        entry = ctdb::EntryOf(reference, toc, 3, 8);
         const std::vector<std::uint8_t> recovery = ctdb::RecoveryDataOf(reference, 16).record;
         record = QByteArray(reinterpret_cast<const char*>(recovery.data()),
                             static_cast<qsizetype>(recovery.size()));
-        std::uint16_t s[8];
-        reference.Syndromes(0, 0, 8, s);
-        entry.syndromes.assign(s, s + 8);
         rip = clean;
         for (const std::int64_t word : {5 * 11760 + 100, 10 * 11760 + 100, 15 * 11760 + 100,
                                         7 * 11760 + 3001, 20 * 11760 + 9999})

@@ -263,4 +263,19 @@ CtdbRecoveryData RecoveryDataOf(const CtdbStreamAnalysis& analysis, int npar)
     return data;
 }
 
+CtdbEntry EntryOf(const CtdbStreamAnalysis& analysis, const CtdbToc& toc, int confidence,
+                  int syndromes)
+{
+    CtdbEntry entry;
+    entry.crc32 = analysis.DiscCrc(0);
+    entry.confidence = confidence;
+    entry.npar = kMaxNpar;
+    entry.stride = kStrideSamples;
+    entry.tocText = CtdbTocString(toc);
+    entry.toc = toc;
+    entry.syndromes.resize(static_cast<std::size_t>(syndromes));
+    analysis.Syndromes(0, 0, syndromes, entry.syndromes.data());
+    return entry;
+}
+
 } // namespace sonfeld::ctdb

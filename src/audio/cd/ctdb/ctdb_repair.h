@@ -72,6 +72,11 @@ struct CtdbRecoveryData {
     std::vector<std::uint8_t> firstColumn;
 };
 CtdbRecoveryData RecoveryDataOf(const CtdbStreamAnalysis& analysis, int npar);
+// The entry the database would hold for that audio on a disc of toc: its
+// disc CRC, recovery data of npar 16 at the standard stride, and the first
+// column's first `syndromes` syndromes, as live entries carry 8.
+CtdbEntry EntryOf(const CtdbStreamAnalysis& analysis, const CtdbToc& toc, int confidence,
+                  int syndromes);
 
 // Works out the corrections of a rip that differs from an entry at `offset`
 // from `npar` syndromes per column of its recovery data (a prefix of the

@@ -28,18 +28,10 @@ struct Reference {
         const std::vector<std::uint8_t> image = TestImage(2423, kFirstSample, kSamples);
         CtdbStreamAnalysis analysis(CtdbLayout::FromToc(toc));
         analysis.Update(image.data(), image.size());
-        entry.crc32 = analysis.DiscCrc(0);
-        entry.confidence = 5;
-        entry.npar = 16;
-        entry.stride = 5880;
-        entry.tocText = "0:9801";
-        entry.toc = toc;
-        recovery = RecoveryDataOf(analysis, 16).record;
         // Only npar 8 in the lookup, as live entries have.
-        analysis.Syndromes(0, 0, 8, s8);
-        entry.syndromes.assign(s8, s8 + 8);
+        entry = EntryOf(analysis, toc, 5, 8);
+        recovery = RecoveryDataOf(analysis, 16).record;
     }
-    std::uint16_t s8[8] = {};
 };
 
 const Reference& Ref()
