@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, seconds * 44100);
     const auto wav = dir / "input.wav";
-    WriteFileBytes(wav, CdWaveFile(pcm));
+    WriteCdWaveFile(wav, pcm);
 
     // Every round runs every encoder once, so a change in the machine's load
     // (it is shared) touches all of them alike; each keeps its best round.

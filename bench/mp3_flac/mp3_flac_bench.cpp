@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds, 2);
     const auto wav = dir / "source.wav";
-    WriteFileBytes(wav, CdWaveFile(pcm));
+    WriteCdWaveFile(wav, pcm);
 
     // The outputs' stored settings: 128 kbit/s; FLAC blocks of 4608 frames,
     // fixed predictors only (LPC order 0), residual partition order 0,

@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds, 2);
     const auto wav = dir / "source.wav";
-    WriteFileBytes(wav, CdWaveFile(pcm));
+    WriteCdWaveFile(wav, pcm);
     const auto ours = dir / "ours.ogg";
     const auto theirs = dir / "oggenc.ogg";
 

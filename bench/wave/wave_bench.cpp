@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     TempDir dir;
     const auto source = dir / "source.wav";
     const auto pcm = MakePcm(Signal::Music, 44100 * seconds);
-    WriteFileBytes(source, CdWaveFile(pcm));
+    WriteCdWaveFile(source, pcm);
 
     const std::string in = ShellQuote(source.string());
     const double oursPcm = BestOf(rounds, [&] { Convert(source, dir / "ours_pcm.wav", wtPCM); });

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <random>
 
+#include "tools.h"
+
 namespace sonfeld::test {
 
 namespace {
@@ -121,6 +123,11 @@ std::vector<std::uint8_t> CdWaveFile(const std::vector<std::uint8_t>& pcm)
     put(40, size, 4);
     std::copy(pcm.begin(), pcm.end(), out.begin() + 44);
     return out;
+}
+
+void WriteCdWaveFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& pcm)
+{
+    WriteFileBytes(path, CdWaveFile(pcm));
 }
 
 double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 namespace sonfeld::test {
@@ -19,6 +20,8 @@ std::vector<std::uint8_t> MakePcm(Signal kind, int frames, int channels = 2, int
 // A canonical 44-byte-header RIFF WAVE file of 16-bit stereo 44100 Hz pcm,
 // as the reference tools read it.
 std::vector<std::uint8_t> CdWaveFile(const std::vector<std::uint8_t>& pcm);
+// That file, written to path.
+void WriteCdWaveFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& pcm);
 
 // Pearson correlation of two sample sequences over their common length.
 double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b);

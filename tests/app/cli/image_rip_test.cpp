@@ -29,7 +29,7 @@ TEST_F(ImageRipTest, AudioEndingInsideASectorIsRippedToExactlyItsSamples)
         GTEST_SKIP() << "flac or ffmpeg is not installed";
     // 9 seconds and 301 samples: the last sector holds 287 samples of silence.
     const Bytes pcm = MakePcm(Signal::Music, 9 * 44100 + 301, 2, 44100, 0.6, 7);
-    WriteFileBytes(image_ / "in.wav", CdWaveFile(pcm));
+    WriteCdWaveFile(image_ / "in.wav", pcm);
     ASSERT_EQ(RunCommand("flac -s " + ShellQuote((image_ / "in.wav").string()) + " -o " +
                          ShellQuote((image_ / "album.flac").string())),
               0);

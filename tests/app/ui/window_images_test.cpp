@@ -191,7 +191,7 @@ TEST_F(WindowImagesTest, ADroppedImageIsOpenedAndOtherFilesAreRefusedPlainly)
     // Album files: one carrying its sheet, one with its sheet beside it.
     if (!ToolAvailable("flac"))
         return;
-    WriteFileBytes(outDir_ / "album.wav", CdWaveFile(other_.bin));
+    WriteCdWaveFile(outDir_ / "album.wav", other_.bin);
     {
         std::ofstream(outDir_ / "album.cue") << "FILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n"
                                                 "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"

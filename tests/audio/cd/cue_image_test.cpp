@@ -119,9 +119,9 @@ void PerTrackFiles(const std::string& extension)
     const Bytes one = Sectors(450, 3);
     const Bytes two = Sectors(380, 4);
     const Bytes three = Noise(320 * kSector + 100 * 4, 5);
-    WriteFileBytes(dir / "01 Intro.wav", CdWaveFile(one));
-    WriteFileBytes(dir / "02 Song.wav", CdWaveFile(two));
-    WriteFileBytes(dir / "03 Coda.wav", CdWaveFile(three));
+    WriteCdWaveFile(dir / "01 Intro.wav", one);
+    WriteCdWaveFile(dir / "02 Song.wav", two);
+    WriteCdWaveFile(dir / "03 Coda.wav", three);
     if (extension == "flac") {
         for (const char* name : {"01 Intro", "02 Song", "03 Coda"}) {
             const auto wav = dir / (std::string(name) + ".wav");
@@ -180,7 +180,7 @@ TEST(CueImageTest, OneFlacFileForTheWholeDiscRipsThroughTCDIn)
         GTEST_SKIP() << "flac is not installed";
     TempDir dir;
     const Bytes disc = Sectors(900, 6);
-    WriteFileBytes(dir / "whole.wav", CdWaveFile(disc));
+    WriteCdWaveFile(dir / "whole.wav", disc);
     ASSERT_EQ(RunCommand("flac --silent --force -o " + ShellQuote((dir / "whole.flac").string()) +
                          " " + ShellQuote((dir / "whole.wav").string())),
               0);

@@ -70,7 +70,7 @@ protected:
         if (!ToolAvailable(image.tool))
             return {};
         WriteFileBytes(dir_ / "in.raw", pcm);
-        WriteFileBytes(dir_ / "in.wav", CdWaveFile(pcm));
+        WriteCdWaveFile(dir_ / "in.wav", pcm);
         EXPECT_EQ(RunCommand("cd " + ShellQuote(dir_.Path().string()) + " && " + image.command), 0);
         return file;
     }
@@ -156,7 +156,7 @@ TEST(DecodedImageRefusalTest, LossyAudioAndAMissingLibraryAreRefusedWithTheirRea
     TempDir dir;
     const Bytes pcm = MakePcm(Signal::Music, 3 * 44100);
     WriteFileBytes(dir / "in.raw", pcm);
-    WriteFileBytes(dir / "in.wav", CdWaveFile(pcm));
+    WriteCdWaveFile(dir / "in.wav", pcm);
     const std::string in = "cd " + ShellQuote(dir.Path().string()) + " && ";
     ASSERT_EQ(RunCommand(in + "ffmpeg -v error -y -f s16le -ar 44100 -ac 2 -i in.raw -c:a "
                               "libmp3lame a.mp3 -c:a aac b.m4a -c:a libvorbis c.ogg"),
@@ -196,7 +196,7 @@ TEST(DecodedImageRefusalTest, LossyAudioAndAMissingLibraryAreRefusedWithTheirRea
     EXPECT_EQ(open("e.wv"),
               "\"e.wv\" is a WavPack file, and libavcodec-missing.so.59 could not be loaded to "
               "decode it.");
-    WriteFileBytes(dir / "g.wav", CdWaveFile(pcm));
+    WriteCdWaveFile(dir / "g.wav", pcm);
     EXPECT_EQ(open("g.wav"), "(accepted)");
     ASSERT_TRUE(LoadBinding<AvCodecEntryPoints>());
     EXPECT_EQ(open("e.wv"), "(accepted)");

@@ -138,7 +138,7 @@ TEST(EmbeddedSheetTest, FlacApeAndWavPackFilesCarryingTheirSheetOpenAsDiscs)
     // 12 seconds and 100 samples: the last sector is padded.
     const int samples = 12 * 44100 + 100;
     const Bytes pcm = MakePcm(Signal::Music, samples, 2, 44100, 0.6, 5);
-    WriteFileBytes(dir / "in.wav", CdWaveFile(pcm));
+    WriteCdWaveFile(dir / "in.wav", pcm);
     const std::string sheet = "REM made by hand\nPERFORMER \"王菲\"\nTITLE \"唱游\"\n"
                               "FILE \"in.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"打错了\"\n"
                               "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"约定\"\n"

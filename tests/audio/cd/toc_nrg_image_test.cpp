@@ -96,10 +96,10 @@ TEST(TocImageTest, NamesAreReadBesideTheTocWithWavDataAndBigEndianRawAudio)
     const Bytes one = Noise(300, 1);
     const Bytes two = Noise(250, 2);
     WriteFileBytes(dir / "one.cdr", Swapped(one));
-    WriteFileBytes(dir / "two.wav", CdWaveFile(two));
+    WriteCdWaveFile(dir / "two.wav", two);
     // Files of the same names in the working folder must never be read.
     WriteFileBytes(elsewhere / "one.cdr", Noise(300, 9));
-    WriteFileBytes(elsewhere / "two.wav", CdWaveFile(Noise(250, 8)));
+    WriteCdWaveFile(elsewhere / "two.wav", Noise(250, 8));
     std::ofstream(dir / "disc.toc") << R"(CD_DA
 CATALOG "1234567890123"
 CD_TEXT { LANGUAGE_MAP { 0 : EN }

@@ -151,7 +151,7 @@ TEST(FlacSettings, CompressionLevelsEncodeFrameForFrameAsTheFlacTool)
 {
     TempDir dir;
     const auto pcm = MakePcm(Signal::Music, 3 * 44100);
-    WriteFileBytes(dir / "in.wav", CdWaveFile(pcm));
+    WriteCdWaveFile(dir / "in.wav", pcm);
     for (const int level : {0, 5, 8}) {
         TFLACOut output;
         output.SetCompressionLevel(level);

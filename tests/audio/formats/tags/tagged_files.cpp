@@ -33,7 +33,7 @@ fs::path EncodeTestFile(Format format, const fs::path& folder, const std::string
 {
     const std::vector<std::uint8_t> pcm = MakePcm(Signal::Music, 44100);
     const fs::path source = folder / (stem + "-source.wav");
-    WriteFileBytes(source, CdWaveFile(pcm));
+    WriteCdWaveFile(source, pcm);
     const fs::path file = folder / (stem + Extension(format));
     const std::string in = ShellQuote(source.string());
     const std::string out = ShellQuote(file.string());
