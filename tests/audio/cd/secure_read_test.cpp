@@ -145,6 +145,7 @@ TEST_F(SecureReadTest, DifferingReadsAreReReadUntilTwoAgreeOrReportedSuspicious)
                                                  .bitErrorRate = 0.01,
                                                  .weak = weak,
                                                  .refusals = {{700, 2}, {2000, 1}},
+                                                 .unreadable = {},
                                                  .jitterRate = 0.02,
                                                  .c2 = c2};
             test::FakeDriveModel drive(disc_, model);
