@@ -251,7 +251,8 @@ CtdbRecoveryData RecoveryDataOf(const CtdbStreamAnalysis& analysis, int npar)
     for (int c = 0; c < kStrideWords; ++c) {
         analysis.Syndromes(0, c, npar, syndromes.data());
         for (int i = 0; i < npar; ++i) {
-            const auto at = static_cast<std::size_t>(2 * (i * kStrideWords + c));
+            const std::size_t at =
+                2 * (static_cast<std::size_t>(i) * kStrideWords + static_cast<std::size_t>(c));
             const std::uint16_t word = syndromes[static_cast<std::size_t>(i)];
             data.record[at] = static_cast<std::uint8_t>(word & 0xFF);
             data.record[at + 1] = static_cast<std::uint8_t>(word >> 8);
