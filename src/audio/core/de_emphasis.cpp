@@ -86,6 +86,8 @@ int TDeEmphasisIn::ReadPCM(void* buffer, int bufferSize)
         partial_.assign(ready_.begin() + static_cast<std::ptrdiff_t>(frames * kFrame),
                         ready_.end());
         ready_.resize(frames * kFrame);
+        if (frames == 0)
+            continue; // not one whole frame yet: read on
         std::vector<std::int16_t> samples(frames * 2);
         std::memcpy(samples.data(), ready_.data(), ready_.size());
         filter_.Process(samples.data(), frames);
