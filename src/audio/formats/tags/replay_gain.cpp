@@ -1,6 +1,7 @@
 #include "replay_gain.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -70,7 +71,28 @@ struct ReplayGainMeter::State {
     ebur128_state* meter = nullptr;
     unsigned channels = 0;
     std::vector<std::uint8_t> partial; // the start of a frame the last block cut off
+    // A fixed piece at a time: the meter lives on until the album is done,
+    // so nothing here may grow with the blocks it was given.
     std::vector<std::int16_t> samples;
+
+    void Feed(const std::uint8_t* bytes, std::size_t frames)
+    {
+        const std::size_t perPiece = samples.size() / channels;
+        while (frames > 0) {
+            const std::size_t n = std::min(frames, perPiece);
+            const std::size_t count = n * channels;
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(samples.data(), bytes, count * 2);
+            } else {
+                for (std::size_t i = 0; i < count; ++i)
+                    samples[i] =
+                        static_cast<std::int16_t>(bytes[2 * i] | (bytes[(2 * i) + 1] << 8));
+            }
+            library->entry().ebur128_add_frames_short(meter, samples.data(), n);
+            bytes += count * 2;
+            frames -= n;
+        }
+    }
 
     ~State()
     {
@@ -85,6 +107,7 @@ ReplayGainMeter::ReplayGainMeter(int channels, unsigned sampleRate)
     state_->library = CurrentBinding<Ebur128EntryPoints>();
     state_->library->RequireLoaded();
     state_->channels = static_cast<unsigned>(std::max(channels, 1));
+    state_->samples.resize(std::size_t{4096} * state_->channels);
     state_->meter = state_->library->entry().ebur128_init(
         state_->channels, sampleRate, EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
     if (state_->meter == nullptr)
@@ -98,16 +121,19 @@ void ReplayGainMeter::Add(const void* pcm, std::size_t bytes)
     State& s = *state_;
     const std::size_t frameBytes = 2 * s.channels;
     const auto* in = static_cast<const std::uint8_t*>(pcm);
-    std::vector<std::uint8_t>& joined = s.partial;
-    joined.insert(joined.end(), in, in + bytes);
-    const std::size_t frames = joined.size() / frameBytes;
-    if (frames == 0)
-        return;
-    s.samples.resize(frames * s.channels);
-    for (std::size_t i = 0; i < s.samples.size(); ++i)
-        s.samples[i] = static_cast<std::int16_t>(joined[2 * i] | (joined[2 * i + 1] << 8));
-    s.library->entry().ebur128_add_frames_short(s.meter, s.samples.data(), frames);
-    joined.erase(joined.begin(), joined.begin() + static_cast<std::ptrdiff_t>(frames * frameBytes));
+    if (!s.partial.empty()) {
+        const std::size_t take = std::min(bytes, frameBytes - s.partial.size());
+        s.partial.insert(s.partial.end(), in, in + take);
+        in += take;
+        bytes -= take;
+        if (s.partial.size() < frameBytes)
+            return;
+        s.Feed(s.partial.data(), 1);
+        s.partial.clear();
+    }
+    const std::size_t frames = bytes / frameBytes;
+    s.Feed(in, frames);
+    s.partial.assign(in + (frames * frameBytes), in + bytes);
 }
 
 namespace {
