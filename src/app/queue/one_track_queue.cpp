@@ -117,6 +117,7 @@ void TOneTrackQueue::StartTrackRip(int track, const TOutputFormat& format)
         tracks.push_back(track);
         rows.SetVerdict(row, QString());
     }
+    components.GainTap->SetEnabled(queue_.albumGain_.Enabled());
     TACSFileOut* available = components.Output(format);
     if (available == nullptr) {
         FailTrack(track, components.Unavailable(format));

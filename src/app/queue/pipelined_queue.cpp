@@ -21,8 +21,8 @@ namespace {
 // to disk: a drive never waits for the encoders.
 constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
 // An image can be read again at any pace, so its reader waits for the
-// encoders instead: a few minutes of audio keep every encoder busy.
-constexpr std::size_t kImageSpoolMemory = std::size_t{32} << 20;
+// encoders instead: a minute and a half of audio keeps every encoder busy.
+constexpr std::size_t kImageSpoolMemory = std::size_t{16} << 20;
 } // namespace
 
 TPipelinedQueue::TPipelinedQueue(TRipQueue& queue) : TQueueStrategy(queue)
@@ -65,6 +65,8 @@ void TPipelinedQueue::StartQueue(const TOutputFormat& format)
     TReadingPlan& reading = queue_.reading_;
     queue_.stopped_ = false;
     format_ = &format;
+    // Each track's encoder measures its loudness, not the reader.
+    queue_.components_.GainTap->SetEnabled(false);
     // Reading starts at once: a fast read waits for its verdict, never the reader.
     if (queue_.verification_.Lookup() && queue_.verification_.CtdbLookupAnswer())
         reading.LookupAnswered(queue_.verification_.DiscKnown());
@@ -116,6 +118,7 @@ std::optional<TPipelineTrack> TPipelinedQueue::PipedJob(int row, const TOutputFo
     job.ReadMode = pass.Mode;
     job.ReadOffset = reading.Options().ReadOffset;
     job.DeEmphasis = run->DeEmphasis;
+    job.MeasureGain = queue_.albumGain_.Enabled();
     job.Output = format.MakeOutput();
     if (format.ApplySettings != nullptr)
         format.ApplySettings(*job.Output);
@@ -177,10 +180,6 @@ void TPipelinedQueue::ReadEnded(int id, const TPipelineRead& read)
         return;
     found->second.ReadDone = true;
     found->second.Read = read;
-    // The next read has not started: the tap's measurement is this one's.
-    if (read.Ok)
-        queue_.albumGain_.Measured(found->second.Run.Track, queue_.components_.GainTap->TakeMeter(),
-                                   queue_.components_.GainTap->Problem());
     const int row = queue_.RowOf(found->second.Run.Track);
     if (read.Ok && queue_.rows_.Status(row) == TTrackStatus::Reading)
         queue_.rows_.SetStatus(row, TTrackStatus::Converting);
@@ -213,6 +212,11 @@ void TPipelinedQueue::TrackEnded(int id, TPipelineEnd end, const QString& error)
     const int row = queue_.RowOf(track);
     switch (end) {
     case TPipelineEnd::Done: {
+        if (queue_.albumGain_.Enabled()) {
+            std::string problem;
+            std::unique_ptr<ReplayGainMeter> meter = pipeline_->TakeGain(id, problem);
+            queue_.albumGain_.Measured(track, std::move(meter), problem);
+        }
         const std::optional<verify::TrackChecksums> sums =
             ended.Read ? ended.Read->Checksums : std::nullopt;
         const TReadingPlan::TAfterPass after =

@@ -54,7 +54,8 @@ public:
     void ApplyEncoderSettings();
 
     std::unique_ptr<TCDIn> ReadCDIn;
-    // Between the CD input and the checksum tap: measures each track's loudness.
+    // Between the CD input and the checksum tap: measures each track's loudness
+    // in the one-track queue (the pipelined queue measures in its encoders).
     std::unique_ptr<TReplayGainTap> GainTap;
     // Between the gain tap and the checksum tap: keeps a lossy rip's audio for a repair.
     std::unique_ptr<TSpoolTap> SpoolTap;

@@ -10,6 +10,7 @@
 #include "audio/core/input_pump.h"
 #include "audio/core/output.h"
 #include "audio/core/spool_input.h"
+#include "audio/formats/tags/replay_gain_tap.h"
 
 namespace sonfeld::app {
 
@@ -18,7 +19,8 @@ namespace sonfeld::app {
 struct TRipPipeline::TJob {
     std::shared_ptr<PcmSpool> Spool;
     std::unique_ptr<TSpoolIn> Input;
-    std::unique_ptr<TDeEmphasisIn> Filter; // between the input and the output, when asked
+    std::unique_ptr<TReplayGainTap> Gain;  // next after the input, when asked
+    std::unique_ptr<TDeEmphasisIn> Filter; // last before the output, when asked
     TPipelineTrack Track;
     std::unique_ptr<TInputPump> Pump;
     bool ReadDone = false;
@@ -140,15 +142,20 @@ void TRipPipeline::StartEncoders()
         toEncode_.pop_front();
         TJob& job = *jobs_.at(id);
         TACSFileOut& output = *job.Track.Output;
+        TACSInput* source = job.Input.get();
+        if (job.Track.MeasureGain) {
+            job.Gain = std::make_unique<TReplayGainTap>(source);
+            job.Gain->SetEnabled(true);
+            source = job.Gain.get();
+        }
         // The spool holds the audio as read (and checksummed); only the
         // encoder's copy is filtered.
         if (job.Track.DeEmphasis) {
-            job.Filter = std::make_unique<TDeEmphasisIn>(job.Input.get());
+            job.Filter = std::make_unique<TDeEmphasisIn>(source);
             job.Filter->SetEnabled(true);
-            output.SetInput(job.Filter.get());
-        } else {
-            output.SetInput(job.Input.get());
+            source = job.Filter.get();
         }
+        output.SetInput(source);
         Bind(job);
         job.Encoding = true;
         ++encoding_;
@@ -159,6 +166,15 @@ void TRipPipeline::StartEncoders()
             OnEncodeEnded(id, false, QString::fromUtf8(e.what()));
         }
     }
+}
+
+std::unique_ptr<ReplayGainMeter> TRipPipeline::TakeGain(int id, std::string& problem)
+{
+    const auto found = jobs_.find(id);
+    if (found == jobs_.end() || !found->second->Gain)
+        return nullptr;
+    problem = found->second->Gain->Problem();
+    return found->second->Gain->TakeMeter();
 }
 
 void TRipPipeline::Bind(TJob& job)

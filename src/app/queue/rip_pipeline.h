@@ -18,6 +18,7 @@ namespace sonfeld {
 class TACSFileOut;
 class TCDIn;
 class TInputPump;
+class ReplayGainMeter;
 class TSpoolIn;
 } // namespace sonfeld
 
@@ -36,6 +37,9 @@ struct TPipelineTrack {
     TCDReadMode ReadMode = rmSecure;
     int ReadOffset = 0;
     bool DeEmphasis = false; // the output encodes the audio de-emphasised
+    // The encoder measures the track's loudness on its way: on its own
+    // thread, so the encoders share the work and the reader never waits for it.
+    bool MeasureGain = false;
     std::unique_ptr<TACSFileOut> Output;
 };
 
@@ -84,6 +88,10 @@ public:
     // Tracks added and not yet ended.
     bool Busy() const { return !jobs_.empty(); }
     int EncoderCount() const { return encoders_; }
+    // Only while TrackEnded(id, Done) is handled: the loudness the track's
+    // encoder measured, null when it was not asked for or did not take the
+    // whole track (problem then says why, if anything went wrong).
+    std::unique_ptr<ReplayGainMeter> TakeGain(int id, std::string& problem);
     // Decides each track's reading mode when its read starts rather than when
     // it was added: a database answer that came meanwhile still counts.
     void SetReadModeAtStart(std::function<TCDReadMode(int track)> choose)

@@ -21,7 +21,6 @@
 #include "audio/cd/cd_player.h"
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/core/output.h"
-#include "audio/formats/tags/replay_gain_tap.h"
 #include "audio/formats/tags/tag_writer.h"
 #include "one_track_queue.h"
 #include "pipelined_queue.h"
@@ -260,7 +259,6 @@ void TRipQueue::RipCommand()
                 if (!rows_.IsData(other) && rows_.TrackNumberOfRow(other) > 0)
                     discTracks.push_back(rows_.TrackNumberOfRow(other));
             albumGain_.Begin(ReplayGainWanted(), std::move(discTracks));
-            components_.GainTap->SetEnabled(albumGain_.Enabled());
             // A lossy rip keeps its audio as read for a repair from the CTDB;
             // the rip before is forgotten.
             keptAudio_.reset();

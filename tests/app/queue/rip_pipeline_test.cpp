@@ -17,6 +17,7 @@
 #include "audio/cd/verify/checksum_tap.h"
 #include "audio/cd/verify/reference_checksums.h" // the test's own CRC
 #include "audio/core/output.h"
+#include "audio/formats/tags/replay_gain.h"
 #include "support/core_application.h"
 #include "support/disc_fixture.h"
 #include "support/tools.h"
@@ -40,7 +41,7 @@ struct PipelineRun {
     PipelineRun(DiscFixture& disc, const char* format, std::size_t memoryBytes,
                 const std::vector<int>& tracks, int stopAfterMs = 0,
                 const std::function<void()>& onceListed = {},
-                SpoolOverflow overflow = SpoolOverflow::SpillToFile)
+                SpoolOverflow overflow = SpoolOverflow::SpillToFile, bool measureGain = false)
     {
         Application();
         const int drive = LoadRealLibraryWithImages({disc.cue});
@@ -61,8 +62,12 @@ struct PipelineRun {
                                  crcs[id] = read.Checksums->crc32;
                          });
         QObject::connect(&pipeline, &app::TRipPipeline::TrackEnded,
-                         [this](int id, app::TPipelineEnd end, const QString& error) {
+                         [this, &pipeline](int id, app::TPipelineEnd end, const QString& error) {
                              endings[id] = {end, error};
+                             std::string problem;
+                             if (end == app::TPipelineEnd::Done)
+                                 if (auto meter = pipeline.TakeGain(id, problem))
+                                     gains[id] = meter->Track();
                          });
         QEventLoop loop;
         QObject::connect(&pipeline, &app::TRipPipeline::Idle, &loop, &QEventLoop::quit);
@@ -71,6 +76,7 @@ struct PipelineRun {
             job.Id = track;
             job.Track = track;
             job.Place = {track == 1, track == static_cast<int>(disc.layout.tracks.size())};
+            job.MeasureGain = measureGain;
             job.Output = chosen.MakeOutput();
             // Held back when a stop is due, so it comes while tracks still run.
             if (stopAfterMs > 0)
@@ -92,6 +98,7 @@ struct PipelineRun {
     std::map<int, Ending> endings;
     std::map<int, std::filesystem::path> files;
     std::map<int, std::uint32_t> crcs;
+    std::map<int, ReplayGainValues> gains; // measured by the tracks' encoders
     std::vector<int> readOrder;
     bool busyAtEnd = true;
     std::size_t peakMemory = 0;
@@ -112,10 +119,13 @@ TEST(RipPipeline, EveryTrackIsTheDiscsAudioWhetherSpooledInMemoryOrOnDisk)
          {std::pair{std::size_t{256} << 20, SpoolOverflow::SpillToFile},
           std::pair{little, SpoolOverflow::SpillToFile},
           std::pair{little, SpoolOverflow::WaitForRoom}}) {
-        PipelineRun run(disc, "FLAC", memory, {1, 2, 3, 4}, 0, {}, overflow);
+        // The encoders measure the loudness too, once, on their own threads.
+        const bool measureGain = overflow == SpoolOverflow::WaitForRoom && ReplayGainAvailable();
+        PipelineRun run(disc, "FLAC", memory, {1, 2, 3, 4}, 0, {}, overflow, measureGain);
         if (overflow == SpoolOverflow::WaitForRoom) {
             EXPECT_LE(run.peakMemory, little);
         }
+        EXPECT_EQ(run.gains.size(), measureGain ? 4U : 0U);
         ASSERT_FALSE(run.busyAtEnd);
         EXPECT_EQ(run.readOrder, (std::vector<int>{1, 2, 3, 4}));
         for (int track = 1; track <= 4; ++track) {
@@ -124,6 +134,14 @@ TEST(RipPipeline, EveryTrackIsTheDiscsAudioWhetherSpooledInMemoryOrOnDisk)
             const auto expected = disc.TrackBytes(track);
             EXPECT_EQ(SoxDecode(run.files[track]), expected) << "track " << track;
             EXPECT_EQ(run.crcs[track], verify::test::ReferenceCrc32(expected)) << "track " << track;
+            if (measureGain) {
+                // The whole track, as read: what a meter fed the disc's bytes says.
+                ReplayGainMeter direct;
+                direct.Add(expected.data(), expected.size());
+                EXPECT_TRUE(run.gains[track].valid) << track;
+                EXPECT_NEAR(run.gains[track].gain, direct.Track().gain, 1e-9) << track;
+                EXPECT_EQ(run.gains[track].peak, direct.Track().peak) << track;
+            }
         }
         // Spill files go with their spools.
         for (const auto& entry : std::filesystem::directory_iterator(disc.dir.Path()))
