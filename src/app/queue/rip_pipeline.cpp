@@ -137,6 +137,18 @@ void TRipPipeline::StartNextRead()
 
 void TRipPipeline::StartEncoders()
 {
+    StartWaitingEncoders();
+    // An encoder left without a track waits for the reader, which waits for
+    // room while the track it reads is longer than the memory: that track
+    // then spills the rest, and the reader gets to the next one.
+    const auto reading = jobs_.find(reading_);
+    if (encoding_ < encoders_ && toEncode_.empty() && !toRead_.empty() && !stopped_ &&
+        reading != jobs_.end() && reading->second->Spool)
+        reading->second->Spool->SpillWhenFull();
+}
+
+void TRipPipeline::StartWaitingEncoders()
+{
     while (encoding_ < encoders_ && !toEncode_.empty() && !stopped_) {
         const int id = toEncode_.front();
         toEncode_.pop_front();

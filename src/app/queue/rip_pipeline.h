@@ -113,6 +113,7 @@ private:
 
     void StartNextRead();
     void StartEncoders();
+    void StartWaitingEncoders();
     void OnReadFinished(int id, bool ok, const QString& error);
     void OnEncodeEnded(int id, bool ok, const QString& error);
     void EndJob(int id, TPipelineEnd end, const QString& error);

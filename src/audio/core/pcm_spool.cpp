@@ -88,9 +88,15 @@ void PcmSpool::Write(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0 || writerStopped_)
         return;
-    if (budget_.Overflow() == SpoolOverflow::WaitForRoom) {
-        if (!budget_.TakeWhenRoom(size, [this] { return cancelled_ || writerStopped_; }))
+    if (budget_.Overflow() == SpoolOverflow::WaitForRoom && !spillWhenFull_) {
+        if (!budget_.TakeWhenRoom(
+                size, [this] { return cancelled_ || writerStopped_ || spillWhenFull_; })) {
+            if (cancelled_ || writerStopped_)
+                return;
+            // Told to spill while it waited: the piece goes the spilling way below.
+            WriteSpilling(data, size);
             return;
+        }
         std::lock_guard lock(mutex_);
         if (cancelled_ || finished_ || !failure_.empty()) {
             budget_.Give(size);
@@ -104,6 +110,17 @@ void PcmSpool::Write(const std::uint8_t* data, std::size_t size)
         changed_.notify_all();
         return;
     }
+    WriteSpilling(data, size);
+}
+
+void PcmSpool::SpillWhenFull()
+{
+    spillWhenFull_ = true;
+    budget_.Wake();
+}
+
+void PcmSpool::WriteSpilling(const std::uint8_t* data, std::size_t size)
+{
     std::lock_guard lock(mutex_);
     if (cancelled_ || finished_ || !failure_.empty())
         return;

@@ -22,7 +22,8 @@ enum class SpoolOverflow {
     SpillToFile,
     // Waits until the encoders have taken enough: for a source that can be
     // read again at any pace (an image file), memory stays bounded and nothing
-    // is written to disk twice.
+    // is written to disk twice, unless a spool is told to spill when full
+    // (an encoder would otherwise wait for the reader to reach its track).
     WaitForRoom,
 };
 
@@ -81,6 +82,10 @@ public:
     // budget that waits for room, Write waits for the reader (or any other
     // spool's) to take enough; Cancel and StopWriting end the wait.
     void Write(const std::uint8_t* data, std::size_t size);
+    // From now on a piece that finds the budget full goes to the spill file
+    // instead of waiting, and a waiting Write spills its piece: for a reader
+    // that would otherwise leave an encoder idle. Callable from any thread.
+    void SpillWhenFull();
     // The writer stops: a waiting Write returns, later writes are dropped.
     // Callable from any thread.
     void StopWriting();
@@ -107,6 +112,8 @@ private:
         std::size_t consumed = 0;
     };
 
+    // Memory while the budget allows and nothing was spilled yet, else the file.
+    void WriteSpilling(const std::uint8_t* data, std::size_t size);
     void SpillLocked(const std::uint8_t* data, std::size_t size);
     std::size_t ReadPieceLocked(Piece& piece, std::uint8_t* data, std::size_t size);
 
@@ -122,6 +129,7 @@ private:
     bool finished_ = false;
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> writerStopped_{false};
+    std::atomic<bool> spillWhenFull_{false};
     std::string failure_;
 };
 

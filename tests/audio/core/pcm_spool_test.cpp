@@ -103,6 +103,31 @@ TEST(PcmSpoolTest, StopAndCancelEndAWriteWaitingForRoom)
     }
 }
 
+TEST(PcmSpoolTest, SpillWhenFullLetsAWaitingWriteAndTheRestGoToTheFileInOrder)
+{
+    test::TempDir dir;
+    const auto source = Pattern(10 * 1000, 4);
+    SpoolBudget budget(2500, SpoolOverflow::WaitForRoom);
+    PcmSpool spool(budget, dir / "spill.pcm");
+    // Nobody reads yet: the third write waits, until the spool may spill.
+    std::thread writer([&] {
+        for (std::size_t at = 0; at < source.size(); at += 1000)
+            spool.Write(source.data() + at, 1000);
+        spool.Finish();
+    });
+    spool.SpillWhenFull();
+    writer.join();
+    EXPECT_EQ(spool.BytesWritten(), source.size());
+    EXPECT_GE(spool.BytesSpilled(), source.size() - 2000);
+    EXPECT_LE(budget.Peak(), 2500U);
+    std::vector<std::uint8_t> read(source.size() + 1);
+    std::size_t got = 0;
+    while (const std::size_t n = spool.Read(read.data() + got, read.size() - got))
+        got += n;
+    read.resize(got);
+    EXPECT_EQ(read, source);
+}
+
 TEST(PcmSpoolTest, TwoSpoolsShareOneBudget)
 {
     test::TempDir dir;
