@@ -29,15 +29,15 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
     ReadCDIn->SetCurrentDrive(0);
     ReadCDIn->SetStartTrack(1);
     ReadCDIn->SetEndTrack(1);
-    GainTap = std::make_unique<TReplayGainTap>(ReadCDIn.get());
-    GainTap->SetName("GainTap");
     SpoolTap =
-        std::make_unique<TSpoolTap>(GainTap.get(), [this] { return ReadCDIn->StartTrack(); });
+        std::make_unique<TSpoolTap>(ReadCDIn.get(), [this] { return ReadCDIn->StartTrack(); });
     SpoolTap->SetName("SpoolTap");
     Tap = std::make_unique<verify::TChecksumTap>(SpoolTap.get());
     Tap->SetName("Tap");
     DeEmphasis = std::make_unique<TDeEmphasisIn>(Tap.get());
     DeEmphasis->SetName("DeEmphasis");
+    GainTap = std::make_unique<TReplayGainTap>(DeEmphasis.get());
+    GainTap->SetName("GainTap");
     CDPlayer1 = std::make_unique<TCDPlayer>(nullptr, std::move(playerDevice));
     CDPlayer1->SetName("CDPlayer1");
     for (const TOutputFormat& format : OutputFormats()) {
@@ -52,7 +52,7 @@ TRipComponents::TRipComponents(std::unique_ptr<TCDAudioDevice> playerDevice)
         }
         unavailable_.emplace_back();
         output->SetName(format.ComponentName);
-        output->SetInput(DeEmphasis.get());
+        output->SetInput(GainTap.get());
         output->SetSuspendWhenIdle(true);
         output->SetFileMode(foRewrite);
         outputs_.push_back(std::move(output));
@@ -69,10 +69,10 @@ TRipComponents::~TRipComponents()
         outputs_.pop_back();
     WaveIn1.reset();
     CDPlayer1.reset();
+    GainTap.reset();
     DeEmphasis.reset();
     Tap.reset();
     SpoolTap.reset();
-    GainTap.reset();
     ReadCDIn.reset();
 }
 

@@ -26,7 +26,7 @@ class TSpoolTap;
 
 // The audio components of the program, owned for its whole run: the CD input,
 // the CD player, one output per format of the format table (each reading the
-// CD input through the checksum tap, suspended between runs, replacing
+// CD input through the taps and filter below, suspended between runs, replacing
 // existing files) and the WAV input that stands on the window unused.
 //
 // Creation loads the libraries. A format whose library is missing has no
@@ -54,15 +54,15 @@ public:
     void ApplyEncoderSettings();
 
     std::unique_ptr<TCDIn> ReadCDIn;
-    // Between the CD input and the checksum tap: measures each track's loudness
-    // in the one-track queue (the pipelined queue measures in its encoders).
-    std::unique_ptr<TReplayGainTap> GainTap;
-    // Between the gain tap and the checksum tap: keeps a lossy rip's audio for a repair.
+    // Between the CD input and the checksum tap: keeps a lossy rip's audio for a repair.
     std::unique_ptr<TSpoolTap> SpoolTap;
-    // Every output's input: checksums each track on its way from the CD input.
+    // Checksums each track on its way from the CD input (the pipeline reads from here).
     std::unique_ptr<verify::TChecksumTap> Tap;
-    // Between the tap and the outputs: de-emphasises a run's audio when enabled.
+    // After the tap: de-emphasises a run's audio when enabled.
     std::unique_ptr<TDeEmphasisIn> DeEmphasis;
+    // Every output's input, last: measures the loudness of the audio the file
+    // gets, in the one-track queue (the pipeline measures in its encoders).
+    std::unique_ptr<TReplayGainTap> GainTap;
     std::unique_ptr<TCDPlayer> CDPlayer1;
     std::unique_ptr<TWaveIn> WaveIn1;
 

@@ -19,8 +19,8 @@ namespace sonfeld::app {
 struct TRipPipeline::TJob {
     std::shared_ptr<PcmSpool> Spool;
     std::unique_ptr<TSpoolIn> Input;
-    std::unique_ptr<TReplayGainTap> Gain;  // next after the input, when asked
-    std::unique_ptr<TDeEmphasisIn> Filter; // last before the output, when asked
+    std::unique_ptr<TDeEmphasisIn> Filter; // after the input, when asked
+    std::unique_ptr<TReplayGainTap> Gain;  // last before the output, when asked
     TPipelineTrack Track;
     std::unique_ptr<TInputPump> Pump;
     bool ReadDone = false;
@@ -155,17 +155,18 @@ void TRipPipeline::StartWaitingEncoders()
         TJob& job = *jobs_.at(id);
         TACSFileOut& output = *job.Track.Output;
         TACSInput* source = job.Input.get();
-        if (job.Track.MeasureGain) {
-            job.Gain = std::make_unique<TReplayGainTap>(source);
-            job.Gain->SetEnabled(true);
-            source = job.Gain.get();
-        }
         // The spool holds the audio as read (and checksummed); only the
         // encoder's copy is filtered.
         if (job.Track.DeEmphasis) {
             job.Filter = std::make_unique<TDeEmphasisIn>(source);
             job.Filter->SetEnabled(true);
             source = job.Filter.get();
+        }
+        // The loudness is that of the audio the file gets.
+        if (job.Track.MeasureGain) {
+            job.Gain = std::make_unique<TReplayGainTap>(source);
+            job.Gain->SetEnabled(true);
+            source = job.Gain.get();
         }
         output.SetInput(source);
         Bind(job);

@@ -22,6 +22,7 @@
 #include "audio/cd/disc/disc_ids.h"
 #include "audio/core/de_emphasis.h"
 #include "audio/core/dynamic_library.h"
+#include "audio/formats/tags/replay_gain.h"
 #include "settings_sandbox.h"
 #include "support/disc_fixture.h"
 #include "support/http/http_test_server.h"
@@ -279,6 +280,16 @@ TEST_F(CommandLineTest, PreEmphasisIsTaggedOrDeEmphasisedWithTheSumsOfTheAudioAs
     std::vector<std::uint8_t> deEmphasised(second.size());
     std::memcpy(deEmphasised.data(), samples.data(), deEmphasised.size());
     ASSERT_NE(deEmphasised, second);
+    // ReplayGain describes the file's audio: the sample peak shows which.
+    const auto peakOf = [](const std::vector<std::uint8_t>& pcm) {
+        int most = 0;
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 2)
+            most = std::max(most, std::abs(static_cast<int>(
+                                      static_cast<std::int16_t>(pcm[i] | (pcm[i + 1] << 8)))));
+        return PeakText(most / 32768.0);
+    };
+    const bool gain = ReplayGainAvailable();
+    ASSERT_NE(peakOf(deEmphasised), peakOf(second));
 
     const std::string image = " --image " + ShellQuote((dir.Path() / "album.cue").string());
     const auto rip = [&](const TempDir& out, const std::string& more) {
@@ -294,6 +305,9 @@ TEST_F(CommandLineTest, PreEmphasisIsTaggedOrDeEmphasisedWithTheSumsOfTheAudioAs
     EXPECT_EQ(FfprobeTag(plain / "Track2.flac", "PRE_EMPHASIS"), "1");
     EXPECT_EQ(FfprobeTag(plain / "Track1.flac", "PRE_EMPHASIS"), "");
     EXPECT_EQ(FfmpegDecode(plain / "Track2.flac"), second);
+    if (gain) {
+        EXPECT_EQ(FfprobeTag(plain / "Track2.flac", "REPLAYGAIN_TRACK_PEAK"), peakOf(second));
+    }
     EXPECT_NE(plainLog.find("  预加重: 是\n"), std::string::npos) << plainLog;
     EXPECT_EQ(plainLog.find("去加重"), std::string::npos) << plainLog;
     EXPECT_EQ(SumLines(plainLog).size(), 12u) << plainLog;
@@ -305,6 +319,10 @@ TEST_F(CommandLineTest, PreEmphasisIsTaggedOrDeEmphasisedWithTheSumsOfTheAudioAs
     const std::string sequentialLog = rip(sequential, "");
     for (const auto& [out, log] : {std::pair{&piped, &pipedLog}, {&sequential, &sequentialLog}}) {
         EXPECT_TRUE(FfmpegDecode(*out / "Track2.flac") == deEmphasised);
+        if (gain) {
+            EXPECT_EQ(FfprobeTag(*out / "Track2.flac", "REPLAYGAIN_TRACK_PEAK"),
+                      peakOf(deEmphasised));
+        }
         EXPECT_TRUE(FfmpegDecode(*out / "Track1.flac") == first);
         EXPECT_EQ(FfprobeTag(*out / "Track2.flac", "PRE_EMPHASIS"), "");
         EXPECT_EQ(SumLines(*log), SumLines(plainLog)) << *log;
