@@ -19,6 +19,7 @@ namespace {
     X(ebur128_init)                                                                                \
     X(ebur128_destroy)                                                                             \
     X(ebur128_add_frames_short)                                                                    \
+    X(ebur128_change_parameters)                                                                   \
     X(ebur128_loudness_global)                                                                     \
     X(ebur128_loudness_global_multiple)                                                            \
     X(ebur128_sample_peak)
@@ -29,6 +30,8 @@ struct Ebur128EntryPoints {
 };
 
 constexpr double kReferenceLoudness = -18.0; // LUFS
+// The lowest rate libebur128 takes: a finished meter's sample window at it is a few bytes.
+constexpr unsigned long kFinishedRate = 16;
 
 } // namespace
 
@@ -74,6 +77,9 @@ struct ReplayGainMeter::State {
     // A fixed piece at a time: the meter lives on until the album is done,
     // so nothing here may grow with the blocks it was given.
     std::vector<std::int16_t> samples;
+    bool finished = false;
+    ReplayGainValues track;  // once finished
+    bool albumUsable = true; // false: a failed Finish left the state unusable
 
     void Feed(const std::uint8_t* bytes, std::size_t frames)
     {
@@ -160,9 +166,28 @@ ReplayGainValues Values(double loudness, double peak)
 
 } // namespace
 
+void ReplayGainMeter::Finish()
+{
+    State& s = *state_;
+    if (s.finished)
+        return;
+    s.track = Track();
+    s.finished = true;
+    s.partial = {};
+    s.samples = {};
+    // A meter is kept until the album is done, and its sample window (about
+    // 300 KB) is only needed while audio comes. A lower rate shrinks it to
+    // nothing; libebur128 keeps the finished blocks and the peaks, which is
+    // all the track and album values need.
+    s.albumUsable = s.library->entry().ebur128_change_parameters(s.meter, s.channels,
+                                                                 kFinishedRate) == EBUR128_SUCCESS;
+}
+
 ReplayGainValues ReplayGainMeter::Track() const
 {
     const State& s = *state_;
+    if (s.finished)
+        return s.track;
     double loudness = 0;
     if (s.library->entry().ebur128_loudness_global(s.meter, &loudness) != EBUR128_SUCCESS)
         return {};
@@ -176,6 +201,8 @@ ReplayGainValues ReplayGainMeter::Album(const std::vector<const ReplayGainMeter*
     std::vector<ebur128_state*> meters;
     double peak = 0;
     for (const ReplayGainMeter* track : tracks) {
+        if (!track->state_->albumUsable)
+            return {};
         meters.push_back(track->state_->meter);
         peak = std::max(
             peak, Peak(*track->state_->library, track->state_->meter, track->state_->channels));

@@ -43,6 +43,9 @@ public:
     ReplayGainMeter& operator=(const ReplayGainMeter&) = delete;
 
     void Add(const void* pcm, std::size_t bytes);
+    // The track is over: Add may not follow. The meter keeps only what its
+    // values and the album's need, a few kilobytes.
+    void Finish();
     ReplayGainValues Track() const;
 
     // The album's values over every track measured.

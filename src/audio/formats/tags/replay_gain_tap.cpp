@@ -79,6 +79,8 @@ std::unique_ptr<ReplayGainMeter> TReplayGainTap::TakeMeter()
         meter_.reset();
         return nullptr;
     }
+    if (meter_)
+        meter_->Finish();
     return std::move(meter_);
 }
 

@@ -79,6 +79,15 @@ TEST_F(ReplayGain, TrackAndAlbumValuesAgreeWithFfmpegsMeter)
     EXPECT_NEAR(values.gain, -18.0 - album.loudness, 0.1);
     EXPECT_NEAR(20 * std::log10(values.peak), album.peakDb, 0.1);
     EXPECT_GT(values.gain, loudMeter.Track().gain); // the quiet track pulls the album up
+    // Finished meters, as the album keeps them, give exactly the same values.
+    const ReplayGainValues loudTrack = loudMeter.Track();
+    loudMeter.Finish();
+    quietMeter.Finish();
+    EXPECT_EQ(loudMeter.Track().gain, loudTrack.gain);
+    EXPECT_EQ(loudMeter.Track().peak, loudTrack.peak);
+    const ReplayGainValues finished = ReplayGainMeter::Album({&loudMeter, &quietMeter});
+    EXPECT_EQ(finished.gain, values.gain);
+    EXPECT_EQ(finished.peak, values.peak);
 
     EXPECT_EQ(GainText(-6.4849), "-6.48 dB");
     EXPECT_EQ(PeakText(0.98852549), "0.988525");
