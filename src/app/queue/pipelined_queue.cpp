@@ -21,7 +21,8 @@ namespace {
 // to disk: a drive never waits for the encoders.
 constexpr std::size_t kSpoolMemory = std::size_t{256} << 20;
 // An image can be read again at any pace, so its reader waits for the
-// encoders instead: a minute and a half of audio keeps every encoder busy.
+// encoders instead: a minute and a half of audio keeps every encoder busy,
+// and a longer track spills only once an encoder is about to want the next one.
 constexpr std::size_t kImageSpoolMemory = std::size_t{16} << 20;
 } // namespace
 

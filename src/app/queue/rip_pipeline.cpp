@@ -55,6 +55,7 @@ TRipPipeline::TRipPipeline(TCDIn& input, verify::TChecksumTap& tap, int encoders
             job.ShownReadPercent = percent;
             emit ReadProgress(reading_, percent);
         }
+        LetTheReaderMoveOn();
     });
     poll->start();
 }
@@ -138,12 +139,25 @@ void TRipPipeline::StartNextRead()
 void TRipPipeline::StartEncoders()
 {
     StartWaitingEncoders();
-    // An encoder left without a track waits for the reader, which waits for
-    // room while the track it reads is longer than the memory: that track
-    // then spills the rest, and the reader gets to the next one.
+    LetTheReaderMoveOn();
+}
+
+void TRipPipeline::LetTheReaderMoveOn()
+{
+    // An encoder without a track waits for the reader, which waits for room
+    // while the track it reads (already being encoded) is longer than the
+    // memory. When an encoder is free, or about to be, that track spills the
+    // rest, and the reader gets to the next one in time.
     const auto reading = jobs_.find(reading_);
-    if (encoding_ < encoders_ && toEncode_.empty() && !toRead_.empty() && !stopped_ &&
-        reading != jobs_.end() && reading->second->Spool)
+    if (stopped_ || toRead_.empty() || reading == jobs_.end() || !reading->second->Encoding ||
+        !reading->second->Spool)
+        return;
+    constexpr int kNearlyDone = 90; // percent of a track read whole
+    bool freeSoon = encoding_ < encoders_;
+    for (const auto& [id, job] : jobs_)
+        freeSoon = freeSoon ||
+                   (job->Encoding && job->ReadDone && job->Track.Output->Progress() >= kNearlyDone);
+    if (freeSoon)
         reading->second->Spool->SpillWhenFull();
 }
 

@@ -73,7 +73,9 @@ class TRipPipeline final : public QObject {
     Q_OBJECT
 public:
     // overflow: what a spool does once the memory is taken (spill for a
-    // drive, wait for the encoders for an image).
+    // drive, wait for the encoders for an image; an image's track still
+    // spills once an encoder is free, or about to be, so the reader gets to
+    // the next track in time).
     TRipPipeline(TCDIn& input, verify::TChecksumTap& tap, int encoders, std::size_t memoryBytes,
                  SpoolOverflow overflow = SpoolOverflow::SpillToFile, QObject* parent = nullptr);
     // The most the spools held in memory at once.
@@ -114,6 +116,7 @@ private:
     void StartNextRead();
     void StartEncoders();
     void StartWaitingEncoders();
+    void LetTheReaderMoveOn();
     void OnReadFinished(int id, bool ok, const QString& error);
     void OnEncodeEnded(int id, bool ok, const QString& error);
     void EndJob(int id, TPipelineEnd end, const QString& error);
