@@ -1,5 +1,6 @@
 #include "rip_audio_spool.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/files/folder_lock.h"
 #include "app/files/local_path.h"
 #include "app/verification/repair_audio_files.h"
 #include "audio/core/acs_exception.h"
@@ -74,6 +76,29 @@ void SyncFolderOf(const QString& path)
     }
 }
 
+const QString kFolderPrefix = QStringLiteral("sonfeld-audio-");
+const QString kLockName = QStringLiteral(".lock");
+
+// Audio kept by a program that was killed stays in the temporary folder:
+// a folder whose lock nobody holds is such a leftover. One still without a
+// lock may be another program's, between making its folder and locking it,
+// unless it is older than any such moment.
+void RemoveLeftOvers(const QString& temporary)
+{
+    const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList folders = QDir(temporary).entryInfoList(
+        {kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo& folder : folders) {
+        if (folder.ownerId() != ::getuid())
+            continue;
+        const QString lock = QDir(folder.filePath()).filePath(kLockName);
+        const bool locked = QFileInfo::exists(lock);
+        if ((locked && !TFolderLock::HeldElsewhere(lock)) ||
+            (!locked && folder.lastModified().toUTC() < settled))
+            QDir(folder.filePath()).removeRecursively();
+    }
+}
+
 } // namespace
 
 struct TRipAudioSpool::TEncodeEnd {
@@ -92,12 +117,16 @@ struct TRipAudioSpool::TEncodeEnd {
 };
 
 TRipAudioSpool::TRipAudioSpool(const TOutputFormat& format, std::optional<int> level)
-    : folder_(QDir(QDir::tempPath()).filePath(QStringLiteral("sonfeld-audio-XXXXXX"))),
+    : folder_((RemoveLeftOvers(QDir::tempPath()),
+               QDir(QDir::tempPath()).filePath(kFolderPrefix + QStringLiteral("XXXXXX")))),
       format_(format), encodeEnd_(std::make_shared<TEncodeEnd>())
 {
     if (!folder_.isValid())
         problem_ = QStringLiteral("no temporary folder could be made for it (%1)")
                        .arg(folder_.errorString());
+    else if (lock_.Lock(QDir(folder_.path()).filePath(kLockName)) != TFolderLock::TResult::Locked)
+        problem_ =
+            QStringLiteral("its temporary folder %1 could not be locked").arg(folder_.path());
     try {
         encoder_ = format.MakeOutput();
         if (format.ApplySettings != nullptr)
@@ -156,7 +185,8 @@ void TRipAudioSpool::DropLocked(const QString& why)
     kept_.clear();
     // The disk space goes back at once; the folder itself goes with the spool.
     for (const QString& name : QDir(folder_.path()).entryList(QDir::Files))
-        QFile::remove(QDir(folder_.path()).filePath(name));
+        if (name != kLockName)
+            QFile::remove(QDir(folder_.path()).filePath(name));
 }
 
 void TRipAudioSpool::BeginRead(int track)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/files/folder_lock.h"
 #include "app/formats/output_formats.h"
 #include "app/verification/rip_repair.h"
 #include "audio/core/pass_through_input.h"
@@ -31,6 +32,7 @@ namespace sonfeld::app {
 // this instead and encodes the files again, with the encoder set up as the
 // rip's was. It lasts as long as the window remembers the rip. Failing to keep
 // it (a full disk) never fails the rip: the audio is dropped and a repair says why.
+// Folders that killed programs left behind are removed when the next one is made.
 class TRipAudioSpool final : public RepairAudioSource {
 public:
     // UI thread: the rip's format with the stored encoder settings and the
@@ -83,6 +85,7 @@ private:
 
     mutable std::mutex mutex_;
     QTemporaryDir folder_;
+    TFolderLock lock_; // held while the folder is in use: a killed program's folder has none
     const TOutputFormat& format_;
     struct TEncodeEnd;
     std::unique_ptr<TACSFileOut> encoder_;

@@ -4,15 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QString>
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sys/resource.h>
 #include <vector>
 
+#include "app/files/folder_lock.h"
 #include "app/formats/output_formats.h"
 #include "app/queue/rip_audio_spool.h"
+#include "support/tools.h"
 
 namespace sonfeld::test {
 namespace {
@@ -46,6 +53,51 @@ TEST(RipAudioSpoolTest, KeepsTheReadThatBecameTheTrackNotALaterDiscardedOne)
     EXPECT_EQ(spool.TrackPcm(1, &error), kept);
     EXPECT_FALSE(spool.TrackPcm(2, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("not kept"))) << error.toStdString();
+}
+
+TEST(RipAudioSpoolTest, AKilledProgramsAudioGoesWhenTheNextRipKeepsAudio)
+{
+    namespace fs = std::filesystem;
+    TempDir temporary;
+    const char* before = std::getenv("TMPDIR");
+    const std::string restore = before != nullptr ? before : "";
+    setenv("TMPDIR", temporary.Path().c_str(), 1);
+    const auto folder = [&](const std::string& name, bool lockFile) {
+        const fs::path path = temporary / name;
+        fs::create_directories(path);
+        std::ofstream(path / "track01.pcm") << "audio";
+        if (lockFile)
+            std::ofstream(path / ".lock") << "";
+        return path;
+    };
+    const fs::path killed = folder("sonfeld-audio-killed", true);
+    const fs::path running = folder("sonfeld-audio-running", true);
+    TFolderLock held;
+    ASSERT_EQ(held.Lock(QString::fromStdString((running / ".lock").string())),
+              TFolderLock::TResult::Locked);
+    // Without a lock: being set up by another program, unless it is old.
+    const fs::path settingUp = folder("sonfeld-audio-new", false);
+    const fs::path old = folder("sonfeld-audio-old", false);
+    fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    const fs::path other = folder("other-program", true);
+
+    {
+        TRipAudioSpool spool(Mp3(), std::nullopt);
+        EXPECT_TRUE(spool.Problem().isEmpty()) << spool.Problem().toStdString();
+        EXPECT_TRUE(spool.Folder().startsWith(QString::fromStdString(temporary.Path().string())));
+        EXPECT_FALSE(fs::exists(killed));
+        EXPECT_FALSE(fs::exists(old));
+        EXPECT_TRUE(fs::exists(running / "track01.pcm"));
+        EXPECT_TRUE(fs::exists(settingUp / "track01.pcm"));
+        EXPECT_TRUE(fs::exists(other / "track01.pcm"));
+        // Its own folder is locked, so the next one leaves it alone.
+        TRipAudioSpool next(Mp3(), std::nullopt);
+        EXPECT_TRUE(QFileInfo::exists(spool.Folder()));
+    }
+    if (before != nullptr)
+        setenv("TMPDIR", restore.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST(RipAudioSpoolTest, AudioThatCannotBeKeptIsDroppedAndTheRepairSaysWhy)
