@@ -7,7 +7,6 @@
 //
 // Usage: codec_tracks_bench [seconds of audio, default 600] [tracks, default 99]
 //                           [rounds, default 3]
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,7 +18,7 @@
 #include "audio/formats/mp3/mp3_out.h"
 #include "audio/formats/vorbis/vorbis_out.h"
 #include "audio/formats/wave/wave_in.h"
-#include "support/output_runner.h"
+#include "support/file_run.h"
 #include "support/signals.h"
 #include "support/timing.h"
 #include "support/tools.h"
@@ -50,12 +49,9 @@ bool Encode(TACSFileOut& output, const fs::path& wav, const fs::path& file)
 {
     TWaveIn input;
     input.SetFileName(wav.string());
-    output.SetInput(&input);
-    output.SetFileName(file.string());
-    OutputRunner runner(output);
-    const bool ended = runner.RunAndWait(std::chrono::seconds(3600));
+    const FileRun run = RunToFile(output, input, file);
     output.SetInput(nullptr);
-    return ended && runner.errorCount == 0;
+    return run.done == 1 && run.errors == 0 && run.error.empty();
 }
 
 } // namespace

@@ -17,8 +17,7 @@ struct FileRun {
 };
 
 // Runs output over input into file and waits for the end of the run.
-inline FileRun RunToFile(TACSFileOut& output, TMemoryInput& input,
-                         const std::filesystem::path& file)
+inline FileRun RunToFile(TACSFileOut& output, TACSInput& input, const std::filesystem::path& file)
 {
     output.SetInput(&input);
     output.SetFileName(file.string());
