@@ -63,7 +63,7 @@ TEST(RipAudioSpoolTest, AKilledProgramsAudioGoesWhenTheNextRipKeepsAudio)
     const std::string restore = before != nullptr ? before : "";
     setenv("TMPDIR", temporary.Path().c_str(), 1);
     const auto folder = [&](const std::string& name, bool lockFile) {
-        const fs::path path = temporary / name;
+        fs::path path = temporary / name;
         fs::create_directories(path);
         std::ofstream(path / "track01.pcm") << "audio";
         if (lockFile)
