@@ -66,8 +66,6 @@ void TPipelinedQueue::StartQueue(const TOutputFormat& format)
     TReadingPlan& reading = queue_.reading_;
     queue_.stopped_ = false;
     format_ = &format;
-    // Each track's encoder measures its loudness, not the reader.
-    queue_.components_.GainTap->SetEnabled(false);
     // Reading starts at once: a fast read waits for its verdict, never the reader.
     if (queue_.verification_.Lookup() && queue_.verification_.CtdbLookupAnswer())
         reading.LookupAnswered(queue_.verification_.DiscKnown());

@@ -125,6 +125,8 @@ ReplayGainMeter::~ReplayGainMeter() = default;
 void ReplayGainMeter::Add(const void* pcm, std::size_t bytes)
 {
     State& s = *state_;
+    if (s.finished)
+        return; // its buffers are gone; a finished track takes no more audio
     const std::size_t frameBytes = 2 * s.channels;
     const auto* in = static_cast<const std::uint8_t*>(pcm);
     if (!s.partial.empty()) {
